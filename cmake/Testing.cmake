@@ -1,0 +1,26 @@
+# GoogleTest from Debian's source package, built with the project's own
+# compiler (the MinGW cross compiler, or the native one for the engine core).
+set(GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+# quorvane_add_test(<name> SOURCES ... [LIBS ...] [GUI] [TIMEOUT s])
+# One test executable, registered as one ctest test (cases are not listed at
+# build time: that would run every exe under Wine during the build).
+# GUI tests share the virtual display and the Wine user's folders, so they
+# never run at the same time as each other.
+function(quorvane_add_test name)
+  cmake_parse_arguments(T "GUI" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(T_GUI)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wine-desktop LABELS gui)
+  endif()
+endfunction()

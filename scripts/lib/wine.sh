@@ -1,0 +1,62 @@
+# Shared steps for everything that runs Windows programs under Wine here.
+# Source it; it defines functions only.
+
+# The packages a fresh Debian 12 machine needs for building, testing and the
+# demonstration. fonts-wine is only a Recommends of wine, but without it
+# dialogs lay out larger and caption buttons show letters.
+QUORVANE_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth
+  x11-utils cmake ninja-build googletest imagemagick fp-utils dosfstools mtools
+  clang libclang-rt-14-dev python3)
+
+install_packages() {
+  local missing=()
+  for p in "${QUORVANE_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Starts a virtual X display on a free number and exports DISPLAY.
+start_virtual_display() {
+  local n=${1:-97}
+  while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
+  Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  QUORVANE_XVFB_PID=$!
+  export DISPLAY=:$n
+  for _ in $(seq 50); do
+    [ -e /tmp/.X11-unix/X$n ] && return 0
+    sleep 0.1
+  done
+  echo "Xvfb did not start on :$n" >&2
+  return 1
+}
+
+stop_virtual_display() {
+  [ -n "${QUORVANE_XVFB_PID:-}" ] && kill "$QUORVANE_XVFB_PID" 2>/dev/null || true
+  QUORVANE_XVFB_PID=
+}
+
+# Creates (first use) and starts the private prefix in $WINEPREFIX.
+# The display must be up first. stdin and stdout of wineboot go to /dev/null,
+# or the services it starts keep the caller's output pipe open.
+start_wine_prefix() {
+  export WINEDEBUG=${WINEDEBUG:--all}
+  export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+  export USER=${USER:-root}
+  mkdir -p "$WINEPREFIX"
+  wineserver -p
+  wineboot -i </dev/null >/dev/null 2>&1
+  # Without a window manager Wine draws no caption unless it manages the
+  # windows itself; this also removes a 2 s wait whenever a window is hidden.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+}
+
+stop_wine_prefix() {
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+}
