@@ -1,0 +1,145 @@
+// The program's main window: drive list, analysis with thumbnails, recovery.
+// The operations are spread over one source file per feature:
+//   RecoveryDlg.cpp        construction, controls, layout, views, admin check
+//   MainWindowCommands.cpp start-up tick, timer dispatch, Browse, Reload, Help, Select all
+//   EngineRun.cpp          Next, work folder, engine launch, waiter thread
+//   AnalysisMonitor.cpp    rescan and intake ticks, analysed state
+//   PictureList.cpp        thumbnails and the picture list
+//   Recovering.cpp         copying the ticked pictures
+//   CancelExit.cpp         Cancel/Recover button, close, stopping the engine
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <vector>
+
+#include "Framework.h"
+#include "DriveDiscovery.h"
+#include "IconButton.h"
+#include "LinkLabel.h"
+#include "SkinDialog.h"
+
+enum : UINT_PTR {
+    TIMER_RESCAN = 1025,
+    TIMER_INTAKE = 1026,
+    TIMER_COPY = 1027,
+    TIMER_STARTUP = 1028,
+};
+
+class CRecoveryDlg : public CSkinDialog {
+public:
+    CRecoveryDlg();
+    ~CRecoveryDlg() override;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+
+    // Platform questions that tests answer differently from the machine
+    // they run on (Wine always reports an administrator, and the folder
+    // picker needs a person).
+    virtual BOOL IsAdministrator();
+    virtual bool QueryWindowsVersion(int& code, CString& servicePack);
+    virtual bool PickFolder(CString& path);
+
+    // Set-up, layout and views.
+    void InitControls();
+    void InitLayout();
+    void InitDriveListColumns();
+    void ShowDriveSelection(BOOL show);
+    void ShowLoadingView();
+    void ShowReadyView();
+    bool CheckAdministrator();
+
+    // Main window commands.
+    void OnStartupTick();
+    void FillDriveList();
+    void LoadSaveFolder();
+
+    // Engine run.
+    bool PrepareWorkFolder();
+    bool StartWaiterThread();
+    static DWORD WINAPI WaiterThreadProc(LPVOID param);
+    bool LaunchEngine();
+    bool CheckEngineFiles(CString& enginePath);
+    void EnterAnalysisView();
+    void OnEngineEnded(bool closeHandles);
+
+    // Analysis monitor.
+    void OnRescanTick();
+    void OnIntakeTick();
+    void StartIntakeBatch(bool engineRunning);
+    void CollectFiles(CString folder);
+    void EnterAnalysedState();
+
+    // Picture list.
+    void AddPicture(const CString& source, const CString& itemPath);
+    HBITMAP MakeThumbnail(const CString& source);
+    bool IsPictureListed(const CString& path);
+    bool CanDecodePicture(const CString& path);
+    void ClearPictureList(bool alsoImages);
+    CString GetPicturePath(int item);
+
+    // Recovering.
+    void StartRecovery();
+    void CopyNextPicture();
+    void FinishRecovery();
+
+    // Cancel, exit and clean-up.
+    void CancelAnalysis();
+    void StopEngine();
+
+    // Message handlers.
+    void OnPaint();
+    void OnTimer(UINT_PTR nIDEvent);
+    HCURSOR OnQueryDragIcon();
+    void OnBrowse();
+    void OnNext();
+    void OnReload();
+    void OnRecover();
+    void OnClose();
+    void OnHelpLink();
+    void OnSettings();
+    void OnSelectAll();
+
+    DECLARE_MESSAGE_MAP()
+
+protected:
+    HANDLE m_hEngineProcess;
+    CLinkLabel m_lblSelectAll;
+    CLinkLabel m_lblLoading;
+    CLinkLabel m_lblSettings;
+    CLinkLabel m_lblHelp;
+    CLinkLabel m_lblStatus;
+    CLinkLabel m_lblProgress;
+    CProgressCtrl m_progress;
+    CListCtrl m_listPictures;
+    CEdit m_editSaveDir;
+    CLinkLabel m_lblSaveDir;
+    CLinkLabel m_lblSelectDrive;
+    CIconButton m_btnNext;
+    CIconButton m_btnReload;
+    CIconButton m_btnBrowse;
+    CIconButton m_btnRecover;
+    CListCtrl m_listDrives;
+    HICON m_hIcon;
+    CCriticalSection m_csState;
+    std::atomic<bool> m_bEngineRunning;
+    CString m_strTempDir;
+    CString m_strDataDir;
+    CString m_strDevice;
+    std::vector<DriveEntry> m_drives;
+    RECT m_rcProgressText;
+    RECT m_rcTipText;
+    HANDLE m_hWaitThread;
+    CImageList m_imageList;
+    std::vector<CString> m_newFiles;
+    int m_nBatchIndex;
+    int m_nBatchCount;
+    int m_nNextItem;
+    bool m_bRescanAfterBatch;
+    std::vector<int> m_checkedItems;
+    const CString m_strSelectAll;
+    const CString m_strUnselectAll;
+};
