@@ -1,0 +1,91 @@
+#include "SettingsFiles.h"
+
+#include <cstdio>
+#include <string>
+
+#include "FileUtils.h"
+
+const CString g_strSettingsFile = "settings.ini";
+const CString g_strFormatsFile = "formats.ini";
+
+namespace {
+
+// The longest line the files hold, terminator not counted.
+const size_t kMaxLine = MAX_PATH - 1;
+
+}  // namespace
+
+CString ReadSetting(const CString& strFile, const CString& strKey, const CString& strDefault)
+{
+    CString strResult = strDefault;
+    FILE* pFile = std::fopen(GetModuleFolder() + strFile, "rb");
+    if (!pFile)
+        return strResult;
+
+    const std::string& key = strKey.str();
+    std::string line;
+    bool bTooLong = false;
+    bool bEnd = false;
+    while (!bEnd) {
+        const int c = std::fgetc(pFile);
+        if (c != EOF && c != '\n') {
+            // Keep one character past the limit so a trailing CR can still
+            // be told apart from an over-long line.
+            if (line.size() <= kMaxLine)
+                line += static_cast<char>(c);
+            else
+                bTooLong = true;
+            continue;
+        }
+        if (c == EOF) {
+            bEnd = true;
+            if (line.empty() && !bTooLong)
+                break;
+        }
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        // An over-long line is dropped whole: no piece of it may pass for a line.
+        if (!bTooLong && line.size() <= kMaxLine && line.compare(0, key.size(), key) == 0 &&
+            line.size() >= key.size())
+            strResult = CString(line.substr(key.size()));
+        line.clear();
+        bTooLong = false;
+    }
+    std::fclose(pFile);
+    return strResult;
+}
+
+void WriteSetting(const CString& strFile, const CString& strLineFormat, const CString& strValue)
+{
+    // The value goes in literally: it never acts as a format itself.
+    std::string text = strLineFormat.str();
+    const size_t nAt = text.find("%s");
+    if (nAt != std::string::npos)
+        text.replace(nAt, 2, strValue.str());
+
+    FILE* pFile = std::fopen(GetModuleFolder() + strFile, "w");
+    if (!pFile)
+        return;
+    std::fputs(text.c_str(), pFile);
+    std::fclose(pFile);
+}
+
+bool IsFormatEnabled(const CString& strFormats, const CString& strToken)
+{
+    return strFormats.Find(strToken) >= 0;
+}
+
+CString ReadSaveFolder()
+{
+    return ReadSetting(g_strSettingsFile, "savedir=", GetPicturesFolder());
+}
+
+void WriteSaveFolder(const CString& strFolder)
+{
+    WriteSetting(g_strSettingsFile, "savedir=%s\n", strFolder);
+}
+
+CString ReadEngineFormats()
+{
+    return ReadSetting(g_strFormatsFile, "formats=", "jpg,gif,png,bmp");
+}
