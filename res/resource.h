@@ -1,0 +1,45 @@
+// Resource ids shared by Resources.rc and the program's code.
+// Included by the resource compiler too: keep to plain #define lines.
+#ifndef QUORVANE_RESOURCE_H
+#define QUORVANE_RESOURCE_H
+
+// Dialog templates
+#define IDD_RECOVERY            102
+#define IDD_SETTINGS            132
+
+// Images
+#define IDB_SKIN                129
+#define IDI_APP                 130
+#define IDC_LINK_CURSOR         131
+
+// Main window (IDD_RECOVERY) items
+#define IDC_BROWSE              1000
+#define IDC_DRIVE_LIST          1001
+#define IDC_RECOVER             1002
+#define IDC_SAVE_DIR            1003
+#define IDC_NEXT                1004
+#define IDC_SAVE_DIR_LABEL      1005
+#define IDC_SELECT_DRIVE_LABEL  1008
+#define IDC_RELOAD              1009
+#define IDC_PICTURE_LIST        1010
+#define IDC_PROGRESS            1011
+#define IDC_PROGRESS_TEXT       1012
+#define IDC_STATUS              1013
+#define IDC_HELP_LINK           1014
+#define IDC_SETTINGS_LINK       1015
+#define IDC_LOADING             1016
+#define IDC_SELECT_ALL          1018
+
+// Settings dialog (IDD_SETTINGS) items; the ids overlap the main window's
+// on purpose: each dialog has its own id space.
+#define IDC_DEFAULT             1015
+#define IDC_FORMAT_JPG          1016
+#define IDC_FORMAT_GIF          1017
+#define IDC_FORMAT_PNG          1018
+#define IDC_FORMAT_BMP          1019
+#define IDC_FORMAT_TIF          1020
+
+// Strings. The framework takes the application's name from this entry.
+#define IDS_APP_TITLE           0xE000
+
+#endif
