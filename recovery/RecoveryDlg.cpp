@@ -1,0 +1,288 @@
+// Construction, controls, layout and views of the main window, the painting
+// of the minimised window and the administrator check at start.
+#include "RecoveryDlg.h"
+
+#include <shlobj.h>
+
+#include "FileUtils.h"
+#include "resource.h"
+
+namespace {
+
+const char kLabelFace[] = "Ariel";
+
+struct LabelStyle {
+    int points;
+    bool bold;
+    bool italic;
+    bool underline;
+    COLORREF colour;
+    bool link;
+};
+
+// Every label gets its face, size and colour through the same chain of
+// setters, in the same order.
+void StyleLabel(CLinkLabel& label, const LabelStyle& style)
+{
+    label.SetTransparent(TRUE)
+        .SetFaceName(kLabelFace, 0)
+        .SetPointSize(style.points)
+        .SetBold(style.bold)
+        .SetItalic(style.italic)
+        .SetForeColor(style.colour)
+        .SetUnderline(style.underline);
+    if (style.link) {
+        label.SetLinkMode(TRUE, TRUE)
+            .SetLinkCursor(LoadCursorA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDC_LINK_CURSOR)));
+    }
+}
+
+void StyleButton(CIconButton& button)
+{
+    button.ShiftColor(0, 30, TRUE);
+    button.SetColor(1, 0xFF00FF, TRUE);
+    button.SetColor(3, 0xFFFF00, TRUE);
+    button.SetColor(5, 0xFFFF00, TRUE);
+    button.SetButtonCursor(IDC_LINK_CURSOR, TRUE);
+    button.SetFlat(FALSE, TRUE);
+    button.SetTransparent(FALSE);
+}
+
+// A child's window rectangle in its parent's client co-ordinates.
+RECT ChildRect(CWnd& parent, CWnd& child)
+{
+    RECT rc;
+    child.GetWindowRect(&rc);
+    parent.ScreenToClient(&rc);
+    return rc;
+}
+
+int Width(const RECT& rc) { return rc.right - rc.left; }
+int Height(const RECT& rc) { return rc.bottom - rc.top; }
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CRecoveryDlg, CSkinDialog)
+    ON_WM_PAINT()
+    ON_WM_TIMER()
+    ON_WM_QUERYDRAGICON()
+    ON_BN_CLICKED(IDC_BROWSE, &CRecoveryDlg::OnBrowse)
+    ON_BN_CLICKED(IDC_NEXT, &CRecoveryDlg::OnNext)
+    ON_BN_CLICKED(IDC_RELOAD, &CRecoveryDlg::OnReload)
+    ON_BN_CLICKED(IDC_RECOVER, &CRecoveryDlg::OnRecover)
+    ON_WM_CLOSE()
+    ON_STN_CLICKED(IDC_HELP_LINK, &CRecoveryDlg::OnHelpLink)
+    ON_STN_CLICKED(IDC_SETTINGS_LINK, &CRecoveryDlg::OnSettings)
+    ON_STN_CLICKED(IDC_SELECT_ALL, &CRecoveryDlg::OnSelectAll)
+END_MESSAGE_MAP()
+
+CRecoveryDlg::CRecoveryDlg()
+    : CSkinDialog(IDD_RECOVERY, nullptr),
+      m_hEngineProcess(INVALID_HANDLE_VALUE),
+      m_hIcon(LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_APP))),
+      m_bEngineRunning(false),
+      m_rcProgressText{0, 0, 0, 0},
+      m_rcTipText{0, 0, 0, 0},
+      m_hWaitThread(INVALID_HANDLE_VALUE),
+      m_nBatchIndex(0),
+      m_nBatchCount(0),
+      m_nNextItem(0),
+      m_bRescanAfterBatch(false),
+      m_strSelectAll("Select All Photos"),
+      m_strUnselectAll("Unselect All Photos")
+{
+}
+
+CRecoveryDlg::~CRecoveryDlg() = default;
+
+void CRecoveryDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CSkinDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_SELECT_ALL, m_lblSelectAll);
+    DDX_Control(pDX, IDC_LOADING, m_lblLoading);
+    DDX_Control(pDX, IDC_SETTINGS_LINK, m_lblSettings);
+    DDX_Control(pDX, IDC_HELP_LINK, m_lblHelp);
+    DDX_Control(pDX, IDC_STATUS, m_lblStatus);
+    DDX_Control(pDX, IDC_PROGRESS_TEXT, m_lblProgress);
+    DDX_Control(pDX, IDC_PROGRESS, m_progress);
+    DDX_Control(pDX, IDC_PICTURE_LIST, m_listPictures);
+    DDX_Control(pDX, IDC_SAVE_DIR, m_editSaveDir);
+    DDX_Control(pDX, IDC_SAVE_DIR_LABEL, m_lblSaveDir);
+    DDX_Control(pDX, IDC_SELECT_DRIVE_LABEL, m_lblSelectDrive);
+    DDX_Control(pDX, IDC_NEXT, m_btnNext);
+    DDX_Control(pDX, IDC_RELOAD, m_btnReload);
+    DDX_Control(pDX, IDC_BROWSE, m_btnBrowse);
+    DDX_Control(pDX, IDC_RECOVER, m_btnRecover);
+    DDX_Control(pDX, IDC_DRIVE_LIST, m_listDrives);
+}
+
+BOOL CRecoveryDlg::OnInitDialog()
+{
+    CSkinDialog::OnInitDialog();
+    SetBitmap(IDB_SKIN);
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    InitControls();
+
+    if (CheckAdministrator()) {
+        SetTimer(TIMER_STARTUP, 100);
+    } else {
+        ShowWindow(SW_HIDE);
+        PostQuitMessage(18);
+    }
+    ShowLoadingView();
+    return TRUE;
+}
+
+void CRecoveryDlg::InitControls()
+{
+    InitDriveListColumns();
+
+    StyleButton(m_btnBrowse);
+    StyleButton(m_btnNext);
+    StyleButton(m_btnReload);
+
+    const COLORREF white = 0xFFFFFF;
+    const COLORREF green = 0x00FF00;
+    StyleLabel(m_lblSelectDrive, {9, false, false, false, white, false});
+    StyleLabel(m_lblSaveDir, {9, false, false, false, white, false});
+    StyleLabel(m_lblSettings, {9, false, false, true, green, true});
+    StyleLabel(m_lblHelp, {9, false, false, true, green, true});
+
+    InitLayout();
+}
+
+void CRecoveryDlg::InitLayout()
+{
+    const RECT next = ChildRect(*this, m_btnNext);
+    const RECT selectDrive = ChildRect(*this, m_lblSelectDrive);
+    const int editWidth = Width(ChildRect(*this, m_editSaveDir));
+    const int progressHeight = Height(ChildRect(*this, m_progress));
+    RECT window;
+    GetWindowRect(&window);
+
+    StyleButton(m_btnRecover);
+    m_btnRecover.MoveWindow(next.left, next.top, Width(next), Height(next), FALSE);
+    m_btnRecover.ShowWindow(SW_HIDE);
+
+    StyleLabel(m_lblStatus, {12, true, true, false, 0xB469FF, false});
+    const RECT status = ChildRect(*this, m_lblStatus);
+    m_lblStatus.MoveWindow(selectDrive.left, 5, Width(status), Height(selectDrive) + 5, FALSE);
+    m_lblStatus.ShowWindow(SW_HIDE);
+
+    StyleLabel(m_lblLoading, {14, true, true, false, 0xFF69FF, false});
+    const int loadingWidth = Width(selectDrive) + 30;
+    const int loadingHeight = Height(selectDrive) + 10;
+    m_lblLoading.MoveWindow((Width(window) - loadingWidth) / 2, (Height(window) - loadingHeight) / 2,
+                            loadingWidth, loadingHeight, FALSE);
+    m_lblLoading.ShowWindow(SW_HIDE);
+
+    StyleLabel(m_lblSelectAll, {9, false, false, true, 0xB40000, true});
+
+    const int progressTop = next.bottom + 15 - progressHeight;
+    m_progress.MoveWindow(next.left, progressTop, editWidth, progressHeight, FALSE);
+    m_progress.ShowWindow(SW_HIDE);
+
+    StyleLabel(m_lblProgress, {9, false, false, false, 0xFFFFFF, false});
+    m_rcProgressText = {next.left, progressTop - 25, next.left + editWidth, progressTop - 5};
+    m_rcTipText = {next.right + 5, next.top, next.left + editWidth + 80, next.bottom};
+    m_lblProgress.MoveWindow(m_rcProgressText, FALSE);
+    m_lblProgress.ShowWindow(SW_HIDE);
+
+    m_imageList.Create(64, 64, ILC_COLOR24, 0, 1);
+    m_imageList.SetBkColor(0xFFFFFF);
+
+    m_listPictures.SetExtendedStyle(m_listPictures.GetExtendedStyle() | LVS_EX_CHECKBOXES);
+    m_listPictures.SetImageList(&m_imageList, LVSIL_NORMAL);
+    m_listPictures.ShowWindow(SW_HIDE);
+
+    m_lblSelectAll.ShowWindow(SW_HIDE);
+}
+
+void CRecoveryDlg::InitDriveListColumns()
+{
+    m_listDrives.SetExtendedStyle(m_listDrives.GetExtendedStyle() | LVS_EX_FULLROWSELECT);
+    m_listDrives.InsertColumn(0, "Drive", LVCFMT_LEFT, 80);
+    m_listDrives.InsertColumn(1, "File System", LVCFMT_LEFT, 80);
+    m_listDrives.InsertColumn(2, "Capacity", LVCFMT_LEFT, 120);
+    m_listDrives.InsertColumn(3, "Information", LVCFMT_LEFT, 180);
+}
+
+void CRecoveryDlg::ShowDriveSelection(BOOL show)
+{
+    const int command = show ? SW_SHOW : SW_HIDE;
+    m_btnBrowse.ShowWindow(command);
+    m_btnNext.ShowWindow(command);
+    m_btnReload.ShowWindow(command);
+    m_listDrives.ShowWindow(command);
+    m_lblSelectDrive.ShowWindow(command);
+    m_lblSaveDir.ShowWindow(command);
+    m_editSaveDir.ShowWindow(command);
+}
+
+void CRecoveryDlg::ShowLoadingView()
+{
+    ShowDriveSelection(FALSE);
+    m_lblLoading.ShowWindow(SW_SHOW);
+}
+
+void CRecoveryDlg::ShowReadyView()
+{
+    m_lblLoading.ShowWindow(SW_HIDE);
+    ShowDriveSelection(TRUE);
+}
+
+BOOL CRecoveryDlg::IsAdministrator()
+{
+    return IsUserAnAdmin();
+}
+
+bool CRecoveryDlg::QueryWindowsVersion(int& code, CString& servicePack)
+{
+    return GetWindowsVersionCode(code, servicePack);
+}
+
+bool CRecoveryDlg::CheckAdministrator()
+{
+    if (IsAdministrator())
+        return true;
+
+    // Systems newer than the version-6 family leave the code alone; they
+    // need "Run as administrator" just the same.
+    int code = 8;
+    CString servicePack;
+    const bool known = QueryWindowsVersion(code, servicePack);
+    if (known && code == 8) {
+        MessageBox("Your need to be administrator to use Quorvane to recover pictures.\n\n"
+                   "Please select Quorvane, right click and choose \"Run as administrator\".",
+                   "Quorvane", MB_OK);
+    } else {
+        MessageBox("Your need to be administrator to use Quorvane to recover pictures.\n\n"
+                   "Please log off your computer and then log in as Administrator, install "
+                   "Quorvane and use it to recover pictures.",
+                   "Quorvane", MB_OK);
+    }
+    return false;
+}
+
+void CRecoveryDlg::OnPaint()
+{
+    if (!IsIconic()) {
+        Default();
+        return;
+    }
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(m_hWnd, &ps);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT window;
+    GetWindowRect(&window);
+    const int x = (Width(window) - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (Height(window) - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, m_hIcon);
+    EndPaint(m_hWnd, &ps);
+}
+
+HCURSOR CRecoveryDlg::OnQueryDragIcon()
+{
+    return static_cast<HCURSOR>(m_hIcon);
+}
