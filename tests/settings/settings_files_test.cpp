@@ -1,0 +1,158 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "FileUtils.h"
+#include "SettingsFiles.h"
+
+namespace {
+
+// The settings files lie beside the running exe; every test starts and ends
+// without them.
+class SettingsFiles : public ::testing::Test {
+protected:
+    void SetUp() override { Remove(); }
+    void TearDown() override { Remove(); }
+    static void Remove()
+    {
+        DeleteFileA(GetModuleFolder() + g_strSettingsFile);
+        DeleteFileA(GetModuleFolder() + g_strFormatsFile);
+    }
+    static void Put(const CString& strFile, const std::string& bytes)
+    {
+        FILE* f = std::fopen(GetModuleFolder() + strFile, "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+    static std::string Get(const CString& strFile)
+    {
+        std::string bytes;
+        FILE* f = std::fopen(GetModuleFolder() + strFile, "rb");
+        if (!f)
+            return "<missing>";
+        int c;
+        while ((c = std::fgetc(f)) != EOF)
+            bytes += static_cast<char>(c);
+        std::fclose(f);
+        return bytes;
+    }
+};
+
+}  // namespace
+
+TEST_F(SettingsFiles, FileNames)
+{
+    EXPECT_EQ(g_strSettingsFile, "settings.ini");
+    EXPECT_EQ(g_strFormatsFile, "formats.ini");
+}
+
+TEST_F(SettingsFiles, MissingFilesGiveTheDefaults)
+{
+    EXPECT_EQ(ReadSaveFolder(), GetPicturesFolder());
+    EXPECT_EQ(ReadSaveFolder().Right(9), "\\Pictures");
+    EXPECT_EQ(ReadEngineFormats(), "jpg,gif,png,bmp");
+    EXPECT_EQ(ReadSetting(g_strFormatsFile, "formats=", "jpg,gif,png,bmp,tif"), "jpg,gif,png,bmp,tif");
+}
+
+TEST_F(SettingsFiles, WritesExactlyOneCrLfLine)
+{
+    WriteSaveFolder("D:\\Pics");
+    EXPECT_EQ(Get(g_strSettingsFile), "savedir=D:\\Pics\r\n");
+    EXPECT_EQ(ReadSaveFolder(), "D:\\Pics");
+
+    WriteSetting(g_strFormatsFile, "formats=%s\n", "jpg,gif,png,bmp,tif");
+    EXPECT_EQ(Get(g_strFormatsFile), "formats=jpg,gif,png,bmp,tif\r\n");
+    WriteSetting(g_strFormatsFile, "formats=%s\n", "");
+    EXPECT_EQ(Get(g_strFormatsFile), "formats=\r\n");
+    EXPECT_EQ(ReadEngineFormats(), "");
+}
+
+TEST_F(SettingsFiles, WriteReplacesTheWholeFileAndTakesTheValueLiterally)
+{
+    Put(g_strSettingsFile, "other=1\r\nsavedir=C:\\Old\r\nmore lines\r\n");
+    WriteSaveFolder("C:\\100%s %d %n done");
+    EXPECT_EQ(Get(g_strSettingsFile), "savedir=C:\\100%s %d %n done\r\n");
+    EXPECT_EQ(ReadSaveFolder(), "C:\\100%s %d %n done");
+}
+
+TEST_F(SettingsFiles, LastMatchingLineWinsAndOnlyExactKeysMatch)
+{
+    Put(g_strSettingsFile, "savedir=C:\\First\r\n\r\nsavedir=C:\\Second\r\nSaveDir=D:\\Pics\r\n savedir=E:\\X\r\n"
+                           "savedi\r\nformats=jpg\r\n");
+    EXPECT_EQ(ReadSaveFolder(), "C:\\Second");
+
+    Put(g_strSettingsFile, "SaveDir=D:\\Pics\r\n savedir=D:\\Pics\r\n");
+    EXPECT_EQ(ReadSaveFolder(), GetPicturesFolder());
+
+    Put(g_strSettingsFile, "savedir=\r\n");
+    EXPECT_EQ(ReadSaveFolder(), "");
+}
+
+TEST_F(SettingsFiles, LineEndingsAndUntrimmedValues)
+{
+    Put(g_strSettingsFile, "savedir=C:\\Unix\nsavedir= C:\\Spaced \n");
+    EXPECT_EQ(ReadSaveFolder(), " C:\\Spaced ");
+    Put(g_strSettingsFile, "savedir=C:\\NoTerminator");
+    EXPECT_EQ(ReadSaveFolder(), "C:\\NoTerminator");
+    Put(g_strFormatsFile, "formats=tif\r\n");
+    EXPECT_EQ(ReadEngineFormats(), "tif");
+}
+
+TEST_F(SettingsFiles, OverLongLinesAreSkippedWhole)
+{
+    // 259 characters is the longest line there is; the CR LF is not counted.
+    std::string longest = "savedir=" + std::string(251, 'p');
+    Put(g_strSettingsFile, longest + "\r\n");
+    EXPECT_EQ(ReadSaveFolder().GetLength(), 251);
+
+    // One character more and the line is ignored, including a tail that
+    // reads like a key line of its own.
+    std::string tooLong = "savedir=" + std::string(252, 'p');
+    Put(g_strSettingsFile, "savedir=C:\\Good\r\n" + tooLong + "\r\n");
+    EXPECT_EQ(ReadSaveFolder(), "C:\\Good");
+    std::string trap = std::string(259, 'x') + "savedir=C:\\Trap";
+    Put(g_strSettingsFile, trap + "\r\n" + std::string(5000, 'y') + "\n");
+    EXPECT_EQ(ReadSaveFolder(), GetPicturesFolder());
+    Put(g_strSettingsFile, tooLong);  // no terminator at the end of the file
+    EXPECT_EQ(ReadSaveFolder(), GetPicturesFolder());
+}
+
+TEST_F(SettingsFiles, UnreadableOrUnwritableFileIsSilent)
+{
+    Put(g_strSettingsFile, "savedir=C:\\Locked\r\n");
+    HANDLE h = CreateFileA(GetModuleFolder() + g_strSettingsFile, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(ReadSaveFolder(), GetPicturesFolder());
+    WriteSaveFolder("C:\\Other");
+    CloseHandle(h);
+    EXPECT_EQ(Get(g_strSettingsFile), "savedir=C:\\Locked\r\n");
+
+    // A folder in the file's place cannot be read either.
+    Remove();
+    ASSERT_TRUE(CreateDirectoryA(GetModuleFolder() + g_strFormatsFile, nullptr));
+    EXPECT_EQ(ReadEngineFormats(), "jpg,gif,png,bmp");
+    WriteSetting(g_strFormatsFile, "formats=%s\n", "png");
+    EXPECT_TRUE(RemoveDirectoryA(GetModuleFolder() + g_strFormatsFile));
+}
+
+TEST(FormatList, SubstringRuleCaseSensitive)
+{
+    const char* tokens[] = {"jpg", "gif", "png", "bmp", "tif"};
+    for (const char* t : tokens)
+        EXPECT_TRUE(IsFormatEnabled("jpg,gif,png,bmp,tif", t)) << t;
+    for (const char* t : tokens)
+        EXPECT_FALSE(IsFormatEnabled("", t)) << t;
+    for (const char* t : tokens)
+        EXPECT_FALSE(IsFormatEnabled("jpeg,GIF,PNG", t)) << t;
+
+    EXPECT_TRUE(IsFormatEnabled("tif,jpg", "jpg"));
+    EXPECT_TRUE(IsFormatEnabled("tif,jpg", "tif"));
+    EXPECT_FALSE(IsFormatEnabled("tif,jpg", "png"));
+    EXPECT_TRUE(IsFormatEnabled("xjpgx;webp", "jpg"));
+    EXPECT_FALSE(IsFormatEnabled("jpg,gif,png,bmp", "tif"));
+}
