@@ -85,6 +85,11 @@ protected:
     void StartRecovery();
     void CopyNextPicture();
     void FinishRecovery();
+    // Leaves a recovery that cannot go on for the analysed view, so that
+    // Recover can be tried again.
+    void AbortRecovery();
+    // Opens the save folder for the user (a seam: tests record the call).
+    virtual void OpenSaveFolder(const CString& folder);
 
     // Cancel, exit and clean-up.
     void CancelAnalysis();
