@@ -1,6 +1,4 @@
-#include <windows.h>
+// The program's one application object; the framework's WinMain runs it.
+#include "RecoveryApp.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
-{
-    return 0;
-}
+CRecoveryApp theApp;

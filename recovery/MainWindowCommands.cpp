@@ -1,0 +1,150 @@
+// The main window's commands that do not run an analysis: the start-up tick,
+// the timer dispatch, Browse, Reload, Help and Select all.
+#include "RecoveryDlg.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <htmlhelp.h>
+
+#include "FileUtils.h"
+#include "SettingsFiles.h"
+#include "SizeFormat.h"
+
+namespace {
+
+// BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE
+const UINT kBrowseFlags = 0x59;
+
+}  // namespace
+
+void CRecoveryDlg::OnTimer(UINT_PTR nIDEvent)
+{
+    switch (nIDEvent) {
+    case TIMER_STARTUP:
+        OnStartupTick();
+        break;
+    case TIMER_RESCAN:
+        OnRescanTick();
+        break;
+    case TIMER_INTAKE:
+        OnIntakeTick();
+        break;
+    case TIMER_COPY:
+        CopyNextPicture();
+        break;
+    default:
+        Default();
+        break;
+    }
+}
+
+void CRecoveryDlg::OnStartupTick()
+{
+    KillTimer(TIMER_STARTUP);
+    FillDriveList();
+    LoadSaveFolder();
+    ShowReadyView();
+}
+
+void CRecoveryDlg::FillDriveList()
+{
+    m_drives = EnumerateDrives();
+    m_listDrives.DeleteAllItems();
+
+    for (size_t i = 0; i < m_drives.size(); ++i) {
+        const DriveEntry& drive = m_drives[i];
+        const int row = static_cast<int>(i);
+
+        LVITEMA item = {};
+        item.mask = LVIF_TEXT;
+        item.iItem = row;
+        item.pszText = const_cast<char*>(drive.strDrive.GetString());
+        m_listDrives.InsertItem(&item);
+
+        m_listDrives.SetItemText(row, 0, drive.strDrive);
+        m_listDrives.SetItemText(row, 1, drive.strFileSystem);
+        m_listDrives.SetItemText(row, 2, FormatSize(drive.nTotalBytes));
+        m_listDrives.SetItemText(row, 3, drive.strInfo);
+    }
+}
+
+void CRecoveryDlg::LoadSaveFolder()
+{
+    {
+        CScopedLock lock(m_csState);
+        m_bEngineRunning = false;
+    }
+    m_editSaveDir.SetWindowText(ReadSaveFolder());
+    ShowDriveSelection(TRUE);
+}
+
+bool CRecoveryDlg::PickFolder(CString& path)
+{
+    // The new-style picker is built from COM objects; balance our own
+    // initialisation whether or not the thread had one already.
+    const HRESULT comInit = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+
+    char displayName[MAX_PATH] = {};
+    BROWSEINFOA info = {};
+    info.hwndOwner = m_hWnd;
+    info.pidlRoot = nullptr;
+    info.pszDisplayName = displayName;
+    info.lpszTitle = "";
+    info.ulFlags = kBrowseFlags;
+    info.lpfn = nullptr;
+
+    bool picked = false;
+    PIDLIST_ABSOLUTE pidl = SHBrowseForFolderA(&info);
+    if (pidl) {
+        char folder[MAX_PATH] = {};
+        if (SHGetPathFromIDListA(pidl, folder)) {
+            path = folder;
+            picked = true;
+        }
+        CoTaskMemFree(pidl);
+    }
+
+    if (SUCCEEDED(comInit))
+        CoUninitialize();
+    return picked;
+}
+
+void CRecoveryDlg::OnBrowse()
+{
+    CString folder;
+    if (!PickFolder(folder))
+        return;
+
+    // A drive root comes back as "D:\"; it is kept as "D:" like every other
+    // folder, which never ends in a backslash.
+    if (!folder.IsEmpty() && folder.GetAt(folder.GetLength() - 1) == '\\')
+        folder = folder.Left(folder.GetLength() - 1);
+
+    m_editSaveDir.SetWindowText(folder);
+    WriteSaveFolder(folder);
+}
+
+void CRecoveryDlg::OnReload()
+{
+    const HCURSOR previous = ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
+    FillDriveList();
+    ::SetCursor(previous);
+}
+
+void CRecoveryDlg::OnHelpLink()
+{
+    const CString helpFile = GetModuleFolder() + "help.chm";
+    if (!HtmlHelpA(nullptr, helpFile, HH_DISPLAY_TOPIC, 0))
+        MessageBox("Help file is not found.", "Quorvane", MB_OK);
+}
+
+void CRecoveryDlg::OnSelectAll()
+{
+    const bool tick = m_lblSelectAll.GetWindowText() == m_strSelectAll;
+    const UINT state = INDEXTOSTATEIMAGEMASK(tick ? 2 : 1);
+
+    for (int item = 0; item < m_listPictures.GetItemCount(); ++item)
+        m_listPictures.SetItemState(item, state, LVIS_STATEIMAGEMASK);
+
+    m_lblSelectAll.SetCaption(tick ? m_strUnselectAll : m_strSelectAll);
+}
