@@ -30,6 +30,9 @@ protected:
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;
 
+    // Passed on to the controls, which do not get it from the system.
+    void OnSysColorChange();
+
     DECLARE_MESSAGE_MAP()
 
 private:

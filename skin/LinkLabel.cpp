@@ -1,0 +1,219 @@
+#include "LinkLabel.h"
+
+#include <cstdlib>
+#include <cstring>
+
+BEGIN_MESSAGE_MAP(CLinkLabel, CStatic)
+    ON_WM_PAINT()
+    ON_WM_SETCURSOR()
+    ON_WM_LBUTTONDOWN()
+END_MESSAGE_MAP()
+
+CLinkLabel::CLinkLabel()
+    : m_crText(::GetSysColor(COLOR_WINDOWTEXT)), m_lf()
+{
+    m_hFont = ::CreateFontIndirectA(&m_lf);
+}
+
+CLinkLabel::~CLinkLabel()
+{
+    if (m_hFont)
+        ::DeleteObject(m_hFont);
+}
+
+void CLinkLabel::PreSubclassWindow()
+{
+    CStatic::PreSubclassWindow();
+    HFONT hFont = GetFont();
+    if (!hFont)
+        hFont = static_cast<HFONT>(::GetStockObject(SYSTEM_FONT));
+    ::GetObjectA(hFont, sizeof(m_lf), &m_lf);
+    RebuildFont();
+    SetFaceName("Lucida Sans", 0);
+    SetPointSize(8);
+}
+
+void CLinkLabel::RebuildFont()
+{
+    if (m_hFont)
+        ::DeleteObject(m_hFont);
+    m_hFont = ::CreateFontIndirectA(&m_lf);
+}
+
+void CLinkLabel::Repaint()
+{
+    if (!m_hWnd)
+        return;
+    RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    // The parent repaints what lies under the label, wiping old text that
+    // a transparent label cannot erase itself; the label then draws again.
+    HWND hParent = GetParentHwnd();
+    if (!hParent)
+        return;
+    RECT rc;
+    GetWindowRect(&rc);
+    ::MapWindowPoints(nullptr, hParent, reinterpret_cast<POINT*>(&rc), 2);
+    ::InvalidateRect(hParent, &rc, TRUE);
+    ::UpdateWindow(hParent);
+}
+
+int CLinkLabel::PointSizeToHeight(int nPoints, HDC hdcRef)
+{
+    const int tenths = nPoints * 10;
+    // A fixed 96 dots per inch: the layout of the windows is made for it.
+    POINT pts[2] = { { 0, 0 }, { 0, tenths * 96 / 720 } };
+    HDC hdc = hdcRef ? hdcRef : ::GetDC(nullptr);
+    if (hdc)
+        ::DPtoLP(hdc, pts, 2);
+    if (!hdcRef && hdc)
+        ::ReleaseDC(nullptr, hdc);
+    return -std::abs(pts[1].y - pts[0].y);
+}
+
+CLinkLabel& CLinkLabel::SetForeColor(COLORREF crText)
+{
+    m_crText = crText;
+    Repaint();
+    return *this;
+}
+
+CLinkLabel& CLinkLabel::SetCaption(const char* text)
+{
+    if (m_hWnd)
+        SetWindowText(text);
+    Repaint();
+    return *this;
+}
+
+CLinkLabel& CLinkLabel::SetBold(bool bBold)
+{
+    m_lf.lfWeight = bBold ? FW_BOLD : FW_NORMAL;
+    RebuildFont();
+    Repaint();
+    return *this;
+}
+
+CLinkLabel& CLinkLabel::SetFaceName(const char* faceName, BYTE charSet)
+{
+    ::lstrcpynA(m_lf.lfFaceName, faceName ? faceName : "", LF_FACESIZE);
+    m_lf.lfCharSet = charSet;
+    RebuildFont();
+    Repaint();
+    return *this;
+}
+
+CLinkLabel& CLinkLabel::SetUnderline(bool bUnderline)
+{
+    m_lf.lfUnderline = bUnderline ? TRUE : FALSE;
+    RebuildFont();
+    Repaint();
+    return *this;
+}
+
+CLinkLabel& CLinkLabel::SetItalic(bool bItalic)
+{
+    m_lf.lfItalic = bItalic ? TRUE : FALSE;
+    RebuildFont();
+    Repaint();
+    return *this;
+}
+
+CLinkLabel& CLinkLabel::SetPointSize(int nPoints)
+{
+    m_lf.lfHeight = PointSizeToHeight(nPoints);
+    m_lf.lfWidth = 0;
+    RebuildFont();
+    Repaint();
+    return *this;
+}
+
+CLinkLabel& CLinkLabel::SetTransparent(bool bTransparent)
+{
+    m_bTransparent = bTransparent;
+    if (bTransparent && m_hWnd)
+        ModifyStyleEx(0, WS_EX_TRANSPARENT);
+    Repaint();
+    return *this;
+}
+
+CLinkLabel& CLinkLabel::SetLinkMode(bool bLink, bool bNotifyParent)
+{
+    m_bLink = bLink;
+    m_bNotifyParent = bNotifyParent;
+    if (m_hWnd)
+        ModifyStyle(bLink ? 0 : SS_NOTIFY, bLink ? SS_NOTIFY : 0);
+    return *this;
+}
+
+CLinkLabel& CLinkLabel::SetLinkCursor(HCURSOR hCursor)
+{
+    m_hLinkCursor = hCursor;
+    return *this;
+}
+
+void CLinkLabel::OnPaint()
+{
+    PAINTSTRUCT ps;
+    HDC hdc = ::BeginPaint(m_hWnd, &ps);
+    RECT rc;
+    GetClientRect(&rc);
+    CString text = GetWindowText();
+
+    if (!m_bTransparent) {
+        // An opaque label takes the background its parent gives statics.
+        HBRUSH hBrush = reinterpret_cast<HBRUSH>(::SendMessageA(GetParentHwnd(), WM_CTLCOLORSTATIC,
+                                                                reinterpret_cast<WPARAM>(hdc),
+                                                                reinterpret_cast<LPARAM>(m_hWnd)));
+        ::FillRect(hdc, &rc, hBrush ? hBrush : ::GetSysColorBrush(COLOR_3DFACE));
+    }
+
+    int oldMode = ::SetBkMode(hdc, TRANSPARENT);
+    COLORREF oldColor = ::SetTextColor(hdc, m_crText);
+    HGDIOBJ oldFont = ::SelectObject(hdc, m_hFont);
+
+    const DWORD style = GetStyle();
+    UINT format;
+    switch (style & SS_TYPEMASK) {
+    case SS_CENTER: format = DT_CENTER | DT_WORDBREAK; break;
+    case SS_RIGHT: format = DT_RIGHT | DT_WORDBREAK; break;
+    case SS_LEFTNOWORDWRAP: format = DT_LEFT; break;
+    default: format = DT_LEFT | DT_WORDBREAK; break;
+    }
+    if (style & SS_CENTERIMAGE)
+        format = text.Find("\r\n") >= 0 ? DT_CENTER : DT_SINGLELINE | DT_CENTER | DT_VCENTER;
+    if (style & SS_NOPREFIX)
+        format |= DT_NOPREFIX;
+    ::DrawTextA(hdc, text, -1, &rc, format);
+
+    ::SetBkMode(hdc, oldMode);
+    ::SelectObject(hdc, oldFont);
+    ::SetTextColor(hdc, oldColor);
+    ::EndPaint(m_hWnd, &ps);
+}
+
+BOOL CLinkLabel::OnSetCursor(HWND hWnd, UINT nHitTest, UINT message)
+{
+    (void)hWnd;
+    (void)nHitTest;
+    (void)message;
+    if (m_hLinkCursor) {
+        ::SetCursor(m_hLinkCursor);
+        return TRUE;
+    }
+    return static_cast<BOOL>(Default());
+}
+
+void CLinkLabel::OnLButtonDown(UINT nFlags, POINT point)
+{
+    (void)nFlags;
+    (void)point;
+    if (m_bNotifyParent) {
+        NMHDR header;
+        header.hwndFrom = m_hWnd;
+        header.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID());
+        header.code = NM_LINKCLICK;
+        ::SendMessageA(GetParentHwnd(), WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+    }
+    // The static itself reports STN_CLICKED (it has SS_NOTIFY).
+    Default();
+}

@@ -1,0 +1,107 @@
+#include "SkinDialog.h"
+
+BEGIN_MESSAGE_MAP(CSkinDialog, CDialog)
+    ON_WM_ERASEBKGND()
+    ON_WM_SIZE()
+END_MESSAGE_MAP()
+
+CSkinDialog::CSkinDialog(UINT nIDTemplate, CWnd* pParent)
+    : CDialog(nIDTemplate, pParent)
+{
+}
+
+CSkinDialog::~CSkinDialog()
+{
+    ReleaseSkin();
+}
+
+void CSkinDialog::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+}
+
+int CSkinDialog::SetBitmap(UINT nIDResource)
+{
+    HANDLE hImage = ::LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource), IMAGE_BITMAP, 0, 0, 0);
+    return SetBitmap(static_cast<HBITMAP>(hImage));
+}
+
+int CSkinDialog::SetBitmap(HBITMAP hBitmap)
+{
+    ReleaseSkin();
+    if (hBitmap) {
+        m_hSkinBitmap = hBitmap;
+        BITMAP bm = {};
+        if (::GetObjectA(hBitmap, sizeof(bm), &bm) == 0) {
+            ReleaseSkin();
+            return 1;
+        }
+        m_dwSkinWidth = static_cast<DWORD>(bm.bmWidth);
+        m_dwSkinHeight = static_cast<DWORD>(bm.bmHeight);
+    }
+    if (m_hWnd)
+        Invalidate(TRUE);
+    return 0;
+}
+
+void CSkinDialog::ReleaseSkin()
+{
+    if (m_hSkinBitmap)
+        ::DeleteObject(m_hSkinBitmap);
+    m_hSkinBitmap = nullptr;
+    m_dwSkinWidth = 0;
+    m_dwSkinHeight = 0;
+}
+
+BOOL CSkinDialog::OnEraseBkgnd(HDC hdc)
+{
+    BOOL result = static_cast<BOOL>(Default());
+    if (!m_hSkinBitmap || m_dwSkinWidth == 0 || m_dwSkinHeight == 0)
+        return result;
+
+    RECT rc;
+    GetClientRect(&rc);
+    const int width = rc.right - rc.left;
+    const int height = rc.bottom - rc.top;
+    if (width <= 0 || height <= 0)
+        return result; // minimised: nothing to draw
+
+    // Composed off-screen and copied in one piece, so no half-tiled frame shows.
+    HDC hdcBuffer = ::CreateCompatibleDC(hdc);
+    HBITMAP hbmBuffer = ::CreateCompatibleBitmap(hdc, width, height);
+    HDC hdcSkin = ::CreateCompatibleDC(hdc);
+    if (hdcBuffer && hbmBuffer && hdcSkin) {
+        HGDIOBJ hOldBuffer = ::SelectObject(hdcBuffer, hbmBuffer);
+        HBRUSH hFill = ::CreateSolidBrush(::GetBkColor(hdc));
+        ::FillRect(hdcBuffer, &rc, hFill);
+        ::DeleteObject(hFill);
+
+        HGDIOBJ hOldSkin = ::SelectObject(hdcSkin, m_hSkinBitmap);
+        const int tileWidth = static_cast<int>(m_dwSkinWidth);
+        const int tileHeight = static_cast<int>(m_dwSkinHeight);
+        for (int y = 0; y < height; y += tileHeight)
+            for (int x = 0; x < width; x += tileWidth)
+                ::BitBlt(hdcBuffer, x, y, tileWidth, tileHeight, hdcSkin, 0, 0, SRCCOPY);
+        ::BitBlt(hdc, 0, 0, width, height, hdcBuffer, 0, 0, SRCCOPY);
+
+        ::SelectObject(hdcSkin, hOldSkin);
+        ::SelectObject(hdcBuffer, hOldBuffer);
+    }
+    if (hdcSkin)
+        ::DeleteDC(hdcSkin);
+    if (hbmBuffer)
+        ::DeleteObject(hbmBuffer);
+    if (hdcBuffer)
+        ::DeleteDC(hdcBuffer);
+    return result;
+}
+
+void CSkinDialog::OnSize(UINT nType, int cx, int cy)
+{
+    (void)nType;
+    (void)cx;
+    (void)cy;
+    Default();
+    if (m_hSkinBitmap)
+        Invalidate(TRUE);
+}
