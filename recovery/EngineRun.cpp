@@ -1,0 +1,330 @@
+// Next: the work folder, the engine's start on a waiter thread of its own,
+// the analysing view, and the end of the engine (or its stop by the user).
+//
+// Handles: m_hEngineProcess and m_hWaitThread change only under m_csState.
+// Whoever takes a handle out of its member (leaving INVALID_HANDLE_VALUE)
+// owns closing it, so each is closed once whichever side gets there first:
+// the waiter when the engine ends, or StopEngine on cancel and close.
+#include "RecoveryDlg.h"
+
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include "FileUtils.h"
+#include "SettingsFiles.h"
+
+namespace {
+
+const char kCaption[] = "Quorvane";
+const char kLaunchFailed[] =
+    "Failed to load engine, error code -1009. Installation may be corrupted, please try to re-install Quorvane";
+const char kEngineFolderName[] = "tarnwick-software";
+
+// Exactly one backslash between the parts.
+CString JoinPath(const CString& folder, const char* name)
+{
+    CString path = folder;
+    if (!path.IsEmpty() && path.GetAt(path.GetLength() - 1) != '\\')
+        path += '\\';
+    path += name;
+    return path;
+}
+
+// False when the folder neither could be made nor was there already. An
+// unknown application-data folder would otherwise make a relative path.
+bool MakeFolder(const CString& folder, const CString& parent)
+{
+    if (parent.IsEmpty())
+        return false;
+    return CreateDirectoryA(folder, nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+HANDLE TakeHandle(HANDLE& member)
+{
+    HANDLE handle = member;
+    member = INVALID_HANDLE_VALUE;
+    return handle;
+}
+
+void CloseIfValid(HANDLE handle)
+{
+    if (handle != INVALID_HANDLE_VALUE && handle != nullptr)
+        CloseHandle(handle);
+}
+
+RECT ChildRect(CWnd& parent, CWnd& child)
+{
+    RECT rc;
+    child.GetWindowRect(&rc);
+    parent.ScreenToClient(&rc);
+    return rc;
+}
+
+// Waits for a thread to end while answering messages that other threads
+// send to this one: the waiter's message boxes are owned by this thread's
+// window and send it messages when they open and close.
+void WaitForThreadEnd(HANDLE thread)
+{
+    for (;;) {
+        const DWORD result = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (result != WAIT_OBJECT_0 + 1)
+            return;
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+}  // namespace
+
+void CRecoveryDlg::OnNext()
+{
+    const int row = m_listDrives.GetNextItem(-1, LVNI_SELECTED);
+    if (row < 0) {
+        MessageBox("Please select drive from where to recover photos.", kCaption, MB_OK);
+        return;
+    }
+    const CString drive = m_listDrives.GetItemText(row, 0);
+    const DriveEntry* chosen = nullptr;
+    for (const DriveEntry& entry : m_drives) {
+        if (entry.strDrive == drive) {
+            chosen = &entry;
+            break;
+        }
+    }
+    if (!chosen) {
+        MessageBox("Error. Failed to find the disk.", kCaption, MB_OK);
+        return;
+    }
+    m_strDevice = chosen->strDevice;
+
+    if (!PrepareWorkFolder())
+        return;
+
+    {
+        CScopedLock lock(m_csState);
+        m_bEngineRunning = true;
+    }
+    if (!StartWaiterThread()) {
+        CScopedLock lock(m_csState);
+        m_bEngineRunning = false;
+        return;
+    }
+    EnterAnalysisView();
+}
+
+bool CRecoveryDlg::PrepareWorkFolder()
+{
+    const CString appData = GetAppDataFolder();
+    const CString engineFolder = JoinPath(appData, kEngineFolderName);
+    if (!MakeFolder(engineFolder, appData)) {
+        MessageBox("Failed to initialize data", kCaption, MB_OK);
+        return false;
+    }
+    const CString dataFolder = JoinPath(engineFolder, "data");
+    if (!MakeFolder(dataFolder, engineFolder)) {
+        MessageBox("Failed to initialize data", kCaption, MB_OK);
+        return false;
+    }
+    m_strDataDir = dataFolder;
+    if (IsFolder(m_strDataDir))
+        DeleteFolderTree(m_strDataDir, false);
+
+    m_strTempDir = m_strDataDir + "\\temp";
+    if (PathFileExistsA(m_strTempDir)) {
+        MessageBox("Internal error, error code: -1008", kCaption, MB_OK);
+        m_strTempDir += "_1";
+    }
+    return true;
+}
+
+bool CRecoveryDlg::StartWaiterThread()
+{
+    // The handle is stored before the thread can reach OnEngineEnded, which
+    // takes the same lock to release it.
+    CScopedLock lock(m_csState);
+    HANDLE thread = CreateThread(nullptr, 0, WaiterThreadProc, this, 0, nullptr);
+    if (!thread)
+        return false;
+    m_hWaitThread = thread;
+    return true;
+}
+
+DWORD WINAPI CRecoveryDlg::WaiterThreadProc(LPVOID param)
+{
+    CRecoveryDlg* dlg = static_cast<CRecoveryDlg*>(param);
+    const HWND owner = dlg->m_hWnd;
+
+    if (dlg->LaunchEngine()) {
+        HANDLE process;
+        {
+            CScopedLock lock(dlg->m_csState);
+            process = dlg->m_hEngineProcess;
+        }
+        // If StopEngine takes the handle meanwhile, it keeps it open until
+        // this thread has ended, so the wait stays on a live handle.
+        if (process != INVALID_HANDLE_VALUE)
+            WaitForSingleObject(process, INFINITE);
+        dlg->OnEngineEnded(true);
+    } else {
+        // The window may be closing by now: only its handle is used here.
+        ::MessageBoxA(owner, kLaunchFailed, kCaption, MB_OK);
+    }
+    return 0;
+}
+
+bool CRecoveryDlg::LaunchEngine()
+{
+    CString enginePath;
+    if (!CheckEngineFiles(enginePath)) {
+        OnEngineEnded(false);
+        return false;
+    }
+
+    const CString formats = ReadEngineFormats();
+    CString arguments = "/d \"" + m_strTempDir + "\" /cmd " + m_strDevice + " fileopt,everything,disable,";
+    bool anyEnabled = false;
+    for (const char* token : {"jpg", "gif", "png", "bmp", "tif"}) {
+        if (IsFormatEnabled(formats, token)) {
+            arguments += token;
+            arguments += ",enable,";
+            anyEnabled = true;
+        }
+    }
+    if (!anyEnabled) {
+        ::MessageBoxA(m_hWnd,
+                    "No file formats enabled.\n\nPlease go to 'Settings' to enable the type of file you wish to "
+                    "recover.",
+                    kCaption, MB_OK);
+        OnEngineEnded(false);
+        return false;
+    }
+    arguments += "search";
+
+    SHELLEXECUTEINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.hwnd = nullptr;
+    info.lpVerb = nullptr;
+    info.lpFile = enginePath;
+    info.lpParameters = arguments;
+    info.lpDirectory = nullptr;
+    info.nShow = SW_HIDE;
+    if (!ShellExecuteExA(&info) || !info.hProcess) {
+        OnEngineEnded(false);
+        return false;
+    }
+
+    {
+        CScopedLock lock(m_csState);
+        if (m_bEngineRunning) {
+            m_hEngineProcess = info.hProcess;
+            return true;
+        }
+    }
+    // Stopped while the engine was starting: nobody else will ever see this
+    // process, so it is ended here. Not a failure to report.
+    TerminateProcess(info.hProcess, 0);
+    CloseHandle(info.hProcess);
+    return true;
+}
+
+bool CRecoveryDlg::CheckEngineFiles(CString& enginePath)
+{
+    const CString appData = GetAppDataFolder();
+    const CString engineFolder = JoinPath(appData, kEngineFolderName);
+    if (!MakeFolder(engineFolder, appData)) {
+        ::MessageBoxA(m_hWnd, "Failed to load engine, error code -1007", kCaption, MB_OK);
+        return false;
+    }
+    enginePath = JoinPath(engineFolder, "photo.exe");
+    if (!PathFileExistsA(enginePath)) {
+        ::MessageBoxA(m_hWnd,
+                    "Failed to load engine, error code -1003. Installation may be corrupted, please try to "
+                    "re-install Quorvane",
+                    kCaption, MB_OK);
+        return false;
+    }
+    if (!PathFileExistsA(JoinPath(engineFolder, "cygwin1.dll"))) {
+        ::MessageBoxA(m_hWnd,
+                    "Failed to load engine, error code -1004. Installation may be corrupted, please try to "
+                    "re-install Quorvane",
+                    kCaption, MB_OK);
+        return false;
+    }
+    if (!PathFileExistsA(JoinPath(JoinPath(engineFolder, "63"), "cygwin"))) {
+        ::MessageBoxA(m_hWnd,
+                    "Failed to load engine, error code -1005. Installation may be corrupted, please try to "
+                    "re-install Quorvane",
+                    kCaption, MB_OK);
+        return false;
+    }
+    return true;
+}
+
+void CRecoveryDlg::EnterAnalysisView()
+{
+    ShowDriveSelection(FALSE);
+    const RECT drives = ChildRect(*this, m_listDrives);
+    const RECT status = ChildRect(*this, m_lblStatus);
+    m_lblStatus.ShowWindow(SW_SHOW);
+
+    const RECT selectAll = ChildRect(*this, m_lblSelectAll);
+    const int selectAllHeight = selectAll.bottom - selectAll.top;
+    m_lblSelectAll.MoveWindow(drives.left, status.bottom + 3, selectAll.right - selectAll.left, selectAllHeight);
+
+    const int top = status.bottom + selectAllHeight + 5;
+    m_listPictures.MoveWindow(drives.left, top, drives.right - drives.left, drives.bottom + 40 - top);
+    m_listPictures.ShowWindow(SW_SHOW);
+    m_lblSelectAll.ShowWindow(SW_HIDE);
+
+    ClearPictureList(true);
+
+    m_btnRecover.SetWindowText("Cancel");
+    m_btnRecover.ShowWindow(SW_SHOW);
+
+    m_lblProgress.MoveWindow(m_rcTipText);
+    m_lblProgress.SetCaption("<- Tips: click \"Cancel\" to stop analyzing and recover detected files.");
+    m_lblProgress.ShowWindow(SW_SHOW);
+
+    SetTimer(TIMER_RESCAN, 500);
+}
+
+void CRecoveryDlg::OnEngineEnded(bool closeHandles)
+{
+    HANDLE process;
+    HANDLE thread;
+    {
+        CScopedLock lock(m_csState);
+        m_bEngineRunning = false;
+        process = TakeHandle(m_hEngineProcess);
+        thread = TakeHandle(m_hWaitThread);
+    }
+    if (closeHandles)
+        CloseIfValid(process);
+    // After a failed launch there is no process, but the thread handle is
+    // still open and nobody else can reach it any more.
+    CloseIfValid(thread);
+}
+
+void CRecoveryDlg::StopEngine()
+{
+    HANDLE process;
+    HANDLE thread;
+    {
+        CScopedLock lock(m_csState);
+        // Also on close: a waiter that is still starting the engine sees the
+        // run is over and ends the new process itself instead of waiting.
+        m_bEngineRunning = false;
+        process = TakeHandle(m_hEngineProcess);
+        thread = TakeHandle(m_hWaitThread);
+    }
+    if (process != INVALID_HANDLE_VALUE)
+        TerminateProcess(process, 0);
+    // The waiter is never killed (it may hold m_csState); with the engine
+    // gone it ends by itself.
+    if (thread != INVALID_HANDLE_VALUE) {
+        WaitForThreadEnd(thread);
+        CloseHandle(thread);
+    }
+    CloseIfValid(process);
+}
