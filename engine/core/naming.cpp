@@ -1,0 +1,16 @@
+#include "naming.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+namespace qv {
+
+std::string outputName(PicType type, uint64_t offset) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "f%010" PRIu64 ".%s", offset / kSectorSize, typeName(type));
+  return buf;
+}
+
+std::string partName(const std::string& finalName) { return finalName + ".part"; }
+
+}  // namespace qv

@@ -1,0 +1,17 @@
+// Names of the output files: unique in the whole output because no two
+// finds start in the same sector.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "types.h"
+
+namespace qv {
+
+// "f0000012345.jpg" for a picture starting in sector 12345.
+std::string outputName(PicType type, uint64_t offset);
+// What the file is called while it is being written: no picture extension,
+// so nobody takes it before it is whole.
+std::string partName(const std::string& finalName);
+
+}  // namespace qv

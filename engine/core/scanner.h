@@ -1,0 +1,41 @@
+// Looks for a picture start at the head of every sector, lets the type's
+// recogniser decide where the picture ends, hands each whole picture to the
+// sink and goes on after it.
+#pragma once
+#include <cstdint>
+
+#include "source.h"
+#include "types.h"
+#include "view.h"
+
+namespace qv {
+
+struct Find {
+  PicType type;
+  uint64_t offset;
+  uint64_t length;
+};
+
+class FindSink {
+ public:
+  virtual ~FindSink() = default;
+  // data starts at the find's first byte and holds at least its length.
+  virtual void onFind(const Find& find, View& data) = 0;
+};
+
+struct ScanOptions {
+  unsigned types = kAllTypes;
+  size_t blockSize = 4 << 20;
+  size_t readAhead = 4;
+  uint64_t maxHold = 64 << 20;
+};
+
+struct ScanStats {
+  uint64_t bytes = 0;
+  uint64_t candidates = 0;
+  uint64_t finds = 0;
+};
+
+ScanStats scan(ByteSource& src, const ScanOptions& opts, FindSink& sink);
+
+}  // namespace qv

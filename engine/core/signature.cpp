@@ -1,0 +1,69 @@
+#include "signature.h"
+
+#include <cstring>
+
+#include "view.h"
+
+namespace qv {
+namespace {
+
+bool jpegHead(const uint8_t* p) {
+  if (p[1] != 0xD8 || p[2] != 0xFF) return false;
+  uint8_t m = p[3];
+  return (m >= 0xE0 && m <= 0xEF) || m == 0xDB || m == 0xC4 || m == 0xC0 || m == 0xC2 ||
+         m == 0xFE || m == 0xDD;
+}
+
+bool bmpHead(const uint8_t* p) {
+  if (p[1] != 'M' || le32(p + 6) != 0) return false;
+  uint32_t dib = le32(p + 14);
+  return dib == 12 || dib == 40 || dib == 52 || dib == 56 || dib == 64 || dib == 108 || dib == 124;
+}
+
+}  // namespace
+
+int candidateType(const uint8_t* p, unsigned mask) {
+  int t = -1;
+  switch (p[0]) {
+    case 0xFF:
+      if (jpegHead(p)) t = int(PicType::Jpg);
+      break;
+    case 0x89:
+      if (std::memcmp(p + 1, "PNG\r\n\x1a\n", 7) == 0) t = int(PicType::Png);
+      break;
+    case 'G':
+      if (std::memcmp(p + 1, "IF8", 3) == 0 && (p[4] == '7' || p[4] == '9') && p[5] == 'a')
+        t = int(PicType::Gif);
+      break;
+    case 'B':
+      if (bmpHead(p)) t = int(PicType::Bmp);
+      break;
+    case 'I':
+      if (p[1] == 'I' && p[2] == 42 && p[3] == 0) t = int(PicType::Tif);
+      break;
+    case 'M':
+      if (p[1] == 'M' && p[2] == 0 && p[3] == 42) t = int(PicType::Tif);
+      break;
+    default:
+      break;
+  }
+  return t >= 0 && (mask & (1u << t)) ? t : -1;
+}
+
+bool looksLikeFileStart(const uint8_t* p) {
+  int t = candidateType(p, kAllTypes);
+  if (t < 0) return false;
+  switch (PicType(t)) {
+    case PicType::Jpg:
+      return (p[3] == 0xE0 && std::memcmp(p + 6, "JFIF\0", 5) == 0) ||
+             (p[3] == 0xE1 && std::memcmp(p + 6, "Exif\0", 5) == 0);
+    case PicType::Tif: {
+      uint32_t ifd = p[0] == 'I' ? le32(p + 4) : be32(p + 4);
+      return ifd >= 8 && ifd < (1u << 30);
+    }
+    default:
+      return true;
+  }
+}
+
+}  // namespace qv

@@ -1,0 +1,45 @@
+// photo: searches a disk or disk image for pictures and writes each one it
+// finds into the output folder.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "../core/command_line.h"
+#include "../core/scanner.h"
+#include "../runtime/qvrt.h"
+#include "output_sink.h"
+#include "runtime_source.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  qv::EngineCommand cmd;
+  std::string error;
+  if (!qv::parseCommandLine(args, cmd, error)) {
+    std::fprintf(stderr, "photo: %s\n", error.c_str());
+    return 2;
+  }
+  QvDevice* dev = qvrt_open_device(cmd.device.c_str());
+  if (!dev) {
+    std::fprintf(stderr, "photo: cannot open %s\n", cmd.device.c_str());
+    return 3;
+  }
+  if (qvrt_make_dirs(cmd.outDir.c_str()) != 0) {
+    std::fprintf(stderr, "photo: cannot create %s\n", cmd.outDir.c_str());
+    qvrt_close_device(dev);
+    return 4;
+  }
+  qv::ScanStats stats;
+  unsigned written = 0;
+  {
+    qv::RuntimeSource src(dev);
+    qv::OutputSink sink(cmd.outDir);
+    qv::ScanOptions opts;
+    opts.types = cmd.types;
+    if (opts.types) stats = qv::scan(src, opts, sink);
+    written = sink.written();
+  }
+  qvrt_close_device(dev);
+  std::printf("photo: %u pictures recovered, %llu bytes searched\n", written,
+              static_cast<unsigned long long>(stats.bytes));
+  return 0;
+}

@@ -1,0 +1,123 @@
+// Devices on Windows: a table-mapped image, an image file, or the raw disk
+// \\.\PhysicalDriveN, always opened for reading only.
+#include <windows.h>
+#include <winioctl.h>
+
+#include <string>
+
+#include "../core/device_name.h"
+#include "qvrt.h"
+
+struct QvDevice {
+  HANDLE handle;
+  uint64_t size;
+};
+
+namespace {
+
+std::string runtimeFolder() {
+  HMODULE self = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCSTR>(&runtimeFolder), &self);
+  char path[MAX_PATH] = {0};
+  DWORD n = GetModuleFileNameA(self, path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return "";
+  std::string s(path, n);
+  size_t slash = s.find_last_of("\\/");
+  return slash == std::string::npos ? "" : s.substr(0, slash);
+}
+
+std::string readTable() {
+  std::string file = runtimeFolder() + "\\63\\cygwin\\devices";
+  HANDLE h = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return "";
+  std::string text;
+  char buf[4096];
+  DWORD got = 0;
+  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0 && text.size() < (1 << 20))
+    text.append(buf, got);
+  CloseHandle(h);
+  return text;
+}
+
+bool isFile(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+HANDLE openRead(const std::string& path) {
+  return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+}
+
+bool sizeOf(HANDLE h, bool disk, uint64_t& size) {
+  if (disk) {
+    GET_LENGTH_INFORMATION info;
+    DWORD got = 0;
+    if (DeviceIoControl(h, IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, &info, sizeof info, &got, nullptr)) {
+      size = static_cast<uint64_t>(info.Length.QuadPart);
+      return true;
+    }
+  }
+  LARGE_INTEGER li;
+  if (!GetFileSizeEx(h, &li)) return false;
+  size = static_cast<uint64_t>(li.QuadPart);
+  return true;
+}
+
+bool readExact(HANDLE h, uint64_t offset, uint8_t* buf, DWORD n) {
+  OVERLAPPED ov = {};
+  ov.Offset = static_cast<DWORD>(offset);
+  ov.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD got = 0;
+  return ReadFile(h, buf, n, &got, &ov) && got == n;
+}
+
+}  // namespace
+
+extern "C" QvDevice* qvrt_open_device(const char* name) {
+  std::string device = name ? name : "";
+  std::string path = qv::lookupDevice(qv::parseDeviceTable(readTable()), device);
+  bool disk = false;
+  if (path.empty() && isFile(device)) path = device;
+  if (path.empty()) {
+    int n = qv::diskNumberFromDevice(device);
+    if (n < 0) return nullptr;
+    path = "\\\\.\\PhysicalDrive" + std::to_string(n);
+    disk = true;
+  }
+  HANDLE h = openRead(path);
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  uint64_t size = 0;
+  if (!sizeOf(h, disk, size)) {
+    CloseHandle(h);
+    return nullptr;
+  }
+  return new QvDevice{h, size};
+}
+
+extern "C" uint64_t qvrt_device_size(const QvDevice* dev) { return dev->size; }
+
+extern "C" void qvrt_read(QvDevice* dev, uint64_t offset, void* buf, size_t n) {
+  auto* p = static_cast<uint8_t*>(buf);
+  const DWORD chunk = 16u << 20;
+  while (n) {
+    DWORD k = n < chunk ? static_cast<DWORD>(n) : chunk;
+    if (!readExact(dev->handle, offset, p, k)) {
+      // A bad area: sector by sector, zeros where nothing can be read.
+      for (DWORD s = 0; s < k; s += 512) {
+        DWORD len = k - s < 512 ? k - s : 512;
+        if (!readExact(dev->handle, offset + s, p + s, len)) ZeroMemory(p + s, len);
+      }
+    }
+    p += k;
+    offset += k;
+    n -= k;
+  }
+}
+
+extern "C" void qvrt_close_device(QvDevice* dev) {
+  if (!dev) return;
+  CloseHandle(dev->handle);
+  delete dev;
+}

@@ -1,0 +1,65 @@
+// Output files on Windows: written under a temporary name, then renamed, so
+// a file with a picture extension is always whole and closed.
+#include <windows.h>
+
+#include <string>
+
+#include "qvrt.h"
+
+struct QvOutput {
+  HANDLE handle;
+  std::string partPath;
+  std::string finalPath;
+};
+
+namespace {
+std::string join(const std::string& dir, const std::string& name) {
+  if (dir.empty() || dir.back() == '\\' || dir.back() == '/') return dir + name;
+  return dir + "\\" + name;
+}
+}  // namespace
+
+extern "C" int qvrt_make_dirs(const char* path) {
+  std::string p = path ? path : "";
+  while (!p.empty() && (p.back() == '\\' || p.back() == '/')) p.pop_back();
+  if (p.empty()) return -1;
+  DWORD a = GetFileAttributesA(p.c_str());
+  if (a != INVALID_FILE_ATTRIBUTES) return (a & FILE_ATTRIBUTE_DIRECTORY) ? 0 : -1;
+  size_t slash = p.find_last_of("\\/");
+  if (slash != std::string::npos && slash > 0 && p[slash - 1] != ':') {
+    if (qvrt_make_dirs(p.substr(0, slash).c_str()) != 0) return -1;
+  }
+  if (CreateDirectoryA(p.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+  return -1;
+}
+
+extern "C" QvOutput* qvrt_output_begin(const char* dir, const char* part_name, const char* name) {
+  auto* out = new QvOutput{INVALID_HANDLE_VALUE, join(dir, part_name), join(dir, name)};
+  out->handle = CreateFileA(out->partPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (out->handle == INVALID_HANDLE_VALUE) {
+    delete out;
+    return nullptr;
+  }
+  return out;
+}
+
+extern "C" int qvrt_output_write(QvOutput* out, const void* data, size_t n) {
+  auto* p = static_cast<const char*>(data);
+  while (n) {
+    DWORD k = n < (1u << 30) ? static_cast<DWORD>(n) : (1u << 30);
+    DWORD wrote = 0;
+    if (!WriteFile(out->handle, p, k, &wrote, nullptr) || wrote != k) return -1;
+    p += k;
+    n -= k;
+  }
+  return 0;
+}
+
+extern "C" int qvrt_output_end(QvOutput* out, int keep) {
+  bool ok = CloseHandle(out->handle) != 0;
+  if (keep && ok) ok = MoveFileExA(out->partPath.c_str(), out->finalPath.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  if (!keep || !ok) DeleteFileA(out->partPath.c_str());
+  delete out;
+  return ok && keep ? 0 : -1;
+}

@@ -1,0 +1,45 @@
+/* The engine's runtime library: device and file I/O. photo.exe imports it
+ * (cygwin1.dll on Windows); the native build links a POSIX version. A plain C
+ * interface, so the library and the program share no C++ objects. */
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(_WIN32) && defined(QVRT_BUILDING)
+#define QVRT_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define QVRT_API __declspec(dllimport)
+#else
+#define QVRT_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct QvDevice QvDevice;
+typedef struct QvOutput QvOutput;
+
+/* Opens an engine device name for reading only: first the device table in
+ * the runtime folder (63/cygwin/devices), then an existing file of that name
+ * (a disk image), then "/dev/sdX" as the raw disk. NULL if none opens. */
+QVRT_API QvDevice* qvrt_open_device(const char* name);
+QVRT_API uint64_t qvrt_device_size(const QvDevice* dev);
+/* Reads n bytes at offset; parts that cannot be read are zeros. Safe to
+ * call from two threads at once. */
+QVRT_API void qvrt_read(QvDevice* dev, uint64_t offset, void* buf, size_t n);
+QVRT_API void qvrt_close_device(QvDevice* dev);
+
+/* Creates a folder and any missing parents; 0 on success. */
+QVRT_API int qvrt_make_dirs(const char* path);
+
+/* An output file written under a temporary name in dir and renamed to name
+ * only once whole. NULL if it cannot be created. */
+QVRT_API QvOutput* qvrt_output_begin(const char* dir, const char* part_name, const char* name);
+QVRT_API int qvrt_output_write(QvOutput* out, const void* data, size_t n);
+/* keep != 0: close and rename; else close and delete. 0 on success. */
+QVRT_API int qvrt_output_end(QvOutput* out, int keep);
+
+#ifdef __cplusplus
+}
+#endif

@@ -1,0 +1,126 @@
+// The runtime for the native build (tests, fuzzing, benchmarks on Linux):
+// the same interface over POSIX files; the device table sits beside the
+// executable in 63/cygwin/devices.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "../core/device_name.h"
+#include "qvrt.h"
+
+struct QvDevice {
+  int fd;
+  uint64_t size;
+};
+
+struct QvOutput {
+  int fd;
+  std::string partPath;
+  std::string finalPath;
+};
+
+namespace {
+
+std::string exeFolder() {
+  char buf[4096];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return ".";
+  std::string s(buf, size_t(n));
+  return s.substr(0, s.find_last_of('/'));
+}
+
+std::string readTable() {
+  std::ifstream in(exeFolder() + "/63/cygwin/devices", std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+}  // namespace
+
+extern "C" QvDevice* qvrt_open_device(const char* name) {
+  std::string device = name ? name : "";
+  std::string path = qv::lookupDevice(qv::parseDeviceTable(readTable()), device);
+  if (path.empty()) path = device;
+  int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return nullptr;
+  off_t end = lseek(fd, 0, SEEK_END);
+  if (end < 0) {
+    close(fd);
+    return nullptr;
+  }
+  return new QvDevice{fd, uint64_t(end)};
+}
+
+extern "C" uint64_t qvrt_device_size(const QvDevice* dev) { return dev->size; }
+
+extern "C" void qvrt_read(QvDevice* dev, uint64_t offset, void* buf, size_t n) {
+  auto* p = static_cast<char*>(buf);
+  while (n) {
+    ssize_t got = pread(dev->fd, p, n, off_t(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      std::memset(p, 0, n);
+      return;
+    }
+    p += got;
+    offset += uint64_t(got);
+    n -= size_t(got);
+  }
+}
+
+extern "C" void qvrt_close_device(QvDevice* dev) {
+  if (!dev) return;
+  close(dev->fd);
+  delete dev;
+}
+
+extern "C" int qvrt_make_dirs(const char* path) {
+  std::string p = path ? path : "";
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  if (p.empty()) return -1;
+  struct stat st;
+  if (stat(p.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : -1;
+  size_t slash = p.find_last_of('/');
+  if (slash != std::string::npos && slash > 0 && qvrt_make_dirs(p.substr(0, slash).c_str()) != 0) return -1;
+  return mkdir(p.c_str(), 0777) == 0 || errno == EEXIST ? 0 : -1;
+}
+
+extern "C" QvOutput* qvrt_output_begin(const char* dir, const char* part_name, const char* name) {
+  std::string d = dir;
+  if (!d.empty() && d.back() != '/') d += '/';
+  auto* out = new QvOutput{-1, d + part_name, d + name};
+  out->fd = open(out->partPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  if (out->fd < 0) {
+    delete out;
+    return nullptr;
+  }
+  return out;
+}
+
+extern "C" int qvrt_output_write(QvOutput* out, const void* data, size_t n) {
+  auto* p = static_cast<const char*>(data);
+  while (n) {
+    ssize_t w = write(out->fd, p, n);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return -1;
+    p += w;
+    n -= size_t(w);
+  }
+  return 0;
+}
+
+extern "C" int qvrt_output_end(QvOutput* out, int keep) {
+  bool ok = close(out->fd) == 0;
+  if (keep && ok) ok = std::rename(out->partPath.c_str(), out->finalPath.c_str()) == 0;
+  if (!keep || !ok) unlink(out->partPath.c_str());
+  delete out;
+  return ok && keep ? 0 : -1;
+}

@@ -1,0 +1,163 @@
+#!/usr/bin/env python3
+"""Makes the engine's test pictures and disk images in the folder given.
+
+Pictures come from ImageMagick; the EXIF thumbnail, multi-picture (MPF) and
+many-IDAT variants are assembled here from its output. Disk images are FAT32
+made with mkfs.vfat and filled with mtools, then files deleted or the whole
+card re-formatted."""
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import zlib
+
+out = sys.argv[1]
+pics = os.path.join(out, "pics")
+
+
+def run(*args):
+    subprocess.run(args, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def convert(name, *args):
+    run("convert", *args, os.path.join(pics, name))
+
+
+def convert_as(fmt, name, *args):
+    run("convert", *args, fmt + ":" + os.path.join(pics, name))
+
+
+def read(name):
+    with open(os.path.join(pics, name), "rb") as f:
+        return f.read()
+
+
+def write(name, data):
+    with open(os.path.join(pics, name), "wb") as f:
+        f.write(data)
+
+
+def exif_block(thumb, pad_to=None):
+    """APP1 Exif: IFD0 with one entry, IFD1 pointing at the thumbnail."""
+    ifd0 = 8
+    ifd1 = ifd0 + 2 + 12 + 4
+    thumb_at = ifd1 + 2 + 2 * 12 + 4
+    if pad_to is not None:  # thumbnail at file offset pad_to
+        thumb_at = pad_to - 2 - 4 - 6
+    tiff = b"II*\x00" + struct.pack("<I", ifd0)
+    tiff += struct.pack("<H", 1) + struct.pack("<HHII", 0x112, 3, 1, 1) + struct.pack("<I", ifd1)
+    tiff += struct.pack("<H", 2)
+    tiff += struct.pack("<HHII", 0x201, 4, 1, thumb_at)
+    tiff += struct.pack("<HHII", 0x202, 4, 1, len(thumb))
+    tiff += struct.pack("<I", 0)
+    tiff += b"\x00" * (thumb_at - len(tiff)) + thumb
+    body = b"Exif\x00\x00" + tiff
+    return b"\xff\xe1" + struct.pack(">H", len(body) + 2) + body
+
+
+def with_exif(jpeg, thumb, pad_to=None):
+    return jpeg[:2] + exif_block(thumb, pad_to) + jpeg[2:]
+
+
+def with_mpf(main, second):
+    """Main image with an APP2 MPF index, then the second image after it."""
+    app2_len = 2 + 4 + 8 + 2 + 3 * 12 + 4 + 32
+    main_len = len(main) + 2 + app2_len
+    base = 2 + 2 + 2 + 4  # TIFF header offset in the file: SOI, marker, length, "MPF\0"
+    entries = struct.pack(">IIIHH", 0x20030000, main_len, 0, 0, 0)
+    entries += struct.pack(">IIIHH", 0x00020002, len(second), main_len - base, 0, 0)
+    ifd = struct.pack(">H", 3)
+    ifd += struct.pack(">HHI", 0xB000, 7, 4) + b"0100"
+    ifd += struct.pack(">HHII", 0xB001, 4, 1, 2)
+    ifd += struct.pack(">HHII", 0xB002, 7, 32, 8 + 2 + 3 * 12 + 4)
+    ifd += struct.pack(">I", 0)
+    body = b"MPF\x00" + b"MM\x00*" + struct.pack(">I", 8) + ifd + entries
+    assert len(body) + 2 == app2_len
+    app2 = b"\xff\xe2" + struct.pack(">H", app2_len) + body
+    return main[:2] + app2 + main[2:] + second
+
+
+def rechunk_png(data, size):
+    chunks, pos, idat = [], 8, b""
+    while pos < len(data):
+        n = struct.unpack(">I", data[pos:pos + 4])[0]
+        kind = data[pos + 4:pos + 8]
+        if kind == b"IDAT":
+            idat += data[pos + 8:pos + 8 + n]
+        elif kind == b"IEND":
+            for i in range(0, len(idat), size):
+                part = idat[i:i + size]
+                chunks.append(struct.pack(">I", len(part)) + b"IDAT" + part +
+                              struct.pack(">I", zlib.crc32(b"IDAT" + part)))
+            chunks.append(data[pos:pos + 12 + n])
+        else:
+            chunks.append(data[pos:pos + 12 + n])
+        pos += 12 + n
+    return data[:8] + b"".join(chunks)
+
+
+def make_pictures():
+    os.makedirs(pics, exist_ok=True)
+    src = ["-seed", "7", "-size", "480x320", "plasma:red-blue"]
+    convert("base.jpg", *src, "-quality", "85")
+    convert("prog.jpg", *src, "-quality", "80", "-interlace", "Plane")
+    convert("thumb_src.jpg", "-seed", "3", "-size", "160x120", "plasma:", "-quality", "70")
+    convert("second_src.jpg", "-seed", "5", "-size", "320x240", "plasma:", "-quality", "70")
+    convert("restart.jpg", *src, "-define", "jpeg:restart-interval=2")
+    thumb = read("thumb_src.jpg")
+    write("exif.jpg", with_exif(read("base.jpg"), thumb))
+    write("exif_aligned.jpg", with_exif(read("prog.jpg"), thumb, pad_to=1024))
+    write("mpf.jpg", with_mpf(read("base.jpg"), read("second_src.jpg")))
+    os.remove(os.path.join(pics, "thumb_src.jpg"))
+    os.remove(os.path.join(pics, "second_src.jpg"))
+
+    convert("plain.png", *src)
+    write("many_idat.png", rechunk_png(read("plain.png"), 4096))
+    convert("alpha.png", "-seed", "9", "-size", "200x150", "plasma:", "-alpha", "set",
+            "-channel", "A", "-evaluate", "set", "50%")
+
+    convert("static.gif", *src, "-colors", "200")
+    convert_as("GIF87", "static87.gif", "-size", "64x64", "gradient:")
+    run("convert", "-delay", "10", "-seed", "1", "-size", "120x90", "plasma:", "plasma:green-yellow",
+        "plasma:", "-loop", "0", os.path.join(pics, "anim.gif"))
+
+    convert_as("BMP3", "pal8.bmp", *src, "-colors", "200", "-type", "Palette", "-compress", "none")
+    convert_as("BMP3", "rle8.bmp", *src, "-colors", "200", "-type", "Palette")
+    convert_as("BMP3", "true24.bmp", *src, "-type", "TrueColor")
+    convert("v5.bmp", *src)
+
+    convert("le_strips.tif", *src, "-define", "tiff:endian=lsb", "-define", "tiff:rows-per-strip=16", "-compress", "none")
+    convert("be_strips.tif", *src, "-define", "tiff:endian=msb", "-define", "tiff:rows-per-strip=32", "-compress", "lzw")
+    convert("le_tiles.tif", *src, "-define", "tiff:endian=lsb", "-define", "tiff:tile-geometry=64x64", "-compress", "none")
+    convert("be_tiles.tif", *src, "-define", "tiff:endian=msb", "-define", "tiff:tile-geometry=128x128", "-compress", "lzw")
+
+
+def fat_image(name, files, fat, size_mb=48):
+    img = os.path.join(out, name)
+    if os.path.exists(img):
+        os.remove(img)
+    run("mkfs.vfat", "-C", *fat, img, str(size_mb * 1024))
+    for f in files:
+        run("mcopy", "-i", img, os.path.join(pics, f), "::" + f)
+    return img
+
+
+FAT32 = ("-F", "32", "-s", "1")
+FAT16 = ("-F", "16", "-s", "8")  # 4 KiB clusters
+
+
+def make_disks():
+    names = sorted(os.listdir(pics))
+    # Every picture copied, then every other one deleted.
+    img = fat_image("deleted.img", names, FAT32)
+    for f in names[::2]:
+        run("mdel", "-i", img, "::" + f)
+    # All copied, then the card formatted again over them.
+    img = fat_image("formatted.img", names, FAT16)
+    run("mkfs.vfat", *FAT16, img)
+
+
+if __name__ == "__main__":
+    make_pictures()
+    make_disks()

@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "scanner.h"
+#include "support.h"
+
+using namespace qv;
+using qvtest::pic;
+using qvtest::readFile;
+
+namespace {
+
+struct Collected {
+  Find find;
+  std::vector<uint8_t> bytes;
+};
+
+class CollectSink : public FindSink {
+ public:
+  void onFind(const Find& f, View& data) override {
+    Collected c{f, std::vector<uint8_t>(f.length)};
+    EXPECT_TRUE(data.read(0, c.bytes.data(), c.bytes.size()));
+    finds.push_back(std::move(c));
+  }
+  std::vector<Collected> finds;
+};
+
+std::vector<Collected> scanBytes(std::vector<uint8_t> data, ScanOptions opts = {}) {
+  MemorySource src(std::move(data));
+  CollectSink sink;
+  scan(src, opts, sink);
+  return std::move(sink.finds);
+}
+
+// Small blocks and little held data: every path of the window gets used.
+ScanOptions tightOptions() {
+  ScanOptions o;
+  o.blockSize = 64 * 1024;
+  o.readAhead = 2;
+  o.maxHold = 128 * 1024;
+  return o;
+}
+
+void place(std::vector<uint8_t>& disk, size_t at, const std::vector<uint8_t>& file) {
+  ASSERT_LE(at + file.size(), disk.size());
+  std::copy(file.begin(), file.end(), disk.begin() + long(at));
+}
+
+size_t roundUp(size_t n, size_t to) { return (n + to - 1) / to * to; }
+
+// Every sample recovered byte for byte, and nothing else found.
+void expectExactlyTheSamples(const std::vector<Collected>& finds) {
+  std::map<std::vector<uint8_t>, int> found;
+  for (const auto& c : finds) found[c.bytes]++;
+  for (const std::string& name : qvtest::allPictures()) {
+    auto it = found.find(readFile(pic(name)));
+    EXPECT_TRUE(it != found.end()) << name << " not recovered";
+    if (it != found.end()) found.erase(it);
+  }
+  for (const auto& f : found) ADD_FAILURE() << "unexpected find of " << f.first.size() << " bytes";
+}
+
+}  // namespace
+
+TEST(Scanner, DeletedAndReformattedCardsGiveBackEveryPicture) {
+  for (const char* image : {"deleted.img", "formatted.img"}) {
+    SCOPED_TRACE(image);
+    std::vector<uint8_t> disk = readFile(qvtest::samples() + "/" + image);
+    ASSERT_GT(disk.size(), 1000000u);
+    expectExactlyTheSamples(scanBytes(disk));
+    expectExactlyTheSamples(scanBytes(disk, tightOptions()));
+  }
+}
+
+TEST(Scanner, OnlyEnabledTypesAreSearched) {
+  std::vector<uint8_t> disk = readFile(qvtest::samples() + "/deleted.img");
+  ScanOptions o;
+  o.types = typeBit(PicType::Png) | typeBit(PicType::Tif);
+  auto finds = scanBytes(disk, o);
+  EXPECT_EQ(finds.size(), 7u);
+  for (const auto& c : finds) EXPECT_TRUE(c.find.type == PicType::Png || c.find.type == PicType::Tif);
+  o.types = 0;
+  EXPECT_TRUE(scanBytes(disk, o).empty());
+}
+
+TEST(Scanner, RandomDataGivesNoFinds) {
+  EXPECT_TRUE(scanBytes(qvtest::randomBytes(24 << 20, 5)).empty());
+  EXPECT_TRUE(scanBytes(std::vector<uint8_t>(3 << 20, 0)).empty());
+}
+
+TEST(Scanner, PicturesAcrossBlockEdgesAndAtTheEnd) {
+  std::vector<uint8_t> png = readFile(pic("many_idat.png"));
+  std::vector<uint8_t> jpg = readFile(pic("exif.jpg"));
+  std::vector<uint8_t> gif = readFile(pic("anim.gif"));
+  // Odd total size: the last picture ends exactly where the disk ends.
+  std::vector<uint8_t> disk = qvtest::randomBytes(64 * 1024 - 512 + png.size() + 200000 + gif.size(), 3);
+  place(disk, 64 * 1024 - 512, png);
+  size_t jpgAt = roundUp(64 * 1024 - 512 + png.size(), 512) + 512 * 7;
+  place(disk, jpgAt, jpg);
+  place(disk, disk.size() - gif.size() - 0, gif);
+  bool gifAligned = (disk.size() - gif.size()) % 512 == 0;
+  for (ScanOptions o : {ScanOptions{}, tightOptions()}) {
+    auto finds = scanBytes(disk, o);
+    ASSERT_EQ(finds.size(), gifAligned ? 3u : 2u);
+    EXPECT_EQ(finds[0].bytes, png);
+    EXPECT_EQ(finds[0].find.offset, 64u * 1024 - 512);
+    EXPECT_EQ(finds[1].bytes, jpg);
+    if (gifAligned) EXPECT_EQ(finds[2].bytes, gif);
+  }
+}
+
+TEST(Scanner, FragmentedPicturesAreNotPassedOffAsWhole) {
+  const size_t cluster = 4096;
+  std::vector<uint8_t> disk(8 << 20, 0);
+  std::vector<uint8_t> bmp = readFile(pic("true24.bmp"));
+  std::vector<uint8_t> jpg = readFile(pic("base.jpg"));
+  std::vector<uint8_t> png = readFile(pic("alpha.png"));
+  // BMP: first 20 clusters, then a JPEG, then the rest of the BMP.
+  std::vector<uint8_t> head(bmp.begin(), bmp.begin() + 20 * cluster);
+  std::vector<uint8_t> rest(bmp.begin() + 20 * cluster, bmp.end());
+  place(disk, 0, head);
+  place(disk, head.size(), jpg);
+  place(disk, head.size() + roundUp(jpg.size(), cluster), rest);
+  // JPEG split by a PNG the same way.
+  size_t at = 2 << 20;
+  std::vector<uint8_t> j1(jpg.begin(), jpg.begin() + 2 * cluster), j2(jpg.begin() + 2 * cluster, jpg.end());
+  place(disk, at, j1);
+  place(disk, at + j1.size(), png);
+  place(disk, at + j1.size() + roundUp(png.size(), cluster), j2);
+
+  auto finds = scanBytes(disk);
+  std::vector<std::vector<uint8_t>> whole;
+  for (const auto& c : finds) whole.push_back(c.bytes);
+  EXPECT_EQ(std::count(whole.begin(), whole.end(), jpg), 1);
+  EXPECT_EQ(std::count(whole.begin(), whole.end(), png), 1);
+  EXPECT_EQ(finds.size(), 2u);  // neither split picture
+}
+
+TEST(Scanner, ThumbnailOfALostPictureIsNoFindOfItsOwn) {
+  std::vector<uint8_t> jpg = readFile(pic("exif_aligned.jpg"));
+  std::vector<uint8_t> disk = qvtest::randomBytes(1 << 20, 9);
+  // Only the head survives: the thumbnail sits at a sector start inside it.
+  std::copy(jpg.begin(), jpg.begin() + 8192, disk.begin());
+  EXPECT_TRUE(scanBytes(disk).empty());
+}
