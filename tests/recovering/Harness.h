@@ -1,0 +1,224 @@
+// A main window run on its own thread, with a way to run code on that
+// thread, tiny pictures to take in, and the views' controls.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FileUtils.h"
+#include "RecoveryDlg.h"
+#include "UiTest.h"
+#include "resource.h"
+
+namespace harness {
+
+using namespace uitest;
+
+const UINT WM_RUN_ON_UI = WM_APP + 77;
+
+const int kDriveSelection[] = {IDC_BROWSE,     IDC_NEXT,           IDC_RELOAD,        IDC_DRIVE_LIST,
+                               IDC_SELECT_DRIVE_LABEL, IDC_SAVE_DIR_LABEL, IDC_SAVE_DIR};
+
+// Thumbnails need the image library in the test process.
+class GdiplusEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        Gdiplus::GdiplusStartupInput input;
+        Gdiplus::GdiplusStartup(&m_token, &input, nullptr);
+    }
+    void TearDown() override { Gdiplus::GdiplusShutdown(m_token); }
+
+private:
+    ULONG_PTR m_token = 0;
+};
+
+class TestDlg : public CRecoveryDlg {
+public:
+    // Runs fn on the window's own thread and returns when it is done.
+    void RunOnUi(const std::function<void()>& fn)
+    {
+        ::SendMessageA(m_hWnd, WM_RUN_ON_UI, 0, reinterpret_cast<LPARAM>(&fn));
+    }
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_RUN_ON_UI) {
+            (*reinterpret_cast<const std::function<void()>*>(lParam))();
+            return 0;
+        }
+        return CRecoveryDlg::WindowProc(message, wParam, lParam);
+    }
+
+    // Takes the pictures of folder in as an analysis whose engine has
+    // already ended would: the monitor's own rescan and intake do the work.
+    void AnalyseFolder(const std::string& folder)
+    {
+        RunOnUi([&] {
+            m_strDataDir = folder.c_str();
+            EnterAnalysisView();
+        });
+    }
+    void SetSaveFolder(const std::string& folder)
+    {
+        RunOnUi([&] { m_editSaveDir.SetWindowText(folder.c_str()); });
+    }
+    std::string PicturePath(int item)
+    {
+        std::string path;
+        RunOnUi([&] { path = GetPicturePath(item).GetString(); });
+        return path;
+    }
+    std::vector<std::string> Opened()
+    {
+        std::vector<std::string> copy;
+        RunOnUi([&] { copy = m_opened; });
+        return copy;
+    }
+    // The engine-facing members, read on the window's thread.
+    void EngineState(bool& running, HANDLE& process, HANDLE& thread)
+    {
+        RunOnUi([&] {
+            running = m_bEngineRunning;
+            process = m_hEngineProcess;
+            thread = m_hWaitThread;
+        });
+    }
+
+protected:
+    BOOL IsAdministrator() override { return TRUE; }
+    void OpenSaveFolder(const CString& folder) override { m_opened.push_back(folder.GetString()); }
+
+private:
+    std::vector<std::string> m_opened;
+};
+
+// A 24-bit bottom-up BMP of w by h pixels in one colour, varied by seed so
+// that no two pictures have the same bytes.
+inline std::string MakeBmp(int w, int h, int seed)
+{
+    const int rowBytes = (w * 3 + 3) & ~3;
+    const int imageBytes = rowBytes * h;
+    std::string bytes(54 + static_cast<size_t>(imageBytes), '\0');
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            bytes[at + static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    put32(2, static_cast<uint32_t>(bytes.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, static_cast<uint32_t>(w));
+    put32(22, static_cast<uint32_t>(h));
+    bytes[26] = 1;
+    bytes[28] = 24;
+    put32(34, static_cast<uint32_t>(imageBytes));
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const size_t at = 54 + static_cast<size_t>(y * rowBytes + x * 3);
+            bytes[at] = static_cast<char>(seed * 37 + x);
+            bytes[at + 1] = static_cast<char>(seed * 91 + y);
+            bytes[at + 2] = static_cast<char>(seed * 13);
+        }
+    }
+    return bytes;
+}
+
+inline int ItemCount(HWND list)
+{
+    return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+inline bool Ticked(HWND list, int item)
+{
+    return (SendMessageA(list, LVM_GETITEMSTATE, item, LVIS_STATEIMAGEMASK) >> 12) == 2;
+}
+
+inline void SetTicked(HWND list, int item, bool ticked)
+{
+    LVITEMA lv = {};
+    lv.stateMask = LVIS_STATEIMAGEMASK;
+    lv.state = INDEXTOSTATEIMAGEMASK(ticked ? 2 : 1);
+    SendMessageA(list, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&lv));
+}
+
+inline int ProgressPos(HWND dlg)
+{
+    return static_cast<int>(SendMessageA(Item(dlg, IDC_PROGRESS), PBM_GETPOS, 0, 0));
+}
+
+inline bool InReadyView(HWND dlg)
+{
+    for (int id : kDriveSelection) {
+        if (!Visible(Item(dlg, id)))
+            return false;
+    }
+    return !Visible(Item(dlg, IDC_PICTURE_LIST)) && !Visible(Item(dlg, IDC_RECOVER)) &&
+           !Visible(Item(dlg, IDC_PROGRESS)) && !Visible(Item(dlg, IDC_PROGRESS_TEXT)) &&
+           !Visible(Item(dlg, IDC_STATUS)) && !Visible(Item(dlg, IDC_SELECT_ALL));
+}
+
+inline bool InAnalysedView(HWND dlg)
+{
+    return Text(Item(dlg, IDC_STATUS)) == "Press 'Recover' to recover files detected." &&
+           Visible(Item(dlg, IDC_STATUS)) && Visible(Item(dlg, IDC_PICTURE_LIST)) &&
+           Visible(Item(dlg, IDC_RECOVER)) && Text(Item(dlg, IDC_RECOVER)) == "Recover" &&
+           Visible(Item(dlg, IDC_SELECT_ALL)) && !Visible(Item(dlg, IDC_NEXT));
+}
+
+// A TestDlg running modally on a thread of its own for one test.
+class MainWindowFixture : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        if (m_ui && m_dlg && IsWindow(m_dlg))
+            PostMessageA(m_dlg, WM_COMMAND, IDCANCEL, 0);
+        if (m_ui) {
+            EXPECT_TRUE(m_ui->WaitFinished(20000));
+        }
+        m_ui.reset();
+    }
+
+    // Opens the window and waits for the drive-selection view.
+    HWND OpenReady()
+    {
+        m_ui = std::make_unique<UiThread>([this] {
+            TestDlg dlg;
+            m_object = &dlg;
+            m_result = dlg.DoModal();
+            m_object = nullptr;
+        });
+        m_dlg = m_ui->WaitForWindow("Quorvane");
+        EXPECT_NE(m_dlg, nullptr);
+        EXPECT_TRUE(WaitUntil([&] { return Visible(Item(m_dlg, IDC_NEXT)); }, 10000));
+        return m_dlg;
+    }
+
+    // Closes the window with WM_CLOSE and waits for its thread to end.
+    bool CloseAndWait(DWORD timeoutMs = 20000)
+    {
+        PostMessageA(m_dlg, WM_CLOSE, 0, 0);
+        const bool finished = m_ui->WaitFinished(timeoutMs);
+        if (finished)
+            m_ui.reset();
+        return finished;
+    }
+
+    std::unique_ptr<UiThread> m_ui;
+    HWND m_dlg = nullptr;
+    TestDlg* volatile m_object = nullptr;
+    std::atomic<INT_PTR> m_result{-100};
+};
+
+}  // namespace harness

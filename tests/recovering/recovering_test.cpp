@@ -1,0 +1,281 @@
+// Recovering the ticked pictures: progress, summary, save folder, failures.
+#include "Harness.h"
+
+#include <algorithm>
+
+using namespace harness;
+
+namespace {
+
+::testing::Environment* const g_gdiplus = ::testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
+
+const char kSummaryQuestion[] = "\n\nDo you want to view recovered files?";
+
+class RecoveringTest : public MainWindowFixture {
+protected:
+    void SetUp() override
+    {
+        m_data = std::make_unique<TempFolder>("data");
+        m_out = std::make_unique<TempFolder>("out");
+    }
+    void TearDown() override
+    {
+        MainWindowFixture::TearDown();
+        m_data.reset();
+        m_out.reset();
+    }
+
+    // n pictures in the data folder, one of them in a sub-folder, taken in
+    // and shown in the analysed view.
+    void Analysed(int n)
+    {
+        CreateDirectoryA(m_data->Join("temp").c_str(), nullptr);
+        for (int i = 0; i < n; ++i) {
+            const std::string name = "f" + std::to_string(100 + i) + ".bmp";
+            const std::string path = i == 0 ? m_data->Join(name) : m_data->Join("temp\\" + name);
+            m_bytes.push_back(MakeBmp(8 + i, 6, i + 1));
+            WriteFileBytes(path, m_bytes.back());
+        }
+        OpenReady();
+        m_object->SetSaveFolder(m_out->Path());
+        m_object->AnalyseFolder(m_data->Path());
+        ASSERT_TRUE(WaitUntil([&] { return InAnalysedView(m_dlg); }, 5000 + 400 * static_cast<DWORD>(n)));
+        ASSERT_EQ(ItemCount(List()), n);
+    }
+
+    HWND List() { return Item(m_dlg, IDC_PICTURE_LIST); }
+    std::string Progress() { return Text(Item(m_dlg, IDC_PROGRESS_TEXT)); }
+    std::string NameOf(int item)
+    {
+        const std::string path = m_object->PicturePath(item);
+        return path.substr(path.rfind('\\') + 1);
+    }
+    std::string OriginalOf(int item) { return ReadFileBytes(m_object->PicturePath(item)); }
+
+    // Presses Recover and waits for the summary question; every progress
+    // text seen on the way is collected.
+    SeenBox RecoverAndWaitForSummary(MessageBoxWatcher& boxes, std::vector<std::string>* texts = nullptr)
+    {
+        const size_t before = boxes.Count();
+        PostCommand(m_dlg, IDC_RECOVER);
+        std::vector<std::string> seen;
+        WaitUntil([&] {
+            const std::string text = Progress();
+            if (Visible(Item(m_dlg, IDC_PROGRESS_TEXT)) && (seen.empty() || seen.back() != text))
+                seen.push_back(text);
+            if (text == "Recovering photo " + std::to_string(m_lastCount) + " of " + std::to_string(m_lastCount) &&
+                m_lastBar < 0)
+                m_lastBar = ProgressPos(m_dlg);
+            return boxes.Count() > before;
+        }, 20000);
+        if (texts)
+            *texts = seen;
+        if (boxes.Count() <= before)
+            return SeenBox{"", "<no box>", 0};
+        return boxes.Seen()[before];
+    }
+
+    std::unique_ptr<TempFolder> m_data;
+    std::unique_ptr<TempFolder> m_out;
+    std::vector<std::string> m_bytes;
+    int m_lastCount = 0;
+    int m_lastBar = -1;
+};
+
+TEST_F(RecoveringTest, ThreeTickedPicturesProgressThenSummaryThenReadyView)
+{
+    MessageBoxWatcher boxes;
+    Analysed(4);
+    // The unticked picture stays behind.
+    SetTicked(List(), 1, false);
+    m_lastCount = 3;
+
+    std::vector<std::string> texts;
+    const SeenBox summary = RecoverAndWaitForSummary(boxes, &texts);
+    EXPECT_EQ(summary.caption, "Quorvane");
+    EXPECT_EQ(summary.text, std::string("3 files recovered.") + kSummaryQuestion);
+    EXPECT_EQ(summary.buttons, static_cast<UINT>(MB_YESNO));
+
+    // Every step was shown, in order, ending at 3 of 3 with a full bar.
+    std::vector<std::string> steps;
+    for (const std::string& t : texts) {
+        if (t != "Recovering photo 0 of 3")
+            steps.push_back(t);
+    }
+    EXPECT_EQ(steps, (std::vector<std::string>{"Recovering photo 1 of 3", "Recovering photo 2 of 3",
+                                               "Recovering photo 3 of 3"}));
+    EXPECT_EQ(m_lastBar, 3);
+
+    // No: nothing opened, back to the drive-selection view, list kept.
+    ASSERT_TRUE(WaitUntil([&] { return InReadyView(m_dlg); }));
+    EXPECT_TRUE(m_object->Opened().empty());
+    EXPECT_EQ(ItemCount(List()), 4);
+    EXPECT_EQ(ProgressPos(m_dlg), 0);
+
+    for (int item = 0; item < 4; ++item) {
+        const std::string copy = m_out->Join(NameOf(item));
+        if (item == 1) {
+            EXPECT_FALSE(Exists(copy));
+        } else {
+            EXPECT_EQ(ReadFileBytes(copy), OriginalOf(item)) << copy;
+        }
+    }
+    // The data folder is only read.
+    EXPECT_TRUE(Exists(m_object->PicturePath(0)));
+}
+
+TEST_F(RecoveringTest, YesOpensTheSaveFolder)
+{
+    MessageBoxWatcher boxes;
+    Analysed(1);
+    boxes.Answer(IDYES);
+    const SeenBox summary = RecoverAndWaitForSummary(boxes);
+    EXPECT_EQ(summary.text, std::string("1 files recovered.") + kSummaryQuestion);
+    ASSERT_TRUE(WaitUntil([&] { return InReadyView(m_dlg); }));
+    EXPECT_EQ(m_object->Opened(), std::vector<std::string>{m_out->Path()});
+}
+
+TEST_F(RecoveringTest, NothingTickedAsksForAPictureAndStaysAnalysed)
+{
+    MessageBoxWatcher boxes;
+    Analysed(2);
+    PostCommand(m_dlg, IDC_SELECT_ALL, STN_CLICKED);
+    ASSERT_TRUE(WaitUntil([&] { return !Ticked(List(), 0) && !Ticked(List(), 1); }));
+
+    PostCommand(m_dlg, IDC_RECOVER);
+    ASSERT_TRUE(boxes.WaitForCount(1));
+    EXPECT_EQ(boxes.Seen()[0].caption, "Quorvane");
+    EXPECT_EQ(boxes.Seen()[0].text, "Please tick at least one picture to recover.");
+    Pump(400);
+    EXPECT_TRUE(InAnalysedView(m_dlg));
+    EXPECT_FALSE(Visible(Item(m_dlg, IDC_PROGRESS)));
+    EXPECT_EQ(boxes.Count(), 1u);
+}
+
+TEST_F(RecoveringTest, PictureDeletedMeanwhileIsNotCountedAsRecovered)
+{
+    MessageBoxWatcher boxes;
+    Analysed(3);
+    const std::string gone = m_object->PicturePath(1);
+    ASSERT_TRUE(DeleteFileA(gone.c_str()));
+    m_lastCount = 3;
+
+    std::vector<std::string> texts;
+    const SeenBox summary = RecoverAndWaitForSummary(boxes, &texts);
+    EXPECT_EQ(summary.text, std::string("2 files recovered.\n\n1 files could not be copied because they have been "
+                                        "deleted since the analysis.") + kSummaryQuestion);
+    // The counter moved on past the missing file without showing it.
+    EXPECT_EQ(texts.back(), "Recovering photo 3 of 3");
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Recovering photo 2 of 3"), 0);
+    EXPECT_EQ(m_lastBar, 3);
+    EXPECT_TRUE(Exists(m_out->Join(NameOf(0))));
+    EXPECT_FALSE(Exists(m_out->Join(NameOf(1))));
+    EXPECT_TRUE(Exists(m_out->Join(NameOf(2))));
+}
+
+TEST_F(RecoveringTest, SaveFolderOneLevelMissingIsCreated)
+{
+    MessageBoxWatcher boxes;
+    Analysed(2);
+    const std::string folder = m_out->Join("New");
+    m_object->SetSaveFolder(folder);
+
+    const SeenBox summary = RecoverAndWaitForSummary(boxes);
+    EXPECT_EQ(summary.text, std::string("2 files recovered.") + kSummaryQuestion);
+    EXPECT_TRUE(IsFolder(folder.c_str()));
+    EXPECT_EQ(ReadFileBytes(folder + "\\" + NameOf(0)), OriginalOf(0));
+    EXPECT_EQ(ReadFileBytes(folder + "\\" + NameOf(1)), OriginalOf(1));
+}
+
+TEST_F(RecoveringTest, SaveFolderTwoLevelsMissingIsRefusedAndNothingCopied)
+{
+    MessageBoxWatcher boxes;
+    Analysed(2);
+    const std::string folder = m_out->Join("A\\B");
+    m_object->SetSaveFolder(folder);
+
+    PostCommand(m_dlg, IDC_RECOVER);
+    ASSERT_TRUE(boxes.WaitForCount(1));
+    EXPECT_EQ(boxes.Seen()[0].caption, "Quorvane");
+    EXPECT_EQ(boxes.Seen()[0].text, "Output directory \"" + folder + "\" does not exists.");
+    // One message, no summary, nothing made, and Recover can be pressed again.
+    ASSERT_TRUE(WaitUntil([&] { return InAnalysedView(m_dlg); }));
+    Pump(500);
+    EXPECT_EQ(boxes.Count(), 1u);
+    EXPECT_FALSE(Exists(m_out->Join("A")));
+    EXPECT_FALSE(Visible(Item(m_dlg, IDC_PROGRESS)));
+
+    // With the parent there, the same press goes through.
+    CreateDirectoryA(m_out->Join("A").c_str(), nullptr);
+    const SeenBox summary = RecoverAndWaitForSummary(boxes);
+    EXPECT_EQ(summary.text, std::string("2 files recovered.") + kSummaryQuestion);
+    EXPECT_EQ(ReadFileBytes(folder + "\\" + NameOf(1)), OriginalOf(1));
+}
+
+// Wine runs these tests as root, for whom a read-only file is writable; a
+// target held open without sharing, or a folder in the picture's place,
+// makes the copy fail the same way.
+TEST_F(RecoveringTest, ExistingFileIsOverwrittenButARefusedCopyIsReported)
+{
+    MessageBoxWatcher boxes;
+    Analysed(3);
+    const std::string replaced = m_out->Join(NameOf(0));
+    WriteFileBytes(replaced, "older picture");
+    const std::string locked = m_out->Join(NameOf(2));
+    WriteFileBytes(locked, "picture in use");
+    HANDLE held = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    const SeenBox summary = RecoverAndWaitForSummary(boxes);
+    CloseHandle(held);
+    EXPECT_EQ(summary.text, std::string("2 files recovered.\n\n1 files could not be copied because the save folder "
+                                        "could not be written to (it may be full or read-only).") +
+                                kSummaryQuestion);
+    EXPECT_EQ(ReadFileBytes(replaced), OriginalOf(0));
+    EXPECT_EQ(ReadFileBytes(m_out->Join(NameOf(1))), OriginalOf(1));
+    EXPECT_EQ(ReadFileBytes(locked), "picture in use");
+}
+
+TEST_F(RecoveringTest, BothKindsOfFailureInOneSentence)
+{
+    MessageBoxWatcher boxes;
+    Analysed(3);
+    ASSERT_TRUE(DeleteFileA(m_object->PicturePath(0).c_str()));
+    ASSERT_TRUE(CreateDirectoryA(m_out->Join(NameOf(1)).c_str(), nullptr));
+
+    const SeenBox summary = RecoverAndWaitForSummary(boxes);
+    EXPECT_EQ(summary.text, std::string("1 files recovered.\n\n2 files could not be copied because 1 have been deleted "
+                                        "since the analysis and the save folder could not be written to for "
+                                        "the other 1.") +
+                                kSummaryQuestion);
+    EXPECT_TRUE(IsFolder(m_out->Join(NameOf(1)).c_str()));
+    EXPECT_EQ(ReadFileBytes(m_out->Join(NameOf(2))), OriginalOf(2));
+}
+
+TEST_F(RecoveringTest, SecondPressWhileCopyingDoesNotRestart)
+{
+    MessageBoxWatcher boxes;
+    Analysed(3);
+    PostCommand(m_dlg, IDC_RECOVER);
+    ASSERT_TRUE(WaitUntil([&] { return Progress() == "Recovering photo 1 of 3"; }));
+    // The button is hidden while copying; a stray command changes nothing.
+    EXPECT_FALSE(Visible(Item(m_dlg, IDC_RECOVER)));
+    PostCommand(m_dlg, IDC_RECOVER);
+    ASSERT_TRUE(boxes.WaitForCount(1));
+    EXPECT_EQ(boxes.Seen()[0].text, std::string("3 files recovered.") + kSummaryQuestion);
+    Pump(300);
+    EXPECT_EQ(boxes.Count(), 1u);
+}
+
+TEST_F(RecoveringTest, ClosingWhileCopyingEndsWithoutAQuestion)
+{
+    MessageBoxWatcher boxes;
+    Analysed(3);
+    PostCommand(m_dlg, IDC_RECOVER);
+    ASSERT_TRUE(WaitUntil([&] { return Progress() == "Recovering photo 1 of 3"; }));
+    ASSERT_TRUE(CloseAndWait());
+    EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_EQ(m_result.load(), IDCANCEL);
+}
+
+}  // namespace

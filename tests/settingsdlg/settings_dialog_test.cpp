@@ -1,0 +1,208 @@
+// The Settings dialog under Wine: boxes from formats.ini, Default, Cancel,
+// OK, and what an empty list does to the next analysis.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+
+#include "FileUtils.h"
+#include "SettingsDlg.h"
+#include "UiTest.h"
+#include "resource.h"
+
+using namespace uitest;
+
+namespace {
+
+const int kBoxes[] = {IDC_FORMAT_JPG, IDC_FORMAT_GIF, IDC_FORMAT_PNG, IDC_FORMAT_BMP, IDC_FORMAT_TIF};
+
+std::string FormatsFile()
+{
+    return std::string(GetModuleFolder().GetString()) + "formats.ini";
+}
+
+struct FindArgs {
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialog(HWND hwnd, LPARAM param)
+{
+    auto* args = reinterpret_cast<FindArgs*>(param);
+    if (Text(hwnd) == args->caption && IsWindowVisible(hwnd)) {
+        args->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The helpers' finder skips windows with static items of id -1, which this
+// dialog has; look by caption on the dialog's thread instead.
+HWND WaitForDialog(DWORD threadId, const char* caption)
+{
+    FindArgs args{caption, nullptr};
+    WaitUntil([&] {
+        EnumThreadWindows(threadId, FindDialog, reinterpret_cast<LPARAM>(&args));
+        return args.found != nullptr;
+    }, 10000);
+    return args.found;
+}
+
+// A Settings dialog run modally on its own thread for one test.
+class SettingsDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override { DeleteFileA(FormatsFile().c_str()); }
+    void TearDown() override
+    {
+        if (m_ui && !m_ui->Finished() && m_dlg)
+            PostMessageA(m_dlg, WM_COMMAND, IDCANCEL, 0);
+        m_ui.reset();
+        DeleteFileA(FormatsFile().c_str());
+    }
+
+    void Open()
+    {
+        m_result = -100;
+        m_ui.reset(new UiThread([this] {
+            CSettingsDlg dlg(nullptr);
+            m_result = dlg.DoModal();
+        }));
+        m_dlg = WaitForDialog(m_ui->ThreadId(), "Settings");
+        ASSERT_NE(m_dlg, nullptr);
+    }
+
+    // Which boxes are ticked, as "jpg gif ..." in box order.
+    std::string Ticked()
+    {
+        static const char* const tokens[] = {"jpg", "gif", "png", "bmp", "tif"};
+        std::string ticked;
+        for (size_t i = 0; i < 5; ++i) {
+            if (SendMessageA(Item(m_dlg, kBoxes[i]), BM_GETCHECK, 0, 0) == BST_CHECKED)
+                ticked += std::string(ticked.empty() ? "" : " ") + tokens[i];
+        }
+        return ticked;
+    }
+
+    void Click(int id) { SendMessageA(Item(m_dlg, id), BM_CLICK, 0, 0); }
+
+    INT_PTR Close(int id)
+    {
+        PostCommand(m_dlg, id);
+        EXPECT_TRUE(m_ui->WaitFinished());
+        m_ui.reset();
+        return m_result;
+    }
+
+    std::unique_ptr<UiThread> m_ui;
+    HWND m_dlg = nullptr;
+    std::atomic<INT_PTR> m_result{-100};
+};
+
+TEST_F(SettingsDialogTest, TemplateHasTheSpecifiedControlsAndTabStops)
+{
+    Open();
+    struct Expect {
+        int id;
+        const char* text;
+        bool tabStop;
+    };
+    const Expect expected[] = {
+        {IDC_DEFAULT, "Default", true},   {IDC_FORMAT_JPG, ".jpg", false}, {IDC_FORMAT_GIF, ".gif", false},
+        {IDC_FORMAT_PNG, ".png", false},  {IDC_FORMAT_BMP, ".bmp", false}, {IDC_FORMAT_TIF, ".tif", false},
+        {IDOK, "OK", true},               {IDCANCEL, "Cancel", true},
+    };
+    for (const Expect& e : expected) {
+        HWND item = Item(m_dlg, e.id);
+        ASSERT_NE(item, nullptr) << e.id;
+        EXPECT_EQ(Text(item), e.text);
+        EXPECT_EQ((GetWindowLongA(item, GWL_STYLE) & WS_TABSTOP) != 0, e.tabStop) << e.text;
+    }
+    EXPECT_EQ(GetWindowLongA(Item(m_dlg, IDOK), GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON);
+    Close(IDCANCEL);
+}
+
+TEST_F(SettingsDialogTest, BoxesFollowTheStoredList)
+{
+    WriteFileBytes(FormatsFile(), "formats=gif,tif\r\n");
+    Open();
+    EXPECT_EQ(Ticked(), "gif tif");
+    Close(IDCANCEL);
+
+    // Upper case and longer words do not count; an unknown token is ignored.
+    WriteFileBytes(FormatsFile(), "formats=JPG,tiff,webp\r\n");
+    Open();
+    EXPECT_EQ(Ticked(), "tif");
+    Close(IDCANCEL);
+
+    WriteFileBytes(FormatsFile(), "formats=\r\n");
+    Open();
+    EXPECT_EQ(Ticked(), "");
+    Close(IDCANCEL);
+}
+
+TEST_F(SettingsDialogTest, NothingStoredShowsAllFiveAndCancelWritesNothing)
+{
+    Open();
+    EXPECT_EQ(Ticked(), "jpg gif png bmp tif");
+    Click(IDC_FORMAT_GIF);
+    EXPECT_EQ(Close(IDCANCEL), IDCANCEL);
+    EXPECT_FALSE(Exists(FormatsFile()));
+
+    // Escape is Cancel too.
+    Open();
+    Click(IDC_FORMAT_JPG);
+    PostMessageA(m_dlg, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(m_ui->WaitFinished());
+    m_ui.reset();
+    EXPECT_FALSE(Exists(FormatsFile()));
+}
+
+TEST_F(SettingsDialogTest, DefaultTicksAllButStoresOnlyOnOk)
+{
+    WriteFileBytes(FormatsFile(), "formats=png\r\n");
+    Open();
+    EXPECT_EQ(Ticked(), "png");
+    Click(IDC_FORMAT_PNG);
+    EXPECT_EQ(Ticked(), "");
+    Click(IDC_DEFAULT);
+    EXPECT_EQ(Ticked(), "jpg gif png bmp tif");
+    Close(IDCANCEL);
+    EXPECT_EQ(ReadFileBytes(FormatsFile()), "formats=png\r\n");
+
+    Open();
+    Click(IDC_DEFAULT);
+    EXPECT_EQ(Close(IDOK), IDOK);
+    EXPECT_EQ(ReadFileBytes(FormatsFile()), "formats=jpg,gif,png,bmp,tif\r\n");
+}
+
+TEST_F(SettingsDialogTest, OkWritesTheTickedTokensInFixedOrder)
+{
+    // The file held other lines before: OK replaces it whole.
+    WriteFileBytes(FormatsFile(), "savedir=x\r\nformats=bmp\r\n");
+    Open();
+    Click(IDC_FORMAT_BMP);
+    Click(IDC_FORMAT_PNG);
+    Click(IDC_FORMAT_JPG);
+    EXPECT_EQ(Ticked(), "jpg png");
+    EXPECT_EQ(Close(IDOK), IDOK);
+    EXPECT_EQ(ReadFileBytes(FormatsFile()), "formats=jpg,png\r\n");
+
+    // Enter on the default button is OK.
+    Open();
+    Click(IDC_FORMAT_JPG);
+    Click(IDC_FORMAT_PNG);
+    EXPECT_EQ(Ticked(), "");
+    PostMessageA(Item(m_dlg, IDOK), WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_TRUE(m_ui->WaitFinished());
+    m_ui.reset();
+    EXPECT_EQ(m_result.load(), IDOK);
+    EXPECT_EQ(ReadFileBytes(FormatsFile()), "formats=\r\n");
+
+    Open();
+    EXPECT_EQ(Ticked(), "");
+    Close(IDCANCEL);
+}
+
+}  // namespace
