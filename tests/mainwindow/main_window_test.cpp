@@ -163,7 +163,7 @@ protected:
 
     bool WaitReady()
     {
-        return WaitUntil([&] { return Visible(Item(m_dlg, IDC_NEXT)); });
+        return WaitUntil([&] { return Visible(Item(m_dlg, IDC_NEXT)) && !Visible(Item(m_dlg, IDC_LOADING)); });
     }
 
     HWND Ready(DlgOptions options = DlgOptions())
@@ -199,13 +199,19 @@ TEST_F(MainWindowTest, LoadingViewThenReadyViewAfterStartupTick)
     // Nothing is enumerated before the tick.
     EXPECT_EQ(RowCount(Item(dlg, IDC_DRIVE_LIST)), 0);
 
-    // The loading notice is centred on the outer window rectangle.
-    RECT window, label;
+    // The loading notice is centred by the outer window's size, in client
+    // co-ordinates.
+    RECT window, label, selectDrive;
     GetWindowRect(dlg, &window);
     GetWindowRect(Item(dlg, IDC_LOADING), &label);
-    const int centreX = (window.left + window.right) / 2;
-    const int labelCentreX = (label.left + label.right) / 2;
-    EXPECT_LE(std::abs(centreX - labelCentreX), 2);
+    GetWindowRect(Item(dlg, IDC_SELECT_DRIVE_LABEL), &selectDrive);
+    MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&label), 2);
+    const int width = selectDrive.right - selectDrive.left + 30;
+    const int height = selectDrive.bottom - selectDrive.top + 10;
+    EXPECT_EQ(label.right - label.left, width);
+    EXPECT_EQ(label.bottom - label.top, height);
+    EXPECT_EQ(label.left, (window.right - window.left - width) / 2);
+    EXPECT_EQ(label.top, (window.bottom - window.top - height) / 2);
 
     PostMessageA(dlg, WM_TIMER, TIMER_STARTUP, 0);
     ASSERT_TRUE(WaitReady());
@@ -481,6 +487,53 @@ TEST_F(MainWindowTest, ControlsArePlacedAsLaidOut)
     EXPECT_EQ(status.left, selectDrive.left);
     EXPECT_EQ(status.top, 5);
     EXPECT_EQ(status.bottom - status.top, selectDrive.bottom - selectDrive.top + 5);
+}
+
+}  // namespace
+
+namespace {
+
+struct HelpWindows {
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectHelpWindows(HWND hwnd, LPARAM param)
+{
+    char cls[64] = {};
+    GetClassNameA(hwnd, cls, sizeof cls);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == GetCurrentProcessId() && lstrcmpA(cls, "HH Parent") == 0)
+        reinterpret_cast<HelpWindows*>(param)->found.push_back(hwnd);
+    return TRUE;
+}
+
+std::vector<HWND> FindHelpWindows()
+{
+    HelpWindows windows;
+    EnumWindows(CollectHelpWindows, reinterpret_cast<LPARAM>(&windows));
+    return windows.found;
+}
+
+TEST_F(MainWindowTest, HelpWithHelpFileOpensTheViewer)
+{
+    ASSERT_TRUE(CopyFileA(QUORVANE_HELP_CHM, ModuleFile("help.chm").c_str(), FALSE)) << QUORVANE_HELP_CHM;
+    MessageBoxWatcher boxes;
+    HWND dlg = Ready();
+    PostCommand(dlg, IDC_HELP_LINK, STN_CLICKED);
+    // Wine's viewer opens a window even without its HTML engine.
+    std::vector<HWND> help;
+    ASSERT_TRUE(WaitUntil([&] {
+        help = FindHelpWindows();
+        return !help.empty() && IsWindowVisible(help[0]);
+    }, 10000));
+    EXPECT_NE(Text(help[0]).find("Quorvane"), std::string::npos);
+    Pump(300);
+    EXPECT_EQ(boxes.Count(), 0u);
+    for (HWND w : help)
+        PostMessageA(w, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return FindHelpWindows().empty(); }));
+    EXPECT_TRUE(Visible(Item(dlg, IDC_NEXT)));
 }
 
 }  // namespace
