@@ -128,6 +128,45 @@ void SetCheckState(HWND list, int row, int image)
     SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
 }
 
+// With QUORVANE_SCREENSHOTS naming a folder, keeps a 24-bit BMP of the
+// window as drawn on the screen, for a person to look at.
+void SaveScreenshot(HWND window, const char* name)
+{
+    const char* folder = getenv("QUORVANE_SCREENSHOTS");
+    if (!folder || !*folder)
+        return;
+    Pump(500);
+    RECT rc;
+    GetWindowRect(window, &rc);
+    const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, screen, rc.left, rc.top, SRCCOPY);
+    GdiFlush();
+    const DWORD stride = static_cast<DWORD>((w * 3 + 3) & ~3);
+    BITMAPFILEHEADER fh = {};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
+    fh.bfSize = fh.bfOffBits + stride * static_cast<DWORD>(h);
+    std::string file(reinterpret_cast<const char*>(&fh), sizeof fh);
+    file.append(reinterpret_cast<const char*>(&bi.bmiHeader), sizeof bi.bmiHeader);
+    file.append(static_cast<const char*>(bits), stride * static_cast<DWORD>(h));
+    WriteFileBytes(std::string(folder) + "\\" + name, file);
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+}
+
 // Runs a TestDlg on its own thread for one test.
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -198,6 +237,7 @@ TEST_F(MainWindowTest, LoadingViewThenReadyViewAfterStartupTick)
     EXPECT_TRUE(Visible(Item(dlg, IDC_SETTINGS_LINK)));
     // Nothing is enumerated before the tick.
     EXPECT_EQ(RowCount(Item(dlg, IDC_DRIVE_LIST)), 0);
+    SaveScreenshot(dlg, "loading.bmp");
 
     // The loading notice is centred by the outer window's size, in client
     // co-ordinates.
@@ -224,6 +264,7 @@ TEST_F(MainWindowTest, LoadingViewThenReadyViewAfterStartupTick)
     EXPECT_TRUE(Visible(Item(dlg, IDC_SETTINGS_LINK)));
     EXPECT_EQ(GetWindowTextLengthA(dlg), 8);
     EXPECT_EQ(Text(dlg), "Quorvane");
+    SaveScreenshot(dlg, "ready.bmp");
 }
 
 TEST_F(MainWindowTest, StartupTickRunsByItselfAndOnlyOnce)
