@@ -1,0 +1,218 @@
+// The real photo.exe with cygwin1.dll, started the way the program starts
+// it, on card images made by the sample step.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string winPath(const std::string& unixPath) {
+  std::string p = "Z:" + unixPath;
+  for (char& c : p)
+    if (c == '/') c = '\\';
+  return p;
+}
+
+std::string samples() { return winPath(QV_SAMPLES); }
+
+std::string readFile(const std::string& path) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return "";
+  std::string data;
+  char buf[65536];
+  DWORD got = 0;
+  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) data.append(buf, got);
+  CloseHandle(h);
+  return data;
+}
+
+bool writeFile(const std::string& path, const std::string& data) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD wrote = 0;
+  bool ok = WriteFile(h, data.data(), DWORD(data.size()), &wrote, nullptr) && wrote == data.size();
+  CloseHandle(h);
+  return ok;
+}
+
+bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void removeTree(const std::string& dir) {
+  WIN32_FIND_DATAA fd;
+  HANDLE f = FindFirstFileA((dir + "\\*").c_str(), &fd);
+  if (f != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = fd.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string p = dir + "\\" + name;
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        removeTree(p);
+      } else {
+        DeleteFileA(p.c_str());
+      }
+    } while (FindNextFileA(f, &fd));
+    FindClose(f);
+  }
+  RemoveDirectoryA(dir.c_str());
+}
+
+// Every file in dir by name.
+std::map<std::string, std::string> listFiles(const std::string& dir) {
+  std::map<std::string, std::string> files;
+  WIN32_FIND_DATAA fd;
+  HANDLE f = FindFirstFileA((dir + "\\*").c_str(), &fd);
+  if (f == INVALID_HANDLE_VALUE) return files;
+  do {
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files[fd.cFileName] = readFile(dir + "\\" + fd.cFileName);
+  } while (FindNextFileA(f, &fd));
+  FindClose(f);
+  return files;
+}
+
+const char* kPictures[] = {"base.jpg", "prog.jpg", "restart.jpg", "exif.jpg", "exif_aligned.jpg",
+                           "mpf.jpg", "plain.png", "many_idat.png", "alpha.png", "static.gif",
+                           "static87.gif", "anim.gif", "pal8.bmp", "rle8.bmp", "true24.bmp",
+                           "v5.bmp", "le_strips.tif", "be_strips.tif", "le_tiles.tif", "be_tiles.tif"};
+
+std::string extension(const std::string& name) { return name.substr(name.rfind('.')); }
+
+const std::string kAll =
+    "fileopt,everything,disable,jpg,enable,gif,enable,png,enable,bmp,enable,tif,enable,search";
+
+class EngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmp[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    dir_ = std::string(tmp) + "qv-engine-" + std::to_string(GetCurrentProcessId()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    removeTree(dir_);
+    engine_ = dir_ + "\\tarnwick-software";
+    CreateDirectoryA(dir_.c_str(), nullptr);
+    CreateDirectoryA(engine_.c_str(), nullptr);
+    CreateDirectoryA((engine_ + "\\63").c_str(), nullptr);
+    CreateDirectoryA((engine_ + "\\63\\cygwin").c_str(), nullptr);
+    const std::string bin = winPath(QV_ENGINE_BIN);
+    for (const char* f : {"photo.exe", "cygwin1.dll"})
+      ASSERT_TRUE(CopyFileA((bin + "\\" + f).c_str(), (engine_ + "\\" + f).c_str(), FALSE)) << f;
+    ASSERT_TRUE(writeFile(engine_ + "\\63\\cygwin\\devices",
+                          "# test disks\r\n/dev/sda=" + samples() + "\\deleted.img\r\n"));
+    for (const char* p : kPictures) originals_[p] = readFile(samples() + "\\pics\\" + p);
+    out_ = dir_ + "\\data\\temp";
+    CreateDirectoryA((dir_ + "\\data").c_str(), nullptr);
+  }
+  void TearDown() override { removeTree(dir_); }
+
+  HANDLE start(const std::string& args) {
+    std::string cmd = "\"" + engine_ + "\\photo.exe\" " + args;
+    std::vector<char> line(cmd.begin(), cmd.end());
+    line.push_back('\0');
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+      return nullptr;
+    CloseHandle(pi.hThread);
+    return pi.hProcess;
+  }
+
+  DWORD run(const std::string& args) {
+    HANDLE p = start(args);
+    if (!p) return 0xFFFFFFFF;
+    WaitForSingleObject(p, 120000);
+    DWORD code = 0;
+    GetExitCodeProcess(p, &code);
+    CloseHandle(p);
+    return code;
+  }
+
+  std::string args(const std::string& device, const std::string& cmds = kAll) {
+    return "/d \"" + out_ + "\" /cmd " + device + " " + cmds;
+  }
+
+  // Files with a picture extension must each be one whole original.
+  int checkOnlyWholePictures() {
+    int pictures = 0;
+    for (const auto& [name, data] : listFiles(out_)) {
+      std::string ext = extension(name);
+      if (ext == ".part") continue;
+      ++pictures;
+      bool whole = false;
+      for (const auto& [orig, bytes] : originals_) whole = whole || (extension(orig) == ext && bytes == data);
+      EXPECT_TRUE(whole) << name << " is not a whole picture";
+    }
+    return pictures;
+  }
+
+  std::string dir_, engine_, out_;
+  std::map<std::string, std::string> originals_;
+};
+
+}  // namespace
+
+TEST_F(EngineTest, RecoversEveryPictureOfADeletedCardThroughTheDeviceTable) {
+  ASSERT_FALSE(exists(out_));
+  EXPECT_EQ(run(args("/dev/sda")), 0u);
+  auto files = listFiles(out_);
+  EXPECT_EQ(files.size(), originals_.size());
+  EXPECT_EQ(checkOnlyWholePictures(), int(originals_.size()));
+  for (const auto& [orig, bytes] : originals_) {
+    bool found = false;
+    for (const auto& f : files) found = found || f.second == bytes;
+    EXPECT_TRUE(found) << orig << " not recovered";
+  }
+}
+
+TEST_F(EngineTest, ImageFileAsDeviceAndOnlyTheEnabledTypes) {
+  EXPECT_EQ(run(args(samples() + "\\formatted.img", "fileopt,everything,disable,gif,enable,tif,enable,search")), 0u);
+  auto files = listFiles(out_);
+  EXPECT_EQ(files.size(), 7u);
+  for (const auto& f : files) EXPECT_TRUE(extension(f.first) == ".gif" || extension(f.first) == ".tif") << f.first;
+  EXPECT_EQ(checkOnlyWholePictures(), 7);
+}
+
+TEST_F(EngineTest, ACommandLineItDoesNotUnderstandEndsItWithoutWriting) {
+  EXPECT_NE(run(""), 0u);
+  EXPECT_NE(run(args("/dev/sda", "fileopt,everything,disable,jpg,enable")), 0u);
+  EXPECT_NE(run(args("/dev/sda", "fileopt,everything,disable,jpeg,enable,search")), 0u);
+  EXPECT_NE(run("/d " + out_ + " /cmd /dev/sda"), 0u);
+  EXPECT_FALSE(exists(out_));
+}
+
+TEST_F(EngineTest, CannotStartWithoutItsRuntimeLibrary) {
+  ASSERT_TRUE(DeleteFileA((engine_ + "\\cygwin1.dll").c_str()));
+  EXPECT_NE(run(args("/dev/sda")), 0u);
+  EXPECT_FALSE(exists(out_));
+}
+
+TEST_F(EngineTest, AKilledEngineLeavesOnlyWholePictures) {
+  // A bigger card: the samples again and again, cluster-aligned.
+  std::string disk;
+  for (int round = 0; round < 40; ++round) {
+    for (const auto& o : originals_) {
+      disk += o.second;
+      disk.resize((disk.size() + 4095) / 4096 * 4096, '\0');
+    }
+  }
+  const std::string img = dir_ + "\\big.img";
+  ASSERT_TRUE(writeFile(img, disk));
+  for (DWORD wait : {30u, 120u, 400u}) {
+    removeTree(out_);
+    HANDLE p = start(args(img));
+    ASSERT_TRUE(p);
+    WaitForSingleObject(p, wait);
+    TerminateProcess(p, 1);
+    WaitForSingleObject(p, 10000);
+    CloseHandle(p);
+    checkOnlyWholePictures();
+  }
+  removeTree(out_);
+  EXPECT_EQ(run(args(img)), 0u);
+  EXPECT_EQ(checkOnlyWholePictures(), int(40 * originals_.size()));
+}
