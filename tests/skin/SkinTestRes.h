@@ -1,0 +1,12 @@
+#pragma once
+#define IDD_SKIN_TEST 200
+#define IDB_TEST_SKIN 201
+#define IDC_TEST_CURSOR 202
+#define IDC_SAVE_DIR 1003
+#define IDC_NEXT 1004
+#define IDC_WIDE 1000
+#define IDC_RELOAD 1009
+#define IDC_CAPTION 1008
+#define IDC_LINK 1015
+#define IDC_CENTRED 1016
+#define IDC_PLAIN 1017
