@@ -132,8 +132,16 @@ protected:
         RedrawAll();
         if (m_onRun)
             m_onRun(*this);
-        if (const char* hold = std::getenv("QUORVANE_HOLD_MS"))
-            ::Sleep(static_cast<DWORD>(std::atoi(hold)));
+        // Keeps the window up (still painting) for a look or a screenshot.
+        if (const char* hold = std::getenv("QUORVANE_HOLD_MS")) {
+            const DWORD end = ::GetTickCount() + static_cast<DWORD>(std::atoi(hold));
+            while (::GetTickCount() < end) {
+                MSG msg;
+                while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                    ::DispatchMessageA(&msg);
+                ::Sleep(20);
+            }
+        }
         EndDialog(IDOK);
         return 0;
     }
@@ -230,6 +238,13 @@ TEST(LinkLabel, FontSetUpAndPointSizesAtFixed96Dpi)
             ::GetObjectA(label.GetLabelFont(), sizeof(built), &built);
             EXPECT_EQ(heights[i], built.lfHeight);
         }
+        // The conversion reads no resolution: any device with the identity
+        // mapping gives the same heights (Wine's DPI cannot be changed for
+        // one running program, so a 120 dpi screen is not simulated here).
+        HDC hdcMem = ::CreateCompatibleDC(nullptr);
+        EXPECT_EQ(-10, CLinkLabel::PointSizeToHeight(8, hdcMem));
+        EXPECT_EQ(-18, CLinkLabel::PointSizeToHeight(14, hdcMem));
+        ::DeleteDC(hdcMem);
     });
 }
 
