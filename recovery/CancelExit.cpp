@@ -22,9 +22,12 @@ void CRecoveryDlg::CancelAnalysis()
         m_bEngineRunning = false;
     }
     StopEngine();
-    KillTimer(TIMER_INTAKE);
     // A pending rescan is left armed: it takes in what the engine wrote
-    // last, then enters the analysed state again.
+    // last, then enters the analysed state again. A batch cut short would
+    // leave files the engine wrote unlisted for good, so a cut batch is
+    // followed by one last rescan as well.
+    if (KillTimer(TIMER_INTAKE))
+        SetTimer(TIMER_RESCAN, 200);
     EnterAnalysedState();
 }
 

@@ -1,0 +1,330 @@
+// Cancel and close around a running engine (the scripted test engine), and
+// many stops at moments around the engine's own end.
+#include "AnalysisHarness.h"
+
+using namespace analysis;
+
+namespace {
+
+::testing::Environment* const g_gdiplus = ::testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
+
+const char kCancelQuestion[] = "Quorvane is currently analyzing disk, are you sure you want to cancel?";
+const char kExitQuestion[] = "Quorvane is currently analyzing disk, are you sure you want to exist?";
+
+class CancelExitTest : public WindowFixture {
+protected:
+    void SetUp() override
+    {
+        SetFormats(nullptr);
+        m_engine = std::make_unique<EngineInstall>();
+        m_pics = std::make_unique<TempFolder>("pics");
+        for (int i = 0; i < 3; ++i) {
+            m_pic.push_back(m_pics->Join("p" + std::to_string(i) + ".png"));
+            ASSERT_TRUE(SavePicture(m_pic.back(), 20 + i, 16, 0x204080u * (i + 1), L"image/png"));
+        }
+    }
+    void TearDown() override
+    {
+        WindowFixture::TearDown();
+        KillEngines();
+        m_engine.reset();
+        m_pics.reset();
+    }
+
+    // Next on the first drive; waits for the engine to have started.
+    void StartAnalysis()
+    {
+        SelectFirstDrive();
+        PostCommand(m_hwnd, IDC_NEXT);
+        ASSERT_TRUE(WaitUntil([&] { return m_engine->Started(); }, 15000));
+        ASSERT_EQ(Text(Ctl(IDC_RECOVER)), "Cancel");
+    }
+
+    static void KillEngines()
+    {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32 entry = {};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+            if (lstrcmpiA(entry.szExeFile, "photo.exe") != 0)
+                continue;
+            HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
+            if (process) {
+                TerminateProcess(process, 0);
+                CloseHandle(process);
+            }
+        }
+        CloseHandle(snapshot);
+        WaitUntil([] { return EngineProcesses() == 0; }, 10000);
+    }
+
+    bool EngineStopped()
+    {
+        const TestDlg::EngineState state = Dlg().State();
+        return !state.running && state.process == INVALID_HANDLE_VALUE && state.thread == INVALID_HANDLE_VALUE;
+    }
+
+    std::string Marker(const char* name) const { return m_pics->Join(name); }
+
+    std::unique_ptr<EngineInstall> m_engine;
+    std::unique_ptr<TempFolder> m_pics;
+    std::vector<std::string> m_pic;
+};
+
+TEST_F(CancelExitTest, CancelAnsweredNoLeavesTheAnalysisRunning)
+{
+    MessageBoxWatcher boxes;
+    m_engine->SetScript({"forever"});
+    Open();
+    StartAnalysis();
+
+    PostCommand(m_hwnd, IDC_RECOVER);
+    ASSERT_TRUE(boxes.WaitForCount(1));
+    const SeenBox box = boxes.Seen()[0];
+    EXPECT_EQ(box.caption, "Confirm");
+    EXPECT_EQ(box.text, kCancelQuestion);
+    EXPECT_EQ(box.buttons, static_cast<UINT>(MB_YESNO));
+    Pump(600);
+    EXPECT_EQ(EngineProcesses(), 1);
+    EXPECT_TRUE(Dlg().State().running);
+    EXPECT_EQ(Text(Ctl(IDC_RECOVER)), "Cancel");
+    EXPECT_EQ(Text(Ctl(IDC_PROGRESS_TEXT)), kTip);
+    EXPECT_FALSE(Visible(Ctl(IDC_SELECT_ALL)));
+}
+
+TEST_F(CancelExitTest, CancelKeepsThePicturesAsTickedAndEndsTheEngine)
+{
+    MessageBoxWatcher boxes;
+    m_engine->SetScript({"copy|" + m_pic[0] + "|a.png", "copy|" + m_pic[1] + "|b.png", "forever"});
+    Open();
+    StartAnalysis();
+    HWND list = Ctl(IDC_PICTURE_LIST);
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == 2; }, 15000));
+    {
+        LVITEMA lv = {};
+        lv.stateMask = LVIS_STATEIMAGEMASK;
+        lv.state = INDEXTOSTATEIMAGEMASK(1);
+        SendMessageA(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&lv));
+    }
+
+    boxes.Answer(IDYES);
+    PostCommand(m_hwnd, IDC_RECOVER);
+    ASSERT_TRUE(boxes.WaitForCount(1));
+    ASSERT_TRUE(WaitAnalysed());
+    EXPECT_TRUE(WaitUntil([] { return EngineProcesses() == 0; }, 5000));
+    EXPECT_TRUE(EngineStopped());
+    EXPECT_TRUE(IsWindowEnabled(Ctl(IDC_SELECT_ALL)));
+    EXPECT_EQ(Text(Ctl(IDC_SELECT_ALL)), "Unselect All Photos");
+    Pump(800);
+    ASSERT_EQ(ItemCount(list), 2);
+    EXPECT_FALSE(Ticked(list, 0));
+    EXPECT_TRUE(Ticked(list, 1));
+    EXPECT_EQ(boxes.Count(), 1u);
+}
+
+TEST_F(CancelExitTest, CancelBeforeAnyPictureGivesAnEmptyAnalysedView)
+{
+    MessageBoxWatcher boxes;
+    m_engine->SetScript({"forever"});
+    Open();
+    StartAnalysis();
+    boxes.Answer(IDYES);
+    PostCommand(m_hwnd, IDC_RECOVER);
+    ASSERT_TRUE(WaitAnalysed());
+    EXPECT_EQ(ItemCount(Ctl(IDC_PICTURE_LIST)), 0);
+    EXPECT_FALSE(IsWindowEnabled(Ctl(IDC_SELECT_ALL)));
+    EXPECT_TRUE(WaitUntil([] { return EngineProcesses() == 0; }, 5000));
+}
+
+// The engine's last file lands just before the cancel; whatever the monitor
+// was doing at that moment, the file is still taken in.
+TEST_F(CancelExitTest, FilesWrittenJustBeforeTheCancelAreStillTakenIn)
+{
+    MessageBoxWatcher boxes;
+    m_engine->SetScript({"copy|" + m_pic[0] + "|a.png", "waitfor|" + Marker("go"), "copy|" + m_pic[1] + "|b.png",
+                         "copy|" + m_pic[2] + "|c.png", "mark|" + Marker("done"), "forever"});
+    Open();
+    StartAnalysis();
+    HWND list = Ctl(IDC_PICTURE_LIST);
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == 1; }, 15000));
+    WriteFileBytes(Marker("go"), "");
+    ASSERT_TRUE(WaitUntil([&] { return Exists(Marker("done")); }, 10000));
+
+    boxes.Answer(IDYES);
+    PostCommand(m_hwnd, IDC_RECOVER);
+    ASSERT_TRUE(boxes.WaitForCount(1));
+    EXPECT_TRUE(WaitUntil([&] { return ItemCount(list) == 3 && Analysed(); }, 15000));
+    EXPECT_TRUE(EngineStopped());
+    // Pressing Recover while that last pass still runs is refused politely;
+    // after it the copy goes through.
+}
+
+TEST_F(CancelExitTest, CloseDuringAnalysisAsksFirst)
+{
+    MessageBoxWatcher boxes;
+    m_engine->SetScript({"copy|" + m_pic[0] + "|a.png", "forever"});
+    Open();
+    StartAnalysis();
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(Ctl(IDC_PICTURE_LIST)) == 1; }, 15000));
+
+    PostMessageA(m_hwnd, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(boxes.WaitForCount(1));
+    EXPECT_EQ(boxes.Seen()[0].caption, "Confirm");
+    EXPECT_EQ(boxes.Seen()[0].text, kExitQuestion);
+    Pump(500);
+    EXPECT_TRUE(IsWindow(m_hwnd));
+    EXPECT_FALSE(m_ui->Finished());
+    EXPECT_EQ(EngineProcesses(), 1);
+
+    boxes.Answer(IDYES);
+    PostMessageA(m_hwnd, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(m_ui->WaitFinished(15000));
+    m_ui.reset();
+    EXPECT_TRUE(WaitUntil([] { return EngineProcesses() == 0; }, 5000));
+    EXPECT_EQ(boxes.Count(), 2u);
+}
+
+TEST_F(CancelExitTest, CloseAfterTheEngineEndedAsksNothing)
+{
+    MessageBoxWatcher boxes;
+    m_engine->SetScript({"copy|" + m_pic[0] + "|a.png"});
+    Open();
+    StartAnalysis();
+    ASSERT_TRUE(WaitAnalysed());
+    PostMessageA(m_hwnd, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(m_ui->WaitFinished(15000));
+    m_ui.reset();
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
+// Escape is the dialog's own Cancel: the window ends at once, asking
+// nothing and leaving the engine alone. The window object is kept until
+// the engine has been ended here and its waiter is done with it.
+TEST_F(CancelExitTest, EscapeEndsTheWindowAtOnce)
+{
+    MessageBoxWatcher boxes;
+    m_engine->SetScript({"forever"});
+    std::atomic<TestDlg*> kept{nullptr};
+    m_ui = std::make_unique<UiThread>([&] {
+        auto* dlg = new TestDlg;
+        kept = dlg;
+        m_dlg = dlg;
+        dlg->DoModal();
+        m_dlg = nullptr;
+    });
+    m_hwnd = m_ui->WaitForWindow("Quorvane");
+    ASSERT_NE(m_hwnd, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return Visible(Item(m_hwnd, IDC_NEXT)); }, 10000));
+    StartAnalysis();
+
+    PostMessageA(Ctl(IDC_PICTURE_LIST), WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(m_ui->WaitFinished(10000));
+    m_ui.reset();
+    EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_EQ(EngineProcesses(), 1);
+
+    KillEngines();
+    ASSERT_TRUE(WaitUntil([&] { return !kept.load()->State().running; }, 10000));
+    delete kept.load();
+}
+
+// Cancel and close at many moments around the engine's own end: no crash,
+// no hang, every handle closed once, no engine left behind.
+TEST_F(CancelExitTest, StopsAroundTheEnginesEndNeverHangOrLeak)
+{
+    MessageBoxWatcher boxes;
+    DWORD baseline = 0;
+    const int runs = 24;
+    for (int run = 0; run < runs; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        const int engineMs = 40 * (run % 8);
+        const int stopMs = 40 * ((run * 5) % 9);
+        m_engine->ForgetArgs();
+        m_engine->SetScript({"copy|" + m_pic[0] + "|a.png", "sleep|" + std::to_string(engineMs)});
+        Open();
+        StartAnalysis();
+        Sleep(static_cast<DWORD>(stopMs));
+
+        boxes.Clear();
+        if (run % 2 == 0) {
+            // Cancel, unless the analysis got to its end first: the caption
+            // is read on the window's thread, so the question is sure to come.
+            bool cancelling = false;
+            Dlg().RunOnUi([&] {
+                if (Text(Ctl(IDC_RECOVER)) == "Cancel") {
+                    boxes.Answer(IDYES);
+                    PostCommand(m_hwnd, IDC_RECOVER);
+                    cancelling = true;
+                }
+            });
+            if (cancelling) {
+                ASSERT_TRUE(boxes.WaitForCount(1));
+                EXPECT_EQ(boxes.Seen()[0].text, kCancelQuestion);
+            }
+            ASSERT_TRUE(WaitUntil([&] { return Analysed(); }, 15000));
+            ASSERT_TRUE(WaitUntil([&] { return EngineStopped(); }, 10000));
+            PostMessageA(m_hwnd, WM_CLOSE, 0, 0);
+        } else {
+            // The question comes only while the engine still runs.
+            boxes.Answer(IDYES);
+            PostMessageA(m_hwnd, WM_CLOSE, 0, 0);
+        }
+        ASSERT_TRUE(m_ui->WaitFinished(15000));
+        m_ui.reset();
+        ASSERT_TRUE(WaitUntil([] { return EngineProcesses() == 0; }, 10000));
+
+        DWORD handles = 0;
+        GetProcessHandleCount(GetCurrentProcess(), &handles);
+        if (run == 1)
+            baseline = handles;
+        if (run > 1) {
+            EXPECT_LE(handles, baseline + 8);
+            EXPECT_GE(handles + 8, baseline);
+        }
+    }
+}
+
+BOOL CALLBACK FindSettings(HWND hwnd, LPARAM param)
+{
+    if (Text(hwnd) == "Settings" && IsWindowVisible(hwnd)) {
+        *reinterpret_cast<HWND*>(param) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The Settings link opens the dialog over the main window; an empty choice
+// is stored and only the next Next refuses it.
+TEST_F(CancelExitTest, SettingsLinkStoresAnEmptyListThatTheNextAnalysisRefuses)
+{
+    MessageBoxWatcher boxes;
+    m_engine->SetScript({"forever"});
+    Open();
+    PostCommand(m_hwnd, IDC_SETTINGS_LINK, STN_CLICKED);
+    HWND settings = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        EnumThreadWindows(m_ui->ThreadId(), FindSettings, reinterpret_cast<LPARAM>(&settings));
+        return settings != nullptr;
+    }));
+    // (Its owner is the application's main window, which a test program
+    // does not have, so the main window stays enabled here.)
+    for (int id : {IDC_FORMAT_JPG, IDC_FORMAT_GIF, IDC_FORMAT_PNG, IDC_FORMAT_BMP, IDC_FORMAT_TIF}) {
+        if (SendMessageA(Item(settings, id), BM_GETCHECK, 0, 0) == BST_CHECKED)
+            SendMessageA(Item(settings, id), BM_CLICK, 0, 0);
+    }
+    PostCommand(settings, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(settings); }));
+    EXPECT_EQ(ReadFileBytes(ModuleFile("formats.ini")), "formats=\r\n");
+    EXPECT_EQ(boxes.Count(), 0u);
+
+    SelectFirstDrive();
+    PostCommand(m_hwnd, IDC_NEXT);
+    ASSERT_TRUE(boxes.WaitForCount(2, 15000));
+    EXPECT_EQ(boxes.Seen()[0].text, kNoFormats);
+    EXPECT_EQ(boxes.Seen()[1].text, kLaunchFailed);
+    EXPECT_TRUE(WaitAnalysed());
+    EXPECT_FALSE(m_engine->Started());
+    SetFormats(nullptr);
+}
+
+}  // namespace
