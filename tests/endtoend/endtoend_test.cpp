@@ -1,0 +1,232 @@
+// The whole job with the real program and the real engine: a memory-card
+// image whose pictures were deleted is mapped to the first disk, the user's
+// steps are sent to the program's window, and the recovered pictures are
+// compared with the originals byte for byte.
+//
+// Run by run_endtoend.sh, which makes the image; it passes Windows paths in
+// QV_E2E_CARD (folder with card.img and originals\), QV_E2E_PROGRAM (the
+// program), QV_E2E_ICON (icon.png) and QV_E2E_ENGINE (photo.exe, cygwin1.dll
+// and 63\cygwin\devices).
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FileUtils.h"
+#include "UiTest.h"
+#include "resource.h"
+
+using namespace uitest;
+
+namespace {
+
+std::string Env(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::vector<std::string> FilesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(entry.cFileName);
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return names;
+}
+
+struct BoxArgs {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK FindBox(HWND hwnd, LPARAM param)
+{
+    auto* args = reinterpret_cast<BoxArgs*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    char cls[32] = {};
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (pid == args->pid && lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(hwnd) &&
+        GetDlgItem(hwnd, 0xFFFF) && !GetDlgItem(hwnd, IDC_DRIVE_LIST)) {
+        args->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A message box of the program, or nullptr.
+HWND ProgramBox(DWORD pid)
+{
+    BoxArgs args{pid, nullptr};
+    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&args));
+    return args.found;
+}
+
+struct MainArgs {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK FindMain(HWND hwnd, LPARAM param)
+{
+    auto* args = reinterpret_cast<MainArgs*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == args->pid && GetDlgItem(hwnd, IDC_DRIVE_LIST) && Text(hwnd) == "Quorvane") {
+        args->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+class EndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_card = Env("QV_E2E_CARD");
+        m_engineFolder = std::string(GetAppDataFolder().GetString()) + "\\tarnwick-software";
+        if (m_card.empty())
+            GTEST_SKIP() << "run through run_endtoend.sh";
+        ASSERT_TRUE(Exists(m_card + "\\card.img"));
+        m_work = std::make_unique<TempFolder>("endtoend");
+        InstallEngine();
+        InstallProgram();
+    }
+
+    void TearDown() override
+    {
+        if (m_process.hProcess) {
+            if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT)
+                TerminateProcess(m_process.hProcess, 1);
+            CloseHandle(m_process.hProcess);
+            CloseHandle(m_process.hThread);
+        }
+        // The engine may still be running after a failure.
+        WaitUntil([&] { return DeleteFileA((m_engineFolder + "\\photo.exe").c_str()) ||
+                               !Exists(m_engineFolder + "\\photo.exe"); }, 10000);
+        RemoveTree(m_engineFolder);
+        m_work.reset();
+    }
+
+    void InstallEngine()
+    {
+        const std::string from = Env("QV_E2E_ENGINE");
+        RemoveTree(m_engineFolder);
+        ASSERT_TRUE(CreateDirectoryA(m_engineFolder.c_str(), nullptr));
+        ASSERT_TRUE(CopyFileA((from + "\\photo.exe").c_str(), (m_engineFolder + "\\photo.exe").c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA((from + "\\cygwin1.dll").c_str(), (m_engineFolder + "\\cygwin1.dll").c_str(), FALSE));
+        CreateDirectoryA((m_engineFolder + "\\63").c_str(), nullptr);
+        CreateDirectoryA((m_engineFolder + "\\63\\cygwin").c_str(), nullptr);
+        // Wine lists C: as disk 0, which the program names /dev/sda.
+        WriteFileBytes(m_engineFolder + "\\63\\cygwin\\devices",
+                       ReadFileBytes(from + "\\63\\cygwin\\devices") + "/dev/sda=" + m_card + "\\card.img\r\n");
+    }
+
+    void InstallProgram()
+    {
+        m_programFolder = m_work->Join("program");
+        m_saveFolder = m_work->Join("Recovered");  // made by the first copy
+        CreateDirectoryA(m_programFolder.c_str(), nullptr);
+        ASSERT_TRUE(CopyFileA(Env("QV_E2E_PROGRAM").c_str(), (m_programFolder + "\\quorvane.exe").c_str(), FALSE));
+        CopyFileA(Env("QV_E2E_ICON").c_str(), (m_programFolder + "\\icon.png").c_str(), FALSE);
+        WriteFileBytes(m_programFolder + "\\settings.ini", "savedir=" + m_saveFolder + "\r\n");
+    }
+
+    HWND StartProgram()
+    {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        std::string command = "\"" + m_programFolder + "\\quorvane.exe\"";
+        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, m_programFolder.c_str(),
+                            &startup, &m_process))
+            return nullptr;
+        MainArgs args{m_process.dwProcessId, nullptr};
+        WaitUntil([&] {
+            EnumWindows(FindMain, reinterpret_cast<LPARAM>(&args));
+            return args.found != nullptr;
+        }, 30000);
+        return args.found;
+    }
+
+    std::string m_card;
+    std::string m_engineFolder;
+    std::unique_ptr<TempFolder> m_work;
+    std::string m_programFolder;
+    std::string m_saveFolder;
+    PROCESS_INFORMATION m_process = {};
+};
+
+TEST_F(EndToEndTest, DeletedPicturesComeBackByteForByte)
+{
+    const std::string originals = m_card + "\\originals";
+    std::map<std::string, std::string> wanted;  // bytes -> name
+    for (const std::string& name : FilesIn(originals))
+        wanted[ReadFileBytes(originals + "\\" + name)] = name;
+    ASSERT_GE(wanted.size(), 5u);
+
+    HWND main = StartProgram();
+    ASSERT_NE(main, nullptr);
+    HWND drives = GetDlgItem(main, IDC_DRIVE_LIST);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(GetDlgItem(main, IDC_NEXT)) != FALSE; }, 30000));
+    EXPECT_EQ(Text(GetDlgItem(main, IDC_SAVE_DIR)), m_saveFolder);
+
+    // The first row is C:. The user clicks it: Home on the focused list.
+    ASSERT_GT(SendMessageA(drives, LVM_GETITEMCOUNT, 0, 0), 0);
+    PostMessageA(drives, WM_KEYDOWN, VK_HOME, 0);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(drives, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                                    LVNI_SELECTED) == 0; }));
+
+    PostCommand(main, IDC_NEXT);
+    ASSERT_TRUE(WaitUntil([&] { return Text(GetDlgItem(main, IDC_RECOVER)) == "Cancel"; }, 10000));
+    HWND pictures = GetDlgItem(main, IDC_PICTURE_LIST);
+    ASSERT_TRUE(WaitUntil([&] {
+        return Text(GetDlgItem(main, IDC_STATUS)) == "Press 'Recover' to recover files detected." &&
+               Text(GetDlgItem(main, IDC_RECOVER)) == "Recover";
+    }, 180000)) << Text(GetDlgItem(main, IDC_STATUS));
+    EXPECT_EQ(ProgramBox(m_process.dwProcessId), nullptr);
+    const int found = static_cast<int>(SendMessageA(pictures, LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_GE(found, static_cast<int>(wanted.size()));
+    for (int item = 0; item < found; ++item)
+        EXPECT_EQ(SendMessageA(pictures, LVM_GETITEMSTATE, item, LVIS_STATEIMAGEMASK) >> 12, 2) << item;
+
+    PostCommand(main, IDC_RECOVER);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = ProgramBox(m_process.dwProcessId)) != nullptr; }, 60000));
+    EXPECT_EQ(Text(box), "Quorvane");
+    EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)),
+              std::to_string(found) + " files recovered.\n\nDo you want to view recovered files?");
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDNO)));
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(GetDlgItem(main, IDC_NEXT)) != FALSE; }, 10000));
+
+    // Every original is among the recovered pictures, unchanged, and every
+    // recovered picture is one of the originals.
+    std::map<std::string, std::string> missing = wanted;
+    const std::vector<std::string> recovered = FilesIn(m_saveFolder);
+    EXPECT_EQ(recovered.size(), static_cast<size_t>(found));
+    for (const std::string& name : recovered) {
+        const std::string bytes = ReadFileBytes(m_saveFolder + "\\" + name);
+        EXPECT_TRUE(wanted.count(bytes)) << name << " is not an original (" << bytes.size() << " bytes)";
+        missing.erase(bytes);
+    }
+    for (const auto& entry : missing)
+        ADD_FAILURE() << entry.second << " was not recovered";
+
+    // The engine has ended: closing asks nothing.
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(m_process.hProcess, 15000), WAIT_OBJECT_0);
+}
+
+}  // namespace

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Makes a FAT32 memory-card image holding pictures that were then deleted.
+# Usage: make_card.sh OUTDIR
+# Leaves OUTDIR/card.img and the originals in OUTDIR/originals/.
+set -euo pipefail
+out=$1
+rm -rf "$out"
+mkdir -p "$out/originals"
+cd "$out/originals"
+# Pictures of several kinds and sizes; the noise keeps them from compressing
+# to nothing, so they span many clusters.
+convert -size 320x240 plasma:red-blue -quality 90 holiday.jpg
+convert -size 200x300 gradient:yellow-green -attenuate 0.4 +noise Gaussian -quality 85 portrait.jpg
+convert -size 180x120 plasma:green-white beach.png
+convert -size 64x48 gradient:navy-orange -colors 64 logo.gif
+convert -size 96x64 plasma:purple-tan -type TrueColor BMP3:scan.bmp
+cd "$out"
+mkfs.vfat -F 32 -C card.img 40960 >/dev/null
+export MTOOLS_SKIP_CHECK=1
+mmd -i card.img ::DCIM
+for f in originals/*; do mcopy -i card.img "$f" ::DCIM/; done
+# A picture that stays: carving finds it as well.
+convert -size 50x50 xc:white kept.png
+mcopy -i card.img kept.png ::DCIM/
+cp kept.png originals/
+for f in originals/*; do
+  name=$(basename "$f")
+  [ "$name" = kept.png ] || mdel -i card.img "::DCIM/$name"
+done
+mdir -i card.img ::DCIM >/dev/null
