@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "../core/background_sink.h"
 #include "../core/command_line.h"
 #include "../core/scanner.h"
 #include "../runtime/qvrt.h"
@@ -32,11 +33,14 @@ int main(int argc, char** argv) {
   unsigned written = 0;
   {
     qv::RuntimeSource src(dev);
-    qv::OutputSink sink(cmd.outDir);
-    qv::ScanOptions opts;
-    opts.types = cmd.types;
-    if (opts.types) stats = qv::scan(src, opts, sink);
-    written = sink.written();
+    qv::OutputSink files(cmd.outDir);
+    {
+      qv::BackgroundSink sink(files, 64 << 20);
+      qv::ScanOptions opts;
+      opts.types = cmd.types;
+      if (opts.types) stats = qv::scan(src, opts, sink);
+    }
+    written = files.written();
   }
   qvrt_close_device(dev);
   std::printf("photo: %u pictures recovered, %llu bytes searched\n", written,

@@ -1,13 +1,35 @@
 #include "output_sink.h"
 
+#include <cstdio>
+
 #include "../core/naming.h"
 #include "../runtime/qvrt.h"
 
 namespace qv {
 
+#ifdef _WIN32
+constexpr char kSep = '\\';
+#else
+constexpr char kSep = '/';
+#endif
+
+std::string OutputSink::folderFor(unsigned index) {
+  if (index != folderIndex_) {
+    char sub[32];
+    std::snprintf(sub, sizeof sub, "d%04u", index + 1);
+    folder_ = dir_;
+    if (!folder_.empty() && folder_.back() != kSep && folder_.back() != '/') folder_ += kSep;
+    folder_ += sub;
+    folderIndex_ = index;
+    qvrt_make_dirs(folder_.c_str());
+  }
+  return folder_;
+}
+
 void OutputSink::onFind(const Find& find, View& data) {
   const std::string name = outputName(find.type, find.offset);
-  QvOutput* out = qvrt_output_begin(dir_.c_str(), partName(name).c_str(), name.c_str());
+  const std::string folder = folderFor(attempted_++ / kPerFolder);
+  QvOutput* out = qvrt_output_begin(folder.c_str(), partName(name).c_str(), name.c_str());
   if (!out) return;
   bool ok = true;
   for (uint64_t pos = 0; ok && pos < find.length;) {

@@ -1,4 +1,7 @@
-// Writes every find as its own file in the output folder.
+// Writes every find as its own file under the output folder, a few hundred
+// to a sub-folder: creating a file costs a scan of its folder where names are
+// case-insensitive on a case-sensitive file system (Wine), so one huge folder
+// would make the output quadratic.
 #pragma once
 #include <string>
 
@@ -11,10 +14,16 @@ class OutputSink : public FindSink {
   explicit OutputSink(std::string dir) : dir_(std::move(dir)) {}
   void onFind(const Find& find, View& data) override;
   unsigned written() const { return written_; }
+  static constexpr unsigned kPerFolder = 250;
 
  private:
+  std::string folderFor(unsigned index);
+
   std::string dir_;
+  std::string folder_;
+  unsigned folderIndex_ = ~0u;
   unsigned written_ = 0;
+  unsigned attempted_ = 0;
 };
 
 }  // namespace qv

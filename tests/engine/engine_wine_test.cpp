@@ -60,16 +60,26 @@ void removeTree(const std::string& dir) {
   RemoveDirectoryA(dir.c_str());
 }
 
-// Every file in dir by name.
-std::map<std::string, std::string> listFiles(const std::string& dir) {
-  std::map<std::string, std::string> files;
+// Every file at any depth under dir, by name.
+void collectFiles(const std::string& dir, std::map<std::string, std::string>& files) {
   WIN32_FIND_DATAA fd;
   HANDLE f = FindFirstFileA((dir + "\\*").c_str(), &fd);
-  if (f == INVALID_HANDLE_VALUE) return files;
+  if (f == INVALID_HANDLE_VALUE) return;
   do {
-    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files[fd.cFileName] = readFile(dir + "\\" + fd.cFileName);
+    std::string name = fd.cFileName;
+    if (name == "." || name == "..") continue;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      collectFiles(dir + "\\" + name, files);
+    } else {
+      files[name] = readFile(dir + "\\" + name);
+    }
   } while (FindNextFileA(f, &fd));
   FindClose(f);
+}
+
+std::map<std::string, std::string> listFiles(const std::string& dir) {
+  std::map<std::string, std::string> files;
+  collectFiles(dir, files);
   return files;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "background_sink.h"
 #include "scanner.h"
 #include "support.h"
 
@@ -144,4 +145,22 @@ TEST(Scanner, ThumbnailOfALostPictureIsNoFindOfItsOwn) {
   // Only the head survives: the thumbnail sits at a sector start inside it.
   std::copy(jpg.begin(), jpg.begin() + 8192, disk.begin());
   EXPECT_TRUE(scanBytes(disk).empty());
+}
+
+TEST(Scanner, BackgroundWritingKeepsEveryFindIntactAndInOrder) {
+  std::vector<uint8_t> disk = readFile(qvtest::samples() + "/deleted.img");
+  std::vector<Collected> direct = scanBytes(disk);
+  for (size_t maxPending : {size_t(1) << 30, size_t(300000)}) {  // small: big finds bypass the queue
+    MemorySource src(disk);
+    CollectSink inner;
+    {
+      BackgroundSink sink(inner, maxPending);
+      scan(src, ScanOptions{}, sink);
+    }
+    ASSERT_EQ(inner.finds.size(), direct.size());
+    for (size_t i = 0; i < direct.size(); ++i) {
+      EXPECT_EQ(inner.finds[i].find.offset, direct[i].find.offset);
+      EXPECT_EQ(inner.finds[i].bytes, direct[i].bytes);
+    }
+  }
 }
