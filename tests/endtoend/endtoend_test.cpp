@@ -6,7 +6,9 @@
 // Run by run_endtoend.sh, which makes the image; it passes Windows paths in
 // QV_E2E_CARD (folder with card.img and originals\), QV_E2E_PROGRAM (the
 // program), QV_E2E_ICON (icon.png) and QV_E2E_ENGINE (photo.exe, cygwin1.dll
-// and 63\cygwin\devices).
+// and 63\cygwin\devices). scripts/demo also sets QV_E2E_SAVE (a save folder
+// to keep) and QV_E2E_SHOTS (a folder where each view is announced as
+// NAME.want, and waited for as NAME.png taken on the Linux side).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -45,6 +47,17 @@ std::vector<std::string> FilesIn(const std::string& folder)
     } while (FindNextFileA(find, &entry));
     FindClose(find);
     return names;
+}
+
+// Asks the demonstration for a screenshot of the screen as it is now.
+void Shot(const char* name)
+{
+    const std::string folder = Env("QV_E2E_SHOTS");
+    if (folder.empty())
+        return;
+    const std::string base = folder + "\\" + name;
+    WriteFileBytes(base + ".want", "");
+    WaitUntil([&] { return Exists(base + ".png") && !Exists(base + ".want"); }, 15000);
 }
 
 struct BoxArgs {
@@ -138,7 +151,9 @@ protected:
     void InstallProgram()
     {
         m_programFolder = m_work->Join("program");
-        m_saveFolder = m_work->Join("Recovered");  // made by the first copy
+        m_saveFolder = Env("QV_E2E_SAVE");
+        if (m_saveFolder.empty())
+            m_saveFolder = m_work->Join("Recovered");  // made by the first copy
         CreateDirectoryA(m_programFolder.c_str(), nullptr);
         ASSERT_TRUE(CopyFileA(Env("QV_E2E_PROGRAM").c_str(), (m_programFolder + "\\quorvane.exe").c_str(), FALSE));
         CopyFileA(Env("QV_E2E_ICON").c_str(), (m_programFolder + "\\icon.png").c_str(), FALSE);
@@ -182,6 +197,7 @@ TEST_F(EndToEndTest, DeletedPicturesComeBackByteForByte)
     HWND drives = GetDlgItem(main, IDC_DRIVE_LIST);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(GetDlgItem(main, IDC_NEXT)) != FALSE; }, 30000));
     EXPECT_EQ(Text(GetDlgItem(main, IDC_SAVE_DIR)), m_saveFolder);
+    Shot("1-ready");
 
     // The first row is C:. The user clicks it: Home on the focused list.
     ASSERT_GT(SendMessageA(drives, LVM_GETITEMCOUNT, 0, 0), 0);
@@ -191,25 +207,30 @@ TEST_F(EndToEndTest, DeletedPicturesComeBackByteForByte)
 
     PostCommand(main, IDC_NEXT);
     ASSERT_TRUE(WaitUntil([&] { return Text(GetDlgItem(main, IDC_RECOVER)) == "Cancel"; }, 10000));
+    Shot("2-analysing");
     HWND pictures = GetDlgItem(main, IDC_PICTURE_LIST);
     ASSERT_TRUE(WaitUntil([&] {
         return Text(GetDlgItem(main, IDC_STATUS)) == "Press 'Recover' to recover files detected." &&
                Text(GetDlgItem(main, IDC_RECOVER)) == "Recover";
     }, 180000)) << Text(GetDlgItem(main, IDC_STATUS));
     EXPECT_EQ(ProgramBox(m_process.dwProcessId), nullptr);
+    Shot("3-analysed");
     const int found = static_cast<int>(SendMessageA(pictures, LVM_GETITEMCOUNT, 0, 0));
     EXPECT_GE(found, static_cast<int>(wanted.size()));
     for (int item = 0; item < found; ++item)
         EXPECT_EQ(SendMessageA(pictures, LVM_GETITEMSTATE, item, LVIS_STATEIMAGEMASK) >> 12, 2) << item;
 
     PostCommand(main, IDC_RECOVER);
+    Shot("4-recovering");
     HWND box = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (box = ProgramBox(m_process.dwProcessId)) != nullptr; }, 60000));
     EXPECT_EQ(Text(box), "Quorvane");
     EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)),
               std::to_string(found) + " files recovered.\n\nDo you want to view recovered files?");
+    Shot("5-summary");
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDNO)));
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(GetDlgItem(main, IDC_NEXT)) != FALSE; }, 10000));
+    Shot("6-ready-again");
 
     // Every original is among the recovered pictures, unchanged, and every
     // recovered picture is one of the originals.

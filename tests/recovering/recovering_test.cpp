@@ -11,6 +11,21 @@ namespace {
 
 const char kSummaryQuestion[] = "\n\nDo you want to view recovered files?";
 
+std::vector<std::string> FilesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(entry.cFileName);
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return names;
+}
+
 class RecoveringTest : public MainWindowFixture {
 protected:
     void SetUp() override
@@ -265,6 +280,29 @@ TEST_F(RecoveringTest, SecondPressWhileCopyingDoesNotRestart)
     EXPECT_EQ(boxes.Seen()[0].text, std::string("3 files recovered.") + kSummaryQuestion);
     Pump(300);
     EXPECT_EQ(boxes.Count(), 1u);
+}
+
+// After a cancel the analysis may still be taking in its last files; the
+// copy must not start then, since both runs share the batch counters.
+TEST_F(RecoveringTest, RecoverWaitsForAPendingRescan)
+{
+    MessageBoxWatcher boxes;
+    Analysed(2);
+    TestDlg* dlg = m_object;
+    dlg->RunOnUi([dlg] { dlg->SetTimer(TIMER_RESCAN, 60000); });
+    PostCommand(m_dlg, IDC_RECOVER);
+    ASSERT_TRUE(boxes.WaitForCount(1));
+    EXPECT_EQ(boxes.Seen()[0].text,
+              "Please wait until the last pictures found have been listed, then press 'Recover' again.");
+    // The pending pass runs (it lists nothing new) and ends analysed again.
+    Pump(1500);
+    ASSERT_TRUE(WaitUntil([&] { return InAnalysedView(m_dlg); }));
+    EXPECT_FALSE(Visible(Item(m_dlg, IDC_PROGRESS)));
+    EXPECT_TRUE(FilesIn(m_out->Path()).empty());
+    EXPECT_EQ(ItemCount(List()), 2);
+
+    const SeenBox summary = RecoverAndWaitForSummary(boxes);
+    EXPECT_EQ(summary.text, std::string("2 files recovered.") + kSummaryQuestion);
 }
 
 TEST_F(RecoveringTest, ClosingWhileCopyingEndsWithoutAQuestion)
