@@ -20,6 +20,7 @@ struct Extent {
 class JpegParser {
  public:
   JpegParser(View& v, uint64_t maxLen) : v_(v), maxLen_(maxLen) {}
+  uint64_t failAt() const { return failAt_; }
 
   // End (exclusive) of the image that starts at `start`, or 0.
   uint64_t parse(uint64_t start, uint64_t* shadow, std::vector<Extent>* mpf) {
@@ -28,6 +29,7 @@ class JpegParser {
     uint64_t pos = start + 2;
     bool sawFrame = false, sawScan = false;
     for (;;) {
+      if (sawScan) failAt_ = pos;
       if (pos - start > maxLen_) return 0;
       if (v_.byte(pos) != 0xFF) return 0;
       int m;
@@ -89,6 +91,7 @@ class JpegParser {
     for (;;) {
       size_t avail = 0;
       const uint8_t* p = v_.at(pos, avail);
+      failAt_ = pos;
       if (!p) return 0;
       const void* ff = std::memchr(p, 0xFF, avail);
       if (!ff) {
@@ -104,6 +107,7 @@ class JpegParser {
         } else {
           return pos;
         }
+        failAt_ = pos;
       }
       if (pos - start > maxLen_) return 0;
     }
@@ -144,6 +148,7 @@ class JpegParser {
 
   View& v_;
   uint64_t maxLen_;
+  uint64_t failAt_ = 0;
 };
 
 }  // namespace
@@ -153,7 +158,10 @@ Recognition recognizeJpeg(View& v, uint64_t maxLen) {
   JpegParser parser(v, maxLen);
   std::vector<Extent> extra;
   uint64_t end = parser.parse(0, &r.shadow, &extra);
-  if (!end) return r;
+  if (!end) {
+    r.brokeAt = parser.failAt();
+    return r;
+  }
   // Further images must lie after the main one and be whole themselves;
   // if any is not, only the main image is certain.
   uint64_t whole = end;

@@ -15,6 +15,9 @@ struct Recognition {
   // the picture as a whole is rejected (the EXIF block of a JPEG): nothing
   // starting inside them is a picture of its own.
   uint64_t shadow = 0;
+  // JPEG only: where the data stopped making sense once entropy-coded data
+  // had begun (0 if it never did): fragmentation lies before this point.
+  uint64_t brokeAt = 0;
 };
 
 Recognition recognizeJpeg(View& v, uint64_t maxLen);

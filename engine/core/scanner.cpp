@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "block_reader.h"
+#include "jpeg_fragments.h"
 #include "recognizers.h"
 #include "signature.h"
 #include "window.h"
@@ -65,6 +66,15 @@ ScanStats scan(ByteSource& src, const ScanOptions& opts, FindSink& sink) {
       Recognition r = recognize(type, view, std::min(maxPictureSize(type), total - s));
       if (!r.length) {
         shadowEnd = std::max(shadowEnd, s + r.shadow);
+        if (type == PicType::Jpg && r.brokeAt) {
+          JpegSplice splice = findJpegSplice(w, s, r.brokeAt);
+          if (splice.length) {
+            // The other file inside is still to be found: no skipping.
+            SplicedView joined(w, s, splice);
+            sink.onFind(Find{type, s, splice.length}, joined);
+            ++stats.finds;
+          }
+        }
         continue;
       }
       Find f{type, s, r.length};

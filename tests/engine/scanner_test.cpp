@@ -117,6 +117,7 @@ TEST(Scanner, FragmentedPicturesAreNotPassedOffAsWhole) {
   std::vector<uint8_t> disk(8 << 20, 0);
   std::vector<uint8_t> bmp = readFile(pic("true24.bmp"));
   std::vector<uint8_t> jpg = readFile(pic("base.jpg"));
+  std::vector<uint8_t> prog = readFile(pic("prog.jpg"));
   std::vector<uint8_t> png = readFile(pic("alpha.png"));
   // BMP: first 20 clusters, then a JPEG, then the rest of the BMP.
   std::vector<uint8_t> head(bmp.begin(), bmp.begin() + 20 * cluster);
@@ -124,19 +125,44 @@ TEST(Scanner, FragmentedPicturesAreNotPassedOffAsWhole) {
   place(disk, 0, head);
   place(disk, head.size(), jpg);
   place(disk, head.size() + roundUp(jpg.size(), cluster), rest);
-  // JPEG split by a PNG the same way.
+  // A progressive JPEG split by a PNG: its pieces cannot be checked.
   size_t at = 2 << 20;
-  std::vector<uint8_t> j1(jpg.begin(), jpg.begin() + 2 * cluster), j2(jpg.begin() + 2 * cluster, jpg.end());
+  std::vector<uint8_t> j1(prog.begin(), prog.begin() + 2 * cluster), j2(prog.begin() + 2 * cluster, prog.end());
   place(disk, at, j1);
   place(disk, at + j1.size(), png);
   place(disk, at + j1.size() + roundUp(png.size(), cluster), j2);
+  // A JPEG whose second piece is simply gone (random data instead).
+  at = 4 << 20;
+  place(disk, at, std::vector<uint8_t>(jpg.begin(), jpg.begin() + 3 * cluster));
+  place(disk, at + 3 * cluster, qvtest::randomBytes(jpg.size(), 4));
 
   auto finds = scanBytes(disk);
-  std::vector<std::vector<uint8_t>> whole;
-  for (const auto& c : finds) whole.push_back(c.bytes);
-  EXPECT_EQ(std::count(whole.begin(), whole.end(), jpg), 1);
-  EXPECT_EQ(std::count(whole.begin(), whole.end(), png), 1);
-  EXPECT_EQ(finds.size(), 2u);  // neither split picture
+  ASSERT_EQ(finds.size(), 2u);
+  EXPECT_EQ(finds[0].bytes, jpg);
+  EXPECT_EQ(finds[1].bytes, png);
+}
+
+TEST(Scanner, JpegInTwoPiecesAroundAnotherFileIsJoined) {
+  for (const char* name : {"base.jpg", "restart.jpg", "exif.jpg"}) {
+    SCOPED_TRACE(name);
+    for (size_t cluster : {size_t(4096), size_t(16384)}) {
+      std::vector<uint8_t> jpg = readFile(pic(name));
+      std::vector<uint8_t> gif = readFile(pic("static.gif"));  // does not fill its last cluster
+      std::vector<uint8_t> disk = qvtest::randomBytes(4 << 20, 8);
+      const size_t at = 1 << 20, split = cluster;
+      std::vector<uint8_t> j1(jpg.begin(), jpg.begin() + long(split)), j2(jpg.begin() + long(split), jpg.end());
+      place(disk, at, j1);
+      // The other file's last cluster: its slack holds zeros, as on a new card.
+      std::fill(disk.begin() + long(at + split), disk.begin() + long(at + split + roundUp(gif.size(), cluster)), 0);
+      place(disk, at + split, gif);
+      place(disk, at + split + roundUp(gif.size(), cluster), j2);
+      auto finds = scanBytes(disk);
+      ASSERT_EQ(finds.size(), 2u);
+      EXPECT_EQ(finds[0].find.offset, at);
+      EXPECT_EQ(finds[0].bytes, jpg);
+      EXPECT_EQ(finds[1].bytes, gif);
+    }
+  }
 }
 
 TEST(Scanner, ThumbnailOfALostPictureIsNoFindOfItsOwn) {
