@@ -190,3 +190,21 @@ TEST(Scanner, BackgroundWritingKeepsEveryFindIntactAndInOrder) {
     }
   }
 }
+
+TEST(Scanner, TiffHeaderOfAnExifBlockIsNoTiffFind) {
+  // A comment segment moves the EXIF block's TIFF header to a sector start.
+  std::vector<uint8_t> jpg = readFile(pic("exif.jpg"));
+  std::vector<uint8_t> com = {0xFF, 0xFE, 0x01, 0xF2};
+  com.resize(2 + 498, 'x');
+  jpg.insert(jpg.begin() + 2, com.begin(), com.end());
+  ASSERT_EQ(jpg[512], 'I');
+  ASSERT_EQ(jpg[514], 42);
+  std::vector<uint8_t> disk = qvtest::randomBytes(1 << 20, 12);
+  place(disk, 0, jpg);
+  auto finds = scanBytes(disk);
+  ASSERT_EQ(finds.size(), 1u);
+  EXPECT_EQ(finds[0].bytes, jpg);
+  // And with the picture itself lost.
+  std::fill(disk.begin() + 8192, disk.begin() + long(jpg.size()), 0xFF);
+  EXPECT_TRUE(scanBytes(disk).empty());
+}
