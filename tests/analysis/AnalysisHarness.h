@@ -1,0 +1,381 @@
+// Shared pieces of the analysis tests: a main window on its own thread with
+// a way into its members, pictures made with GDI+, the per-user engine
+// folder with the test engine installed as photo.exe, and formats.ini.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+#include <objidl.h>
+#include <gdiplus.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FileUtils.h"
+#include "RecoveryDlg.h"
+#include "UiTest.h"
+#include "resource.h"
+
+namespace analysis {
+
+using namespace uitest;
+
+const UINT WM_RUN_ON_UI = WM_APP + 91;
+
+const char kTip[] = "<- Tips: click \"Cancel\" to stop analyzing and recover detected files.";
+const char kAnalysed[] = "Press 'Recover' to recover files detected.";
+const char kLaunchFailed[] =
+    "Failed to load engine, error code -1009. Installation may be corrupted, please try to re-install Quorvane";
+const char kNoFormats[] =
+    "No file formats enabled.\n\nPlease go to 'Settings' to enable the type of file you wish to recover.";
+
+class GdiplusEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        Gdiplus::GdiplusStartupInput input;
+        Gdiplus::GdiplusStartup(&m_token, &input, nullptr);
+    }
+    void TearDown() override { Gdiplus::GdiplusShutdown(m_token); }
+
+private:
+    ULONG_PTR m_token = 0;
+};
+
+// The main window with its analysis operations opened up to the tests.
+class TestDlg : public CRecoveryDlg {
+public:
+    // Runs fn on the window's own thread and returns when it is done.
+    void RunOnUi(const std::function<void()>& fn)
+    {
+        ::SendMessageA(m_hWnd, WM_RUN_ON_UI, 0, reinterpret_cast<LPARAM>(&fn));
+    }
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_RUN_ON_UI) {
+            (*reinterpret_cast<const std::function<void()>*>(lParam))();
+            return 0;
+        }
+        return CRecoveryDlg::WindowProc(message, wParam, lParam);
+    }
+
+    using CRecoveryDlg::AddPicture;
+    using CRecoveryDlg::CanDecodePicture;
+    using CRecoveryDlg::ClearPictureList;
+    using CRecoveryDlg::EnterAnalysedState;
+    using CRecoveryDlg::GetPicturePath;
+    using CRecoveryDlg::IsPictureListed;
+    using CRecoveryDlg::MakeThumbnail;
+    using CRecoveryDlg::OnNext;
+    using CRecoveryDlg::StopEngine;
+
+    int& NextItem() { return m_nNextItem; }
+    HIMAGELIST Images() const { return m_imageList; }
+    std::vector<DriveEntry> Drives() const { return m_drives; }
+    CString TempDir() const { return m_strTempDir; }
+    CString DataDir() const { return m_strDataDir; }
+
+    struct EngineState {
+        bool running;
+        HANDLE process;
+        HANDLE thread;
+    };
+    EngineState State()
+    {
+        CScopedLock lock(m_csState);
+        return {m_bEngineRunning.load(), m_hEngineProcess, m_hWaitThread};
+    }
+
+protected:
+    BOOL IsAdministrator() override { return TRUE; }
+};
+
+// ---------------------------------------------------------------------------
+// Pictures
+
+inline bool EncoderFor(const wchar_t* mime, CLSID& clsid)
+{
+    using namespace Gdiplus::DllExports;
+    UINT count = 0;
+    UINT size = 0;
+    if (GdipGetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0)
+        return false;
+    std::vector<char> buffer(size);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    if (GdipGetImageEncoders(count, size, codecs) != Gdiplus::Ok)
+        return false;
+    for (UINT i = 0; i < count; ++i) {
+        if (lstrcmpW(codecs[i].MimeType, mime) == 0) {
+            clsid = codecs[i].Clsid;
+            return true;
+        }
+    }
+    return false;
+}
+
+// A w x h picture of one colour (0xRRGGBB), encoded by the type named in
+// mime ("image/png", "image/jpeg", "image/gif", "image/bmp", "image/tiff").
+inline bool SavePicture(const std::string& path, int w, int h, uint32_t rgb, const wchar_t* mime)
+{
+    using namespace Gdiplus::DllExports;
+    CLSID clsid;
+    if (!EncoderFor(mime, clsid))
+        return false;
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    if (GdipCreateBitmapFromScan0(w, h, 0, PixelFormat24bppRGB, nullptr, &bitmap) != Gdiplus::Ok)
+        return false;
+    Gdiplus::GpGraphics* graphics = nullptr;
+    GdipGetImageGraphicsContext(bitmap, &graphics);
+    GdipGraphicsClear(graphics, 0xFF000000u | rgb);
+    GdipDeleteGraphics(graphics);
+    std::wstring wide(path.begin(), path.end());
+    const bool saved = GdipSaveImageToFile(bitmap, wide.c_str(), &clsid, nullptr) == Gdiplus::Ok;
+    GdipDisposeImage(bitmap);
+    return saved;
+}
+
+// A 1 x 1 red GIF (Wine's GIF encoder writes files its decoder refuses).
+inline std::string TinyGif()
+{
+    static const unsigned char bytes[] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80, 0x00,
+                                          0x00, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00,
+                                          0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3B};
+    return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
+}
+
+// 64 x 64 pixels as 0xRRGGBB, row by row from the top.
+using Pixels = std::vector<uint32_t>;
+
+inline Pixels DrawToPixels(const std::function<void(HDC)>& draw)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = 64;
+    info.bmiHeader.biHeight = -64;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP target = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, target);
+    PatBlt(dc, 0, 0, 64, 64, BLACKNESS);
+    draw(dc);
+    GdiFlush();
+    Pixels pixels(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + 64 * 64);
+    for (uint32_t& p : pixels)
+        p &= 0xFFFFFF;
+    SelectObject(dc, old);
+    DeleteObject(target);
+    DeleteDC(dc);
+    return pixels;
+}
+
+inline Pixels BitmapPixels(HBITMAP bitmap)
+{
+    return DrawToPixels([&](HDC dc) {
+        HDC source = CreateCompatibleDC(dc);
+        HGDIOBJ old = SelectObject(source, bitmap);
+        BitBlt(dc, 0, 0, 64, 64, source, 0, 0, SRCCOPY);
+        SelectObject(source, old);
+        DeleteDC(source);
+    });
+}
+
+inline Pixels ImagePixels(HIMAGELIST images, int index)
+{
+    return DrawToPixels([&](HDC dc) { ImageList_Draw(images, index, dc, 0, 0, ILD_NORMAL); });
+}
+
+inline int Channel(uint32_t p, int shift) { return static_cast<int>((p >> shift) & 0xFF); }
+
+// Close to the colour, channel by channel (GDI+ under Wine scales with its
+// own filter, and JPEG shifts colours a little).
+inline bool Near(uint32_t p, uint32_t want, int tolerance = 48)
+{
+    for (int shift : {0, 8, 16}) {
+        if (std::abs(Channel(p, shift) - Channel(want, shift)) > tolerance)
+            return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// List control reads from the test thread
+
+inline int ItemCount(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+inline bool Ticked(HWND list, int item)
+{
+    return (SendMessageA(list, LVM_GETITEMSTATE, item, LVIS_STATEIMAGEMASK) >> 12) == 2;
+}
+
+inline int ImageIndex(HWND list, int item)
+{
+    LVITEMA lv = {};
+    lv.mask = LVIF_IMAGE;
+    lv.iItem = item;
+    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&lv));
+    return lv.iImage;
+}
+
+inline void SelectRow(HWND list, int row)
+{
+    LVITEMA lv = {};
+    lv.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    lv.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&lv));
+}
+
+// ---------------------------------------------------------------------------
+// Files beside the test program and in the Wine user's folders
+
+inline std::string ModuleFile(const char* name) { return std::string(GetModuleFolder().GetString()) + name; }
+
+inline std::string EngineFolder() { return std::string(GetAppDataFolder().GetString()) + "\\tarnwick-software"; }
+
+inline std::string DataFolder() { return EngineFolder() + "\\data"; }
+
+// formats.ini beside the program; nullptr removes it.
+inline void SetFormats(const char* line)
+{
+    const std::string path = ModuleFile("formats.ini");
+    if (line)
+        WriteFileBytes(path, std::string(line) + "\r\n");
+    else
+        DeleteFileA(path.c_str());
+}
+
+// Number of running processes whose image is this engine folder's photo.exe.
+inline int EngineProcesses()
+{
+    int count = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return -1;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (lstrcmpiA(entry.szExeFile, "photo.exe") == 0)
+            ++count;
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+// Installs the test engine with its runtime stand-ins into the per-user
+// engine folder and removes the whole folder again afterwards.
+class EngineInstall {
+public:
+    EngineInstall()
+    {
+        RemoveTree(EngineFolder());
+        CreateDirectoryA(EngineFolder().c_str(), nullptr);
+        CopyFileA(TEST_ENGINE_EXE, (EngineFolder() + "\\photo.exe").c_str(), FALSE);
+        WriteFileBytes(EngineFolder() + "\\cygwin1.dll", "runtime");
+        CreateDirectoryA((EngineFolder() + "\\63").c_str(), nullptr);
+        WriteFileBytes(EngineFolder() + "\\63\\cygwin", "runtime");
+        SetScript({});
+    }
+    ~EngineInstall()
+    {
+        WaitUntil([] { return EngineProcesses() == 0; }, 10000);
+        RemoveTree(EngineFolder());
+    }
+    void SetScript(const std::vector<std::string>& lines)
+    {
+        std::string text;
+        for (const std::string& line : lines)
+            text += line + "\r\n";
+        WriteFileBytes(EngineFolder() + "\\script.txt", text);
+    }
+    void Remove(const char* relative) { RemoveTree(EngineFolder() + "\\" + relative); }
+    std::string ArgsPath() const { return EngineFolder() + "\\args.txt"; }
+    bool Started() const { return Exists(ArgsPath()); }
+    std::string Args() const { return ReadFileBytes(ArgsPath()); }
+    void ForgetArgs() { DeleteFileA(ArgsPath().c_str()); }
+};
+
+// ---------------------------------------------------------------------------
+// The window
+
+class WindowFixture : public ::testing::Test {
+protected:
+    void TearDown() override { CloseWindow(); }
+
+    // Opens the main window and waits for its drive list.
+    void Open()
+    {
+        m_ui = std::make_unique<UiThread>([this] {
+            TestDlg dlg;
+            m_dlg = &dlg;
+            dlg.DoModal();
+            m_dlg = nullptr;
+        });
+        m_hwnd = m_ui->WaitForWindow("Quorvane");
+        ASSERT_NE(m_hwnd, nullptr);
+        ASSERT_TRUE(WaitUntil([&] { return Visible(Item(m_hwnd, IDC_NEXT)); }, 10000));
+        ASSERT_GT(ItemCount(Item(m_hwnd, IDC_DRIVE_LIST)), 0);
+    }
+
+    void CloseWindow()
+    {
+        if (m_ui) {
+            TestDlg* dlg = m_dlg;
+            if (dlg && IsWindow(m_hwnd)) {
+                // Escape would leave the engine and its waiter behind.
+                dlg->RunOnUi([dlg] { dlg->StopEngine(); });
+                PostMessageA(m_hwnd, WM_COMMAND, IDCANCEL, 0);
+            }
+            EXPECT_TRUE(m_ui->WaitFinished(20000));
+            m_ui.reset();
+        }
+        m_hwnd = nullptr;
+    }
+
+    TestDlg& Dlg() { return *m_dlg.load(); }
+    HWND Ctl(int id) const { return Item(m_hwnd, id); }
+
+    void SelectFirstDrive() { SelectRow(Ctl(IDC_DRIVE_LIST), 0); }
+
+    std::string FirstDevice()
+    {
+        std::string device;
+        TestDlg* dlg = m_dlg;
+        dlg->RunOnUi([&] { device = dlg->Drives().front().strDevice.GetString(); });
+        return device;
+    }
+
+    bool Analysed() const
+    {
+        return Text(Ctl(IDC_STATUS)) == kAnalysed && Text(Ctl(IDC_RECOVER)) == "Recover" &&
+               Visible(Ctl(IDC_SELECT_ALL)) && Visible(Ctl(IDC_RECOVER)) && Visible(Ctl(IDC_PICTURE_LIST));
+    }
+    bool WaitAnalysed(DWORD ms = 15000)
+    {
+        return WaitUntil([&] { return Analysed(); }, ms);
+    }
+
+    std::string PicturePath(int item)
+    {
+        std::string path;
+        TestDlg* dlg = m_dlg;
+        dlg->RunOnUi([&] { path = dlg->GetPicturePath(item).GetString(); });
+        return path;
+    }
+
+    std::unique_ptr<UiThread> m_ui;
+    std::atomic<TestDlg*> m_dlg{nullptr};
+    HWND m_hwnd = nullptr;
+};
+
+}  // namespace analysis

@@ -1,0 +1,228 @@
+// Thumbnails and the picture list: the fit of a picture into 64 x 64, the
+// drawn pixels, the decode test, items with their own paths, and clearing.
+#include "AnalysisHarness.h"
+
+#include "Thumbnail.h"
+
+using namespace analysis;
+
+namespace {
+
+::testing::Environment* const g_gdiplus = ::testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
+
+struct Fit {
+    unsigned w, h;
+    int x, y, width, height;
+};
+
+TEST(FitThumbnail, WorkedSizes)
+{
+    const Fit cases[] = {
+        {640, 480, 0, 7, 64, 48}, {480, 640, 7, 0, 48, 64}, {1024, 768, 0, 8, 64, 48},
+        {100, 100, 0, 0, 63, 63}, {32, 16, 0, 16, 64, 32},  {1, 1, 0, 0, 64, 64},
+        {16, 16, 0, 0, 64, 64},   {64, 64, 0, 0, 64, 64},   {3, 7, 18, 0, 27, 64},
+    };
+    for (const Fit& c : cases) {
+        const ThumbnailRect rc = FitThumbnail(c.w, c.h);
+        EXPECT_EQ(rc.x, c.x) << c.w << "x" << c.h;
+        EXPECT_EQ(rc.y, c.y) << c.w << "x" << c.h;
+        EXPECT_EQ(rc.width, c.width) << c.w << "x" << c.h;
+        EXPECT_EQ(rc.height, c.height) << c.w << "x" << c.h;
+    }
+}
+
+class PictureListTest : public WindowFixture {
+protected:
+    void SetUp() override { Open(); }
+
+    TempFolder m_files{"pictures"};
+};
+
+// Pixels strictly inside the drawn rectangle carry the picture's colour;
+// pixels outside it stay white. The rectangle's border is left out: the
+// scaling filter blends it, and Wine's GDI+ (which does not do bicubic)
+// fades an enlarged picture's last source pixel out to the right and bottom.
+void ExpectPlaced(const Pixels& pixels, const ThumbnailRect& rc, int sourceWidth, uint32_t colour,
+                  const std::string& what)
+{
+    const int fade = std::max(1, (rc.width + sourceWidth - 1) / sourceWidth);
+    int wrongInside = 0;
+    int wrongOutside = 0;
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const uint32_t p = pixels[static_cast<size_t>(y * 64 + x)];
+            const bool inside = x > rc.x && x < rc.x + rc.width - fade && y > rc.y && y < rc.y + rc.height - fade;
+            const bool outside = x < rc.x - 1 || x > rc.x + rc.width || y < rc.y - 1 || y > rc.y + rc.height;
+            if (inside && !Near(p, colour))
+                ++wrongInside;
+            if (outside && !Near(p, 0xFFFFFF, 8))
+                ++wrongOutside;
+        }
+    }
+    EXPECT_EQ(wrongInside, 0) << what;
+    EXPECT_EQ(wrongOutside, 0) << what;
+    // The top-left corner of the drawing is the picture's own colour.
+    EXPECT_TRUE(Near(pixels[static_cast<size_t>((rc.y + 1) * 64 + rc.x + 1)], colour)) << what;
+}
+
+TEST_F(PictureListTest, ThumbnailsAreFittedOnWhite)
+{
+    struct Size {
+        int w, h;
+    };
+    const Size sizes[] = {{640, 480}, {480, 640}, {100, 100}, {32, 16}, {1, 1}, {16, 16}};
+    for (const Size& size : sizes) {
+        const std::string name = std::to_string(size.w) + "x" + std::to_string(size.h);
+        const std::string path = m_files.Join(name + ".png");
+        ASSERT_TRUE(SavePicture(path, size.w, size.h, 0x2040C0, L"image/png")) << name;
+        Pixels pixels;
+        Dlg().RunOnUi([&] {
+            HBITMAP bitmap = Dlg().MakeThumbnail(path.c_str());
+            BITMAP info = {};
+            GetObjectA(bitmap, sizeof info, &info);
+            EXPECT_EQ(info.bmWidth, 64);
+            EXPECT_EQ(info.bmHeight, 64);
+            pixels = BitmapPixels(bitmap);
+            DeleteObject(bitmap);
+        });
+        const ThumbnailRect rc = FitThumbnail(static_cast<unsigned>(size.w), static_cast<unsigned>(size.h));
+        ExpectPlaced(pixels, rc, size.w, 0x2040C0, name);
+    }
+
+    // The truncation leaves the last column and row of a 100 x 100 picture
+    // white.
+    Pixels square;
+    Dlg().RunOnUi([&] {
+        HBITMAP bitmap = Dlg().MakeThumbnail(m_files.Join("100x100.png").c_str());
+        square = BitmapPixels(bitmap);
+        DeleteObject(bitmap);
+    });
+    for (int i = 0; i < 63; ++i) {
+        EXPECT_TRUE(Near(square[static_cast<size_t>(i * 64 + 63)], 0xFFFFFF, 8)) << i;
+        EXPECT_TRUE(Near(square[static_cast<size_t>(63 * 64 + i)], 0xFFFFFF, 8)) << i;
+    }
+    EXPECT_TRUE(Near(square[30 * 64 + 61], 0x2040C0));
+}
+
+TEST_F(PictureListTest, UndecodableSourceGivesWhiteThumbnail)
+{
+    const std::string broken = m_files.Join("broken.jpg");
+    WriteFileBytes(broken, "not a picture at all");
+    Pixels pixels;
+    Dlg().RunOnUi([&] {
+        HBITMAP bitmap = Dlg().MakeThumbnail(broken.c_str());
+        ASSERT_NE(bitmap, nullptr);
+        pixels = BitmapPixels(bitmap);
+        DeleteObject(bitmap);
+        bitmap = Dlg().MakeThumbnail(m_files.Join("missing.png").c_str());
+        ASSERT_NE(bitmap, nullptr);
+        DeleteObject(bitmap);
+    });
+    for (uint32_t p : pixels)
+        ASSERT_EQ(p, 0xFFFFFFu);
+}
+
+TEST_F(PictureListTest, DecodeTest)
+{
+    struct Case {
+        const char* name;
+        const wchar_t* mime;
+    };
+    const Case real[] = {{"a.jpg", L"image/jpeg"}, {"a.png", L"image/png"}, {"a.bmp", L"image/bmp"},
+                         {"a.tif", L"image/tiff"}, {"a.gif", nullptr}};
+    for (const Case& c : real) {
+        if (c.mime)
+            ASSERT_TRUE(SavePicture(m_files.Join(c.name), 20, 10, 0x808080, c.mime)) << c.name;
+        else
+            WriteFileBytes(m_files.Join(c.name), TinyGif());
+    }
+    // A picture under a misleading name still decodes: content decides.
+    ASSERT_TRUE(SavePicture(m_files.Join("png-named.jpg"), 8, 8, 0x808080, L"image/png"));
+    WriteFileBytes(m_files.Join("damaged.jpg"), std::string("\xFF\xD8\xFF\xE0", 4) + "truncated");
+    WriteFileBytes(m_files.Join("empty.png"), "");
+    WriteFileBytes(m_files.Join("text.gif"), "GIF? no");
+
+    Dlg().RunOnUi([&] {
+        for (const Case& c : real)
+            EXPECT_TRUE(Dlg().CanDecodePicture(m_files.Join(c.name).c_str())) << c.name;
+        EXPECT_TRUE(Dlg().CanDecodePicture(m_files.Join("png-named.jpg").c_str()));
+        for (const char* bad : {"damaged.jpg", "empty.png", "text.gif", "missing.bmp"})
+            EXPECT_FALSE(Dlg().CanDecodePicture(m_files.Join(bad).c_str())) << bad;
+        EXPECT_FALSE(Dlg().CanDecodePicture(""));
+    });
+}
+
+TEST_F(PictureListTest, ItemsCarryTheirOwnPathsTickedInOrder)
+{
+    const std::string red = m_files.Join("red.png");
+    const std::string blue = m_files.Join("blue.png");
+    ASSERT_TRUE(SavePicture(red, 40, 40, 0xFF0000, L"image/png"));
+    ASSERT_TRUE(SavePicture(blue, 40, 40, 0x0000FF, L"image/png"));
+    const HWND list = Ctl(IDC_PICTURE_LIST);
+
+    Dlg().RunOnUi([&] {
+        Dlg().ClearPictureList(true);
+        Dlg().NextItem() = 0;
+        // The second item shows the red picture but carries its own path, as
+        // the placeholder does for a file that does not decode.
+        Dlg().AddPicture(red.c_str(), "C:\\data\\Photo.jpg");
+        ++Dlg().NextItem();
+        Dlg().AddPicture(red.c_str(), "C:\\data\\photo.jpg");
+        ++Dlg().NextItem();
+    });
+    // Unticking by hand does not change how the next item arrives.
+    LVITEMA untick = {};
+    untick.stateMask = LVIS_STATEIMAGEMASK;
+    untick.state = INDEXTOSTATEIMAGEMASK(1);
+    SendMessageA(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&untick));
+    Dlg().RunOnUi([&] {
+        Dlg().AddPicture(blue.c_str(), blue.c_str());
+        ++Dlg().NextItem();
+    });
+
+    ASSERT_EQ(ItemCount(list), 3);
+    EXPECT_FALSE(Ticked(list, 0));
+    EXPECT_TRUE(Ticked(list, 1));
+    EXPECT_TRUE(Ticked(list, 2));
+    EXPECT_EQ(PicturePath(0), "C:\\data\\Photo.jpg");
+    EXPECT_EQ(PicturePath(1), "C:\\data\\photo.jpg");
+    EXPECT_EQ(PicturePath(2), blue);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(ImageIndex(list, i), i);
+        char text[16] = "x";
+        LVITEMA lv = {};
+        lv.pszText = text;
+        lv.cchTextMax = sizeof text;
+        SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&lv));
+        EXPECT_STREQ(text, "");
+    }
+    EXPECT_EQ(ImageList_GetImageCount(Dlg().Images()), 3);
+    EXPECT_TRUE(Near(ImagePixels(Dlg().Images(), 1)[32 * 64 + 32], 0xFF0000));
+    EXPECT_TRUE(Near(ImagePixels(Dlg().Images(), 2)[32 * 64 + 32], 0x0000FF));
+
+    Dlg().RunOnUi([&] {
+        EXPECT_TRUE(Dlg().IsPictureListed(""));
+        EXPECT_TRUE(Dlg().IsPictureListed("C:\\data\\Photo.jpg"));
+        EXPECT_TRUE(Dlg().IsPictureListed("C:\\data\\photo.jpg"));
+        EXPECT_FALSE(Dlg().IsPictureListed("C:\\data\\PHOTO.JPG"));
+        EXPECT_FALSE(Dlg().IsPictureListed("C:\\data\\Photo.jp"));
+        EXPECT_FALSE(Dlg().IsPictureListed(red.c_str()));
+
+        // Without the images the thumbnails stay for a list that is only
+        // being emptied on close.
+        Dlg().ClearPictureList(false);
+        EXPECT_EQ(ImageList_GetImageCount(Dlg().Images()), 3);
+        EXPECT_FALSE(Dlg().IsPictureListed("C:\\data\\Photo.jpg"));
+        EXPECT_TRUE(Dlg().IsPictureListed(""));
+    });
+    EXPECT_EQ(ItemCount(list), 0);
+
+    Dlg().RunOnUi([&] {
+        Dlg().ClearPictureList(true);
+        EXPECT_EQ(ImageList_GetImageCount(Dlg().Images()), 0);
+        // Emptying an empty list is harmless.
+        Dlg().ClearPictureList(true);
+    });
+}
+
+}  // namespace
