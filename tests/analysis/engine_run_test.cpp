@@ -1,0 +1,208 @@
+// Next and the engine's start: the argument string from formats.ini, the
+// engine-file checks and their messages, the work folder.
+#include "AnalysisHarness.h"
+
+using namespace analysis;
+
+namespace {
+
+::testing::Environment* const g_gdiplus = ::testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
+
+class EngineRunTest : public WindowFixture {
+protected:
+    void SetUp() override
+    {
+        SetFormats(nullptr);
+        Open();
+    }
+    void TearDown() override
+    {
+        WindowFixture::TearDown();
+        SetFormats(nullptr);
+    }
+
+    std::string Expected(const std::string& enables)
+    {
+        return "/d \"" + DataFolder() + "\\temp\" /cmd " + FirstDevice() + " fileopt,everything,disable," + enables +
+               "search";
+    }
+
+    // Next on the first drive; the engine (which ends at once) records its
+    // arguments. Returns them, after the analysed view has come.
+    std::string RunOnce()
+    {
+        m_engine.ForgetArgs();
+        SelectFirstDrive();
+        PostCommand(m_hwnd, IDC_NEXT);
+        EXPECT_TRUE(WaitUntil([&] { return Text(Ctl(IDC_RECOVER)) == "Cancel"; }));
+        EXPECT_TRUE(WaitUntil([&] { return m_engine.Started(); }, 10000));
+        EXPECT_TRUE(WaitAnalysed());
+        return m_engine.Args();
+    }
+
+    EngineInstall m_engine;
+    MessageBoxWatcher m_boxes;
+    TempFolder m_files{"engine-run"};
+};
+
+TEST_F(EngineRunTest, ArgumentStringFollowsTheStoredFormats)
+{
+    struct Case {
+        const char* line;  // formats.ini's line, or none
+        const char* enables;
+    };
+    const Case cases[] = {
+        {nullptr, "jpg,enable,gif,enable,png,enable,bmp,enable,"},
+        {"formats=tif,jpg", "jpg,enable,tif,enable,"},
+        {"formats=tiff", "tif,enable,"},
+        {"formats=bmp,png,gif,jpg,tif", "jpg,enable,gif,enable,png,enable,bmp,enable,tif,enable,"},
+        {"formats=jpeg,GIF,png", "png,enable,"},
+    };
+    // Each run starts from the analysed view of the one before: Next's
+    // handler does not depend on the button being on the screen.
+    for (const Case& c : cases) {
+        SetFormats(c.line);
+        EXPECT_EQ(RunOnce(), Expected(c.enables)) << (c.line ? c.line : "no formats.ini");
+        EXPECT_FALSE(Dlg().State().running);
+    }
+    EXPECT_EQ(m_boxes.Count(), 0u);
+}
+
+TEST_F(EngineRunTest, NoEnabledFormatRefusesToStart)
+{
+    for (const char* line : {"formats=JPG", "formats="}) {
+        SetFormats(line);
+        m_boxes.Clear();
+        m_engine.ForgetArgs();
+        SelectFirstDrive();
+        PostCommand(m_hwnd, IDC_NEXT);
+        ASSERT_TRUE(m_boxes.WaitForCount(2)) << line;
+        const std::vector<SeenBox> seen = m_boxes.Seen();
+        EXPECT_EQ(seen[0].text, kNoFormats);
+        EXPECT_EQ(seen[0].caption, "Quorvane");
+        EXPECT_EQ(seen[0].buttons, static_cast<UINT>(MB_OK));
+        EXPECT_EQ(seen[1].text, kLaunchFailed);
+        EXPECT_EQ(seen[1].caption, "Quorvane");
+        // The monitor leaves the analysis at its next tick, with nothing.
+        ASSERT_TRUE(WaitAnalysed());
+        EXPECT_EQ(ItemCount(Ctl(IDC_PICTURE_LIST)), 0);
+        EXPECT_FALSE(IsWindowEnabled(Ctl(IDC_SELECT_ALL)));
+        EXPECT_FALSE(m_engine.Started());
+        const TestDlg::EngineState state = Dlg().State();
+        EXPECT_FALSE(state.running);
+        EXPECT_EQ(state.process, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(state.thread, INVALID_HANDLE_VALUE);
+    }
+}
+
+TEST_F(EngineRunTest, MissingEngineFilesAreReportedInOrder)
+{
+    struct Case {
+        std::vector<const char*> missing;
+        const char* code;
+    };
+    const Case cases[] = {
+        {{"photo.exe"}, "-1003"},
+        {{"cygwin1.dll"}, "-1004"},
+        {{"63\\cygwin"}, "-1005"},
+        {{"cygwin1.dll", "63"}, "-1004"},
+        {{"photo.exe", "cygwin1.dll", "63"}, "-1003"},
+    };
+    const std::string keep = EngineFolder() + "-keep";
+    RemoveTree(keep);
+    CopyFileA((EngineFolder() + "\\photo.exe").c_str(), (keep + ".exe").c_str(), FALSE);
+    for (const Case& c : cases) {
+        // Put everything back, then take this case's files away.
+        CopyFileA((keep + ".exe").c_str(), (EngineFolder() + "\\photo.exe").c_str(), FALSE);
+        WriteFileBytes(EngineFolder() + "\\cygwin1.dll", "runtime");
+        CreateDirectoryA((EngineFolder() + "\\63").c_str(), nullptr);
+        WriteFileBytes(EngineFolder() + "\\63\\cygwin", "runtime");
+        for (const char* name : c.missing)
+            m_engine.Remove(name);
+
+        m_boxes.Clear();
+        SelectFirstDrive();
+        PostCommand(m_hwnd, IDC_NEXT);
+        ASSERT_TRUE(m_boxes.WaitForCount(2)) << c.code;
+        const std::vector<SeenBox> seen = m_boxes.Seen();
+        EXPECT_EQ(seen[0].text, std::string("Failed to load engine, error code ") + c.code +
+                                    ". Installation may be corrupted, please try to re-install Quorvane");
+        EXPECT_EQ(seen[1].text, kLaunchFailed);
+        ASSERT_TRUE(WaitAnalysed());
+        EXPECT_FALSE(m_engine.Started());
+        Pump(300);
+        EXPECT_EQ(m_boxes.Count(), 2u);
+    }
+    DeleteFileA((keep + ".exe").c_str());
+}
+
+TEST_F(EngineRunTest, NextWithoutSelectedDriveChangesNothing)
+{
+    LVITEMA none = {};
+    none.stateMask = LVIS_SELECTED;
+    SendMessageA(Ctl(IDC_DRIVE_LIST), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+    RemoveTree(DataFolder());
+    PostCommand(m_hwnd, IDC_NEXT);
+    ASSERT_TRUE(m_boxes.WaitForCount(1));
+    EXPECT_EQ(m_boxes.Seen()[0].text, "Please select drive from where to recover photos.");
+    EXPECT_EQ(m_boxes.Seen()[0].caption, "Quorvane");
+    Pump(800);
+    EXPECT_TRUE(Visible(Ctl(IDC_NEXT)));
+    EXPECT_TRUE(Visible(Ctl(IDC_DRIVE_LIST)));
+    EXPECT_FALSE(Visible(Ctl(IDC_PICTURE_LIST)));
+    EXPECT_FALSE(Visible(Ctl(IDC_RECOVER)));
+    EXPECT_FALSE(m_engine.Started());
+    EXPECT_FALSE(Exists(DataFolder()));
+    EXPECT_FALSE(Dlg().State().running);
+    EXPECT_EQ(m_boxes.Count(), 1u);
+}
+
+TEST_F(EngineRunTest, StaleDataFolderIsEmptied)
+{
+    CreateDirectoryA(DataFolder().c_str(), nullptr);
+    CreateDirectoryA((DataFolder() + "\\temp").c_str(), nullptr);
+    CreateDirectoryA((DataFolder() + "\\old").c_str(), nullptr);
+    CreateDirectoryA((DataFolder() + "\\old\\deeper").c_str(), nullptr);
+    ASSERT_TRUE(SavePicture(DataFolder() + "\\temp\\f1.png", 8, 8, 0xFF0000, L"image/png"));
+    ASSERT_TRUE(SavePicture(DataFolder() + "\\old\\deeper\\f2.png", 8, 8, 0xFF0000, L"image/png"));
+    WriteFileBytes(DataFolder() + "\\loose.txt", "x");
+
+    const std::string args = RunOnce();
+    EXPECT_EQ(args, Expected("jpg,enable,gif,enable,png,enable,bmp,enable,"));
+    EXPECT_TRUE(Exists(DataFolder()));
+    EXPECT_FALSE(Exists(DataFolder() + "\\temp"));
+    EXPECT_FALSE(Exists(DataFolder() + "\\old"));
+    EXPECT_FALSE(Exists(DataFolder() + "\\loose.txt"));
+    EXPECT_EQ(ItemCount(Ctl(IDC_PICTURE_LIST)), 0);
+    EXPECT_EQ(m_boxes.Count(), 0u);
+}
+
+TEST_F(EngineRunTest, UndeletableTempFolderMovesTheOutputAside)
+{
+    CreateDirectoryA(DataFolder().c_str(), nullptr);
+    CreateDirectoryA((DataFolder() + "\\temp").c_str(), nullptr);
+    const std::string held = DataFolder() + "\\temp\\held.png";
+    ASSERT_TRUE(SavePicture(held, 8, 8, 0xFF0000, L"image/png"));
+    HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const std::string picture = m_files.Join("new.png");
+    ASSERT_TRUE(SavePicture(picture, 8, 8, 0x00FF00, L"image/png"));
+    m_engine.SetScript({"copy|" + picture + "|new.png"});
+
+    m_engine.ForgetArgs();
+    SelectFirstDrive();
+    PostCommand(m_hwnd, IDC_NEXT);
+    ASSERT_TRUE(m_boxes.WaitForCount(1));
+    EXPECT_EQ(m_boxes.Seen()[0].text, "Internal error, error code: -1008");
+    EXPECT_EQ(m_boxes.Seen()[0].caption, "Quorvane");
+    ASSERT_TRUE(WaitUntil([&] { return m_engine.Started(); }, 10000));
+    EXPECT_EQ(m_engine.Args(), "/d \"" + DataFolder() + "\\temp_1\" /cmd " + FirstDevice() +
+                                   " fileopt,everything,disable,jpg,enable,gif,enable,png,enable,bmp,enable,search");
+    ASSERT_TRUE(WaitAnalysed());
+    // The file still held open is passed over; the engine's picture is in.
+    ASSERT_EQ(ItemCount(Ctl(IDC_PICTURE_LIST)), 1);
+    EXPECT_EQ(PicturePath(0), DataFolder() + "\\temp_1\\new.png");
+    CloseHandle(file);
+}
+
+}  // namespace
