@@ -54,6 +54,12 @@ start_wine_prefix() {
   # Without a window manager Wine draws no caption unless it manages the
   # windows itself; this also removes a 2 s wait whenever a window is hidden.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+  # Wine draws the caption buttons with Marlett; this Wine does not find the
+  # copy that fonts-wine installs, and shows letters instead of the symbols.
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    mkdir -p "$fonts" && cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+  fi
 }
 
 stop_wine_prefix() {
