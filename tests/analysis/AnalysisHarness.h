@@ -78,6 +78,11 @@ public:
     using CRecoveryDlg::OnNext;
     using CRecoveryDlg::StopEngine;
 
+    void ClearRunning()
+    {
+        CScopedLock lock(m_csState);
+        m_bEngineRunning = false;
+    }
     int& NextItem() { return m_nNextItem; }
     HIMAGELIST Images() const { return m_imageList; }
     std::vector<DriveEntry> Drives() const { return m_drives; }

@@ -1,0 +1,305 @@
+// The analysis monitor with the test engine writing into the work folder:
+// which files are taken in, when, in what order, with which thumbnails,
+// the status line, and the analysed view.
+#include "AnalysisHarness.h"
+
+#include <set>
+
+#include "Thumbnail.h"
+
+using namespace analysis;
+
+namespace {
+
+::testing::Environment* const g_gdiplus = ::testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
+
+const char* const kSteps[] = {
+    "Analyzing disk, please wait",     "Analyzing disk, please wait.",    "Analyzing disk, please wait..",
+    "Analyzing disk, please wait...",  "Analyzing disk, please wait....", "Analyzing disk, please wait.....",
+};
+
+int StepOf(const std::string& text)
+{
+    for (int i = 0; i < 6; ++i) {
+        if (text == kSteps[i])
+            return i;
+    }
+    return -1;
+}
+
+class MonitorTest : public WindowFixture {
+protected:
+    void SetUp() override
+    {
+        SetFormats(nullptr);
+        Open();
+    }
+
+    void Next()
+    {
+        SelectFirstDrive();
+        PostCommand(m_hwnd, IDC_NEXT);
+        ASSERT_TRUE(WaitUntil([&] { return Text(Ctl(IDC_RECOVER)) == "Cancel"; }));
+    }
+
+    std::vector<std::string> ListedPaths()
+    {
+        std::vector<std::string> paths;
+        const int count = ItemCount(Ctl(IDC_PICTURE_LIST));
+        for (int i = 0; i < count; ++i)
+            paths.push_back(PicturePath(i));
+        return paths;
+    }
+
+    std::string Out(const std::string& relative) const { return DataFolder() + "\\temp\\" + relative; }
+
+    EngineInstall m_engine;
+    MessageBoxWatcher m_boxes;
+    TempFolder m_files{"monitor"};
+};
+
+// The engine writes one file at a time; each picture arrives once, ticked,
+// in the order written, with its own path and its thumbnail at its index.
+TEST_F(MonitorTest, PicturesAreTakenInOnceInOrder)
+{
+    ASSERT_TRUE(SavePicture(m_files.Join("wide.jpg"), 640, 480, 0xFF0000, L"image/jpeg"));
+    ASSERT_TRUE(SavePicture(m_files.Join("tall.png"), 480, 640, 0x00FF00, L"image/png"));
+    ASSERT_TRUE(SavePicture(m_files.Join("small.bmp"), 32, 16, 0x0000FF, L"image/bmp"));
+    ASSERT_TRUE(SavePicture(m_files.Join("square.tif"), 100, 100, 0xFFFF00, L"image/tiff"));
+    WriteFileBytes(m_files.Join("tiny.gif"), TinyGif());
+    WriteFileBytes(m_files.Join("damaged.jpg"), std::string("\xFF\xD8\xFF\xE0", 4) + "cut short");
+
+    // The engine writes the next picture only once the last one is listed,
+    // so the order of the list is the order of writing.
+    auto marker = [&](int n) { return m_files.Join("listed" + std::to_string(n)); };
+    m_engine.SetScript({
+        "copy|" + m_files.Join("wide.jpg") + "|f1.jpg",
+        "waitfor|" + marker(1),
+        "copy|" + m_files.Join("tall.png") + "|sub\\f2.png",
+        "waitfor|" + marker(2),
+        "text|notes.txt|not a picture",
+        "text|noextension|no dot at all",
+        "copy|" + m_files.Join("wide.jpg") + "|f3.jpe",
+        "copy|" + m_files.Join("wide.jpg") + "|f3.jfif",
+        "copy|" + m_files.Join("small.bmp") + "|sub\\deeper\\still\\HOLIDAY.BMP",
+        "waitfor|" + marker(3),
+        "copy|" + m_files.Join("damaged.jpg") + "|f4.jpg",
+        "waitfor|" + marker(4),
+        "copy|" + m_files.Join("square.tif") + "|f5.tiff",
+        "waitfor|" + marker(5),
+        "copy|" + m_files.Join("tiny.gif") + "|..\\f6.gif",
+        "waitfor|" + marker(6),
+        "copy|" + m_files.Join("wide.jpg") + "|f7.JPEG",
+        "waitfor|" + marker(7),
+        "copy|" + m_files.Join("square.tif") + "|f8.Tif",
+    });
+    Next();
+    for (int n = 1; n <= 7; ++n) {
+        ASSERT_TRUE(WaitUntil([&] { return ItemCount(Ctl(IDC_PICTURE_LIST)) >= n; }, 15000)) << n;
+        WriteFileBytes(marker(n), "");
+    }
+    ASSERT_TRUE(WaitAnalysed(30000));
+
+    const std::vector<std::string> expected = {
+        Out("f1.jpg"), Out("sub\\f2.png"), Out("sub\\deeper\\still\\HOLIDAY.BMP"),
+        Out("f4.jpg"), Out("f5.tiff"),     DataFolder() + "\\f6.gif", Out("f7.JPEG"), Out("f8.Tif"),
+    };
+    EXPECT_EQ(ListedPaths(), expected);
+    const HWND list = Ctl(IDC_PICTURE_LIST);
+    for (int i = 0; i < ItemCount(list); ++i) {
+        EXPECT_TRUE(Ticked(list, i)) << i;
+        EXPECT_EQ(ImageIndex(list, i), i);
+    }
+    EXPECT_EQ(ImageList_GetImageCount(Dlg().Images()), 8);
+    EXPECT_EQ(m_boxes.Count(), 0u);
+
+    // Thumbnails from the real files, placed by the worked geometry: 640 x 480
+    // at (0, 7) 64 x 48, 480 x 640 at (7, 0) 48 x 64, 32 x 16 at (0, 16).
+    const Pixels wide = ImagePixels(Dlg().Images(), 0);
+    EXPECT_TRUE(Near(wide[5 * 64 + 32], 0xFFFFFF, 8));
+    EXPECT_TRUE(Near(wide[9 * 64 + 32], 0xFF0000));
+    EXPECT_TRUE(Near(wide[52 * 64 + 32], 0xFF0000));
+    EXPECT_TRUE(Near(wide[57 * 64 + 32], 0xFFFFFF, 8));
+    const Pixels tall = ImagePixels(Dlg().Images(), 1);
+    EXPECT_TRUE(Near(tall[32 * 64 + 5], 0xFFFFFF, 8));
+    EXPECT_TRUE(Near(tall[32 * 64 + 9], 0x00FF00));
+    EXPECT_TRUE(Near(tall[32 * 64 + 56], 0xFFFFFF, 8));
+    const Pixels small = ImagePixels(Dlg().Images(), 2);
+    EXPECT_TRUE(Near(small[14 * 64 + 20], 0xFFFFFF, 8));
+    EXPECT_TRUE(Near(small[18 * 64 + 20], 0x0000FF));
+
+    // The damaged file shows the placeholder's thumbnail.
+    Pixels placeholder;
+    Dlg().RunOnUi([&] {
+        HBITMAP bitmap = Dlg().MakeThumbnail(ModuleFile("icon.png").c_str());
+        placeholder = BitmapPixels(bitmap);
+        DeleteObject(bitmap);
+    });
+    EXPECT_EQ(ImagePixels(Dlg().Images(), 3), placeholder);
+
+    EXPECT_TRUE(IsWindowEnabled(Ctl(IDC_SELECT_ALL)));
+    EXPECT_EQ(Text(Ctl(IDC_SELECT_ALL)), "Unselect All Photos");
+    EXPECT_FALSE(Visible(Ctl(IDC_PROGRESS_TEXT)));
+    EXPECT_EQ(Text(Ctl(IDC_PROGRESS_TEXT)), "");
+    EXPECT_FALSE(Visible(Ctl(IDC_NEXT)));
+    EXPECT_FALSE(Visible(Ctl(IDC_DRIVE_LIST)));
+}
+
+// A file that the engine still holds open is passed over batch after batch
+// and taken in once it is closed; one written slowly arrives whole.
+TEST_F(MonitorTest, FilesStillOpenWaitForALaterBatch)
+{
+    ASSERT_TRUE(SavePicture(m_files.Join("a.png"), 50, 50, 0xFF0000, L"image/png"));
+    ASSERT_TRUE(SavePicture(m_files.Join("b.jpg"), 300, 200, 0x0000FF, L"image/jpeg"));
+    const std::string release = m_files.Join("release");
+    m_engine.SetScript({
+        "copy|" + m_files.Join("a.png") + "|first.png",
+        "hold|" + m_files.Join("a.png") + "|held.png|" + release,
+        "slow|" + m_files.Join("b.jpg") + "|slow.jpg|1500",
+        "sleep|300",
+    });
+    Next();
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(Ctl(IDC_PICTURE_LIST)) == 1; }, 10000));
+    // Several passes go by without the held file.
+    Pump(2000);
+    EXPECT_EQ(ListedPaths(), std::vector<std::string>{Out("first.png")});
+    EXPECT_EQ(Text(Ctl(IDC_RECOVER)), "Cancel");
+
+    WriteFileBytes(release, "");
+    ASSERT_TRUE(WaitAnalysed(20000));
+    EXPECT_EQ(ListedPaths(), (std::vector<std::string>{Out("first.png"), Out("held.png"), Out("slow.jpg")}));
+    EXPECT_TRUE(Near(ImagePixels(Dlg().Images(), 2)[32 * 64 + 32], 0x0000FF));
+}
+
+// Without icon.png beside the program a file that does not decode is not
+// listed at all.
+TEST_F(MonitorTest, UndecodableFileWithoutPlaceholderIsLeftOut)
+{
+    const std::string icon = ModuleFile("icon.png");
+    const std::string aside = ModuleFile("icon.png.aside");
+    ASSERT_TRUE(MoveFileExA(icon.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING));
+    ASSERT_TRUE(SavePicture(m_files.Join("ok.png"), 10, 10, 0xFF0000, L"image/png"));
+    WriteFileBytes(m_files.Join("bad.jpg"), "garbage");
+    m_engine.SetScript({
+        "copy|" + m_files.Join("bad.jpg") + "|bad.jpg",
+        "copy|" + m_files.Join("ok.png") + "|ok.png",
+    });
+    Next();
+    const bool analysed = WaitAnalysed();
+    MoveFileExA(aside.c_str(), icon.c_str(), MOVEFILE_REPLACE_EXISTING);
+    ASSERT_TRUE(analysed);
+    EXPECT_EQ(ListedPaths(), std::vector<std::string>{Out("ok.png")});
+}
+
+// The status line keeps its old text until the first intake tick, then
+// moves one step per tick through the six texts, and never while the
+// folder is empty.
+TEST_F(MonitorTest, StatusLineStepsOncePerIntakeTick)
+{
+    EXPECT_EQ(Text(Ctl(IDC_STATUS)), "Recovering data, please wait");
+    const std::string release = m_files.Join("release");
+    m_engine.SetScript({
+        "sleep|1200",
+        "text|one.txt|1",
+        "text|two.dat|2",
+        "text|three|3",
+        "waitfor|" + release,
+    });
+    Next();
+    EXPECT_TRUE(Visible(Ctl(IDC_STATUS)));
+    EXPECT_TRUE(Visible(Ctl(IDC_PICTURE_LIST)));
+    EXPECT_TRUE(Visible(Ctl(IDC_PROGRESS_TEXT)));
+    EXPECT_FALSE(Visible(Ctl(IDC_SELECT_ALL)));
+    EXPECT_EQ(Text(Ctl(IDC_PROGRESS_TEXT)), kTip);
+
+    // Empty folder: no movement.
+    Pump(900);
+    EXPECT_EQ(Text(Ctl(IDC_STATUS)), "Recovering data, please wait");
+
+    // Three files that are no pictures: batches of three ticks, each one step.
+    std::vector<std::string> seen;
+    std::vector<DWORD> when;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 4000) {
+        const std::string text = Text(Ctl(IDC_STATUS));
+        if (seen.empty() || seen.back() != text) {
+            seen.push_back(text);
+            when.push_back(GetTickCount());
+        }
+        Sleep(10);
+    }
+    WriteFileBytes(release, "");
+    ASSERT_GE(seen.size(), 8u);
+    EXPECT_EQ(seen[0], "Recovering data, please wait");
+    EXPECT_EQ(seen[1], kSteps[0]);
+    for (size_t i = 2; i < seen.size(); ++i)
+        EXPECT_EQ(StepOf(seen[i]), (StepOf(seen[i - 1]) + 1) % 6) << seen[i];
+    // Paced by the clock: within a batch the steps are one intake tick
+    // (200 ms) apart; between batches come the batch's closing tick and the
+    // rescan, so every third gap is about three ticks long.
+    for (size_t i = 2; i < when.size(); ++i) {
+        const DWORD gap = when[i] - when[i - 1];
+        if ((i - 1) % 3 == 0)
+            EXPECT_GT(gap, 450u) << i;
+        else
+            EXPECT_LT(gap, 350u) << i;
+    }
+    EXPECT_EQ(ItemCount(Ctl(IDC_PICTURE_LIST)), 0);
+
+    ASSERT_TRUE(WaitAnalysed());
+    // Nothing was a picture: the select-all label is there but disabled.
+    EXPECT_FALSE(IsWindowEnabled(Ctl(IDC_SELECT_ALL)));
+}
+
+// An engine that ends at once and writes nothing: the first rescan, 500 ms
+// after Next, enters the analysed view.
+TEST_F(MonitorTest, EngineEndingAtOnceGivesAnEmptyAnalysedView)
+{
+    Next();
+    const DWORD start = GetTickCount();
+    ASSERT_TRUE(WaitAnalysed());
+    EXPECT_GE(GetTickCount() - start, 400u);
+    EXPECT_EQ(ItemCount(Ctl(IDC_PICTURE_LIST)), 0);
+    EXPECT_FALSE(IsWindowEnabled(Ctl(IDC_SELECT_ALL)));
+    EXPECT_EQ(Text(Ctl(IDC_SELECT_ALL)), "Unselect All Photos");
+    EXPECT_FALSE(Visible(Ctl(IDC_PROGRESS_TEXT)));
+    const TestDlg::EngineState state = Dlg().State();
+    EXPECT_FALSE(state.running);
+    EXPECT_EQ(state.process, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(state.thread, INVALID_HANDLE_VALUE);
+}
+
+// After a recovery the next analysis starts the list again from index 0
+// with only its own pictures; until its first intake tick the status line
+// still reads the analysed text.
+TEST_F(MonitorTest, SecondAnalysisStartsAFreshList)
+{
+    TempFolder save("monitor-save");
+    Dlg().RunOnUi([&] { SetDlgItemTextA(m_hwnd, IDC_SAVE_DIR, save.Path().c_str()); });
+    ASSERT_TRUE(SavePicture(m_files.Join("one.png"), 10, 10, 0xFF0000, L"image/png"));
+    ASSERT_TRUE(SavePicture(m_files.Join("two.png"), 10, 10, 0x00FF00, L"image/png"));
+    m_engine.SetScript({"copy|" + m_files.Join("one.png") + "|one.png",
+                        "copy|" + m_files.Join("two.png") + "|two.png"});
+    Next();
+    ASSERT_TRUE(WaitAnalysed());
+    ASSERT_EQ(ItemCount(Ctl(IDC_PICTURE_LIST)), 2);
+
+    PostCommand(m_hwnd, IDC_RECOVER);
+    ASSERT_TRUE(WaitUntil([&] { return Visible(Ctl(IDC_NEXT)); }, 10000));
+
+    ASSERT_TRUE(SavePicture(m_files.Join("three.bmp"), 10, 10, 0x0000FF, L"image/bmp"));
+    m_engine.SetScript({"sleep|800", "copy|" + m_files.Join("three.bmp") + "|three.bmp"});
+    Next();
+    EXPECT_EQ(Text(Ctl(IDC_STATUS)), kAnalysed);
+    EXPECT_EQ(ItemCount(Ctl(IDC_PICTURE_LIST)), 0);
+    ASSERT_TRUE(WaitUntil([&] { return StepOf(Text(Ctl(IDC_STATUS))) == 0; }, 5000));
+    ASSERT_TRUE(WaitAnalysed());
+    EXPECT_EQ(ListedPaths(), std::vector<std::string>{Out("three.bmp")});
+    EXPECT_EQ(ImageIndex(Ctl(IDC_PICTURE_LIST), 0), 0);
+    EXPECT_EQ(ImageList_GetImageCount(Dlg().Images()), 1);
+    EXPECT_TRUE(Near(ImagePixels(Dlg().Images(), 0)[32 * 64 + 32], 0x0000FF));
+    // The first run's pictures are gone from the work folder.
+    EXPECT_FALSE(Exists(Out("one.png")));
+}
+
+}  // namespace
