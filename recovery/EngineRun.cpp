@@ -162,8 +162,12 @@ DWORD WINAPI CRecoveryDlg::WaiterThreadProc(LPVOID param)
         }
         // If StopEngine takes the handle meanwhile, it keeps it open until
         // this thread has ended, so the wait stays on a live handle.
-        if (process != INVALID_HANDLE_VALUE)
-            WaitForSingleObject(process, INFINITE);
+        if (process != INVALID_HANDLE_VALUE) {
+            HANDLE waits[2] = {process, dlg->m_hWindowGone};
+            const DWORD count = dlg->m_hWindowGone ? 2 : 1;
+            if (WaitForMultipleObjects(count, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
+                return 0;  // the window object is going away; the engine runs on
+        }
         dlg->OnEngineEnded(true);
     } else {
         // The window may be closing by now: only its handle is used here.
@@ -327,4 +331,23 @@ void CRecoveryDlg::StopEngine()
         CloseHandle(thread);
     }
     CloseIfValid(process);
+}
+
+void CRecoveryDlg::LetGoOfWaiter()
+{
+    if (m_hWindowGone)
+        SetEvent(m_hWindowGone);
+    // A copy of the thread handle, taken under the lock, stays valid even if
+    // the waiter closes its own handle meanwhile.
+    HANDLE waiter = nullptr;
+    {
+        CScopedLock lock(m_csState);
+        if (m_hWaitThread != INVALID_HANDLE_VALUE)
+            DuplicateHandle(GetCurrentProcess(), m_hWaitThread, GetCurrentProcess(), &waiter, SYNCHRONIZE,
+                            FALSE, 0);
+    }
+    if (waiter) {
+        WaitForThreadEnd(waiter);
+        CloseHandle(waiter);
+    }
 }

@@ -89,11 +89,19 @@ CRecoveryDlg::CRecoveryDlg()
       m_nNextItem(0),
       m_bRescanAfterBatch(false),
       m_strSelectAll("Select All Photos"),
-      m_strUnselectAll("Unselect All Photos")
+      m_strUnselectAll("Unselect All Photos"),
+      m_hWindowGone(CreateEventA(nullptr, TRUE, FALSE, nullptr))
 {
 }
 
-CRecoveryDlg::~CRecoveryDlg() = default;
+CRecoveryDlg::~CRecoveryDlg()
+{
+    // The engine and its handles are left alone, but no thread may use this
+    // object once it is gone.
+    LetGoOfWaiter();
+    if (m_hWindowGone)
+        CloseHandle(m_hWindowGone);
+}
 
 void CRecoveryDlg::DoDataExchange(CDataExchange* pDX)
 {

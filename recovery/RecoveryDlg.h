@@ -6,7 +6,8 @@
 //   AnalysisMonitor.cpp    rescan and intake ticks, analysed state
 //   PictureList.cpp        thumbnails and the picture list
 //   Recovering.cpp         copying the ticked pictures
-//   CancelExit.cpp         Cancel/Recover button, close, stopping the engine
+//   CancelExit.cpp         Cancel/Recover button, close
+//   SettingsLink.cpp       the Settings link
 #pragma once
 
 #include <windows.h>
@@ -94,6 +95,7 @@ protected:
     // Cancel, exit and clean-up.
     void CancelAnalysis();
     void StopEngine();
+    void LetGoOfWaiter();
 
     // Message handlers.
     void OnPaint();
@@ -147,4 +149,7 @@ protected:
     std::vector<int> m_checkedItems;
     const CString m_strSelectAll;
     const CString m_strUnselectAll;
+    // Set when the window object goes away (Escape or Enter can end the
+    // window during an analysis), so the waiter stops using it.
+    HANDLE m_hWindowGone;
 };

@@ -228,6 +228,41 @@ TEST_F(CancelExitTest, EscapeEndsTheWindowAtOnce)
     delete kept.load();
 }
 
+// The usual road after Escape: the window object is destroyed at once while
+// the engine runs on. The waiter must be finished with the object by then,
+// or the engine's end would reach freed memory.
+TEST_F(CancelExitTest, EscapeThenTheWindowObjectGoesAwayWithTheEngineRunning)
+{
+    MessageBoxWatcher boxes;
+    m_engine->SetScript({"forever"});
+    HANDLE waiter = nullptr;
+    std::atomic<bool> destroyed{false};
+    m_ui = std::make_unique<UiThread>([&] {
+        {
+            TestDlg dlg;
+            m_dlg = &dlg;
+            dlg.DoModal();
+            m_dlg = nullptr;
+        }
+        destroyed = true;
+    });
+    m_hwnd = m_ui->WaitForWindow("Quorvane");
+    ASSERT_NE(m_hwnd, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return Visible(Item(m_hwnd, IDC_NEXT)); }, 10000));
+    StartAnalysis();
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), Dlg().State().thread, GetCurrentProcess(), &waiter,
+                                SYNCHRONIZE, FALSE, 0));
+
+    PostMessageA(Ctl(IDC_PICTURE_LIST), WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(m_ui->WaitFinished(10000));
+    m_ui.reset();
+    EXPECT_TRUE(destroyed);
+    EXPECT_EQ(WaitForSingleObject(waiter, 0), WAIT_OBJECT_0);
+    CloseHandle(waiter);
+    EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_EQ(EngineProcesses(), 1);
+}
+
 // Cancel and close at many moments around the engine's own end: no crash,
 // no hang, every handle closed once, no engine left behind.
 TEST_F(CancelExitTest, StopsAroundTheEnginesEndNeverHangOrLeak)
