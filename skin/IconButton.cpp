@@ -106,12 +106,11 @@ int CIconButton::SetButtonCursor(int nCursorId, BOOL bRepaint)
     if (nCursorId != 0) {
         m_hCursor = static_cast<HCURSOR>(::LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nCursorId),
                                                       IMAGE_CURSOR, 0, 0, LR_DEFAULTCOLOR));
-        if (!m_hCursor)
-            return RESULT_NO_CURSOR;
     }
+    // The old cursor is gone either way, so a repaint is due even on failure.
     if (bRepaint && m_hWnd)
         Invalidate(TRUE);
-    return RESULT_OK;
+    return m_hCursor || nCursorId == 0 ? RESULT_OK : RESULT_NO_CURSOR;
 }
 
 int CIconButton::SetFlat(BOOL bFlat, BOOL bRepaint)

@@ -406,6 +406,22 @@ TEST(IconButton, DefaultButtonStateFollowsSetStyle)
     });
 }
 
+TEST(IconButton, SettersRepaintOnlyWhenAsked)
+{
+    RunDialog([](CTestSkinDlg& d) {
+        CIconButton& b = d.m_btnNext;
+        ::ValidateRect(b.m_hWnd, nullptr);
+        EXPECT_EQ(0, b.SetColor(3, kCyan, FALSE));
+        EXPECT_EQ(0, b.SetButtonCursor(IDC_TEST_CURSOR, FALSE));
+        EXPECT_FALSE(::GetUpdateRect(b.m_hWnd, nullptr, FALSE));
+        // A cursor that does not load still replaced the old one: repaint.
+        EXPECT_EQ(1, b.SetButtonCursor(9999, TRUE));
+        EXPECT_TRUE(::GetUpdateRect(b.m_hWnd, nullptr, FALSE));
+        EXPECT_EQ(0, b.SetButtonCursor(IDC_TEST_CURSOR, FALSE));
+        b.UpdateWindow();
+    });
+}
+
 TEST(IconButton, ColourSettersWorkedValuesAndRefusals)
 {
     CIconButton b;
