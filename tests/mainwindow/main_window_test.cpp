@@ -442,6 +442,7 @@ TEST_F(MainWindowTest, HelpWithoutHelpFileSaysSo)
     EXPECT_EQ(box.caption, "Quorvane");
     EXPECT_EQ(box.text, "Help file is not found.");
     EXPECT_EQ(box.buttons, static_cast<UINT>(MB_OK));
+    EXPECT_FALSE(box.icon);
     Pump(300);
     EXPECT_EQ(boxes.Count(), 1u);
     EXPECT_TRUE(Visible(Item(dlg, IDC_NEXT)));

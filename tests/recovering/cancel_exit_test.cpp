@@ -84,6 +84,7 @@ TEST_F(CancelExitTest, CancelAnsweredNoLeavesTheAnalysisRunning)
     EXPECT_EQ(box.caption, "Confirm");
     EXPECT_EQ(box.text, kCancelQuestion);
     EXPECT_EQ(box.buttons, static_cast<UINT>(MB_YESNO));
+    EXPECT_TRUE(box.icon);
     Pump(600);
     EXPECT_EQ(EngineProcesses(), 1);
     EXPECT_TRUE(Dlg().State().running);
@@ -171,6 +172,8 @@ TEST_F(CancelExitTest, CloseDuringAnalysisAsksFirst)
     ASSERT_TRUE(boxes.WaitForCount(1));
     EXPECT_EQ(boxes.Seen()[0].caption, "Confirm");
     EXPECT_EQ(boxes.Seen()[0].text, kExitQuestion);
+    EXPECT_EQ(boxes.Seen()[0].buttons, static_cast<UINT>(MB_YESNO));
+    EXPECT_TRUE(boxes.Seen()[0].icon);
     Pump(500);
     EXPECT_TRUE(IsWindow(m_hwnd));
     EXPECT_FALSE(m_ui->Finished());

@@ -110,6 +110,7 @@ TEST_F(RecoveringTest, ThreeTickedPicturesProgressThenSummaryThenReadyView)
     EXPECT_EQ(summary.caption, "Quorvane");
     EXPECT_EQ(summary.text, std::string("3 files recovered.") + kSummaryQuestion);
     EXPECT_EQ(summary.buttons, static_cast<UINT>(MB_YESNO));
+    EXPECT_TRUE(summary.icon);
 
     // Every step was shown, in order, ending at 3 of 3 with a full bar.
     std::vector<std::string> steps;

@@ -164,6 +164,12 @@ void MessageBoxWatcher::Loop()
             seen.text = Text(GetDlgItem(box, 0xFFFF));
             bool yesNo = GetDlgItem(box, IDYES) != nullptr;
             seen.buttons = yesNo ? MB_YESNO : MB_OK;
+            // The icon's static is item 1088 under Wine, 20 under Windows.
+            for (int iconItem : {1088, 20}) {
+                HWND icon = GetDlgItem(box, iconItem);
+                if (icon && SendMessageA(icon, STM_GETICON, 0, 0) != 0)
+                    seen.icon = true;
+            }
             int answer;
             {
                 std::lock_guard<std::mutex> guard(m_lock);

@@ -48,6 +48,7 @@ struct SeenBox {
     std::string caption;
     std::string text;
     UINT buttons;  // the MB_ type bits we could infer: MB_OK or MB_YESNO
+    bool icon = false;  // the box shows an icon (any MB_ICON* flag)
 };
 
 // Answers every message box shown by any thread of this process: boxes are
