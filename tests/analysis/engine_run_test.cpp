@@ -81,8 +81,11 @@ TEST_F(EngineRunTest, NoEnabledFormatRefusesToStart)
         EXPECT_EQ(seen[0].text, kNoFormats);
         EXPECT_EQ(seen[0].caption, "Quorvane");
         EXPECT_EQ(seen[0].buttons, static_cast<UINT>(MB_OK));
+        EXPECT_FALSE(seen[0].icon);
         EXPECT_EQ(seen[1].text, kLaunchFailed);
         EXPECT_EQ(seen[1].caption, "Quorvane");
+        EXPECT_EQ(seen[1].buttons, static_cast<UINT>(MB_OK));
+        EXPECT_FALSE(seen[1].icon);
         // The monitor leaves the analysis at its next tick, with nothing.
         ASSERT_TRUE(WaitAnalysed());
         EXPECT_EQ(ItemCount(Ctl(IDC_PICTURE_LIST)), 0);
