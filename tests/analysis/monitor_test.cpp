@@ -251,6 +251,72 @@ TEST_F(MonitorTest, StatusLineStepsOncePerIntakeTick)
     EXPECT_FALSE(IsWindowEnabled(Ctl(IDC_SELECT_ALL)));
 }
 
+// The analysing view stacks the select-all label and the picture list under
+// the status line over the drive list's place, with the tip beside the
+// Cancel button; the analysed view puts the progress text back above the
+// (hidden) progress bar.
+TEST_F(MonitorTest, AnalysingAndAnalysedViewsPlaceTheirControls)
+{
+    auto rect = [&](int id) {
+        RECT rc;
+        GetWindowRect(Ctl(id), &rc);
+        MapWindowPoints(nullptr, m_hwnd, reinterpret_cast<POINT*>(&rc), 2);
+        return rc;
+    };
+    const RECT drives = rect(IDC_DRIVE_LIST);
+    const RECT status = rect(IDC_STATUS);
+    const RECT selectAll = rect(IDC_SELECT_ALL);
+    const RECT next = rect(IDC_NEXT);
+    const RECT edit = rect(IDC_SAVE_DIR);
+    const RECT progress = rect(IDC_PROGRESS);
+    const int selectAllHeight = selectAll.bottom - selectAll.top;
+
+    const std::string release = m_files.Join("release");
+    m_engine.SetScript({"waitfor|" + release});
+    Next();
+
+    for (int id : {IDC_BROWSE, IDC_NEXT, IDC_RELOAD, IDC_DRIVE_LIST, IDC_SELECT_DRIVE_LABEL, IDC_SAVE_DIR_LABEL,
+                   IDC_SAVE_DIR, IDC_LOADING, IDC_PROGRESS, IDC_SELECT_ALL})
+        EXPECT_FALSE(Visible(Ctl(id))) << id;
+    for (int id : {IDC_STATUS, IDC_PICTURE_LIST, IDC_RECOVER, IDC_PROGRESS_TEXT, IDC_HELP_LINK, IDC_SETTINGS_LINK})
+        EXPECT_TRUE(Visible(Ctl(id))) << id;
+
+    const RECT label = rect(IDC_SELECT_ALL);
+    EXPECT_EQ(label.left, drives.left);
+    EXPECT_EQ(label.top, status.bottom + 3);
+    EXPECT_EQ(label.right - label.left, selectAll.right - selectAll.left);
+    EXPECT_EQ(label.bottom - label.top, selectAllHeight);
+
+    const RECT list = rect(IDC_PICTURE_LIST);
+    EXPECT_EQ(list.left, drives.left);
+    EXPECT_EQ(list.top, status.bottom + selectAllHeight + 5);
+    EXPECT_EQ(list.right, drives.right);
+    EXPECT_EQ(list.bottom, drives.bottom + 40);
+
+    const RECT recover = rect(IDC_RECOVER);
+    EXPECT_TRUE(EqualRect(&recover, &next));
+    const int editWidth = edit.right - edit.left;
+    const RECT tip = rect(IDC_PROGRESS_TEXT);
+    EXPECT_EQ(tip.left, next.right + 5);
+    EXPECT_EQ(tip.top, next.top);
+    EXPECT_EQ(tip.right, next.left + editWidth + 80);
+    EXPECT_EQ(tip.bottom, next.bottom);
+
+    WriteFileBytes(release, "");
+    ASSERT_TRUE(WaitAnalysed());
+    EXPECT_FALSE(Visible(Ctl(IDC_PROGRESS_TEXT)));
+    EXPECT_EQ(Text(Ctl(IDC_PROGRESS_TEXT)), "");
+    EXPECT_FALSE(Visible(Ctl(IDC_PROGRESS)));
+    EXPECT_FALSE(Visible(Ctl(IDC_NEXT)));
+    const RECT text = rect(IDC_PROGRESS_TEXT);
+    EXPECT_EQ(text.left, next.left);
+    EXPECT_EQ(text.top, progress.top - 25);
+    EXPECT_EQ(text.right, next.left + editWidth);
+    EXPECT_EQ(text.bottom, progress.top - 5);
+    const RECT after = rect(IDC_PICTURE_LIST);
+    EXPECT_TRUE(EqualRect(&after, &list));
+}
+
 // An engine that ends at once and writes nothing: the first rescan, 500 ms
 // after Next, enters the analysed view.
 TEST_F(MonitorTest, EngineEndingAtOnceGivesAnEmptyAnalysedView)
