@@ -75,6 +75,7 @@ public:
     using CRecoveryDlg::GetPicturePath;
     using CRecoveryDlg::IsPictureListed;
     using CRecoveryDlg::MakeThumbnail;
+    using CRecoveryDlg::OnIntakeTick;
     using CRecoveryDlg::OnNext;
     using CRecoveryDlg::StopEngine;
 
@@ -84,6 +85,19 @@ public:
         m_bEngineRunning = false;
     }
     int& NextItem() { return m_nNextItem; }
+    // An intake batch of these files, as a rescan while the engine runs
+    // would start it, with the next item's index as given.
+    void SetBatch(const std::vector<std::string>& files, int nextItem)
+    {
+        m_newFiles.clear();
+        for (const std::string& file : files)
+            m_newFiles.push_back(file.c_str());
+        m_nBatchIndex = 0;
+        m_nBatchCount = static_cast<int>(m_newFiles.size());
+        m_nNextItem = nextItem;
+        m_bRescanAfterBatch = true;
+    }
+    int BatchIndex() const { return m_nBatchIndex; }
     HIMAGELIST Images() const { return m_imageList; }
     std::vector<DriveEntry> Drives() const { return m_drives; }
     CString TempDir() const { return m_strTempDir; }

@@ -152,6 +152,46 @@ TEST_F(PictureListTest, DecodeTest)
     });
 }
 
+// A list that falls out of step with the intake's counter is reported in a
+// box with no caption of its own (the application's name shows), and the
+// intake goes on with the next entry.
+TEST_F(PictureListTest, CountOutOfStepIsReportedUnderTheApplicationsName)
+{
+    CWinApp app("Count Check App");
+    MessageBoxWatcher boxes;
+    const std::string one = m_files.Join("one.png");
+    const std::string two = m_files.Join("two.png");
+    ASSERT_TRUE(SavePicture(one, 8, 8, 0xFF0000, L"image/png"));
+    ASSERT_TRUE(SavePicture(two, 8, 8, 0x00FF00, L"image/png"));
+    const HWND list = Ctl(IDC_PICTURE_LIST);
+
+    Dlg().RunOnUi([&] {
+        Dlg().ClearPictureList(true);
+        // The counter says one item is listed already; the list has none.
+        Dlg().SetBatch({one, two}, 1);
+        Dlg().OnIntakeTick();
+    });
+    ASSERT_TRUE(boxes.WaitForCount(1));
+    const SeenBox box = boxes.Seen()[0];
+    EXPECT_EQ(box.text, "Photo items count error");
+    EXPECT_EQ(box.caption, "Count Check App");
+    EXPECT_EQ(box.buttons, static_cast<UINT>(MB_OK));
+    EXPECT_FALSE(box.icon);
+    EXPECT_EQ(ItemCount(list), 1);
+    EXPECT_EQ(PicturePath(0), one);
+
+    int index = -1;
+    Dlg().RunOnUi([&] {
+        index = Dlg().BatchIndex();
+        Dlg().OnIntakeTick();
+    });
+    EXPECT_EQ(index, 1);
+    ASSERT_TRUE(boxes.WaitForCount(2));
+    EXPECT_EQ(ItemCount(list), 2);
+    EXPECT_EQ(PicturePath(1), two);
+    Dlg().RunOnUi([&] { Dlg().ClearPictureList(true); });
+}
+
 TEST_F(PictureListTest, ItemsCarryTheirOwnPathsTickedInOrder)
 {
     const std::string red = m_files.Join("red.png");
