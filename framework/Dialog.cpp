@@ -47,7 +47,42 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPA
     CDialog* pDlg = reinterpret_cast<CDialog*>(lParam);
     if (!pDlg->SubclassWindow(hWnd))
         return TRUE;
-    return pDlg->OnInitDialog();
+    RECT before;
+    ::GetWindowRect(hWnd, &before);
+    const BOOL result = pDlg->OnInitDialog();
+    // A dialog that did not place itself opens centred on its owner (or the
+    // screen), not in the corner the template's position gives it.
+    RECT after;
+    if (::IsWindow(hWnd) && ::GetWindowRect(hWnd, &after) && ::EqualRect(&before, &after))
+        CenterOnOwner(hWnd);
+    return result;
+}
+
+void CDialog::CenterOnOwner(HWND hWnd)
+{
+    RECT work;
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    RECT area = work;
+    HWND hOwner = ::GetWindow(hWnd, GW_OWNER);
+    if (hOwner && ::IsWindowVisible(hOwner) && !::IsIconic(hOwner))
+        ::GetWindowRect(hOwner, &area);
+
+    RECT rc;
+    ::GetWindowRect(hWnd, &rc);
+    const int width = rc.right - rc.left;
+    const int height = rc.bottom - rc.top;
+    int x = area.left + (area.right - area.left - width) / 2;
+    int y = area.top + (area.bottom - area.top - height) / 2;
+    // Keep the caption bar on the screen.
+    if (x + width > work.right)
+        x = work.right - width;
+    if (y + height > work.bottom)
+        y = work.bottom - height;
+    if (x < work.left)
+        x = work.left;
+    if (y < work.top)
+        y = work.top;
+    ::SetWindowPos(hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 INT_PTR CDialog::DoModal()

@@ -37,6 +37,7 @@ protected:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static void CenterOnOwner(HWND hWnd);
     HWND FindOwner() const;
 
     bool m_bModalRunning = false;

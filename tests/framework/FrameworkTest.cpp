@@ -192,11 +192,14 @@ TEST_F(FrameworkTest, NestedDialogDisablesItsOwnerAndClosingTheMainWindowEndsRun
     bool ownerDisabled = false;
     HWND nestedOwner = nullptr;
     INT_PTR nestedResult = 0;
+    RECT outerRect = {}, innerRect = {};
     mainDlg.m_onRun = [&](CBaseTestDlg& outer) {
         CBaseTestDlg nested; // no parent: owned by the application's main window
         nested.m_onRun = [&](CBaseTestDlg& inner) {
             ownerDisabled = !outer.IsWindowEnabled();
             nestedOwner = ::GetWindow(inner.m_hWnd, GW_OWNER);
+            ::GetWindowRect(outer.m_hWnd, &outerRect);
+            ::GetWindowRect(inner.m_hWnd, &innerRect);
             inner.EndDialog(7);
         };
         nestedResult = nested.DoModal();
@@ -208,6 +211,15 @@ TEST_F(FrameworkTest, NestedDialogDisablesItsOwnerAndClosingTheMainWindowEndsRun
     EXPECT_NE(nullptr, nestedOwner);
     EXPECT_EQ(nullptr, app.m_pMainWnd);
     EXPECT_EQ(0, app.Run()); // the main window's end posted the quit
+
+    // Neither dialog places itself: the main one opens centred on the
+    // screen's work area, the nested one centred on its owner.
+    RECT work;
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_NEAR((outerRect.left + outerRect.right) / 2, (work.left + work.right) / 2, 1);
+    EXPECT_NEAR((outerRect.top + outerRect.bottom) / 2, (work.top + work.bottom) / 2, 1);
+    EXPECT_NEAR((innerRect.left + innerRect.right) / 2, (outerRect.left + outerRect.right) / 2, 1);
+    EXPECT_NEAR((innerRect.top + innerRect.bottom) / 2, (outerRect.top + outerRect.bottom) / 2, 1);
 }
 
 TEST(Lock, GuardHoldsTheSectionForItsScope)
