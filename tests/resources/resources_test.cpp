@@ -304,7 +304,7 @@ TEST(SettingsDialog, ItemsStylesAndButtonRow) {
     EXPECT_EQ(client.right, dlg.Pixels(0, 0, 285, 0).right);
 
     const Item items[] = {
-        {0xFFFF, "Static", "Select only file types you expect to recover", 9, 10, 136, 8},
+        {0xFFFF, "Static", "Select only file types you expect to recover", 9, 6, 136, 16},
         {IDC_DEFAULT, "Button", "Default", 168, 7, 50, 14},
         {0xFFFF, "Button", "Photos", 7, 26, 271, 34},
         {IDC_FORMAT_JPG, "Button", ".jpg", 14, 40, 27, 10},
