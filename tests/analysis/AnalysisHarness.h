@@ -23,13 +23,12 @@
 #include "FileUtils.h"
 #include "RecoveryDlg.h"
 #include "UiTest.h"
+#include "WindowTest.h"
 #include "resource.h"
 
 namespace analysis {
 
 using namespace uitest;
-
-const UINT WM_RUN_ON_UI = WM_APP + 91;
 
 const char kTip[] = "<- Tips: click \"Cancel\" to stop analyzing and recover detected files.";
 const char kAnalysed[] = "Press 'Recover' to recover files detected.";
@@ -38,36 +37,9 @@ const char kLaunchFailed[] =
 const char kNoFormats[] =
     "No file formats enabled.\n\nPlease go to 'Settings' to enable the type of file you wish to recover.";
 
-class GdiplusEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&m_token, &input, nullptr);
-    }
-    void TearDown() override { Gdiplus::GdiplusShutdown(m_token); }
-
-private:
-    ULONG_PTR m_token = 0;
-};
-
 // The main window with its analysis operations opened up to the tests.
-class TestDlg : public CRecoveryDlg {
+class TestDlg : public RunsOnUi<CRecoveryDlg> {
 public:
-    // Runs fn on the window's own thread and returns when it is done.
-    void RunOnUi(const std::function<void()>& fn)
-    {
-        ::SendMessageA(m_hWnd, WM_RUN_ON_UI, 0, reinterpret_cast<LPARAM>(&fn));
-    }
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
-    {
-        if (message == WM_RUN_ON_UI) {
-            (*reinterpret_cast<const std::function<void()>*>(lParam))();
-            return 0;
-        }
-        return CRecoveryDlg::WindowProc(message, wParam, lParam);
-    }
-
     using CRecoveryDlg::AddPicture;
     using CRecoveryDlg::CanDecodePicture;
     using CRecoveryDlg::ClearPictureList;

@@ -18,48 +18,18 @@
 #include "FileUtils.h"
 #include "RecoveryDlg.h"
 #include "UiTest.h"
+#include "WindowTest.h"
 #include "resource.h"
 
 namespace harness {
 
 using namespace uitest;
 
-const UINT WM_RUN_ON_UI = WM_APP + 77;
-
 const int kDriveSelection[] = {IDC_BROWSE,     IDC_NEXT,           IDC_RELOAD,        IDC_DRIVE_LIST,
                                IDC_SELECT_DRIVE_LABEL, IDC_SAVE_DIR_LABEL, IDC_SAVE_DIR};
 
-// Thumbnails need the image library in the test process.
-class GdiplusEnvironment : public ::testing::Environment {
+class TestDlg : public RunsOnUi<CRecoveryDlg> {
 public:
-    void SetUp() override
-    {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&m_token, &input, nullptr);
-    }
-    void TearDown() override { Gdiplus::GdiplusShutdown(m_token); }
-
-private:
-    ULONG_PTR m_token = 0;
-};
-
-class TestDlg : public CRecoveryDlg {
-public:
-    // Runs fn on the window's own thread and returns when it is done.
-    void RunOnUi(const std::function<void()>& fn)
-    {
-        ::SendMessageA(m_hWnd, WM_RUN_ON_UI, 0, reinterpret_cast<LPARAM>(&fn));
-    }
-
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
-    {
-        if (message == WM_RUN_ON_UI) {
-            (*reinterpret_cast<const std::function<void()>*>(lParam))();
-            return 0;
-        }
-        return CRecoveryDlg::WindowProc(message, wParam, lParam);
-    }
-
     // Takes the pictures of folder in as an analysis whose engine has
     // already ended would: the monitor's own rescan and intake do the work.
     void AnalyseFolder(const std::string& folder)
