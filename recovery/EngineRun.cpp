@@ -293,16 +293,19 @@ void CRecoveryDlg::EnterAnalysisView()
     SetTimer(TIMER_RESCAN, 500);
 }
 
+void CRecoveryDlg::EndRun(HANDLE& process, HANDLE& thread)
+{
+    CScopedLock lock(m_csState);
+    m_bEngineRunning = false;
+    process = TakeHandle(m_hEngineProcess);
+    thread = TakeHandle(m_hWaitThread);
+}
+
 void CRecoveryDlg::OnEngineEnded(bool closeHandles)
 {
     HANDLE process;
     HANDLE thread;
-    {
-        CScopedLock lock(m_csState);
-        m_bEngineRunning = false;
-        process = TakeHandle(m_hEngineProcess);
-        thread = TakeHandle(m_hWaitThread);
-    }
+    EndRun(process, thread);
     if (closeHandles)
         CloseIfValid(process);
     // After a failed launch there is no process, but the thread handle is
@@ -314,14 +317,9 @@ void CRecoveryDlg::StopEngine()
 {
     HANDLE process;
     HANDLE thread;
-    {
-        CScopedLock lock(m_csState);
-        // Also on close: a waiter that is still starting the engine sees the
-        // run is over and ends the new process itself instead of waiting.
-        m_bEngineRunning = false;
-        process = TakeHandle(m_hEngineProcess);
-        thread = TakeHandle(m_hWaitThread);
-    }
+    // Also on close: a waiter that is still starting the engine sees the run
+    // is over and ends the new process itself instead of waiting.
+    EndRun(process, thread);
     if (process != INVALID_HANDLE_VALUE)
         TerminateProcess(process, 0);
     // The waiter is never killed (it may hold m_csState); with the engine

@@ -66,6 +66,9 @@ protected:
     bool CheckEngineFiles(CString& enginePath);
     void EnterAnalysisView();
     void OnEngineEnded(bool closeHandles);
+    // Clears m_bEngineRunning and hands both handles over, under the lock;
+    // the caller owns closing them.
+    void EndRun(HANDLE& process, HANDLE& thread);
 
     // Analysis monitor.
     void OnRescanTick();
