@@ -99,6 +99,8 @@ private:
     std::string m_path;
 };
 
+// Names of the files (not folders) directly in a folder.
+std::vector<std::string> FilesIn(const std::string& folder);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string ReadFileBytes(const std::string& path);
 bool Exists(const std::string& path);
