@@ -45,49 +45,21 @@ void Shot(const char* name)
     WaitUntil([&] { return Exists(base + ".png") && !Exists(base + ".want"); }, 15000);
 }
 
-struct BoxArgs {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK FindBox(HWND hwnd, LPARAM param)
-{
-    auto* args = reinterpret_cast<BoxArgs*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    char cls[32] = {};
-    GetClassNameA(hwnd, cls, sizeof cls);
-    if (pid == args->pid && lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(hwnd) &&
-        GetDlgItem(hwnd, 0xFFFF) && !GetDlgItem(hwnd, IDC_DRIVE_LIST)) {
-        args->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // A message box of the program, or nullptr.
 HWND ProgramBox(DWORD pid)
 {
-    BoxArgs args{pid, nullptr};
-    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&args));
-    return args.found;
+    return FindTopWindow(pid, [](HWND hwnd) {
+        char cls[32] = {};
+        GetClassNameA(hwnd, cls, sizeof cls);
+        return lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(hwnd) && GetDlgItem(hwnd, 0xFFFF) &&
+               !GetDlgItem(hwnd, IDC_DRIVE_LIST);
+    });
 }
 
-struct MainArgs {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK FindMain(HWND hwnd, LPARAM param)
+// The program's main window, or nullptr.
+HWND ProgramMainWindow(DWORD pid)
 {
-    auto* args = reinterpret_cast<MainArgs*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == args->pid && GetDlgItem(hwnd, IDC_DRIVE_LIST) && Text(hwnd) == "Quorvane") {
-        args->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
+    return FindTopWindow(pid, [](HWND hwnd) { return GetDlgItem(hwnd, IDC_DRIVE_LIST) && Text(hwnd) == "Quorvane"; });
 }
 
 class EndToEndTest : public ::testing::Test {
@@ -153,12 +125,9 @@ protected:
         if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, m_programFolder.c_str(),
                             &startup, &m_process))
             return nullptr;
-        MainArgs args{m_process.dwProcessId, nullptr};
-        WaitUntil([&] {
-            EnumWindows(FindMain, reinterpret_cast<LPARAM>(&args));
-            return args.found != nullptr;
-        }, 30000);
-        return args.found;
+        HWND main = nullptr;
+        WaitUntil([&] { return (main = ProgramMainWindow(m_process.dwProcessId)) != nullptr; }, 30000);
+        return main;
     }
 
     std::string m_card;

@@ -193,6 +193,33 @@ void MessageBoxWatcher::Loop()
 
 // ---------------------------------------------------------------------------
 
+namespace {
+struct TopWindowSearch {
+    DWORD pid;
+    const std::function<bool(HWND)>* match;
+    HWND found;
+};
+
+BOOL CALLBACK MatchTopWindow(HWND hwnd, LPARAM param)
+{
+    auto* search = reinterpret_cast<TopWindowSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == search->pid && (*search->match)(hwnd)) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+}  // namespace
+
+HWND FindTopWindow(DWORD pid, const std::function<bool(HWND)>& match)
+{
+    TopWindowSearch search{pid, &match, nullptr};
+    EnumWindows(MatchTopWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 std::string Text(HWND hwnd)
 {
     if (!hwnd)

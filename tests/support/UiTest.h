@@ -74,6 +74,9 @@ private:
     std::thread m_thread;
 };
 
+// The first top-level window of process pid for which match holds, or nullptr.
+HWND FindTopWindow(DWORD pid, const std::function<bool(HWND)>& match);
+
 // Text of a window (cross-thread safe through WM_GETTEXT).
 std::string Text(HWND hwnd);
 // A child item of a dialog.
