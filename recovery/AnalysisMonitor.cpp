@@ -1,16 +1,18 @@
-// The analysis monitor: rescans of the data folder and the intake of the
-// engine's finished files, one per tick, into the picture list, until a
-// pass made after the engine's end is done.
+// The analysis monitor: rescans of the data folder hand each new file to
+// the thumbnail workers, and the intake ticks put the finished thumbnails
+// into the picture list in the order the walks found the files, within a
+// time budget per tick, until a walk made after the engine's end has been
+// taken in.
 #include "RecoveryDlg.h"
 
-#include <shlwapi.h>
+#include <chrono>
 
 #include "FileUtils.h"
 
 namespace {
 
-const UINT kRescanInterval = 200;
-const UINT kIntakeInterval = 200;
+// Longest an intake tick works before the window answers again.
+const std::chrono::milliseconds kIntakeBudget(25);
 
 const char* const kStatusSteps[] = {
     "Analyzing disk, please wait",
@@ -36,43 +38,30 @@ bool IsPictureExtension(const CString& path)
     return false;
 }
 
-// The engine still has the file open while it writes it; an exclusive open
-// for writing fails until it has closed it.
-bool IsFileReady(const CString& path)
-{
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    CloseHandle(file);
-    return true;
-}
-
 }  // namespace
 
 void CRecoveryDlg::OnRescanTick()
 {
     KillTimer(TIMER_RESCAN);
-    StartIntakeBatch(m_bEngineRunning);
-}
+    // Read before the walk: a walk that starts after the engine's end sees
+    // every file it wrote.
+    const bool engineRunning = m_bEngineRunning;
+    OfferNewFiles(m_strDataDir);
+    m_bLastPass = !engineRunning;
+    if (engineRunning)
+        SetTimer(TIMER_RESCAN, kRescanIntervalMs);
 
-void CRecoveryDlg::StartIntakeBatch(bool engineRunning)
-{
-    m_newFiles.clear();
-    CollectFiles(m_strDataDir);
-    if (!m_newFiles.empty()) {
-        m_nBatchIndex = 0;
-        m_nBatchCount = static_cast<int>(m_newFiles.size());
-        m_nNextItem = m_imageList.GetImageCount();
-        m_bRescanAfterBatch = engineRunning;
-        SetTimer(TIMER_INTAKE, kIntakeInterval);
-    } else if (engineRunning) {
-        SetTimer(TIMER_RESCAN, kRescanInterval);
-    } else {
+    if (m_thumbnails.Waiting() > 0) {
+        if (!m_bIntakeArmed) {
+            m_bIntakeArmed = true;
+            SetTimer(TIMER_INTAKE, kIntakeIntervalMs);
+        }
+    } else if (m_bLastPass && !m_bIntakeArmed) {
         EnterAnalysedState();
     }
 }
 
-void CRecoveryDlg::CollectFiles(CString folder)
+void CRecoveryDlg::OfferNewFiles(const CString& folder)
 {
     if (folder.IsEmpty())
         return;
@@ -94,25 +83,76 @@ void CRecoveryDlg::CollectFiles(CString folder)
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
             continue;
         const CString path = base + name;
-        if (IsFolder(path))
-            CollectFiles(path);
-        else
-            m_newFiles.push_back(path);
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            OfferNewFiles(path);
+        } else if (m_knownFiles.insert(path.str()).second && IsPictureExtension(path)) {
+            m_thumbnails.Add(path);
+        }
     } while (FindNextFileA(find, &entry));
     FindClose(find);
 }
 
 void CRecoveryDlg::OnIntakeTick()
 {
-    if (m_nBatchIndex >= m_nBatchCount) {
-        KillTimer(TIMER_INTAKE);
-        if (m_bRescanAfterBatch)
-            SetTimer(TIMER_RESCAN, kRescanInterval);
-        else
-            EnterAnalysedState();
+    if (m_thumbnails.Waiting() == 0) {
+        EndIntake();
+        return;
+    }
+    StepStatusLine();
+
+    const auto start = std::chrono::steady_clock::now();
+    bool added = false;
+    CThumbnailMaker::Result result;
+    // The list is drawn once for the whole tick, not once per item.
+    m_listPictures.SetRedraw(FALSE);
+    while (std::chrono::steady_clock::now() - start < kIntakeBudget && m_thumbnails.TakeNext(result)) {
+        const int before = m_nNextItem;
+        TakeIn(result);
+        added = added || m_nNextItem != before;
+    }
+    m_listPictures.SetRedraw(TRUE);
+    if (added) {
+        m_listPictures.EnsureVisible(m_listPictures.GetItemCount() - 1, TRUE);
+        m_listPictures.Invalidate(FALSE);
+    }
+    // The intake ends on the next tick, which finds nothing waiting: the
+    // last step of the status line stays for a tick like the others.
+}
+
+void CRecoveryDlg::TakeIn(CThumbnailMaker::Result& result)
+{
+    switch (result.outcome) {
+    case CThumbnailMaker::Outcome::Picture:
+        break;
+    case CThumbnailMaker::Outcome::NotPicture:
+        if (!PlaceholderThumbnail(result.pixels))
+            return;
+        break;
+    case CThumbnailMaker::Outcome::NotReady:
+    case CThumbnailMaker::Outcome::Gone:
+        // Offered again by the next walk, if there is one.
+        m_knownFiles.erase(result.path.str());
         return;
     }
 
+    AddThumbnail(result.pixels, result.path);
+    ++m_nNextItem;
+    // The result is out of the workers' queue before the message: its box
+    // lets further ticks run, and they must not take this file in again.
+    if (m_listPictures.GetItemCount() != m_nNextItem)
+        MessageBox("Photo items count error", nullptr, MB_OK);
+}
+
+void CRecoveryDlg::EndIntake()
+{
+    KillTimer(TIMER_INTAKE);
+    m_bIntakeArmed = false;
+    if (m_bLastPass)
+        EnterAnalysedState();
+}
+
+void CRecoveryDlg::StepStatusLine()
+{
     const CString status = m_lblStatus.GetWindowText();
     int next = 0;
     for (int step = 0; step < kStatusStepCount - 1; ++step) {
@@ -122,34 +162,6 @@ void CRecoveryDlg::OnIntakeTick()
         }
     }
     m_lblStatus.SetCaption(kStatusSteps[next]);
-
-    if (m_nBatchIndex >= static_cast<int>(m_newFiles.size())) {
-        m_nBatchIndex = m_nBatchCount;
-        return;
-    }
-    const CString path = m_newFiles[static_cast<size_t>(m_nBatchIndex)];
-
-    if (!PathFileExistsA(path) || IsPictureListed(path) || !IsFileReady(path) || !IsPictureExtension(path)) {
-        ++m_nBatchIndex;
-        return;
-    }
-
-    CString source = path;
-    if (!CanDecodePicture(path)) {
-        source = GetModuleFolder() + "icon.png";
-        if (!PathFileExistsA(source)) {
-            ++m_nBatchIndex;
-            return;
-        }
-    }
-
-    AddPicture(source, path);
-    ++m_nNextItem;
-    // Moved on before the message: its box lets further ticks run, and they
-    // must not decide this entry a second time.
-    ++m_nBatchIndex;
-    if (m_listPictures.GetItemCount() != m_nNextItem)
-        MessageBox("Photo items count error", nullptr, MB_OK);
 }
 
 void CRecoveryDlg::EnterAnalysedState()

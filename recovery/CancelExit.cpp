@@ -22,12 +22,11 @@ void CRecoveryDlg::CancelAnalysis()
         m_bEngineRunning = false;
     }
     StopEngine();
-    // A pending rescan is left armed: it takes in what the engine wrote
-    // last, then enters the analysed state again. A batch cut short would
-    // leave files the engine wrote unlisted for good, so a cut batch is
-    // followed by one last rescan as well.
-    if (KillTimer(TIMER_INTAKE))
-        SetTimer(TIMER_RESCAN, 200);
+    // One more walk, now that the engine is gone, takes in what it wrote
+    // last; the intake goes on with what the workers still have, and the
+    // analysed state is entered again when both are done.
+    if (!m_bLastPass)
+        SetTimer(TIMER_RESCAN, kRescanIntervalMs);
     EnterAnalysedState();
 }
 
@@ -44,7 +43,19 @@ void CRecoveryDlg::OnClose()
     KillTimer(TIMER_COPY);
     KillTimer(TIMER_RESCAN);
     KillTimer(TIMER_INTAKE);
+    m_bIntakeArmed = false;
+    m_copier.Stop();
+    m_thumbnails.Stop();
     if (m_listPictures.GetItemCount() > 0)
         ClearPictureList(false);
+    Default();
+}
+
+void CRecoveryDlg::OnDestroy()
+{
+    // Escape and Enter end the window without WM_CLOSE; no worker may
+    // outlive it.
+    m_copier.Stop();
+    m_thumbnails.Stop();
     Default();
 }

@@ -281,6 +281,14 @@ void CRecoveryDlg::EnterAnalysisView()
     m_listPictures.ShowWindow(SW_SHOW);
     m_lblSelectAll.ShowWindow(SW_HIDE);
 
+    // A fresh start for the intake: nothing listed, nothing with the
+    // workers, the placeholder drawn anew.
+    KillTimer(TIMER_INTAKE);
+    m_bIntakeArmed = false;
+    m_bLastPass = false;
+    m_thumbnails.Clear();
+    m_bPlaceholderDrawn = false;
+    m_nNextItem = 0;
     ClearPictureList(true);
 
     m_btnRecover.SetWindowText("Cancel");

@@ -30,7 +30,7 @@ void CRecoveryDlg::OnTimer(UINT_PTR nIDEvent)
         OnIntakeTick();
         break;
     case TIMER_COPY:
-        CopyNextPicture();
+        OnCopyTick();
         break;
     default:
         Default();

@@ -1,6 +1,6 @@
-// Recovering: copying the ticked pictures into the save folder, one per tick
-// of TIMER_COPY, with a progress bar, then the summary and the way back to
-// the drive-selection view.
+// Recovering: copying the ticked pictures into the save folder on the
+// copier's thread, with a progress bar kept current by TIMER_COPY, then the
+// summary and the way back to the drive-selection view.
 #include "RecoveryDlg.h"
 
 #include <shellapi.h>
@@ -9,11 +9,6 @@
 #include "FileUtils.h"
 
 namespace {
-
-// One picture per tick keeps the window responsive between copies.
-const UINT kCopyIntervalMs = 100;
-// The analysis timers re-arm themselves at this interval.
-const UINT kAnalysisIntervalMs = 200;
 
 // Windows cannot be asked whether a timer is armed, but killing one that is
 // not reports failure; one that was armed is put back at once.
@@ -58,79 +53,53 @@ CString NotCopiedSentence(const std::vector<CString>& failed)
 void CRecoveryDlg::StartRecovery()
 {
     // A second press while copying, or a press while the analysis is still
-    // taking in its last files after a cancel, must not start a run: the
-    // intake and the copy share the batch counters.
+    // taking in its last files after a cancel, must not start a run.
     if (TimerArmed(m_hWnd, TIMER_COPY, kCopyIntervalMs))
         return;
-    if (TimerArmed(m_hWnd, TIMER_RESCAN, kAnalysisIntervalMs) ||
-        TimerArmed(m_hWnd, TIMER_INTAKE, kAnalysisIntervalMs)) {
+    if (TimerArmed(m_hWnd, TIMER_RESCAN, kRescanIntervalMs) ||
+        TimerArmed(m_hWnd, TIMER_INTAKE, kIntakeIntervalMs)) {
         MessageBox("Please wait until the last pictures found have been listed, then press 'Recover' again.",
                    "Quorvane", MB_OK);
         return;
     }
 
-    m_checkedItems.clear();
+    std::vector<CString> sources;
     const int count = m_listPictures.GetItemCount();
     for (int item = 0; item < count; ++item) {
         if (m_listPictures.GetCheck(item))
-            m_checkedItems.push_back(item);
+            sources.push_back(GetPicturePath(item));
     }
-    if (m_checkedItems.empty()) {
+    if (sources.empty()) {
         MessageBox("Please tick at least one picture to recover.", "Quorvane", MB_OK);
         return;
     }
-
-    // During a recovery m_newFiles collects the pictures that could not be
-    // copied (the intake, its other user, is over).
-    m_newFiles.clear();
-    m_nBatchIndex = 0;
-    m_nBatchCount = static_cast<int>(m_checkedItems.size());
+    const int total = static_cast<int>(sources.size());
 
     m_btnRecover.ShowWindow(SW_HIDE);
     m_lblSelectAll.ShowWindow(SW_HIDE);
 
-    m_progress.SetRange32(0, m_nBatchCount);
+    m_progress.SetRange32(0, total);
     m_progress.SetPos(0);
     m_progress.ShowWindow(SW_SHOW);
 
     CString text;
-    text.Format("Recovering photo %d of %d", 0, m_nBatchCount);
+    text.Format("Recovering photo %d of %d", 0, total);
     m_lblProgress.MoveWindow(m_rcProgressText, FALSE);
     m_lblProgress.ShowWindow(SW_SHOW);
     m_lblProgress.SetCaption(text);
+    m_nCopyShown = 0;
 
+    m_copier.Start(std::move(sources), m_editSaveDir.GetWindowText(),
+                   [this](const CString& source, const CString& folder) { return CopyPicture(source, folder); });
     SetTimer(TIMER_COPY, kCopyIntervalMs);
 }
 
-void CRecoveryDlg::CopyNextPicture()
+CPictureCopier::Outcome CRecoveryDlg::CopyPicture(const CString& source, const CString& folder)
 {
-    if (m_nBatchIndex >= m_nBatchCount) {
-        KillTimer(TIMER_COPY);
-        FinishRecovery();
-        return;
-    }
-    // Timers keep ticking while a message box is open: stop first, then say.
-    if (m_nBatchIndex >= static_cast<int>(m_checkedItems.size())) {
-        KillTimer(TIMER_COPY);
-        MessageBox("Internal error, photo index goes out of boundry.", "Quorvane", MB_OK);
-        AbortRecovery();
-        return;
-    }
-
-    const CString source = GetPicturePath(m_checkedItems[static_cast<size_t>(m_nBatchIndex)]);
-    if (source.IsEmpty() || !PathFileExistsA(source)) {
-        m_newFiles.push_back(CString());
-        ++m_nBatchIndex;
-        return;
-    }
-
-    const CString folder = m_editSaveDir.GetWindowText();
-    if (!IsFolder(folder) && !CreateDirectoryA(folder, nullptr)) {
-        KillTimer(TIMER_COPY);
-        MessageBox("Output directory \"" + folder + "\" does not exists.", "Quorvane", MB_OK);
-        AbortRecovery();
-        return;
-    }
+    if (source.IsEmpty() || !PathFileExistsA(source))
+        return CPictureCopier::Outcome::Gone;
+    if (!IsFolder(folder) && !CreateDirectoryA(folder, nullptr))
+        return CPictureCopier::Outcome::FolderMissing;
 
     const int slash = source.ReverseFind('\\');
     const CString name = slash < 0 ? source : source.Mid(slash + 1);
@@ -142,30 +111,50 @@ void CRecoveryDlg::CopyNextPicture()
         lstrcpynA(target, folder, MAX_PATH);
         copied = PathAppendA(target, name) && CopyFileA(source, target, FALSE);
     }
-    if (!copied)
-        m_newFiles.push_back(source);
+    return copied ? CPictureCopier::Outcome::Copied : CPictureCopier::Outcome::Refused;
+}
 
-    ++m_nBatchIndex;
-    CString text;
-    text.Format("Recovering photo %d of %d", m_nBatchIndex, m_nBatchCount);
-    m_lblProgress.SetCaption(text);
-    m_progress.SetPos(m_nBatchIndex);
+void CRecoveryDlg::OnCopyTick()
+{
+    // Read before the count: a run seen finished has its last count in.
+    const bool finished = m_copier.Finished();
+    const int done = m_copier.Shown();
+    if (done != m_nCopyShown) {
+        m_nCopyShown = done;
+        CString text;
+        text.Format("Recovering photo %d of %d", done, m_copier.Total());
+        m_lblProgress.SetCaption(text);
+        m_progress.SetPos(done);
+    }
+    if (!finished)
+        return;
+
+    // Timers keep ticking while a message box is open: stop first, then say.
+    KillTimer(TIMER_COPY);
+    m_copier.Stop();
+    if (m_copier.FolderMissing()) {
+        MessageBox("Output directory \"" + m_editSaveDir.GetWindowText() + "\" does not exists.", "Quorvane",
+                   MB_OK);
+        AbortRecovery();
+        return;
+    }
+    FinishRecovery();
 }
 
 void CRecoveryDlg::FinishRecovery()
 {
     // Only the pictures that really reached the save folder count as
     // recovered; the others are named with the reason.
-    const int failed = static_cast<int>(m_newFiles.size());
-    const int recovered = m_nBatchCount - failed;
+    const std::vector<CString> failures = m_copier.Failures();
+    const int failed = static_cast<int>(failures.size());
+    const int recovered = m_copier.Total() - failed;
     CString text;
     if (failed == 0) {
         text.Format("%d files recovered.\n\nDo you want to view recovered files?", recovered);
     } else {
         text.Format("%d files recovered.\n\n%s\n\nDo you want to view recovered files?", recovered,
-                    NotCopiedSentence(m_newFiles).GetString());
+                    NotCopiedSentence(failures).GetString());
     }
-    m_newFiles.clear();
 
     if (MessageBox(text, "Quorvane", MB_YESNO | MB_ICONQUESTION) == IDYES)
         OpenSaveFolder(m_editSaveDir.GetWindowText());
@@ -190,7 +179,7 @@ void CRecoveryDlg::FinishRecovery()
 
 void CRecoveryDlg::AbortRecovery()
 {
-    m_newFiles.clear();
+    m_copier.Stop();
     m_progress.SetPos(0);
     m_progress.ShowWindow(SW_HIDE);
     EnterAnalysedState();

@@ -71,6 +71,7 @@ BEGIN_MESSAGE_MAP(CRecoveryDlg, CSkinDialog)
     ON_BN_CLICKED(IDC_RELOAD, &CRecoveryDlg::OnReload)
     ON_BN_CLICKED(IDC_RECOVER, &CRecoveryDlg::OnRecover)
     ON_WM_CLOSE()
+    ON_WM_DESTROY()
     ON_STN_CLICKED(IDC_HELP_LINK, &CRecoveryDlg::OnHelpLink)
     ON_STN_CLICKED(IDC_SETTINGS_LINK, &CRecoveryDlg::OnSettings)
     ON_STN_CLICKED(IDC_SELECT_ALL, &CRecoveryDlg::OnSelectAll)
@@ -84,10 +85,11 @@ CRecoveryDlg::CRecoveryDlg()
       m_rcProgressText{0, 0, 0, 0},
       m_rcTipText{0, 0, 0, 0},
       m_hWaitThread(INVALID_HANDLE_VALUE),
-      m_nBatchIndex(0),
-      m_nBatchCount(0),
+      m_bPlaceholderDrawn(false),
+      m_bIntakeArmed(false),
+      m_bLastPass(false),
       m_nNextItem(0),
-      m_bRescanAfterBatch(false),
+      m_nCopyShown(-1),
       m_strSelectAll("Select All Photos"),
       m_strUnselectAll("Unselect All Photos"),
       m_hWindowGone(CreateEventA(nullptr, TRUE, FALSE, nullptr))
@@ -197,7 +199,9 @@ void CRecoveryDlg::InitLayout()
     m_lblProgress.MoveWindow(m_rcProgressText, FALSE);
     m_lblProgress.ShowWindow(SW_HIDE);
 
-    m_imageList.Create(64, 64, ILC_COLOR24, 0, 1);
+    // Grown in steps: a step of one would copy every thumbnail again for
+    // each new one.
+    m_imageList.Create(kThumbSize, kThumbSize, ILC_COLOR24, 0, 256);
     m_imageList.SetBkColor(0xFFFFFF);
 
     m_listPictures.SetExtendedStyle(m_listPictures.GetExtendedStyle() | LVS_EX_CHECKBOXES);

@@ -6,6 +6,9 @@
 //   AnalysisMonitor.cpp    rescan and intake ticks, analysed state
 //   PictureList.cpp        thumbnails and the picture list
 //   Recovering.cpp         copying the ticked pictures
+// with the work that runs off the window's thread in objects of their own:
+//   ThumbnailMaker         decoding and scaling the found files
+//   PictureCopier          copying into the save folder
 //   CancelExit.cpp         Cancel/Recover button, close
 //   SettingsLink.cpp       the Settings link
 #pragma once
@@ -13,13 +16,18 @@
 #include <windows.h>
 
 #include <atomic>
+#include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "Framework.h"
 #include "DriveDiscovery.h"
 #include "IconButton.h"
 #include "LinkLabel.h"
+#include "PictureCopier.h"
 #include "SkinDialog.h"
+#include "Thumbnail.h"
+#include "ThumbnailMaker.h"
 
 enum : UINT_PTR {
     TIMER_RESCAN = 1025,
@@ -27,6 +35,11 @@ enum : UINT_PTR {
     TIMER_COPY = 1027,
     TIMER_STARTUP = 1028,
 };
+
+// How often each timer ticks.
+const UINT kRescanIntervalMs = 200;
+const UINT kIntakeIntervalMs = 100;
+const UINT kCopyIntervalMs = 50;
 
 class CRecoveryDlg : public CSkinDialog {
 public:
@@ -73,22 +86,31 @@ protected:
     // Analysis monitor.
     void OnRescanTick();
     void OnIntakeTick();
-    void StartIntakeBatch(bool engineRunning);
-    void CollectFiles(CString folder);
+    // Hands every file of the folder's tree not seen before to the
+    // thumbnail workers (pictures) or sets it aside for good (others).
+    void OfferNewFiles(const CString& folder);
+    void TakeIn(CThumbnailMaker::Result& result);
+    void EndIntake();
+    void StepStatusLine();
     void EnterAnalysedState();
 
     // Picture list.
     void AddPicture(const CString& source, const CString& itemPath);
+    void AddThumbnail(const ThumbnailPixels& pixels, const CString& itemPath);
     HBITMAP MakeThumbnail(const CString& source);
-    bool IsPictureListed(const CString& path);
     bool CanDecodePicture(const CString& path);
+    // The placeholder's thumbnail, drawn once per analysis; false when
+    // icon.png is not beside the program.
+    bool PlaceholderThumbnail(ThumbnailPixels& pixels);
     void ClearPictureList(bool alsoImages);
     CString GetPicturePath(int item);
 
     // Recovering.
     void StartRecovery();
-    void CopyNextPicture();
+    void OnCopyTick();
     void FinishRecovery();
+    // Copies one picture into the folder; runs on the copier's thread.
+    virtual CPictureCopier::Outcome CopyPicture(const CString& source, const CString& folder);
     // Leaves a recovery that cannot go on for the analysed view, so that
     // Recover can be tried again.
     void AbortRecovery();
@@ -109,6 +131,7 @@ protected:
     void OnReload();
     void OnRecover();
     void OnClose();
+    void OnDestroy();
     void OnHelpLink();
     void OnSettings();
     void OnSelectAll();
@@ -144,12 +167,18 @@ protected:
     RECT m_rcTipText;
     HANDLE m_hWaitThread;
     CImageList m_imageList;
-    std::vector<CString> m_newFiles;
-    int m_nBatchIndex;
-    int m_nBatchCount;
+    CThumbnailMaker m_thumbnails;
+    CPictureCopier m_copier;
+    // Every file the walks have dealt with: listed, with the workers, or
+    // no picture. A later walk passes over them at the cost of a lookup.
+    std::unordered_set<std::string> m_knownFiles;
+    ThumbnailPixels m_placeholder;
+    bool m_bPlaceholderDrawn;
+    bool m_bIntakeArmed;
+    // The last walk was made after the engine had ended.
+    bool m_bLastPass;
     int m_nNextItem;
-    bool m_bRescanAfterBatch;
-    std::vector<int> m_checkedItems;
+    int m_nCopyShown;
     const CString m_strSelectAll;
     const CString m_strUnselectAll;
     // Set when the window object goes away (Escape or Enter can end the

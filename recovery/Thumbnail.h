@@ -1,5 +1,15 @@
-// Where a picture of a given size is drawn inside a 64 by 64 thumbnail.
+// The 64 x 64 thumbnails of the picture list: where a picture is drawn
+// inside one, and drawing it from a file.
 #pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "Framework.h"
+
+const int kThumbSize = 64;
 
 struct ThumbnailRect {
     int x;
@@ -14,3 +24,15 @@ struct ThumbnailRect {
 // can come out one pixel short (100 x 100 gives 63 x 63). Both sizes must
 // be above zero.
 ThumbnailRect FitThumbnail(unsigned width, unsigned height);
+
+// 64 x 64 pixels, 0x00RRGGBB, rows from the top.
+using ThumbnailPixels = std::vector<uint32_t>;
+
+// Decodes the file once and draws it fitted on white. A JPEG that carries
+// an Exif thumbnail is drawn from that instead, cropped to the photo's
+// shape. False when the file is no picture GDI+ can read; the pixels are
+// then plain white. Safe on any thread once GDI+ has been started.
+bool RenderThumbnail(const CString& path, ThumbnailPixels& pixels);
+
+// A 64 x 64 bitmap of the pixels; the caller deletes it.
+HBITMAP ThumbnailBitmap(const ThumbnailPixels& pixels);

@@ -45,7 +45,6 @@ public:
     using CRecoveryDlg::ClearPictureList;
     using CRecoveryDlg::EnterAnalysedState;
     using CRecoveryDlg::GetPicturePath;
-    using CRecoveryDlg::IsPictureListed;
     using CRecoveryDlg::MakeThumbnail;
     using CRecoveryDlg::OnIntakeTick;
     using CRecoveryDlg::OnNext;
@@ -57,19 +56,17 @@ public:
         m_bEngineRunning = false;
     }
     int& NextItem() { return m_nNextItem; }
-    // An intake batch of these files, as a rescan while the engine runs
-    // would start it, with the next item's index as given.
-    void SetBatch(const std::vector<std::string>& files, int nextItem)
+    // These files handed to the thumbnail workers, as a walk while the
+    // engine runs would, with the next item's index as given.
+    void Offer(const std::vector<std::string>& files, int nextItem)
     {
-        m_newFiles.clear();
-        for (const std::string& file : files)
-            m_newFiles.push_back(file.c_str());
-        m_nBatchIndex = 0;
-        m_nBatchCount = static_cast<int>(m_newFiles.size());
+        for (const std::string& file : files) {
+            m_knownFiles.insert(file);
+            m_thumbnails.Add(file.c_str());
+        }
         m_nNextItem = nextItem;
-        m_bRescanAfterBatch = true;
     }
-    int BatchIndex() const { return m_nBatchIndex; }
+    size_t Waiting() const { return m_thumbnails.Waiting(); }
     HIMAGELIST Images() const { return m_imageList; }
     std::vector<DriveEntry> Drives() const { return m_drives; }
     CString TempDir() const { return m_strTempDir; }

@@ -68,6 +68,13 @@ public:
 protected:
     BOOL IsAdministrator() override { return TRUE; }
     void OpenSaveFolder(const CString& folder) override { m_opened.push_back(folder.GetString()); }
+    // A slow save disk: each copy takes a while, so that every step of the
+    // progress can be seen.
+    CPictureCopier::Outcome CopyPicture(const CString& source, const CString& folder) override
+    {
+        Sleep(150);
+        return CRecoveryDlg::CopyPicture(source, folder);
+    }
 
 private:
     std::vector<std::string> m_opened;

@@ -1,0 +1,19 @@
+// Where the parts of a JPEG file that a thumbnail needs lie: the frame's
+// size and, when the camera stored one, the small Exif picture in APP1.
+// Read from the first bytes of the file; nothing here trusts a field
+// without checking it against the bytes at hand.
+#pragma once
+
+#include <cstddef>
+
+struct JpegLayout {
+    unsigned width = 0;
+    unsigned height = 0;
+    // The embedded JPEG, as a range of the bytes given; length 0 when none.
+    size_t thumbOffset = 0;
+    size_t thumbLength = 0;
+};
+
+// False when the bytes are no JPEG start or the frame header is not among
+// them (it then has to be decoded in full).
+bool ReadJpegLayout(const unsigned char* data, size_t size, JpegLayout& layout);

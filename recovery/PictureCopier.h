@@ -1,0 +1,60 @@
+// Copies the ticked pictures into the save folder on a thread of its own,
+// as fast as the disks allow, while the window shows how far it is.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "Framework.h"
+
+class CPictureCopier {
+public:
+    enum class Outcome {
+        Copied,
+        Gone,           // the picture's file was deleted since the analysis
+        Refused,        // the save folder would not take it
+        FolderMissing,  // the save folder is not there and cannot be made: stop
+    };
+    // Copies one picture into the folder.
+    using CopyOne = std::function<Outcome(const CString& source, const CString& folder)>;
+
+    CPictureCopier() = default;
+    ~CPictureCopier();
+    CPictureCopier(const CPictureCopier&) = delete;
+    CPictureCopier& operator=(const CPictureCopier&) = delete;
+
+    void Start(std::vector<CString> sources, const CString& folder, CopyOne copy);
+    // Pictures dealt with so far, copied or not.
+    int Done() const { return m_done; }
+    // Pictures dealt with up to the last one whose file was there: what the
+    // progress shows, so that a picture deleted since the analysis moves
+    // the count on without a step of its own.
+    int Shown() const { return m_shown; }
+    int Total() const { return static_cast<int>(m_sources.size()); }
+    // The run has ended: every picture dealt with, or a missing folder.
+    bool Finished() const { return m_finished; }
+    bool FolderMissing() const { return m_folderMissing; }
+    // After the end: an empty entry for each picture whose file was gone,
+    // the source of each copy the folder refused.
+    std::vector<CString> Failures();
+    // Stops after the picture being copied and waits for the thread.
+    void Stop();
+
+private:
+    void Run();
+
+    std::vector<CString> m_sources;
+    CString m_folder;
+    CopyOne m_copy;
+    std::thread m_thread;
+    std::mutex m_lock;
+    std::vector<CString> m_failures;
+    std::atomic<int> m_done{0};
+    std::atomic<int> m_shown{0};
+    std::atomic<bool> m_finished{false};
+    std::atomic<bool> m_folderMissing{false};
+    std::atomic<bool> m_stop{false};
+};

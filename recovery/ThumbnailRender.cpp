@@ -1,0 +1,259 @@
+// Drawing a file into a 64 x 64 thumbnail with GDI+. Camera photos carry a
+// small copy of themselves in their Exif data; drawing from it spares the
+// decode of many megapixels, which is most of the time a card's intake
+// would otherwise take.
+#include "Thumbnail.h"
+
+#include <objidl.h>
+#include <gdiplus.h>
+#include <shlwapi.h>
+
+#include <cstring>
+#include <string>
+
+#include "JpegLayout.h"
+
+using namespace Gdiplus;
+using namespace Gdiplus::DllExports;
+
+namespace {
+
+const ARGB kOpaqueWhite = 0xFFFFFFFF;
+// Enough for the Exif block (at most 64 KiB) and the segments before the
+// frame header in what cameras write.
+const DWORD kHeadBytes = 128 * 1024;
+
+std::wstring ToWide(const CString& text)
+{
+    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (length <= 0)
+        return std::wstring();
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
+    wide.resize(static_cast<size_t>(length - 1));
+    return wide;
+}
+
+// Null when the file does not decode as a picture.
+GpBitmap* DecodeFile(const CString& path)
+{
+    const std::wstring wide = ToWide(path);
+    if (wide.empty())
+        return nullptr;
+    GpBitmap* image = nullptr;
+    if (GdipCreateBitmapFromFile(wide.c_str(), &image) != Ok)
+        return nullptr;
+    UINT flags = 0;
+    GdipGetImageFlags(image, &flags);
+    if (flags == 0) {
+        GdipDisposeImage(image);
+        return nullptr;
+    }
+    return image;
+}
+
+GpBitmap* DecodeBytes(const unsigned char* bytes, size_t size)
+{
+    IStream* stream = SHCreateMemStream(bytes, static_cast<UINT>(size));
+    if (!stream)
+        return nullptr;
+    GpBitmap* image = nullptr;
+    const bool decoded = GdipCreateBitmapFromStream(stream, &image) == Ok;
+    stream->Release();
+    if (!decoded)
+        return nullptr;
+    UINT flags = 0;
+    UINT width = 0;
+    UINT height = 0;
+    GdipGetImageFlags(image, &flags);
+    GdipGetImageWidth(image, &width);
+    GdipGetImageHeight(image, &height);
+    if (flags == 0 || width == 0 || height == 0) {
+        GdipDisposeImage(image);
+        return nullptr;
+    }
+    return image;
+}
+
+std::string ReadHead(const CString& path)
+{
+    std::string head;
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return head;
+    head.resize(kHeadBytes);
+    DWORD read = 0;
+    if (!ReadFile(file, &head[0], kHeadBytes, &read, nullptr))
+        read = 0;
+    head.resize(read);
+    CloseHandle(file);
+    return head;
+}
+
+// What to draw: the whole image, or a part of it standing for a picture of
+// another size (an Exif thumbnail stands for its photo).
+struct Source {
+    GpBitmap* image = nullptr;
+    int srcX = 0, srcY = 0, srcWidth = 0, srcHeight = 0;
+    unsigned width = 0, height = 0;  // of the picture it stands for
+};
+
+// The Exif thumbnail of a JPEG, cropped to the photo's shape where the
+// camera padded it with bars. Empty when there is none that decodes.
+Source ExifSource(const CString& path)
+{
+    Source source;
+    const std::string head = ReadHead(path);
+    JpegLayout layout;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(head.data());
+    if (!ReadJpegLayout(bytes, head.size(), layout) || layout.thumbLength == 0)
+        return source;
+    GpBitmap* thumb = DecodeBytes(bytes + layout.thumbOffset, layout.thumbLength);
+    if (!thumb)
+        return source;
+    UINT tw = 0;
+    UINT th = 0;
+    GdipGetImageWidth(thumb, &tw);
+    GdipGetImageHeight(thumb, &th);
+
+    // Cross-multiplied to compare the shapes without rounding.
+    const double photo = static_cast<double>(layout.width) / layout.height;
+    int x = 0, y = 0, w = static_cast<int>(tw), h = static_cast<int>(th);
+    if (static_cast<double>(tw) / th > photo * 1.01) {
+        w = static_cast<int>(th * photo + 0.5);
+        x = (static_cast<int>(tw) - w) / 2;
+    } else if (static_cast<double>(tw) / th < photo / 1.01) {
+        h = static_cast<int>(tw / photo + 0.5);
+        y = (static_cast<int>(th) - h) / 2;
+    }
+    if (w <= 0 || h <= 0) {
+        GdipDisposeImage(thumb);
+        return source;
+    }
+    source.image = thumb;
+    source.srcX = x;
+    source.srcY = y;
+    source.srcWidth = w;
+    source.srcHeight = h;
+    source.width = layout.width;
+    source.height = layout.height;
+    return source;
+}
+
+Source FileSource(const CString& path)
+{
+    Source source;
+    source.image = DecodeFile(path);
+    if (!source.image)
+        return source;
+    UINT width = 0;
+    UINT height = 0;
+    GdipGetImageWidth(source.image, &width);
+    GdipGetImageHeight(source.image, &height);
+    source.width = width;
+    source.height = height;
+    source.srcWidth = static_cast<int>(width);
+    source.srcHeight = static_cast<int>(height);
+    return source;
+}
+
+bool HasJpegExtension(const CString& path)
+{
+    const int dot = path.ReverseFind('.');
+    if (dot < 0)
+        return false;
+    CString extension = path.Mid(dot);
+    extension.MakeLower();
+    return extension == ".jpg" || extension == ".jpeg";
+}
+
+// Draws the source fitted on white into pixels; false when there was
+// nothing to draw.
+bool Draw(const Source& source, ThumbnailPixels& pixels)
+{
+    GpBitmap* thumb = nullptr;
+    GdipCreateBitmapFromScan0(kThumbSize, kThumbSize, 0, PixelFormat32bppRGB, nullptr, &thumb);
+    if (!thumb)
+        return false;
+    bool drawn = false;
+    GpGraphics* graphics = nullptr;
+    GdipGetImageGraphicsContext(thumb, &graphics);
+    if (graphics) {
+        GdipGraphicsClear(graphics, kOpaqueWhite);
+        GdipSetInterpolationMode(graphics, InterpolationModeHighQualityBicubic);
+        // A zero size would make the fit divide by zero.
+        if (source.image && source.width > 0 && source.height > 0) {
+            const ThumbnailRect rc = FitThumbnail(source.width, source.height);
+            GdipDrawImageRectRectI(graphics, source.image, rc.x, rc.y, rc.width, rc.height, source.srcX,
+                                   source.srcY, source.srcWidth, source.srcHeight, UnitPixel, nullptr, nullptr,
+                                   nullptr);
+            drawn = true;
+        }
+        GdipDeleteGraphics(graphics);
+    }
+    GpRect all = {0, 0, kThumbSize, kThumbSize};
+    BitmapData data = {};
+    if (GdipBitmapLockBits(thumb, &all, ImageLockModeRead, PixelFormat32bppRGB, &data) == Ok) {
+        for (int row = 0; row < kThumbSize; ++row) {
+            const auto* line = reinterpret_cast<const uint32_t*>(static_cast<const char*>(data.Scan0) +
+                                                                 static_cast<ptrdiff_t>(row) * data.Stride);
+            for (int col = 0; col < kThumbSize; ++col)
+                pixels[static_cast<size_t>(row * kThumbSize + col)] = line[col] & 0xFFFFFF;
+        }
+        GdipBitmapUnlockBits(thumb, &data);
+    }
+    GdipDisposeImage(thumb);
+    return drawn;
+}
+
+}  // namespace
+
+ThumbnailRect FitThumbnail(unsigned width, unsigned height)
+{
+    const float scaleX = static_cast<float>(64.0 / width);
+    const float scaleY = static_cast<float>(64.0 / height);
+    ThumbnailRect rc = {0, 0, 0, 0};
+    float scale;
+    if (scaleY < scaleX) {
+        scale = scaleY;
+        rc.x = static_cast<int>((64 - width * static_cast<double>(scale)) * 0.5);
+    } else {
+        scale = scaleX;
+        rc.y = static_cast<int>((64 - height * static_cast<double>(scale)) * 0.5);
+    }
+    rc.width = static_cast<int>(width * static_cast<double>(scale));
+    rc.height = static_cast<int>(height * static_cast<double>(scale));
+    return rc;
+}
+
+bool RenderThumbnail(const CString& path, ThumbnailPixels& pixels)
+{
+    pixels.assign(static_cast<size_t>(kThumbSize * kThumbSize), 0xFFFFFF);
+    Source source;
+    if (HasJpegExtension(path))
+        source = ExifSource(path);
+    // No Exif thumbnail, or one that is itself damaged: the picture itself.
+    if (!source.image)
+        source = FileSource(path);
+    const bool drawn = Draw(source, pixels);
+    if (source.image)
+        GdipDisposeImage(source.image);
+    return drawn;
+}
+
+HBITMAP ThumbnailBitmap(const ThumbnailPixels& pixels)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = kThumbSize;
+    info.bmiHeader.biHeight = -kThumbSize;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap && bits && pixels.size() == static_cast<size_t>(kThumbSize * kThumbSize))
+        std::memcpy(bits, pixels.data(), pixels.size() * sizeof pixels[0]);
+    return bitmap;
+}
