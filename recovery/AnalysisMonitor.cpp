@@ -1,5 +1,5 @@
-// The analysis monitor: rescans of the data folder hand each new file to
-// the thumbnail workers, and the intake ticks put the finished thumbnails
+// The analysis monitor: walks of the data folder hand each new file to the
+// thumbnail workers, and the intake ticks put the finished thumbnails
 // into the picture list in the order the walks found the files, within a
 // time budget per tick, until a walk made after the engine's end has been
 // taken in.
@@ -11,8 +11,11 @@
 
 namespace {
 
-// Longest an intake tick works before the window answers again.
+// Longest an intake tick, or a step of a walk, works before the window
+// answers again; a walk that is not done goes on after kWalkStepMs.
 const std::chrono::milliseconds kIntakeBudget(25);
+const std::chrono::milliseconds kWalkBudget(15);
+const UINT kWalkStepMs = 10;
 
 const char* const kStatusSteps[] = {
     "Analyzing disk, please wait",
@@ -43,53 +46,32 @@ bool IsPictureExtension(const CString& path)
 void CRecoveryDlg::OnRescanTick()
 {
     KillTimer(TIMER_RESCAN);
-    // Read before the walk: a walk that starts after the engine's end sees
-    // every file it wrote.
-    const bool engineRunning = m_bEngineRunning;
-    OfferNewFiles(m_strDataDir);
-    m_bLastPass = !engineRunning;
-    if (engineRunning)
-        SetTimer(TIMER_RESCAN, kRescanIntervalMs);
-
-    if (m_thumbnails.Waiting() > 0) {
-        if (!m_bIntakeArmed) {
-            m_bIntakeArmed = true;
-            SetTimer(TIMER_INTAKE, kIntakeIntervalMs);
-        }
-    } else if (m_bLastPass && !m_bIntakeArmed) {
-        EnterAnalysedState();
+    if (!m_walk.Active()) {
+        // Read before the walk starts: a walk that starts after the engine's
+        // end sees every file it wrote, and so reads every folder.
+        m_bWalkAfterEnd = !m_bEngineRunning;
+        m_walk.Start(m_strDataDir, !m_bWalkAfterEnd);
     }
-}
-
-void CRecoveryDlg::OfferNewFiles(const CString& folder)
-{
-    if (folder.IsEmpty())
-        return;
-    CString pattern = folder;
-    if (pattern.Find("\\*.*") < 0)
-        pattern += pattern.GetAt(pattern.GetLength() - 1) == '\\' ? "*.*" : "\\*.*";
-
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA(pattern, &entry);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    const CString base = pattern.Left(pattern.ReverseFind('\\') + 1);
-    do {
-        const CString name = entry.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        // A link or junction could lead back up the tree and never end the
-        // walk; the engine writes plain files and folders only.
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-            continue;
-        const CString path = base + name;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            OfferNewFiles(path);
-        } else if (m_knownFiles.insert(path.str()).second && IsPictureExtension(path)) {
+    const bool ended = m_walk.Continue(kWalkBudget, [this](const CString& path) {
+        // Known files cost a lookup; files that are no pictures are only
+        // remembered.
+        if (m_knownFiles.insert(path.str()).second && IsPictureExtension(path))
             m_thumbnails.Add(path);
-        }
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
+    });
+    if (m_thumbnails.Waiting() > 0 && !m_bIntakeArmed) {
+        m_bIntakeArmed = true;
+        SetTimer(TIMER_INTAKE, kIntakeIntervalMs);
+    }
+    if (!ended) {
+        SetTimer(TIMER_RESCAN, kWalkStepMs);
+        return;
+    }
+
+    m_bLastPass = m_bWalkAfterEnd;
+    if (!m_bLastPass)
+        SetTimer(TIMER_RESCAN, kRescanIntervalMs);
+    else if (!m_bIntakeArmed)
+        EnterAnalysedState();
 }
 
 void CRecoveryDlg::OnIntakeTick()
@@ -132,6 +114,7 @@ void CRecoveryDlg::TakeIn(CThumbnailMaker::Result& result)
     case CThumbnailMaker::Outcome::Gone:
         // Offered again by the next walk, if there is one.
         m_knownFiles.erase(result.path.str());
+        m_walk.Forget(result.path.Left(result.path.ReverseFind('\\')));
         return;
     }
 

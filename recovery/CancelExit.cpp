@@ -46,6 +46,7 @@ void CRecoveryDlg::OnClose()
     m_bIntakeArmed = false;
     m_copier.Stop();
     m_thumbnails.Stop();
+    m_walk.Reset();
     if (m_listPictures.GetItemCount() > 0)
         ClearPictureList(false);
     Default();
@@ -57,5 +58,6 @@ void CRecoveryDlg::OnDestroy()
     // outlive it.
     m_copier.Stop();
     m_thumbnails.Stop();
+    m_walk.Reset();
     Default();
 }

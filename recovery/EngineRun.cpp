@@ -286,6 +286,7 @@ void CRecoveryDlg::EnterAnalysisView()
     KillTimer(TIMER_INTAKE);
     m_bIntakeArmed = false;
     m_bLastPass = false;
+    m_walk.Reset();
     m_thumbnails.Clear();
     m_bPlaceholderDrawn = false;
     m_nNextItem = 0;

@@ -85,6 +85,7 @@ CRecoveryDlg::CRecoveryDlg()
       m_rcProgressText{0, 0, 0, 0},
       m_rcTipText{0, 0, 0, 0},
       m_hWaitThread(INVALID_HANDLE_VALUE),
+      m_bWalkAfterEnd(false),
       m_bPlaceholderDrawn(false),
       m_bIntakeArmed(false),
       m_bLastPass(false),

@@ -7,6 +7,7 @@
 //   PictureList.cpp        thumbnails and the picture list
 //   Recovering.cpp         copying the ticked pictures
 // with the work that runs off the window's thread in objects of their own:
+//   FolderWalk             the data folder's walk, a little per tick
 //   ThumbnailMaker         decoding and scaling the found files
 //   PictureCopier          copying into the save folder
 //   CancelExit.cpp         Cancel/Recover button, close
@@ -22,6 +23,7 @@
 
 #include "Framework.h"
 #include "DriveDiscovery.h"
+#include "FolderWalk.h"
 #include "IconButton.h"
 #include "LinkLabel.h"
 #include "PictureCopier.h"
@@ -86,9 +88,6 @@ protected:
     // Analysis monitor.
     void OnRescanTick();
     void OnIntakeTick();
-    // Hands every file of the folder's tree not seen before to the
-    // thumbnail workers (pictures) or sets it aside for good (others).
-    void OfferNewFiles(const CString& folder);
     void TakeIn(CThumbnailMaker::Result& result);
     void EndIntake();
     void StepStatusLine();
@@ -167,6 +166,8 @@ protected:
     RECT m_rcTipText;
     HANDLE m_hWaitThread;
     CImageList m_imageList;
+    CFolderWalk m_walk;
+    bool m_bWalkAfterEnd;
     CThumbnailMaker m_thumbnails;
     CPictureCopier m_copier;
     // Every file the walks have dealt with: listed, with the workers, or
