@@ -34,9 +34,9 @@ SIZES = {
     8: [(3264, 2448), (3840, 2160)],
     12: [(4000, 3000), (4240, 2832)],
 }
-# How often each size class is picked: many small pictures, a few large
-# ones, about 1.4 MB a photo on average.
-WEIGHTS = {1: 25, 2: 25, 3: 20, 5: 15, 8: 10, 12: 5}
+# How often each size class is picked: more small pictures than large ones,
+# about 1.5 MB a photo on average (0.6 MB for the small mix).
+WEIGHTS = {1: 15, 2: 20, 3: 20, 5: 20, 8: 15, 12: 10}
 SMALL_WEIGHTS = {1: 40, 2: 35, 3: 25}
 COLOURS = ["red-blue", "green-white", "navy-orange", "purple-tan", "yellow-green",
            "sienna-skyblue", "black-gold", "teal-pink"]
