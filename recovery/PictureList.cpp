@@ -48,23 +48,23 @@ void CRecoveryDlg::AddThumbnail(const ThumbnailPixels& pixels, const CString& it
     m_imageList.Add(bitmap, nullptr);
     DeleteObject(bitmap);
 
+    // The path's copy belongs to the item it is attached to; a copy that
+    // could not be attached would never be freed, so it is not kept. One
+    // message inserts the item with its image, path and tick.
+    const size_t size = static_cast<size_t>(itemPath.GetLength()) + 1;
+    char* path = new char[size];
+    std::memcpy(path, itemPath.GetString(), size);
+
     LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
     item.iItem = m_nNextItem;
     item.pszText = const_cast<char*>("");
     item.iImage = m_nNextItem;
-    const int index = m_listPictures.InsertItem(&item);
-
-    // The copy belongs to the item it is attached to; a copy that could not
-    // be attached would never be freed, so it is not kept.
-    if (index >= 0) {
-        const size_t size = static_cast<size_t>(itemPath.GetLength()) + 1;
-        char* path = new char[size];
-        std::memcpy(path, itemPath.GetString(), size);
-        if (!m_listPictures.SetItemData(index, reinterpret_cast<DWORD_PTR>(path)))
-            delete[] path;
-        m_listPictures.SetCheck(index, TRUE);
-    }
+    item.lParam = reinterpret_cast<LPARAM>(path);
+    item.state = INDEXTOSTATEIMAGEMASK(2);
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    if (m_listPictures.InsertItem(&item) < 0)
+        delete[] path;
     m_knownFiles.insert(itemPath.str());
 }
 

@@ -9,6 +9,7 @@
 #include <shlwapi.h>
 
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "JpegLayout.h"
@@ -19,6 +20,12 @@ using namespace Gdiplus::DllExports;
 namespace {
 
 const ARGB kOpaqueWhite = 0xFFFFFFFF;
+// Files above this size are decoded one at a time: a photo of many
+// megapixels takes tens of megabytes while GDI+ scales it, and two at once
+// would double the program's peak memory for little gain.
+const LONGLONG kLargeFile = 512 * 1024;
+std::mutex g_largeDecode;
+
 // Enough for the Exif block (at most 64 KiB) and the segments before the
 // frame header in what cameras write.
 const DWORD kHeadBytes = 128 * 1024;
@@ -234,8 +241,14 @@ bool RenderThumbnail(const CString& path, ThumbnailPixels& pixels)
     if (HasJpegExtension(path))
         source = ExifSource(path);
     // No Exif thumbnail, or one that is itself damaged: the picture itself.
-    if (!source.image)
+    std::unique_lock<std::mutex> large(g_largeDecode, std::defer_lock);
+    if (!source.image) {
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        if (GetFileAttributesExA(path, GetFileExInfoStandard, &data) &&
+            (static_cast<LONGLONG>(data.nFileSizeHigh) << 32 | data.nFileSizeLow) > kLargeFile)
+            large.lock();
         source = FileSource(path);
+    }
     const bool drawn = Draw(source, pixels);
     if (source.image)
         GdipDisposeImage(source.image);

@@ -287,6 +287,12 @@ int main()
         if (!done)
             return Fail(("no analysed view; status: " + Text(GetDlgItem(main, IDC_STATUS))).c_str(), process.hProcess);
 
+        // A picture of the analysed view, taken on the Linux side.
+        const std::string shot = Env("QV_BENCH_SHOT");
+        if (!shot.empty()) {
+            WriteFileBytes(shot + ".want", "");
+            WaitUntil([&] { return !Exists(shot + ".want"); }, 15000);
+        }
         const int listed = static_cast<int>(SendMessageA(GetDlgItem(main, IDC_PICTURE_LIST), LVM_GETITEMCOUNT, 0, 0));
         std::printf("photos on the card:                  %d\n", photos);
         std::printf("pictures listed:                     %d\n", listed);
