@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "DiskLayout.h"
 #include "FileUtils.h"
 #include "RecoveryDlg.h"
 #include "UiTest.h"
@@ -74,6 +75,10 @@ public:
     std::vector<DriveEntry> Drives() const { return m_drives; }
     CString TempDir() const { return m_strTempDir; }
     CString DataDir() const { return m_strDataDir; }
+    void SetSaveFolder(const std::string& folder) { m_editSaveDir.SetWindowText(folder.c_str()); }
+
+    // The disks the window sees; the real ones when none are given.
+    DiskLayout* disks = nullptr;
 
     struct EngineState {
         bool running;
@@ -88,6 +93,7 @@ public:
 
 protected:
     BOOL IsAdministrator() override { return TRUE; }
+    IDriveSystem& DriveSystem() override { return disks ? *disks : CRecoveryDlg::DriveSystem(); }
 };
 
 // ---------------------------------------------------------------------------
@@ -299,8 +305,12 @@ public:
 // ---------------------------------------------------------------------------
 // The window
 
+// The window searches a memory card, B: on disk 1, listed first: the per-user
+// work folder is on another disk, so Next asks nothing and the work folder
+// stays where it always was.
 class WindowFixture : public ::testing::Test {
 protected:
+    WindowFixture() { m_disks.AddCard("B:", 1, 2000000000ull); }
     void TearDown() override { CloseWindow(); }
 
     // Opens the main window and waits for its drive list.
@@ -308,6 +318,7 @@ protected:
     {
         m_ui = std::make_unique<UiThread>([this] {
             TestDlg dlg;
+            dlg.disks = &m_disks;
             m_dlg = &dlg;
             dlg.DoModal();
             m_dlg = nullptr;
@@ -364,6 +375,7 @@ protected:
         return path;
     }
 
+    DiskLayout m_disks;
     std::unique_ptr<UiThread> m_ui;
     std::atomic<TestDlg*> m_dlg{nullptr};
     HWND m_hwnd = nullptr;
