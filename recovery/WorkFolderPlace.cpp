@@ -44,8 +44,9 @@ std::string ReadTable(const CString& path)
 
 CString PathRoot(const CString& path)
 {
-    if (path.GetLength() >= 2 && std::isalpha(static_cast<unsigned char>(path.GetAt(0))) && path.GetAt(1) == ':')
-        return path.Left(2);
+    const unsigned char letter = static_cast<unsigned char>(path.IsEmpty() ? '\0' : path.GetAt(0));
+    if (path.GetLength() >= 2 && std::isalpha(letter) && path.GetAt(1) == ':')
+        return CString(std::string(1, static_cast<char>(std::toupper(letter))) + ":");
     // \\?\ and \\.\ name devices and long paths: not worth guessing.
     if (!IsUnc(path) || path.GetAt(2) == '?' || path.GetAt(2) == '.')
         return CString();

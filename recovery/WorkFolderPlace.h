@@ -25,7 +25,8 @@ struct PathDisk {
 
 PathDisk FindPathDisk(IDriveSystem& system, const CString& path);
 
-// "C:" or "\\server\share" (as written), or empty for a relative path.
+// "C:" (upper case) or "\\server\share" (as written), or empty for a
+// relative path.
 CString PathRoot(const CString& path);
 
 enum class WorkFolderPlace {

@@ -137,7 +137,7 @@ TEST_F(WorkFolderTest, SameDiskAnsweredYesSearchesAsBefore)
 // search, after a restart, removes that folder.
 TEST_F(WorkFolderTest, SaveFolderOnAnotherDiskTakesTheWorkFolder)
 {
-    ASSERT_TRUE(IsFolder(std::string(kMappedDrive) + "\\")) << "K: is not mapped in this Wine prefix";
+    ASSERT_TRUE(Exists(std::string(kMappedDrive) + "\\")) << "K: is not mapped in this Wine prefix";
     const std::string save = std::string(kMappedDrive) + "\\Recovered";
     const std::string moved = save + "\\Quorvane work folder";
     RemoveTree(save);

@@ -120,7 +120,7 @@ TEST(WorkFolderPlace, WritesKeepClearOfTheSearchedDiskOnly)
 TEST(WorkFolderPlace, PathRoots)
 {
     EXPECT_EQ(PathRoot("C:\\a\\b"), "C:");
-    EXPECT_EQ(PathRoot("e:"), "e:");
+    EXPECT_EQ(PathRoot("e:"), "E:");
     EXPECT_EQ(PathRoot("\\\\server\\share\\a"), "\\\\server\\share");
     EXPECT_EQ(PathRoot("\\\\server\\share"), "\\\\server\\share");
     EXPECT_EQ(PathRoot("\\\\server"), "");
