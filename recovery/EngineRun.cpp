@@ -175,7 +175,8 @@ bool CRecoveryDlg::ChooseWorkFolder(const DriveEntry& chosen, CString& movedFold
         movedFolder = JoinPath(saveFolder, kMovedWorkFolderName);
         break;
     case WorkFolderPlace::Ask:
-        if (MessageBox(kOwnDiskQuestion, "Confirm", MB_YESNO | MB_ICONQUESTION) != IDYES)
+        // No is the default: Enter pressed by habit must not write to the disk.
+        if (MessageBox(kOwnDiskQuestion, "Confirm", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
             return false;
         break;
     }
