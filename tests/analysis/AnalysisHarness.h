@@ -77,7 +77,8 @@ public:
     CString DataDir() const { return m_strDataDir; }
     void SetSaveFolder(const std::string& folder) { m_editSaveDir.SetWindowText(folder.c_str()); }
 
-    // The disks the window sees; the real ones when none are given.
+    // The disks the window sees; when none are given, the machine's with a
+    // memory card B: on disk 1 (see WindowFixture).
     DiskLayout* disks = nullptr;
 
     struct EngineState {
@@ -93,7 +94,19 @@ public:
 
 protected:
     BOOL IsAdministrator() override { return TRUE; }
-    IDriveSystem& DriveSystem() override { return disks ? *disks : CRecoveryDlg::DriveSystem(); }
+    IDriveSystem& DriveSystem() override
+    {
+        if (disks)
+            return *disks;
+        if (!m_card) {
+            m_card = std::make_unique<DiskLayout>();
+            m_card->AddCard("B:", 1, 2000000000ull);
+        }
+        return *m_card;
+    }
+
+private:
+    std::unique_ptr<DiskLayout> m_card;
 };
 
 // ---------------------------------------------------------------------------
