@@ -111,6 +111,7 @@ std::vector<DriveEntry> EnumerateDrives(IDriveSystem& system)
         if (!QueryPhysicalDrive(system, strName, entry.strPhysicalDrive, nDiskNumber))
             continue;
         entry.strDevice = MakeEngineDeviceName(nDiskNumber);
+        entry.nDisk = nDiskNumber;
         entry.strDrive = strName;
         drives.push_back(entry);
     }

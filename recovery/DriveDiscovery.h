@@ -16,6 +16,7 @@ struct DriveEntry {
     CString strFileSystem;     // empty when the system reports none
     CString strInfo;           // drive-type text
     CString strDevice;         // engine-side disk name, "/dev/sda"
+    DWORD nDisk = 0;           // the disk's number, as in strPhysicalDrive
 };
 
 // The system calls drive discovery makes. The real one is the default; tests

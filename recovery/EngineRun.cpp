@@ -12,6 +12,7 @@
 
 #include "FileUtils.h"
 #include "SettingsFiles.h"
+#include "WorkFolderPlace.h"
 
 namespace {
 
@@ -19,6 +20,16 @@ const char kCaption[] = "Quorvane";
 const char kLaunchFailed[] =
     "Failed to load engine, error code -1009. Installation may be corrupted, please try to re-install Quorvane";
 const char kEngineFolderName[] = "tarnwick-software";
+const char kOwnDiskQuestion[] =
+    "The drive you chose is on the same disk as Quorvane's work folder, where the pictures it finds are kept "
+    "during the search. Writing them there can overwrite deleted pictures that have not been found yet, and "
+    "those would then be lost for good.\n\n"
+    "To avoid this, answer No, press Browse and choose a save folder on another drive, such as a USB stick or "
+    "an external disk, then press Next again. Quorvane then keeps its work folder there.\n\n"
+    "Search this disk anyway?";
+// The longest name the engine writes below its output folder:
+// "\temp_1\d0001\f0123456789.jpg.part".
+const int kLongestOutputName = 34;
 
 // Exactly one backslash between the parts.
 CString JoinPath(const CString& folder, const char* name)
@@ -37,6 +48,26 @@ bool MakeFolder(const CString& folder, const CString& parent)
     if (parent.IsEmpty())
         return false;
     return CreateDirectoryA(folder, nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+// Removes the work folder an earlier search made on a save folder's drive,
+// unless it is this search's own or lies on the disk searched now (deleting
+// writes too; it goes at a later search). Only a folder of that name is
+// ever removed, whatever the remembered path says.
+void RemoveMovedWorkFolder(const CWorkFolderPlace& place, const CString& ownFolder)
+{
+    const CString left = ReadMovedWorkFolder();
+    if (left.IsEmpty() || left == ownFolder)
+        return;
+    if (left.Mid(left.ReverseFind('\\') + 1) != kMovedWorkFolderName) {
+        ForgetMovedWorkFolder();
+        return;
+    }
+    if (!place.KeepsClearOfSearch(left))
+        return;
+    DeleteFolderTree(left, true);
+    if (!PathFileExistsA(left))
+        ForgetMovedWorkFolder();
 }
 
 HANDLE TakeHandle(HANDLE& member)
@@ -97,7 +128,10 @@ void CRecoveryDlg::OnNext()
     }
     m_strDevice = chosen->strDevice;
 
-    if (!PrepareWorkFolder())
+    CString movedFolder;
+    if (!ChooseWorkFolder(*chosen, movedFolder))
+        return;
+    if (!(movedFolder.IsEmpty() ? PrepareWorkFolder() : PrepareMovedWorkFolder(movedFolder)))
         return;
 
     {
@@ -125,7 +159,56 @@ bool CRecoveryDlg::PrepareWorkFolder()
         MessageBox("Failed to initialize data", kCaption, MB_OK);
         return false;
     }
-    m_strDataDir = dataFolder;
+    UseWorkFolder(dataFolder);
+    return true;
+}
+
+bool CRecoveryDlg::ChooseWorkFolder(const DriveEntry& chosen, CString& movedFolder)
+{
+    const CString engineFolder = JoinPath(GetAppDataFolder(), kEngineFolderName);
+    const CWorkFolderPlace place(DriveSystem(), chosen, FindDeviceImage(engineFolder, m_strDevice));
+    const CString saveFolder = m_editSaveDir.GetWindowText();
+    switch (place.Choose(JoinPath(engineFolder, "data"), saveFolder)) {
+    case WorkFolderPlace::Default:
+        break;
+    case WorkFolderPlace::SaveDrive:
+        movedFolder = JoinPath(saveFolder, kMovedWorkFolderName);
+        break;
+    case WorkFolderPlace::Ask:
+        // No is the default: Enter pressed by habit must not write to the disk.
+        if (MessageBox(kOwnDiskQuestion, "Confirm", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+            return false;
+        break;
+    }
+    RemoveMovedWorkFolder(place, movedFolder);
+    return true;
+}
+
+bool CRecoveryDlg::PrepareMovedWorkFolder(const CString& folder)
+{
+    // The save folder may not exist yet; the copy would make it anyway.
+    const CString saveFolder = folder.Left(folder.ReverseFind('\\'));
+    CreateDirectoryA(saveFolder, nullptr);
+    if (folder.GetLength() + kLongestOutputName >= MAX_PATH || !MakeFolder(folder, saveFolder)) {
+        MessageBox("Failed to initialize data", kCaption, MB_OK);
+        return false;
+    }
+    // Hidden, so that the save folder shows only the recovered pictures.
+    const DWORD attributes = GetFileAttributesA(folder);
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        SetFileAttributesA(folder, attributes | FILE_ATTRIBUTE_HIDDEN);
+    // Remembered before anything is written into it, so that a later
+    // search removes it even if this one never ends. The file is most
+    // likely on the searched disk: it is written only when it changes.
+    if (ReadMovedWorkFolder() != folder)
+        WriteMovedWorkFolder(folder);
+    UseWorkFolder(folder);
+    return true;
+}
+
+void CRecoveryDlg::UseWorkFolder(const CString& folder)
+{
+    m_strDataDir = folder;
     if (IsFolder(m_strDataDir))
         DeleteFolderTree(m_strDataDir, false);
 
@@ -134,7 +217,6 @@ bool CRecoveryDlg::PrepareWorkFolder()
         MessageBox("Internal error, error code: -1008", kCaption, MB_OK);
         m_strTempDir += "_1";
     }
-    return true;
 }
 
 bool CRecoveryDlg::StartWaiterThread()

@@ -48,7 +48,7 @@ void CRecoveryDlg::OnStartupTick()
 
 void CRecoveryDlg::FillDriveList()
 {
-    m_drives = EnumerateDrives();
+    m_drives = EnumerateDrives(DriveSystem());
     m_listDrives.DeleteAllItems();
 
     for (size_t i = 0; i < m_drives.size(); ++i) {

@@ -255,6 +255,11 @@ bool CRecoveryDlg::QueryWindowsVersion(int& code, CString& servicePack)
     return GetWindowsVersionCode(code, servicePack);
 }
 
+IDriveSystem& CRecoveryDlg::DriveSystem()
+{
+    return GetRealDriveSystem();
+}
+
 bool CRecoveryDlg::CheckAdministrator()
 {
     if (IsAdministrator())

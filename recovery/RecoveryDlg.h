@@ -58,6 +58,9 @@ protected:
     virtual BOOL IsAdministrator();
     virtual bool QueryWindowsVersion(int& code, CString& servicePack);
     virtual bool PickFolder(CString& path);
+    // The disk queries of the drive list and of the work folder's place
+    // (under Wine every drive is on disk 0).
+    virtual IDriveSystem& DriveSystem();
 
     // Set-up, layout and views.
     void InitControls();
@@ -74,7 +77,12 @@ protected:
     void LoadSaveFolder();
 
     // Engine run.
+    // Keeps the work folder off the searched disk: movedFolder is set when
+    // it goes to the save folder's drive; false when the user said No.
+    bool ChooseWorkFolder(const DriveEntry& chosen, CString& movedFolder);
     bool PrepareWorkFolder();
+    bool PrepareMovedWorkFolder(const CString& folder);
+    void UseWorkFolder(const CString& folder);
     bool StartWaiterThread();
     static DWORD WINAPI WaiterThreadProc(LPVOID param);
     bool LaunchEngine();

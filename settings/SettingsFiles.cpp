@@ -7,6 +7,7 @@
 
 const CString g_strSettingsFile = "settings.ini";
 const CString g_strFormatsFile = "formats.ini";
+const CString g_strWorkFolderFile = "workfolder.ini";
 
 namespace {
 
@@ -88,4 +89,19 @@ void WriteSaveFolder(const CString& strFolder)
 CString ReadEngineFormats()
 {
     return ReadSetting(g_strFormatsFile, "formats=", "jpg,gif,png,bmp");
+}
+
+CString ReadMovedWorkFolder()
+{
+    return ReadSetting(g_strWorkFolderFile, "workdir=", "");
+}
+
+void WriteMovedWorkFolder(const CString& strFolder)
+{
+    WriteSetting(g_strWorkFolderFile, "workdir=%s\n", strFolder);
+}
+
+void ForgetMovedWorkFolder()
+{
+    DeleteFileA(GetModuleFolder() + g_strWorkFolderFile);
 }

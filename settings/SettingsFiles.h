@@ -7,6 +7,7 @@
 
 extern const CString g_strSettingsFile;  // "settings.ini"
 extern const CString g_strFormatsFile;   // "formats.ini"
+extern const CString g_strWorkFolderFile;  // "workfolder.ini"
 
 // The value of the last line of the file that starts with strKey (8
 // characters, name and "="), or strDefault when there is none or the file
@@ -27,3 +28,10 @@ void WriteSaveFolder(const CString& strFolder);
 
 // The format list for an engine run; "jpg,gif,png,bmp" when none is stored.
 CString ReadEngineFormats();
+
+// A work folder made away from the per-user folder (on the save folder's
+// drive) by the last search, so that the next search, in this run of the
+// program or a later one, removes it; empty when there is none.
+CString ReadMovedWorkFolder();
+void WriteMovedWorkFolder(const CString& strFolder);
+void ForgetMovedWorkFolder();

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "DiskLayout.h"
 #include "FileUtils.h"
 #include "RecoveryDlg.h"
 #include "UiTest.h"
@@ -71,6 +72,11 @@ public:
     std::vector<DriveEntry> Drives() const { return m_drives; }
     CString TempDir() const { return m_strTempDir; }
     CString DataDir() const { return m_strDataDir; }
+    void SetSaveFolder(const std::string& folder) { m_editSaveDir.SetWindowText(folder.c_str()); }
+
+    // The disks the window sees; when none are given, the machine's with a
+    // memory card B: on disk 1 (see WindowFixture).
+    DiskLayout* disks = nullptr;
 
     struct EngineState {
         bool running;
@@ -85,6 +91,19 @@ public:
 
 protected:
     BOOL IsAdministrator() override { return TRUE; }
+    IDriveSystem& DriveSystem() override
+    {
+        if (disks)
+            return *disks;
+        if (!m_card) {
+            m_card = std::make_unique<DiskLayout>();
+            m_card->AddCard("B:", 1, 2000000000ull);
+        }
+        return *m_card;
+    }
+
+private:
+    std::unique_ptr<DiskLayout> m_card;
 };
 
 // ---------------------------------------------------------------------------
@@ -296,8 +315,12 @@ public:
 // ---------------------------------------------------------------------------
 // The window
 
+// The window searches a memory card, B: on disk 1, listed first: the per-user
+// work folder is on another disk, so Next asks nothing and the work folder
+// stays where it always was.
 class WindowFixture : public ::testing::Test {
 protected:
+    WindowFixture() { m_disks.AddCard("B:", 1, 2000000000ull); }
     void TearDown() override { CloseWindow(); }
 
     // Opens the main window and waits for its drive list.
@@ -305,6 +328,7 @@ protected:
     {
         m_ui = std::make_unique<UiThread>([this] {
             TestDlg dlg;
+            dlg.disks = &m_disks;
             m_dlg = &dlg;
             dlg.DoModal();
             m_dlg = nullptr;
@@ -361,6 +385,7 @@ protected:
         return path;
     }
 
+    DiskLayout m_disks;
     std::unique_ptr<UiThread> m_ui;
     std::atomic<TestDlg*> m_dlg{nullptr};
     HWND m_hwnd = nullptr;
