@@ -74,7 +74,9 @@ Var SaveFolder
 
 !insertmacro MUI_PAGE_INSTFILES
 
-!define MUI_FINISHPAGE_TEXT "${PRODUCT} has been installed on your computer. You find it in the Start menu.$\r$\n$\r$\nClick Finish to close Setup."
+; The progress page stays, showing it is done, until Next.
+!define MUI_FINISHPAGE_NOAUTOCLOSE
+!define MUI_FINISHPAGE_TEXT "${PRODUCT} has been installed on your computer. You will find it in the Start menu.$\r$\n$\r$\nClick Finish to close Setup."
 !define MUI_FINISHPAGE_RUN "$INSTDIR\quorvane.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
 ; The finish page's second box offers the desktop shortcut.
