@@ -267,7 +267,7 @@ TEST_F(SetupTest, SilentInstallPutsEverythingInPlace)
     EXPECT_FALSE(Exists(m_at.desktopLink)) << "only offered on the finish page";
 }
 
-TEST_F(SetupTest, InstalledProgramFindsItsEngineAndThePictures)
+TEST_F(SetupTest, InstalledProgramFindsItsEngineAndBlocksSetupWhileRunning)
 {
     InstallSilently();
     // Wine lists C: as disk 0, which the program names /dev/sda.
@@ -313,6 +313,19 @@ TEST_F(SetupTest, InstalledProgramFindsItsEngineAndThePictures)
     EXPECT_EQ(FilesIn(saveFolder).size(), static_cast<size_t>(found));
 
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(GetDlgItem(main, IDC_NEXT)) != FALSE; }, 10000));
+
+    // While it runs its files are in use: setup and uninstaller refuse
+    // (exit code 2, cancelled) rather than leave half an installation.
+    EXPECT_EQ(RunToEnd(Quoted(Env("QV_SETUP")) + " /S", 60000), 2u);
+    std::string uninstall;
+    ASSERT_TRUE(EntryString("QuietUninstallString", uninstall));
+    DWORD pid = 0;
+    const DWORD code = RunToEnd(uninstall, 60000, &pid);
+    EXPECT_EQ(WaitForChildren(pid, code, 60000), 2u);
+    EXPECT_TRUE(EntryExists());
+    EXPECT_TRUE(Exists(m_at.program + "\\uninstall.exe"));
+    EXPECT_TRUE(Exists(m_at.engine + "\\photo.exe"));
+
     PostMessageA(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 15000), static_cast<DWORD>(WAIT_OBJECT_0));
 }
