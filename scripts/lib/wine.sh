@@ -6,7 +6,7 @@
 # dialogs lay out larger and caption buttons show letters.
 QUORVANE_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth
   x11-utils cmake ninja-build googletest imagemagick fp-utils dosfstools mtools
-  clang libclang-rt-14-dev python3)
+  clang libclang-rt-14-dev python3 nsis)
 
 install_packages() {
   local missing=()
@@ -65,4 +65,30 @@ start_wine_prefix() {
 stop_wine_prefix() {
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
+}
+
+# Screenshots on request of a Windows program: for each NAME.want that
+# appears in the folder, the screen is saved as NAME.png and the request
+# removed. A request may hold a crop geometry (WxH+X+Y); write it under
+# another name and rename it, so it is never read half-written.
+start_screenshot_server() {
+  local dir=$1
+  mkdir -p "$dir"
+  (
+    while :; do
+      for want in "$dir"/*.want; do
+        [ -e "$want" ] || continue
+        crop=$(tr -d '\r\n' <"$want")
+        import -window root ${crop:+-crop "$crop"} "${want%.want}.png" 2>/dev/null || true
+        rm -f "$want"
+      done
+      sleep 0.05
+    done
+  ) &
+  QUORVANE_SHOOTER_PID=$!
+}
+
+stop_screenshot_server() {
+  [ -n "${QUORVANE_SHOOTER_PID:-}" ] && kill "$QUORVANE_SHOOTER_PID" 2>/dev/null || true
+  QUORVANE_SHOOTER_PID=
 }

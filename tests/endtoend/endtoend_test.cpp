@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "FileUtils.h"
+#include "ProgramWindows.h"
 #include "UiTest.h"
 #include "resource.h"
 
@@ -43,23 +44,6 @@ void Shot(const char* name)
     const std::string base = folder + "\\" + name;
     WriteFileBytes(base + ".want", "");
     WaitUntil([&] { return Exists(base + ".png") && !Exists(base + ".want"); }, 15000);
-}
-
-// A message box of the program, or nullptr.
-HWND ProgramBox(DWORD pid)
-{
-    return FindTopWindow(pid, [](HWND hwnd) {
-        char cls[32] = {};
-        GetClassNameA(hwnd, cls, sizeof cls);
-        return lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(hwnd) && GetDlgItem(hwnd, 0xFFFF) &&
-               !GetDlgItem(hwnd, IDC_DRIVE_LIST);
-    });
-}
-
-// The program's main window, or nullptr.
-HWND ProgramMainWindow(DWORD pid)
-{
-    return FindTopWindow(pid, [](HWND hwnd) { return GetDlgItem(hwnd, IDC_DRIVE_LIST) && Text(hwnd) == "Quorvane"; });
 }
 
 class EndToEndTest : public ::testing::Test {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "resource.h"
+#include "version.h"
 
 namespace {
 
@@ -472,7 +473,9 @@ TEST(Strings, ApplicationTitleManifestAndVersion) {
                     SizeofResource(Module(), man));
     EXPECT_NE(xml.find("Microsoft.Windows.Common-Controls"), std::string::npos);
     EXPECT_NE(xml.find("version=\"6.0.0.0\""), std::string::npos);
-    EXPECT_NE(xml.find("level=\"asInvoker\""), std::string::npos);
+    // Windows asks for elevation before the program starts.
+    EXPECT_NE(xml.find("level=\"requireAdministrator\""), std::string::npos);
+    EXPECT_NE(xml.find("version=\"" QV_VERSION_TEXT ".0\""), std::string::npos);
 
     char exe[MAX_PATH];
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
@@ -483,12 +486,17 @@ TEST(Strings, ApplicationTitleManifestAndVersion) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT len = 0;
     ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &len));
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+    EXPECT_EQ(fixed->dwProductVersionMS, static_cast<DWORD>(MAKELONG(QV_VERSION_MINOR, QV_VERSION_MAJOR)));
+    EXPECT_EQ(fixed->dwProductVersionLS, static_cast<DWORD>(MAKELONG(0, QV_VERSION_PATCH)));
+    EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
     char* product = nullptr;
     ASSERT_TRUE(VerQueryValueA(info.data(), "\\StringFileInfo\\040904b0\\ProductName",
                                reinterpret_cast<void**>(&product), &len));
     EXPECT_STREQ(product, "Quorvane");
+    char* text = nullptr;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\StringFileInfo\\040904b0\\ProductVersion",
+                               reinterpret_cast<void**>(&text), &len));
+    EXPECT_STREQ(text, QV_VERSION_TEXT);
 }
 
 TEST(HelpFile, IsACompiledHelpFile) {
