@@ -40,7 +40,7 @@ enum : UINT_PTR {
 
 // How often each timer ticks.
 const UINT kRescanIntervalMs = 200;
-const UINT kIntakeIntervalMs = 100;
+const UINT kIntakeIntervalMs = 40;
 const UINT kCopyIntervalMs = 50;
 
 class CRecoveryDlg : public CSkinDialog {
@@ -188,6 +188,7 @@ protected:
     bool m_bLastPass;
     int m_nNextItem;
     int m_nCopyShown;
+    DWORD m_dwLastStatusStep;
     const CString m_strSelectAll;
     const CString m_strUnselectAll;
     // Set when the window object goes away (Escape or Enter can end the
