@@ -179,4 +179,5 @@ void CRecoveryDlg::EnterAnalysedState()
 
     m_btnRecover.SetWindowText("Recover");
     m_btnRecover.ShowWindow(SW_SHOW);
+    ShowSaveFolderChoice(TRUE);
 }

@@ -244,6 +244,22 @@ void CRecoveryDlg::ShowReadyView()
     ShowDriveSelection(TRUE);
 }
 
+void CRecoveryDlg::ShowSaveFolderChoice(BOOL show)
+{
+    // The analysed view keeps the save folder and Browse where the drive
+    // selection has them, so that a folder can be chosen before Recover;
+    // the picture list then ends where the drive list does.
+    if (show) {
+        const RECT drives = ChildRect(*this, m_listDrives);
+        const RECT list = ChildRect(*this, m_listPictures);
+        m_listPictures.MoveWindow(list.left, list.top, Width(list), drives.bottom - list.top);
+    }
+    const int command = show ? SW_SHOW : SW_HIDE;
+    m_lblSaveDir.ShowWindow(command);
+    m_editSaveDir.ShowWindow(command);
+    m_btnBrowse.ShowWindow(command);
+}
+
 BOOL CRecoveryDlg::IsAdministrator()
 {
     return IsUserAnAdmin();

@@ -64,6 +64,8 @@ protected:
     void ShowDriveSelection(BOOL show);
     void ShowLoadingView();
     void ShowReadyView();
+    // The save folder, its label and Browse in the analysed view.
+    void ShowSaveFolderChoice(BOOL show);
     bool CheckAdministrator();
 
     // Main window commands.
