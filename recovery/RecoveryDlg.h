@@ -135,6 +135,7 @@ protected:
     void OnClose();
     void OnDestroy();
     void OnHelpLink();
+    BOOL OnHelpInfo(HELPINFO* info);
     void OnSettings();
     void OnSelectAll();
 
