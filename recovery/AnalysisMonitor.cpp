@@ -169,4 +169,5 @@ void CRecoveryDlg::EnterAnalysedState()
 
     m_btnRecover.SetWindowText("Recover");
     m_btnRecover.ShowWindow(SW_SHOW);
+    ShowSaveFolderChoice(TRUE);
 }

@@ -69,6 +69,8 @@ protected:
     void ShowDriveSelection(BOOL show);
     void ShowLoadingView();
     void ShowReadyView();
+    // The save folder, its label and Browse in the analysed view.
+    void ShowSaveFolderChoice(BOOL show);
     bool CheckAdministrator();
 
     // Main window commands.
@@ -140,6 +142,7 @@ protected:
     void OnClose();
     void OnDestroy();
     void OnHelpLink();
+    BOOL OnHelpInfo(HELPINFO* info);
     void OnSettings();
     void OnSelectAll();
 

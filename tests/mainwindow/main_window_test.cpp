@@ -578,4 +578,30 @@ TEST_F(MainWindowTest, HelpWithHelpFileOpensTheViewer)
     EXPECT_TRUE(Visible(Item(dlg, IDC_NEXT)));
 }
 
+// F1 from the keyboard, with the focus on a control of the window: the
+// same as the Help link, with and without the help file.
+TEST_F(MainWindowTest, F1OpensHelpLikeTheLink)
+{
+    MessageBoxWatcher boxes;
+    HWND dlg = Ready();
+    PressKey(dlg, VK_F1);
+    ASSERT_TRUE(boxes.WaitForCount(1));
+    EXPECT_EQ(boxes.Seen()[0].caption, "Quorvane");
+    EXPECT_EQ(boxes.Seen()[0].text, "Help file is not found.");
+    Pump(300);
+    EXPECT_EQ(boxes.Count(), 1u);
+
+    ASSERT_TRUE(CopyFileA(QUORVANE_HELP_CHM, ModuleFile("help.chm").c_str(), FALSE)) << QUORVANE_HELP_CHM;
+    PressKey(dlg, VK_F1);
+    std::vector<HWND> help;
+    ASSERT_TRUE(WaitUntil([&] {
+        help = FindHelpWindows();
+        return !help.empty() && IsWindowVisible(help[0]);
+    }, 10000));
+    EXPECT_EQ(boxes.Count(), 1u);
+    for (HWND w : help)
+        PostMessageA(w, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return FindHelpWindows().empty(); }));
+}
+
 }  // namespace
