@@ -13,6 +13,7 @@
 #include <string>
 
 #include "../core/device_name.h"
+#include "../core/retry.h"
 #include "qvrt.h"
 
 struct QvDevice {
@@ -41,6 +42,15 @@ std::string readTable() {
   std::stringstream ss;
   ss << in.rdbuf();
   return ss.str();
+}
+
+bool renamePatiently(const std::string& from, const std::string& to) {
+  return qv::retryWhileBusy(
+      [&] {
+        if (std::rename(from.c_str(), to.c_str()) == 0) return qv::Attempt::Done;
+        return errno == EBUSY || errno == ETXTBSY || errno == EINTR ? qv::Attempt::Busy : qv::Attempt::Failed;
+      },
+      [](unsigned ms) { usleep(ms * 1000u); }, qv::kRenamePlan);
 }
 
 }  // namespace
@@ -119,7 +129,7 @@ extern "C" int qvrt_output_write(QvOutput* out, const void* data, size_t n) {
 
 extern "C" int qvrt_output_end(QvOutput* out, int keep) {
   bool ok = close(out->fd) == 0;
-  if (keep && ok) ok = std::rename(out->partPath.c_str(), out->finalPath.c_str()) == 0;
+  if (keep && ok) ok = renamePatiently(out->partPath, out->finalPath);
   if (!keep || !ok) unlink(out->partPath.c_str());
   delete out;
   return ok && keep ? 0 : -1;
