@@ -71,19 +71,17 @@ extern "C" QvDevice* qvrt_open_device(const char* name) {
 
 extern "C" uint64_t qvrt_device_size(const QvDevice* dev) { return dev->size; }
 
-extern "C" void qvrt_read(QvDevice* dev, uint64_t offset, void* buf, size_t n) {
+extern "C" int qvrt_read(QvDevice* dev, uint64_t offset, void* buf, size_t n) {
   auto* p = static_cast<char*>(buf);
   while (n) {
     ssize_t got = pread(dev->fd, p, n, off_t(offset));
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      std::memset(p, 0, n);
-      return;
-    }
+    if (got <= 0) return -1;
     p += got;
     offset += uint64_t(got);
     n -= size_t(got);
   }
+  return 0;
 }
 
 extern "C" void qvrt_close_device(QvDevice* dev) {
