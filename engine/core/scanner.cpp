@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "block_reader.h"
+#include "jpeg_followers.h"
 #include "jpeg_fragments.h"
 #include "recognizers.h"
 #include "signature.h"
@@ -92,6 +93,7 @@ class Scan {
       }
       return 0;
     }
+    if (type == PicType::Jpg) r.length = withFollowingJpegs(w_, s, r.length, std::min(maxPictureSize(type), total_ - s));
     Find f{type, s, r.length};
     if (holdsForeignFile(type, w_, f)) return 0;
     WindowView data(w_, s);

@@ -145,6 +145,28 @@ TEST(Scanner, PicturesAtEveryOffsetOfASectorAndAcrossBlockEdges) {
   }
 }
 
+TEST(Scanner, APreviewRightAfterTheMainImageStaysInItsFile) {
+  std::vector<uint8_t> main = readFile(pic("exif.jpg")), preview = readFile(pic("restart.jpg"));
+  std::vector<uint8_t> tiny = readFile(qvtest::smallPic("tiny.jpg"));
+  ASSERT_NE(main.size() % 512, 0u);
+  std::vector<uint8_t> file = main;
+  file.insert(file.end(), preview.begin(), preview.end());
+  file.insert(file.end(), tiny.begin(), tiny.end());
+  std::vector<uint8_t> disk = qvtest::randomBytes(4 << 20, 41);
+  place(disk, 512 * 3, file);
+  // Another file that only happens to follow one at a sector start.
+  std::vector<uint8_t> padded = readFile(pic("base.jpg"));
+  padded.resize(roundUp(padded.size(), 512), 0);
+  const size_t at = 2 << 20;
+  place(disk, at, padded);
+  place(disk, at + padded.size(), tiny);
+  auto finds = scanBytes(disk, tightOptions());
+  ASSERT_EQ(finds.size(), 3u);
+  EXPECT_TRUE(finds[0].bytes == file);
+  EXPECT_TRUE(finds[1].bytes == readFile(pic("base.jpg")));
+  EXPECT_EQ(finds[2].find.offset, at + padded.size());
+}
+
 TEST(Scanner, FragmentedPicturesAreNotPassedOffAsWhole) {
   const size_t cluster = 4096;
   std::vector<uint8_t> disk(8 << 20, 0);
