@@ -6,6 +6,7 @@
 #include "block_reader.h"
 #include "jpeg_followers.h"
 #include "jpeg_fragments.h"
+#include "jpeg_stream.h"
 #include "recognizers.h"
 #include "signature.h"
 #include "window.h"
@@ -78,6 +79,10 @@ class Scan {
     const PicType type = PicType(t);
     WindowView view(w_, s);
     Recognition r = recognize(type, view, std::min(maxPictureSize(type), total_ - s));
+    if (type == PicType::Jpg && r.length) {
+      WindowView check(w_, s);
+      if (!jpegDataFits(check, r.length)) r.brokeAt = r.length, r.length = 0;
+    }
     if (!r.length) {
       shadowEnd_ = std::max(shadowEnd_, s + r.shadow);
       // Files on a disk start at sector starts; a picture inside another

@@ -140,6 +140,12 @@ def make_small():
     for name, args in (("tiny.jpg", ["-quality", "80"]), ("tiny.png", []), ("tiny.gif", []),
                        ("tiny.bmp", ["-type", "TrueColor"]), ("tiny.tif", ["-compress", "none"])):
         run("convert", *src, *args, os.path.join(small, name))
+    # Larger baseline JPEGs to cut into pieces; the twins share their tables.
+    std = ["-quality", "85", "-define", "jpeg:optimize-coding=false", "-sampling-factor", "2x2"]
+    for name, seed, extra in (("twin_a.jpg", "21", []), ("twin_b.jpg", "22", []),
+                              ("rst_a.jpg", "23", ["-define", "jpeg:restart-interval=3"]),
+                              ("rst_b.jpg", "24", ["-define", "jpeg:restart-interval=3"])):
+        run("convert", "-seed", seed, "-size", "1280x960", "plasma:", *std, *extra, os.path.join(small, name))
 
 
 def fat_image(name, files, fat, size_mb=48):
