@@ -9,30 +9,31 @@ namespace {
 uint32_t ceilDiv(uint32_t a, uint32_t b) { return (a + b - 1) / b; }
 
 // Bits of the entropy-coded data from s.pos on, with byte stuffing undone;
-// stops at a marker without passing it.
+// stops at a marker without passing it. Keeps up to 24 bits ahead.
 class Bits {
  public:
   Bits(View& v, JpegStreamState& s) : v_(v), s_(s) {}
 
   int bit() {
-    if (s_.bits == 0) {
-      int b = fetch();
-      if (b < 0) return -1;
-      s_.acc = uint32_t(b);
-      s_.bits = 8;
-    }
+    if (s_.bits == 0 && !fill()) return -1;
     --s_.bits;
     return int((s_.acc >> s_.bits) & 1);
   }
   bool bits(int n, int& value) {
-    value = 0;
-    for (int i = 0; i < n; ++i) {
-      int b = bit();
-      if (b < 0) return false;
-      value = (value << 1) | b;
-    }
+    while (s_.bits < n)
+      if (!fill()) return false;
+    s_.bits -= n;
+    value = int((s_.acc >> s_.bits) & ((1u << n) - 1));
     return true;
   }
+  // The next 8 bits without taking them; false when fewer are left.
+  bool peek8(int& value) {
+    while (s_.bits < 8)
+      if (!fill()) return false;
+    value = int((s_.acc >> (s_.bits - 8)) & 0xFF);
+    return true;
+  }
+  void skip(int n) { s_.bits -= n; }
   // The byte at pos or -1 past the end.
   int at(uint64_t pos) {
     if (!p_ || pos < spanStart_ || pos >= spanEnd_) {
@@ -46,16 +47,19 @@ class Bits {
   }
 
  private:
-  int fetch() {
+  bool fill() {
+    if (s_.bits > 16) return true;
     int b = at(s_.pos);
-    if (b < 0) return -1;
+    if (b < 0) return false;
     if (b == 0xFF) {
-      if (at(s_.pos + 1) != 0x00) return -1;  // a marker (or the end)
+      if (at(s_.pos + 1) != 0x00) return false;  // a marker (or the end)
       s_.pos += 2;
     } else {
       s_.pos += 1;
     }
-    return b;
+    s_.acc = (s_.acc << 8) | uint32_t(b);
+    s_.bits += 8;
+    return true;
   }
 
   View& v_;
@@ -64,17 +68,28 @@ class Bits {
   uint64_t spanStart_ = 0, spanEnd_ = 0;
 };
 
-int decode(Bits& r, const int* mincode, const int* maxcode, const int* valptr, const uint8_t* values) {
+template <class Table>
+int decode(Bits& r, const Table& t) {
+  int next = 0;
+  if (r.peek8(next) && t.fast[next]) {
+    r.skip(t.fast[next] >> 8);
+    return t.fast[next] & 0xFF;
+  }
   int code = r.bit();
   if (code < 0) return -1;
   int l = 1;
-  while (code > maxcode[l]) {
+  while (code > t.maxcode[l]) {
     if (++l > 16) return -1;
     int b = r.bit();
     if (b < 0) return -1;
     code = (code << 1) | b;
   }
-  return values[valptr[l] + code - mincode[l]];
+  return t.values[t.valptr[l] + code - t.mincode[l]];
+}
+
+// Before a marker only the padding of the last byte may be left: 1 bits.
+bool onlyPadding(const JpegStreamState& s) {
+  return s.bits < 8 && (s.acc & ((1u << s.bits) - 1)) == (1u << s.bits) - 1;
 }
 
 int extend(int v, int s) { return s && v < (1 << (s - 1)) ? v - (1 << s) + 1 : v; }
@@ -95,6 +110,10 @@ bool JpegStream::Huffman::build(const uint8_t* bits, const uint8_t* vals, int co
   maxcode[17] = 0x7FFFFFFF;
   if (k != count || k > 256) return false;
   for (int i = 0; i < count; ++i) values[i] = vals[i];
+  for (int i = 0; i < 256; ++i) fast[i] = 0;
+  for (int l = 1, k = 0, c = 0; l <= 8; ++l, c <<= 1)
+    for (int n = 0; n < bits[l - 1]; ++n, ++k, ++c)
+      for (int low = 0; low < (1 << (8 - l)); ++low) fast[(c << (8 - l)) | low] = uint16_t(l << 8 | vals[k]);
   present = true;
   return true;
 }
@@ -206,14 +225,14 @@ JpegStream::Step JpegStream::step(View& v, JpegStreamState& s) const {
   Bits r(v, s);
   if (s.mcu == mcus_) {
     // Padding to the byte must be 1 bits, then a marker other than RST.
-    if (s.bits && (s.acc & ((1u << s.bits) - 1)) != (1u << s.bits) - 1) return Step::Error;
+    if (!onlyPadding(s)) return Step::Error;
     s.bits = 0;
     int m = r.at(s.pos + 1);
     if (r.at(s.pos) != 0xFF || m < 0 || m == 0x00 || (m >= 0xD0 && m <= 0xD7)) return Step::Error;
     return Step::Done;
   }
   if (restart_ && s.mcu && s.mcu % restart_ == 0) {
-    if (s.bits && (s.acc & ((1u << s.bits) - 1)) != (1u << s.bits) - 1) return Step::Error;
+    if (!onlyPadding(s)) return Step::Error;
     s.bits = 0;
     if (r.at(s.pos) != 0xFF || r.at(s.pos + 1) != 0xD0 + s.expectRst) return Step::Error;
     s.pos += 2;
@@ -225,12 +244,12 @@ JpegStream::Step JpegStream::step(View& v, JpegStreamState& s) const {
     const Huffman& dc = huff_[0][p.dc];
     const Huffman& ac = huff_[1][p.ac];
     for (int k = 0; k < p.blocks; ++k) {
-      int t = decode(r, dc.mincode, dc.maxcode, dc.valptr, dc.values), diff = 0;
+      int t = decode(r, dc), diff = 0;
       if (t < 0 || t > 11 || !r.bits(t, diff)) return Step::Error;
       s.dc[p.comp] += extend(diff, t);
       if (std::abs(s.dc[p.comp]) * p.quant > 1024 + p.quant) return Step::Error;
       for (int i = 1; i < 64;) {
-        int rs = decode(r, ac.mincode, ac.maxcode, ac.valptr, ac.values), bits = 0;
+        int rs = decode(r, ac), bits = 0;
         if (rs < 0) return Step::Error;
         int run = rs >> 4, size = rs & 15;
         if (size == 0) {

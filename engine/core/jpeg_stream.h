@@ -39,6 +39,7 @@ class JpegStream {
     bool present = false;
     int mincode[17], maxcode[18], valptr[17];
     uint8_t values[256];
+    uint16_t fast[256];  // by the next 8 bits: code length << 8 | value, 0 if longer
     bool build(const uint8_t* bits, const uint8_t* vals, int count);
   };
   struct Part {
