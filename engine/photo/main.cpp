@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "../core/background_sink.h"
+#include "../core/careful_source.h"
 #include "../core/command_line.h"
 #include "../core/scanner.h"
 #include "../runtime/qvrt.h"
 #include "output_sink.h"
-#include "runtime_source.h"
+#include "runtime_medium.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -31,8 +32,10 @@ int main(int argc, char** argv) {
   }
   qv::ScanStats stats;
   unsigned written = 0;
+  uint64_t unreadable = 0;
   {
-    qv::RuntimeSource src(dev);
+    qv::RuntimeMedium disk(dev);
+    qv::CarefulSource src(disk);
     qv::OutputSink files(cmd.outDir);
     {
       qv::BackgroundSink sink(files, 64 << 20);
@@ -41,9 +44,10 @@ int main(int argc, char** argv) {
       if (opts.types) stats = qv::scan(src, opts, sink);
     }
     written = files.written();
+    unreadable = src.unreadableSectors();
   }
   qvrt_close_device(dev);
-  std::printf("photo: %u pictures recovered, %llu bytes searched\n", written,
-              static_cast<unsigned long long>(stats.bytes));
+  std::printf("photo: %u pictures recovered, %llu bytes searched, %llu sectors unreadable\n", written,
+              static_cast<unsigned long long>(stats.bytes), static_cast<unsigned long long>(unreadable));
   return 0;
 }

@@ -14,6 +14,7 @@ import zlib
 
 out = sys.argv[1]
 pics = os.path.join(out, "pics")
+small = os.path.join(out, "small")  # tiny pictures of every type, kept off the card images
 
 
 def run(*args):
@@ -133,6 +134,20 @@ def make_pictures():
     convert("be_tiles.tif", *src, "-define", "tiff:endian=msb", "-define", "tiff:tile-geometry=128x128", "-compress", "lzw")
 
 
+def make_small():
+    os.makedirs(small, exist_ok=True)
+    src = ["-seed", "11", "-size", "40x24", "plasma:"]
+    for name, args in (("tiny.jpg", ["-quality", "80"]), ("tiny.png", []), ("tiny.gif", []),
+                       ("tiny.bmp", ["-type", "TrueColor"]), ("tiny.tif", ["-compress", "none"])):
+        run("convert", *src, *args, os.path.join(small, name))
+    # Larger baseline JPEGs to cut into pieces; the twins share their tables.
+    std = ["-quality", "85", "-define", "jpeg:optimize-coding=false", "-sampling-factor", "2x2"]
+    for name, seed, extra in (("twin_a.jpg", "21", []), ("twin_b.jpg", "22", []),
+                              ("rst_a.jpg", "23", ["-define", "jpeg:restart-interval=3"]),
+                              ("rst_b.jpg", "24", ["-define", "jpeg:restart-interval=3"])):
+        run("convert", "-seed", seed, "-size", "1280x960", "plasma:", *std, *extra, os.path.join(small, name))
+
+
 def fat_image(name, files, fat, size_mb=48):
     img = os.path.join(out, name)
     if os.path.exists(img):
@@ -160,4 +175,5 @@ def make_disks():
 
 if __name__ == "__main__":
     make_pictures()
+    make_small()
     make_disks()

@@ -11,6 +11,7 @@ namespace qvtest {
 
 inline std::string samples() { return QV_SAMPLES; }
 inline std::string pic(const std::string& name) { return samples() + "/pics/" + name; }
+inline std::string smallPic(const std::string& name) { return samples() + "/small/" + name; }
 
 inline std::vector<uint8_t> readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
