@@ -12,7 +12,8 @@ import subprocess
 import sys
 import zlib
 
-out = sys.argv[1]
+# Imported for its builders by the fuzz seed maker, run with the folder.
+out = sys.argv[1] if __name__ == "__main__" else "."
 pics = os.path.join(out, "pics")
 
 

@@ -1,10 +1,13 @@
 // libFuzzer target: the whole scanner (signature filter, recognisers, the
-// window over blocks, joining of two-piece JPEGs) over arbitrary bytes.
+// window over blocks, joining of two-piece JPEGs) over a small disk: pieces
+// of the input on sector boundaries (sector_layout.h), so one input holds
+// several pictures and garbage between them.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "scanner.h"
+#include "sector_layout.h"
 
 namespace {
 class CheckSink : public qv::FindSink {
@@ -22,12 +25,16 @@ class CheckSink : public qv::FindSink {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  qv::MemorySource src(std::vector<uint8_t>(data, data + size));
+  std::vector<uint8_t> disk = qvfuzz::layOutInSectors(data, size);
+  const size_t diskSize = disk.size();
+  qv::MemorySource src(std::move(disk));
   qv::ScanOptions opts;
+  // Small blocks and little held data: far look-ups and block edges happen
+  // inside small inputs.
   opts.blockSize = 4096;
   opts.readAhead = 2;
   opts.maxHold = 8192;
-  CheckSink sink(size);
+  CheckSink sink(diskSize);
   qv::scan(src, opts, sink);
   return 0;
 }
