@@ -105,7 +105,10 @@ def make_pictures():
     convert("prog.jpg", *src, "-quality", "80", "-interlace", "Plane")
     convert("thumb_src.jpg", "-seed", "3", "-size", "160x120", "plasma:", "-quality", "70")
     convert("second_src.jpg", "-seed", "5", "-size", "320x240", "plasma:", "-quality", "70")
-    convert("restart.jpg", *src, "-define", "jpeg:restart-interval=2")
+    # ImageMagick writes no restart markers; jpegtran adds them losslessly,
+    # one every two MCUs.
+    with open(os.path.join(pics, "restart.jpg"), "wb") as f:
+        subprocess.run(["jpegtran", "-restart", "2B", os.path.join(pics, "base.jpg")], check=True, stdout=f)
     thumb = read("thumb_src.jpg")
     write("exif.jpg", with_exif(read("base.jpg"), thumb))
     write("exif_aligned.jpg", with_exif(read("prog.jpg"), thumb, pad_to=1024))

@@ -37,11 +37,12 @@ small = ["-seed", "6", "-size", "16x12", "plasma:"]
 jpegs = {
     "base": picture("jpg", *src, "-quality", "80"),
     "prog": picture("jpg", *src, "-interlace", "Plane"),
-    "restart": picture("jpg", *src, "-define", "jpeg:restart-interval=1"),
     "gray": picture("jpg", *src, "-colorspace", "Gray"),
     "sub444": picture("jpg", *src, "-sampling-factor", "1x1"),
 }
 thumb = picture("jpg", *small, "-quality", "50")
+jpegs["restart"] = subprocess.run(["jpegtran", "-restart", "1B"], input=jpegs["base"], check=True,
+                                 stdout=subprocess.PIPE).stdout
 jpegs["exif"] = with_exif(jpegs["base"], thumb)
 jpegs["mpf"] = with_mpf(jpegs["base"], thumb)
 pngs = {
