@@ -120,6 +120,8 @@ def make_pictures():
     write("many_idat.png", rechunk_png(read("plain.png"), 4096))
     convert("alpha.png", "-seed", "9", "-size", "200x150", "plasma:", "-alpha", "set",
             "-channel", "A", "-evaluate", "set", "50%")
+    convert("palette.png", *src, "-colors", "64", "-type", "Palette")
+    convert("gray.png", *src, "-colorspace", "Gray")
 
     convert("static.gif", *src, "-colors", "200")
     convert_as("GIF87", "static87.gif", "-size", "64x64", "gradient:")
@@ -130,6 +132,7 @@ def make_pictures():
     convert_as("BMP3", "rle8.bmp", *src, "-colors", "200", "-type", "Palette")
     convert_as("BMP3", "true24.bmp", *src, "-type", "TrueColor")
     convert("v5.bmp", *src)
+    convert_as("BMP2", "os2.bmp", *src, "-type", "TrueColor")
 
     convert("le_strips.tif", *src, "-define", "tiff:endian=lsb", "-define", "tiff:rows-per-strip=16", "-compress", "none")
     convert("be_strips.tif", *src, "-define", "tiff:endian=msb", "-define", "tiff:rows-per-strip=32", "-compress", "lzw")

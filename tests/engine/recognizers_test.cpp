@@ -140,6 +140,68 @@ TEST(Recognizers, TiffStripsPastTheEndAreNotWhole) {
   EXPECT_EQ(lengthOf(PicType::Tif, cut), 0u);
 }
 
+// A camera's TIFF: one strip, then an EXIF directory whose date string lies
+// after it, then the same for a list of two sub-images' directories. The
+// picture ends with the last of these, not with the image data.
+std::vector<uint8_t> tiffWithSubDirectories(bool le) {
+  std::vector<uint8_t> t;
+  auto u16 = [&](uint32_t v) {
+    uint8_t b[2] = {uint8_t(le ? v : v >> 8), uint8_t(le ? v >> 8 : v)};
+    t.insert(t.end(), b, b + 2);
+  };
+  auto u32 = [&](uint32_t v) {
+    for (int i = 0; i < 4; ++i) t.push_back(uint8_t(v >> (le ? 8 * i : 8 * (3 - i))));
+  };
+  auto entry = [&](uint32_t tag, uint32_t type, uint32_t count, uint32_t value) {
+    u16(tag);
+    u16(type);
+    u32(count);
+    if (type == 3 && count == 1) {
+      u16(value);
+      u16(0);
+    } else {
+      u32(value);
+    }
+  };
+  const uint32_t strip = 8 + 2 + 6 * 12 + 4, exif = strip + 16, date = exif + 2 + 12 + 4;
+  const uint32_t subs = date + 20, sub1 = subs + 8, sub2 = sub1 + 2 + 12 + 4;
+  t = le ? std::vector<uint8_t>{'I', 'I', 42, 0} : std::vector<uint8_t>{'M', 'M', 0, 42};
+  u32(8);
+  u16(6);
+  entry(256, 3, 1, 4);
+  entry(257, 3, 1, 4);
+  entry(273, 4, 1, strip);
+  entry(279, 4, 1, 16);
+  entry(330, 4, 2, subs);
+  entry(34665, 4, 1, exif);
+  u32(0);
+  t.resize(exif, 0x55);  // the strip
+  u16(1);
+  entry(0x9003, 2, 20, date);
+  u32(0);
+  t.resize(subs, '2');  // the date
+  u32(sub1);
+  u32(sub2);
+  for (uint32_t at : {sub1, sub2}) {
+    EXPECT_EQ(t.size(), at);
+    u16(1);
+    entry(254, 4, 1, 1);
+    u32(0);
+  }
+  return t;
+}
+
+TEST(Recognizers, TiffEndsWithItsLastSubDirectory) {
+  for (bool le : {true, false}) {
+    SCOPED_TRACE(le ? "II" : "MM");
+    std::vector<uint8_t> file = tiffWithSubDirectories(le);
+    EXPECT_EQ(lengthOf(PicType::Tif, concat(file, qvtest::randomBytes(4096, 3))), file.size());
+    // Without the last sub-directory's final bytes it is not whole.
+    std::vector<uint8_t> cut(file.begin(), file.end() - 1);
+    EXPECT_EQ(lengthOf(PicType::Tif, cut), 0u);
+  }
+}
+
 TEST(Recognizers, RandomDataAfterASignatureIsNoPicture) {
   const std::vector<std::vector<uint8_t>> heads = {
       {0xFF, 0xD8, 0xFF, 0xE0}, {0xFF, 0xD8, 0xFF, 0xDB}, {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A},
