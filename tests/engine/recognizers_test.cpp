@@ -218,10 +218,19 @@ TEST(Recognizers, RandomDataAfterASignatureIsNoPicture) {
 }
 
 TEST(Recognizers, SizeBoundIsHonoured) {
-  std::vector<uint8_t> file = readFile(pic("plain.png"));
-  MemoryView v(file.data(), file.size());
-  EXPECT_EQ(recognizePng(v, file.size() - 1).length, 0u);
-  EXPECT_EQ(recognizePng(v, file.size()).length, file.size());
+  for (const std::string& name : qvtest::allPictures()) {
+    SCOPED_TRACE(name);
+    std::vector<uint8_t> file = concat(readFile(pic(name)), qvtest::randomBytes(4096, 4));
+    const uint64_t size = file.size() - 4096;
+    MemoryView v(file.data(), file.size());
+    EXPECT_EQ(recognize(typeOf(name), v, size).length, size);
+    // One byte less: refused (a multi-picture file keeps only its main image).
+    uint64_t bounded = recognize(typeOf(name), v, size - 1).length;
+    if (name == "mpf.jpg")
+      EXPECT_LT(bounded, size - 1);
+    else
+      EXPECT_EQ(bounded, 0u);
+  }
 }
 
 TEST(BaselineDecode, WholePicturesDecodeAndSplicedOnesDoNot) {
