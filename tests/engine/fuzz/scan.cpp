@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "recognizers.h"
 #include "scanner.h"
 #include "sector_layout.h"
 
@@ -15,12 +16,21 @@ class CheckSink : public qv::FindSink {
   explicit CheckSink(size_t size) : size_(size) {}
   void onFind(const qv::Find& f, qv::View& data) override {
     if (f.offset >= size_ || f.length == 0) __builtin_trap();
+    // Finds come in disk order, each one once.
+    if (any_ && f.offset <= last_) __builtin_trap();
+    any_ = true;
+    last_ = f.offset;
     std::vector<uint8_t> bytes(f.length);
     if (!data.read(0, bytes.data(), bytes.size())) __builtin_trap();
+    // What gets written is a whole picture of its type, exactly.
+    qv::MemoryView written(bytes.data(), bytes.size());
+    if (qv::recognize(f.type, written, f.length).length != f.length) __builtin_trap();
   }
 
  private:
   size_t size_;
+  bool any_ = false;
+  uint64_t last_ = 0;
 };
 }  // namespace
 
