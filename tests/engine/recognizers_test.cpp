@@ -140,10 +140,12 @@ TEST(Recognizers, TiffStripsPastTheEndAreNotWhole) {
   EXPECT_EQ(lengthOf(PicType::Tif, cut), 0u);
 }
 
-// A camera's TIFF: one strip, then an EXIF directory whose date string lies
-// after it, then the same for a list of two sub-images' directories. The
-// picture ends with the last of these, not with the image data.
-std::vector<uint8_t> tiffWithSubDirectories(bool le) {
+// A camera's TIFF: one strip, then an EXIF directory with a date string, a
+// list of two sub-images' directories and a JPEG preview, in the order
+// given. The picture ends with the last of these, not with the image data.
+enum class TiffPart { Exif, SubImages, Preview };
+
+std::vector<uint8_t> tiffWithSubDirectories(bool le, const std::vector<TiffPart>& order) {
   std::vector<uint8_t> t;
   auto u16 = [&](uint32_t v) {
     uint8_t b[2] = {uint8_t(le ? v : v >> 8), uint8_t(le ? v >> 8 : v)};
@@ -163,42 +165,62 @@ std::vector<uint8_t> tiffWithSubDirectories(bool le) {
       u32(value);
     }
   };
-  const uint32_t strip = 8 + 2 + 6 * 12 + 4, exif = strip + 16, date = exif + 2 + 12 + 4;
-  const uint32_t subs = date + 20, sub1 = subs + 8, sub2 = sub1 + 2 + 12 + 4;
+  const uint32_t dir1 = 2 + 12 + 4;  // a directory of one entry
+  const uint32_t strip = 8 + 2 + 8 * 12 + 4;
+  uint32_t at[3], next = strip + 16;
+  for (TiffPart p : order) {
+    at[int(p)] = next;
+    next += p == TiffPart::Exif ? dir1 + 20 : p == TiffPart::SubImages ? 8 + 2 * dir1 : 40;
+  }
+  const uint32_t exif = at[int(TiffPart::Exif)], subs = at[int(TiffPart::SubImages)];
   t = le ? std::vector<uint8_t>{'I', 'I', 42, 0} : std::vector<uint8_t>{'M', 'M', 0, 42};
   u32(8);
-  u16(6);
+  u16(8);
   entry(256, 3, 1, 4);
   entry(257, 3, 1, 4);
   entry(273, 4, 1, strip);
   entry(279, 4, 1, 16);
   entry(330, 4, 2, subs);
+  entry(513, 4, 1, at[int(TiffPart::Preview)]);
+  entry(514, 4, 1, 40);
   entry(34665, 4, 1, exif);
   u32(0);
-  t.resize(exif, 0x55);  // the strip
-  u16(1);
-  entry(0x9003, 2, 20, date);
-  u32(0);
-  t.resize(subs, '2');  // the date
-  u32(sub1);
-  u32(sub2);
-  for (uint32_t at : {sub1, sub2}) {
-    EXPECT_EQ(t.size(), at);
-    u16(1);
-    entry(254, 4, 1, 1);
-    u32(0);
+  t.resize(strip + 16, 0x55);
+  for (TiffPart p : order) {
+    EXPECT_EQ(t.size(), at[int(p)]);
+    if (p == TiffPart::Exif) {
+      u16(1);
+      entry(0x9003, 2, 20, exif + dir1);
+      u32(0);
+      t.resize(t.size() + 20, '2');  // the date
+    } else if (p == TiffPart::SubImages) {
+      u32(subs + 8);
+      u32(subs + 8 + dir1);
+      for (int i = 0; i < 2; ++i) {
+        u16(1);
+        entry(254, 4, 1, 1);
+        u32(0);
+      }
+    } else {
+      t.resize(t.size() + 40, 0xD8);
+    }
   }
   return t;
 }
 
 TEST(Recognizers, TiffEndsWithItsLastSubDirectory) {
+  using P = TiffPart;
   for (bool le : {true, false}) {
-    SCOPED_TRACE(le ? "II" : "MM");
-    std::vector<uint8_t> file = tiffWithSubDirectories(le);
-    EXPECT_EQ(lengthOf(PicType::Tif, concat(file, qvtest::randomBytes(4096, 3))), file.size());
-    // Without the last sub-directory's final bytes it is not whole.
-    std::vector<uint8_t> cut(file.begin(), file.end() - 1);
-    EXPECT_EQ(lengthOf(PicType::Tif, cut), 0u);
+    for (const auto& order : {std::vector<P>{P::SubImages, P::Preview, P::Exif},
+                              std::vector<P>{P::Exif, P::Preview, P::SubImages},
+                              std::vector<P>{P::Exif, P::SubImages, P::Preview}}) {
+      SCOPED_TRACE(std::string(le ? "II" : "MM") + " last part " + std::to_string(int(order.back())));
+      std::vector<uint8_t> file = tiffWithSubDirectories(le, order);
+      EXPECT_EQ(lengthOf(PicType::Tif, concat(file, qvtest::randomBytes(4096, 3))), file.size());
+      // Without the last part's final byte it is not whole.
+      std::vector<uint8_t> cut(file.begin(), file.end() - 1);
+      EXPECT_EQ(lengthOf(PicType::Tif, cut), 0u);
+    }
   }
 }
 
