@@ -32,8 +32,12 @@ def garbage(n):
     return bytes(rng.getrandbits(8) for _ in range(n))
 
 
-src = ["-seed", "4", "-size", "40x30", "plasma:"]
-small = ["-seed", "6", "-size", "16x12", "plasma:"]
+# Tiny and 8 bits a sample: the runs mutate them, and the corpus kept in the
+# repository stays small.
+src = ["-seed", "4", "-size", "24x16", "plasma:", "-depth", "8"]
+small = ["-seed", "6", "-size", "16x12", "plasma:", "-depth", "8"]
+# Large enough to be cut on a sector inside its data.
+split_src = ["-seed", "8", "-size", "96x64", "plasma:", "-quality", "90"]
 jpegs = {
     "base": picture("jpg", *src, "-quality", "80"),
     "prog": picture("jpg", *src, "-interlace", "Plane"),
@@ -91,9 +95,16 @@ def two_pieces(jpeg, foreign, sectors):
     return jpeg[:cut] + MARK + foreign + MARK + jpeg[cut:]
 
 
-for name in ("base", "restart", "gray", "exif"):
+big = picture("jpg", *split_src)
+splittable = {
+    "base": big,
+    "restart": subprocess.run(["jpegtran", "-restart", "1"], input=big, check=True, stdout=subprocess.PIPE).stdout,
+    "gray": picture("jpg", *split_src, "-colorspace", "Gray"),
+    "exif": with_exif(big, thumb),
+}
+for name, jpeg in splittable.items():
     for k, foreign in enumerate((gifs["static87"], pngs["plain"], jpegs["sub444"])):
-        data = two_pieces(jpegs[name], foreign, 1 + k)
+        data = two_pieces(jpeg, foreign, 1 + k)
         save("JpegSplice", "%s_%d" % (name, k), data)
         save("Scan", "split_%s_%d" % (name, k), data)
 
