@@ -1,5 +1,6 @@
 # The engine's fuzz targets as the native build lists them (fuzzers.list:
-# NAME CORPUS DICT...), shared by test-native, fuzz-engine and coverage-engine.
+# NAME CORPUS CORPUS_MAX_LEN DICT...), shared by test-native, fuzz-engine and
+# coverage-engine.
 
 # fuzz_targets BUILD: prints the target names.
 fuzz_targets() {
@@ -11,12 +12,17 @@ fuzz_corpus() {
   awk -v n="$2" '$1 == n { print $2 }' "$1/fuzzers.list"
 }
 
+# fuzz_corpus_max_len BUILD NAME: the longest input the seed corpus keeps.
+fuzz_corpus_max_len() {
+  awk -v n="$2" '$1 == n { print $3 }' "$1/fuzzers.list"
+}
+
 # fuzz_dict BUILD NAME: its dictionaries joined into one file (libFuzzer
 # takes one), made in the build folder; prints the file's path.
 fuzz_dict() {
   local out="$1/fuzz-dict/$2.dict"
   mkdir -p "$1/fuzz-dict"
-  awk -v n="$2" '$1 == n { for (i = 3; i <= NF; i++) print $i }' "$1/fuzzers.list" | xargs cat >"$out"
+  awk -v n="$2" '$1 == n { for (i = 4; i <= NF; i++) print $i }' "$1/fuzzers.list" | xargs cat >"$out"
   echo "$out"
 }
 
