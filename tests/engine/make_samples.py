@@ -12,7 +12,8 @@ import subprocess
 import sys
 import zlib
 
-out = sys.argv[1]
+# Imported for its builders by the fuzz seed maker, run with the folder.
+out = sys.argv[1] if __name__ == "__main__" else "."
 pics = os.path.join(out, "pics")
 small = os.path.join(out, "small")  # tiny pictures of every type, kept off the card images
 
@@ -105,7 +106,10 @@ def make_pictures():
     convert("prog.jpg", *src, "-quality", "80", "-interlace", "Plane")
     convert("thumb_src.jpg", "-seed", "3", "-size", "160x120", "plasma:", "-quality", "70")
     convert("second_src.jpg", "-seed", "5", "-size", "320x240", "plasma:", "-quality", "70")
-    convert("restart.jpg", *src, "-define", "jpeg:restart-interval=2")
+    # ImageMagick writes no restart markers; jpegtran adds them losslessly,
+    # one every two MCUs.
+    with open(os.path.join(pics, "restart.jpg"), "wb") as f:
+        subprocess.run(["jpegtran", "-restart", "2B", os.path.join(pics, "base.jpg")], check=True, stdout=f)
     thumb = read("thumb_src.jpg")
     write("exif.jpg", with_exif(read("base.jpg"), thumb))
     write("exif_aligned.jpg", with_exif(read("prog.jpg"), thumb, pad_to=1024))
@@ -117,6 +121,8 @@ def make_pictures():
     write("many_idat.png", rechunk_png(read("plain.png"), 4096))
     convert("alpha.png", "-seed", "9", "-size", "200x150", "plasma:", "-alpha", "set",
             "-channel", "A", "-evaluate", "set", "50%")
+    convert("palette.png", *src, "-colors", "64", "-type", "Palette")
+    convert("gray.png", *src, "-colorspace", "Gray")
 
     convert("static.gif", *src, "-colors", "200")
     convert_as("GIF87", "static87.gif", "-size", "64x64", "gradient:")
@@ -127,6 +133,7 @@ def make_pictures():
     convert_as("BMP3", "rle8.bmp", *src, "-colors", "200", "-type", "Palette")
     convert_as("BMP3", "true24.bmp", *src, "-type", "TrueColor")
     convert("v5.bmp", *src)
+    convert_as("BMP2", "os2.bmp", *src, "-type", "TrueColor")
 
     convert("le_strips.tif", *src, "-define", "tiff:endian=lsb", "-define", "tiff:rows-per-strip=16", "-compress", "none")
     convert("be_strips.tif", *src, "-define", "tiff:endian=msb", "-define", "tiff:rows-per-strip=32", "-compress", "lzw")
