@@ -8,89 +8,125 @@ namespace {
 
 uint32_t ceilDiv(uint32_t a, uint32_t b) { return (a + b - 1) / b; }
 
-// Bits of the entropy-coded data from s.pos on, with byte stuffing undone;
-// stops at a marker without passing it. Keeps up to 24 bits ahead.
-class Bits {
+// The view's bytes, the span last handed out kept at hand.
+class Bytes {
  public:
-  Bits(View& v, JpegStreamState& s) : v_(v), s_(s) {}
-
-  int bit() {
-    if (s_.bits == 0 && !fill()) return -1;
-    --s_.bits;
-    return int((s_.acc >> s_.bits) & 1);
-  }
-  bool bits(int n, int& value) {
-    while (s_.bits < n)
-      if (!fill()) return false;
-    s_.bits -= n;
-    value = int((s_.acc >> s_.bits) & ((1u << n) - 1));
-    return true;
-  }
-  // The next 8 bits without taking them; false when fewer are left.
-  bool peek8(int& value) {
-    while (s_.bits < 8)
-      if (!fill()) return false;
-    value = int((s_.acc >> (s_.bits - 8)) & 0xFF);
-    return true;
-  }
-  void skip(int n) { s_.bits -= n; }
+  explicit Bytes(View& v) : v_(v) {}
   // The byte at pos or -1 past the end.
   int at(uint64_t pos) {
-    if (!p_ || pos < spanStart_ || pos >= spanEnd_) {
-      size_t avail = 0;
-      p_ = v_.at(pos, avail);
-      if (!p_) return -1;
-      spanStart_ = pos;
-      spanEnd_ = pos + avail;
-    }
-    return p_[pos - spanStart_];
+    if (pos - start_ >= size_ && !load(pos)) return -1;
+    return p_[pos - start_];
+  }
+  // The 8 bytes at pos, or nullptr when they do not lie in the span at hand.
+  const uint8_t* eight(uint64_t pos) const {
+    return pos - start_ < size_ && size_ - (pos - start_) >= 8 ? p_ + (pos - start_) : nullptr;
   }
 
  private:
-  bool fill() {
-    if (s_.bits > 16) return true;
-    int b = at(s_.pos);
-    if (b < 0) return false;
-    if (b == 0xFF) {
-      if (at(s_.pos + 1) != 0x00) return false;  // a marker (or the end)
-      s_.pos += 2;
-    } else {
-      s_.pos += 1;
-    }
-    s_.acc = (s_.acc << 8) | uint32_t(b);
-    s_.bits += 8;
+  bool load(uint64_t pos) {
+    size_t avail = 0;
+    const uint8_t* p = v_.at(pos, avail);
+    if (!p) return false;
+    p_ = p, start_ = pos, size_ = avail;
     return true;
   }
 
   View& v_;
-  JpegStreamState& s_;
   const uint8_t* p_ = nullptr;
-  uint64_t spanStart_ = 0, spanEnd_ = 0;
+  uint64_t start_ = 0, size_ = 0;  // pos - start_ >= size_ (unsigned) for every pos outside
 };
 
-template <class Table>
-int decode(Bits& r, const Table& t) {
-  int next = 0;
-  if (r.peek8(next) && t.fast[next]) {
-    r.skip(t.fast[next] >> 8);
-    return t.fast[next] & 0xFF;
+// Bits fetched and the next byte to fetch, as in JpegStreamState.
+struct Held {
+  uint64_t acc;
+  int bits;
+  uint64_t pos;
+};
+
+// Fetches byte by byte, undoing stuffing, up to 57 bits or a marker. Takes
+// and returns the bits by value, so that the caller's stay in registers.
+Held fetchBytes(Bytes& b, uint64_t acc, int bits, uint64_t pos) {
+  Held h{acc, bits, pos};
+  while (h.bits <= 56) {
+    int c = b.at(h.pos);
+    if (c < 0) break;
+    if (c == 0xFF) {
+      if (b.at(h.pos + 1) != 0x00) break;  // a marker (or the end)
+      h.pos += 2;
+    } else {
+      h.pos += 1;
+    }
+    h.acc |= uint64_t(c) << (56 - h.bits);
+    h.bits += 8;
   }
-  int code = r.bit();
-  if (code < 0) return -1;
-  int l = 1;
-  while (code > t.maxcode[l]) {
-    if (++l > 16) return -1;
-    int b = r.bit();
-    if (b < 0) return -1;
-    code = (code << 1) | b;
-  }
-  return t.values[t.valptr[l] + code - t.mincode[l]];
+  return h;
 }
 
-// Before a marker only the padding of the last byte may be left: 1 bits.
-bool onlyPadding(const JpegStreamState& s) {
-  return s.bits < 8 && (s.acc & ((1u << s.bits) - 1)) == (1u << s.bits) - 1;
-}
+// Bits of the entropy-coded data from s.pos on, with byte stuffing undone;
+// stops at a marker without passing it, so the bits held never reach past
+// one. Fetches ahead up to 63 bits. Works on its own copy of the state and
+// hands it back at the end: no pointer to it leaves the decoder, so the
+// compiler keeps it in registers.
+class Bits {
+ public:
+  Bits(Bytes& b, JpegStreamState& s) : b_(b), s_(s), acc_(s.acc), bits_(s.bits), pos_(s.pos) {}
+  ~Bits() { s_.acc = acc_, s_.bits = bits_, s_.pos = pos_; }
+
+  int held() const { return bits_; }
+  // Tops the bits up to 56 or more; fewer only before a marker or the end.
+  void fill() {
+    const uint8_t* p = b_.eight(pos_);
+    if (p) {
+      uint64_t w = be64(p);
+      // Without a 0xFF among the next 8 bytes there is no stuffing or marker
+      // to undo: the whole bytes that fit are taken as they are (none when
+      // 57 or more bits are held).
+      if (!hasFF(w)) {
+        const int n = (63 - bits_) & ~7;
+        acc_ |= w >> bits_ & ~(~0ull >> (bits_ + n));
+        bits_ += n;
+        pos_ += uint64_t(n / 8);
+        return;
+      }
+    }
+    const Held h = fetchBytes(b_, acc_, bits_, pos_);
+    acc_ = h.acc, bits_ = h.bits, pos_ = h.pos;
+  }
+  // The next n bits (1 to 32) without taking them; zeros past those held.
+  uint32_t peek(int n) const { return uint32_t(acc_ >> (64 - n)); }
+  void take(int n) {
+    acc_ <<= n;
+    bits_ -= n;
+  }
+  // Before a marker only the padding of the last byte may be left: 1 bits.
+  // Drops it.
+  bool dropPadding() {
+    const bool ones = bits_ < 8 && (bits_ == 0 || peek(bits_) == (1u << bits_) - 1);
+    acc_ = 0, bits_ = 0;
+    return ones;
+  }
+  // The marker at pos: its second byte, or -1 if there is none.
+  int marker() { return b_.at(pos_) == 0xFF ? b_.at(pos_ + 1) : -1; }
+  void skipMarker() { pos_ += 2; }
+
+ private:
+  // Written out so that compilers make it one load and a byte swap.
+  static uint64_t be64(const uint8_t* p) {
+    return uint64_t(p[0]) << 56 | uint64_t(p[1]) << 48 | uint64_t(p[2]) << 40 | uint64_t(p[3]) << 32 |
+           uint64_t(p[4]) << 24 | uint64_t(p[5]) << 16 | uint64_t(p[6]) << 8 | uint64_t(p[7]);
+  }
+  // Any byte 0xFF: a zero byte in ~w (the usual word-at-a-time test).
+  static bool hasFF(uint64_t w) {
+    const uint64_t x = ~w;
+    return ((x - 0x0101010101010101ull) & w & 0x8080808080808080ull) != 0;
+  }
+
+  Bytes& b_;
+  JpegStreamState& s_;
+  uint64_t acc_;
+  int bits_;
+  uint64_t pos_;
+};
 
 int extend(int v, int s) { return s && v < (1 << (s - 1)) ? v - (1 << s) + 1 : v; }
 
@@ -110,12 +146,35 @@ bool JpegStream::Huffman::build(const uint8_t* bits, const uint8_t* vals, int co
   maxcode[17] = 0x7FFFFFFF;
   if (k != count || k > 256) return false;
   for (int i = 0; i < count; ++i) values[i] = vals[i];
-  for (int i = 0; i < 256; ++i) fast[i] = 0;
-  for (int l = 1, k = 0, c = 0; l <= 8; ++l, c <<= 1)
+  for (int i = 0; i < (1 << kFastBits); ++i) fast[i] = Code{0, 0}, skip[i] = AcSkip{0, 0};
+  for (int l = 1, k = 0, c = 0; l <= kFastBits; ++l, c <<= 1)
     for (int n = 0; n < bits[l - 1]; ++n, ++k, ++c)
-      for (int low = 0; low < (1 << (8 - l)); ++low) fast[(c << (8 - l)) | low] = uint16_t(l << 8 | vals[k]);
+      for (int low = 0; low < (1 << (kFastBits - l)); ++low) {
+        fast[(c << (kFastBits - l)) | low] = Code{uint8_t(l), vals[k]};
+        skip[(c << (kFastBits - l)) | low] = skipOf(l, vals[k]);
+      }
   present = true;
   return true;
+}
+
+JpegStream::Code JpegStream::Huffman::decode(uint32_t next16) const {
+  for (int l = kFastBits + 1; l <= 16; ++l) {
+    int code = int(next16 >> (16 - l));
+    if (code <= maxcode[l]) return Code{uint8_t(l), values[valptr[l] + code - mincode[l]]};
+  }
+  return Code{0, 0};
+}
+
+JpegStream::AcSkip JpegStream::Huffman::skipAc(uint32_t next16) const {
+  Code c = decode(next16);
+  return c.length ? skipOf(c.length, c.value) : AcSkip{0, 0};
+}
+
+JpegStream::AcSkip JpegStream::Huffman::skipOf(int length, int rs) {
+  const int run = rs >> 4, size = rs & 15;
+  if (size == 0) return {uint8_t(length), uint8_t(run == 15 ? 16 : 0)};  // ZRL, or end of block
+  if (size > 10) return {uint8_t(length), 64 + 1};                        // never fits a block
+  return {uint8_t(length + size), uint8_t(run + 1)};
 }
 
 bool JpegStream::open(View& v, uint64_t headerLimit) {
@@ -222,45 +281,49 @@ bool JpegStream::scan(const std::vector<uint8_t>& b) {
 }
 
 JpegStream::Step JpegStream::step(View& v, JpegStreamState& s) const {
-  Bits r(v, s);
+  Bytes bytes(v);
+  Bits r(bytes, s);
   if (s.mcu == mcus_) {
     // Padding to the byte must be 1 bits, then a marker other than RST.
-    if (!onlyPadding(s)) return Step::Error;
-    s.bits = 0;
-    int m = r.at(s.pos + 1);
-    if (r.at(s.pos) != 0xFF || m < 0 || m == 0x00 || (m >= 0xD0 && m <= 0xD7)) return Step::Error;
+    if (!r.dropPadding()) return Step::Error;
+    int m = r.marker();
+    if (m < 0 || m == 0x00 || (m >= 0xD0 && m <= 0xD7)) return Step::Error;
     return Step::Done;
   }
   if (restart_ && s.mcu && s.mcu % restart_ == 0) {
-    if (!onlyPadding(s)) return Step::Error;
-    s.bits = 0;
-    if (r.at(s.pos) != 0xFF || r.at(s.pos + 1) != 0xD0 + s.expectRst) return Step::Error;
-    s.pos += 2;
+    if (!r.dropPadding() || r.marker() != 0xD0 + s.expectRst) return Step::Error;
+    r.skipMarker();
     s.expectRst = (s.expectRst + 1) & 7;
     for (int& d : s.dc) d = 0;
   }
+  // A code and its coefficient's bits take at most 16 + 11: with 32 bits
+  // held, no look-up needs to know where the data ends. Near a marker fewer
+  // are held, the missing ones read as 0, and a code longer than the bits
+  // held means the data ran out.
   // |DC| of an 8-bit picture is at most 1024, before quantisation.
   for (const Part& p : parts_) {
     const Huffman& dc = huff_[0][p.dc];
     const Huffman& ac = huff_[1][p.ac];
     for (int k = 0; k < p.blocks; ++k) {
-      int t = decode(r, dc), diff = 0;
-      if (t < 0 || t > 11 || !r.bits(t, diff)) return Step::Error;
+      if (r.held() < 32) r.fill();
+      Code c = dc.fast[r.peek(kFastBits)];
+      if (!c.length) c = dc.decode(r.peek(16));
+      const int t = c.value;
+      if (!c.length || t > 11 || c.length + t > r.held()) return Step::Error;
+      r.take(c.length);
+      const int diff = t ? int(r.peek(t)) : 0;
+      r.take(t);
       s.dc[p.comp] += extend(diff, t);
       if (std::abs(s.dc[p.comp]) * p.quant > 1024 + p.quant) return Step::Error;
       for (int i = 1; i < 64;) {
-        int rs = decode(r, ac), bits = 0;
-        if (rs < 0) return Step::Error;
-        int run = rs >> 4, size = rs & 15;
-        if (size == 0) {
-          if (run != 15) break;  // end of block
-          i += 16;
-          if (i > 64) return Step::Error;
-          continue;
-        }
-        i += run;
-        if (i > 63 || size > 10 || !r.bits(size, bits)) return Step::Error;
-        ++i;
+        if (r.held() < 32) r.fill();
+        AcSkip a = ac.skip[r.peek(kFastBits)];
+        if (!a.bits) a = ac.skipAc(r.peek(16));
+        if (!a.bits || a.bits > r.held()) return Step::Error;
+        r.take(a.bits);
+        if (!a.advance) break;  // end of block
+        i += a.advance;
+        if (i > 64) return Step::Error;
       }
     }
   }

@@ -13,8 +13,9 @@ namespace qv {
 
 struct JpegStreamState {
   uint64_t pos = 0;  // next byte to fetch
-  uint32_t acc = 0;
-  int bits = 0;
+  uint64_t acc = 0;  // fetched bits not yet decoded, from the top bit down; the rest 0
+  int bits = 0;      // how many
+
   uint32_t mcu = 0;  // MCUs decoded
   int expectRst = 0;
   int dc[4] = {0, 0, 0, 0};
@@ -31,16 +32,33 @@ class JpegStream {
   const JpegStreamState& start() const { return start_; }
   uint32_t mcus() const { return mcus_; }
   // One MCU. Done: every MCU has been decoded and a marker that may end the
-  // scan follows at s.pos. Error: s.pos is where the data stopped fitting.
+  // scan follows at s.pos. Error: the data stopped fitting at most 8 bytes
+  // before s.pos (bits are fetched ahead).
   Step step(View& v, JpegStreamState& s) const;
 
+  // Codes of up to this many bits are decoded by one table look-up.
+  static constexpr int kFastBits = 10;
+
  private:
+  // An AC code with its coefficient's bits, which are only skipped: bits to
+  // take (0: no code), and how far it moves in the block (0: end of block).
+  struct AcSkip {
+    uint8_t bits, advance;
+  };
+  struct Code {
+    uint8_t length, value;  // length 0: no code
+  };
   struct Huffman {
     bool present = false;
     int mincode[17], maxcode[18], valptr[17];
     uint8_t values[256];
-    uint16_t fast[256];  // by the next 8 bits: code length << 8 | value, 0 if longer
+    Code fast[1 << kFastBits];      // by the next kFastBits bits; length 0 if longer
+    AcSkip skip[1 << kFastBits];    // the same for an AC table, bits 0 if longer
     bool build(const uint8_t* bits, const uint8_t* vals, int count);
+    // The code longer than kFastBits at the head of 16 bits.
+    Code decode(uint32_t next16) const;
+    AcSkip skipAc(uint32_t next16) const;
+    static AcSkip skipOf(int length, int rs);
   };
   struct Part {
     int dc, ac, blocks, quant, comp;

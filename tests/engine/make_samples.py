@@ -153,6 +153,12 @@ def make_small():
                               ("rst_a.jpg", "23", ["-define", "jpeg:restart-interval=3"]),
                               ("rst_b.jpg", "24", ["-define", "jpeg:restart-interval=3"])):
         run("convert", "-seed", seed, "-size", "1280x960", "plasma:", *std, *extra, os.path.join(small, name))
+    # Other layouts for the JPEG data check: one component with restarts,
+    # 2x1 sampling at full quality (long codes, large coefficients), odd sizes.
+    run("convert", "-seed", "25", "-size", "97x61", "plasma:", "-colorspace", "Gray",
+        "-define", "jpeg:restart-interval=5", os.path.join(small, "gray.jpg"))
+    run("convert", "-seed", "26", "-size", "123x45", "plasma:", "-quality", "100",
+        "-sampling-factor", "2x1", os.path.join(small, "h2v1.jpg"))
 
 
 def fat_image(name, files, fat, size_mb=48):

@@ -1,11 +1,40 @@
-// libFuzzer target: the MCU-by-MCU JPEG data check on arbitrary bytes.
+// libFuzzer target: the MCU-by-MCU JPEG data check on arbitrary bytes, which
+// must decide exactly as the simple reference check does, also when the
+// bytes come in small pieces.
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
+#include <cstdlib>
 
+#include "../jpeg_stream_reference.h"
 #include "jpeg_stream.h"
 
+namespace {
+
+// The bytes in spans of at most 5.
+class PiecesView : public qv::View {
+ public:
+  PiecesView(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  const uint8_t* at(uint64_t pos, size_t& avail) override {
+    if (pos >= size_) return nullptr;
+    avail = std::min<size_t>(5, size_ - size_t(pos));
+    return data_ + pos;
+  }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+};
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using qvtest::runStream;
   qv::MemoryView v(data, size);
-  qv::jpegDataFits(v, size);
+  PiecesView pieces(data, size);
+  const qvtest::StreamOutcome ref = runStream<qvref::JpegStream, qvref::JpegStreamState>(v, size);
+  if (!(runStream<qv::JpegStream, qv::JpegStreamState>(v, size) == ref)) std::abort();
+  if (!(runStream<qv::JpegStream, qv::JpegStreamState>(pieces, size) == ref)) std::abort();
+  if (qv::jpegDataFits(v, size) != (!ref.opened || (ref.done && ref.end < size))) std::abort();
   return 0;
 }
