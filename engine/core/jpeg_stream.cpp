@@ -130,6 +130,19 @@ class Bits {
 
 int extend(int v, int s) { return s && v < (1 << (s - 1)) ? v - (1 << s) + 1 : v; }
 
+// What one AC code does: the bits to take with its coefficient's, and how
+// far it moves in the block (0: end of block; 65: never fits a block).
+struct AcStep {
+  int bits, advance;
+};
+AcStep acStep(int length, int rs) {
+  const int run = rs >> 4, size = rs & 15;
+  if (!length) return {0, 0};
+  if (size == 0) return {length, run == 15 ? 16 : 0};  // ZRL, or end of block
+  if (size > 10) return {length, 64 + 1};
+  return {length + size, run + 1};
+}
+
 }  // namespace
 
 bool JpegStream::Huffman::build(const uint8_t* bits, const uint8_t* vals, int count) {
@@ -146,35 +159,42 @@ bool JpegStream::Huffman::build(const uint8_t* bits, const uint8_t* vals, int co
   maxcode[17] = 0x7FFFFFFF;
   if (k != count || k > 256) return false;
   for (int i = 0; i < count; ++i) values[i] = vals[i];
-  for (int i = 0; i < (1 << kFastBits); ++i) fast[i] = Code{0, 0}, skip[i] = AcSkip{0, 0};
+  for (Code& c : fast) c = Code{0, 0};
   for (int l = 1, k = 0, c = 0; l <= kFastBits; ++l, c <<= 1)
     for (int n = 0; n < bits[l - 1]; ++n, ++k, ++c)
-      for (int low = 0; low < (1 << (kFastBits - l)); ++low) {
-        fast[(c << (kFastBits - l)) | low] = Code{uint8_t(l), vals[k]};
-        skip[(c << (kFastBits - l)) | low] = skipOf(l, vals[k]);
-      }
+      for (int low = 0; low < (1 << (kFastBits - l)); ++low) fast[(c << (kFastBits - l)) | low] = Code{uint8_t(l), vals[k]};
+  runs.clear();
   present = true;
   return true;
 }
 
-JpegStream::Code JpegStream::Huffman::decode(uint32_t next16) const {
+void JpegStream::Huffman::buildRuns() {
+  const uint32_t window = (1u << kRunBits) - 1;
+  runs.assign(size_t(window) + 1, AcRun{0, 0, 0, 0});
+  for (uint32_t next = 0; next <= window; ++next) {
+    AcRun& run = runs[next];
+    int used = 0, moved = 0;
+    // Codes are taken while the window still holds the whole next one.
+    while (used < kRunBits && moved < 64) {
+      const Code c = code((next << used & window) << (16 - kRunBits));
+      const AcStep st = acStep(c.length, c.value);
+      // A code cut off by the window's end, or one that never fits a block,
+      // is left to the one-at-a-time path.
+      if (!c.length || c.length > kRunBits - used || st.advance > 64) break;
+      run = AcRun{uint8_t(used + st.bits), uint8_t(moved + st.advance), uint8_t(moved), uint8_t(st.advance == 0)};
+      if (run.end) break;
+      used += st.bits;
+      moved += st.advance;
+    }
+  }
+}
+
+JpegStream::Code JpegStream::Huffman::longCode(uint32_t next16) const {
   for (int l = kFastBits + 1; l <= 16; ++l) {
     int code = int(next16 >> (16 - l));
     if (code <= maxcode[l]) return Code{uint8_t(l), values[valptr[l] + code - mincode[l]]};
   }
   return Code{0, 0};
-}
-
-JpegStream::AcSkip JpegStream::Huffman::skipAc(uint32_t next16) const {
-  Code c = decode(next16);
-  return c.length ? skipOf(c.length, c.value) : AcSkip{0, 0};
-}
-
-JpegStream::AcSkip JpegStream::Huffman::skipOf(int length, int rs) {
-  const int run = rs >> 4, size = rs & 15;
-  if (size == 0) return {uint8_t(length), uint8_t(run == 15 ? 16 : 0)};  // ZRL, or end of block
-  if (size > 10) return {uint8_t(length), 64 + 1};                        // never fits a block
-  return {uint8_t(length + size), uint8_t(run + 1)};
 }
 
 bool JpegStream::open(View& v, uint64_t headerLimit) {
@@ -240,6 +260,7 @@ bool JpegStream::tables(const std::vector<uint8_t>& b) {
     for (int k = 0; k < 16; ++k) count += b[i + 1 + k];
     if (i + 17 + size_t(count) > b.size()) return false;
     if (!huff_[cls][id].build(&b[i + 1], &b[i + 17], count)) return false;
+    if (cls == 1) huff_[cls][id].buildRuns();
     i += 17 + size_t(count);
   }
   return true;
@@ -306,8 +327,7 @@ JpegStream::Step JpegStream::step(View& v, JpegStreamState& s) const {
     const Huffman& ac = huff_[1][p.ac];
     for (int k = 0; k < p.blocks; ++k) {
       if (r.held() < 32) r.fill();
-      Code c = dc.fast[r.peek(kFastBits)];
-      if (!c.length) c = dc.decode(r.peek(16));
+      const Code c = dc.code(r.peek(16));
       const int t = c.value;
       if (!c.length || t > 11 || c.length + t > r.held()) return Step::Error;
       r.take(c.length);
@@ -317,12 +337,20 @@ JpegStream::Step JpegStream::step(View& v, JpegStreamState& s) const {
       if (std::abs(s.dc[p.comp]) * p.quant > 1024 + p.quant) return Step::Error;
       for (int i = 1; i < 64;) {
         if (r.held() < 32) r.fill();
-        AcSkip a = ac.skip[r.peek(kFastBits)];
-        if (!a.bits) a = ac.skipAc(r.peek(16));
-        if (!a.bits || a.bits > r.held()) return Step::Error;
-        r.take(a.bits);
-        if (!a.advance) break;  // end of block
-        i += a.advance;
+        AcStep st;
+        const AcRun run = ac.runs[r.peek(kRunBits)];
+        if (run.bits && i + run.room < 64 && run.bits <= r.held()) {
+          st = AcStep{run.bits, run.end ? 0 : run.advance};
+        } else {
+          // One code at a time: a long one, one that never fits, the end of
+          // the data near, or a run that would reach past the block.
+          const Code a = ac.code(r.peek(16));
+          st = acStep(a.length, a.value);
+          if (!st.bits || st.bits > r.held()) return Step::Error;
+        }
+        r.take(st.bits);
+        if (!st.advance) break;  // end of block
+        i += st.advance;
         if (i > 64) return Step::Error;
       }
     }

@@ -37,28 +37,38 @@ class JpegStream {
   Step step(View& v, JpegStreamState& s) const;
 
   // Codes of up to this many bits are decoded by one table look-up.
-  static constexpr int kFastBits = 10;
+  static constexpr int kFastBits = 9;
+  // AC codes are skipped by the next this many bits, several at a time.
+  static constexpr int kRunBits = 11;
 
  private:
-  // An AC code with its coefficient's bits, which are only skipped: bits to
-  // take (0: no code), and how far it moves in the block (0: end of block).
-  struct AcSkip {
-    uint8_t bits, advance;
-  };
   struct Code {
     uint8_t length, value;  // length 0: no code
+  };
+  // The AC codes that the next kRunBits bits hold whole, up to one that ends
+  // the block, each with its coefficient's bits (the last one's may reach
+  // further). Only where they move in the block matters, so they are
+  // skipped at once.
+  struct AcRun {
+    uint8_t bits;     // to take; 0: none (the first code is longer, or never fits)
+    uint8_t advance;  // positions moved in the block
+    uint8_t room;     // positions moved before the last code; the run holds if that stays in the block
+    uint8_t end;      // the last code ends the block
   };
   struct Huffman {
     bool present = false;
     int mincode[17], maxcode[18], valptr[17];
     uint8_t values[256];
-    Code fast[1 << kFastBits];      // by the next kFastBits bits; length 0 if longer
-    AcSkip skip[1 << kFastBits];    // the same for an AC table, bits 0 if longer
+    Code fast[1 << kFastBits];  // by the next kFastBits bits; length 0 if longer
+    std::vector<AcRun> runs;    // by the next kRunBits bits, for an AC table
     bool build(const uint8_t* bits, const uint8_t* vals, int count);
-    // The code longer than kFastBits at the head of 16 bits.
-    Code decode(uint32_t next16) const;
-    AcSkip skipAc(uint32_t next16) const;
-    static AcSkip skipOf(int length, int rs);
+    void buildRuns();
+    // The code at the head of 16 bits.
+    Code code(uint32_t next16) const {
+      const Code c = fast[next16 >> (16 - kFastBits)];
+      return c.length ? c : longCode(next16);
+    }
+    Code longCode(uint32_t next16) const;
   };
   struct Part {
     int dc, ac, blocks, quant, comp;
