@@ -317,10 +317,12 @@ JpegStream::Step JpegStream::step(View& v, JpegStreamState& s) const {
     s.expectRst = (s.expectRst + 1) & 7;
     for (int& d : s.dc) d = 0;
   }
-  // A code and its coefficient's bits take at most 16 + 11: with 32 bits
-  // held, no look-up needs to know where the data ends. Near a marker fewer
-  // are held, the missing ones read as 0, and a code longer than the bits
-  // held means the data ran out.
+  // With 32 bits held no look-up needs to know where the data ends: a DC
+  // code with its value takes at most 16 + 11 bits, a run of AC codes
+  // kRunBits + 10. Near a marker fewer are held, the missing ones read as 0,
+  // and a code that reaches past the bits held means the data ran out.
+  // A run is taken whole only where each of its codes still belongs to this
+  // block (i + room < 64); elsewhere the codes go one at a time.
   // |DC| of an 8-bit picture is at most 1024, before quantisation.
   for (const Part& p : parts_) {
     const Huffman& dc = huff_[0][p.dc];

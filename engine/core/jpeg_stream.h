@@ -11,11 +11,13 @@
 
 namespace qv {
 
+// Holds every byte before pos that it still needs (up to 8 are fetched
+// ahead), none after: it may be taken up on another view that has the same
+// bytes up to pos.
 struct JpegStreamState {
   uint64_t pos = 0;  // next byte to fetch
   uint64_t acc = 0;  // fetched bits not yet decoded, from the top bit down; the rest 0
   int bits = 0;      // how many
-
   uint32_t mcu = 0;  // MCUs decoded
   int expectRst = 0;
   int dc[4] = {0, 0, 0, 0};
@@ -36,12 +38,11 @@ class JpegStream {
   // before s.pos (bits are fetched ahead).
   Step step(View& v, JpegStreamState& s) const;
 
+ private:
   // Codes of up to this many bits are decoded by one table look-up.
   static constexpr int kFastBits = 9;
   // AC codes are skipped by the next this many bits, several at a time.
   static constexpr int kRunBits = 11;
-
- private:
   struct Code {
     uint8_t length, value;  // length 0: no code
   };
