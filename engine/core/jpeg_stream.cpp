@@ -301,63 +301,64 @@ bool JpegStream::scan(const std::vector<uint8_t>& b) {
   return mcus_ > 0;
 }
 
-JpegStream::Step JpegStream::step(View& v, JpegStreamState& s) const {
+JpegStream::Step JpegStream::steps(View& v, JpegStreamState& s, uint32_t until) const {
   Bytes bytes(v);
   Bits r(bytes, s);
-  if (s.mcu == mcus_) {
-    // Padding to the byte must be 1 bits, then a marker other than RST.
-    if (!r.dropPadding()) return Step::Error;
-    int m = r.marker();
-    if (m < 0 || m == 0x00 || (m >= 0xD0 && m <= 0xD7)) return Step::Error;
-    return Step::Done;
-  }
-  if (restart_ && s.mcu && s.mcu % restart_ == 0) {
-    if (!r.dropPadding() || r.marker() != 0xD0 + s.expectRst) return Step::Error;
-    r.skipMarker();
-    s.expectRst = (s.expectRst + 1) & 7;
-    for (int& d : s.dc) d = 0;
-  }
-  // With 32 bits held no look-up needs to know where the data ends: a DC
-  // code with its value takes at most 16 + 11 bits, a run of AC codes
-  // kRunBits + 10. Near a marker fewer are held, the missing ones read as 0,
-  // and a code that reaches past the bits held means the data ran out.
-  // A run is taken whole only where each of its codes still belongs to this
-  // block (i + room < 64); elsewhere the codes go one at a time.
-  // |DC| of an 8-bit picture is at most 1024, before quantisation.
-  for (const Part& p : parts_) {
-    const Huffman& dc = huff_[0][p.dc];
-    const Huffman& ac = huff_[1][p.ac];
-    for (int k = 0; k < p.blocks; ++k) {
-      if (r.held() < 32) r.fill();
-      const Code c = dc.code(r.peek(16));
-      const int t = c.value;
-      if (!c.length || t > 11 || c.length + t > r.held()) return Step::Error;
-      r.take(c.length);
-      const int diff = t ? int(r.peek(t)) : 0;
-      r.take(t);
-      s.dc[p.comp] += extend(diff, t);
-      if (std::abs(s.dc[p.comp]) * p.quant > 1024 + p.quant) return Step::Error;
-      for (int i = 1; i < 64;) {
+  for (; s.mcu < until; ++s.mcu) {
+    if (s.mcu == mcus_) {
+      // Padding to the byte must be 1 bits, then a marker other than RST.
+      if (!r.dropPadding()) return Step::Error;
+      int m = r.marker();
+      if (m < 0 || m == 0x00 || (m >= 0xD0 && m <= 0xD7)) return Step::Error;
+      return Step::Done;
+    }
+    if (restart_ && s.mcu && s.mcu % restart_ == 0) {
+      if (!r.dropPadding() || r.marker() != 0xD0 + s.expectRst) return Step::Error;
+      r.skipMarker();
+      s.expectRst = (s.expectRst + 1) & 7;
+      for (int& d : s.dc) d = 0;
+    }
+    // With 32 bits held no look-up needs to know where the data ends: a DC
+    // code with its value takes at most 16 + 11 bits, a run of AC codes
+    // kRunBits + 10. Near a marker fewer are held, the missing ones read as 0,
+    // and a code that reaches past the bits held means the data ran out.
+    // A run is taken whole only where each of its codes still belongs to this
+    // block (i + room < 64); elsewhere the codes go one at a time.
+    // |DC| of an 8-bit picture is at most 1024, before quantisation.
+    for (const Part& p : parts_) {
+      const Huffman& dc = huff_[0][p.dc];
+      const Huffman& ac = huff_[1][p.ac];
+      for (int k = 0; k < p.blocks; ++k) {
         if (r.held() < 32) r.fill();
-        AcStep st;
-        const AcRun run = ac.runs[r.peek(kRunBits)];
-        if (run.bits && i + run.room < 64 && run.bits <= r.held()) {
-          st = AcStep{run.bits, run.end ? 0 : run.advance};
-        } else {
-          // One code at a time: a long one, one that never fits, the end of
-          // the data near, or a run that would reach past the block.
-          const Code a = ac.code(r.peek(16));
-          st = acStep(a.length, a.value);
-          if (!st.bits || st.bits > r.held()) return Step::Error;
+        const Code c = dc.code(r.peek(16));
+        const int t = c.value;
+        if (!c.length || t > 11 || c.length + t > r.held()) return Step::Error;
+        r.take(c.length);
+        const int diff = t ? int(r.peek(t)) : 0;
+        r.take(t);
+        s.dc[p.comp] += extend(diff, t);
+        if (std::abs(s.dc[p.comp]) * p.quant > 1024 + p.quant) return Step::Error;
+        for (int i = 1; i < 64;) {
+          if (r.held() < 32) r.fill();
+          AcStep st;
+          const AcRun run = ac.runs[r.peek(kRunBits)];
+          if (run.bits && i + run.room < 64 && run.bits <= r.held()) {
+            st = AcStep{run.bits, run.end ? 0 : run.advance};
+          } else {
+            // One code at a time: a long one, one that never fits, the end of
+            // the data near, or a run that would reach past the block.
+            const Code a = ac.code(r.peek(16));
+            st = acStep(a.length, a.value);
+            if (!st.bits || st.bits > r.held()) return Step::Error;
+          }
+          r.take(st.bits);
+          if (!st.advance) break;  // end of block
+          i += st.advance;
+          if (i > 64) return Step::Error;
         }
-        r.take(st.bits);
-        if (!st.advance) break;  // end of block
-        i += st.advance;
-        if (i > 64) return Step::Error;
       }
     }
   }
-  ++s.mcu;
   return Step::Mcu;
 }
 
@@ -366,7 +367,7 @@ bool jpegDataFits(View& v, uint64_t length) {
   if (!stream.open(v, length)) return true;
   JpegStreamState s = stream.start();
   for (;;) {
-    JpegStream::Step st = stream.step(v, s);
+    JpegStream::Step st = stream.steps(v, s, UINT32_MAX);
     if (st == JpegStream::Step::Done) return s.pos < length;
     if (st == JpegStream::Step::Error) return false;
   }

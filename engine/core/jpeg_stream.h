@@ -36,7 +36,10 @@ class JpegStream {
   // One MCU. Done: every MCU has been decoded and a marker that may end the
   // scan follows at s.pos. Error: the data stopped fitting at most 8 bytes
   // before s.pos (bits are fetched ahead).
-  Step step(View& v, JpegStreamState& s) const;
+  Step step(View& v, JpegStreamState& s) const { return steps(v, s, s.mcu + 1); }
+  // MCUs until s.mcu reaches `until`, as step() one by one but faster:
+  // Mcu when it has, else Done or Error.
+  Step steps(View& v, JpegStreamState& s, uint32_t until) const;
 
  private:
   // Codes of up to this many bits are decoded by one table look-up.
