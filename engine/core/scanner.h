@@ -3,7 +3,9 @@
 // goes on right after it.
 #pragma once
 #include <cstdint>
+#include <string>
 
+#include "fs/file_time.h"
 #include "source.h"
 #include "types.h"
 #include "view.h"
@@ -14,6 +16,10 @@ struct Find {
   PicType type;
   uint64_t offset;
   uint64_t length;
+  // Set for a file written from a file system's records: its name and
+  // modification time.
+  std::string name = {};
+  FileTime mtime = {};
 };
 
 class FindSink {

@@ -7,6 +7,7 @@
 #include "../core/background_sink.h"
 #include "../core/careful_source.h"
 #include "../core/command_line.h"
+#include "../core/fs/record_pass.h"
 #include "../core/scanner.h"
 #include "../runtime/qvrt.h"
 #include "output_sink.h"
@@ -41,7 +42,11 @@ int main(int argc, char** argv) {
       qv::BackgroundSink sink(files, 64 << 20);
       qv::ScanOptions opts;
       opts.types = cmd.types;
-      if (opts.types) stats = qv::scan(src, opts, sink);
+      if (opts.types) {
+        const qv::RecordPassStats recorded = qv::writeRecordedPictures(src, opts.types, sink);
+        qv::SkipRecorded unrecorded(sink, recorded.starts);
+        stats = qv::scan(src, opts, unrecorded);
+      }
     }
     written = files.written();
     unreadable = src.unreadableSectors();

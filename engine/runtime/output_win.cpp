@@ -11,6 +11,8 @@ struct QvOutput {
   HANDLE handle;
   std::string partPath;
   std::string finalPath;
+  int64_t ticks = 0;
+  bool local = false;
 };
 
 namespace {
@@ -71,7 +73,30 @@ extern "C" int qvrt_output_write(QvOutput* out, const void* data, size_t n) {
   return 0;
 }
 
+extern "C" void qvrt_output_set_time(QvOutput* out, int64_t ticks, int local) {
+  out->ticks = ticks;
+  out->local = local != 0;
+}
+
+namespace {
+// The file's last-write time; a local wall-clock time through the zone's
+// rules for that date, daylight saving included.
+void setWriteTime(HANDLE h, int64_t ticks, bool local) {
+  FILETIME ft;
+  ft.dwLowDateTime = DWORD(uint64_t(ticks));
+  ft.dwHighDateTime = DWORD(uint64_t(ticks) >> 32);
+  if (local) {
+    SYSTEMTIME wall, utc;
+    if (!FileTimeToSystemTime(&ft, &wall) || !TzSpecificLocalTimeToSystemTime(nullptr, &wall, &utc) ||
+        !SystemTimeToFileTime(&utc, &ft))
+      return;
+  }
+  SetFileTime(h, nullptr, nullptr, &ft);
+}
+}  // namespace
+
 extern "C" int qvrt_output_end(QvOutput* out, int keep) {
+  if (keep && out->ticks) setWriteTime(out->handle, out->ticks, out->local);
   bool ok = CloseHandle(out->handle) != 0;
   if (keep && ok) ok = renamePatiently(out->partPath, out->finalPath);
   if (!keep || !ok) DeleteFileA(out->partPath.c_str());
