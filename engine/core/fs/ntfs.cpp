@@ -79,7 +79,14 @@ class NtfsVolume {
     Parsed self = parseRecord(rec.data(), 0);
     if (self.record.extents.empty() || self.record.extents.front().sparse) return true;
     mft_ = self.record.extents;
-    const uint64_t records = std::min(total(mft_) / recordSize_, kMaxRecords);
+    // Only records in the written part of the $MFT: no stretch of a disk
+    // that a damaged run list names is read as records.
+    uint64_t written = 0;
+    for (const Extent& e : mft_) {
+      if (e.sparse) break;
+      written += e.length;
+    }
+    const uint64_t records = std::min(written / recordSize_, kMaxRecords);
     for (uint64_t i = 1; i < records; ++i) {
       if (!readMft(i * recordSize_, rec.data(), rec.size()) || !applyFixups(rec.data(), rec.size())) continue;
       Parsed p = parseRecord(rec.data(), i * recordSize_);
