@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "fs/disk_reader.h"
 #include "fs/fat.h"
 #include "fs/file_name.h"
 #include "fs/file_record.h"
@@ -109,4 +110,43 @@ TEST(RecoveredNames, PictureFilesAreKnownByExtension) {
 TEST(RecoveredNames, Utf16BecomesUtf8AndBrokenPairsAReplaced) {
   const uint16_t text[] = {'A', 0x00FC, 0x20AC, 0xD83D, 0xDCF7, 0xD800, 'z'};
   EXPECT_EQ(utf16ToUtf8(text, 7), "A\xC3\xBC\xE2\x82\xAC\xF0\x9F\x93\xB7\xEF\xBF\xBDz");
+}
+
+namespace {
+// A FAT12 volume that claims more sectors than the disk has (a cut image):
+// 512-byte sectors and clusters, one FAT of 12 sectors, 16 root entries.
+std::vector<uint8_t> cutFat12Disk() {
+  std::vector<uint8_t> d(64 << 10);
+  const uint8_t boot[] = {0xEB, 0x3C, 0x90, 'm', 'k', 'f', 's', '.', 'f', 'a', 't', 0x00, 0x02, 1, 1, 0, 1, 16, 0,
+                          0xA0, 0x0F, 0xF8, 12, 0};
+  std::memcpy(d.data(), boot, sizeof boot);
+  d[510] = 0x55, d[511] = 0xAA;
+  uint8_t* root = d.data() + 13 * 512;
+  auto entry = [](uint8_t* e, const char* name11, uint16_t cluster, uint32_t size) {
+    std::memcpy(e, name11, 11);
+    e[11] = 0x20;
+    e[24] = 0x21, e[25] = 0x4E;  // 2019-01-01
+    e[26] = uint8_t(cluster), e[27] = uint8_t(cluster >> 8);
+    for (int i = 0; i < 4; ++i) e[28 + i] = uint8_t(size >> (8 * i));
+  };
+  entry(root, "\xE5""FAR    JPG", 300, 1000);  // data would start at 156 KiB
+  entry(root + 32, "\xE5""EDGE   JPG", 100, 20000);  // starts inside, ends past the end
+  entry(root + 64, "NEAR    JPG", 2, 100);
+  d[512 + 3] = 0xFF, d[512 + 4] = 0x0F;  // cluster 2: end of chain (FAT12, even entry)
+  return d;
+}
+}  // namespace
+
+TEST(FatVolumes, RecordsOfACutVolumeNeverPointPastTheDisk) {
+  std::vector<uint8_t> disk = cutFat12Disk();
+  MemorySource src(disk);
+  DiskReader reader(src);
+  std::vector<FileRecord> records;
+  ASSERT_TRUE(readFatVolume(reader, Volume{0, disk.size()}, [&](FileRecord&& r) { records.push_back(std::move(r)); }));
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].name, "NEAR.JPG");
+  ASSERT_EQ(records[0].extents.size(), 1u);
+  EXPECT_EQ(records[0].extents[0].offset, 14 * 512u);
+  EXPECT_EQ(records[0].extents[0].length, 100u);
+  EXPECT_EQ(records[0].mtime.ticks, wallClockTime(2019, 1, 1, 0, 0, 0, 0).ticks);
 }

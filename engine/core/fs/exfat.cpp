@@ -82,7 +82,7 @@ class ExfatVolume {
   }
 
   std::vector<Extent> contiguous(uint32_t first, uint64_t bytes) const {
-    if (!validCluster(first) || bytes > dataEnd_ - clusterAt(first)) return {};
+    if (!validCluster(first) || clusterAt(first) >= dataEnd_ || bytes > dataEnd_ - clusterAt(first)) return {};
     return {Extent{clusterAt(first), bytes}};
   }
 

@@ -120,7 +120,7 @@ class FatVolume {
       // Only when one half fits: another would be some other file's picture.
       if (count == 1) first = found;
     }
-    if (!validCluster(first) || size > dataEnd_ - clusterAt(first)) return {};
+    if (!validCluster(first) || clusterAt(first) >= dataEnd_ || size > dataEnd_ - clusterAt(first)) return {};
     return {Extent{clusterAt(first), size}};
   }
 
