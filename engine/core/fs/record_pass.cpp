@@ -19,7 +19,7 @@ namespace {
 
 // More picture files than any disk holds: the rest of a hostile volume's
 // records are left to the content search.
-constexpr size_t kMaxRecords = 4 << 20;
+constexpr size_t kMaxRecords = 1 << 20;
 
 // The type the data has, if it is whole and of an enabled type; -1 if not.
 int wholePicture(FileView& view, const FileRecord& r, unsigned types) {
