@@ -92,15 +92,14 @@ void CRecoveryDlg::OnIntakeTick()
     const auto start = std::chrono::steady_clock::now();
     bool added = false;
     CThumbnailMaker::Result result;
-    // The list is drawn once for the whole tick, not once per item.
-    m_listPictures.SetRedraw(FALSE);
     while (std::chrono::steady_clock::now() - start < kIntakeBudget && m_thumbnails.TakeNext(result)) {
         const int before = m_nNextItem;
         TakeIn(result);
         added = added || m_nNextItem != before;
     }
-    m_listPictures.SetRedraw(TRUE);
     if (added) {
+        // The list control hears of the tick's items at once.
+        ShowPictureCount();
         m_listPictures.EnsureVisible(m_listPictures.GetItemCount() - 1, TRUE);
         m_listPictures.Invalidate(FALSE);
     }
@@ -129,7 +128,7 @@ void CRecoveryDlg::TakeIn(CThumbnailMaker::Result& result)
     ++m_nNextItem;
     // The result is out of the workers' queue before the message: its box
     // lets further ticks run, and they must not take this file in again.
-    if (m_listPictures.GetItemCount() != m_nNextItem)
+    if (m_pictures.Count() != m_nNextItem)
         MessageBox("Photo items count error", nullptr, MB_OK);
 }
 

@@ -372,7 +372,7 @@ void CRecoveryDlg::EnterAnalysisView()
     m_thumbnails.Clear();
     m_bPlaceholderDrawn = false;
     m_nNextItem = 0;
-    ClearPictureList(true);
+    ClearPictureList();
 
     m_btnRecover.SetWindowText("Cancel");
     m_btnRecover.ShowWindow(SW_SHOW);

@@ -4,12 +4,16 @@
 //   MainWindowCommands.cpp start-up tick, timer dispatch, Browse, Reload, Help, Select all
 //   EngineRun.cpp          Next, work folder, engine launch, waiter thread
 //   AnalysisMonitor.cpp    rescan and intake ticks, analysed state
-//   PictureList.cpp        thumbnails and the picture list
+//   PictureList.cpp        thumbnails and the picture list (the control asks,
+//                          the window answers from its own items)
 //   Recovering.cpp         copying the ticked pictures
 // with the work that runs off the window's thread in objects of their own:
 //   FolderWalk             the data folder's walk, a little per tick
 //   ThumbnailMaker         decoding and scaling the found files
 //   PictureCopier          copying into the save folder
+// and the picture list's items in objects of their own:
+//   PictureItems           paths, ticks and thumbnails of the listed pictures
+//   ThumbnailSlots         the few thumbnails the list control draws from
 //   CancelExit.cpp         Cancel/Recover button, close
 //   SettingsLink.cpp       the Settings link
 #pragma once
@@ -27,9 +31,11 @@
 #include "IconButton.h"
 #include "LinkLabel.h"
 #include "PictureCopier.h"
+#include "PictureItems.h"
 #include "SkinDialog.h"
 #include "Thumbnail.h"
 #include "ThumbnailMaker.h"
+#include "ThumbnailSlots.h"
 
 enum : UINT_PTR {
     TIMER_RESCAN = 1025,
@@ -111,8 +117,16 @@ protected:
     // The placeholder's thumbnail, drawn once per analysis; false when
     // icon.png is not beside the program.
     bool PlaceholderThumbnail(ThumbnailPixels& pixels);
-    void ClearPictureList(bool alsoImages);
+    void ClearPictureList();
     CString GetPicturePath(int item);
+    // The list control's questions and the user's ticks.
+    void OnPictureDispInfo(NMHDR* header, LRESULT* result);
+    void OnPictureFindItem(NMHDR* header, LRESULT* result);
+    void OnPictureClick(NMHDR* header, LRESULT* result);
+    void OnPictureKeyDown(NMHDR* header, LRESULT* result);
+    void SetPictureTicks(const std::vector<int>& items, bool ticked);
+    // Tells the list control how many items there are now.
+    void ShowPictureCount();
 
     // Recovering.
     void StartRecovery();
@@ -176,7 +190,8 @@ protected:
     RECT m_rcProgressText;
     RECT m_rcTipText;
     HANDLE m_hWaitThread;
-    CImageList m_imageList;
+    CPictureItems m_pictures;
+    CThumbnailSlots m_thumbSlots;
     CFolderWalk m_walk;
     bool m_bWalkAfterEnd;
     CThumbnailMaker m_thumbnails;

@@ -68,7 +68,7 @@ public:
         m_nNextItem = nextItem;
     }
     size_t Waiting() const { return m_thumbnails.Waiting(); }
-    HIMAGELIST Images() const { return m_imageList; }
+    HIMAGELIST Images() const { return m_thumbSlots.Handle(); }
     std::vector<DriveEntry> Drives() const { return m_drives; }
     CString TempDir() const { return m_strTempDir; }
     CString DataDir() const { return m_strDataDir; }
@@ -233,6 +233,13 @@ inline int ImageIndex(HWND list, int item)
     lv.iItem = item;
     SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&lv));
     return lv.iImage;
+}
+
+// The thumbnail the list draws for the item: its image, asked for as the
+// list asks when it draws.
+inline Pixels ItemPixels(HWND list, HIMAGELIST images, int item)
+{
+    return ImagePixels(images, ImageIndex(list, item));
 }
 
 inline void SelectRow(HWND list, int row)
