@@ -105,6 +105,9 @@ protected:
     void OnRescanTick();
     void OnIntakeTick();
     void TakeIn(CThumbnailMaker::Result& result);
+    // Tells the list control of the items taken in since it last heard,
+    // and scrolls to the last.
+    void ShowNewPictures();
     void EndIntake();
     void StepStatusLine();
     void EnterAnalysedState();
@@ -207,6 +210,7 @@ protected:
     int m_nNextItem;
     int m_nCopyShown;
     DWORD m_dwLastStatusStep;
+    DWORD m_dwLastListStep;
     const CString m_strSelectAll;
     const CString m_strUnselectAll;
     // Set when the window object goes away (Escape or Enter can end the
