@@ -42,6 +42,8 @@ const char kNoFormats[] =
 class TestDlg : public RunsOnUi<CRecoveryDlg> {
 public:
     using CRecoveryDlg::AddPicture;
+    using CRecoveryDlg::AddThumbnail;
+    using CRecoveryDlg::ShowPictureCount;
     using CRecoveryDlg::CanDecodePicture;
     using CRecoveryDlg::ClearPictureList;
     using CRecoveryDlg::EnterAnalysedState;

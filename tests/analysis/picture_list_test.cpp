@@ -255,6 +255,40 @@ TEST_F(PictureListTest, ItemsCarryTheirOwnPathsTickedInOrder)
     EXPECT_EQ(ItemCount(list), 0);
 }
 
+// The control draws from a few hundred image slots; an item whose slot went
+// to later items gets its own thumbnail back, never another item's, and a
+// list emptied and filled again shows none of the old thumbnails.
+TEST_F(PictureListTest, ThumbnailsStayWithTheirItemsWhenSlotsAreReused)
+{
+    const uint32_t colours[] = {0xFF0000, 0x00FF00, 0x0000FF};
+    const HWND list = Ctl(IDC_PICTURE_LIST);
+    const int count = 600;  // more than twice the slots
+    Dlg().RunOnUi([&] {
+        Dlg().ClearPictureList();
+        for (int i = 0; i < count; ++i)
+            Dlg().AddThumbnail(ThumbnailPixels(64 * 64, colours[i % 3]), ("C:\\p" + std::to_string(i) + ".jpg").c_str());
+        Dlg().ShowPictureCount();
+    });
+    ASSERT_EQ(ItemCount(list), count);
+    // Twice through: the second pass finds every slot taken by others.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < count; ++i)
+            ASSERT_TRUE(Near(ItemPixels(list, Dlg().Images(), i)[32 * 64 + 32], colours[i % 3], 8)) << i;
+    }
+    EXPECT_EQ(PicturePath(299), "C:\\p299.jpg");
+
+    Dlg().RunOnUi([&] {
+        Dlg().ClearPictureList();
+        Dlg().AddThumbnail(ThumbnailPixels(64 * 64, 0xFFFF00), "C:\\new.jpg");
+        Dlg().AddThumbnail(ThumbnailPixels(64 * 64, 0x00FFFF), "C:\\new2.jpg");
+        Dlg().ShowPictureCount();
+    });
+    ASSERT_EQ(ItemCount(list), 2);
+    EXPECT_TRUE(Near(ItemPixels(list, Dlg().Images(), 0)[32 * 64 + 32], 0xFFFF00, 8));
+    EXPECT_TRUE(Near(ItemPixels(list, Dlg().Images(), 1)[32 * 64 + 32], 0x00FFFF, 8));
+    Dlg().RunOnUi([&] { Dlg().ClearPictureList(); });
+}
+
 // The space bar ticks and unticks the selected items together, the way the
 // focused one goes; the other items keep their ticks. (The list control
 // then leaves only the focused item selected, so the next press is its.)
