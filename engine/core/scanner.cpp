@@ -73,6 +73,7 @@ ScanStats scan(ByteSource& src, const ScanOptions& opts, FindSink& sink) {
             SplicedView joined(w, s, splice);
             sink.onFind(Find{type, s, splice.length}, joined);
             ++stats.finds;
+            if (opts.progress) opts.progress->found.store(stats.finds, std::memory_order_relaxed);
           }
         }
         continue;
@@ -82,10 +83,12 @@ ScanStats scan(ByteSource& src, const ScanOptions& opts, FindSink& sink) {
       WindowView data(w, s);
       sink.onFind(f, data);
       ++stats.finds;
+      if (opts.progress) opts.progress->found.store(stats.finds, std::memory_order_relaxed);
       resume = roundUp(s + r.length);
       break;
     }
     pos = resume;
+    if (opts.progress) opts.progress->searched.store(std::min(pos, total), std::memory_order_relaxed);
   }
   stats.bytes = total;
   return stats;
