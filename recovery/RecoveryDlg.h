@@ -4,12 +4,15 @@
 //   MainWindowCommands.cpp start-up tick, timer dispatch, Browse, Reload, Help, Select all
 //   EngineRun.cpp          Next, work folder, engine launch, waiter thread
 //   AnalysisMonitor.cpp    rescan and intake ticks, analysed state
+//   SearchProgressView.cpp the search's progress bar, line and taskbar button
 //   PictureList.cpp        thumbnails and the picture list
 //   Recovering.cpp         copying the ticked pictures
 // with the work that runs off the window's thread in objects of their own:
 //   FolderWalk             the data folder's walk, a little per tick
 //   ThumbnailMaker         decoding and scaling the found files
 //   PictureCopier          copying into the save folder
+//   SearchProgress         the engine's progress file, time left, the line
+//   TaskbarProgress        the taskbar button's progress
 //   CancelExit.cpp         Cancel/Recover button, close
 //   SettingsLink.cpp       the Settings link
 #pragma once
@@ -27,8 +30,10 @@
 #include "IconButton.h"
 #include "LinkLabel.h"
 #include "PictureCopier.h"
+#include "SearchProgress.h"
 #include "SkinDialog.h"
 #include "Thumbnail.h"
+#include "TaskbarProgress.h"
 #include "ThumbnailMaker.h"
 
 enum : UINT_PTR {
@@ -101,6 +106,13 @@ protected:
     void StepStatusLine();
     void EnterAnalysedState();
 
+    // Search progress.
+    void InitSearchProgressLayout();
+    // Shows the engine's latest progress, if it writes any.
+    void ShowSearchProgress();
+    // The bar goes back to the Recovering view's place, the line goes.
+    void HideSearchProgress();
+
     // Picture list.
     void AddPicture(const CString& source, const CString& itemPath);
     void AddThumbnail(const ThumbnailPixels& pixels, const CString& itemPath);
@@ -172,6 +184,12 @@ protected:
     std::vector<DriveEntry> m_drives;
     RECT m_rcProgressText;
     RECT m_rcTipText;
+    RECT m_rcRecoveryBar;
+    RECT m_rcSearchBar;
+    CLinkLabel m_lblSearchProgress;
+    CSearchProgress m_searchProgress;
+    CTaskbarProgress m_taskbar;
+    bool m_bSearchProgressShown;
     HANDLE m_hWaitThread;
     CImageList m_imageList;
     CFolderWalk m_walk;
