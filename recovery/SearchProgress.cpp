@@ -99,7 +99,7 @@ bool CSearchProgress::Poll()
     qv::SearchProgress progress;
     // A file that cannot be read this time (being replaced) keeps what was
     // shown; one that is not this search's shows nothing.
-    if (!ReadFile(progress))
+    if (!ReadProgressFile(m_strPath, m_started, progress))
         return m_bValid;
     m_last = progress;
     m_bValid = true;
@@ -128,13 +128,13 @@ CString CSearchProgress::Line() const
     return SearchProgressLine(m_last, m_estimate.SecondsLeft(m_last.size));
 }
 
-bool CSearchProgress::ReadFile(qv::SearchProgress& progress) const
+bool CSearchProgress::ReadProgressFile(const CString& path, const FILETIME& notBefore, qv::SearchProgress& progress)
 {
-    if (m_strPath.IsEmpty())
+    if (path.IsEmpty())
         return false;
     // Sharing deletion too: the engine renames the next version over this
     // file while it may be open here.
-    HANDLE file = CreateFileA(m_strPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
@@ -144,7 +144,7 @@ bool CSearchProgress::ReadFile(qv::SearchProgress& progress) const
     const bool ok = GetFileTime(file, nullptr, nullptr, &written) &&
                     ::ReadFile(file, text, sizeof text, &read, nullptr) && read < sizeof text;
     CloseHandle(file);
-    if (!ok || AsNumber(written) + kFileTimeSlack < AsNumber(m_started))
+    if (!ok || AsNumber(written) + kFileTimeSlack < AsNumber(notBefore))
         return false;
     return qv::parseProgress(text, read, progress);
 }

@@ -59,8 +59,11 @@ public:
     CString Line() const;
     const qv::SearchProgress& Last() const { return m_last; }
 
+    // One read of a progress file written at or after notBefore; false for
+    // a missing, older, unreadable or inconsistent one.
+    static bool ReadProgressFile(const CString& path, const FILETIME& notBefore, qv::SearchProgress& progress);
+
 private:
-    bool ReadFile(qv::SearchProgress& progress) const;
     void RemoveFiles() const;
 
     CString m_strPath;
