@@ -25,6 +25,11 @@ void CTimeLeftEstimate::Add(double seconds, uint64_t searched)
     // spoiling it. One that stands still is kept: a stall slows the rate.
     if (!m_samples.empty() && (searched < m_samples.back().searched || seconds <= m_samples.back().seconds))
         m_samples.clear();
+    // The time before reading started (a disk spinning up, a first read
+    // that hangs) is no part of the rate: it starts at the last standstill.
+    if (!m_samples.empty() && searched != m_samples.back().searched &&
+        m_samples.front().searched == m_samples.back().searched)
+        m_samples.erase(m_samples.begin(), m_samples.end() - 1);
     m_samples.push_back({seconds, searched});
     // Keep one sample at or before the stretch's start, so the stretch is whole.
     while (m_samples.size() > 2 && seconds - m_samples[1].seconds >= kStretchSeconds)
