@@ -72,7 +72,7 @@ CString SearchProgressLine(const qv::SearchProgress& progress, double secondsLef
     CString line;
     line.Format("%u%% searched - %llu %s found", percent, static_cast<unsigned long long>(progress.found),
                 progress.found == 1 ? "picture" : "pictures");
-    if (secondsLeft >= 0 && !progress.ended)
+    if (secondsLeft >= 0 && !progress.ended && progress.searched < progress.size)
         line += " - " + TimeLeftText(secondsLeft) + " left";
     if (progress.unreadable > 0) {
         CString skipped;

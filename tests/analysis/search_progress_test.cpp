@@ -191,6 +191,8 @@ TEST(SearchProgressLine, SaysItAsPeopleDo)
     EXPECT_STREQ(SearchProgressLine(Progress(0, 0, 0), -1), "0% searched - 0 pictures found");
     EXPECT_STREQ(SearchProgressLine(Progress(500, 1000, 3, 12), 7200),
                  "50% searched - 3 pictures found - about 2 hours left - 12 unreadable sectors skipped");
+    // The last finds are still being written: nothing left to estimate.
+    EXPECT_STREQ(SearchProgressLine(Progress(1000, 1000, 2), 5), "100% searched - 2 pictures found");
     qv::SearchProgress ended = Progress(1000, 1000, 2, 1);
     ended.ended = true;
     EXPECT_STREQ(SearchProgressLine(ended, 10), "100% searched - 2 pictures found - 1 unreadable sector skipped");
