@@ -24,3 +24,22 @@ function(quorvane_add_test name)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wine-desktop LABELS gui)
   endif()
 endfunction()
+
+# quorvane_map_drive(<test> <letter>)
+# While <test> runs, drive <letter>: of the Wine prefix is an empty folder
+# (Wine's DefineDosDevice makes a name that its file functions do not
+# follow, so the prefix's own drive link is made). The test learns the drive
+# as TEST_DRIVE ("Q:") and the folder behind it as TEST_DRIVE_FOLDER.
+function(quorvane_map_drive test letter)
+  set(root ${CMAKE_CURRENT_BINARY_DIR}/drive_${letter})
+  set(script ${PROJECT_SOURCE_DIR}/cmake/MapDrive.cmake)
+  add_test(NAME ${test}_drive_setup
+           COMMAND ${CMAKE_COMMAND} -DLETTER=${letter} -DROOT=${root} -P ${script})
+  add_test(NAME ${test}_drive_cleanup
+           COMMAND ${CMAKE_COMMAND} -DLETTER=${letter} -DROOT=${root} -DREMOVE=1 -P ${script})
+  set_tests_properties(${test}_drive_setup PROPERTIES FIXTURES_SETUP ${test}_drive)
+  set_tests_properties(${test}_drive_cleanup PROPERTIES FIXTURES_CLEANUP ${test}_drive)
+  set_property(TEST ${test} APPEND PROPERTY FIXTURES_REQUIRED ${test}_drive)
+  string(TOUPPER ${letter} drive)
+  target_compile_definitions(${test} PRIVATE TEST_DRIVE="${drive}:" TEST_DRIVE_FOLDER="Z:${root}")
+endfunction()

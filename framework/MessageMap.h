@@ -52,6 +52,7 @@ typedef void Mouse(UINT, POINT);
 typedef void DrawItem(LPDRAWITEMSTRUCT);
 typedef HBRUSH CtlColor(HDC, UINT);
 typedef void Notify(NMHDR*, LRESULT*);
+typedef BOOL HelpInfo(HELPINFO*);
 }
 
 #define DECLARE_MESSAGE_MAP()                              \
@@ -125,6 +126,11 @@ protected:                                                 \
 #define ON_WM_GETDLGCODE()                                                      \
     MESSAGE_MAP_ENTRY_(WM_GETDLGCODE, 0, 0, msgsig::GetDlgCode, &ThisClass::OnGetDlgCode, \
         return (pThis_->*pfn_)();)
+// F1: Windows sends WM_HELP to the window with the focus, and a child that
+// does not handle it passes it on to its parent.
+#define ON_WM_HELPINFO()                                                        \
+    MESSAGE_MAP_ENTRY_(WM_HELP, 0, 0, msgsig::HelpInfo, &ThisClass::OnHelpInfo, \
+        return (pThis_->*pfn_)(reinterpret_cast<HELPINFO*>(lParam));)
 #define ON_WM_LBUTTONDOWN()                                                     \
     MESSAGE_MAP_ENTRY_(WM_LBUTTONDOWN, 0, 0, msgsig::Mouse, &ThisClass::OnLButtonDown, \
         POINT pt_ = { static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)) }; \

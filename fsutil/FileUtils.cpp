@@ -39,8 +39,26 @@ CString IntToString(int nValue)
     return str;
 }
 
+// "E:" or "E:\\": a drive's root.
+static bool IsDriveRoot(const CString& strPath)
+{
+    const int nLength = strPath.GetLength();
+    if (nLength < 2 || nLength > 3 || strPath.GetAt(1) != ':')
+        return false;
+    const char cDrive = strPath.GetAt(0);
+    const bool bLetter = (cDrive >= 'A' && cDrive <= 'Z') || (cDrive >= 'a' && cDrive <= 'z');
+    return bLetter && (nLength == 2 || strPath.GetAt(2) == '\\');
+}
+
 bool IsFolder(CString strPath)
 {
+    // A root's listing has no "." and may be empty or hold files only; the
+    // root is a folder all the same whenever the drive is there.
+    if (IsDriveRoot(strPath)) {
+        const DWORD nAttributes = GetFileAttributesA(strPath.Left(2) + "\\");
+        return nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    }
+
     if (strPath.IsEmpty() || strPath.GetAt(strPath.GetLength() - 1) != '\\')
         strPath += '\\';
     strPath += "*.*";

@@ -17,6 +17,10 @@ const std::chrono::milliseconds kIntakeBudget(25);
 const std::chrono::milliseconds kWalkBudget(15);
 const UINT kWalkStepMs = 10;
 
+// The status line's dots move at most this often, however short the
+// intake's ticks.
+const DWORD kStatusStepMs = 200;
+
 const char* const kStatusSteps[] = {
     "Analyzing disk, please wait",
     "Analyzing disk, please wait.",
@@ -81,7 +85,10 @@ void CRecoveryDlg::OnIntakeTick()
         EndIntake();
         return;
     }
-    StepStatusLine();
+    if (GetTickCount() - m_dwLastStatusStep >= kStatusStepMs) {
+        m_dwLastStatusStep = GetTickCount();
+        StepStatusLine();
+    }
 
     const auto start = std::chrono::steady_clock::now();
     bool added = false;
@@ -164,4 +171,5 @@ void CRecoveryDlg::EnterAnalysedState()
 
     m_btnRecover.SetWindowText("Recover");
     m_btnRecover.ShowWindow(SW_SHOW);
+    ShowSaveFolderChoice(TRUE);
 }

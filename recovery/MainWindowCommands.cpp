@@ -1,12 +1,12 @@
 // The main window's commands that do not run an analysis: the start-up tick,
-// the timer dispatch, Browse, Reload, Help and Select all.
+// the timer dispatch, Browse, Reload, Help (the link and F1) and Select all.
 #include "RecoveryDlg.h"
 
 #include <objbase.h>
 #include <shlobj.h>
-#include <htmlhelp.h>
 
 #include "FileUtils.h"
+#include "HelpFile.h"
 #include "SettingsFiles.h"
 #include "SizeFormat.h"
 
@@ -133,9 +133,14 @@ void CRecoveryDlg::OnReload()
 
 void CRecoveryDlg::OnHelpLink()
 {
-    const CString helpFile = GetModuleFolder() + "help.chm";
-    if (!HtmlHelpA(nullptr, helpFile, HH_DISPLAY_TOPIC, 0))
-        MessageBox("Help file is not found.", "Quorvane", MB_OK);
+    OpenHelpFile(*this);
+}
+
+BOOL CRecoveryDlg::OnHelpInfo(HELPINFO* info)
+{
+    (void)info;
+    OpenHelpFile(*this);
+    return TRUE;
 }
 
 void CRecoveryDlg::OnSelectAll()

@@ -49,21 +49,23 @@ void CRecoveryDlg::AddThumbnail(const ThumbnailPixels& pixels, const CString& it
     DeleteObject(bitmap);
 
     // The path's copy belongs to the item it is attached to; a copy that
-    // could not be attached would never be freed, so it is not kept. One
-    // message inserts the item with its image, path and tick.
+    // could not be attached would never be freed, so it is not kept.
     const size_t size = static_cast<size_t>(itemPath.GetLength()) + 1;
     char* path = new char[size];
     std::memcpy(path, itemPath.GetString(), size);
 
     LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
     item.iItem = m_nNextItem;
     item.pszText = const_cast<char*>("");
     item.iImage = m_nNextItem;
     item.lParam = reinterpret_cast<LPARAM>(path);
-    item.state = INDEXTOSTATEIMAGEMASK(2);
-    item.stateMask = LVIS_STATEIMAGEMASK;
-    if (m_listPictures.InsertItem(&item) < 0)
+    const int index = m_listPictures.InsertItem(&item);
+    // The tick goes on after the insert: with check boxes the list control
+    // gives a new item an empty box whatever state it was inserted with.
+    if (index >= 0)
+        m_listPictures.SetCheck(index, TRUE);
+    else
         delete[] path;
     m_knownFiles.insert(itemPath.str());
 }

@@ -7,6 +7,7 @@
 #include <shlwapi.h>
 
 #include "FileUtils.h"
+#include "SafeCopy.h"
 
 namespace {
 
@@ -73,10 +74,19 @@ void CRecoveryDlg::StartRecovery()
         MessageBox("Please tick at least one picture to recover.", "Quorvane", MB_OK);
         return;
     }
+    if (m_editSaveDir.GetWindowText().IsEmpty()) {
+        MessageBox("Please choose a folder to save the recovered pictures in with 'Browse', then press "
+                   "'Recover' again.",
+                   "Quorvane", MB_OK);
+        return;
+    }
     const int total = static_cast<int>(sources.size());
 
     m_btnRecover.ShowWindow(SW_HIDE);
     m_lblSelectAll.ShowWindow(SW_HIDE);
+    // The progress text takes the save folder's place, and the folder must
+    // not change under a running copy.
+    ShowSaveFolderChoice(FALSE);
 
     m_progress.SetRange32(0, total);
     m_progress.SetPos(0);
@@ -98,20 +108,14 @@ CPictureCopier::Outcome CRecoveryDlg::CopyPicture(const CString& source, const C
 {
     if (source.IsEmpty() || !PathFileExistsA(source))
         return CPictureCopier::Outcome::Gone;
-    if (!IsFolder(folder) && !CreateDirectoryA(folder, nullptr))
+    // An empty folder would put the pictures wherever the process happens
+    // to be; Recover asks for a folder before it gets here.
+    if (folder.IsEmpty() || (!IsFolder(folder) && !CreateDirectoryA(folder, nullptr)))
         return CPictureCopier::Outcome::FolderMissing;
 
-    const int slash = source.ReverseFind('\\');
-    const CString name = slash < 0 ? source : source.Mid(slash + 1);
-
-    // A folder and name too long for a path count as a refused copy.
-    char target[MAX_PATH] = {};
-    bool copied = false;
-    if (folder.GetLength() < MAX_PATH) {
-        lstrcpynA(target, folder, MAX_PATH);
-        copied = PathAppendA(target, name) && CopyFileA(source, target, FALSE);
-    }
-    return copied ? CPictureCopier::Outcome::Copied : CPictureCopier::Outcome::Refused;
+    // A picture already there with the same bytes counts as recovered.
+    return CopyWithoutReplacing(source, folder) == SafeCopyResult::Refused ? CPictureCopier::Outcome::Refused
+                                                                           : CPictureCopier::Outcome::Copied;
 }
 
 void CRecoveryDlg::OnCopyTick()

@@ -73,6 +73,7 @@ BEGIN_MESSAGE_MAP(CRecoveryDlg, CSkinDialog)
     ON_WM_CLOSE()
     ON_WM_DESTROY()
     ON_STN_CLICKED(IDC_HELP_LINK, &CRecoveryDlg::OnHelpLink)
+    ON_WM_HELPINFO()
     ON_STN_CLICKED(IDC_SETTINGS_LINK, &CRecoveryDlg::OnSettings)
     ON_STN_CLICKED(IDC_SELECT_ALL, &CRecoveryDlg::OnSelectAll)
 END_MESSAGE_MAP()
@@ -94,6 +95,7 @@ CRecoveryDlg::CRecoveryDlg()
       m_bLastPass(false),
       m_nNextItem(0),
       m_nCopyShown(-1),
+      m_dwLastStatusStep(0),
       m_strSelectAll("Select All Photos"),
       m_strUnselectAll("Unselect All Photos"),
       m_hWindowGone(CreateEventA(nullptr, TRUE, FALSE, nullptr))
@@ -248,6 +250,22 @@ void CRecoveryDlg::ShowReadyView()
 {
     m_lblLoading.ShowWindow(SW_HIDE);
     ShowDriveSelection(TRUE);
+}
+
+void CRecoveryDlg::ShowSaveFolderChoice(BOOL show)
+{
+    // The analysed view keeps the save folder and Browse where the drive
+    // selection has them, so that a folder can be chosen before Recover;
+    // the picture list then ends where the drive list does.
+    if (show) {
+        const RECT drives = ChildRect(*this, m_listDrives);
+        const RECT list = ChildRect(*this, m_listPictures);
+        m_listPictures.MoveWindow(list.left, list.top, Width(list), drives.bottom - list.top);
+    }
+    const int command = show ? SW_SHOW : SW_HIDE;
+    m_lblSaveDir.ShowWindow(command);
+    m_editSaveDir.ShowWindow(command);
+    m_btnBrowse.ShowWindow(command);
 }
 
 BOOL CRecoveryDlg::IsAdministrator()

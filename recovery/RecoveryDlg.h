@@ -45,7 +45,7 @@ enum : UINT_PTR {
 
 // How often each timer ticks.
 const UINT kRescanIntervalMs = 200;
-const UINT kIntakeIntervalMs = 100;
+const UINT kIntakeIntervalMs = 40;
 const UINT kCopyIntervalMs = 50;
 
 class CRecoveryDlg : public CSkinDialog {
@@ -74,6 +74,8 @@ protected:
     void ShowDriveSelection(BOOL show);
     void ShowLoadingView();
     void ShowReadyView();
+    // The save folder, its label and Browse in the analysed view.
+    void ShowSaveFolderChoice(BOOL show);
     bool CheckAdministrator();
 
     // Main window commands.
@@ -152,6 +154,7 @@ protected:
     void OnClose();
     void OnDestroy();
     void OnHelpLink();
+    BOOL OnHelpInfo(HELPINFO* info);
     void OnSettings();
     void OnSelectAll();
 
@@ -206,6 +209,7 @@ protected:
     bool m_bLastPass;
     int m_nNextItem;
     int m_nCopyShown;
+    DWORD m_dwLastStatusStep;
     const CString m_strSelectAll;
     const CString m_strUnselectAll;
     // Set when the window object goes away (Escape or Enter can end the

@@ -1,5 +1,6 @@
 #include "SettingsDlg.h"
 
+#include "HelpFile.h"
 #include "SettingsFiles.h"
 #include "resource.h"
 
@@ -25,6 +26,7 @@ const char kAllFormats[] = "jpg,gif,png,bmp,tif";
 
 BEGIN_MESSAGE_MAP(CSettingsDlg, CDialog)
     ON_BN_CLICKED(IDC_DEFAULT, &CSettingsDlg::OnDefault)
+    ON_WM_HELPINFO()
 END_MESSAGE_MAP()
 
 CSettingsDlg::CSettingsDlg(CWnd* pParent) : CDialog(IDD_SETTINGS, pParent) {}
@@ -60,6 +62,13 @@ CString CSettingsDlg::CollectFormats() const
 void CSettingsDlg::OnDefault()
 {
     ApplyFormats(kAllFormats);
+}
+
+BOOL CSettingsDlg::OnHelpInfo(HELPINFO* info)
+{
+    (void)info;
+    OpenHelpFile(*this);
+    return TRUE;
 }
 
 void CSettingsDlg::OnOK()

@@ -19,6 +19,7 @@ protected:
     BOOL OnInitDialog() override;
     void OnOK() override;
     void OnDefault();
+    BOOL OnHelpInfo(HELPINFO* info);
 
     DECLARE_MESSAGE_MAP()
 };

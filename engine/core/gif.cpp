@@ -85,7 +85,7 @@ Recognition recognizeGif(View& v, uint64_t maxLen) {
   if (h[10] & 0x80) pos += 3u << ((h[10] & 7) + 1);
   bool sawImage = false;
   for (;;) {
-    if (pos > maxLen) return r;
+    if (pos >= maxLen) return r;  // even the trailer would lie past the bound
     int kind = v.byte(pos);
     if (kind == 0x3B) {
       if (!sawImage) return r;

@@ -36,7 +36,7 @@ class JpegParser {
       while ((m = v_.byte(pos + 1)) == 0xFF) ++pos;  // fill bytes
       if (m < 0) return 0;
       if (m == 0xD9) {
-        if (!sawScan) return 0;
+        if (!sawScan || pos + 2 - start > maxLen_) return 0;
         return pos + 2;
       }
       if (isRst(m) || m == 0x01) {

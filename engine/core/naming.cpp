@@ -7,7 +7,11 @@ namespace qv {
 
 std::string outputName(PicType type, uint64_t offset) {
   char buf[64];
-  std::snprintf(buf, sizeof buf, "f%010" PRIu64 ".%s", offset / kSectorSize, typeName(type));
+  const unsigned within = unsigned(offset % kSectorSize);
+  if (within)
+    std::snprintf(buf, sizeof buf, "f%010" PRIu64 "_%03u.%s", offset / kSectorSize, within, typeName(type));
+  else
+    std::snprintf(buf, sizeof buf, "f%010" PRIu64 ".%s", offset / kSectorSize, typeName(type));
   return buf;
 }
 

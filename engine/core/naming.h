@@ -1,5 +1,5 @@
 // Names of the output files: unique in the whole output because no two
-// finds start in the same sector.
+// finds start at the same byte.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -8,7 +8,8 @@
 
 namespace qv {
 
-// "f0000012345.jpg" for a picture starting in sector 12345.
+// "f0000012345.jpg" for a picture starting at the head of sector 12345,
+// "f0000012345_077.jpg" for one starting at byte 77 of it.
 std::string outputName(PicType type, uint64_t offset);
 // What the file is called while it is being written: no picture extension,
 // so nobody takes it before it is whole.

@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "block_reader.h"
+#include "jpeg_followers.h"
 #include "jpeg_fragments.h"
+#include "jpeg_stream.h"
 #include "recognizers.h"
 #include "signature.h"
 #include "window.h"
@@ -12,7 +14,7 @@
 namespace qv {
 namespace {
 
-uint64_t roundUp(uint64_t n) { return (n + kSectorSize - 1) / kSectorSize * kSectorSize; }
+uint64_t nextSectorStart(uint64_t pos) { return (pos / kSectorSize + 1) * kSectorSize; }
 
 // Pictures whose contents no check can tell from foreign data: if another
 // file starts at a sector inside one, the picture was fragmented and what
@@ -20,7 +22,7 @@ uint64_t roundUp(uint64_t n) { return (n + kSectorSize - 1) / kSectorSize * kSec
 bool holdsForeignFile(PicType t, Window& w, const Find& f) {
   if (t != PicType::Bmp && t != PicType::Tif && t != PicType::Gif) return false;
   uint8_t head[kSignatureBytes];
-  for (uint64_t s = f.offset + kSectorSize; s + kSignatureBytes <= f.offset + f.length; s += kSectorSize) {
+  for (uint64_t s = nextSectorStart(f.offset); s + kSignatureBytes <= f.offset + f.length; s += kSectorSize) {
     size_t avail = 0;
     const uint8_t* p = w.at(s, avail);
     if (!p) return false;
@@ -33,65 +35,96 @@ bool holdsForeignFile(PicType t, Window& w, const Find& f) {
   return false;
 }
 
+class Scan {
+ public:
+  Scan(ByteSource& src, const ScanOptions& opts, FindSink& sink)
+      : opts_(opts), sink_(sink), total_(src.size()), reader_(src, opts.blockSize, opts.readAhead),
+        w_(src, reader_, opts.maxHold), finder_(opts.types) {}
+
+  ScanStats run() {
+    uint64_t pos = 0;
+    while (pos < total_) {
+      w_.advanceTo(pos);
+      size_t avail = 0;
+      const uint8_t* block = w_.at(pos, avail);
+      if (!block) break;
+      pos = span(pos, block, avail);
+      if (opts_.progress) opts_.progress->searched.store(std::min(pos, total_), std::memory_order_relaxed);
+    }
+    stats_.bytes = total_;
+    return stats_;
+  }
+
+ private:
+  // Looks at every byte of [pos, pos + n); returns where to go on. Heads
+  // that lie wholly in the block are checked in place, the last few from a
+  // copy that reaches into the next block.
+  uint64_t span(uint64_t pos, const uint8_t* p, size_t n) {
+    const size_t inPlace = n >= kSignatureBytes ? n - kSignatureBytes + 1 : 0;
+    for (size_t i = finder_.next(p, 0, inPlace); i < inPlace; i = finder_.next(p, i + 1, inPlace))
+      if (uint64_t end = candidate(pos + i, p + i)) return end;
+    uint8_t tail[2 * kSignatureBytes] = {};
+    const uint64_t at = pos + inPlace;
+    WindowView(w_, at).read(0, tail, size_t(std::min<uint64_t>(sizeof tail - 1, total_ - at)));
+    const size_t rest = n - inPlace;
+    for (size_t i = finder_.next(tail, 0, rest); i < rest; i = finder_.next(tail, i + 1, rest))
+      if (uint64_t end = candidate(at + i, tail + i)) return end;
+    return pos + n;
+  }
+
+  // The candidate at s; the end of the picture found there, or 0.
+  uint64_t candidate(uint64_t s, const uint8_t* head) {
+    int t = candidateType(head, opts_.types);
+    if (t < 0 || s < shadowEnd_) return 0;
+    ++stats_.candidates;
+    const PicType type = PicType(t);
+    WindowView view(w_, s);
+    Recognition r = recognize(type, view, std::min(maxPictureSize(type), total_ - s));
+    if (type == PicType::Jpg && r.length) {
+      WindowView check(w_, s);
+      if (!jpegDataFits(check, r.length)) r.brokeAt = r.length, r.length = 0;
+    }
+    if (!r.length) {
+      shadowEnd_ = std::max(shadowEnd_, s + r.shadow);
+      // Files on a disk start at sector starts; a picture inside another
+      // file has no clusters of its own to be split across.
+      if (type == PicType::Jpg && r.brokeAt && s % kSectorSize == 0) {
+        JpegSplice splice = findJpegSplice(w_, s, r.brokeAt);
+        if (splice.length) {
+          // The other file inside is still to be found: no skipping.
+          SplicedView joined(w_, s, splice);
+          sink_.onFind(Find{type, s, splice.length}, joined);
+          found();
+        }
+      }
+      return 0;
+    }
+    if (type == PicType::Jpg) r.length = withFollowingJpegs(w_, s, r.length, std::min(maxPictureSize(type), total_ - s));
+    Find f{type, s, r.length};
+    if (holdsForeignFile(type, w_, f)) return 0;
+    WindowView data(w_, s);
+    sink_.onFind(f, data);
+    found();
+    return s + r.length;
+  }
+
+  void found() {
+    ++stats_.finds;
+    if (opts_.progress) opts_.progress->found.store(stats_.finds, std::memory_order_relaxed);
+  }
+
+  const ScanOptions& opts_;
+  FindSink& sink_;
+  const uint64_t total_;
+  BlockReader reader_;
+  Window w_;
+  const StartFinder finder_;
+  uint64_t shadowEnd_ = 0;
+  ScanStats stats_;
+};
+
 }  // namespace
 
-ScanStats scan(ByteSource& src, const ScanOptions& opts, FindSink& sink) {
-  ScanStats stats;
-  const uint64_t total = src.size();
-  BlockReader reader(src, opts.blockSize, opts.readAhead);
-  Window w(src, reader, opts.maxHold);
-  uint64_t pos = 0;
-  uint64_t shadowEnd = 0;
-  uint8_t tail[kSignatureBytes];
-
-  while (pos < total) {
-    w.advanceTo(pos);
-    size_t avail = 0;
-    const uint8_t* block = w.at(pos, avail);
-    if (!block) break;
-    const uint64_t blockStart = pos, blockEnd = pos + avail;
-    uint64_t resume = blockEnd;
-    for (uint64_t s = pos; s < blockEnd; s += kSectorSize) {
-      const uint8_t* head = block + (s - blockStart);
-      if (blockEnd - s < kSignatureBytes) {
-        std::memset(tail, 0, sizeof tail);
-        WindowView(w, s).read(0, tail, std::min<uint64_t>(kSignatureBytes, total - s));
-        head = tail;
-      }
-      int t = candidateType(head, opts.types);
-      if (t < 0 || s < shadowEnd) continue;
-      ++stats.candidates;
-      const PicType type = PicType(t);
-      WindowView view(w, s);
-      Recognition r = recognize(type, view, std::min(maxPictureSize(type), total - s));
-      if (!r.length) {
-        shadowEnd = std::max(shadowEnd, s + r.shadow);
-        if (type == PicType::Jpg && r.brokeAt) {
-          JpegSplice splice = findJpegSplice(w, s, r.brokeAt);
-          if (splice.length) {
-            // The other file inside is still to be found: no skipping.
-            SplicedView joined(w, s, splice);
-            sink.onFind(Find{type, s, splice.length}, joined);
-            ++stats.finds;
-            if (opts.progress) opts.progress->found.store(stats.finds, std::memory_order_relaxed);
-          }
-        }
-        continue;
-      }
-      Find f{type, s, r.length};
-      if (holdsForeignFile(type, w, f)) continue;
-      WindowView data(w, s);
-      sink.onFind(f, data);
-      ++stats.finds;
-      if (opts.progress) opts.progress->found.store(stats.finds, std::memory_order_relaxed);
-      resume = roundUp(s + r.length);
-      break;
-    }
-    pos = resume;
-    if (opts.progress) opts.progress->searched.store(std::min(pos, total), std::memory_order_relaxed);
-  }
-  stats.bytes = total;
-  return stats;
-}
+ScanStats scan(ByteSource& src, const ScanOptions& opts, FindSink& sink) { return Scan(src, opts, sink).run(); }
 
 }  // namespace qv

@@ -1,6 +1,6 @@
-// Looks for a picture start at the head of every sector, lets the type's
-// recogniser decide where the picture ends, hands each whole picture to the
-// sink and goes on after it.
+// Looks for a picture start at every byte, lets the type's recogniser
+// decide where the picture ends, hands each whole picture to the sink and
+// goes on right after it.
 #pragma once
 #include <atomic>
 #include <cstdint>

@@ -4,6 +4,10 @@
 
 #include "view.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace qv {
 namespace {
 
@@ -21,6 +25,45 @@ bool bmpHead(const uint8_t* p) {
 }
 
 }  // namespace
+
+StartFinder::StartFinder(unsigned mask) {
+  auto add = [&](PicType t, uint8_t a, uint8_t b) {
+    if (!(mask & typeBit(t))) return;
+    first_[pairs_] = a;
+    second_[pairs_] = b;
+    ++pairs_;
+  };
+  add(PicType::Jpg, 0xFF, 0xD8);
+  add(PicType::Png, 0x89, 'P');
+  add(PicType::Gif, 'G', 'I');
+  add(PicType::Bmp, 'B', 'M');
+  add(PicType::Tif, 'I', 'I');
+  add(PicType::Tif, 'M', 'M');
+}
+
+size_t StartFinder::next(const uint8_t* p, size_t from, size_t to) const {
+  if (!pairs_) return to;
+  size_t i = from;
+#ifdef __SSE2__
+  __m128i a[6], b[6];
+  for (int k = 0; k < pairs_; ++k) {
+    a[k] = _mm_set1_epi8(char(first_[k]));
+    b[k] = _mm_set1_epi8(char(second_[k]));
+  }
+  for (; i + 16 <= to; i += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1));
+    __m128i hit = _mm_and_si128(_mm_cmpeq_epi8(x, a[0]), _mm_cmpeq_epi8(y, b[0]));
+    for (int k = 1; k < pairs_; ++k)
+      hit = _mm_or_si128(hit, _mm_and_si128(_mm_cmpeq_epi8(x, a[k]), _mm_cmpeq_epi8(y, b[k])));
+    if (int bits = _mm_movemask_epi8(hit)) return i + size_t(__builtin_ctz(unsigned(bits)));
+  }
+#endif
+  for (; i < to; ++i)
+    for (int k = 0; k < pairs_; ++k)
+      if (p[i] == first_[k] && p[i + 1] == second_[k]) return i;
+  return to;
+}
 
 int candidateType(const uint8_t* p, unsigned mask) {
   int t = -1;

@@ -1,5 +1,6 @@
-// The first-pass filter: which picture type, if any, may start at the head
-// of a sector. Called for every sector of the disk, so it only looks.
+// The first-pass filter: where a picture may start (any byte of the disk),
+// and which type, if any, starts there. Runs over every byte, so it only
+// looks.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +10,20 @@
 namespace qv {
 
 constexpr size_t kSignatureBytes = 32;
+
+// The first two bytes of every enabled type's signature, looked for 16
+// positions at a time.
+class StartFinder {
+ public:
+  explicit StartFinder(unsigned mask);
+  // The first i in [from, to) where p[i] and p[i + 1] begin a signature of
+  // an enabled type; to if there is none. p[to] must be readable.
+  size_t next(const uint8_t* p, size_t from, size_t to) const;
+
+ private:
+  uint8_t first_[6], second_[6];
+  int pairs_ = 0;
+};
 
 // p points at kSignatureBytes readable bytes. Returns the type whose
 // signature is there and is in mask, or -1.

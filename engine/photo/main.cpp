@@ -6,12 +6,13 @@
 #include <vector>
 
 #include "../core/background_sink.h"
+#include "../core/careful_source.h"
 #include "../core/command_line.h"
 #include "../core/progress_reporter.h"
 #include "../core/scanner.h"
 #include "../runtime/qvrt.h"
 #include "output_sink.h"
-#include "runtime_source.h"
+#include "runtime_medium.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -33,20 +34,19 @@ int main(int argc, char** argv) {
   }
   qv::ScanStats stats;
   unsigned written = 0;
+  uint64_t unreadable = 0;
   {
-    qv::RuntimeSource src(dev);
+    qv::RuntimeMedium disk(dev);
+    qv::CarefulSource src(disk);
     qv::OutputSink files(cmd.outDir);
     const uint64_t size = src.size();
     qv::ScanProgress live;
-    // Sectors the reader could not read and skipped: the block reader does
-    // not count them yet; its count goes here when it does.
-    auto unreadable = [] { return uint64_t(0); };
     auto sample = [&] {
       qv::SearchProgress p;
       p.searched = live.searched.load(std::memory_order_relaxed);
       p.size = size;
       p.found = live.found.load(std::memory_order_relaxed);
-      p.unreadable = unreadable();
+      p.unreadable = src.unreadableSectors();
       return p;
     };
     const std::string progressPath = qv::progressFilePath(cmd.outDir);
@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
       if (opts.types) stats = qv::scan(src, opts, sink);
     }
     written = files.written();
+    unreadable = src.unreadableSectors();
     // Ended only once every find is written: the program may take the
     // folder as complete from then on.
     if (progress) {
@@ -75,7 +76,7 @@ int main(int argc, char** argv) {
     }
   }
   qvrt_close_device(dev);
-  std::printf("photo: %u pictures recovered, %llu bytes searched\n", written,
-              static_cast<unsigned long long>(stats.bytes));
+  std::printf("photo: %u pictures recovered, %llu bytes searched, %llu sectors unreadable\n", written,
+              static_cast<unsigned long long>(stats.bytes), static_cast<unsigned long long>(unreadable));
   return 0;
 }

@@ -45,9 +45,10 @@ bool isFile(const std::string& path) {
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Overlapped, so that a read that hangs on a failing disk can be given up.
 HANDLE openRead(const std::string& path) {
   return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+                     FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OVERLAPPED, nullptr);
 }
 
 bool sizeOf(HANDLE h, bool disk, uint64_t& size) {
@@ -65,12 +66,24 @@ bool sizeOf(HANDLE h, bool disk, uint64_t& size) {
   return true;
 }
 
+// A failing card may take seconds for one read; one that takes longer than
+// this is cancelled and counts as unreadable, so the search goes on.
+constexpr DWORD kReadTimeLimitMs = 10000;
+
 bool readExact(HANDLE h, uint64_t offset, uint8_t* buf, DWORD n) {
   OVERLAPPED ov = {};
   ov.Offset = static_cast<DWORD>(offset);
   ov.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (!ov.hEvent) return false;
   DWORD got = 0;
-  return ReadFile(h, buf, n, &got, &ov) && got == n;
+  bool ok = ReadFile(h, buf, n, &got, &ov) != 0;
+  if (!ok && GetLastError() == ERROR_IO_PENDING) {
+    if (WaitForSingleObject(ov.hEvent, kReadTimeLimitMs) != WAIT_OBJECT_0) CancelIoEx(h, &ov);
+    ok = GetOverlappedResult(h, &ov, &got, TRUE) != 0;
+  }
+  CloseHandle(ov.hEvent);
+  return ok && got == n;
 }
 
 }  // namespace
@@ -98,22 +111,17 @@ extern "C" QvDevice* qvrt_open_device(const char* name) {
 
 extern "C" uint64_t qvrt_device_size(const QvDevice* dev) { return dev->size; }
 
-extern "C" void qvrt_read(QvDevice* dev, uint64_t offset, void* buf, size_t n) {
+extern "C" int qvrt_read(QvDevice* dev, uint64_t offset, void* buf, size_t n) {
   auto* p = static_cast<uint8_t*>(buf);
   const DWORD chunk = 16u << 20;
   while (n) {
     DWORD k = n < chunk ? static_cast<DWORD>(n) : chunk;
-    if (!readExact(dev->handle, offset, p, k)) {
-      // A bad area: sector by sector, zeros where nothing can be read.
-      for (DWORD s = 0; s < k; s += 512) {
-        DWORD len = k - s < 512 ? k - s : 512;
-        if (!readExact(dev->handle, offset + s, p + s, len)) ZeroMemory(p + s, len);
-      }
-    }
+    if (!readExact(dev->handle, offset, p, k)) return -1;
     p += k;
     offset += k;
     n -= k;
   }
+  return 0;
 }
 
 extern "C" void qvrt_close_device(QvDevice* dev) {

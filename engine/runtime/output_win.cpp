@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "../core/retry.h"
 #include "qvrt.h"
 
 struct QvOutput {
@@ -16,6 +17,20 @@ namespace {
 std::string join(const std::string& dir, const std::string& name) {
   if (dir.empty() || dir.back() == '\\' || dir.back() == '/') return dir + name;
   return dir + "\\" + name;
+}
+
+// Another process holding either name (a virus scanner, the window checking
+// whether the previous file is ready) lets go within moments.
+bool renamePatiently(const std::string& from, const std::string& to) {
+  return qv::retryWhileBusy(
+      [&] {
+        if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return qv::Attempt::Done;
+        DWORD e = GetLastError();
+        return e == ERROR_SHARING_VIOLATION || e == ERROR_ACCESS_DENIED || e == ERROR_LOCK_VIOLATION
+                   ? qv::Attempt::Busy
+                   : qv::Attempt::Failed;
+      },
+      [](unsigned ms) { Sleep(ms); }, qv::kRenamePlan);
 }
 }  // namespace
 
@@ -58,7 +73,7 @@ extern "C" int qvrt_output_write(QvOutput* out, const void* data, size_t n) {
 
 extern "C" int qvrt_output_end(QvOutput* out, int keep) {
   bool ok = CloseHandle(out->handle) != 0;
-  if (keep && ok) ok = MoveFileExA(out->partPath.c_str(), out->finalPath.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  if (keep && ok) ok = renamePatiently(out->partPath, out->finalPath);
   if (!keep || !ok) DeleteFileA(out->partPath.c_str());
   delete out;
   return ok && keep ? 0 : -1;

@@ -25,9 +25,10 @@ typedef struct QvOutput QvOutput;
  * (a disk image), then "/dev/sdX" as the raw disk. NULL if none opens. */
 QVRT_API QvDevice* qvrt_open_device(const char* name);
 QVRT_API uint64_t qvrt_device_size(const QvDevice* dev);
-/* Reads n bytes at offset; parts that cannot be read are zeros. Safe to
- * call from two threads at once. */
-QVRT_API void qvrt_read(QvDevice* dev, uint64_t offset, void* buf, size_t n);
+/* Reads n bytes at offset: 0 when all of them were read, -1 when any part
+ * could not be read or the read took too long (buf then holds anything).
+ * Safe to call from two threads at once. */
+QVRT_API int qvrt_read(QvDevice* dev, uint64_t offset, void* buf, size_t n);
 QVRT_API void qvrt_close_device(QvDevice* dev);
 
 /* Creates a folder and any missing parents; 0 on success. */

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "../core/device_name.h"
+#include "../core/retry.h"
 #include "qvrt.h"
 
 struct QvDevice {
@@ -43,6 +44,15 @@ std::string readTable() {
   return ss.str();
 }
 
+bool renamePatiently(const std::string& from, const std::string& to) {
+  return qv::retryWhileBusy(
+      [&] {
+        if (std::rename(from.c_str(), to.c_str()) == 0) return qv::Attempt::Done;
+        return errno == EBUSY || errno == ETXTBSY || errno == EINTR ? qv::Attempt::Busy : qv::Attempt::Failed;
+      },
+      [](unsigned ms) { usleep(ms * 1000u); }, qv::kRenamePlan);
+}
+
 }  // namespace
 
 extern "C" QvDevice* qvrt_open_device(const char* name) {
@@ -61,19 +71,17 @@ extern "C" QvDevice* qvrt_open_device(const char* name) {
 
 extern "C" uint64_t qvrt_device_size(const QvDevice* dev) { return dev->size; }
 
-extern "C" void qvrt_read(QvDevice* dev, uint64_t offset, void* buf, size_t n) {
+extern "C" int qvrt_read(QvDevice* dev, uint64_t offset, void* buf, size_t n) {
   auto* p = static_cast<char*>(buf);
   while (n) {
     ssize_t got = pread(dev->fd, p, n, off_t(offset));
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      std::memset(p, 0, n);
-      return;
-    }
+    if (got <= 0) return -1;
     p += got;
     offset += uint64_t(got);
     n -= size_t(got);
   }
+  return 0;
 }
 
 extern "C" void qvrt_close_device(QvDevice* dev) {
@@ -119,7 +127,7 @@ extern "C" int qvrt_output_write(QvOutput* out, const void* data, size_t n) {
 
 extern "C" int qvrt_output_end(QvOutput* out, int keep) {
   bool ok = close(out->fd) == 0;
-  if (keep && ok) ok = std::rename(out->partPath.c_str(), out->finalPath.c_str()) == 0;
+  if (keep && ok) ok = renamePatiently(out->partPath, out->finalPath);
   if (!keep || !ok) unlink(out->partPath.c_str());
   delete out;
   return ok && keep ? 0 : -1;

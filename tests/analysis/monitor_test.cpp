@@ -243,7 +243,7 @@ TEST_F(MonitorTest, StatusLineStepsOncePerIntakeTick)
 // The analysing view stacks the select-all label and the picture list under
 // the status line over the drive list's place, with the tip beside the
 // Cancel button; the analysed view puts the progress text back above the
-// (hidden) progress bar.
+// (hidden) progress bar and shows the save folder under a shorter list.
 TEST_F(MonitorTest, AnalysingAndAnalysedViewsPlaceTheirControls)
 {
     auto rect = [&](int id) {
@@ -302,8 +302,15 @@ TEST_F(MonitorTest, AnalysingAndAnalysedViewsPlaceTheirControls)
     EXPECT_EQ(text.top, progress.top - 25);
     EXPECT_EQ(text.right, next.left + editWidth);
     EXPECT_EQ(text.bottom, progress.top - 5);
+    // The list ends where the drive list does, above the save folder and
+    // Browse, which the analysed view shows.
     const RECT after = rect(IDC_PICTURE_LIST);
-    EXPECT_TRUE(EqualRect(&after, &list));
+    EXPECT_EQ(after.left, list.left);
+    EXPECT_EQ(after.top, list.top);
+    EXPECT_EQ(after.right, list.right);
+    EXPECT_EQ(after.bottom, drives.bottom);
+    for (int id : {IDC_SAVE_DIR_LABEL, IDC_SAVE_DIR, IDC_BROWSE})
+        EXPECT_TRUE(Visible(Ctl(id))) << id;
 }
 
 // An engine that ends at once and writes nothing: the first rescan, 500 ms

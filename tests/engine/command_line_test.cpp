@@ -66,8 +66,10 @@ TEST(DeviceNames, Table) {
   EXPECT_EQ(lookupDevice(table, "/dev/sdc"), "");
 }
 
-TEST(Naming, UniqueBySectorAndHiddenWhileWritten) {
+TEST(Naming, UniqueByStartAndHiddenWhileWritten) {
   EXPECT_EQ(outputName(PicType::Jpg, 512 * 12345), "f0000012345.jpg");
+  EXPECT_EQ(outputName(PicType::Jpg, 512 * 12345 + 1), "f0000012345_001.jpg");
+  EXPECT_EQ(outputName(PicType::Png, 512 * 7 + 511), "f0000000007_511.png");
   EXPECT_EQ(outputName(PicType::Tif, 0), "f0000000000.tif");
   EXPECT_EQ(partName("f0000000001.png"), "f0000000001.png.part");
 }

@@ -84,9 +84,9 @@ std::map<std::string, std::string> listFiles(const std::string& dir) {
 }
 
 const char* kPictures[] = {"base.jpg", "prog.jpg", "restart.jpg", "exif.jpg", "exif_aligned.jpg",
-                           "mpf.jpg", "plain.png", "many_idat.png", "alpha.png", "static.gif",
-                           "static87.gif", "anim.gif", "pal8.bmp", "rle8.bmp", "true24.bmp",
-                           "v5.bmp", "le_strips.tif", "be_strips.tif", "le_tiles.tif", "be_tiles.tif"};
+                           "mpf.jpg", "plain.png", "many_idat.png", "alpha.png", "palette.png",
+                           "gray.png", "static.gif", "static87.gif", "anim.gif", "pal8.bmp",
+                           "rle8.bmp", "true24.bmp", "v5.bmp", "os2.bmp", "le_strips.tif", "be_strips.tif", "le_tiles.tif", "be_tiles.tif"};
 
 std::string extension(const std::string& name) { return name.substr(name.rfind('.')); }
 

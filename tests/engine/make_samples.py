@@ -12,8 +12,10 @@ import subprocess
 import sys
 import zlib
 
-out = sys.argv[1]
+# Imported for its builders by the fuzz seed maker, run with the folder.
+out = sys.argv[1] if __name__ == "__main__" else "."
 pics = os.path.join(out, "pics")
+small = os.path.join(out, "small")  # tiny pictures of every type, kept off the card images
 
 
 def run(*args):
@@ -104,7 +106,10 @@ def make_pictures():
     convert("prog.jpg", *src, "-quality", "80", "-interlace", "Plane")
     convert("thumb_src.jpg", "-seed", "3", "-size", "160x120", "plasma:", "-quality", "70")
     convert("second_src.jpg", "-seed", "5", "-size", "320x240", "plasma:", "-quality", "70")
-    convert("restart.jpg", *src, "-define", "jpeg:restart-interval=2")
+    # ImageMagick writes no restart markers; jpegtran adds them losslessly,
+    # one every two MCUs.
+    with open(os.path.join(pics, "restart.jpg"), "wb") as f:
+        subprocess.run(["jpegtran", "-restart", "2B", os.path.join(pics, "base.jpg")], check=True, stdout=f)
     thumb = read("thumb_src.jpg")
     write("exif.jpg", with_exif(read("base.jpg"), thumb))
     write("exif_aligned.jpg", with_exif(read("prog.jpg"), thumb, pad_to=1024))
@@ -116,6 +121,8 @@ def make_pictures():
     write("many_idat.png", rechunk_png(read("plain.png"), 4096))
     convert("alpha.png", "-seed", "9", "-size", "200x150", "plasma:", "-alpha", "set",
             "-channel", "A", "-evaluate", "set", "50%")
+    convert("palette.png", *src, "-colors", "64", "-type", "Palette")
+    convert("gray.png", *src, "-colorspace", "Gray")
 
     convert("static.gif", *src, "-colors", "200")
     convert_as("GIF87", "static87.gif", "-size", "64x64", "gradient:")
@@ -126,11 +133,26 @@ def make_pictures():
     convert_as("BMP3", "rle8.bmp", *src, "-colors", "200", "-type", "Palette")
     convert_as("BMP3", "true24.bmp", *src, "-type", "TrueColor")
     convert("v5.bmp", *src)
+    convert_as("BMP2", "os2.bmp", *src, "-type", "TrueColor")
 
     convert("le_strips.tif", *src, "-define", "tiff:endian=lsb", "-define", "tiff:rows-per-strip=16", "-compress", "none")
     convert("be_strips.tif", *src, "-define", "tiff:endian=msb", "-define", "tiff:rows-per-strip=32", "-compress", "lzw")
     convert("le_tiles.tif", *src, "-define", "tiff:endian=lsb", "-define", "tiff:tile-geometry=64x64", "-compress", "none")
     convert("be_tiles.tif", *src, "-define", "tiff:endian=msb", "-define", "tiff:tile-geometry=128x128", "-compress", "lzw")
+
+
+def make_small():
+    os.makedirs(small, exist_ok=True)
+    src = ["-seed", "11", "-size", "40x24", "plasma:"]
+    for name, args in (("tiny.jpg", ["-quality", "80"]), ("tiny.png", []), ("tiny.gif", []),
+                       ("tiny.bmp", ["-type", "TrueColor"]), ("tiny.tif", ["-compress", "none"])):
+        run("convert", *src, *args, os.path.join(small, name))
+    # Larger baseline JPEGs to cut into pieces; the twins share their tables.
+    std = ["-quality", "85", "-define", "jpeg:optimize-coding=false", "-sampling-factor", "2x2"]
+    for name, seed, extra in (("twin_a.jpg", "21", []), ("twin_b.jpg", "22", []),
+                              ("rst_a.jpg", "23", ["-define", "jpeg:restart-interval=3"]),
+                              ("rst_b.jpg", "24", ["-define", "jpeg:restart-interval=3"])):
+        run("convert", "-seed", seed, "-size", "1280x960", "plasma:", *std, *extra, os.path.join(small, name))
 
 
 def fat_image(name, files, fat, size_mb=48):
@@ -160,4 +182,5 @@ def make_disks():
 
 if __name__ == "__main__":
     make_pictures()
+    make_small()
     make_disks()

@@ -140,6 +140,90 @@ TEST(Recognizers, TiffStripsPastTheEndAreNotWhole) {
   EXPECT_EQ(lengthOf(PicType::Tif, cut), 0u);
 }
 
+// A camera's TIFF: one strip, then an EXIF directory with a date string, a
+// list of two sub-images' directories and a JPEG preview, in the order
+// given. The picture ends with the last of these, not with the image data.
+enum class TiffPart { Exif, SubImages, Preview };
+
+std::vector<uint8_t> tiffWithSubDirectories(bool le, const std::vector<TiffPart>& order) {
+  std::vector<uint8_t> t;
+  auto u16 = [&](uint32_t v) {
+    uint8_t b[2] = {uint8_t(le ? v : v >> 8), uint8_t(le ? v >> 8 : v)};
+    t.insert(t.end(), b, b + 2);
+  };
+  auto u32 = [&](uint32_t v) {
+    for (int i = 0; i < 4; ++i) t.push_back(uint8_t(v >> (le ? 8 * i : 8 * (3 - i))));
+  };
+  auto entry = [&](uint32_t tag, uint32_t type, uint32_t count, uint32_t value) {
+    u16(tag);
+    u16(type);
+    u32(count);
+    if (type == 3 && count == 1) {
+      u16(value);
+      u16(0);
+    } else {
+      u32(value);
+    }
+  };
+  const uint32_t dir1 = 2 + 12 + 4;  // a directory of one entry
+  const uint32_t strip = 8 + 2 + 8 * 12 + 4;
+  uint32_t at[3], next = strip + 16;
+  for (TiffPart p : order) {
+    at[int(p)] = next;
+    next += p == TiffPart::Exif ? dir1 + 20 : p == TiffPart::SubImages ? 8 + 2 * dir1 : 40;
+  }
+  const uint32_t exif = at[int(TiffPart::Exif)], subs = at[int(TiffPart::SubImages)];
+  t = le ? std::vector<uint8_t>{'I', 'I', 42, 0} : std::vector<uint8_t>{'M', 'M', 0, 42};
+  u32(8);
+  u16(8);
+  entry(256, 3, 1, 4);
+  entry(257, 3, 1, 4);
+  entry(273, 4, 1, strip);
+  entry(279, 4, 1, 16);
+  entry(330, 4, 2, subs);
+  entry(513, 4, 1, at[int(TiffPart::Preview)]);
+  entry(514, 4, 1, 40);
+  entry(34665, 4, 1, exif);
+  u32(0);
+  t.resize(strip + 16, 0x55);
+  for (TiffPart p : order) {
+    EXPECT_EQ(t.size(), at[int(p)]);
+    if (p == TiffPart::Exif) {
+      u16(1);
+      entry(0x9003, 2, 20, exif + dir1);
+      u32(0);
+      t.resize(t.size() + 20, '2');  // the date
+    } else if (p == TiffPart::SubImages) {
+      u32(subs + 8);
+      u32(subs + 8 + dir1);
+      for (int i = 0; i < 2; ++i) {
+        u16(1);
+        entry(254, 4, 1, 1);
+        u32(0);
+      }
+    } else {
+      t.resize(t.size() + 40, 0xD8);
+    }
+  }
+  return t;
+}
+
+TEST(Recognizers, TiffEndsWithItsLastSubDirectory) {
+  using P = TiffPart;
+  for (bool le : {true, false}) {
+    for (const auto& order : {std::vector<P>{P::SubImages, P::Preview, P::Exif},
+                              std::vector<P>{P::Exif, P::Preview, P::SubImages},
+                              std::vector<P>{P::Exif, P::SubImages, P::Preview}}) {
+      SCOPED_TRACE(std::string(le ? "II" : "MM") + " last part " + std::to_string(int(order.back())));
+      std::vector<uint8_t> file = tiffWithSubDirectories(le, order);
+      EXPECT_EQ(lengthOf(PicType::Tif, concat(file, qvtest::randomBytes(4096, 3))), file.size());
+      // Without the last part's final byte it is not whole.
+      std::vector<uint8_t> cut(file.begin(), file.end() - 1);
+      EXPECT_EQ(lengthOf(PicType::Tif, cut), 0u);
+    }
+  }
+}
+
 TEST(Recognizers, RandomDataAfterASignatureIsNoPicture) {
   const std::vector<std::vector<uint8_t>> heads = {
       {0xFF, 0xD8, 0xFF, 0xE0}, {0xFF, 0xD8, 0xFF, 0xDB}, {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A},
@@ -156,10 +240,19 @@ TEST(Recognizers, RandomDataAfterASignatureIsNoPicture) {
 }
 
 TEST(Recognizers, SizeBoundIsHonoured) {
-  std::vector<uint8_t> file = readFile(pic("plain.png"));
-  MemoryView v(file.data(), file.size());
-  EXPECT_EQ(recognizePng(v, file.size() - 1).length, 0u);
-  EXPECT_EQ(recognizePng(v, file.size()).length, file.size());
+  for (const std::string& name : qvtest::allPictures()) {
+    SCOPED_TRACE(name);
+    std::vector<uint8_t> file = concat(readFile(pic(name)), qvtest::randomBytes(4096, 4));
+    const uint64_t size = file.size() - 4096;
+    MemoryView v(file.data(), file.size());
+    EXPECT_EQ(recognize(typeOf(name), v, size).length, size);
+    // One byte less: refused (a multi-picture file keeps only its main image).
+    uint64_t bounded = recognize(typeOf(name), v, size - 1).length;
+    if (name == "mpf.jpg")
+      EXPECT_LT(bounded, size - 1);
+    else
+      EXPECT_EQ(bounded, 0u);
+  }
 }
 
 TEST(BaselineDecode, WholePicturesDecodeAndSplicedOnesDoNot) {

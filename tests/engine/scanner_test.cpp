@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <random>
 
 #include "background_sink.h"
 #include "scanner.h"
@@ -80,7 +81,10 @@ TEST(Scanner, OnlyEnabledTypesAreSearched) {
   ScanOptions o;
   o.types = typeBit(PicType::Png) | typeBit(PicType::Tif);
   auto finds = scanBytes(disk, o);
-  EXPECT_EQ(finds.size(), 7u);
+  size_t expected = 0;
+  for (const std::string& name : qvtest::allPictures())
+    expected += name.find(".png") != std::string::npos || name.find(".tif") != std::string::npos;
+  EXPECT_EQ(finds.size(), expected);
   for (const auto& c : finds) EXPECT_TRUE(c.find.type == PicType::Png || c.find.type == PicType::Tif);
   o.types = 0;
   EXPECT_TRUE(scanBytes(disk, o).empty());
@@ -101,15 +105,69 @@ TEST(Scanner, PicturesAcrossBlockEdgesAndAtTheEnd) {
   size_t jpgAt = roundUp(64 * 1024 - 512 + png.size(), 512) + 512 * 7;
   place(disk, jpgAt, jpg);
   place(disk, disk.size() - gif.size() - 0, gif);
-  bool gifAligned = (disk.size() - gif.size()) % 512 == 0;
+  ASSERT_NE((disk.size() - gif.size()) % 512, 0u);
   for (ScanOptions o : {ScanOptions{}, tightOptions()}) {
     auto finds = scanBytes(disk, o);
-    ASSERT_EQ(finds.size(), gifAligned ? 3u : 2u);
+    ASSERT_EQ(finds.size(), 3u);
     EXPECT_EQ(finds[0].bytes, png);
     EXPECT_EQ(finds[0].find.offset, 64u * 1024 - 512);
     EXPECT_EQ(finds[1].bytes, jpg);
-    if (gifAligned) EXPECT_EQ(finds[2].bytes, gif);
+    EXPECT_EQ(finds[2].bytes, gif);
   }
+}
+
+TEST(Scanner, PicturesAtEveryOffsetOfASectorAndAcrossBlockEdges) {
+  std::vector<std::vector<uint8_t>> tiny;
+  for (const char* name : {"tiny.jpg", "tiny.png", "tiny.gif", "tiny.bmp", "tiny.tif"})
+    tiny.push_back(readFile(qvtest::smallPic(name)));
+  const ScanOptions o = tightOptions();
+  std::vector<std::pair<size_t, const std::vector<uint8_t>*>> placed;
+  size_t end = 0;
+  std::mt19937 rng(31);
+  for (size_t k = 0; k < 512; ++k)
+    for (const auto& t : tiny) {
+      size_t at = roundUp(end + rng() % 1500, 512) + k;
+      placed.push_back({at, &t});
+      end = at + t.size();
+    }
+  // The first bytes of a picture in one block, the rest in the next.
+  for (size_t back = 1; back <= 40; ++back) {
+    const auto& t = tiny[back % tiny.size()];
+    size_t at = roundUp(end + 1, o.blockSize) + o.blockSize - back;
+    placed.push_back({at, &t});
+    end = at + t.size();
+  }
+  std::vector<uint8_t> disk = qvtest::randomBytes(end + 1000, 32);
+  for (const auto& p : placed) place(disk, p.first, *p.second);
+
+  auto finds = scanBytes(disk, o);
+  ASSERT_EQ(finds.size(), placed.size());
+  for (size_t i = 0; i < placed.size(); ++i) {
+    EXPECT_EQ(finds[i].find.offset, placed[i].first);
+    EXPECT_TRUE(finds[i].bytes == *placed[i].second) << "at " << placed[i].first;
+  }
+}
+
+TEST(Scanner, APreviewRightAfterTheMainImageStaysInItsFile) {
+  std::vector<uint8_t> main = readFile(pic("exif.jpg")), preview = readFile(pic("restart.jpg"));
+  std::vector<uint8_t> tiny = readFile(qvtest::smallPic("tiny.jpg"));
+  ASSERT_NE(main.size() % 512, 0u);
+  std::vector<uint8_t> file = main;
+  file.insert(file.end(), preview.begin(), preview.end());
+  file.insert(file.end(), tiny.begin(), tiny.end());
+  std::vector<uint8_t> disk = qvtest::randomBytes(4 << 20, 41);
+  place(disk, 512 * 3, file);
+  // Another file that only happens to follow one at a sector start.
+  std::vector<uint8_t> padded = readFile(pic("base.jpg"));
+  padded.resize(roundUp(padded.size(), 512), 0);
+  const size_t at = 2 << 20;
+  place(disk, at, padded);
+  place(disk, at + padded.size(), tiny);
+  auto finds = scanBytes(disk, tightOptions());
+  ASSERT_EQ(finds.size(), 3u);
+  EXPECT_TRUE(finds[0].bytes == file);
+  EXPECT_TRUE(finds[1].bytes == readFile(pic("base.jpg")));
+  EXPECT_EQ(finds[2].find.offset, at + padded.size());
 }
 
 TEST(Scanner, FragmentedPicturesAreNotPassedOffAsWhole) {

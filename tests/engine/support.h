@@ -11,6 +11,7 @@ namespace qvtest {
 
 inline std::string samples() { return QV_SAMPLES; }
 inline std::string pic(const std::string& name) { return samples() + "/pics/" + name; }
+inline std::string smallPic(const std::string& name) { return samples() + "/small/" + name; }
 
 inline std::vector<uint8_t> readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -27,9 +28,9 @@ inline std::vector<uint8_t> randomBytes(size_t n, uint32_t seed) {
 inline const std::vector<std::string>& allPictures() {
   static const std::vector<std::string> names = {
       "base.jpg", "prog.jpg", "restart.jpg", "exif.jpg", "exif_aligned.jpg", "mpf.jpg",
-      "plain.png", "many_idat.png", "alpha.png", "static.gif", "static87.gif", "anim.gif",
-      "pal8.bmp", "rle8.bmp", "true24.bmp", "v5.bmp", "le_strips.tif", "be_strips.tif",
-      "le_tiles.tif", "be_tiles.tif"};
+      "plain.png", "many_idat.png", "alpha.png", "palette.png", "gray.png", "static.gif",
+      "static87.gif", "anim.gif", "pal8.bmp", "rle8.bmp", "true24.bmp", "v5.bmp", "os2.bmp",
+      "le_strips.tif", "be_strips.tif", "le_tiles.tif", "be_tiles.tif"};
   return names;
 }
 

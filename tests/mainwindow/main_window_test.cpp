@@ -2,6 +2,7 @@
 // administrator check, Browse, Reload, Help and Select all.
 #include <windows.h>
 #include <commctrl.h>
+#include <htmlhelp.h>
 
 #include <gtest/gtest.h>
 
@@ -576,6 +577,36 @@ TEST_F(MainWindowTest, HelpWithHelpFileOpensTheViewer)
         PostMessageA(w, WM_CLOSE, 0, 0);
     EXPECT_TRUE(WaitUntil([&] { return FindHelpWindows().empty(); }));
     EXPECT_TRUE(Visible(Item(dlg, IDC_NEXT)));
+}
+
+// F1 from the keyboard, with the focus on a control of the window: the
+// same as the Help link, with and without the help file.
+TEST_F(MainWindowTest, F1OpensHelpLikeTheLink)
+{
+    MessageBoxWatcher boxes;
+    HWND dlg = Ready();
+    PressKey(dlg, VK_F1);
+    ASSERT_TRUE(boxes.WaitForCount(1));
+    EXPECT_EQ(boxes.Seen()[0].caption, "Quorvane");
+    EXPECT_EQ(boxes.Seen()[0].text, "Help file is not found.");
+    Pump(300);
+    EXPECT_EQ(boxes.Count(), 1u);
+
+    ASSERT_TRUE(CopyFileA(QUORVANE_HELP_CHM, ModuleFile("help.chm").c_str(), FALSE)) << QUORVANE_HELP_CHM;
+    PressKey(dlg, VK_F1);
+    std::vector<HWND> help;
+    ASSERT_TRUE(WaitUntil([&] {
+        help = FindHelpWindows();
+        return !help.empty() && IsWindowVisible(help[0]);
+    }, 10000));
+    EXPECT_EQ(boxes.Count(), 1u);
+    // Closing the viewer is the viewer's business, not the program's; Wine's
+    // may ignore WM_CLOSE while it is still loading, so end it the way a
+    // program does, and destroy what it leaves (this thread created it).
+    HtmlHelpA(nullptr, nullptr, HH_CLOSE_ALL, 0);
+    for (HWND w : FindHelpWindows())
+        DestroyWindow(w);
+    Pump(100);
 }
 
 }  // namespace

@@ -49,6 +49,11 @@ public:
         RunOnUi([&] { path = GetPicturePath(item).GetString(); });
         return path;
     }
+    // The folder the next Browse picks, as if the user chose it.
+    void QueuePick(const std::string& folder)
+    {
+        RunOnUi([&] { m_picks.push_back(folder); });
+    }
     std::vector<std::string> Opened()
     {
         std::vector<std::string> copy;
@@ -68,6 +73,14 @@ public:
 protected:
     BOOL IsAdministrator() override { return TRUE; }
     void OpenSaveFolder(const CString& folder) override { m_opened.push_back(folder.GetString()); }
+    bool PickFolder(CString& path) override
+    {
+        if (m_picks.empty())
+            return false;
+        path = m_picks.front().c_str();
+        m_picks.erase(m_picks.begin());
+        return true;
+    }
     // A slow save disk: each copy takes a while, so that every step of the
     // progress can be seen.
     CPictureCopier::Outcome CopyPicture(const CString& source, const CString& folder) override
@@ -78,6 +91,7 @@ protected:
 
 private:
     std::vector<std::string> m_opened;
+    std::vector<std::string> m_picks;
 };
 
 // A 24-bit bottom-up BMP of w by h pixels in one colour, varied by seed so

@@ -75,6 +75,47 @@ protected:
         return boxes.Seen()[before];
     }
 
+    static std::string Numbered(const std::string& name, int n)
+    {
+        const size_t dot = name.rfind('.');
+        return name.substr(0, dot) + " (" + std::to_string(n) + ")" + name.substr(dot);
+    }
+
+    // A folder of exactly length characters below the save folder.
+    std::string LongFolder(int length)
+    {
+        std::string folder = m_out->Path();
+        while (static_cast<int>(folder.size()) < length) {
+            const int part = std::min(60, length - static_cast<int>(folder.size()) - 1);
+            folder += "\\" + std::string(static_cast<size_t>(part), 'd');
+            EXPECT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder;
+        }
+        EXPECT_EQ(static_cast<int>(folder.size()), length);
+        return folder;
+    }
+
+    // The visible children of the window whose rectangles meet, by id.
+    std::string Overlaps()
+    {
+        std::vector<std::pair<int, RECT>> shown;
+        for (HWND child = GetWindow(m_dlg, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (!Visible(child))
+                continue;
+            RECT rc;
+            GetWindowRect(child, &rc);
+            shown.emplace_back(GetDlgCtrlID(child), rc);
+        }
+        std::string found;
+        for (size_t i = 0; i < shown.size(); ++i) {
+            for (size_t j = i + 1; j < shown.size(); ++j) {
+                RECT both;
+                if (IntersectRect(&both, &shown[i].second, &shown[j].second))
+                    found += std::to_string(shown[i].first) + "/" + std::to_string(shown[j].first) + " ";
+            }
+        }
+        return found;
+    }
+
     std::unique_ptr<TempFolder> m_data;
     std::unique_ptr<TempFolder> m_out;
     std::vector<std::string> m_bytes;
@@ -213,44 +254,156 @@ TEST_F(RecoveringTest, SaveFolderTwoLevelsMissingIsRefusedAndNothingCopied)
     EXPECT_EQ(ReadFileBytes(folder + "\\" + NameOf(1)), OriginalOf(1));
 }
 
-// Wine runs these tests as root, for whom a read-only file is writable; a
-// target held open without sharing, or a folder in the picture's place,
-// makes the copy fail the same way.
-TEST_F(RecoveringTest, ExistingFileIsOverwrittenButARefusedCopyIsReported)
+// Wine runs these tests as root, for whom a read-only file is writable:
+// only a copy that never opens an existing file for writing keeps it.
+TEST_F(RecoveringTest, NamesTakenInTheSaveFolderGetNewNamesAndNothingIsLost)
 {
     MessageBoxWatcher boxes;
     Analysed(3);
-    const std::string replaced = m_out->Join(NameOf(0));
-    WriteFileBytes(replaced, "older picture");
-    const std::string locked = m_out->Join(NameOf(2));
-    WriteFileBytes(locked, "picture in use");
-    HANDLE held = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const std::string readOnly = m_out->Join(NameOf(0));
+    WriteFileBytes(readOnly, "older picture");
+    ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::string held = m_out->Join(NameOf(2));
+    WriteFileBytes(held, "picture in use");
+    HANDLE hHeld = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(hHeld, INVALID_HANDLE_VALUE);
 
     const SeenBox summary = RecoverAndWaitForSummary(boxes);
-    CloseHandle(held);
-    EXPECT_EQ(summary.text, std::string("2 files recovered.\n\n1 files could not be copied because the save folder "
-                                        "could not be written to (it may be full or read-only).") +
-                                kSummaryQuestion);
-    EXPECT_EQ(ReadFileBytes(replaced), OriginalOf(0));
+    CloseHandle(hHeld);
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(summary.text, std::string("3 files recovered.") + kSummaryQuestion);
+    EXPECT_EQ(ReadFileBytes(readOnly), "older picture");
+    EXPECT_EQ(ReadFileBytes(m_out->Join(Numbered(NameOf(0), 2))), OriginalOf(0));
     EXPECT_EQ(ReadFileBytes(m_out->Join(NameOf(1))), OriginalOf(1));
-    EXPECT_EQ(ReadFileBytes(locked), "picture in use");
+    EXPECT_EQ(ReadFileBytes(held), "picture in use");
+    EXPECT_EQ(ReadFileBytes(m_out->Join(Numbered(NameOf(2), 2))), OriginalOf(2));
+    EXPECT_EQ(FilesIn(m_out->Path()).size(), 5u);
 }
 
+// A second search of a card (or of another card) finds pictures under the
+// names of the first one's: recovered into the same folder, nothing of the
+// first is replaced, and a picture that is already there is not copied again.
+TEST_F(RecoveringTest, RecoveringTwiceIntoOneFolderKeepsEveryDifferentPicture)
+{
+    MessageBoxWatcher boxes;
+    Analysed(2);
+    const std::string first = m_data->Join("f100.bmp");
+    const std::string same = m_data->Join("temp\\f101.bmp");
+    const std::string firstBytes = ReadFileBytes(first);
+    const std::string sameBytes = ReadFileBytes(same);
+    EXPECT_EQ(RecoverAndWaitForSummary(boxes).text, std::string("2 files recovered.") + kSummaryQuestion);
+    ASSERT_TRUE(WaitUntil([&] { return InReadyView(m_dlg); }));
+
+    const std::string secondBytes = MakeBmp(12, 7, 40);
+    WriteFileBytes(first, secondBytes);
+    m_object->AnalyseFolder(m_data->Path());
+    ASSERT_TRUE(WaitUntil([&] { return InAnalysedView(m_dlg) && ItemCount(List()) == 2; }, 10000));
+    EXPECT_EQ(RecoverAndWaitForSummary(boxes).text, std::string("2 files recovered.") + kSummaryQuestion);
+
+    std::vector<std::string> files = FilesIn(m_out->Path());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"f100 (2).bmp", "f100.bmp", "f101.bmp"}));
+    EXPECT_EQ(ReadFileBytes(m_out->Join("f100.bmp")), firstBytes);
+    EXPECT_EQ(ReadFileBytes(m_out->Join("f100 (2).bmp")), secondBytes);
+    EXPECT_EQ(ReadFileBytes(m_out->Join("f101.bmp")), sameBytes);
+}
+
+// The only refusal a folder gives here: a name clash where the numbered name
+// no longer fits in a path.
 TEST_F(RecoveringTest, BothKindsOfFailureInOneSentence)
 {
     MessageBoxWatcher boxes;
     Analysed(3);
+    // Room for \f101.bmp (256 characters in all), not for \f101 (2).bmp (260).
+    const std::string folder = LongFolder(247);
+    m_object->SetSaveFolder(folder);
     ASSERT_TRUE(DeleteFileA(m_object->PicturePath(0).c_str()));
-    ASSERT_TRUE(CreateDirectoryA(m_out->Join(NameOf(1)).c_str(), nullptr));
+    WriteFileBytes(folder + "\\" + NameOf(1), "the user's own file");
 
     const SeenBox summary = RecoverAndWaitForSummary(boxes);
     EXPECT_EQ(summary.text, std::string("1 files recovered.\n\n2 files could not be copied because 1 have been deleted "
                                         "since the analysis and the save folder could not be written to for "
                                         "the other 1.") +
                                 kSummaryQuestion);
-    EXPECT_TRUE(IsFolder(m_out->Join(NameOf(1)).c_str()));
-    EXPECT_EQ(ReadFileBytes(m_out->Join(NameOf(2))), OriginalOf(2));
+    EXPECT_EQ(ReadFileBytes(folder + "\\" + NameOf(1)), "the user's own file");
+    EXPECT_EQ(ReadFileBytes(folder + "\\" + NameOf(2)), OriginalOf(2));
+    EXPECT_EQ(FilesIn(folder).size(), 2u);
+}
+
+TEST_F(RecoveringTest, EmptySaveFolderAsksForOneAndRecoverWorksAfterBrowse)
+{
+    MessageBoxWatcher boxes;
+    Analysed(2);
+    m_object->SetSaveFolder("");
+    char cwd[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, cwd);
+    const std::vector<std::string> cwdBefore = FilesIn(cwd);
+
+    PostCommand(m_dlg, IDC_RECOVER);
+    ASSERT_TRUE(boxes.WaitForCount(1));
+    EXPECT_EQ(boxes.Seen()[0].caption, "Quorvane");
+    EXPECT_EQ(boxes.Seen()[0].text,
+              "Please choose a folder to save the recovered pictures in with 'Browse', then press 'Recover' again.");
+    EXPECT_EQ(boxes.Seen()[0].buttons, static_cast<UINT>(MB_OK));
+    Pump(500);
+    EXPECT_EQ(boxes.Count(), 1u);
+    EXPECT_TRUE(InAnalysedView(m_dlg));
+    EXPECT_FALSE(Visible(Item(m_dlg, IDC_PROGRESS)));
+    EXPECT_EQ(ItemCount(List()), 2);
+    EXPECT_EQ(FilesIn(cwd), cwdBefore);
+    EXPECT_TRUE(FilesIn(m_out->Path()).empty());
+
+    // Browse is there in the analysed view; the folder chosen is used.
+    ASSERT_TRUE(Visible(Item(m_dlg, IDC_BROWSE)));
+    m_object->QueuePick(m_out->Path());
+    PostCommand(m_dlg, IDC_BROWSE);
+    ASSERT_TRUE(WaitUntil([&] { return Text(Item(m_dlg, IDC_SAVE_DIR)) == m_out->Path(); }));
+    EXPECT_TRUE(InAnalysedView(m_dlg));
+    EXPECT_EQ(RecoverAndWaitForSummary(boxes).text, std::string("2 files recovered.") + kSummaryQuestion);
+    EXPECT_EQ(ReadFileBytes(m_out->Join(NameOf(0))), OriginalOf(0));
+    EXPECT_EQ(ReadFileBytes(m_out->Join(NameOf(1))), OriginalOf(1));
+    DeleteFileA((GetModuleFolder() + "settings.ini").GetString());
+}
+
+// Browse keeps a drive root as "R:"; a card whose root is empty takes the
+// pictures like any folder.
+TEST_F(RecoveringTest, AnEmptyDriveRootTakesThePictures)
+{
+    MessageBoxWatcher boxes;
+    Analysed(2);
+    ASSERT_TRUE(FilesIn(TEST_DRIVE "\\").empty()) << "the test drive's root is not empty";
+    m_object->SetSaveFolder(TEST_DRIVE);
+
+    const SeenBox summary = RecoverAndWaitForSummary(boxes);
+    const std::string folder = TEST_DRIVE_FOLDER;
+    const std::string copy0 = ReadFileBytes(folder + "/" + NameOf(0));
+    const std::string copy1 = ReadFileBytes(folder + "/" + NameOf(1));
+    for (const std::string& name : FilesIn(folder))
+        DeleteFileA((folder + "/" + name).c_str());
+    EXPECT_EQ(summary.text, std::string("2 files recovered.") + kSummaryQuestion);
+    EXPECT_EQ(copy0, OriginalOf(0));
+    EXPECT_EQ(copy1, OriginalOf(1));
+}
+
+// The save folder and Browse stay in reach in the analysed view; nothing
+// visible lies over anything else there or while copying.
+TEST_F(RecoveringTest, AnalysedViewOffersTheSaveFolderWithoutOverlaps)
+{
+    MessageBoxWatcher boxes;
+    Analysed(2);
+    for (int id : {IDC_SAVE_DIR, IDC_SAVE_DIR_LABEL, IDC_BROWSE})
+        EXPECT_TRUE(Visible(Item(m_dlg, id))) << id;
+    for (int id : {IDC_NEXT, IDC_RELOAD, IDC_DRIVE_LIST, IDC_SELECT_DRIVE_LABEL})
+        EXPECT_FALSE(Visible(Item(m_dlg, id))) << id;
+    EXPECT_EQ(Overlaps(), "");
+
+    PostCommand(m_dlg, IDC_RECOVER);
+    ASSERT_TRUE(WaitUntil([&] { return Progress() == "Recovering photo 1 of 2"; }));
+    for (int id : {IDC_SAVE_DIR, IDC_SAVE_DIR_LABEL, IDC_BROWSE})
+        EXPECT_FALSE(Visible(Item(m_dlg, id))) << id;
+    EXPECT_EQ(Overlaps(), "");
+    ASSERT_TRUE(boxes.WaitForCount(1));
+    ASSERT_TRUE(WaitUntil([&] { return InReadyView(m_dlg); }));
 }
 
 TEST_F(RecoveringTest, SecondPressWhileCopyingDoesNotRestart)
@@ -303,3 +456,4 @@ TEST_F(RecoveringTest, ClosingWhileCopyingEndsWithoutAQuestion)
 }
 
 }  // namespace
+

@@ -205,4 +205,22 @@ TEST_F(SettingsDialogTest, OkWritesTheTickedTokensInFixedOrder)
     Close(IDCANCEL);
 }
 
+// F1 in the dialog opens the program's help; the test program has no help
+// file beside it, so the dialog says so over itself and stays open.
+TEST_F(SettingsDialogTest, F1OpensHelp)
+{
+    DeleteFileA((GetModuleFolder() + "help.chm").GetString());
+    MessageBoxWatcher boxes;
+    Open();
+    PressKey(m_dlg, VK_F1);
+    ASSERT_TRUE(boxes.WaitForCount(1));
+    EXPECT_EQ(boxes.Seen()[0].caption, "Quorvane");
+    EXPECT_EQ(boxes.Seen()[0].text, "Help file is not found.");
+    EXPECT_EQ(boxes.Seen()[0].buttons, static_cast<UINT>(MB_OK));
+    Pump(300);
+    EXPECT_EQ(boxes.Count(), 1u);
+    EXPECT_FALSE(m_ui->Finished());
+    EXPECT_EQ(Close(IDCANCEL), IDCANCEL);
+}
+
 }  // namespace

@@ -245,6 +245,18 @@ void PostCommand(HWND dialog, int id, int code)
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
+void PressKey(HWND window, WORD key)
+{
+    SetForegroundWindow(window);
+    WaitUntil([&] { return GetForegroundWindow() == window; }, 2000);
+    INPUT input[2] = {};
+    input[0].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = key;
+    input[1] = input[0];
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
+}
+
 COLORREF PixelAt(HWND hwnd, int x, int y)
 {
     HDC dc = GetDC(hwnd);

@@ -86,6 +86,10 @@ bool Visible(HWND hwnd);
 // message box it opens does not block the caller).
 void PostCommand(HWND dialog, int id, int code = BN_CLICKED);
 
+// Presses and releases a key as the keyboard would, for whichever window of
+// the foreground has the focus; the window is brought to the foreground first.
+void PressKey(HWND window, WORD key);
+
 // The colour of a client pixel of a window as drawn on the screen.
 COLORREF PixelAt(HWND hwnd, int x, int y);
 

@@ -1,0 +1,41 @@
+#include "bad_sectors.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace qv {
+
+void BadSectors::add(uint64_t first, uint64_t end) {
+  if (first >= end) return;
+  std::lock_guard<std::mutex> lock(mu_);
+  auto it = runs_.upper_bound(first);
+  if (it != runs_.begin() && std::prev(it)->second >= first) --it;
+  uint64_t from = first, to = end, known = 0;
+  while (it != runs_.end() && it->first <= to) {
+    uint64_t a = std::max(it->first, first), b = std::min(it->second, end);
+    if (b > a) known += b - a;
+    from = std::min(from, it->first);
+    to = std::max(to, it->second);
+    it = runs_.erase(it);
+  }
+  runs_[from] = to;
+  count_ += (end - first) - known;
+}
+
+uint64_t BadSectors::runEnd(uint64_t sector) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  auto it = runs_.upper_bound(sector);
+  if (it == runs_.begin()) return sector;
+  --it;
+  return it->second > sector ? it->second : sector;
+}
+
+bool BadSectors::touches(uint64_t first, uint64_t end) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  auto it = runs_.lower_bound(end);
+  if (it == runs_.begin()) return false;
+  --it;
+  return it->second > first;
+}
+
+}  // namespace qv

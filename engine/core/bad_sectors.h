@@ -1,0 +1,28 @@
+// The sectors of a disk known to be unreadable, as merged ranges, and how
+// many they are. Shared by every thread that reads the disk.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <mutex>
+
+namespace qv {
+
+class BadSectors {
+ public:
+  // Sectors [first, end) read as zeros from now on.
+  void add(uint64_t first, uint64_t end);
+  // The end of the known-bad run that holds sector, or sector itself if it
+  // is not known to be bad.
+  uint64_t runEnd(uint64_t sector) const;
+  // Any known-bad sector in [first, end).
+  bool touches(uint64_t first, uint64_t end) const;
+  uint64_t count() const { return count_.load(); }
+
+ private:
+  mutable std::mutex mu_;
+  std::map<uint64_t, uint64_t> runs_;  // first sector -> end, disjoint
+  std::atomic<uint64_t> count_{0};
+};
+
+}  // namespace qv

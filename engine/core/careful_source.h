@@ -1,0 +1,47 @@
+// A failing disk read at the least cost: a block that cannot be read whole
+// is read sector by sector; after a few unreadable sectors in a row the
+// next attempt skips ahead, twice as far after each further failure, so a
+// dead stretch costs a few dozen attempts instead of one per sector while
+// scattered bad sectors cost only themselves. Every
+// sector that is not read comes back as zeros and is counted, and a sector
+// known to be bad is never tried again.
+#pragma once
+#include <cstdint>
+#include <mutex>
+
+#include "bad_sectors.h"
+#include "medium.h"
+#include "source.h"
+
+namespace qv {
+
+class CarefulSource : public ByteSource {
+ public:
+  static constexpr uint64_t kSector = 512;
+  // The furthest skip: readable data lost behind the end of a bad stretch
+  // is at most this much.
+  static constexpr uint64_t kMaxSkipSectors = 4096;
+  // Failures in a row that are still tried one sector at a time.
+  static constexpr unsigned kFailuresBeforeSkipping = 8;
+
+  explicit CarefulSource(Medium& m) : medium_(m) {}
+  uint64_t size() const override { return medium_.size(); }
+  void readAt(uint64_t offset, uint8_t* buf, size_t n) override;
+
+  // Sectors read as zeros so far; may be read from any thread at any time.
+  uint64_t unreadableSectors() const { return bad_.count(); }
+
+ private:
+  void bySector(uint64_t offset, uint8_t* buf, size_t n, unsigned failures);
+  static uint64_t skipAfter(unsigned failures);
+
+  Medium& medium_;
+  BadSectors bad_;
+  // Where the last bad stretch ended and how many failures in a row led up
+  // to it: a read that goes on from there keeps the pace.
+  std::mutex mu_;
+  uint64_t stretchEnd_ = ~uint64_t(0);
+  unsigned stretchFailures_ = 0;
+};
+
+}  // namespace qv

@@ -1,0 +1,139 @@
+// Pictures in pieces, as a card that has filled up holds them, and pieces
+// that look as if they fit but do not.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "scanner.h"
+#include "support.h"
+
+using namespace qv;
+using qvtest::readFile;
+using qvtest::smallPic;
+
+namespace {
+
+struct Found {
+  Find find;
+  std::vector<uint8_t> bytes;
+};
+
+class CollectSink : public FindSink {
+ public:
+  void onFind(const Find& f, View& data) override {
+    Found c{f, std::vector<uint8_t>(f.length)};
+    EXPECT_TRUE(data.read(0, c.bytes.data(), c.bytes.size()));
+    finds.push_back(std::move(c));
+  }
+  std::vector<Found> finds;
+};
+
+std::vector<Found> scanDisk(std::vector<uint8_t> disk) {
+  MemorySource src(std::move(disk));
+  CollectSink sink;
+  ScanOptions o;
+  o.blockSize = 1 << 20;
+  scan(src, o, sink);
+  return std::move(sink.finds);
+}
+
+// Where the entropy-coded data starts: pieces break after it.
+size_t dataStart(const std::vector<uint8_t>& jpg) {
+  for (size_t i = 2; i + 1 < jpg.size(); ++i)
+    if (jpg[i] == 0xFF && jpg[i + 1] == 0xDA) return i + 2 + (jpg[i + 2] << 8 | jpg[i + 3]);
+  return 0;
+}
+
+// What lies between two pieces on a card: other files, old data, nothing.
+std::vector<uint8_t> gapFill(size_t n, std::mt19937& rng, const std::vector<std::vector<uint8_t>>& others) {
+  std::vector<uint8_t> gap;
+  switch (rng() % 3) {
+    case 0: gap = qvtest::randomBytes(n, rng()); break;
+    case 1: gap.assign(n, 0); break;
+    default: {
+      const auto& o = others[rng() % others.size()];
+      size_t from = (rng() % (o.size() / 512)) * 512;  // the middle of another file, even of the same kind
+      gap.assign(o.begin() + long(from), o.begin() + long(std::min(o.size(), from + n)));
+      gap.resize(n, 0);
+    }
+  }
+  return gap;
+}
+
+struct Layout {
+  std::vector<uint8_t> disk;
+  size_t start;
+};
+
+// The picture cut at `pieces - 1` cluster starts after its headers, the
+// pieces in order with gaps of 1 to 40 clusters.
+Layout fragment(const std::vector<uint8_t>& jpg, size_t cluster, size_t pieces, std::mt19937& rng,
+                const std::vector<std::vector<uint8_t>>& others) {
+  std::vector<size_t> cuts;
+  const size_t first = dataStart(jpg) / cluster + 1, last = (jpg.size() - 1) / cluster;
+  while (cuts.size() + 1 < pieces) {
+    size_t c = (first + rng() % (last - first + 1)) * cluster;
+    if (std::find(cuts.begin(), cuts.end(), c) == cuts.end()) cuts.push_back(c);
+  }
+  std::sort(cuts.begin(), cuts.end());
+  cuts.push_back(jpg.size());
+  Layout l;
+  l.disk = qvtest::randomBytes(3 * cluster, rng());
+  l.start = l.disk.size();
+  size_t from = 0;
+  for (size_t cut : cuts) {
+    l.disk.insert(l.disk.end(), jpg.begin() + long(from), jpg.begin() + long(cut));
+    size_t gap = (1 + rng() % 40) * cluster - (cut - from) % cluster;
+    if ((cut - from) % cluster == 0) gap -= cluster;
+    std::vector<uint8_t> fill = gapFill(gap + cluster, rng, others);
+    l.disk.insert(l.disk.end(), fill.begin(), fill.begin() + long(gap + (cut == jpg.size() ? 0 : cluster)));
+    from = cut;
+  }
+  l.disk.resize(l.disk.size() + 3 * cluster, 0);
+  return l;
+}
+
+}  // namespace
+
+// The share that comes back is printed; what must hold is that nothing else
+// does.
+TEST(Fragments, JpegsInTwoToEightPiecesComeBackWholeOrNotAtAll) {
+  const std::vector<uint8_t> twinA = readFile(smallPic("twin_a.jpg")), rstA = readFile(smallPic("rst_a.jpg"));
+  const std::vector<std::vector<uint8_t>> others = {readFile(smallPic("twin_b.jpg")), readFile(smallPic("rst_b.jpg")),
+                                                    readFile(qvtest::pic("static.gif")), readFile(qvtest::pic("plain.png"))};
+  std::mt19937 rng(77);
+  int tried = 0, whole = 0;
+  for (const auto* jpg : {&twinA, &rstA})
+    for (size_t cluster : {size_t(512), size_t(4096), size_t(16384)})
+      for (size_t pieces = 2; pieces <= 8; ++pieces) {
+        SCOPED_TRACE("cluster " + std::to_string(cluster) + ", " + std::to_string(pieces) + " pieces");
+        Layout l = fragment(*jpg, cluster, pieces, rng, others);
+        ++tried;
+        for (const Found& f : scanDisk(l.disk)) {
+          if (f.find.type != PicType::Jpg) continue;
+          // Whatever is delivered is the picture itself, never a wrong join.
+          ASSERT_EQ(f.find.offset, l.start);
+          ASSERT_TRUE(f.bytes == *jpg) << "a wrong join of " << f.bytes.size() << " bytes";
+          ++whole;
+        }
+      }
+  std::printf("fragmented JPEGs whole: %d of %d\n", whole, tried);
+}
+
+TEST(Fragments, PiecesOfTwoPicturesWithTheSameTablesAreNotJoined) {
+  for (const char* pair : {"twin", "rst"}) {
+    SCOPED_TRACE(pair);
+    const std::vector<uint8_t> a = readFile(smallPic(std::string(pair) + "_a.jpg"));
+    const std::vector<uint8_t> b = readFile(smallPic(std::string(pair) + "_b.jpg"));
+    for (size_t cut : {size_t(4096), size_t(8192), size_t(65536)})
+      for (bool emptyGap : {false, true}) {
+        // A's head, old data or free space, then B's rest from the same
+        // place: A's own rest is gone.
+        std::vector<uint8_t> disk = qvtest::randomBytes(1 << 20, uint32_t(cut));
+        std::copy(a.begin(), a.begin() + long(cut), disk.begin() + 4096);
+        if (emptyGap) std::fill(disk.begin() + 4096 + long(cut), disk.begin() + 4096 + long(cut) + 8192, 0);
+        std::copy(b.begin() + long(cut), b.end(), disk.begin() + 4096 + long(cut) + 8192);
+        for (const Found& f : scanDisk(disk)) ADD_FAILURE() << "find of " << f.bytes.size() << " bytes at " << f.find.offset;
+      }
+  }
+}
