@@ -6,6 +6,7 @@
 #include "block_reader.h"
 #include "jpeg_followers.h"
 #include "jpeg_fragments.h"
+#include "png_fragments.h"
 #include "jpeg_stream.h"
 #include "recognizers.h"
 #include "signature.h"
@@ -94,6 +95,14 @@ class Scan {
           // The other file inside is still to be found: no skipping.
           SplicedView joined(w_, s, splice);
           sink_.onFind(Find{type, s, splice.length}, joined);
+          found();
+        }
+      }
+      if (type == PicType::Png && s % kSectorSize == 0) {
+        PngPieces pieces = findPngPieces(w_, s);
+        if (pieces.length) {
+          PngPiecesView joined(w_, pieces.pieces);
+          sink_.onFind(Find{type, s, pieces.length}, joined);
           found();
         }
       }
