@@ -10,15 +10,18 @@
 namespace qv {
 namespace {
 
-constexpr size_t kMaxPieces = 8;
+// A big picture written into the holes of a full card can lie in a dozen.
+constexpr size_t kMaxPieces = 32;
 // How far after a piece the next one is looked for: other files written in
 // between on a card that filled up.
 constexpr uint64_t kMaxGap = 16 << 20;
 // A chunk length beyond this is taken for a broken header, not searched.
 constexpr uint32_t kMaxChunk = 16 << 20;
 // Bytes put through CRCs for one picture before giving up, so that a disk
-// full of broken PNGs cannot make the search crawl.
-constexpr uint64_t kBudget = 64 << 20;
+// full of broken PNGs cannot make the search crawl; and for one break when
+// only a header confirms the gap (a truncated picture ends up there).
+constexpr uint64_t kBudget = 128 << 20;
+constexpr uint64_t kWeakBudget = 16 << 20;
 
 const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
@@ -99,12 +102,14 @@ class Joiner {
     const uint64_t hi = known ? q + 12 + h.len : q + 8;
     if (lo >= hi) return false;
     for (bool strong : {true, false}) {
-      for (uint64_t gap = kSectorSize; gap <= kMaxGap && diskOf(lo) + gap < w_.size(); gap += kSectorSize) {
+      const uint64_t limit = strong ? kBudget : std::min(kBudget, spent_ + kWeakBudget);
+      for (uint64_t gap = kSectorSize; gap <= kMaxGap && diskOf(lo) + gap < w_.size() && spent_ <= limit;
+           gap += kSectorSize) {
         // With the header in the last piece, what follows the chunk lies at
         // the same place for every b: one look decides for all of them.
         int followsAfterHeader = -1;
         for (uint64_t b = lo; b < hi; b += kSectorSize) {
-          if (spent_ > kBudget) return false;
+          if (spent_ > limit) break;
           trial_ = pieces_;
           trial_.push_back({b, diskOf(b) + gap});
           PngPiecesView t(w_, trial_);

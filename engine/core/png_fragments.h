@@ -25,7 +25,7 @@ struct PngPieces {
 
 // start: a sector start where a PNG signature was found but the picture
 // does not read whole in one piece. Pieces follow each other on the disk,
-// each starting on a sector start, up to 8 of them.
+// each starting on a sector start, up to 32 of them.
 PngPieces findPngPieces(Window& w, uint64_t start);
 
 // The joined picture's bytes.
