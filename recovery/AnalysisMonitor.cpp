@@ -54,6 +54,7 @@ bool IsPictureExtension(const CString& path)
 void CRecoveryDlg::OnRescanTick()
 {
     KillTimer(TIMER_RESCAN);
+    ShowSearchProgress();
     if (!m_walk.Active()) {
         // Read before the walk starts: a walk that starts after the engine's
         // end sees every file it wrote, and so reads every folder.
@@ -161,6 +162,7 @@ void CRecoveryDlg::StepStatusLine()
 
 void CRecoveryDlg::EnterAnalysedState()
 {
+    HideSearchProgress();
     m_lblProgress.SetCaption("");
     m_lblProgress.MoveWindow(m_rcProgressText, FALSE);
     m_lblProgress.ShowWindow(SW_HIDE);

@@ -134,6 +134,8 @@ void CRecoveryDlg::OnNext()
     if (!(movedFolder.IsEmpty() ? PrepareWorkFolder() : PrepareMovedWorkFolder(movedFolder)))
         return;
 
+    // An earlier search's progress file goes before this engine starts.
+    m_searchProgress.Begin(m_strTempDir);
     {
         CScopedLock lock(m_csState);
         m_bEngineRunning = true;

@@ -94,6 +94,9 @@ CRecoveryDlg::CRecoveryDlg()
       m_bEngineRunning(false),
       m_rcProgressText{0, 0, 0, 0},
       m_rcTipText{0, 0, 0, 0},
+      m_rcRecoveryBar{0, 0, 0, 0},
+      m_rcSearchBar{0, 0, 0, 0},
+      m_bSearchProgressShown(false),
       m_hWaitThread(INVALID_HANDLE_VALUE),
       m_bWalkAfterEnd(false),
       m_bPlaceholderDrawn(false),
@@ -211,6 +214,8 @@ void CRecoveryDlg::InitLayout()
     m_rcTipText = {next.right + 5, next.top, next.left + editWidth + 80, next.bottom};
     m_lblProgress.MoveWindow(m_rcProgressText, FALSE);
     m_lblProgress.ShowWindow(SW_HIDE);
+    m_rcRecoveryBar = ChildRect(*this, m_progress);
+    InitSearchProgressLayout();
 
     // More slots than a screen of thumbnails, so that the ones on screen
     // keep theirs while the list is drawn.

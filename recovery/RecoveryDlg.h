@@ -4,6 +4,7 @@
 //   MainWindowCommands.cpp start-up tick, timer dispatch, Browse, Reload, Help, Select all
 //   EngineRun.cpp          Next, work folder, engine launch, waiter thread
 //   AnalysisMonitor.cpp    rescan and intake ticks, analysed state
+//   SearchProgressView.cpp the search's progress bar, line and taskbar button
 //   PictureList.cpp        thumbnails and the picture list (the control asks,
 //                          the window answers from its own items)
 //   Recovering.cpp         copying the ticked pictures
@@ -11,6 +12,8 @@
 //   FolderWalk             the data folder's walk, a little per tick
 //   ThumbnailMaker         decoding and scaling the found files
 //   PictureCopier          copying into the save folder
+//   SearchProgress         the engine's progress file, time left, the line
+//   TaskbarProgress        the taskbar button's progress
 // and the picture list's items in objects of their own:
 //   PictureItems           paths, ticks and thumbnails of the listed pictures
 //   ThumbnailSlots         the few thumbnails the list control draws from
@@ -32,8 +35,10 @@
 #include "LinkLabel.h"
 #include "PictureCopier.h"
 #include "PictureItems.h"
+#include "SearchProgress.h"
 #include "SkinDialog.h"
 #include "Thumbnail.h"
+#include "TaskbarProgress.h"
 #include "ThumbnailMaker.h"
 #include "ThumbnailSlots.h"
 
@@ -111,6 +116,13 @@ protected:
     void EndIntake();
     void StepStatusLine();
     void EnterAnalysedState();
+
+    // Search progress.
+    void InitSearchProgressLayout();
+    // Shows the engine's latest progress, if it writes any.
+    void ShowSearchProgress();
+    // The bar goes back to the Recovering view's place, the line goes.
+    void HideSearchProgress();
 
     // Picture list.
     void AddPicture(const CString& source, const CString& itemPath);
@@ -192,6 +204,12 @@ protected:
     std::vector<DriveEntry> m_drives;
     RECT m_rcProgressText;
     RECT m_rcTipText;
+    RECT m_rcRecoveryBar;
+    RECT m_rcSearchBar;
+    CLinkLabel m_lblSearchProgress;
+    CSearchProgress m_searchProgress;
+    CTaskbarProgress m_taskbar;
+    bool m_bSearchProgressShown;
     HANDLE m_hWaitThread;
     CPictureItems m_pictures;
     CThumbnailSlots m_thumbSlots;
