@@ -103,3 +103,17 @@ extern "C" int qvrt_output_end(QvOutput* out, int keep) {
   delete out;
   return ok && keep ? 0 : -1;
 }
+
+extern "C" int qvrt_replace_file(const char* path, const void* data, size_t n) {
+  const std::string tmp = std::string(path) + ".tmp";
+  HANDLE h = CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return -1;
+  DWORD wrote = 0;
+  bool ok = WriteFile(h, data, static_cast<DWORD>(n), &wrote, nullptr) && wrote == n;
+  ok = CloseHandle(h) && ok;
+  // Fails while a reader holds the file without sharing its deletion; the
+  // caller writes again later.
+  ok = ok && MoveFileExA(tmp.c_str(), path, MOVEFILE_REPLACE_EXISTING);
+  if (!ok) DeleteFileA(tmp.c_str());
+  return ok ? 0 : -1;
+}

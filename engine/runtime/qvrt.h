@@ -44,6 +44,12 @@ QVRT_API void qvrt_output_set_time(QvOutput* out, int64_t ticks, int local);
 /* keep != 0: close and rename; else close and delete. 0 on success. */
 QVRT_API int qvrt_output_end(QvOutput* out, int keep);
 
+/* Replaces the file at path with n bytes at once: they are written to
+ * path + ".tmp", which is then renamed over path, so a reader sees the old
+ * file or the new one, never a part. On Windows the file is hidden. 0 on
+ * success. */
+QVRT_API int qvrt_replace_file(const char* path, const void* data, size_t n);
+
 #ifdef __cplusplus
 }
 #endif

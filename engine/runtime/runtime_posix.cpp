@@ -163,3 +163,24 @@ extern "C" int qvrt_output_end(QvOutput* out, int keep) {
   delete out;
   return ok && keep ? 0 : -1;
 }
+
+extern "C" int qvrt_replace_file(const char* path, const void* data, size_t n) {
+  const std::string tmp = std::string(path) + ".tmp";
+  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  if (fd < 0) return -1;
+  auto* p = static_cast<const char*>(data);
+  bool ok = true;
+  while (ok && n) {
+    ssize_t w = write(fd, p, n);
+    if (w < 0 && errno == EINTR) continue;
+    ok = w > 0;
+    if (ok) {
+      p += w;
+      n -= size_t(w);
+    }
+  }
+  ok = close(fd) == 0 && ok;
+  ok = ok && std::rename(tmp.c_str(), path) == 0;
+  if (!ok) unlink(tmp.c_str());
+  return ok ? 0 : -1;
+}
