@@ -257,6 +257,9 @@ TEST_F(EngineTest, AKilledEngineLeavesOnlyWholePictures) {
 // modification times (FAT's local time through the zone, exFAT's and NTFS's
 // UTC as they are).
 TEST_F(EngineTest, PicturesFromTheFileSystemsKeepTheirNamesAndDates) {
+  std::ifstream why(QV_FS_IMAGES "/unavailable");
+  std::string reason;
+  if (std::getline(why, reason)) GTEST_SKIP() << "no file-system images on this machine: " << reason;
   std::ifstream in(QV_FS_IMAGES "/expected.tsv");
   std::map<std::string, std::vector<std::pair<std::string, std::string>>> expected;
   std::string line;

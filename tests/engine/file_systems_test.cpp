@@ -56,6 +56,9 @@ time_t mtimeOf(const std::string& path) {
 class FileSystemsTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    std::ifstream why(images() + "/unavailable");
+    std::string reason;
+    if (std::getline(why, reason)) GTEST_SKIP() << "no file-system images on this machine: " << reason;
     out_ = fs::temp_directory_path() / ("qv-fs-" + std::to_string(getpid()) + "-" +
                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(out_);
