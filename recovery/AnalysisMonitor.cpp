@@ -21,6 +21,10 @@ const UINT kWalkStepMs = 10;
 // intake's ticks.
 const DWORD kStatusStepMs = 200;
 
+// The list control hears of new items at most this often: each time it
+// scrolls to the last one and draws itself again.
+const DWORD kListStepMs = 200;
+
 const char* const kStatusSteps[] = {
     "Analyzing disk, please wait",
     "Analyzing disk, please wait.",
@@ -50,6 +54,7 @@ bool IsPictureExtension(const CString& path)
 void CRecoveryDlg::OnRescanTick()
 {
     KillTimer(TIMER_RESCAN);
+    ShowSearchProgress();
     if (!m_walk.Active()) {
         // Read before the walk starts: a walk that starts after the engine's
         // end sees every file it wrote, and so reads every folder.
@@ -90,20 +95,11 @@ void CRecoveryDlg::OnIntakeTick()
     }
 
     const auto start = std::chrono::steady_clock::now();
-    bool added = false;
     CThumbnailMaker::Result result;
-    // The list is drawn once for the whole tick, not once per item.
-    m_listPictures.SetRedraw(FALSE);
-    while (std::chrono::steady_clock::now() - start < kIntakeBudget && m_thumbnails.TakeNext(result)) {
-        const int before = m_nNextItem;
+    while (std::chrono::steady_clock::now() - start < kIntakeBudget && m_thumbnails.TakeNext(result))
         TakeIn(result);
-        added = added || m_nNextItem != before;
-    }
-    m_listPictures.SetRedraw(TRUE);
-    if (added) {
-        m_listPictures.EnsureVisible(m_listPictures.GetItemCount() - 1, TRUE);
-        m_listPictures.Invalidate(FALSE);
-    }
+    if (GetTickCount() - m_dwLastListStep >= kListStepMs)
+        ShowNewPictures();
     // The intake ends on the next tick, which finds nothing waiting: the
     // last step of the status line stays for a tick like the others.
 }
@@ -129,12 +125,22 @@ void CRecoveryDlg::TakeIn(CThumbnailMaker::Result& result)
     ++m_nNextItem;
     // The result is out of the workers' queue before the message: its box
     // lets further ticks run, and they must not take this file in again.
-    if (m_listPictures.GetItemCount() != m_nNextItem)
+    if (m_pictures.Count() != m_nNextItem)
         MessageBox("Photo items count error", nullptr, MB_OK);
+}
+
+void CRecoveryDlg::ShowNewPictures()
+{
+    m_dwLastListStep = GetTickCount();
+    if (m_listPictures.GetItemCount() == m_pictures.Count())
+        return;
+    ShowPictureCount();
+    m_listPictures.EnsureVisible(m_pictures.Count() - 1, TRUE);
 }
 
 void CRecoveryDlg::EndIntake()
 {
+    ShowNewPictures();
     KillTimer(TIMER_INTAKE);
     m_bIntakeArmed = false;
     if (m_bLastPass)
@@ -156,6 +162,7 @@ void CRecoveryDlg::StepStatusLine()
 
 void CRecoveryDlg::EnterAnalysedState()
 {
+    HideSearchProgress();
     m_lblProgress.SetCaption("");
     m_lblProgress.MoveWindow(m_rcProgressText, FALSE);
     m_lblProgress.ShowWindow(SW_HIDE);
@@ -165,7 +172,7 @@ void CRecoveryDlg::EnterAnalysedState()
 
     m_lblSelectAll.SetCaption(m_strUnselectAll);
     m_lblSelectAll.ShowWindow(SW_SHOW);
-    m_lblSelectAll.EnableWindow(m_listPictures.GetItemCount() > 0);
+    m_lblSelectAll.EnableWindow(m_pictures.Count() > 0);
 
     m_btnRecover.SetWindowText("Recover");
     m_btnRecover.ShowWindow(SW_SHOW);

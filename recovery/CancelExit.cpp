@@ -47,8 +47,7 @@ void CRecoveryDlg::OnClose()
     m_copier.Stop();
     m_thumbnails.Stop();
     m_walk.Reset();
-    if (m_listPictures.GetItemCount() > 0)
-        ClearPictureList(false);
+    ClearPictureList();
     Default();
 }
 
@@ -59,5 +58,8 @@ void CRecoveryDlg::OnDestroy()
     m_copier.Stop();
     m_thumbnails.Stop();
     m_walk.Reset();
+    // The thumbnails' image list is the window's: the list control, which
+    // goes after its parent, must not destroy it as well.
+    m_listPictures.SendMessage(LVM_SETIMAGELIST, LVSIL_NORMAL, 0);
     Default();
 }

@@ -134,6 +134,8 @@ void CRecoveryDlg::OnNext()
     if (!(movedFolder.IsEmpty() ? PrepareWorkFolder() : PrepareMovedWorkFolder(movedFolder)))
         return;
 
+    // An earlier search's progress file goes before this engine starts.
+    m_searchProgress.Begin(m_strTempDir);
     {
         CScopedLock lock(m_csState);
         m_bEngineRunning = true;
@@ -372,7 +374,7 @@ void CRecoveryDlg::EnterAnalysisView()
     m_thumbnails.Clear();
     m_bPlaceholderDrawn = false;
     m_nNextItem = 0;
-    ClearPictureList(true);
+    ClearPictureList();
 
     m_btnRecover.SetWindowText("Cancel");
     m_btnRecover.ShowWindow(SW_SHOW);

@@ -146,10 +146,8 @@ BOOL CRecoveryDlg::OnHelpInfo(HELPINFO* info)
 void CRecoveryDlg::OnSelectAll()
 {
     const bool tick = m_lblSelectAll.GetWindowText() == m_strSelectAll;
-    const UINT state = INDEXTOSTATEIMAGEMASK(tick ? 2 : 1);
-
-    for (int item = 0; item < m_listPictures.GetItemCount(); ++item)
-        m_listPictures.SetItemState(item, state, LVIS_STATEIMAGEMASK);
+    m_pictures.TickAll(tick);
+    m_listPictures.Invalidate(FALSE);
 
     m_lblSelectAll.SetCaption(tick ? m_strUnselectAll : m_strSelectAll);
 }

@@ -1,8 +1,13 @@
-// The picture list: 64 x 64 thumbnails, one ticked list item per picture,
-// each carrying a heap copy of its file's path.
+// The picture list: 64 x 64 thumbnails, one ticked item per picture, each
+// carrying its own file's path. The items are the window's (m_pictures);
+// the list control only knows their number and asks for the image and tick
+// of each item it draws, so that listing ten thousand pictures costs no
+// more than listing ten. The control does not keep ticks of items it does
+// not own: a click on a tick box and the space bar are turned into ticks
+// here.
 #include "RecoveryDlg.h"
 
-#include <cstring>
+#include <algorithm>
 
 #include "FileUtils.h"
 
@@ -39,59 +44,103 @@ void CRecoveryDlg::AddPicture(const CString& source, const CString& itemPath)
     ThumbnailPixels pixels;
     RenderThumbnail(source, pixels);
     AddThumbnail(pixels, itemPath);
+    ShowPictureCount();
     m_listPictures.EnsureVisible(m_listPictures.GetItemCount() - 1, TRUE);
 }
 
 void CRecoveryDlg::AddThumbnail(const ThumbnailPixels& pixels, const CString& itemPath)
 {
-    HBITMAP bitmap = ThumbnailBitmap(pixels);
-    m_imageList.Add(bitmap, nullptr);
-    DeleteObject(bitmap);
-
-    // The path's copy belongs to the item it is attached to; a copy that
-    // could not be attached would never be freed, so it is not kept.
-    const size_t size = static_cast<size_t>(itemPath.GetLength()) + 1;
-    char* path = new char[size];
-    std::memcpy(path, itemPath.GetString(), size);
-
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-    item.iItem = m_nNextItem;
-    item.pszText = const_cast<char*>("");
-    item.iImage = m_nNextItem;
-    item.lParam = reinterpret_cast<LPARAM>(path);
-    const int index = m_listPictures.InsertItem(&item);
-    // The tick goes on after the insert: with check boxes the list control
-    // gives a new item an empty box whatever state it was inserted with.
-    if (index >= 0)
-        m_listPictures.SetCheck(index, TRUE);
-    else
-        delete[] path;
+    // The control learns of the new item from ShowPictureCount, once for
+    // all the items of a tick.
+    m_pictures.Add(itemPath, pixels);
     m_knownFiles.insert(itemPath.str());
 }
 
-void CRecoveryDlg::ClearPictureList(bool alsoImages)
+void CRecoveryDlg::ShowPictureCount()
 {
-    if (m_listPictures.GetItemCount() > 0) {
-        for (int i = 0; i < m_listPictures.GetItemCount(); ++i) {
-            char* path = reinterpret_cast<char*>(m_listPictures.GetItemData(i));
-            if (path) {
-                // Detached before it is freed, so nothing can free it twice.
-                m_listPictures.SetItemData(i, 0);
-                delete[] path;
-            }
-        }
-        m_listPictures.DeleteAllItems();
-    }
+    // Items only ever join at the end: what is on screen stays where it is.
+    m_listPictures.SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(m_pictures.Count()),
+                               LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    // Some list controls (Wine's) place the items of an owner-data icon
+    // view only when asked to arrange them; the others keep them arranged
+    // anyway. Items already in place are not moved.
+    m_listPictures.SendMessage(LVM_ARRANGE, LVA_DEFAULT);
+}
+
+void CRecoveryDlg::ClearPictureList()
+{
+    m_listPictures.SendMessage(LVM_SETITEMCOUNT, 0, 0);
+    m_pictures.Clear();
+    m_thumbSlots.Forget();
     m_knownFiles.clear();
-    if (alsoImages) {
-        m_imageList.Remove(-1);
-        m_imageList.SetImageCount(0);
-    }
 }
 
 CString CRecoveryDlg::GetPicturePath(int item)
 {
-    const char* path = reinterpret_cast<const char*>(m_listPictures.GetItemData(item));
-    return CString(path);
+    return m_pictures.Path(item);
+}
+
+void CRecoveryDlg::OnPictureDispInfo(NMHDR* header, LRESULT* result)
+{
+    *result = 0;
+    // The A and W forms differ only in the text's characters.
+    LVITEMA& item = reinterpret_cast<NMLVDISPINFOA*>(header)->item;
+    if (item.iItem < 0 || item.iItem >= m_pictures.Count())
+        return;
+    if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+        if (header->code == LVN_GETDISPINFOW)
+            reinterpret_cast<LVITEMW&>(item).pszText[0] = L'\0';
+        else
+            item.pszText[0] = '\0';
+    }
+    if (item.mask & LVIF_IMAGE)
+        item.iImage = m_thumbSlots.SlotFor(item.iItem, m_pictures.Thumbnail(item.iItem));
+    if (item.mask & LVIF_STATE) {
+        item.state = (item.state & ~LVIS_STATEIMAGEMASK) |
+                     INDEXTOSTATEIMAGEMASK(m_pictures.Ticked(item.iItem) ? 2 : 1);
+    }
+}
+
+void CRecoveryDlg::OnPictureFindItem(NMHDR* header, LRESULT* result)
+{
+    (void)header;
+    // Items have no text to find by typing.
+    *result = -1;
+}
+
+void CRecoveryDlg::OnPictureClick(NMHDR* header, LRESULT* result)
+{
+    *result = 0;
+    LVHITTESTINFO hit = {};
+    hit.pt = reinterpret_cast<NMITEMACTIVATE*>(header)->ptAction;
+    const int item = static_cast<int>(m_listPictures.SendMessage(LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    if (item >= 0 && (hit.flags & LVHT_ONITEMSTATEICON))
+        SetPictureTicks({item}, !m_pictures.Ticked(item));
+}
+
+void CRecoveryDlg::OnPictureKeyDown(NMHDR* header, LRESULT* result)
+{
+    *result = 0;
+    if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey != VK_SPACE)
+        return;
+    // Space ticks or unticks the selected items together, as the focused
+    // one goes.
+    const int focused = m_listPictures.GetNextItem(-1, LVNI_FOCUSED);
+    if (focused < 0)
+        return;
+    std::vector<int> items;
+    for (int item = m_listPictures.GetNextItem(-1, LVNI_SELECTED); item >= 0;
+         item = m_listPictures.GetNextItem(item, LVNI_SELECTED))
+        items.push_back(item);
+    if (std::find(items.begin(), items.end(), focused) == items.end())
+        items.push_back(focused);
+    SetPictureTicks(items, !m_pictures.Ticked(focused));
+}
+
+void CRecoveryDlg::SetPictureTicks(const std::vector<int>& items, bool ticked)
+{
+    for (int item : items) {
+        m_pictures.SetTicked(item, ticked);
+        m_listPictures.SendMessage(LVM_REDRAWITEMS, static_cast<WPARAM>(item), item);
+    }
 }

@@ -64,12 +64,7 @@ void CRecoveryDlg::StartRecovery()
         return;
     }
 
-    std::vector<CString> sources;
-    const int count = m_listPictures.GetItemCount();
-    for (int item = 0; item < count; ++item) {
-        if (m_listPictures.GetCheck(item))
-            sources.push_back(GetPicturePath(item));
-    }
+    std::vector<CString> sources = m_pictures.TickedPaths();
     if (sources.empty()) {
         MessageBox("Please tick at least one picture to recover.", "Quorvane", MB_OK);
         return;

@@ -11,6 +11,9 @@ namespace {
 
 const char kLabelFace[] = "Ariel";
 
+// Thumbnails the picture list keeps as images: a few screens' worth.
+const int kThumbnailSlots = 256;
+
 struct LabelStyle {
     int points;
     bool bold;
@@ -76,6 +79,12 @@ BEGIN_MESSAGE_MAP(CRecoveryDlg, CSkinDialog)
     ON_WM_HELPINFO()
     ON_STN_CLICKED(IDC_SETTINGS_LINK, &CRecoveryDlg::OnSettings)
     ON_STN_CLICKED(IDC_SELECT_ALL, &CRecoveryDlg::OnSelectAll)
+    ON_NOTIFY(LVN_GETDISPINFOA, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureDispInfo)
+    ON_NOTIFY(LVN_GETDISPINFOW, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureDispInfo)
+    ON_NOTIFY(LVN_ODFINDITEMA, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureFindItem)
+    ON_NOTIFY(LVN_ODFINDITEMW, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureFindItem)
+    ON_NOTIFY(NM_CLICK, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureClick)
+    ON_NOTIFY(LVN_KEYDOWN, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureKeyDown)
 END_MESSAGE_MAP()
 
 CRecoveryDlg::CRecoveryDlg()
@@ -85,6 +94,9 @@ CRecoveryDlg::CRecoveryDlg()
       m_bEngineRunning(false),
       m_rcProgressText{0, 0, 0, 0},
       m_rcTipText{0, 0, 0, 0},
+      m_rcRecoveryBar{0, 0, 0, 0},
+      m_rcSearchBar{0, 0, 0, 0},
+      m_bSearchProgressShown(false),
       m_hWaitThread(INVALID_HANDLE_VALUE),
       m_bWalkAfterEnd(false),
       m_bPlaceholderDrawn(false),
@@ -93,6 +105,7 @@ CRecoveryDlg::CRecoveryDlg()
       m_nNextItem(0),
       m_nCopyShown(-1),
       m_dwLastStatusStep(0),
+      m_dwLastListStep(0),
       m_strSelectAll("Select All Photos"),
       m_strUnselectAll("Unselect All Photos"),
       m_hWindowGone(CreateEventA(nullptr, TRUE, FALSE, nullptr))
@@ -201,14 +214,18 @@ void CRecoveryDlg::InitLayout()
     m_rcTipText = {next.right + 5, next.top, next.left + editWidth + 80, next.bottom};
     m_lblProgress.MoveWindow(m_rcProgressText, FALSE);
     m_lblProgress.ShowWindow(SW_HIDE);
+    m_rcRecoveryBar = ChildRect(*this, m_progress);
+    InitSearchProgressLayout();
 
-    // Grown in steps: a step of one would copy every thumbnail again for
-    // each new one.
-    m_imageList.Create(kThumbSize, kThumbSize, ILC_COLOR24, 0, 256);
-    m_imageList.SetBkColor(0xFFFFFF);
+    // More slots than a screen of thumbnails, so that the ones on screen
+    // keep theirs while the list is drawn.
+    m_thumbSlots.Create(kThumbnailSlots);
 
+    // The list keeps no items of its own (LVS_OWNERDATA): it asks for each
+    // one's image and tick as it draws it.
     m_listPictures.SetExtendedStyle(m_listPictures.GetExtendedStyle() | LVS_EX_CHECKBOXES);
-    m_listPictures.SetImageList(&m_imageList, LVSIL_NORMAL);
+    m_listPictures.SendMessage(LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK);
+    m_listPictures.SendMessage(LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(m_thumbSlots.Handle()));
     m_listPictures.ShowWindow(SW_HIDE);
 
     m_lblSelectAll.ShowWindow(SW_HIDE);

@@ -4,12 +4,19 @@
 //   MainWindowCommands.cpp start-up tick, timer dispatch, Browse, Reload, Help, Select all
 //   EngineRun.cpp          Next, work folder, engine launch, waiter thread
 //   AnalysisMonitor.cpp    rescan and intake ticks, analysed state
-//   PictureList.cpp        thumbnails and the picture list
+//   SearchProgressView.cpp the search's progress bar, line and taskbar button
+//   PictureList.cpp        thumbnails and the picture list (the control asks,
+//                          the window answers from its own items)
 //   Recovering.cpp         copying the ticked pictures
 // with the work that runs off the window's thread in objects of their own:
 //   FolderWalk             the data folder's walk, a little per tick
 //   ThumbnailMaker         decoding and scaling the found files
 //   PictureCopier          copying into the save folder
+//   SearchProgress         the engine's progress file, time left, the line
+//   TaskbarProgress        the taskbar button's progress
+// and the picture list's items in objects of their own:
+//   PictureItems           paths, ticks and thumbnails of the listed pictures
+//   ThumbnailSlots         the few thumbnails the list control draws from
 //   CancelExit.cpp         Cancel/Recover button, close
 //   SettingsLink.cpp       the Settings link
 #pragma once
@@ -27,9 +34,13 @@
 #include "IconButton.h"
 #include "LinkLabel.h"
 #include "PictureCopier.h"
+#include "PictureItems.h"
+#include "SearchProgress.h"
 #include "SkinDialog.h"
 #include "Thumbnail.h"
+#include "TaskbarProgress.h"
 #include "ThumbnailMaker.h"
+#include "ThumbnailSlots.h"
 
 enum : UINT_PTR {
     TIMER_RESCAN = 1025,
@@ -99,9 +110,19 @@ protected:
     void OnRescanTick();
     void OnIntakeTick();
     void TakeIn(CThumbnailMaker::Result& result);
+    // Tells the list control of the items taken in since it last heard,
+    // and scrolls to the last.
+    void ShowNewPictures();
     void EndIntake();
     void StepStatusLine();
     void EnterAnalysedState();
+
+    // Search progress.
+    void InitSearchProgressLayout();
+    // Shows the engine's latest progress, if it writes any.
+    void ShowSearchProgress();
+    // The bar goes back to the Recovering view's place, the line goes.
+    void HideSearchProgress();
 
     // Picture list.
     void AddPicture(const CString& source, const CString& itemPath);
@@ -111,8 +132,16 @@ protected:
     // The placeholder's thumbnail, drawn once per analysis; false when
     // icon.png is not beside the program.
     bool PlaceholderThumbnail(ThumbnailPixels& pixels);
-    void ClearPictureList(bool alsoImages);
+    void ClearPictureList();
     CString GetPicturePath(int item);
+    // The list control's questions and the user's ticks.
+    void OnPictureDispInfo(NMHDR* header, LRESULT* result);
+    void OnPictureFindItem(NMHDR* header, LRESULT* result);
+    void OnPictureClick(NMHDR* header, LRESULT* result);
+    void OnPictureKeyDown(NMHDR* header, LRESULT* result);
+    void SetPictureTicks(const std::vector<int>& items, bool ticked);
+    // Tells the list control how many items there are now.
+    void ShowPictureCount();
 
     // Recovering.
     void StartRecovery();
@@ -175,8 +204,15 @@ protected:
     std::vector<DriveEntry> m_drives;
     RECT m_rcProgressText;
     RECT m_rcTipText;
+    RECT m_rcRecoveryBar;
+    RECT m_rcSearchBar;
+    CLinkLabel m_lblSearchProgress;
+    CSearchProgress m_searchProgress;
+    CTaskbarProgress m_taskbar;
+    bool m_bSearchProgressShown;
     HANDLE m_hWaitThread;
-    CImageList m_imageList;
+    CPictureItems m_pictures;
+    CThumbnailSlots m_thumbSlots;
     CFolderWalk m_walk;
     bool m_bWalkAfterEnd;
     CThumbnailMaker m_thumbnails;
@@ -192,6 +228,7 @@ protected:
     int m_nNextItem;
     int m_nCopyShown;
     DWORD m_dwLastStatusStep;
+    DWORD m_dwLastListStep;
     const CString m_strSelectAll;
     const CString m_strUnselectAll;
     // Set when the window object goes away (Escape or Enter can end the

@@ -29,6 +29,8 @@
 #define IDC_SETTINGS_LINK       1015
 #define IDC_LOADING             1016
 #define IDC_SELECT_ALL          1018
+// Made at run time, not in the template: the search's progress line.
+#define IDC_SEARCH_PROGRESS     1021
 
 // Settings dialog (IDD_SETTINGS) items; the ids overlap the main window's
 // on purpose: each dialog has its own id space.

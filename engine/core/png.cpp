@@ -3,14 +3,13 @@
 #include <cstring>
 
 #include "crc32.h"
+#include "png_chunks.h"
 #include "recognizers.h"
 
 namespace qv {
 namespace {
 
 const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-
-bool isLetter(uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 bool validHeader(const uint8_t* d) {
   uint32_t w = be32(d), h = be32(d + 4);
@@ -25,8 +24,15 @@ bool validHeader(const uint8_t* d) {
   }
 }
 
-// CRC of the type and data of the chunk at pos.
-bool crcMatches(View& v, uint64_t pos, uint32_t len) {
+}  // namespace
+
+bool isPngChunkType(const uint8_t* type) {
+  for (int i = 0; i < 4; ++i)
+    if (!((type[i] >= 'A' && type[i] <= 'Z') || (type[i] >= 'a' && type[i] <= 'z'))) return false;
+  return true;
+}
+
+bool pngChunkCrcMatches(View& v, uint64_t pos, uint32_t len) {
   uint32_t crc = 0;
   uint64_t at = pos + 4, end = pos + 8 + uint64_t(len);
   while (at < end) {
@@ -41,8 +47,6 @@ bool crcMatches(View& v, uint64_t pos, uint32_t len) {
   return v.read(end, stored, 4) && be32(stored) == crc;
 }
 
-}  // namespace
-
 Recognition recognizePng(View& v, uint64_t maxLen) {
   Recognition r;
   uint8_t sig[8];
@@ -55,8 +59,7 @@ Recognition recognizePng(View& v, uint64_t maxLen) {
     uint32_t len = be32(h);
     const uint8_t* type = h + 4;
     if (len > 0x7FFFFFFFu) return r;
-    for (int i = 0; i < 4; ++i)
-      if (!isLetter(type[i])) return r;
+    if (!isPngChunkType(type)) return r;
     uint64_t next = pos + 12 + uint64_t(len);
     if (next > maxLen) return r;
     if (first) {
@@ -65,7 +68,7 @@ Recognition recognizePng(View& v, uint64_t maxLen) {
         return r;
       first = false;
     }
-    if (!crcMatches(v, pos, len)) return r;
+    if (!pngChunkCrcMatches(v, pos, len)) return r;
     if (std::memcmp(type, "IDAT", 4) == 0) sawData = true;
     if (std::memcmp(type, "IEND", 4) == 0) {
       if (!sawData || len != 0) return r;

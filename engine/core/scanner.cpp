@@ -6,6 +6,7 @@
 #include "block_reader.h"
 #include "jpeg_followers.h"
 #include "jpeg_fragments.h"
+#include "png_fragments.h"
 #include "jpeg_stream.h"
 #include "recognizers.h"
 #include "signature.h"
@@ -49,6 +50,7 @@ class Scan {
       const uint8_t* block = w_.at(pos, avail);
       if (!block) break;
       pos = span(pos, block, avail);
+      if (opts_.progress) opts_.progress->searched.store(std::min(pos, total_), std::memory_order_relaxed);
     }
     stats_.bytes = total_;
     return stats_;
@@ -93,7 +95,15 @@ class Scan {
           // The other file inside is still to be found: no skipping.
           SplicedView joined(w_, s, splice);
           sink_.onFind(Find{type, s, splice.length}, joined);
-          ++stats_.finds;
+          found();
+        }
+      }
+      if (type == PicType::Png && s % kSectorSize == 0) {
+        PngPieces pieces = findPngPieces(w_, s);
+        if (pieces.length) {
+          PngPiecesView joined(w_, pieces.pieces);
+          sink_.onFind(Find{type, s, pieces.length}, joined);
+          found();
         }
       }
       return 0;
@@ -103,8 +113,13 @@ class Scan {
     if (holdsForeignFile(type, w_, f)) return 0;
     WindowView data(w_, s);
     sink_.onFind(f, data);
-    ++stats_.finds;
+    found();
     return s + r.length;
+  }
+
+  void found() {
+    ++stats_.finds;
+    if (opts_.progress) opts_.progress->found.store(stats_.finds, std::memory_order_relaxed);
   }
 
   const ScanOptions& opts_;

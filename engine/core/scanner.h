@@ -2,8 +2,11 @@
 // decide where the picture ends, hands each whole picture to the sink and
 // goes on right after it.
 #pragma once
+#include <atomic>
 #include <cstdint>
+#include <string>
 
+#include "fs/file_time.h"
 #include "source.h"
 #include "types.h"
 #include "view.h"
@@ -14,6 +17,10 @@ struct Find {
   PicType type;
   uint64_t offset;
   uint64_t length;
+  // Set for a file written from a file system's records: its name and
+  // modification time.
+  std::string name = {};
+  FileTime mtime = {};
 };
 
 class FindSink {
@@ -23,11 +30,18 @@ class FindSink {
   virtual void onFind(const Find& find, View& data) = 0;
 };
 
+// What a scan has done so far, for another thread to read while it runs.
+struct ScanProgress {
+  std::atomic<uint64_t> searched{0};
+  std::atomic<uint64_t> found{0};
+};
+
 struct ScanOptions {
   unsigned types = kAllTypes;
   size_t blockSize = 4 << 20;
   size_t readAhead = 4;
   uint64_t maxHold = 64 << 20;
+  ScanProgress* progress = nullptr;
 };
 
 struct ScanStats {

@@ -1,12 +1,15 @@
 // photo: searches a disk or disk image for pictures and writes each one it
 // finds into the output folder.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "../core/background_sink.h"
 #include "../core/careful_source.h"
 #include "../core/command_line.h"
+#include "../core/fs/record_pass.h"
+#include "../core/progress_reporter.h"
 #include "../core/scanner.h"
 #include "../runtime/qvrt.h"
 #include "output_sink.h"
@@ -37,14 +40,46 @@ int main(int argc, char** argv) {
     qv::RuntimeMedium disk(dev);
     qv::CarefulSource src(disk);
     qv::OutputSink files(cmd.outDir);
+    const uint64_t size = src.size();
+    qv::ScanProgress live;
+    auto sample = [&] {
+      qv::SearchProgress p;
+      p.searched = live.searched.load(std::memory_order_relaxed);
+      p.size = size;
+      p.found = live.found.load(std::memory_order_relaxed);
+      p.unreadable = src.unreadableSectors();
+      return p;
+    };
+    const std::string progressPath = qv::progressFilePath(cmd.outDir);
+    std::unique_ptr<qv::ProgressReporter> progress;
+    if (!progressPath.empty())
+      progress = std::make_unique<qv::ProgressReporter>(
+          sample,
+          [&progressPath](const std::string& text) {
+            return qvrt_replace_file(progressPath.c_str(), text.data(), text.size()) == 0;
+          },
+          std::chrono::milliseconds(500));
     {
       qv::BackgroundSink sink(files, 64 << 20);
       qv::ScanOptions opts;
       opts.types = cmd.types;
-      if (opts.types) stats = qv::scan(src, opts, sink);
+      opts.progress = &live;
+      if (opts.types) {
+        const qv::RecordPassStats recorded = qv::writeRecordedPictures(src, opts.types, sink);
+        qv::SkipRecorded unrecorded(sink, recorded.starts);
+        stats = qv::scan(src, opts, unrecorded);
+      }
     }
     written = files.written();
     unreadable = src.unreadableSectors();
+    // Ended only once every find is written: the program may take the
+    // folder as complete from then on.
+    if (progress) {
+      qv::SearchProgress last = sample();
+      last.searched = stats.bytes;
+      last.found = written;  // pictures from the records included
+      progress->finish(last);
+    }
   }
   qvrt_close_device(dev);
   std::printf("photo: %u pictures recovered, %llu bytes searched, %llu sectors unreadable\n", written,

@@ -21,16 +21,18 @@ std::string OutputSink::folderFor(unsigned index) {
     if (!folder_.empty() && folder_.back() != kSep && folder_.back() != '/') folder_ += kSep;
     folder_ += sub;
     folderIndex_ = index;
+    names_.clear();
     qvrt_make_dirs(folder_.c_str());
   }
   return folder_;
 }
 
 void OutputSink::onFind(const Find& find, View& data) {
-  const std::string name = outputName(find.type, find.offset);
   const std::string folder = folderFor(attempted_++ / kPerFolder);
+  const std::string name = names_.claim(find.name.empty() ? outputName(find.type, find.offset) : find.name);
   QvOutput* out = qvrt_output_begin(folder.c_str(), partName(name).c_str(), name.c_str());
   if (!out) return;
+  if (find.mtime.ticks) qvrt_output_set_time(out, find.mtime.ticks, find.mtime.local ? 1 : 0);
   bool ok = true;
   for (uint64_t pos = 0; ok && pos < find.length;) {
     size_t avail = 0;

@@ -1,10 +1,12 @@
 // Writes every find as its own file under the output folder, a few hundred
 // to a sub-folder: creating a file costs a scan of its folder where names are
 // case-insensitive on a case-sensitive file system (Wine), so one huge folder
-// would make the output quadratic.
+// would make the output quadratic. A file from a file system's records keeps
+// its original name (numbered when its folder has it already) and time.
 #pragma once
 #include <string>
 
+#include "../core/fs/file_name.h"
 #include "../core/scanner.h"
 
 namespace qv {
@@ -21,6 +23,7 @@ class OutputSink : public FindSink {
 
   std::string dir_;
   std::string folder_;
+  FolderNames names_;  // in folder_
   unsigned folderIndex_ = ~0u;
   unsigned written_ = 0;
   unsigned attempted_ = 0;

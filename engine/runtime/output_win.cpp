@@ -11,6 +11,8 @@ struct QvOutput {
   HANDLE handle;
   std::string partPath;
   std::string finalPath;
+  int64_t ticks = 0;
+  bool local = false;
 };
 
 namespace {
@@ -71,10 +73,47 @@ extern "C" int qvrt_output_write(QvOutput* out, const void* data, size_t n) {
   return 0;
 }
 
+extern "C" void qvrt_output_set_time(QvOutput* out, int64_t ticks, int local) {
+  out->ticks = ticks;
+  out->local = local != 0;
+}
+
+namespace {
+// The file's last-write time; a local wall-clock time through the zone's
+// rules for that date, daylight saving included.
+void setWriteTime(HANDLE h, int64_t ticks, bool local) {
+  FILETIME ft;
+  ft.dwLowDateTime = DWORD(uint64_t(ticks));
+  ft.dwHighDateTime = DWORD(uint64_t(ticks) >> 32);
+  if (local) {
+    SYSTEMTIME wall, utc;
+    if (!FileTimeToSystemTime(&ft, &wall) || !TzSpecificLocalTimeToSystemTime(nullptr, &wall, &utc) ||
+        !SystemTimeToFileTime(&utc, &ft))
+      return;
+  }
+  SetFileTime(h, nullptr, nullptr, &ft);
+}
+}  // namespace
+
 extern "C" int qvrt_output_end(QvOutput* out, int keep) {
+  if (keep && out->ticks) setWriteTime(out->handle, out->ticks, out->local);
   bool ok = CloseHandle(out->handle) != 0;
   if (keep && ok) ok = renamePatiently(out->partPath, out->finalPath);
   if (!keep || !ok) DeleteFileA(out->partPath.c_str());
   delete out;
   return ok && keep ? 0 : -1;
+}
+
+extern "C" int qvrt_replace_file(const char* path, const void* data, size_t n) {
+  const std::string tmp = std::string(path) + ".tmp";
+  HANDLE h = CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return -1;
+  DWORD wrote = 0;
+  bool ok = WriteFile(h, data, static_cast<DWORD>(n), &wrote, nullptr) && wrote == n;
+  ok = CloseHandle(h) && ok;
+  // Fails while a reader holds the file without sharing its deletion; the
+  // caller writes again later.
+  ok = ok && MoveFileExA(tmp.c_str(), path, MOVEFILE_REPLACE_EXISTING);
+  if (!ok) DeleteFileA(tmp.c_str());
+  return ok ? 0 : -1;
 }

@@ -38,8 +38,17 @@ QVRT_API int qvrt_make_dirs(const char* path);
  * only once whole. NULL if it cannot be created. */
 QVRT_API QvOutput* qvrt_output_begin(const char* dir, const char* part_name, const char* name);
 QVRT_API int qvrt_output_write(QvOutput* out, const void* data, size_t n);
+/* The modification time the file gets when it is kept: 100 ns ticks since
+ * 1601-01-01 in UTC, or in the local wall-clock time when local != 0. */
+QVRT_API void qvrt_output_set_time(QvOutput* out, int64_t ticks, int local);
 /* keep != 0: close and rename; else close and delete. 0 on success. */
 QVRT_API int qvrt_output_end(QvOutput* out, int keep);
+
+/* Replaces the file at path with n bytes at once: they are written to
+ * path + ".tmp", which is then renamed over path, so a reader sees the old
+ * file or the new one, never a part. On Windows the file is hidden. 0 on
+ * success. */
+QVRT_API int qvrt_replace_file(const char* path, const void* data, size_t n);
 
 #ifdef __cplusplus
 }

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -25,6 +26,8 @@ struct QvOutput {
   int fd;
   std::string partPath;
   std::string finalPath;
+  int64_t ticks = 0;
+  bool local = false;
 };
 
 namespace {
@@ -125,10 +128,59 @@ extern "C" int qvrt_output_write(QvOutput* out, const void* data, size_t n) {
   return 0;
 }
 
+extern "C" void qvrt_output_set_time(QvOutput* out, int64_t ticks, int local) {
+  out->ticks = ticks;
+  out->local = local != 0;
+}
+
+namespace {
+// Ticks since 1601 as a POSIX time; local wall-clock time through the zone.
+timespec toTimespec(int64_t ticks, bool local) {
+  constexpr int64_t kTicksTo1970 = 116444736000000000;
+  const int64_t t = ticks - kTicksTo1970;
+  int64_t secs = t >= 0 ? t / 10000000 : -((-t + 9999999) / 10000000);
+  const long nanos = long((t - secs * 10000000) * 100);
+  if (local) {
+    time_t asUtc = time_t(secs);
+    tm parts{};
+    gmtime_r(&asUtc, &parts);
+    parts.tm_isdst = -1;
+    secs = mktime(&parts);
+  }
+  return timespec{time_t(secs), nanos};
+}
+}  // namespace
+
 extern "C" int qvrt_output_end(QvOutput* out, int keep) {
+  if (keep && out->ticks) {
+    const timespec mtime = toTimespec(out->ticks, out->local);
+    const timespec times[2] = {mtime, mtime};
+    futimens(out->fd, times);
+  }
   bool ok = close(out->fd) == 0;
   if (keep && ok) ok = renamePatiently(out->partPath, out->finalPath);
   if (!keep || !ok) unlink(out->partPath.c_str());
   delete out;
   return ok && keep ? 0 : -1;
+}
+
+extern "C" int qvrt_replace_file(const char* path, const void* data, size_t n) {
+  const std::string tmp = std::string(path) + ".tmp";
+  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  if (fd < 0) return -1;
+  auto* p = static_cast<const char*>(data);
+  bool ok = true;
+  while (ok && n) {
+    ssize_t w = write(fd, p, n);
+    if (w < 0 && errno == EINTR) continue;
+    ok = w > 0;
+    if (ok) {
+      p += w;
+      n -= size_t(w);
+    }
+  }
+  ok = close(fd) == 0 && ok;
+  ok = ok && std::rename(tmp.c_str(), path) == 0;
+  if (!ok) unlink(tmp.c_str());
+  return ok ? 0 : -1;
 }

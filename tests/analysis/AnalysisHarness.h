@@ -42,6 +42,8 @@ const char kNoFormats[] =
 class TestDlg : public RunsOnUi<CRecoveryDlg> {
 public:
     using CRecoveryDlg::AddPicture;
+    using CRecoveryDlg::AddThumbnail;
+    using CRecoveryDlg::ShowPictureCount;
     using CRecoveryDlg::CanDecodePicture;
     using CRecoveryDlg::ClearPictureList;
     using CRecoveryDlg::EnterAnalysedState;
@@ -68,7 +70,7 @@ public:
         m_nNextItem = nextItem;
     }
     size_t Waiting() const { return m_thumbnails.Waiting(); }
-    HIMAGELIST Images() const { return m_imageList; }
+    HIMAGELIST Images() const { return m_thumbSlots.Handle(); }
     std::vector<DriveEntry> Drives() const { return m_drives; }
     CString TempDir() const { return m_strTempDir; }
     CString DataDir() const { return m_strDataDir; }
@@ -233,6 +235,13 @@ inline int ImageIndex(HWND list, int item)
     lv.iItem = item;
     SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&lv));
     return lv.iImage;
+}
+
+// The thumbnail the list draws for the item: its image, asked for as the
+// list asks when it draws.
+inline Pixels ItemPixels(HWND list, HIMAGELIST images, int item)
+{
+    return ImagePixels(images, ImageIndex(list, item));
 }
 
 inline void SelectRow(HWND list, int row)

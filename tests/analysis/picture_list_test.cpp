@@ -166,7 +166,7 @@ TEST_F(PictureListTest, CountOutOfStepIsReportedUnderTheApplicationsName)
     const HWND list = Ctl(IDC_PICTURE_LIST);
 
     Dlg().RunOnUi([&] {
-        Dlg().ClearPictureList(true);
+        Dlg().ClearPictureList();
         // The counter says one item is listed already; the list has none.
         Dlg().Offer({one, two}, 1);
     });
@@ -186,7 +186,7 @@ TEST_F(PictureListTest, CountOutOfStepIsReportedUnderTheApplicationsName)
     size_t waiting = 1;
     Dlg().RunOnUi([&] {
         waiting = Dlg().Waiting();
-        Dlg().ClearPictureList(true);
+        Dlg().ClearPictureList();
     });
     EXPECT_EQ(waiting, 0u);
 }
@@ -198,9 +198,10 @@ TEST_F(PictureListTest, ItemsCarryTheirOwnPathsTickedInOrder)
     ASSERT_TRUE(SavePicture(red, 40, 40, 0xFF0000, L"image/png"));
     ASSERT_TRUE(SavePicture(blue, 40, 40, 0x0000FF, L"image/png"));
     const HWND list = Ctl(IDC_PICTURE_LIST);
+    SetWindowPos(list, nullptr, 0, 0, 600, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     Dlg().RunOnUi([&] {
-        Dlg().ClearPictureList(true);
+        Dlg().ClearPictureList();
         Dlg().NextItem() = 0;
         // The second item shows the red picture but carries its own path, as
         // the placeholder does for a file that does not decode.
@@ -210,10 +211,8 @@ TEST_F(PictureListTest, ItemsCarryTheirOwnPathsTickedInOrder)
         ++Dlg().NextItem();
     });
     // Unticking by hand does not change how the next item arrives.
-    LVITEMA untick = {};
-    untick.stateMask = LVIS_STATEIMAGEMASK;
-    untick.state = INDEXTOSTATEIMAGEMASK(1);
-    SendMessageA(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&untick));
+    ASSERT_TRUE(ClickTickBox(list, 0));
+    ASSERT_TRUE(WaitUntil([&] { return !Ticked(list, 0); }));
     Dlg().RunOnUi([&] {
         Dlg().AddPicture(blue.c_str(), blue.c_str());
         ++Dlg().NextItem();
@@ -227,7 +226,6 @@ TEST_F(PictureListTest, ItemsCarryTheirOwnPathsTickedInOrder)
     EXPECT_EQ(PicturePath(1), "C:\\data\\photo.jpg");
     EXPECT_EQ(PicturePath(2), blue);
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(ImageIndex(list, i), i);
         char text[16] = "x";
         LVITEMA lv = {};
         lv.pszText = text;
@@ -235,24 +233,90 @@ TEST_F(PictureListTest, ItemsCarryTheirOwnPathsTickedInOrder)
         SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&lv));
         EXPECT_STREQ(text, "");
     }
-    EXPECT_EQ(ImageList_GetImageCount(Dlg().Images()), 3);
-    EXPECT_TRUE(Near(ImagePixels(Dlg().Images(), 1)[32 * 64 + 32], 0xFF0000));
-    EXPECT_TRUE(Near(ImagePixels(Dlg().Images(), 2)[32 * 64 + 32], 0x0000FF));
+    EXPECT_TRUE(Near(ItemPixels(list, Dlg().Images(), 1)[32 * 64 + 32], 0xFF0000));
+    EXPECT_TRUE(Near(ItemPixels(list, Dlg().Images(), 2)[32 * 64 + 32], 0x0000FF));
+
+    // A second click ticks again; a click beside the box changes nothing.
+    ASSERT_TRUE(ClickTickBox(list, 0));
+    ASSERT_TRUE(WaitUntil([&] { return Ticked(list, 0); }));
+    RECT icon = {LVIR_ICON, 0, 0, 0};
+    ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&icon)));
+    const LPARAM middle = MAKELPARAM((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2);
+    PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+    PostMessageA(list, WM_LBUTTONUP, 0, middle);
+    Pump(300);
+    EXPECT_TRUE(Ticked(list, 1));
 
     Dlg().RunOnUi([&] {
-        // Without the images the thumbnails stay for a list that is only
-        // being emptied on close.
-        Dlg().ClearPictureList(false);
-        EXPECT_EQ(ImageList_GetImageCount(Dlg().Images()), 3);
+        Dlg().ClearPictureList();
+        // Emptying an empty list is harmless.
+        Dlg().ClearPictureList();
     });
     EXPECT_EQ(ItemCount(list), 0);
+}
+
+// The control draws from a few hundred image slots; an item whose slot went
+// to later items gets its own thumbnail back, never another item's, and a
+// list emptied and filled again shows none of the old thumbnails.
+TEST_F(PictureListTest, ThumbnailsStayWithTheirItemsWhenSlotsAreReused)
+{
+    const uint32_t colours[] = {0xFF0000, 0x00FF00, 0x0000FF};
+    const HWND list = Ctl(IDC_PICTURE_LIST);
+    const int count = 600;  // more than twice the slots
+    Dlg().RunOnUi([&] {
+        Dlg().ClearPictureList();
+        for (int i = 0; i < count; ++i)
+            Dlg().AddThumbnail(ThumbnailPixels(64 * 64, colours[i % 3]), ("C:\\p" + std::to_string(i) + ".jpg").c_str());
+        Dlg().ShowPictureCount();
+    });
+    ASSERT_EQ(ItemCount(list), count);
+    // Twice through: the second pass finds every slot taken by others.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < count; ++i)
+            ASSERT_TRUE(Near(ItemPixels(list, Dlg().Images(), i)[32 * 64 + 32], colours[i % 3], 8)) << i;
+    }
+    EXPECT_EQ(PicturePath(299), "C:\\p299.jpg");
 
     Dlg().RunOnUi([&] {
-        Dlg().ClearPictureList(true);
-        EXPECT_EQ(ImageList_GetImageCount(Dlg().Images()), 0);
-        // Emptying an empty list is harmless.
-        Dlg().ClearPictureList(true);
+        Dlg().ClearPictureList();
+        Dlg().AddThumbnail(ThumbnailPixels(64 * 64, 0xFFFF00), "C:\\new.jpg");
+        Dlg().AddThumbnail(ThumbnailPixels(64 * 64, 0x00FFFF), "C:\\new2.jpg");
+        Dlg().ShowPictureCount();
     });
+    ASSERT_EQ(ItemCount(list), 2);
+    EXPECT_TRUE(Near(ItemPixels(list, Dlg().Images(), 0)[32 * 64 + 32], 0xFFFF00, 8));
+    EXPECT_TRUE(Near(ItemPixels(list, Dlg().Images(), 1)[32 * 64 + 32], 0x00FFFF, 8));
+    Dlg().RunOnUi([&] { Dlg().ClearPictureList(); });
+}
+
+// The space bar ticks and unticks the selected items together, the way the
+// focused one goes; the other items keep their ticks. (The list control
+// then leaves only the focused item selected, so the next press is its.)
+TEST_F(PictureListTest, SpaceTogglesTheSelectedItems)
+{
+    const std::string red = m_files.Join("red.png");
+    ASSERT_TRUE(SavePicture(red, 40, 40, 0xFF0000, L"image/png"));
+    const HWND list = Ctl(IDC_PICTURE_LIST);
+    Dlg().RunOnUi([&] {
+        Dlg().ClearPictureList();
+        for (int i = 0; i < 4; ++i)
+            Dlg().AddPicture(red.c_str(), red.c_str());
+    });
+    ASSERT_EQ(ItemCount(list), 4);
+    SelectRow(list, 1);
+    SelectRow(list, 3);
+
+    PostMessageA(list, WM_KEYDOWN, VK_SPACE, 0);
+    PostMessageA(list, WM_KEYUP, VK_SPACE, 0xC0000001);
+    ASSERT_TRUE(WaitUntil([&] { return !Ticked(list, 3); }));
+    EXPECT_FALSE(Ticked(list, 1));
+    EXPECT_TRUE(Ticked(list, 0));
+    EXPECT_TRUE(Ticked(list, 2));
+
+    PostMessageA(list, WM_KEYDOWN, VK_SPACE, 0);
+    PostMessageA(list, WM_KEYUP, VK_SPACE, 0xC0000001);
+    ASSERT_TRUE(WaitUntil([&] { return Ticked(list, 3); }));
+    Dlg().RunOnUi([&] { Dlg().ClearPictureList(); });
 }
 
 }  // namespace

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,6 +43,29 @@ bool writeFile(const std::string& path, const std::string& data) {
 }
 
 bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Last-write time in 100 ns ticks, 0 if the file is not there.
+long long writeTime(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA a;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a)) return 0;
+  return (long long)a.ftLastWriteTime.dwHighDateTime << 32 | a.ftLastWriteTime.dwLowDateTime;
+}
+
+// Every file at any depth under dir: name -> path.
+void collectPaths(const std::string& dir, std::map<std::string, std::string>& paths) {
+  WIN32_FIND_DATAA fd;
+  HANDLE f = FindFirstFileA((dir + "\\*").c_str(), &fd);
+  if (f == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = fd.cFileName;
+    if (name == "." || name == "..") continue;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      collectPaths(dir + "\\" + name, paths);
+    else
+      paths[name] = dir + "\\" + name;
+  } while (FindNextFileA(f, &fd));
+  FindClose(f);
+}
 
 void removeTree(const std::string& dir) {
   WIN32_FIND_DATAA fd;
@@ -225,4 +251,39 @@ TEST_F(EngineTest, AKilledEngineLeavesOnlyWholePictures) {
   removeTree(out_);
   EXPECT_EQ(run(args(img)), 0u);
   EXPECT_EQ(checkOnlyWholePictures(), int(40 * originals_.size()));
+}
+
+// The Windows runtime gives files from the records their names and their
+// modification times (FAT's local time through the zone, exFAT's and NTFS's
+// UTC as they are).
+TEST_F(EngineTest, PicturesFromTheFileSystemsKeepTheirNamesAndDates) {
+  std::ifstream why(QV_FS_IMAGES "/unavailable");
+  std::string reason;
+  if (std::getline(why, reason)) GTEST_SKIP() << "no file-system images on this machine: " << reason;
+  std::ifstream in(QV_FS_IMAGES "/expected.tsv");
+  std::map<std::string, std::vector<std::pair<std::string, std::string>>> expected;
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream cols(line);
+    std::string image, name, source;
+    std::getline(cols, image, '\t');
+    std::getline(cols, name, '\t');
+    std::getline(cols, source, '\t');
+    bool ascii = true;
+    for (unsigned char c : source) ascii = ascii && c < 0x80;
+    if (ascii) expected[image].push_back({name, winPath(source)});  // the ANSI test cannot open the others
+  }
+  ASSERT_EQ(expected.size(), 2u);
+  for (const auto& [image, pictures] : expected) {
+    removeTree(out_);
+    ASSERT_EQ(run(args(winPath(QV_FS_IMAGES "/" + image))), 0u) << image;
+    std::map<std::string, std::string> paths;
+    collectPaths(out_, paths);
+    for (const auto& [name, source] : pictures) {
+      auto it = paths.find(name);
+      ASSERT_NE(it, paths.end()) << image << ": " << name;
+      EXPECT_EQ(readFile(it->second), readFile(source)) << name;
+      EXPECT_LE(std::llabs(writeTime(it->second) - writeTime(source)), 20000000LL) << name;
+    }
+  }
 }

@@ -7,6 +7,9 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <thread>
+
+#include "progress_file.h"
 
 #include "support.h"
 
@@ -70,6 +73,7 @@ TEST_F(PhotoTest, ACommandLineItDoesNotUnderstandWritesNothing) {
   EXPECT_NE(run(photo(), "/d \"" + out.string() + "\" /cmd " + img + " fileopt,everything,disable,raw,enable,search"), 0);
   EXPECT_NE(run(photo(), "/d \"" + out.string() + "\" /cmd /dev/sdzz-nothing " + kAll), 0);
   EXPECT_FALSE(fs::exists(out));
+  EXPECT_FALSE(fs::exists(dir_.string() + ".progress"));
 }
 
 TEST_F(PhotoTest, DeviceTableMapsADiskNameToAnImage) {
@@ -83,4 +87,49 @@ TEST_F(PhotoTest, DeviceTableMapsADiskNameToAnImage) {
   auto files = outputs(out);
   EXPECT_EQ(files.size(), 3u);
   for (const auto& f : files) EXPECT_EQ(f.first.substr(f.first.size() - 4), ".gif");
+}
+
+TEST_F(PhotoTest, ProgressFileMovesDuringTheSearchAndReachesTheWholeSize) {
+  // A sparse image: large enough for the search to take a while, no disk space.
+  const fs::path img = dir_ / "big.img";
+  const uint64_t size = 512ull << 20;
+  std::ofstream(img).close();
+  fs::resize_file(img, size);
+  const fs::path data = dir_ / "data";
+  const std::string progress = data.string() + ".progress";
+  const std::string cmd = "'" + photo() + "' /d \"" + (data / "temp").string() + "\" /cmd " + img.string() + " " + kAll +
+                          " >/dev/null 2>&1";
+  std::thread engine([&] { EXPECT_EQ(std::system(cmd.c_str()), 0); });
+  std::vector<qv::SearchProgress> seen;
+  for (;;) {
+    const std::vector<uint8_t> bytes = readFile(progress);
+    qv::SearchProgress p;
+    if (qv::parseProgress(reinterpret_cast<const char*>(bytes.data()), bytes.size(), p)) {
+      if (seen.empty() || seen.back().searched != p.searched || seen.back().ended != p.ended) seen.push_back(p);
+      if (p.ended) break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  engine.join();
+  ASSERT_GE(seen.size(), 2u);
+  EXPECT_FALSE(seen.front().ended);
+  EXPECT_LT(seen.front().searched, size);
+  for (size_t i = 1; i < seen.size(); ++i) EXPECT_GE(seen[i].searched, seen[i - 1].searched);
+  EXPECT_EQ(seen.back().searched, size);
+  EXPECT_EQ(seen.back().size, size);
+  EXPECT_EQ(seen.back().found, 0u);
+  // Beside the data folder, not in it, and no temporary file left.
+  EXPECT_FALSE(fs::exists(progress + ".tmp"));
+  for (const auto& e : fs::recursive_directory_iterator(data)) EXPECT_TRUE(e.is_directory()) << e.path();
+}
+
+TEST_F(PhotoTest, FinalProgressCountsTheFinds) {
+  const fs::path data = dir_ / "data";
+  ASSERT_EQ(run(photo(), "/d \"" + (data / "temp").string() + "\" /cmd " + qvtest::samples() + "/deleted.img " + kAll), 0);
+  const std::vector<uint8_t> bytes = readFile(data.string() + ".progress");
+  qv::SearchProgress p;
+  ASSERT_TRUE(qv::parseProgress(reinterpret_cast<const char*>(bytes.data()), bytes.size(), p));
+  EXPECT_TRUE(p.ended);
+  EXPECT_EQ(p.searched, fs::file_size(qvtest::samples() + "/deleted.img"));
+  EXPECT_EQ(p.found, qvtest::allPictures().size());
 }

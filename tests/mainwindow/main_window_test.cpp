@@ -14,6 +14,7 @@
 #include "RecoveryDlg.h"
 #include "SizeFormat.h"
 #include "UiTest.h"
+#include "WindowTest.h"
 #include "resource.h"
 
 using namespace uitest;
@@ -28,9 +29,19 @@ struct DlgOptions {
     std::vector<std::string> picks;  // PickFolder answers; "" cancels
 };
 
-class TestDlg : public CRecoveryDlg {
+class TestDlg : public RunsOnUi<CRecoveryDlg> {
 public:
     explicit TestDlg(const DlgOptions& options) : m_options(options) {}
+
+    // Pictures listed as the intake lists them, ticked.
+    void ListPictures(int count)
+    {
+        RunOnUi([&] {
+            for (int i = 0; i < count; ++i)
+                AddThumbnail(ThumbnailPixels(kThumbSize * kThumbSize, 0xFFFFFF), ("f" + std::to_string(i) + ".jpg").c_str());
+            ShowPictureCount();
+        });
+    }
 
     const std::vector<DriveEntry>& Drives() const { return m_drives; }
     HICON Icon() const { return m_hIcon; }
@@ -121,12 +132,12 @@ int CheckState(HWND list, int row)
     return static_cast<int>(SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK) >> 12);
 }
 
-void SetCheckState(HWND list, int row, int image)
+// Ticks (2) or unticks (1) by hand: a click on the row's tick box.
+bool SetCheckState(HWND list, int row, int image)
 {
-    LVITEMA item = {};
-    item.stateMask = LVIS_STATEIMAGEMASK;
-    item.state = INDEXTOSTATEIMAGEMASK(image);
-    SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    if (CheckState(list, row) == image)
+        return true;
+    return ClickTickBox(list, row) && WaitUntil([&] { return CheckState(list, row) == image; });
 }
 
 // With QUORVANE_SCREENSHOTS naming a folder, keeps a 24-bit BMP of the
@@ -456,9 +467,11 @@ TEST_F(MainWindowTest, SelectAllTicksAndUnticksEveryPicture)
     HWND label = Item(dlg, IDC_SELECT_ALL);
     const DWORD ex = static_cast<DWORD>(SendMessageA(pictures, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
     ASSERT_TRUE(ex & LVS_EX_CHECKBOXES);
-    for (int i = 0; i < 4; ++i)
-        InsertRow(pictures, i, ("f" + std::to_string(i) + ".jpg").c_str());
-    SetCheckState(pictures, 1, 2);
+    // Room for every item's tick box (the drive selection keeps the list
+    // small and hidden).
+    SetWindowPos(pictures, nullptr, 0, 0, 600, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    m_object->ListPictures(4);
+    ASSERT_TRUE(SetCheckState(pictures, 1, 1));
 
     SendMessageA(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("Select All Photos"));
     PostCommand(dlg, IDC_SELECT_ALL, STN_CLICKED);
@@ -467,14 +480,14 @@ TEST_F(MainWindowTest, SelectAllTicksAndUnticksEveryPicture)
         EXPECT_EQ(CheckState(pictures, i), 2) << i;
 
     // Unticked by hand: the label still offers to untick, and does it to all.
-    SetCheckState(pictures, 2, 1);
+    ASSERT_TRUE(SetCheckState(pictures, 2, 1));
     PostCommand(dlg, IDC_SELECT_ALL, STN_CLICKED);
     ASSERT_TRUE(WaitUntil([&] { return Text(label) == "Select All Photos"; }));
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(CheckState(pictures, i), 1) << i;
 
     // Any text other than the exact "Select All Photos" unticks.
-    SetCheckState(pictures, 0, 2);
+    ASSERT_TRUE(SetCheckState(pictures, 0, 2));
     SendMessageA(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("select all photos"));
     PostCommand(dlg, IDC_SELECT_ALL, STN_CLICKED);
     ASSERT_TRUE(WaitUntil([&] { return Text(label) == "Select All Photos"; }));

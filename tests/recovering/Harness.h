@@ -136,12 +136,12 @@ inline bool Ticked(HWND list, int item)
     return (SendMessageA(list, LVM_GETITEMSTATE, item, LVIS_STATEIMAGEMASK) >> 12) == 2;
 }
 
-inline void SetTicked(HWND list, int item, bool ticked)
+// Ticks or unticks by hand: a click on the item's tick box.
+inline bool SetTicked(HWND list, int item, bool ticked)
 {
-    LVITEMA lv = {};
-    lv.stateMask = LVIS_STATEIMAGEMASK;
-    lv.state = INDEXTOSTATEIMAGEMASK(ticked ? 2 : 1);
-    SendMessageA(list, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&lv));
+    if (Ticked(list, item) == ticked)
+        return true;
+    return ClickTickBox(list, item) && WaitUntil([&] { return Ticked(list, item) == ticked; });
 }
 
 inline int ProgressPos(HWND dlg)

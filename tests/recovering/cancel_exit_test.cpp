@@ -101,12 +101,8 @@ TEST_F(CancelExitTest, CancelKeepsThePicturesAsTickedAndEndsTheEngine)
     StartAnalysis();
     HWND list = Ctl(IDC_PICTURE_LIST);
     ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == 2; }, 15000));
-    {
-        LVITEMA lv = {};
-        lv.stateMask = LVIS_STATEIMAGEMASK;
-        lv.state = INDEXTOSTATEIMAGEMASK(1);
-        SendMessageA(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&lv));
-    }
+    ASSERT_TRUE(ClickTickBox(list, 0));
+    ASSERT_TRUE(WaitUntil([&] { return !Ticked(list, 0); }));
 
     boxes.Answer(IDYES);
     PostCommand(m_hwnd, IDC_RECOVER);

@@ -128,7 +128,7 @@ TEST_F(RecoveringTest, ThreeTickedPicturesProgressThenSummaryThenReadyView)
     MessageBoxWatcher boxes;
     Analysed(4);
     // The unticked picture stays behind.
-    SetTicked(List(), 1, false);
+    ASSERT_TRUE(SetTicked(List(), 1, false));
     m_lastCount = 3;
 
     std::vector<std::string> texts;

@@ -1,5 +1,7 @@
 #include "UiTest.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -255,6 +257,28 @@ void PressKey(HWND window, WORD key)
     input[1] = input[0];
     input[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, input, sizeof(INPUT));
+}
+
+bool ClickTickBox(HWND list, int item)
+{
+    RECT bounds = {LVIR_BOUNDS, 0, 0, 0};
+    if (!SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&bounds)))
+        return false;
+    // The box's place differs between views and versions of the control: ask.
+    for (int y = bounds.top + 1; y < bounds.bottom; y += 2) {
+        for (int x = bounds.left + 1; x < bounds.right; x += 2) {
+            LVHITTESTINFO hit = {};
+            hit.pt = {x, y};
+            const int found = static_cast<int>(SendMessageA(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+            if (found != item || !(hit.flags & LVHT_ONITEMSTATEICON))
+                continue;
+            const LPARAM at = MAKELPARAM(x, y);
+            PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+            PostMessageA(list, WM_LBUTTONUP, 0, at);
+            return true;
+        }
+    }
+    return false;
 }
 
 COLORREF PixelAt(HWND hwnd, int x, int y)

@@ -90,6 +90,11 @@ void PostCommand(HWND dialog, int id, int code = BN_CLICKED);
 // the foreground has the focus; the window is brought to the foreground first.
 void PressKey(HWND window, WORD key);
 
+// Clicks the tick box of a list item with check boxes, as the mouse does
+// (posted: button down and up where the list's hit test finds the box).
+// False when the item shows no box.
+bool ClickTickBox(HWND list, int item);
+
 // The colour of a client pixel of a window as drawn on the screen.
 COLORREF PixelAt(HWND hwnd, int x, int y);
 

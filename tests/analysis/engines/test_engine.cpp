@@ -10,6 +10,9 @@
 //   text|DEST|CONTENT              write a small text file
 //   mark|PATH                      create an empty file (a signal to the test)
 //   waitfor|PATH                   wait until a file exists
+//   progress|TEXT[|AGE]            replace the progress file beside the data
+//                                  folder with TEXT, "\n" standing for a line
+//                                  end, dated AGE seconds back if given
 //   forever                        wait until killed
 #include <windows.h>
 
@@ -110,6 +113,44 @@ std::vector<std::string> Split(const std::string& line)
     return fields;
 }
 
+// Beside the data folder that holds the output folder, as the engine does.
+std::string ProgressFile(const std::string& output)
+{
+    const std::string data = output.substr(0, output.find_last_of('\\'));
+    return data + ".progress";
+}
+
+std::string LineEnds(const std::string& text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
+            out += '\n';
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+void AgeFile(const std::string& path, unsigned seconds)
+{
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER t;
+    t.LowPart = now.dwLowDateTime;
+    t.HighPart = now.dwHighDateTime;
+    t.QuadPart -= static_cast<ULONGLONG>(seconds) * 10000000ull;
+    FILETIME old = {t.LowPart, t.HighPart};
+    SetFileTime(file, nullptr, nullptr, &old);
+    CloseHandle(file);
+}
+
 }  // namespace
 
 int main()
@@ -158,6 +199,12 @@ int main()
             WriteAll(f[1], std::string());
         } else if (cmd == "waitfor" && f.size() >= 2) {
             WaitForFile(f[1]);
+        } else if (cmd == "progress") {
+            const std::string path = ProgressFile(output);
+            WriteAll(path + ".tmp", f.size() >= 2 ? LineEnds(f[1]) : std::string());
+            if (f.size() >= 3)
+                AgeFile(path + ".tmp", static_cast<unsigned>(std::stoul(f[2])));
+            MoveFileExA((path + ".tmp").c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
         } else if (cmd == "forever") {
             Sleep(INFINITE);
         }

@@ -1,0 +1,253 @@
+#include "ntfs.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "../view.h"
+
+namespace qv {
+namespace {
+
+constexpr size_t kStride = 512;
+constexpr size_t kMaxRuns = 1 << 16;
+constexpr uint64_t kMaxRecords = uint64_t(1) << 28;
+
+enum : uint32_t { kStandardInformation = 0x10, kFileName = 0x30, kData = 0x80, kEnd = 0xFFFFFFFF };
+
+bool powerOfTwo(uint64_t v) { return v && !(v & (v - 1)); }
+
+uint64_t total(const std::vector<Extent>& runs) {
+  uint64_t n = 0;
+  for (const Extent& e : runs) n += e.length;
+  return n;
+}
+
+// The first `size` bytes of the runs; bytes from `valid` on were never
+// written and read as zeros.
+std::vector<Extent> clip(const std::vector<Extent>& runs, uint64_t size, uint64_t valid) {
+  std::vector<Extent> out;
+  uint64_t pos = 0;
+  for (const Extent& e : runs) {
+    if (pos >= size) break;
+    Extent part = e;
+    part.length = std::min(e.length, size - pos);
+    if (!part.sparse && pos + part.length > valid) {
+      const uint64_t keep = valid > pos ? valid - pos : 0;
+      if (keep) out.push_back(Extent{part.offset, keep, false});
+      out.push_back(Extent{0, part.length - keep, true});
+    } else {
+      out.push_back(part);
+    }
+    pos += part.length;
+  }
+  return out;
+}
+
+struct Parsed {
+  bool picture = false;
+  FileRecord record;
+};
+
+class NtfsVolume {
+ public:
+  NtfsVolume(DiskReader& disk, const Volume& vol, const RecordOut& out) : disk_(disk), vol_(vol), out_(out) {}
+
+  bool parse() {
+    uint8_t b[512];
+    if (vol_.size < sizeof b || !disk_.read(vol_.offset, b, sizeof b)) return false;
+    if (std::memcmp(b + 3, "NTFS    ", 8) != 0) return false;
+    const uint64_t bps = le16(b + 11);
+    const uint8_t spcRaw = b[13];
+    // Above 0x80 the byte is a negative power of two (clusters over 64 KiB).
+    const uint64_t spc = spcRaw <= 0x80 ? spcRaw : (256 - spcRaw <= 12 ? uint64_t(1) << (256 - spcRaw) : 0);
+    if (bps < 256 || bps > 4096 || !powerOfTwo(bps) || !powerOfTwo(spc)) return false;
+    clusterBytes_ = bps * spc;
+    const uint64_t sectors = le64(b + 40);
+    const uint64_t bytes = std::min(vol_.size, sectors < (uint64_t(1) << 52) ? sectors * bps : vol_.size);
+    clusters_ = bytes / clusterBytes_;
+    const int8_t recRaw = int8_t(b[64]);
+    recordSize_ = recRaw > 0 ? uint64_t(recRaw) * clusterBytes_ : (recRaw > -32 ? uint64_t(1) << -recRaw : 0);
+    if (!clusters_ || recordSize_ < kStride || recordSize_ > 65536 || !powerOfTwo(recordSize_)) return false;
+    const uint64_t mftLcn = le64(b + 48);
+    if (mftLcn >= clusters_) return false;
+
+    // The $MFT's own record, the first one, says where the rest of it is.
+    std::vector<uint8_t> rec(recordSize_);
+    if (!disk_.read(vol_.offset + mftLcn * clusterBytes_, rec.data(), rec.size()) || !applyFixups(rec.data(), rec.size()))
+      return false;
+    mft_.push_back(Extent{vol_.offset + mftLcn * clusterBytes_, recordSize_, false});
+    Parsed self = parseRecord(rec.data(), 0);
+    if (self.record.extents.empty() || self.record.extents.front().sparse) return true;
+    mft_ = self.record.extents;
+    // Only records in the written part of the $MFT: no stretch of a disk
+    // that a damaged run list names is read as records.
+    uint64_t written = 0;
+    for (const Extent& e : mft_) {
+      if (e.sparse) break;
+      written += e.length;
+    }
+    const uint64_t records = std::min(written / recordSize_, kMaxRecords);
+    for (uint64_t i = 1; i < records; ++i) {
+      if (!readMft(i * recordSize_, rec.data(), rec.size()) || !applyFixups(rec.data(), rec.size())) continue;
+      Parsed p = parseRecord(rec.data(), i * recordSize_);
+      if (p.picture) out_(std::move(p.record));
+    }
+    return true;
+  }
+
+ private:
+  // Bytes of the $MFT by their position in it.
+  bool readMft(uint64_t pos, uint8_t* buf, size_t n) {
+    uint64_t start = 0;
+    for (const Extent& e : mft_) {
+      while (n && pos >= start && pos < start + e.length) {
+        if (e.sparse) return false;
+        const size_t k = size_t(std::min<uint64_t>(n, start + e.length - pos));
+        if (!disk_.read(e.offset + (pos - start), buf, k)) return false;
+        buf += k, pos += k, n -= k;
+      }
+      if (!n) return true;
+      start += e.length;
+    }
+    return false;
+  }
+
+  uint64_t mftDiskOffset(uint64_t pos) const {
+    uint64_t start = 0;
+    for (const Extent& e : mft_) {
+      if (pos < start + e.length) return e.sparse ? 0 : e.offset + (pos - start);
+      start += e.length;
+    }
+    return 0;
+  }
+
+  // One record, fixed up; `at` is its position in the $MFT.
+  Parsed parseRecord(const uint8_t* r, uint64_t at) {
+    Parsed p;
+    const uint16_t flags = le16(r + 22);
+    if ((flags & 0x02) || (le64(r + 32) & 0x0000FFFFFFFFFFFF)) return p;  // a directory, or part of another record
+    FileRecord& f = p.record;
+    f.deleted = !(flags & 0x01);
+    const size_t used = std::min<size_t>(le32(r + 24), recordSize_);
+    int nameSpace = -1;
+    bool data = false, usable = true;
+    FileTime named;
+    for (size_t a = le16(r + 20), n = 0; a + 16 <= used && n < recordSize_ / 16; ++n) {
+      const uint32_t type = le32(r + a), len = le32(r + a + 4);
+      if (type == kEnd || len < 16 || len > used - a || len % 8) break;
+      const uint8_t* h = r + a;
+      const bool nonResident = h[8];
+      const uint8_t attrNameLen = h[9];
+      const uint8_t* value = nullptr;
+      uint32_t valueLen = 0;
+      if (!nonResident && len >= 24) {
+        valueLen = le32(h + 16);
+        const uint16_t off = le16(h + 20);
+        if (off <= len && valueLen <= len - off) value = h + off;
+      }
+      if (type == kStandardInformation && value && valueLen >= 16) {
+        f.mtime = FileTime{int64_t(le64(value + 8)), false};
+      } else if (type == kFileName && value && valueLen >= 66) {
+        const unsigned chars = value[64], ns = value[65];
+        // The 8.3 name (name space 2) only when there is no other.
+        if (66 + 2 * chars <= valueLen && chars && (nameSpace < 0 || (nameSpace == 2 && ns != 2))) {
+          std::vector<uint16_t> units(chars);
+          for (unsigned c = 0; c < chars; ++c) units[c] = le16(value + 66 + 2 * c);
+          f.name = utf16ToUtf8(units.data(), units.size());
+          nameSpace = ns;
+          named = FileTime{int64_t(le64(value + 16)), false};
+        }
+      } else if (type == kData && attrNameLen == 0 && !data) {
+        data = true;
+        usable = dataOf(h, len, value, valueLen, at + a, f);
+      }
+      a += len;
+    }
+    if (!f.mtime.ticks) f.mtime = named;
+    p.picture = data && usable && !f.name.empty() && f.size && hasPictureExtension(f.name);
+    return p;
+  }
+
+  bool dataOf(const uint8_t* h, uint32_t len, const uint8_t* value, uint32_t valueLen, uint64_t at, FileRecord& f) {
+    const uint16_t flags = le16(h + 12);
+    if ((flags & 0x00FF) || (flags & 0x4000)) return false;  // compressed or encrypted
+    if (!h[8]) {
+      if (!value) return false;
+      f.size = valueLen;
+      f.resident.assign(value, value + valueLen);
+      f.residentAt = mftDiskOffset(at + uint64_t(value - h));
+      return f.residentAt != 0;
+    }
+    if (len < 64) return false;
+    const uint64_t firstVcn = le64(h + 16);
+    const uint16_t runsAt = le16(h + 32);
+    const uint64_t real = le64(h + 48), valid = le64(h + 56);
+    if (firstVcn != 0 || runsAt >= len) return false;
+    std::vector<Extent> runs;
+    if (!decodeRuns(h + runsAt, len - runsAt, clusterBytes_, clusters_, vol_.offset, runs)) return false;
+    // Runs shorter than the size: the rest is listed in another record (an
+    // attribute list). Only the $MFT's own first runs are of use then.
+    if (total(runs) < real) {
+      f.extents = runs;
+      return false;
+    }
+    f.size = real;
+    f.extents = clip(runs, real, std::min(valid, real));
+    return !f.extents.empty() && !f.extents.front().sparse;
+  }
+
+  DiskReader& disk_;
+  const Volume vol_;
+  const RecordOut& out_;
+  uint64_t clusterBytes_ = 0, clusters_ = 0, recordSize_ = 0;
+  std::vector<Extent> mft_;
+};
+
+}  // namespace
+
+bool readNtfsVolume(DiskReader& disk, const Volume& vol, const RecordOut& out) {
+  return NtfsVolume(disk, vol, out).parse();
+}
+
+bool applyFixups(uint8_t* rec, size_t size) {
+  if (size < kStride || size % kStride || std::memcmp(rec, "FILE", 4) != 0) return false;
+  const size_t usa = le16(rec + 4), count = le16(rec + 6);
+  if (count != size / kStride + 1 || usa % 2 || usa < 8 || usa + 2 * count > size) return false;
+  for (size_t i = 1; i < count; ++i) {
+    uint8_t* tail = rec + i * kStride - 2;
+    if (tail[0] != rec[usa] || tail[1] != rec[usa + 1]) return false;
+    tail[0] = rec[usa + 2 * i];
+    tail[1] = rec[usa + 2 * i + 1];
+  }
+  return true;
+}
+
+bool decodeRuns(const uint8_t* p, size_t n, uint64_t clusterBytes, uint64_t clusters, uint64_t volumeStart,
+                std::vector<Extent>& runs) {
+  int64_t lcn = 0;
+  size_t i = 0;
+  while (i < n && p[i] != 0) {
+    const unsigned lenSize = p[i] & 15, offSize = p[i] >> 4;
+    if (!lenSize || lenSize > 8 || offSize > 8 || n - i - 1 < lenSize + offSize || runs.size() >= kMaxRuns)
+      return false;
+    uint64_t length = 0;
+    for (unsigned k = lenSize; k-- > 0;) length = length << 8 | p[i + 1 + k];
+    if (!length || length > clusters) return false;
+    if (!offSize) {
+      runs.push_back(Extent{0, length * clusterBytes, true});
+    } else {
+      uint64_t raw = 0;
+      for (unsigned k = offSize; k-- > 0;) raw = raw << 8 | p[i + 1 + lenSize + k];
+      if (offSize < 8 && (raw >> (8 * offSize - 1)) & 1) raw |= ~uint64_t(0) << (8 * offSize);  // sign
+      const int64_t delta = int64_t(raw);
+      if ((delta > 0 && lcn > INT64_MAX - delta) || (delta < 0 && lcn < INT64_MIN - delta)) return false;
+      lcn += delta;
+      if (lcn < 0 || uint64_t(lcn) > clusters || length > clusters - uint64_t(lcn)) return false;
+      runs.push_back(Extent{volumeStart + uint64_t(lcn) * clusterBytes, length * clusterBytes, false});
+    }
+    i += 1 + lenSize + offSize;
+  }
+  return i < n;  // the list ends with a zero byte
+}
+
+}  // namespace qv

@@ -1,0 +1,40 @@
+// The search's first part: what the file systems on the disk still say
+// about their picture files. Every volume of the partition table (or the
+// disk itself) is read by the reader of its file system; each picture file
+// described there, live ones before deleted ones, is checked by its type's
+// recogniser over exactly the data the record lists and, when whole,
+// written under its original name with its modification time. The content
+// search then skips the pictures written here.
+#pragma once
+#include <cstdint>
+#include <set>
+
+#include "../scanner.h"
+#include "../source.h"
+
+namespace qv {
+
+struct RecordPassStats {
+  uint64_t volumes = 0;  // volumes with a file system read
+  uint64_t records = 0;  // picture files described
+  uint64_t written = 0;  // handed to the sink, whole
+  std::set<uint64_t> starts;  // disk offsets of the pictures written
+};
+
+RecordPassStats writeRecordedPictures(ByteSource& src, unsigned types, FindSink& sink);
+
+// In front of the content search's sink: a picture that starts where one
+// written from the records starts is that same file, written already.
+class SkipRecorded : public FindSink {
+ public:
+  SkipRecorded(FindSink& inner, const std::set<uint64_t>& starts) : inner_(inner), starts_(starts) {}
+  void onFind(const Find& find, View& data) override {
+    if (!starts_.count(find.offset)) inner_.onFind(find, data);
+  }
+
+ private:
+  FindSink& inner_;
+  const std::set<uint64_t>& starts_;
+};
+
+}  // namespace qv

@@ -1,0 +1,71 @@
+#include "ThumbnailSlots.h"
+
+#include <cstring>
+
+#include "PictureItems.h"
+#include "Thumbnail.h"
+
+CThumbnailSlots::~CThumbnailSlots()
+{
+    if (m_images)
+        ImageList_Destroy(m_images);
+    if (m_canvas)
+        DeleteObject(m_canvas);
+}
+
+bool CThumbnailSlots::Create(int slots)
+{
+    if (m_images || slots <= 0)
+        return false;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = kThumbSize;
+    info.bmiHeader.biHeight = -kThumbSize;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    m_canvas = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &m_canvasBits, nullptr, 0);
+    if (!m_canvas)
+        return false;
+    // Every slot made at once: an image list that grows copies itself.
+    m_images = ImageList_Create(kThumbSize, kThumbSize, ILC_COLOR24, slots, 0);
+    if (!m_images || !ImageList_SetImageCount(m_images, static_cast<UINT>(slots)))
+        return false;
+    ImageList_SetBkColor(m_images, 0xFFFFFF);
+    m_itemInSlot.assign(static_cast<size_t>(slots), -1);
+    return true;
+}
+
+int CThumbnailSlots::SlotFor(int item, const uint8_t* thumbnail)
+{
+    if (!m_images || item < 0 || !thumbnail)
+        return -1;
+    if (static_cast<size_t>(item) >= m_slotOfItem.size())
+        m_slotOfItem.resize(static_cast<size_t>(item) + 1, -1);
+    int& slot = m_slotOfItem[static_cast<size_t>(item)];
+    if (slot >= 0)
+        return slot;
+
+    slot = m_nextSlot;
+    m_nextSlot = (m_nextSlot + 1) % static_cast<int>(m_itemInSlot.size());
+    int& previous = m_itemInSlot[static_cast<size_t>(slot)];
+    if (previous >= 0)
+        m_slotOfItem[static_cast<size_t>(previous)] = -1;
+    previous = item;
+
+    // 64 pixels of 3 bytes make a row a multiple of 4: the DIB's rows are
+    // the thumbnail's.
+    std::memcpy(m_canvasBits, thumbnail, CPictureItems::kThumbBytes);
+    GdiFlush();
+    ImageList_Replace(m_images, slot, m_canvas, nullptr);
+    return slot;
+}
+
+void CThumbnailSlots::Forget()
+{
+    m_slotOfItem.clear();
+    m_slotOfItem.shrink_to_fit();
+    for (int& item : m_itemInSlot)
+        item = -1;
+    m_nextSlot = 0;
+}

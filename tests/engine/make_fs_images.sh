@@ -1,0 +1,156 @@
+#!/usr/bin/env bash
+# Makes disk images with real file systems for the engine's tests, from the
+# sample pictures (make_samples.py's pics folder): pictures copied in with
+# known dates, some of them fragmented on purpose, then deleted.
+#
+#   mbr.img   MBR: a primary FAT16 partition and, in an extended one, a
+#             logical NTFS partition
+#   gpt.img   GPT: one exFAT partition
+#   ntfs-formatted.img  NTFS whose pictures were copied, then formatted over
+#
+# expected.tsv lists, per image, each picture the engine must write from the
+# records: image, the name it gets, the original file (with its date).
+# Needs root: NTFS is filled through ntfs-3g, exFAT through exfat-fuse on a
+# loop device.
+#
+# Usage: make_fs_images.sh OUT PICS
+set -euo pipefail
+out=$1
+pics=$2
+rm -rf "$out"
+mkdir -p "$out/src"
+# A machine that cannot mount images at all (no root, no FUSE, no loop
+# devices) gets no images; the tests that need them say so and skip.
+unavailable() {
+  echo "$1" >"$out/unavailable"
+  echo "file-system images not made: $1" >&2
+  exit 0
+}
+[ "$(id -u)" = 0 ] || unavailable "mounting images needs root"
+[ -c /dev/fuse ] || unavailable "no /dev/fuse"
+losetup -f >/dev/null 2>&1 || unavailable "no free loop device"
+mnt=$(mktemp -d)
+loop=""
+cleanup() {
+  mountpoint -q "$mnt" && umount "$mnt"
+  [ -n "$loop" ] && losetup -d "$loop"
+  rmdir "$mnt"
+}
+trap cleanup EXIT
+
+expected() {  # image name source
+  printf '%s\t%s\t%s\n' "$1" "$2" "$3" >>"$out/expected.tsv"
+}
+# stage IMAGE NAME PICTURE DATE: the original with its date, to copy in.
+stage() {
+  mkdir -p "$out/src/$1"
+  cp "$pics/$3" "$out/src/$1/$2"
+  touch -d "$4" "$out/src/$1/$2"
+  echo "$out/src/$1/$2"
+}
+# fill DIR: files of 32 KiB until the volume is full, then every other one
+# deleted, so that what comes next must go into the holes.
+fill() {
+  local i=0
+  while head -c 32768 /dev/urandom >"$1/fill$i.bin" 2>/dev/null; do i=$((i + 1)); done
+  rm -f "$1/fill$i.bin"
+  for ((j = 0; j < i; j += 2)); do rm "$1/fill$j.bin"; done
+}
+# place DISK VOLUME START_SECTOR
+place() { dd if="$2" of="$1" bs=512 seek="$3" conv=notrunc status=none; }
+
+# FAT16, 2 KiB clusters: a long name, a short one that loses its first
+# letter, a deleted folder, and a live picture fragmented by the holes.
+fat=$out/fat.vol
+mkfs.vfat -C -F 16 -s 4 "$fat" 12288 >/dev/null
+s=$(stage mbr "Wedding Photo 01.JPEG" base.jpg "2019-06-15 14:30:22")
+mcopy -m -i "$fat" "$s" "::Wedding Photo 01.JPEG"
+mmd -i "$fat" ::DCIM ::OLD
+s=$(stage mbr IMG_0002.JPG exif.jpg "2020-01-02 03:04:06")
+mcopy -m -i "$fat" "$s" ::DCIM/IMG_0002.JPG
+s=$(stage mbr "old pic.png" palette.png "2017-11-30 22:10:00")
+mcopy -m -i "$fat" "$s" "::OLD/old pic.png"
+for i in $(seq 0 40); do head -c 16384 /dev/urandom >"$out/fill.bin"; mcopy -i "$fat" "$out/fill.bin" "::fill$i.bin"; done
+rm "$out/fill.bin"
+for i in $(seq 0 2 40); do mdel -i "$fat" "::fill$i.bin"; done
+s=$(stage mbr Scan.BMP true24.bmp "2021-08-09 10:11:12")
+mcopy -m -i "$fat" "$s" ::Scan.BMP
+mdel -i "$fat" "::Wedding Photo 01.JPEG" ::DCIM/IMG_0002.JPG
+mdeltree -i "$fat" ::OLD
+expected mbr.img "Wedding Photo 01.jpg" "$out/src/mbr/Wedding Photo 01.JPEG"
+expected mbr.img _MG_0002.jpg "$out/src/mbr/IMG_0002.JPG"
+expected mbr.img "old pic.png" "$out/src/mbr/old pic.png"
+expected mbr.img Scan.bmp "$out/src/mbr/Scan.BMP"
+
+# NTFS: a picture in a folder, a name outside ASCII, one small enough to
+# live in its file record, and one fragmented by the holes.
+ntfs=$out/ntfs.vol
+truncate -s 10M "$ntfs"
+mkntfs -F -q -c 4096 "$ntfs" >/dev/null 2>&1
+ntfs-3g "$ntfs" "$mnt"
+mkdir -p "$mnt/DCIM/100CANON"
+cp -p "$(stage ntfs IMG_0001.JPG exif.jpg "2018-05-06 07:08:09")" "$mnt/DCIM/100CANON/"
+cp -p "$(stage ntfs "Hochzeit Müller.jpeg" base.jpg "2016-07-08 09:10:11")" "$mnt/"
+convert -size 3x3 xc:red "$out/src/ntfs/tiny.gif"
+touch -d "2015-01-01 12:00:00" "$out/src/ntfs/tiny.gif"
+cp -p "$out/src/ntfs/tiny.gif" "$mnt/"
+fill "$mnt"
+cp -p "$(stage ntfs "Big Scan.TIFF" le_tiles.tif "2019-12-24 18:00:00")" "$mnt/"
+umount "$mnt"
+runs=$(ntfsinfo -v -F "/Big Scan.TIFF" "$ntfs" | grep -c '^[[:space:]]*0x[0-9a-f]*[[:space:]]*0x[0-9a-f]*[[:space:]]*0x[0-9a-f]*$')
+[ "$runs" -ge 2 ] || { echo "Big Scan.TIFF is not fragmented ($runs runs)" >&2; exit 1; }
+ntfs-3g "$ntfs" "$mnt"
+rm -r "$mnt/DCIM" "$mnt/Hochzeit Müller.jpeg" "$mnt/tiny.gif" "$mnt/Big Scan.TIFF"
+umount "$mnt"
+expected mbr.img IMG_0001.jpg "$out/src/ntfs/IMG_0001.JPG"
+expected mbr.img "Hochzeit M_ller.jpg" "$out/src/ntfs/Hochzeit Müller.jpeg"
+expected mbr.img tiny.gif "$out/src/ntfs/tiny.gif"
+expected mbr.img "Big Scan.tif" "$out/src/ntfs/Big Scan.TIFF"
+
+truncate -s 26M "$out/mbr.img"
+sfdisk -q "$out/mbr.img" >/dev/null <<'TABLE'
+label: dos
+start=2048, size=24576, type=6
+start=26624, size=26624, type=5
+start=28672, size=20480, type=7
+TABLE
+place "$out/mbr.img" "$fat" 2048
+place "$out/mbr.img" "$ntfs" 28672
+rm "$fat" "$ntfs"
+
+# exFAT on GPT: a deleted folder, a rarer extension, and a live picture
+# whose clusters are chained through the holes.
+exfat=$out/exfat.vol
+truncate -s 8M "$exfat"
+mkfs.exfat "$exfat" >/dev/null
+loop=$(losetup -f --show "$exfat")
+mount.exfat-fuse "$loop" "$mnt" >/dev/null 2>&1
+cp -p "$(stage gpt "Urlaub 2019.JPE" mpf.jpg "2018-03-04 05:06:08")" "$mnt/"
+mkdir "$mnt/Bilder"
+cp -p "$(stage gpt Strand.gif anim.gif "2014-02-03 04:05:06")" "$mnt/Bilder/"
+fill "$mnt"
+cp -p "$(stage gpt Panorama.tif be_tiles.tif "2022-10-11 12:13:14")" "$mnt/"
+rm -r "$mnt/Urlaub 2019.JPE" "$mnt/Bilder"
+umount "$mnt"
+losetup -d "$loop"
+loop=""
+expected gpt.img "Urlaub 2019.jpg" "$out/src/gpt/Urlaub 2019.JPE"
+expected gpt.img Strand.gif "$out/src/gpt/Strand.gif"
+expected gpt.img Panorama.tif "$out/src/gpt/Panorama.tif"
+
+truncate -s 10M "$out/gpt.img"
+sfdisk -q "$out/gpt.img" >/dev/null <<'TABLE'
+label: gpt
+start=2048, size=16384, type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7
+TABLE
+place "$out/gpt.img" "$exfat" 2048
+rm "$exfat"
+
+# NTFS formatted over its pictures: no records, only the content search.
+img=$out/ntfs-formatted.img
+truncate -s 8M "$img"
+mkntfs -F -Q -q -c 4096 "$img" >/dev/null 2>&1
+ntfs-3g "$img" "$mnt"
+cp "$pics/base.jpg" "$pics/plain.png" "$pics/static.gif" "$mnt/"
+umount "$mnt"
+mkntfs -F -Q -q -c 4096 "$img" >/dev/null 2>&1
