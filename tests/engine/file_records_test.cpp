@@ -56,8 +56,8 @@ TEST(NtfsFixups, SectorEndsGetTheirBytesBackAndATornRecordIsRefused) {
   EXPECT_FALSE(applyFixups(torn.data(), torn.size()));
 }
 
-TEST(FatNames, LongNameChecksumMatchesTheSpecification) {
-  // Worked by hand from the specification's formula.
+TEST(FatNames, LongNameChecksumMatchesMicrosoftsFormula) {
+  // Worked by hand from the formula in Microsoft's FAT specification.
   const uint8_t name[12] = "README  TXT";
   uint8_t sum = 0;
   for (int i = 0; i < 11; ++i) sum = uint8_t(((sum & 1) << 7) + (sum >> 1) + name[i]);
