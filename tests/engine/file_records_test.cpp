@@ -57,7 +57,7 @@ TEST(NtfsFixups, SectorEndsGetTheirBytesBackAndATornRecordIsRefused) {
 }
 
 TEST(FatNames, LongNameChecksumMatchesMicrosoftsFormula) {
-  // Worked by hand from the formula in Microsoft's FAT specification.
+  // Worked by hand from the checksum formula Microsoft publishes for FAT.
   const uint8_t name[12] = "README  TXT";
   uint8_t sum = 0;
   for (int i = 0; i < 11; ++i) sum = uint8_t(((sum & 1) << 7) + (sum >> 1) + name[i]);

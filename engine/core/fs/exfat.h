@@ -1,4 +1,4 @@
-// exFAT (Microsoft's exFAT File System Specification): the boot sector,
+// exFAT, as Microsoft documents its on-disk format: the boot sector,
 // every directory from the root, and for each picture file its entry set
 // (file, stream extension and name entries), live or deleted. A file flagged
 // as having no FAT chain lies in one run; otherwise its chain is followed,

@@ -1,4 +1,4 @@
-// FAT12, FAT16 and FAT32 (Microsoft's FAT32 File System Specification): the
+// FAT12, FAT16 and FAT32, as Microsoft documents their on-disk format: the
 // boot sector's parameters, every directory reachable from the root, the
 // deleted ones included, and for each picture file its long or short name,
 // modification time, size and data.
