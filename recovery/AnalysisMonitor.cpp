@@ -22,7 +22,7 @@ const UINT kWalkStepMs = 10;
 const DWORD kStatusStepMs = 200;
 
 // The list control hears of new items at most this often: each time it
-// scrolls to the last one and draws itself again.
+// draws itself again and, on the next tick, scrolls to the last one.
 const DWORD kListStepMs = 200;
 
 const char* const kStatusSteps[] = {
@@ -93,13 +93,22 @@ void CRecoveryDlg::OnIntakeTick()
         m_dwLastStatusStep = GetTickCount();
         StepStatusLine();
     }
+    // Telling the list of new items and scrolling to them each make it draw
+    // itself: one per tick, so that the window answers in between.
+    if (m_bScrollPending) {
+        ScrollToLastPicture();
+        return;
+    }
 
     const auto start = std::chrono::steady_clock::now();
     CThumbnailMaker::Result result;
     while (std::chrono::steady_clock::now() - start < kIntakeBudget && m_thumbnails.TakeNext(result))
         TakeIn(result);
-    if (GetTickCount() - m_dwLastListStep >= kListStepMs)
-        ShowNewPictures();
+    if (GetTickCount() - m_dwLastListStep >= kListStepMs && m_listPictures.GetItemCount() != m_pictures.Count()) {
+        m_dwLastListStep = GetTickCount();
+        ShowPictureCount();
+        m_bScrollPending = true;
+    }
     // The intake ends on the next tick, which finds nothing waiting: the
     // last step of the status line stays for a tick like the others.
 }
@@ -129,18 +138,21 @@ void CRecoveryDlg::TakeIn(CThumbnailMaker::Result& result)
         MessageBox("Photo items count error", nullptr, MB_OK);
 }
 
-void CRecoveryDlg::ShowNewPictures()
+void CRecoveryDlg::ScrollToLastPicture()
 {
-    m_dwLastListStep = GetTickCount();
-    if (m_listPictures.GetItemCount() == m_pictures.Count())
-        return;
-    ShowPictureCount();
-    m_listPictures.EnsureVisible(m_pictures.Count() - 1, TRUE);
+    m_bScrollPending = false;
+    if (m_pictures.Count() > 0)
+        m_listPictures.EnsureVisible(m_pictures.Count() - 1, TRUE);
 }
 
 void CRecoveryDlg::EndIntake()
 {
-    ShowNewPictures();
+    if (m_listPictures.GetItemCount() != m_pictures.Count()) {
+        ShowPictureCount();
+        m_bScrollPending = true;
+    }
+    if (m_bScrollPending)
+        ScrollToLastPicture();
     KillTimer(TIMER_INTAKE);
     m_bIntakeArmed = false;
     if (m_bLastPass)

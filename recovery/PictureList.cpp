@@ -58,18 +58,45 @@ void CRecoveryDlg::AddThumbnail(const ThumbnailPixels& pixels, const CString& it
 
 void CRecoveryDlg::ShowPictureCount()
 {
-    // Items only ever join at the end: what is on screen stays where it is.
+    // Items only ever join at the end: what is on screen stays where it is,
+    // and only the new items have to be drawn. Some list controls (Wine's)
+    // draw all of an icon view again when told of new items anyway: what
+    // was waiting to be drawn before is kept, the rest is taken back,
+    // unless the list's client area changed (a scroll bar came).
+    HRGN waiting = CreateRectRgn(0, 0, 0, 0);
+    RECT before = {};
+    m_listPictures.GetClientRect(&before);
+    const bool keepWaiting = waiting && GetUpdateRgn(m_listPictures, waiting, FALSE) != ERROR;
+    const int shown = m_listPictures.GetItemCount();
     m_listPictures.SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(m_pictures.Count()),
                                LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    RECT after = {};
+    m_listPictures.GetClientRect(&after);
+    const bool drawOnlyNew = keepWaiting && EqualRect(&before, &after);
+    if (drawOnlyNew) {
+        ::ValidateRect(m_listPictures, nullptr);
+        ::InvalidateRgn(m_listPictures, waiting, TRUE);
+    }
+    if (waiting)
+        DeleteObject(waiting);
     // Some list controls (Wine's) place the items of an owner-data icon
     // view only when asked to arrange them; the others keep them arranged
     // anyway. Items already in place are not moved.
     m_listPictures.SendMessage(LVM_ARRANGE, LVA_DEFAULT);
+    if (drawOnlyNew) {
+        for (int item = std::max(shown, 0); item < m_pictures.Count(); ++item) {
+            RECT rect = {};
+            rect.left = LVIR_BOUNDS;
+            if (m_listPictures.SendMessage(LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&rect)))
+                ::InvalidateRect(m_listPictures, &rect, TRUE);
+        }
+    }
 }
 
 void CRecoveryDlg::ClearPictureList()
 {
     m_listPictures.SendMessage(LVM_SETITEMCOUNT, 0, 0);
+    m_bScrollPending = false;
     m_pictures.Clear();
     m_thumbSlots.Forget();
     m_knownFiles.clear();

@@ -106,6 +106,7 @@ CRecoveryDlg::CRecoveryDlg()
       m_nCopyShown(-1),
       m_dwLastStatusStep(0),
       m_dwLastListStep(0),
+      m_bScrollPending(false),
       m_strSelectAll("Select All Photos"),
       m_strUnselectAll("Unselect All Photos"),
       m_hWindowGone(CreateEventA(nullptr, TRUE, FALSE, nullptr))

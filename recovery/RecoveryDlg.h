@@ -112,7 +112,7 @@ protected:
     void TakeIn(CThumbnailMaker::Result& result);
     // Tells the list control of the items taken in since it last heard,
     // and scrolls to the last.
-    void ShowNewPictures();
+    void ScrollToLastPicture();
     void EndIntake();
     void StepStatusLine();
     void EnterAnalysedState();
@@ -229,6 +229,8 @@ protected:
     int m_nCopyShown;
     DWORD m_dwLastStatusStep;
     DWORD m_dwLastListStep;
+    // The list has been told of new items and scrolls to them next tick.
+    bool m_bScrollPending;
     const CString m_strSelectAll;
     const CString m_strUnselectAll;
     // Set when the window object goes away (Escape or Enter can end the

@@ -98,6 +98,8 @@ void CThumbnailMaker::Stop()
 
 void CThumbnailMaker::Work()
 {
+    // Thumbnails may wait; the window and the engine's search may not.
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
     // GDI+ reads files through COM objects.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     std::unique_lock<std::mutex> lock(m_lock);

@@ -43,6 +43,7 @@ class TestDlg : public RunsOnUi<CRecoveryDlg> {
 public:
     using CRecoveryDlg::AddPicture;
     using CRecoveryDlg::AddThumbnail;
+    using CRecoveryDlg::SetPictureTicks;
     using CRecoveryDlg::ShowPictureCount;
     using CRecoveryDlg::CanDecodePicture;
     using CRecoveryDlg::ClearPictureList;

@@ -255,6 +255,61 @@ TEST_F(PictureListTest, ItemsCarryTheirOwnPathsTickedInOrder)
     EXPECT_EQ(ItemCount(list), 0);
 }
 
+// New items reach the screen, and so does a change that was waiting to be
+// drawn when they came (the list draws only what changed).
+TEST_F(PictureListTest, NewItemsAndWaitingChangesAreDrawn)
+{
+    const HWND list = Ctl(IDC_PICTURE_LIST);
+    ShowWindow(Ctl(IDC_DRIVE_LIST), SW_HIDE);
+    ShowWindow(list, SW_SHOW);
+    SetWindowPos(list, HWND_TOP, 0, 0, 600, 300, SWP_NOMOVE | SWP_NOACTIVATE);
+    // The pixels of an item's tick box as drawn, read on the window's thread
+    // (thousands of hit tests).
+    auto drawnTickBox = [&](int item) {
+        std::vector<COLORREF> pixels;
+        Dlg().RunOnUi([&] {
+            RECT bounds = {LVIR_BOUNDS, 0, 0, 0};
+            SendMessageA(list, LVM_GETITEMRECT, item, reinterpret_cast<LPARAM>(&bounds));
+            HDC dc = GetDC(list);
+            for (int y = bounds.top; y < bounds.bottom; ++y) {
+                for (int x = bounds.left; x < bounds.right; ++x) {
+                    LVHITTESTINFO hit = {};
+                    hit.pt = {x, y};
+                    if (SendMessageA(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)) == item &&
+                        (hit.flags & LVHT_ONITEMSTATEICON))
+                        pixels.push_back(GetPixel(dc, x, y));
+                }
+            }
+            ReleaseDC(list, dc);
+        });
+        return pixels;
+    };
+    Dlg().RunOnUi([&] {
+        Dlg().ClearPictureList();
+        for (int i = 0; i < 2; ++i)
+            Dlg().AddThumbnail(ThumbnailPixels(64 * 64, 0xFF0000), ("C:\\red" + std::to_string(i) + ".jpg").c_str());
+        Dlg().ShowPictureCount();
+    });
+    Pump(300);
+    const std::vector<COLORREF> ticked = drawnTickBox(0);
+    ASSERT_FALSE(ticked.empty());
+    ASSERT_EQ(drawnTickBox(1), ticked);
+
+    Dlg().RunOnUi([&] {
+        Dlg().SetPictureTicks({1}, false);
+        Dlg().AddThumbnail(ThumbnailPixels(64 * 64, 0x0000FF), "C:\\blue.jpg");
+        Dlg().ShowPictureCount();
+    });
+    Pump(300);
+    EXPECT_EQ(drawnTickBox(0), ticked);
+    EXPECT_NE(drawnTickBox(1), ticked);
+    EXPECT_EQ(drawnTickBox(2), ticked);
+    RECT icon = {LVIR_ICON, 0, 0, 0};
+    ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&icon)));
+    EXPECT_EQ(PixelAt(list, (icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2), RGB(0, 0, 255));
+    Dlg().RunOnUi([&] { Dlg().ClearPictureList(); });
+}
+
 // The control draws from a few hundred image slots; an item whose slot went
 // to later items gets its own thumbnail back, never another item's, and a
 // list emptied and filled again shows none of the old thumbnails.
