@@ -84,6 +84,8 @@ BEGIN_MESSAGE_MAP(CRecoveryDlg, CSkinDialog)
     ON_NOTIFY(LVN_ODFINDITEMA, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureFindItem)
     ON_NOTIFY(LVN_ODFINDITEMW, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureFindItem)
     ON_NOTIFY(NM_CLICK, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureClick)
+    // The second click of a double click comes as a double click alone.
+    ON_NOTIFY(NM_DBLCLK, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureClick)
     ON_NOTIFY(LVN_KEYDOWN, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureKeyDown)
 END_MESSAGE_MAP()
 

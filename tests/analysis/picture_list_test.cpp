@@ -236,9 +236,11 @@ TEST_F(PictureListTest, ItemsCarryTheirOwnPathsTickedInOrder)
     EXPECT_TRUE(Near(ItemPixels(list, Dlg().Images(), 1)[32 * 64 + 32], 0xFF0000));
     EXPECT_TRUE(Near(ItemPixels(list, Dlg().Images(), 2)[32 * 64 + 32], 0x0000FF));
 
-    // A second click ticks again; a click beside the box changes nothing.
+    // A second click ticks again; a click beside the box changes nothing; a
+    // double click is two clicks, as in any list with tick boxes.
     ASSERT_TRUE(ClickTickBox(list, 0));
     ASSERT_TRUE(WaitUntil([&] { return Ticked(list, 0); }));
+    ASSERT_TRUE(ClickTickBox(list, 2, 2));
     RECT icon = {LVIR_ICON, 0, 0, 0};
     ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&icon)));
     const LPARAM middle = MAKELPARAM((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2);
@@ -246,6 +248,7 @@ TEST_F(PictureListTest, ItemsCarryTheirOwnPathsTickedInOrder)
     PostMessageA(list, WM_LBUTTONUP, 0, middle);
     Pump(300);
     EXPECT_TRUE(Ticked(list, 1));
+    EXPECT_TRUE(Ticked(list, 2));
 
     Dlg().RunOnUi([&] {
         Dlg().ClearPictureList();

@@ -259,7 +259,7 @@ void PressKey(HWND window, WORD key)
     SendInput(2, input, sizeof(INPUT));
 }
 
-bool ClickTickBox(HWND list, int item)
+bool ClickTickBox(HWND list, int item, int clicks)
 {
     RECT bounds = {LVIR_BOUNDS, 0, 0, 0};
     if (!SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&bounds)))
@@ -275,6 +275,10 @@ bool ClickTickBox(HWND list, int item)
             const LPARAM at = MAKELPARAM(x, y);
             PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
             PostMessageA(list, WM_LBUTTONUP, 0, at);
+            if (clicks == 2) {
+                PostMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+                PostMessageA(list, WM_LBUTTONUP, 0, at);
+            }
             return true;
         }
     }

@@ -91,9 +91,9 @@ void PostCommand(HWND dialog, int id, int code = BN_CLICKED);
 void PressKey(HWND window, WORD key);
 
 // Clicks the tick box of a list item with check boxes, as the mouse does
-// (posted: button down and up where the list's hit test finds the box).
-// False when the item shows no box.
-bool ClickTickBox(HWND list, int item);
+// (posted: button down and up where the list's hit test finds the box),
+// or double-clicks it. False when the item shows no box.
+bool ClickTickBox(HWND list, int item, int clicks = 1);
 
 // The colour of a client pixel of a window as drawn on the screen.
 COLORREF PixelAt(HWND hwnd, int x, int y);
