@@ -1,72 +1,321 @@
 #include "jpeg_fragments.h"
 
-#include "jpeg_decode.h"
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cstdio>
+#include <deque>
+
+#include "jpeg_stream.h"
 #include "recognizers.h"
-#include "signature.h"
 
 namespace qv {
 namespace {
 
-constexpr uint64_t kMaxCluster = 64 * 1024;
+constexpr size_t kMaxPieces = 16;
+constexpr uint64_t kMaxCluster = 64 << 10;
+constexpr uint64_t kMaxGap = 16 << 20;
+// How far before the fault the break may lie: random data and free space
+// stop fitting within a few hundred bytes.
+constexpr uint64_t kBack = 16 << 10;
+// Clean data after a join that makes it a candidate.
+constexpr uint64_t kProve = 2 << 10;
+// The MCUs compared against the row above: at most one row, and no further
+// than this after the join.
+constexpr uint64_t kDcReach = 64 << 10;
+// MCUs this close before a fault may hold data from elsewhere already.
+constexpr uint64_t kFaultDelay = 1 << 10;
+// Bytes decoded in trials for one picture.
+constexpr uint64_t kBudget = 96 << 20;
+// More candidates than this for one break: data that fits anywhere.
+constexpr size_t kMaxCandidates = 16;
 
-uint64_t roundUp(uint64_t n, uint64_t to) { return (n + to - 1) / to * to; }
+using Dc = std::array<int, 4>;
 
-bool headAt(Window& w, uint64_t pos, uint8_t* head) {
-  return WindowView(w, pos).read(0, head, kSignatureBytes);
-}
+bool eoiAt(View& v, uint64_t pos) { return v.byte(pos) == 0xFF && v.byte(pos + 1) == 0xD9; }
+
+class Joiner {
+ public:
+  Joiner(Window& w, uint64_t start) : w_(w), maxLen_(std::min(maxPictureSize(PicType::Jpg), w.size() - start)) {
+    pieces_.push_back({0, start});
+  }
+
+  JpegPieces run() {
+    JpegPieces none;
+    PiecesView v(w_, pieces_);
+    if (!stream_.open(v, maxLen_)) return none;
+    const uint32_t row = stream_.mcusPerRow();
+    above_ = stream_.mcus() > row ? row : 1;
+    old_.assign(size_t(above_) * 2 + 2, Dc{});
+    JpegStreamState s = stream_.start();
+    recent_.assign(1, s);
+    for (;;) {
+      JpegStreamState next = s;
+      const JpegStream::Step st = stream_.step(v, next);
+      if (st == JpegStream::Step::Mcu) {
+        s = next;
+        keep(s);
+        continue;
+      }
+      if (st == JpegStream::Step::Done && eoiAt(v, next.pos)) {
+        s = next;
+        break;
+      }
+      const uint64_t fault = st == JpegStream::Step::Done ? next.pos + 2 : next.pos;
+      if (pieces_.size() == kMaxPieces || !join(fault, s)) return none;
+    }
+    if (pieces_.size() < 2) return none;
+    // The joined picture, read like any other.
+    PiecesView joined(w_, pieces_);
+    const uint64_t length = recognizeJpeg(joined, maxPictureSize(PicType::Jpg)).length;
+    if (length < s.pos + 2) return none;
+    PiecesView check(w_, pieces_);
+    if (!jpegDataFits(check, length)) return none;
+    return JpegPieces{pieces_, length};
+  }
+
+ private:
+  struct Candidate {
+    uint64_t b, d;
+    double fit;  // roughness after the join against before
+  };
+
+  // The state after each MCU of the last kBack bytes (the first one earlier),
+  // the DC values of older MCUs as far back as two rows.
+  void keep(const JpegStreamState& s) {
+    recent_.push_back(s);
+    while (recent_.size() > 2 && recent_[1].pos + kBack + kSectorSize < s.pos) {
+      old_[recent_.front().mcu % old_.size()] = dcOf(recent_.front());
+      recent_.pop_front();
+    }
+  }
+  static Dc dcOf(const JpegStreamState& s) { return Dc{s.dc[0], s.dc[1], s.dc[2], s.dc[3]}; }
+
+  // DC values of MCU m (counted from 1) on the path taken so far.
+  bool dcAt(uint32_t m, Dc& out) const {
+    const uint32_t first = recent_.front().mcu;
+    if (m >= first && m - first < recent_.size()) {
+      out = dcOf(recent_[m - first]);
+      return true;
+    }
+    if (m < first && first - m < old_.size()) {
+      out = old_[m % old_.size()];
+      return true;
+    }
+    return false;
+  }
+
+  // The last state before b, as an index into recent_; -1 if none is kept.
+  long checkpoint(uint64_t b) const {
+    auto it = std::upper_bound(recent_.begin(), recent_.end(), b,
+                               [](uint64_t pos, const JpegStreamState& s) { return pos < s.pos; });
+    return it == recent_.begin() ? -1 : long(it - recent_.begin()) - 1;
+  }
+
+  // The data stopped fitting before `fault`: finds the break and the next
+  // piece; on success s goes back to the last state before the break.
+  bool join(uint64_t fault, JpegStreamState& s) {
+    const FilePiece last = pieces_.back();
+    if (fault <= kSectorSize) return false;
+    uint64_t hi = (fault - 1) / kSectorSize * kSectorSize;
+    const uint64_t lo = std::max(last.file + kSectorSize, fault > kBack ? fault - kBack : 0);
+    if (hi < lo) return false;
+    const long earliest = checkpoint(lo);
+    const uint32_t first = earliest < 0 ? recent_.front().mcu : recent_[size_t(earliest)].mcu;
+    const double usual = usualRoughness(first, above_, first >= above_ ? above_ : 1);
+    // Data from elsewhere that decodes cleanly for a while (another photo's
+    // with the same tables) still does not fit the rows above it: the break
+    // lies no later than where the picture turns rough.
+    const uint32_t seam = seamAfter(first, usual);
+    if (seam) hi = std::min(hi, recent_[seam - recent_.front().mcu].pos / kSectorSize * kSectorSize);
+    if (getenv("QV_DCLOG")) fprintf(stderr, "join fault=%llu lo=%llu hi=%llu seam=%u usual=%.1f\n", (unsigned long long)fault, (unsigned long long)lo, (unsigned long long)hi, seam, usual);
+    if (hi < lo) return false;
+    for (uint64_t c = cluster_; c >= kSectorSize; c /= 2) {
+      cands_.clear();
+      for (uint64_t b = hi / c * c; b >= lo; b -= c) {
+        const long k = checkpoint(b);
+        if (k < 0) break;
+        trial_ = pieces_;
+        trial_.push_back({b, 0});
+        const uint64_t from = last.disk + (b - last.file);
+        for (uint64_t gap = c; gap <= kMaxGap && from + gap < w_.size(); gap += c) {
+          // Both multiples of twice this size: tried on the level above.
+          if (c < cluster_ && b % (2 * c) == 0 && gap % (2 * c) == 0) continue;
+          if (spent_ > kBudget) return false;
+          trial_.back().disk = from + gap;
+          if (!holds(recent_[size_t(k)], b)) continue;
+          const double fit = fitsAbove(recent_[size_t(k)], b, usual);
+          if (fit < 0) continue;
+          cands_.push_back({b, from + gap, fit});
+          if (cands_.size() > kMaxCandidates) return false;
+        }
+        if (b < c) break;
+      }
+      if (getenv("QV_DCLOG")) for (auto& cc : cands_) fprintf(stderr, "cand c=%llu b=%llu d=%llu fit=%.2f\n", (unsigned long long)c, (unsigned long long)cc.b, (unsigned long long)cc.d, cc.fit);
+      if (!cands_.empty()) return take(s);
+    }
+    return false;
+  }
+
+  // The first MCU after `first` on the path taken where a stretch of MCUs
+  // is much rougher against the row above than the picture before; 0 if
+  // none.
+  uint32_t seamAfter(uint32_t first, double usual) const {
+    const uint32_t window = std::min<uint32_t>(above_, 32);
+    if (usual < 0 || first < above_ || window < 8) return 0;
+    const uint32_t end = recent_.back().mcu;
+    std::vector<uint32_t> rough;
+    uint64_t sum = 0;
+    Dc a, u;
+    for (uint32_t m = first + 1; m <= end; ++m) {
+      if (!dcAt(m, a) || !dcAt(m - above_, u)) return 0;
+      uint32_t r = 0;
+      for (int c = 0; c < 4; ++c) r += uint32_t(std::abs(a[c] - u[c]));
+      rough.push_back(r);
+      sum += r;
+      if (rough.size() > window) sum -= rough[rough.size() - 1 - window];
+      if (rough.size() >= window && double(sum) / window > 2 * usual + 4) return m;
+    }
+    return 0;
+  }
+
+  // Of candidates that give the same bytes from the next piece on, only
+  // where the break lies differs; the earliest keeps the least of what
+  // followed the piece on the disk. Otherwise the one that fits the rows
+  // above best is taken, when it fits clearly better than any other.
+  bool take(JpegStreamState& s) {
+    const Candidate* best = &cands_.front();
+    for (const Candidate& c : cands_)
+      if (c.fit < best->fit || (c.fit == best->fit && c.b < best->b)) best = &c;
+    for (const Candidate& c : cands_) {
+      if (c.d - c.b == best->d - best->b) {
+        if (c.b < best->b) best = &c;
+      } else if (c.fit < best->fit * 1.25 + 0.05) {
+        return false;
+      }
+    }
+    const long k = checkpoint(best->b);
+    s = recent_[size_t(k)];
+    recent_.resize(size_t(k) + 1);
+    pieces_.push_back({best->b, best->d});
+    const uint64_t start = pieces_.front().disk;
+    while (cluster_ > kSectorSize && (best->b % cluster_ || (best->d - start) % cluster_)) cluster_ /= 2;
+    return true;
+  }
+
+  // Does the data decode on cleanly across the break at b (trial_ as the
+  // pieces), for kProve bytes or to its end?
+  bool holds(const JpegStreamState& from, uint64_t b) {
+    PiecesView t(w_, trial_);
+    JpegStreamState x = from;
+    bool ok;
+    for (;;) {
+      const JpegStream::Step st = stream_.steps(t, x, x.mcu + 4);
+      if (st == JpegStream::Step::Error) {
+        ok = false;
+        break;
+      }
+      if (st == JpegStream::Step::Done) {
+        ok = eoiAt(t, x.pos);
+        break;
+      }
+      if (x.pos >= b + kProve) {
+        ok = true;
+        break;
+      }
+    }
+    spent_ += x.pos - from.pos;
+    return ok;
+  }
+
+  // Sum over MCUs [lo, hi] of how far each one's DC values lie from the
+  // MCU above; n: how many had one.
+  template <class At>
+  static uint64_t roughness(uint32_t lo, uint32_t hi, uint32_t above, At at, uint32_t& n) {
+    uint64_t sum = 0;
+    n = 0;
+    Dc a, u;
+    for (uint32_t m = std::max(lo, above + 1); m <= hi; ++m) {
+      if (!at(m, a) || !at(m - above, u)) continue;
+      for (int c = 0; c < 4; ++c) sum += uint64_t(std::abs(a[c] - u[c]));
+      ++n;
+    }
+    return sum;
+  }
+
+  // How far, on average, each of the `count` MCUs up to m on the path taken
+  // lies from its neighbour `step` MCUs before; -1 with none.
+  double usualRoughness(uint32_t m, uint32_t count, uint32_t step) const {
+    uint32_t n = 0;
+    const uint64_t sum =
+        roughness(m >= count ? m - count + 1 : 1, m, step, [&](uint32_t k, Dc& out) { return dcAt(k, out); }, n);
+    return n ? double(sum) / n : -1;
+  }
+
+  // Do the MCUs after the join continue the picture: their DC values against
+  // those of the MCUs above (or to the left, in the first row) no rougher
+  // than the picture was before? `usual`: that roughness before the earliest
+  // break looked at, in case the data before this one is already from
+  // elsewhere.
+  // How much rougher (1: as rough), or -1 if it does not fit.
+  double fitsAbove(const JpegStreamState& from, uint64_t b, double usual) {
+    PiecesView t(w_, trial_);
+    JpegStreamState x = from;
+    after_.clear();
+    ends_.clear();
+    bool fault = false;
+    const uint32_t m0 = from.mcu;
+    const uint32_t step = m0 >= above_ ? above_ : 1;
+    while (x.mcu < m0 + above_ || x.pos < b + kProve) {
+      if (x.pos > b + kDcReach) break;
+      const JpegStream::Step st = stream_.step(t, x);
+      if (st == JpegStream::Step::Done) break;
+      if (st == JpegStream::Step::Error) {
+        fault = true;
+        break;
+      }
+      after_.push_back(dcOf(x));
+      ends_.push_back(x.pos);
+    }
+    spent_ += x.pos - from.pos;
+    // Near a fault the data may already come from the next break.
+    if (fault)
+      while (!ends_.empty() && ends_.back() + kFaultDelay > x.pos) ends_.pop_back(), after_.pop_back();
+    auto path = [&](uint32_t m, Dc& out) {
+      if (m <= m0) return dcAt(m, out);
+      if (m - m0 - 1 >= after_.size()) return false;
+      out = after_[m - m0 - 1];
+      return true;
+    };
+    uint32_t n = 0;
+    const uint64_t rough = roughness(m0 + 1, m0 + uint32_t(after_.size()), step, path, n);
+    double before = usualRoughness(m0, above_, step);
+    if (usual >= 0 && (before < 0 || usual < before)) before = usual;
+    if (getenv("QV_DCLOG")) fprintf(stderr, "dc d=%llu b=%llu m0=%u after=%.1f (%u) before=%.1f\n", (unsigned long long)(trial_.back().disk - pieces_.front().disk), (unsigned long long)b, m0, n ? double(rough)/n : -1.0, n, before);
+    // Nothing to compare: a picture of one MCU row or column.
+    if (!n || before < 0) return n == 0 && before < 0 && above_ == 1 ? 1 : -1;
+    // The same picture goes on about as rough as before (within a tenth on
+    // photos); another one, even from the same camera, is twice as rough
+    // or more.
+    const double fit = (double(rough) / n + 1) / (before + 1);
+    return fit <= 1.5 ? fit : -1;
+  }
+
+  Window& w_;
+  const uint64_t maxLen_;
+  JpegStream stream_;
+  std::vector<FilePiece> pieces_, trial_;
+  std::deque<JpegStreamState> recent_;
+  std::vector<Dc> old_, after_;
+  std::vector<uint64_t> ends_;
+  std::vector<Candidate> cands_;
+  uint32_t above_ = 1;
+  uint64_t cluster_ = kMaxCluster;
+  uint64_t spent_ = 0;
+};
 
 }  // namespace
 
-const uint8_t* SplicedView::at(uint64_t pos, size_t& avail) {
-  if (pos < s_.firstLength) {
-    const uint8_t* p = w_.at(start_ + pos, avail);
-    if (p && avail > s_.firstLength - pos) avail = static_cast<size_t>(s_.firstLength - pos);
-    return p;
-  }
-  return w_.at(s_.rest + (pos - s_.firstLength), avail);
-}
-
-JpegSplice findJpegSplice(Window& w, uint64_t start, uint64_t brokeAt) {
-  JpegSplice none;
-  if (brokeAt < kSectorSize) return none;
-  // The other file starts at a sector no later than where the data broke.
-  uint8_t head[kSignatureBytes];
-  uint64_t foreign = 0;
-  for (uint64_t s = start + kSectorSize; s <= start + brokeAt; s += kSectorSize) {
-    if (headAt(w, s, head) && looksLikeFileStart(head)) {
-      foreign = s;
-      break;
-    }
-  }
-  if (!foreign) return none;
-  int t = candidateType(head, kAllTypes);
-  WindowView fv(w, foreign);
-  uint64_t foreignLength = recognize(PicType(t), fv, std::min(maxPictureSize(PicType(t)), w.size() - foreign)).length;
-  if (!foreignLength) return none;
-
-  // Both pieces start on cluster boundaries: the cluster size divides the
-  // first piece. Smallest gap first.
-  const uint64_t first = foreign - start;
-  uint64_t tried[16];
-  int n = 0;
-  for (uint64_t cluster = kSectorSize; cluster <= kMaxCluster; cluster *= 2) {
-    if (first % cluster) break;
-    uint64_t rest = foreign + roundUp(foreignLength, cluster);
-    bool seen = false;
-    for (int i = 0; i < n; ++i) seen = seen || tried[i] == rest;
-    if (seen || rest >= w.size()) continue;
-    tried[n++] = rest;
-    JpegSplice s{first, rest, 0};
-    SplicedView v(w, start, s);
-    uint64_t length = recognizeJpeg(v, maxPictureSize(PicType::Jpg)).length;
-    if (length <= first) continue;
-    SplicedView check(w, start, s);
-    if (baselineJpegDecodes(check, length)) {
-      s.length = length;
-      return s;
-    }
-  }
-  return none;
-}
+JpegPieces findJpegPieces(Window& w, uint64_t start) { return Joiner(w, start).run(); }
 
 }  // namespace qv

@@ -90,18 +90,18 @@ class Scan {
       // Files on a disk start at sector starts; a picture inside another
       // file has no clusters of its own to be split across.
       if (type == PicType::Jpg && r.brokeAt && s % kSectorSize == 0) {
-        JpegSplice splice = findJpegSplice(w_, s, r.brokeAt);
-        if (splice.length) {
-          // The other file inside is still to be found: no skipping.
-          SplicedView joined(w_, s, splice);
-          sink_.onFind(Find{type, s, splice.length}, joined);
+        JpegPieces pieces = findJpegPieces(w_, s);
+        if (pieces.length) {
+          // Other files between the pieces are still to be found: no skipping.
+          PiecesView joined(w_, pieces.pieces);
+          sink_.onFind(Find{type, s, pieces.length}, joined);
           found();
         }
       }
       if (type == PicType::Png && s % kSectorSize == 0) {
         PngPieces pieces = findPngPieces(w_, s);
         if (pieces.length) {
-          PngPiecesView joined(w_, pieces.pieces);
+          PiecesView joined(w_, pieces.pieces);
           sink_.onFind(Find{type, s, pieces.length}, joined);
           found();
         }

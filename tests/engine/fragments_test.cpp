@@ -82,6 +82,7 @@ Layout fragment(const std::vector<uint8_t>& jpg, size_t cluster, size_t pieces, 
   l.start = l.disk.size();
   size_t from = 0;
   for (size_t cut : cuts) {
+    if (getenv("QV_DCLOG")) fprintf(stderr, "piece file=%zu disk=%zu\n", from, l.disk.size() - l.start);
     l.disk.insert(l.disk.end(), jpg.begin() + long(from), jpg.begin() + long(cut));
     size_t gap = (1 + rng() % 40) * cluster - (cut - from) % cluster;
     if ((cut - from) % cluster == 0) gap -= cluster;
