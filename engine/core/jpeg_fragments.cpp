@@ -14,10 +14,18 @@ namespace {
 
 constexpr size_t kMaxPieces = 16;
 constexpr uint64_t kMaxCluster = 64 << 10;
+// How far after a piece the next one is looked for: 16 MiB, on small
+// clusters only this many of them.
 constexpr uint64_t kMaxGap = 16 << 20;
-// How far before the fault the break may lie: random data and free space
-// stop fitting within a few hundred bytes.
+constexpr uint64_t kMaxGapClusters = 4096;
+// How far before the fault (or where the picture turned rough) the break
+// may lie: random data and free space stop fitting within a few hundred
+// bytes.
 constexpr uint64_t kBack = 16 << 10;
+// How far back the DC values are kept to find where it turned rough.
+constexpr uint64_t kHistory = 1 << 20;
+// The sectors this close before the fault are tried first.
+constexpr uint64_t kNear = 2 << 10;
 // Clean data after a join that makes it a candidate.
 constexpr uint64_t kProve = 2 << 10;
 // The MCUs compared against the row above: at most one row, and no further
@@ -27,8 +35,15 @@ constexpr uint64_t kDcReach = 64 << 10;
 constexpr uint64_t kFaultDelay = 1 << 10;
 // Bytes decoded in trials for one picture.
 constexpr uint64_t kBudget = 96 << 20;
+// A join's MCUs against the rows above, as rough as the rows before it:
+// at most this much rougher. From the first few on the trial stops once
+// they are so much rougher that the rest could not make up for it: the
+// bound falls from 3 times at 8 MCUs towards kMaxFit.
+constexpr double kMaxFit = 1.5;
+constexpr uint32_t kEarlyMcus = 8;
+constexpr double kEarlySlack = 12;
 // More candidates than this for one break: data that fits anywhere.
-constexpr size_t kMaxCandidates = 16;
+constexpr size_t kMaxCandidates = 64;
 
 using Dc = std::array<int, 4>;
 
@@ -68,6 +83,7 @@ class Joiner {
     // The joined picture, read like any other.
     PiecesView joined(w_, pieces_);
     const uint64_t length = recognizeJpeg(joined, maxPictureSize(PicType::Jpg)).length;
+    if (getenv("QV_DCLOG")) fprintf(stderr, "final length=%llu pos=%llu mcu=%u\n", (unsigned long long)length, (unsigned long long)s.pos, s.mcu);
     if (length < s.pos + 2) return none;
     PiecesView check(w_, pieces_);
     if (!jpegDataFits(check, length)) return none;
@@ -80,11 +96,11 @@ class Joiner {
     double fit;  // roughness after the join against before
   };
 
-  // The state after each MCU of the last kBack bytes (the first one earlier),
-  // the DC values of older MCUs as far back as two rows.
+  // The state after each MCU of the last kHistory bytes (the first one
+  // earlier), the DC values of older MCUs as far back as two rows.
   void keep(const JpegStreamState& s) {
     recent_.push_back(s);
-    while (recent_.size() > 2 && recent_[1].pos + kBack + kSectorSize < s.pos) {
+    while (recent_.size() > 2 && recent_[1].pos + kHistory < s.pos) {
       old_[recent_.front().mcu % old_.size()] = dcOf(recent_.front());
       recent_.pop_front();
     }
@@ -118,63 +134,77 @@ class Joiner {
     const FilePiece last = pieces_.back();
     if (fault <= kSectorSize) return false;
     uint64_t hi = (fault - 1) / kSectorSize * kSectorSize;
-    const uint64_t lo = std::max(last.file + kSectorSize, fault > kBack ? fault - kBack : 0);
+    // Data from elsewhere that decodes cleanly for a while (another photo's
+    // with the same tables) still does not fit the rows above it: the break
+    // lies no later than where the picture turned rough.
+    const uint32_t seam = seamAfter(recent_.front().mcu);
+    if (seam) hi = std::min(hi, recent_[seam - recent_.front().mcu].pos / kSectorSize * kSectorSize);
+    const uint64_t lo = std::max(last.file + kSectorSize, hi > kBack ? hi - kBack : 0);
     if (hi < lo) return false;
     const long earliest = checkpoint(lo);
     const uint32_t first = earliest < 0 ? recent_.front().mcu : recent_[size_t(earliest)].mcu;
-    const double usual = usualRoughness(first, above_, first >= above_ ? above_ : 1);
-    // Data from elsewhere that decodes cleanly for a while (another photo's
-    // with the same tables) still does not fit the rows above it: the break
-    // lies no later than where the picture turns rough.
-    const uint32_t seam = seamAfter(first, usual);
-    if (seam) hi = std::min(hi, recent_[seam - recent_.front().mcu].pos / kSectorSize * kSectorSize);
+    // Rows as they were before the earliest break looked at (none in the
+    // first row).
+    const double usual = first > above_ ? usualRoughness(first, above_, above_).mean() : -1;
     if (getenv("QV_DCLOG")) fprintf(stderr, "join fault=%llu lo=%llu hi=%llu seam=%u usual=%.1f\n", (unsigned long long)fault, (unsigned long long)lo, (unsigned long long)hi, seam, usual);
-    if (hi < lo) return false;
+    // Random data and free space stop fitting within a few hundred bytes
+    // of the break: the sectors just before the fault first.
+    const uint64_t nearLo = hi >= lo + kNear ? hi - kNear : lo;
+    return search(nearLo, hi, last, usual, s) || (nearLo > lo && search(lo, nearLo - kSectorSize, last, usual, s));
+  }
+
+  // Breaks in [lo, hi] on every cluster size that is still possible.
+  bool search(uint64_t lo, uint64_t hi, const FilePiece& last, double usual, JpegStreamState& s) {
+    cands_.clear();
     for (uint64_t c = cluster_; c >= kSectorSize; c /= 2) {
-      cands_.clear();
-      for (uint64_t b = hi / c * c; b >= lo; b -= c) {
+      for (uint64_t b = hi / c * c; b >= lo && b > last.file; b -= c) {
         const long k = checkpoint(b);
         if (k < 0) break;
         trial_ = pieces_;
         trial_.push_back({b, 0});
         const uint64_t from = last.disk + (b - last.file);
-        for (uint64_t gap = c; gap <= kMaxGap && from + gap < w_.size(); gap += c) {
+        const double rows = before(recent_[size_t(k)].mcu, usual);
+        const uint64_t maxGap = std::min(kMaxGap, c * kMaxGapClusters);
+        for (uint64_t gap = c; gap <= maxGap && from + gap < w_.size(); gap += c) {
           // Both multiples of twice this size: tried on the level above.
           if (c < cluster_ && b % (2 * c) == 0 && gap % (2 * c) == 0) continue;
           if (spent_ > kBudget) return false;
           trial_.back().disk = from + gap;
-          if (!holds(recent_[size_t(k)], b)) continue;
-          const double fit = fitsAbove(recent_[size_t(k)], b, usual);
+          const double fit = tryJoin(recent_[size_t(k)], b, rows);
           if (fit < 0) continue;
           cands_.push_back({b, from + gap, fit});
           if (cands_.size() > kMaxCandidates) return false;
         }
         if (b < c) break;
       }
-      if (getenv("QV_DCLOG")) for (auto& cc : cands_) fprintf(stderr, "cand c=%llu b=%llu d=%llu fit=%.2f\n", (unsigned long long)c, (unsigned long long)cc.b, (unsigned long long)cc.d, cc.fit);
-      if (!cands_.empty()) return take(s);
     }
-    return false;
+    if (getenv("QV_DCLOG")) for (auto& cc : cands_) fprintf(stderr, "cand b=%llu d=%llu fit=%.2f spent=%llu\n", (unsigned long long)cc.b, (unsigned long long)cc.d, cc.fit, (unsigned long long)spent_);
+    return !cands_.empty() && take(s);
   }
 
   // The first MCU after `first` on the path taken where a stretch of MCUs
-  // is much rougher against the row above than the picture before; 0 if
-  // none.
-  uint32_t seamAfter(uint32_t first, double usual) const {
+  // is much rougher against the row above than the same stretch one row
+  // earlier; 0 if none.
+  uint32_t seamAfter(uint32_t first) const {
     const uint32_t window = std::min<uint32_t>(above_, 32);
-    if (usual < 0 || first < above_ || window < 8) return 0;
+    if (window < 8 || above_ == 1) return 0;
     const uint32_t end = recent_.back().mcu;
-    std::vector<uint32_t> rough;
-    uint64_t sum = 0;
+    // rough[i]: the sum over the window ending at MCU first + i.
+    std::vector<uint32_t> d, rough;
     Dc a, u;
-    for (uint32_t m = first + 1; m <= end; ++m) {
+    uint64_t sum = 0;
+    for (uint32_t m = std::max(first, above_) + 1; m <= end; ++m) {
       if (!dcAt(m, a) || !dcAt(m - above_, u)) return 0;
       uint32_t r = 0;
       for (int c = 0; c < 4; ++c) r += uint32_t(std::abs(a[c] - u[c]));
-      rough.push_back(r);
+      d.push_back(r);
       sum += r;
-      if (rough.size() > window) sum -= rough[rough.size() - 1 - window];
-      if (rough.size() >= window && double(sum) / window > 2 * usual + 4) return m;
+      if (d.size() > window) sum -= d[d.size() - 1 - window];
+      rough.push_back(d.size() >= window ? uint32_t(sum) : UINT32_MAX);
+      const size_t i = rough.size() - 1;
+      if (i >= above_ && rough[i] != UINT32_MAX && rough[i - above_] != UINT32_MAX &&
+          rough[i] > 2 * uint64_t(rough[i - above_]) + 4 * window)
+        return m;
     }
     return 0;
   }
@@ -203,81 +233,83 @@ class Joiner {
     return true;
   }
 
-  // Does the data decode on cleanly across the break at b (trial_ as the
-  // pieces), for kProve bytes or to its end?
-  bool holds(const JpegStreamState& from, uint64_t b) {
-    PiecesView t(w_, trial_);
-    JpegStreamState x = from;
-    bool ok;
-    for (;;) {
-      const JpegStream::Step st = stream_.steps(t, x, x.mcu + 4);
-      if (st == JpegStream::Step::Error) {
-        ok = false;
-        break;
-      }
-      if (st == JpegStream::Step::Done) {
-        ok = eoiAt(t, x.pos);
-        break;
-      }
-      if (x.pos >= b + kProve) {
-        ok = true;
-        break;
-      }
-    }
-    spent_ += x.pos - from.pos;
-    return ok;
-  }
-
-  // Sum over MCUs [lo, hi] of how far each one's DC values lie from the
-  // MCU above; n: how many had one.
-  template <class At>
-  static uint64_t roughness(uint32_t lo, uint32_t hi, uint32_t above, At at, uint32_t& n) {
-    uint64_t sum = 0;
-    n = 0;
-    Dc a, u;
-    for (uint32_t m = std::max(lo, above + 1); m <= hi; ++m) {
-      if (!at(m, a) || !at(m - above, u)) continue;
-      for (int c = 0; c < 4; ++c) sum += uint64_t(std::abs(a[c] - u[c]));
-      ++n;
-    }
-    return sum;
-  }
-
-  // How far, on average, each of the `count` MCUs up to m on the path taken
-  // lies from its neighbour `step` MCUs before; -1 with none.
-  double usualRoughness(uint32_t m, uint32_t count, uint32_t step) const {
+  // How far the DC values of MCUs [lo, hi] lie from those of the MCU
+  // `step` before: the sum over all components, and of how many MCUs.
+  struct Rough {
+    uint64_t size = 0;
     uint32_t n = 0;
-    const uint64_t sum =
-        roughness(m >= count ? m - count + 1 : 1, m, step, [&](uint32_t k, Dc& out) { return dcAt(k, out); }, n);
-    return n ? double(sum) / n : -1;
+    double mean() const { return n ? double(size) / n : -1; }
+  };
+  static uint32_t distance(const Dc& a, const Dc& u) {
+    uint32_t r = 0;
+    for (int c = 0; c < 4; ++c) r += uint32_t(std::abs(a[c] - u[c]));
+    return r;
+  }
+  template <class At>
+  static Rough roughness(uint32_t lo, uint32_t hi, uint32_t step, At at) {
+    Rough r;
+    Dc a, u;
+    for (uint32_t m = std::max(lo, step + 1); m <= hi; ++m) {
+      if (!at(m, a) || !at(m - step, u)) continue;
+      r.size += distance(a, u);
+      ++r.n;
+    }
+    return r;
   }
 
-  // Do the MCUs after the join continue the picture: their DC values against
-  // those of the MCUs above (or to the left, in the first row) no rougher
-  // than the picture was before? `usual`: that roughness before the earliest
-  // break looked at, in case the data before this one is already from
-  // elsewhere.
-  // How much rougher (1: as rough), or -1 if it does not fit.
-  double fitsAbove(const JpegStreamState& from, uint64_t b, double usual) {
+  // The same for the `count` MCUs up to m on the path taken.
+  Rough usualRoughness(uint32_t m, uint32_t count, uint32_t step) const {
+    return roughness(m >= count ? m - count + 1 : 1, m, step, [&](uint32_t k, Dc& out) { return dcAt(k, out); });
+  }
+
+  // The rows before the break at b, against which a join there is
+  // measured: those just before it, or before the earliest break looked at
+  // (`usual`) if that is smoother, in case the data before b is already
+  // from elsewhere. -1 if there is nothing to compare.
+  double before(uint32_t m0, double usual) const {
+    const uint32_t step = m0 >= above_ ? above_ : 1;
+    double local = usualRoughness(m0, above_, step).mean();
+    if (step == above_ && usual >= 0 && (local < 0 || usual < local)) local = usual;
+    return local;
+  }
+
+  // Does the data decode on cleanly across the break at b (trial_ as the
+  // pieces), for kProve bytes or to its end, and do the MCUs after the join
+  // continue the picture: their DC values against those of the MCUs above
+  // (to the left, in the first row) no rougher than `rows` before? How much
+  // rougher (1: as rough), or -1 if it does not fit.
+  double tryJoin(const JpegStreamState& from, uint64_t b, double rows) {
     PiecesView t(w_, trial_);
     JpegStreamState x = from;
     after_.clear();
     ends_.clear();
-    bool fault = false;
     const uint32_t m0 = from.mcu;
     const uint32_t step = m0 >= above_ ? above_ : 1;
+    bool fault = false, done = false;
+    uint64_t sum = 0;
+    uint32_t n = 0;
+    Dc u;
     while (x.mcu < m0 + above_ || x.pos < b + kProve) {
       if (x.pos > b + kDcReach) break;
       const JpegStream::Step st = stream_.step(t, x);
-      if (st == JpegStream::Step::Done) break;
-      if (st == JpegStream::Step::Error) {
-        fault = true;
+      if (st != JpegStream::Step::Mcu) {
+        done = st == JpegStream::Step::Done && eoiAt(t, x.pos);
+        fault = !done;
         break;
       }
       after_.push_back(dcOf(x));
       ends_.push_back(x.pos);
+      // Most places that decode (the data of other photos with the same
+      // tables) are far rougher from the first MCUs on.
+      const uint32_t above = x.mcu - step;
+      if (rows >= 0 && x.mcu > step && (above > m0 ? (u = after_[above - m0 - 1], true) : dcAt(above, u))) {
+        sum += distance(after_.back(), u);
+        if (++n >= kEarlyMcus && double(sum) / n + 1 > (kMaxFit + kEarlySlack / n) * (rows + 1)) break;
+      }
     }
     spent_ += x.pos - from.pos;
+    if (fault && x.pos < b + kProve) return -1;
+    if (!done && !fault && x.pos < b + kProve) return -1;
     // Near a fault the data may already come from the next break.
     if (fault)
       while (!ends_.empty() && ends_.back() + kFaultDelay > x.pos) ends_.pop_back(), after_.pop_back();
@@ -287,18 +319,14 @@ class Joiner {
       out = after_[m - m0 - 1];
       return true;
     };
-    uint32_t n = 0;
-    const uint64_t rough = roughness(m0 + 1, m0 + uint32_t(after_.size()), step, path, n);
-    double before = usualRoughness(m0, above_, step);
-    if (usual >= 0 && (before < 0 || usual < before)) before = usual;
-    if (getenv("QV_DCLOG")) fprintf(stderr, "dc d=%llu b=%llu m0=%u after=%.1f (%u) before=%.1f\n", (unsigned long long)(trial_.back().disk - pieces_.front().disk), (unsigned long long)b, m0, n ? double(rough)/n : -1.0, n, before);
+    const Rough after = roughness(m0 + 1, m0 + uint32_t(after_.size()), step, path);
+    if (getenv("QV_DCLOG")) fprintf(stderr, "dc d=%llu b=%llu m0=%u after=%.1f (%u) before=%.1f\n", (unsigned long long)(trial_.back().disk - pieces_.front().disk), (unsigned long long)b, m0, after.mean(), after.n, rows);
     // Nothing to compare: a picture of one MCU row or column.
-    if (!n || before < 0) return n == 0 && before < 0 && above_ == 1 ? 1 : -1;
-    // The same picture goes on about as rough as before (within a tenth on
-    // photos); another one, even from the same camera, is twice as rough
-    // or more.
-    const double fit = (double(rough) / n + 1) / (before + 1);
-    return fit <= 1.5 ? fit : -1;
+    if (!after.n || rows < 0) return !after.n && rows < 0 && above_ == 1 ? 1 : -1;
+    // The same picture goes on about as rough as before (within a tenth or
+    // two); another one, even from the same camera, is rougher.
+    const double fit = (after.mean() + 1) / (rows + 1);
+    return fit <= kMaxFit ? fit : -1;
   }
 
   Window& w_;
