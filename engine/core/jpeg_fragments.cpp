@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
-#include <cstdio>
 #include <deque>
 
 #include "jpeg_stream.h"
@@ -22,8 +21,9 @@ constexpr uint64_t kMaxGapClusters = 4096;
 // may lie: random data and free space stop fitting within a few hundred
 // bytes.
 constexpr uint64_t kBack = 16 << 10;
-// How far back the DC values are kept to find where it turned rough.
-constexpr uint64_t kHistory = 1 << 20;
+// How far back the decoder's states are kept, to find where the picture
+// turned rough and to go back to.
+constexpr uint64_t kHistory = 256 << 10;
 // The sectors this close before the fault are tried first.
 constexpr uint64_t kNear = 2 << 10;
 // Clean data after a join that makes it a candidate.
@@ -83,7 +83,6 @@ class Joiner {
     // The joined picture, read like any other.
     PiecesView joined(w_, pieces_);
     const uint64_t length = recognizeJpeg(joined, maxPictureSize(PicType::Jpg)).length;
-    if (getenv("QV_DCLOG")) fprintf(stderr, "final length=%llu pos=%llu mcu=%u\n", (unsigned long long)length, (unsigned long long)s.pos, s.mcu);
     if (length < s.pos + 2) return none;
     PiecesView check(w_, pieces_);
     if (!jpegDataFits(check, length)) return none;
@@ -137,7 +136,8 @@ class Joiner {
     // Data from elsewhere that decodes cleanly for a while (another photo's
     // with the same tables) still does not fit the rows above it: the break
     // lies no later than where the picture turned rough.
-    const uint32_t seam = seamAfter(recent_.front().mcu);
+    const long since = checkpoint(last.file);
+    const uint32_t seam = seamAfter(recent_[since < 0 ? 0 : size_t(since)].mcu);
     if (seam) hi = std::min(hi, recent_[seam - recent_.front().mcu].pos / kSectorSize * kSectorSize);
     const uint64_t lo = std::max(last.file + kSectorSize, hi > kBack ? hi - kBack : 0);
     if (hi < lo) return false;
@@ -146,7 +146,6 @@ class Joiner {
     // Rows as they were before the earliest break looked at (none in the
     // first row).
     const double usual = first > above_ ? usualRoughness(first, above_, above_).mean() : -1;
-    if (getenv("QV_DCLOG")) fprintf(stderr, "join fault=%llu lo=%llu hi=%llu seam=%u usual=%.1f\n", (unsigned long long)fault, (unsigned long long)lo, (unsigned long long)hi, seam, usual);
     // Random data and free space stop fitting within a few hundred bytes
     // of the break: the sectors just before the fault first.
     const uint64_t nearLo = hi >= lo + kNear ? hi - kNear : lo;
@@ -178,7 +177,6 @@ class Joiner {
         if (b < c) break;
       }
     }
-    if (getenv("QV_DCLOG")) for (auto& cc : cands_) fprintf(stderr, "cand b=%llu d=%llu fit=%.2f spent=%llu\n", (unsigned long long)cc.b, (unsigned long long)cc.d, cc.fit, (unsigned long long)spent_);
     return !cands_.empty() && take(s);
   }
 
@@ -320,7 +318,6 @@ class Joiner {
       return true;
     };
     const Rough after = roughness(m0 + 1, m0 + uint32_t(after_.size()), step, path);
-    if (getenv("QV_DCLOG")) fprintf(stderr, "dc d=%llu b=%llu m0=%u after=%.1f (%u) before=%.1f\n", (unsigned long long)(trial_.back().disk - pieces_.front().disk), (unsigned long long)b, m0, after.mean(), after.n, rows);
     // Nothing to compare: a picture of one MCU row or column.
     if (!after.n || rows < 0) return !after.n && rows < 0 && above_ == 1 ? 1 : -1;
     // The same picture goes on about as rough as before (within a tenth or
