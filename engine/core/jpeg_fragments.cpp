@@ -44,6 +44,8 @@ constexpr uint32_t kEarlyMcus = 8;
 constexpr double kEarlySlack = 12;
 // More candidates than this for one break: data that fits anywhere.
 constexpr size_t kMaxCandidates = 64;
+// Of those, the best fitting ones tried in turn.
+constexpr size_t kMaxTries = 4;
 
 using Dc = std::array<int, 4>;
 
@@ -62,28 +64,14 @@ class Joiner {
     const uint32_t row = stream_.mcusPerRow();
     above_ = stream_.mcus() > row ? row : 1;
     old_.assign(size_t(above_) * 2 + 2, Dc{});
-    JpegStreamState s = stream_.start();
-    recent_.assign(1, s);
-    for (;;) {
-      JpegStreamState next = s;
-      const JpegStream::Step st = stream_.step(v, next);
-      if (st == JpegStream::Step::Mcu) {
-        s = next;
-        keep(s);
-        continue;
-      }
-      if (st == JpegStream::Step::Done && eoiAt(v, next.pos)) {
-        s = next;
-        break;
-      }
-      const uint64_t fault = st == JpegStream::Step::Done ? next.pos + 2 : next.pos;
-      if (pieces_.size() == kMaxPieces || !join(fault, s)) return none;
-    }
+    recent_.assign(1, stream_.start());
+    JpegStreamState end;
+    if (!follow(stream_.start(), end)) return none;
     if (pieces_.size() < 2) return none;
     // The joined picture, read like any other.
     PiecesView joined(w_, pieces_);
     const uint64_t length = recognizeJpeg(joined, maxPictureSize(PicType::Jpg)).length;
-    if (length < s.pos + 2) return none;
+    if (length < end.pos + 2) return none;
     PiecesView check(w_, pieces_);
     if (!jpegDataFits(check, length)) return none;
     return JpegPieces{pieces_, length};
@@ -127,11 +115,51 @@ class Joiner {
     return it == recent_.begin() ? -1 : long(it - recent_.begin()) - 1;
   }
 
-  // The data stopped fitting before `fault`: finds the break and the next
-  // piece; on success s goes back to the last state before the break.
-  bool join(uint64_t fault, JpegStreamState& s) {
+  // Decodes from s to the end of the picture, joining where the data stops
+  // fitting. Where several places fit a break, the best fitting first: a
+  // wrong one (the right piece from a little further on, which skips some
+  // of the picture) ends with the wrong number of MCUs, and the next is
+  // tried. end: the state after the last MCU.
+  bool follow(JpegStreamState s, JpegStreamState& end) {
+    PiecesView v(w_, pieces_);
+    for (;;) {
+      JpegStreamState next = s;
+      const JpegStream::Step st = stream_.step(v, next);
+      if (st == JpegStream::Step::Mcu) {
+        s = next;
+        keep(s);
+        continue;
+      }
+      if (st == JpegStream::Step::Done && eoiAt(v, next.pos)) {
+        end = next;
+        return true;
+      }
+      if (pieces_.size() == kMaxPieces) return false;
+      const uint64_t fault = st == JpegStream::Step::Done ? next.pos + 2 : next.pos;
+      const std::vector<Candidate> options = join(fault);
+      for (size_t i = 0; i < options.size() && i < kMaxTries && spent_ <= kBudget; ++i) {
+        const bool more = i + 1 < options.size() && i + 1 < kMaxTries;
+        std::deque<JpegStreamState> recent;
+        std::vector<Dc> old;
+        const uint64_t cluster = cluster_;
+        if (more) recent = recent_, old = old_;
+        if (follow(take(options[i]), end)) return true;
+        if (!more) break;
+        recent_ = std::move(recent);
+        old_ = std::move(old);
+        cluster_ = cluster;
+        pieces_.pop_back();
+      }
+      return false;
+    }
+  }
+
+  // The data stopped fitting before `fault`: where the break and the next
+  // piece may be, best fitting first.
+  std::vector<Candidate> join(uint64_t fault) {
+    std::vector<Candidate> none;
     const FilePiece last = pieces_.back();
-    if (fault <= kSectorSize) return false;
+    if (fault <= kSectorSize) return none;
     uint64_t hi = (fault - 1) / kSectorSize * kSectorSize;
     // Data from elsewhere that decodes cleanly for a while (another photo's
     // with the same tables) still does not fit the rows above it: the break
@@ -140,7 +168,7 @@ class Joiner {
     const uint32_t seam = seamAfter(recent_[since < 0 ? 0 : size_t(since)].mcu);
     if (seam) hi = std::min(hi, recent_[seam - recent_.front().mcu].pos / kSectorSize * kSectorSize);
     const uint64_t lo = std::max(last.file + kSectorSize, hi > kBack ? hi - kBack : 0);
-    if (hi < lo) return false;
+    if (hi < lo) return none;
     const long earliest = checkpoint(lo);
     const uint32_t first = earliest < 0 ? recent_.front().mcu : recent_[size_t(earliest)].mcu;
     // Rows as they were before the earliest break looked at (none in the
@@ -149,12 +177,14 @@ class Joiner {
     // Random data and free space stop fitting within a few hundred bytes
     // of the break: the sectors just before the fault first.
     const uint64_t nearLo = hi >= lo + kNear ? hi - kNear : lo;
-    return search(nearLo, hi, last, usual, s) || (nearLo > lo && search(lo, nearLo - kSectorSize, last, usual, s));
+    std::vector<Candidate> found = search(nearLo, hi, last, usual);
+    if (found.empty() && nearLo > lo) found = search(lo, nearLo - kSectorSize, last, usual);
+    return found;
   }
 
   // Breaks in [lo, hi] on every cluster size that is still possible.
-  bool search(uint64_t lo, uint64_t hi, const FilePiece& last, double usual, JpegStreamState& s) {
-    cands_.clear();
+  std::vector<Candidate> search(uint64_t lo, uint64_t hi, const FilePiece& last, double usual) {
+    std::vector<Candidate> found;
     for (uint64_t c = cluster_; c >= kSectorSize; c /= 2) {
       for (uint64_t b = hi / c * c; b >= lo && b > last.file; b -= c) {
         const long k = checkpoint(b);
@@ -167,17 +197,28 @@ class Joiner {
         for (uint64_t gap = c; gap <= maxGap && from + gap < w_.size(); gap += c) {
           // Both multiples of twice this size: tried on the level above.
           if (c < cluster_ && b % (2 * c) == 0 && gap % (2 * c) == 0) continue;
-          if (spent_ > kBudget) return false;
+          if (spent_ > kBudget) return {};
           trial_.back().disk = from + gap;
           const double fit = tryJoin(recent_[size_t(k)], b, rows);
           if (fit < 0) continue;
-          cands_.push_back({b, from + gap, fit});
-          if (cands_.size() > kMaxCandidates) return false;
+          // The same bytes from the next piece on, the break elsewhere:
+          // the earliest break keeps the least of what followed the piece.
+          auto same = std::find_if(found.begin(), found.end(),
+                                   [&](const Candidate& c) { return c.d - c.b == from + gap - b; });
+          if (same == found.end()) {
+            found.push_back({b, from + gap, fit});
+          } else {
+            same->fit = std::min(same->fit, fit);
+            same->b = std::min(same->b, b);
+            same->d = same->b + (from + gap - b);
+          }
+          if (found.size() > kMaxCandidates) return {};
         }
         if (b < c) break;
       }
     }
-    return !cands_.empty() && take(s);
+    std::sort(found.begin(), found.end(), [](const Candidate& x, const Candidate& y) { return x.fit < y.fit; });
+    return found;
   }
 
   // The first MCU after `first` on the path taken where a stretch of MCUs
@@ -207,28 +248,14 @@ class Joiner {
     return 0;
   }
 
-  // Of candidates that give the same bytes from the next piece on, only
-  // where the break lies differs; the earliest keeps the least of what
-  // followed the piece on the disk. Otherwise the one that fits the rows
-  // above best is taken, when it fits clearly better than any other.
-  bool take(JpegStreamState& s) {
-    const Candidate* best = &cands_.front();
-    for (const Candidate& c : cands_)
-      if (c.fit < best->fit || (c.fit == best->fit && c.b < best->b)) best = &c;
-    for (const Candidate& c : cands_) {
-      if (c.d - c.b == best->d - best->b) {
-        if (c.b < best->b) best = &c;
-      } else if (c.fit < best->fit * 1.25 + 0.05) {
-        return false;
-      }
-    }
-    const long k = checkpoint(best->b);
-    s = recent_[size_t(k)];
+  // Goes on with the next piece at c: the state to decode on from.
+  JpegStreamState take(const Candidate& c) {
+    const long k = checkpoint(c.b);
     recent_.resize(size_t(k) + 1);
-    pieces_.push_back({best->b, best->d});
+    pieces_.push_back({c.b, c.d});
     const uint64_t start = pieces_.front().disk;
-    while (cluster_ > kSectorSize && (best->b % cluster_ || (best->d - start) % cluster_)) cluster_ /= 2;
-    return true;
+    while (cluster_ > kSectorSize && (c.b % cluster_ || (c.d - start) % cluster_)) cluster_ /= 2;
+    return recent_.back();
   }
 
   // How far the DC values of MCUs [lo, hi] lie from those of the MCU
@@ -333,7 +360,6 @@ class Joiner {
   std::deque<JpegStreamState> recent_;
   std::vector<Dc> old_, after_;
   std::vector<uint64_t> ends_;
-  std::vector<Candidate> cands_;
   uint32_t above_ = 1;
   uint64_t cluster_ = kMaxCluster;
   uint64_t spent_ = 0;
