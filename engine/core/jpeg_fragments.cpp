@@ -290,26 +290,29 @@ class Joiner {
   // The rows before the break at b, against which a join there is
   // measured: those just before it, or before the earliest break looked at
   // (`usual`) if that is smoother, in case the data before b is already
-  // from elsewhere. -1 if there is nothing to compare.
+  // from elsewhere. In the first row, where the MCUs after the join can
+  // only be held against the part of it before the join, how far each MCU
+  // lies from the one to its left: pictures are about as rough across as
+  // down. -1 if there is too little to compare.
   double before(uint32_t m0, double usual) const {
-    const uint32_t step = m0 >= above_ ? above_ : 1;
-    double local = usualRoughness(m0, above_, step).mean();
-    if (step == above_ && usual >= 0 && (local < 0 || usual < local)) local = usual;
+    if (m0 < above_) return m0 >= kEarlyMcus ? usualRoughness(m0, m0, 1).mean() : -1;
+    double local = usualRoughness(m0, above_, above_).mean();
+    if (usual >= 0 && (local < 0 || usual < local)) local = usual;
     return local;
   }
 
   // Does the data decode on cleanly across the break at b (trial_ as the
   // pieces), for kProve bytes or to its end, and do the MCUs after the join
   // continue the picture: their DC values against those of the MCUs above
-  // (to the left, in the first row) no rougher than `rows` before? How much
-  // rougher (1: as rough), or -1 if it does not fit.
+  // no rougher than `rows` before? How much rougher (1: as rough), or -1 if
+  // it does not fit. After a join in the first row the row below it tells.
   double tryJoin(const JpegStreamState& from, uint64_t b, double rows) {
     PiecesView t(w_, trial_);
     JpegStreamState x = from;
     after_.clear();
     ends_.clear();
     const uint32_t m0 = from.mcu;
-    const uint32_t step = m0 >= above_ ? above_ : 1;
+    const uint32_t step = above_;
     bool fault = false, done = false;
     uint64_t sum = 0;
     uint32_t n = 0;
