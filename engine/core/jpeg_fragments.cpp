@@ -42,10 +42,16 @@ constexpr uint64_t kBudget = 96 << 20;
 constexpr double kMaxFit = 1.5;
 constexpr uint32_t kEarlyMcus = 8;
 constexpr double kEarlySlack = 12;
+// Pictures of up to this many MCUs are checked whole once joined (a
+// 64-megapixel photo has a quarter of a million); larger ones are not.
+constexpr uint32_t kMaxCheckedMcus = 1 << 20;
 // More candidates than this for one break: data that fits anywhere.
 constexpr size_t kMaxCandidates = 64;
-// Of those, the best fitting ones tried in turn.
+// Of those, the best fitting ones tried in turn; and joins tried for one
+// picture in all: every path tried is one more chance for a wrong one to end
+// right by chance.
 constexpr size_t kMaxTries = 4;
+constexpr size_t kMaxJoins = 24;
 
 using Dc = std::array<int, 4>;
 
@@ -73,15 +79,24 @@ class Joiner {
     const uint64_t length = recognizeJpeg(joined, maxPictureSize(PicType::Jpg)).length;
     if (length < end.pos + 2) return none;
     PiecesView check(w_, pieces_);
-    if (!jpegDataFits(check, length)) return none;
+    if (!jpegDataFits(check, length) || !smoothThroughout()) return none;
     return JpegPieces{pieces_, length};
   }
 
  private:
   struct Candidate {
     uint64_t b, d;
-    double fit;  // roughness after the join against before
+    double fit;      // roughness after the join against before
+    uint64_t level;  // the largest cluster size it allows
   };
+  // A cluster size of a piece at b in the picture and at `offset` from its
+  // start on the disk: the largest that divides both, up to what the joins
+  // so far allow.
+  uint64_t levelOf(uint64_t b, uint64_t offset) const {
+    uint64_t c = cluster_;
+    while (c > kSectorSize && (b % c || offset % c)) c /= 2;
+    return c;
+  }
 
   // The state after each MCU of the last kHistory bytes (the first one
   // earlier), the DC values of older MCUs as far back as two rows.
@@ -136,55 +151,63 @@ class Joiner {
       }
       if (pieces_.size() == kMaxPieces) return false;
       const uint64_t fault = st == JpegStream::Step::Done ? next.pos + 2 : next.pos;
-      const std::vector<Candidate> options = join(fault);
-      for (size_t i = 0; i < options.size() && i < kMaxTries && spent_ <= kBudget; ++i) {
-        const bool more = i + 1 < options.size() && i + 1 < kMaxTries;
-        std::deque<JpegStreamState> recent;
-        std::vector<Dc> old;
-        const uint64_t cluster = cluster_;
-        if (more) recent = recent_, old = old_;
-        if (follow(take(options[i]), end)) return true;
-        if (!more) break;
-        recent_ = std::move(recent);
-        old_ = std::move(old);
-        cluster_ = cluster;
-        pieces_.pop_back();
+      for (const Band& band : bands(fault)) {
+        const std::vector<Candidate> options = search(band);
+        for (size_t i = 0; i < options.size() && i < kMaxTries && spent_ <= kBudget && joins_ < kMaxJoins; ++i) {
+          ++joins_;
+          std::deque<JpegStreamState> recent = recent_;
+          std::vector<Dc> old = old_;
+          const uint64_t cluster = cluster_;
+          if (follow(take(options[i]), end)) return true;
+          recent_ = std::move(recent);
+          old_ = std::move(old);
+          cluster_ = cluster;
+          pieces_.pop_back();
+        }
+        if (spent_ > kBudget) return false;
       }
       return false;
     }
   }
 
-  // The data stopped fitting before `fault`: where the break and the next
-  // piece may be, best fitting first.
-  std::vector<Candidate> join(uint64_t fault) {
-    std::vector<Candidate> none;
-    const FilePiece last = pieces_.back();
-    if (fault <= kSectorSize) return none;
-    uint64_t hi = (fault - 1) / kSectorSize * kSectorSize;
-    // Data from elsewhere that decodes cleanly for a while (another photo's
-    // with the same tables) still does not fit the rows above it: the break
-    // lies no later than where the picture turned rough.
-    const long since = checkpoint(last.file);
-    const uint32_t seam = seamAfter(recent_[since < 0 ? 0 : size_t(since)].mcu);
-    if (seam) hi = std::min(hi, recent_[seam - recent_.front().mcu].pos / kSectorSize * kSectorSize);
-    const uint64_t lo = std::max(last.file + kSectorSize, hi > kBack ? hi - kBack : 0);
-    if (hi < lo) return none;
-    const long earliest = checkpoint(lo);
-    const uint32_t first = earliest < 0 ? recent_.front().mcu : recent_[size_t(earliest)].mcu;
-    // Rows as they were before the earliest break looked at (none in the
-    // first row).
-    const double usual = first > above_ ? usualRoughness(first, above_, above_).mean() : -1;
-    // Random data and free space stop fitting within a few hundred bytes
-    // of the break: the sectors just before the fault first.
-    const uint64_t nearLo = hi >= lo + kNear ? hi - kNear : lo;
-    std::vector<Candidate> found = search(nearLo, hi, last, usual);
-    if (found.empty() && nearLo > lo) found = search(lo, nearLo - kSectorSize, last, usual);
-    return found;
+  // Where the break may lie, the likeliest first: data from elsewhere that
+  // decodes cleanly for a while (another photo's with the same tables)
+  // still does not fit the rows above it, so before where the picture
+  // turned rough; random data and free space stop fitting within a few
+  // hundred bytes of it, so the sectors just before the fault; then further
+  // back from the fault.
+  struct Band {
+    uint64_t lo, hi;
+  };
+  std::vector<Band> bands(uint64_t fault) const {
+    std::vector<Band> out;
+    const uint64_t floor = pieces_.back().file + kSectorSize;
+    if (fault <= floor) return out;
+    const uint64_t hi = (fault - 1) / kSectorSize * kSectorSize;
+    const uint64_t nearLo = std::max(floor, hi > kNear ? hi - kNear : 0);
+    const long since = checkpoint(pieces_.back().file);
+    if (const uint32_t seam = seamAfter(recent_[since < 0 ? 0 : size_t(since)].mcu)) {
+      const uint64_t seamHi = std::min(hi, recent_[seam - recent_.front().mcu].pos / kSectorSize * kSectorSize);
+      if (seamHi < nearLo && seamHi >= floor) out.push_back({std::max(floor, seamHi > kBack ? seamHi - kBack : 0), seamHi});
+    }
+    out.push_back({nearLo, hi});
+    if (nearLo > floor) out.push_back({std::max(floor, hi > kBack ? hi - kBack : 0), nearLo - kSectorSize});
+    return out;
   }
 
   // Breaks in [lo, hi] on every cluster size that is still possible.
-  std::vector<Candidate> search(uint64_t lo, uint64_t hi, const FilePiece& last, double usual) {
+  // Candidates for a break in the band, those that fit the likeliest
+  // cluster size first, then the best fitting.
+  std::vector<Candidate> search(const Band& band) {
     std::vector<Candidate> found;
+    const FilePiece last = pieces_.back();
+    const uint64_t lo = band.lo, hi = band.hi, start = pieces_.front().disk;
+    if (hi < lo) return found;
+    // The rows as they were before the earliest break that might be
+    // looked at (none in the first row).
+    const long earliest = checkpoint(std::max(last.file, lo > kBack ? lo - kBack : 0));
+    const uint32_t first = earliest < 0 ? recent_.front().mcu : recent_[size_t(earliest)].mcu;
+    const double usual = first > above_ ? usualRoughness(first, above_, above_).mean() : -1;
     for (uint64_t c = cluster_; c >= kSectorSize; c /= 2) {
       for (uint64_t b = hi / c * c; b >= lo && b > last.file; b -= c) {
         const long k = checkpoint(b);
@@ -203,21 +226,24 @@ class Joiner {
           if (fit < 0) continue;
           // The same bytes from the next piece on, the break elsewhere:
           // the earliest break keeps the least of what followed the piece.
+          const Candidate here{b, from + gap, fit, levelOf(b, from + gap - start)};
           auto same = std::find_if(found.begin(), found.end(),
-                                   [&](const Candidate& c) { return c.d - c.b == from + gap - b; });
+                                   [&](const Candidate& c) { return c.d - c.b == here.d - here.b; });
           if (same == found.end()) {
-            found.push_back({b, from + gap, fit});
+            found.push_back(here);
           } else {
-            same->fit = std::min(same->fit, fit);
-            same->b = std::min(same->b, b);
-            same->d = same->b + (from + gap - b);
+            const double best = std::min(same->fit, fit);
+            if (here.level > same->level || (here.level == same->level && here.b < same->b)) *same = here;
+            same->fit = best;
           }
           if (found.size() > kMaxCandidates) return {};
         }
         if (b < c) break;
       }
     }
-    std::sort(found.begin(), found.end(), [](const Candidate& x, const Candidate& y) { return x.fit < y.fit; });
+    std::sort(found.begin(), found.end(), [](const Candidate& x, const Candidate& y) {
+      return x.level != y.level ? x.level > y.level : x.fit < y.fit;
+    });
     return found;
   }
 
@@ -225,36 +251,55 @@ class Joiner {
   // is much rougher against the row above than the same stretch one row
   // earlier; 0 if none.
   uint32_t seamAfter(uint32_t first) const {
-    const uint32_t window = std::min<uint32_t>(above_, 32);
-    if (window < 8 || above_ == 1) return 0;
-    const uint32_t end = recent_.back().mcu;
-    // rough[i]: the sum over the window ending at MCU first + i.
+    return firstSeam(std::max(first, above_) + 1, recent_.back().mcu, above_,
+                     [&](uint32_t k, Dc& out) { return dcAt(k, out); });
+  }
+  // The same over MCUs [from, to] with DC values from `at`.
+  template <class At>
+  static uint32_t firstSeam(uint32_t from, uint32_t to, uint32_t above, At at) {
+    const uint32_t window = std::min<uint32_t>(above, 32);
+    if (window < 8 || from <= above) return 0;
+    // rough[i]: the sum over the window ending at MCU from + i.
     std::vector<uint32_t> d, rough;
     Dc a, u;
     uint64_t sum = 0;
-    for (uint32_t m = std::max(first, above_) + 1; m <= end; ++m) {
-      if (!dcAt(m, a) || !dcAt(m - above_, u)) return 0;
-      uint32_t r = 0;
-      for (int c = 0; c < 4; ++c) r += uint32_t(std::abs(a[c] - u[c]));
-      d.push_back(r);
-      sum += r;
+    for (uint32_t m = from; m <= to; ++m) {
+      if (!at(m, a) || !at(m - above, u)) return 0;
+      d.push_back(distance(a, u));
+      sum += d.back();
       if (d.size() > window) sum -= d[d.size() - 1 - window];
       rough.push_back(d.size() >= window ? uint32_t(sum) : UINT32_MAX);
       const size_t i = rough.size() - 1;
-      if (i >= above_ && rough[i] != UINT32_MAX && rough[i - above_] != UINT32_MAX &&
-          rough[i] > 2 * uint64_t(rough[i - above_]) + 4 * window)
+      if (i >= above && rough[i] != UINT32_MAX && rough[i - above] != UINT32_MAX &&
+          rough[i] > 2 * uint64_t(rough[i - above]) + 4 * window)
         return m;
     }
     return 0;
   }
+
+  // The joined picture turns rough nowhere: a path that went through data
+  // from elsewhere and still ended with the right number of MCUs shows
+  // where it entered it.
+  bool smoothThroughout() {
+    if (above_ == 1 || stream_.mcus() > kMaxCheckedMcus) return true;
+    PiecesView v(w_, pieces_);
+    std::vector<Dc> all(1, Dc{});
+    JpegStreamState s = stream_.start();
+    while (stream_.step(v, s) == JpegStream::Step::Mcu) all.push_back(dcOf(s));
+    if (all.size() != size_t(stream_.mcus()) + 1) return false;
+    return firstSeam(above_ + 1, stream_.mcus(), above_, [&](uint32_t k, Dc& out) {
+             out = all[k];
+             return true;
+           }) == 0;
+  }
+
 
   // Goes on with the next piece at c: the state to decode on from.
   JpegStreamState take(const Candidate& c) {
     const long k = checkpoint(c.b);
     recent_.resize(size_t(k) + 1);
     pieces_.push_back({c.b, c.d});
-    const uint64_t start = pieces_.front().disk;
-    while (cluster_ > kSectorSize && (c.b % cluster_ || (c.d - start) % cluster_)) cluster_ /= 2;
+    cluster_ = c.level;
     return recent_.back();
   }
 
@@ -353,7 +398,8 @@ class Joiner {
     // The same picture goes on about as rough as before (within a tenth or
     // two); another one, even from the same camera, is rougher.
     const double fit = (after.mean() + 1) / (rows + 1);
-    return fit <= kMaxFit ? fit : -1;
+    // Much smoother than before: the rows before were not the picture's.
+    return fit <= kMaxFit && fit * kMaxFit >= 1 ? fit : -1;
   }
 
   Window& w_;
@@ -366,6 +412,7 @@ class Joiner {
   uint32_t above_ = 1;
   uint64_t cluster_ = kMaxCluster;
   uint64_t spent_ = 0;
+  size_t joins_ = 0;
 };
 
 }  // namespace
