@@ -17,15 +17,19 @@ constexpr uint64_t kMaxCluster = 64 << 10;
 // clusters only this many of them.
 constexpr uint64_t kMaxGap = 16 << 20;
 constexpr uint64_t kMaxGapClusters = 4096;
-// How far before the fault (or where the picture turned rough) the break
-// may lie: random data and free space stop fitting within a few hundred
-// bytes.
-constexpr uint64_t kBack = 16 << 10;
+// How far before where the picture turned rough the break may lie (the
+// roughness is told over 32 MCUs), and how far back the rows before it are
+// looked at.
+constexpr uint64_t kBack = 8 << 10;
 // How far back the decoder's states are kept, to find where the picture
 // turned rough and to go back to.
 constexpr uint64_t kHistory = 256 << 10;
-// The sectors this close before the fault are tried first.
+// How far before the fault the break may lie: random data and free space
+// stop fitting within a few hundred bytes.
 constexpr uint64_t kNear = 2 << 10;
+// Zero bytes in a row that entropy-coded data never holds (it would decode
+// as blocks full of ones).
+constexpr size_t kZeroRun = 32;
 // Clean data after a join that makes it a candidate.
 constexpr uint64_t kProve = 2 << 10;
 // The MCUs compared against the row above: at most one row, and no further
@@ -34,7 +38,7 @@ constexpr uint64_t kDcReach = 64 << 10;
 // MCUs this close before a fault may hold data from elsewhere already.
 constexpr uint64_t kFaultDelay = 1 << 10;
 // Bytes decoded in trials for one picture.
-constexpr uint64_t kBudget = 96 << 20;
+constexpr uint64_t kBudget = 32 << 20;
 // A join's MCUs against the rows above, as rough as the rows before it:
 // at most this much rougher. From the first few on the trial stops once
 // they are so much rougher that the rest could not make up for it: the
@@ -174,8 +178,7 @@ class Joiner {
   // decodes cleanly for a while (another photo's with the same tables)
   // still does not fit the rows above it, so before where the picture
   // turned rough; random data and free space stop fitting within a few
-  // hundred bytes of it, so the sectors just before the fault; then further
-  // back from the fault.
+  // hundred bytes of it, so the sectors just before the fault.
   struct Band {
     uint64_t lo, hi;
   };
@@ -191,7 +194,6 @@ class Joiner {
       if (seamHi < nearLo && seamHi >= floor) out.push_back({std::max(floor, seamHi > kBack ? seamHi - kBack : 0), seamHi});
     }
     out.push_back({nearLo, hi});
-    if (nearLo > floor) out.push_back({std::max(floor, hi > kBack ? hi - kBack : 0), nearLo - kSectorSize});
     return out;
   }
 
@@ -222,6 +224,7 @@ class Joiner {
           if (c < cluster_ && b % (2 * c) == 0 && gap % (2 * c) == 0) continue;
           if (spent_ > kBudget) return {};
           trial_.back().disk = from + gap;
+          if (!mayBeData(from + gap)) continue;
           const double fit = tryJoin(recent_[size_t(k)], b, rows);
           if (fit < 0) continue;
           // The same bytes from the next piece on, the break elsewhere:
@@ -330,6 +333,32 @@ class Joiner {
   // The same for the `count` MCUs up to m on the path taken.
   Rough usualRoughness(uint32_t m, uint32_t count, uint32_t step) const {
     return roughness(m >= count ? m - count + 1 : 1, m, step, [&](uint32_t k, Dc& out) { return dcAt(k, out); });
+  }
+
+  // Can the bytes at `disk` be entropy-coded data for the kProve bytes a
+  // join needs? There a 0xFF is only ever followed by 0x00, a restart
+  // marker or the EOI, and no run of zeros is as long as kZeroRun. Most
+  // places (old data, free space) fail this at once, before any decoding.
+  bool mayBeData(uint64_t disk) {
+    uint64_t pos = disk;
+    const uint64_t end = disk + kProve;
+    size_t zeros = 0;
+    while (pos < end) {
+      size_t avail = 0;
+      const uint8_t* p = w_.at(pos, avail);
+      if (!p) return true;  // the end of the disk: the decoder tells
+      const size_t n = size_t(std::min<uint64_t>(avail, end - pos));
+      for (size_t i = 0; i < n; ++i) {
+        zeros = p[i] ? 0 : zeros + 1;
+        if (zeros == kZeroRun) return false;
+        if (p[i] != 0xFF) continue;
+        const int next = i + 1 < n ? p[i + 1] : w_.at(pos + i + 1, avail) ? *w_.at(pos + i + 1, avail) : -1;
+        if (next == 0xD9 || next < 0) return true;
+        if (next != 0x00 && !(next >= 0xD0 && next <= 0xD7)) return false;
+      }
+      pos += n;
+    }
+    return true;
   }
 
   // The rows before the break at b, against which a join there is
