@@ -5,26 +5,30 @@
 // and the next piece is the sector start further on from which the data
 // decodes on cleanly.
 //
-// A join is taken only when it is proven:
-//  - the data after it decodes without a fault for 2 KiB (random data or
-//    free space fails within a few hundred bytes), or to the last MCU with
-//    EOI right after it;
-//  - the DC values of the first MCU row after it continue the picture: each
-//    block against the one above it differs about as little as in the rows
-//    before the join (the head of one photo and the tail of another with the
-//    same tables decode cleanly, but do not fit together);
-//  - no other place does the same: two joins that do not give the same
-//    bytes on, and nothing is joined.
-// The joined picture must then decode to exactly the MCUs its frame needs,
-// restart markers in order, and read whole by the recogniser.
+// A join is a candidate only when
+//  - the bytes there can be entropy-coded data at all (checked before any
+//    decoding: most places on a disk fail at once);
+//  - the data decodes on across it without a fault for 2 KiB, or to the
+//    last MCU with EOI right after it (random data and free space fail
+//    within a few hundred bytes);
+//  - the DC values of the MCU row after it continue the picture: each MCU
+//    against the one above differs about as much as in the rows before the
+//    join, within 1.5 times either way (the head of one photo and the tail
+//    of another with the same tables decode cleanly, but do not fit).
+// Candidates that a larger cluster size allows go first, then the best
+// fitting; if the picture does not end right from there, the next is tried.
+// The joined picture must decode to exactly the MCUs its frame needs,
+// restart markers in order, EOI after them, read whole by the recogniser,
+// and turn markedly rougher nowhere.
 //
-// Candidates are tried cluster size first, from 64 KiB down to a sector: a
-// break at a multiple of the cluster size, the next piece a multiple further
-// on; after the first join the clusters cannot be larger than what divides
-// it. The break is looked for up to 16 KiB before the fault, the next piece
-// up to 16 MiB after the break. The work is bounded: 96 MiB decoded in trials
-// per picture, at most 16 pieces; past that the picture is not joined.
-// Progressive JPEGs are not joined.
+// Where the break lies: up to 2 KiB before the fault, or up to 8 KiB before
+// where the picture turned rough when data from elsewhere decoded cleanly
+// for a while. The next piece: up to 16 MiB after the break (4096 clusters
+// on clusters under 4 KiB); after the first join only the cluster sizes it
+// allows. Bounds on the work per picture: 32 MiB decoded in trials, 64
+// candidates per break, 4 of them tried, 24 joins tried in all, 16 pieces.
+// Not joined: progressive JPEGs, breaks in the headers, pieces shorter than
+// 2 KiB.
 #pragma once
 #include <cstdint>
 #include <vector>
