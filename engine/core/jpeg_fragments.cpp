@@ -22,14 +22,17 @@ constexpr uint64_t kMaxGapClusters = 4096;
 // looked at.
 constexpr uint64_t kBack = 8 << 10;
 // How far back the decoder's states are kept, to find where the picture
-// turned rough and to go back to.
-constexpr uint64_t kHistory = 256 << 10;
+// turned rough and to go back to; further back, one every kStride MCUs.
+constexpr uint64_t kHistory = 128 << 10;
+constexpr uint32_t kStride = 64;
 // How far before the fault the break may lie: random data and free space
 // stop fitting within a few hundred bytes.
 constexpr uint64_t kNear = 2 << 10;
 // Zero bytes in a row that entropy-coded data never holds (it would decode
-// as blocks full of ones).
+// as blocks full of ones), and how many bytes of a place are looked at
+// before decoding from it.
 constexpr size_t kZeroRun = 32;
+constexpr uint64_t kCheck = 512;
 // Clean data after a join that makes it a candidate.
 constexpr uint64_t kProve = 2 << 10;
 // The MCUs compared against the row above: at most one row, and no further
@@ -37,8 +40,6 @@ constexpr uint64_t kProve = 2 << 10;
 constexpr uint64_t kDcReach = 64 << 10;
 // MCUs this close before a fault may hold data from elsewhere already.
 constexpr uint64_t kFaultDelay = 1 << 10;
-// Bytes decoded in trials for one picture.
-constexpr uint64_t kBudget = 32 << 20;
 // A join's MCUs against the rows above, as rough as the rows before it:
 // at most this much rougher. From the first few on the trial stops once
 // they are so much rougher that the rest could not make up for it: the
@@ -61,11 +62,40 @@ using Dc = std::array<int, 4>;
 
 bool eoiAt(View& v, uint64_t pos) { return v.byte(pos) == 0xFF && v.byte(pos + 1) == 0xD9; }
 
+// Finds runs of kZeroRun zero bytes in a view, looking at each byte once
+// as the end moves on.
+class ZeroRuns {
+ public:
+  explicit ZeroRuns(uint64_t from) : pos_(from) {}
+  // Where the first run that lies before `to` starts; UINT64_MAX if none.
+  uint64_t find(View& v, uint64_t to) {
+    while (pos_ < to) {
+      size_t avail = 0;
+      const uint8_t* p = v.at(pos_, avail);
+      if (!p) return UINT64_MAX;
+      const size_t n = size_t(std::min<uint64_t>(avail, to - pos_));
+      for (size_t i = 0; i < n; ++i) {
+        run_ = p[i] ? 0 : run_ + 1;
+        if (run_ == kZeroRun) return pos_ + i + 1 - kZeroRun;
+      }
+      pos_ += n;
+    }
+    return UINT64_MAX;
+  }
+
+ private:
+  uint64_t pos_;
+  size_t run_ = 0;
+};
+
 class Joiner {
  public:
-  Joiner(Window& w, uint64_t start) : w_(w), maxLen_(std::min(maxPictureSize(PicType::Jpg), w.size() - start)) {
+  Joiner(Window& w, uint64_t start, uint64_t budget)
+      : w_(w), maxLen_(std::min(maxPictureSize(PicType::Jpg), w.size() - start)), budget_(budget) {
     pieces_.push_back({0, start});
   }
+
+  uint64_t spent() const { return spent_; }
 
   JpegPieces run() {
     JpegPieces none;
@@ -73,7 +103,7 @@ class Joiner {
     if (!stream_.open(v, maxLen_)) return none;
     const uint32_t row = stream_.mcusPerRow();
     above_ = stream_.mcus() > row ? row : 1;
-    old_.assign(size_t(above_) * 2 + 2, Dc{});
+    old_.assign(size_t(above_) * 2 + 2, OldDc{UINT32_MAX, Dc{}});
     recent_.assign(1, stream_.start());
     JpegStreamState end;
     if (!follow(stream_.start(), end)) return none;
@@ -107,7 +137,7 @@ class Joiner {
   void keep(const JpegStreamState& s) {
     recent_.push_back(s);
     while (recent_.size() > 2 && recent_[1].pos + kHistory < s.pos) {
-      old_[recent_.front().mcu % old_.size()] = dcOf(recent_.front());
+      old_[recent_.front().mcu % old_.size()] = OldDc{recent_.front().mcu, dcOf(recent_.front())};
       recent_.pop_front();
     }
   }
@@ -120,8 +150,8 @@ class Joiner {
       out = dcOf(recent_[m - first]);
       return true;
     }
-    if (m < first && first - m < old_.size()) {
-      out = old_[m % old_.size()];
+    if (m < first && old_[m % old_.size()].mcu == m) {
+      out = old_[m % old_.size()].dc;
       return true;
     }
     return false;
@@ -141,37 +171,52 @@ class Joiner {
   // tried. end: the state after the last MCU.
   bool follow(JpegStreamState s, JpegStreamState& end) {
     PiecesView v(w_, pieces_);
-    for (;;) {
-      JpegStreamState next = s;
-      const JpegStream::Step st = stream_.step(v, next);
-      if (st == JpegStream::Step::Mcu) {
-        s = next;
-        keep(s);
-        continue;
-      }
-      if (st == JpegStream::Step::Done && eoiAt(v, next.pos)) {
-        end = next;
-        return true;
-      }
-      if (pieces_.size() == kMaxPieces) return false;
-      const uint64_t fault = st == JpegStream::Step::Done ? next.pos + 2 : next.pos;
-      for (const Band& band : bands(fault)) {
-        const std::vector<Candidate> options = search(band);
-        for (size_t i = 0; i < options.size() && i < kMaxTries && spent_ <= kBudget && joins_ < kMaxJoins; ++i) {
-          ++joins_;
-          std::deque<JpegStreamState> recent = recent_;
-          std::vector<Dc> old = old_;
-          const uint64_t cluster = cluster_;
-          if (follow(take(options[i]), end)) return true;
-          recent_ = std::move(recent);
-          old_ = std::move(old);
-          cluster_ = cluster;
-          pieces_.pop_back();
-        }
-        if (spent_ > kBudget) return false;
-      }
-      return false;
+    // Whole stretches at a time to where the data stops fitting, a state
+    // kept every kStride MCUs; then MCU by MCU over the last kHistory bytes
+    // before it, where the break is looked for.
+    // Zeros decode cleanly for ever (blocks full of ones) but are never
+    // data: a long run of them ends the data as a fault would.
+    std::deque<JpegStreamState> marks(1, s);
+    JpegStreamState x = s;
+    JpegStream::Step st;
+    ZeroRuns zeros(s.pos);
+    uint64_t zeroAt = UINT64_MAX;
+    while ((st = stream_.steps(v, x, x.mcu + kStride)) == JpegStream::Step::Mcu) {
+      if (spent_ + (x.pos - s.pos) > budget_) return false;
+      if ((zeroAt = zeros.find(v, x.pos)) != UINT64_MAX) break;
+      marks.push_back(x);
+      while (marks.size() > 1 && marks[1].pos + kHistory < x.pos) marks.pop_front();
     }
+    if (st == JpegStream::Step::Done && eoiAt(v, x.pos)) {
+      end = x;
+      return true;
+    }
+    if (marks.front().mcu != s.mcu) {
+      recent_.assign(1, marks.front());
+      for (OldDc& o : old_) o.mcu = UINT32_MAX;
+    }
+    JpegStreamState next = recent_.back();
+    while ((st = stream_.step(v, next)) == JpegStream::Step::Mcu && next.pos <= zeroAt) keep(next);
+    if (st == JpegStream::Step::Mcu) st = JpegStream::Step::Error;
+    spent_ += (x.pos - s.pos) + (next.pos - marks.front().pos);
+    if (pieces_.size() == kMaxPieces) return false;
+    const uint64_t fault = st == JpegStream::Step::Done ? next.pos + 2 : next.pos;
+    for (const Band& band : bands(fault)) {
+      const std::vector<Candidate> options = search(band);
+      for (size_t i = 0; i < options.size() && i < kMaxTries && spent_ <= budget_ && joins_ < kMaxJoins; ++i) {
+        ++joins_;
+        std::deque<JpegStreamState> recent = recent_;
+        std::vector<OldDc> old = old_;
+        const uint64_t cluster = cluster_;
+        if (follow(take(options[i]), end)) return true;
+        recent_ = std::move(recent);
+        old_ = std::move(old);
+        cluster_ = cluster;
+        pieces_.pop_back();
+      }
+      if (spent_ > budget_) return false;
+    }
+    return false;
   }
 
   // Where the break may lie, the likeliest first: data from elsewhere that
@@ -205,6 +250,8 @@ class Joiner {
     const FilePiece last = pieces_.back();
     const uint64_t lo = band.lo, hi = band.hi, start = pieces_.front().disk;
     if (hi < lo) return found;
+    memo_.clear();
+    memoFrom_ = (last.disk + (lo - last.file)) / kSectorSize;
     // The rows as they were before the earliest break that might be
     // looked at (none in the first row).
     const long earliest = checkpoint(std::max(last.file, lo > kBack ? lo - kBack : 0));
@@ -222,7 +269,7 @@ class Joiner {
         for (uint64_t gap = c; gap <= maxGap && from + gap < w_.size(); gap += c) {
           // Both multiples of twice this size: tried on the level above.
           if (c < cluster_ && b % (2 * c) == 0 && gap % (2 * c) == 0) continue;
-          if (spent_ > kBudget) return {};
+          if (spent_ > budget_) return {};
           trial_.back().disk = from + gap;
           if (!mayBeData(from + gap)) continue;
           const double fit = tryJoin(recent_[size_t(k)], b, rows);
@@ -335,13 +382,22 @@ class Joiner {
     return roughness(m >= count ? m - count + 1 : 1, m, step, [&](uint32_t k, Dc& out) { return dcAt(k, out); });
   }
 
-  // Can the bytes at `disk` be entropy-coded data for the kProve bytes a
-  // join needs? There a 0xFF is only ever followed by 0x00, a restart
-  // marker or the EOI, and no run of zeros is as long as kZeroRun. Most
-  // places (old data, free space) fail this at once, before any decoding.
+  // Can the bytes at `disk` start a piece: can its first kCheck bytes be
+  // entropy-coded data? There a 0xFF is only ever followed by 0x00, a
+  // restart marker or the EOI, and no run of zeros is as long as kZeroRun.
+  // Most places (old data, free space) fail at once, before any decoding;
+  // each sector is looked at once per break.
   bool mayBeData(uint64_t disk) {
+    const uint64_t sector = disk / kSectorSize;
+    if (sector < memoFrom_) return true;
+    if (sector - memoFrom_ >= memo_.size()) memo_.resize(size_t(sector - memoFrom_) + 1, 0);
+    uint8_t& known = memo_[size_t(sector - memoFrom_)];
+    if (!known) known = looksLikeData(disk) ? 2 : 1;
+    return known == 2;
+  }
+  bool looksLikeData(uint64_t disk) {
     uint64_t pos = disk;
-    const uint64_t end = disk + kProve;
+    const uint64_t end = disk + kCheck;
     size_t zeros = 0;
     while (pos < end) {
       size_t avail = 0;
@@ -350,12 +406,13 @@ class Joiner {
       const size_t n = size_t(std::min<uint64_t>(avail, end - pos));
       for (size_t i = 0; i < n; ++i) {
         zeros = p[i] ? 0 : zeros + 1;
-        if (zeros == kZeroRun) return false;
+        if (zeros == kZeroRun) return spent_ += i + 1, false;
         if (p[i] != 0xFF) continue;
-        const int next = i + 1 < n ? p[i + 1] : w_.at(pos + i + 1, avail) ? *w_.at(pos + i + 1, avail) : -1;
-        if (next == 0xD9 || next < 0) return true;
-        if (next != 0x00 && !(next >= 0xD0 && next <= 0xD7)) return false;
+        const int next = i + 1 < n ? p[i + 1] : WindowView(w_, pos + i + 1).byte(0);
+        if (next == 0xD9 || next < 0) return spent_ += i + 1, true;
+        if (next != 0x00 && !(next >= 0xD0 && next <= 0xD7)) return spent_ += i + 1, false;
       }
+      spent_ += n;
       pos += n;
     }
     return true;
@@ -436,16 +493,31 @@ class Joiner {
   JpegStream stream_;
   std::vector<FilePiece> pieces_, trial_;
   std::deque<JpegStreamState> recent_;
-  std::vector<Dc> old_, after_;
+  struct OldDc {
+    uint32_t mcu;
+    Dc dc;
+  };
+  std::vector<OldDc> old_;
+  std::vector<Dc> after_;
   std::vector<uint64_t> ends_;
   uint32_t above_ = 1;
   uint64_t cluster_ = kMaxCluster;
+  const uint64_t budget_;
   uint64_t spent_ = 0;
+  // Per break: which sectors mayBeData found cannot start a piece (1) or
+  // can (2), from sector memoFrom_ on.
+  std::vector<uint8_t> memo_;
+  uint64_t memoFrom_ = 0;
   size_t joins_ = 0;
 };
 
 }  // namespace
 
-JpegPieces findJpegPieces(Window& w, uint64_t start) { return Joiner(w, start).run(); }
+JpegPieces findJpegPieces(Window& w, uint64_t start, uint64_t budget, uint64_t* spent) {
+  Joiner j(w, start, budget);
+  JpegPieces p = j.run();
+  if (spent) *spent += j.spent();
+  return p;
+}
 
 }  // namespace qv

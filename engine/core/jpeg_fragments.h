@@ -25,8 +25,9 @@
 // where the picture turned rough when data from elsewhere decoded cleanly
 // for a while. The next piece: up to 16 MiB after the break (4096 clusters
 // on clusters under 4 KiB); after the first join only the cluster sizes it
-// allows. Bounds on the work per picture: 32 MiB decoded in trials, 64
-// candidates per break, 4 of them tried, 24 joins tried in all, 16 pieces.
+// allows. Bounds on the work per picture: 32 MiB decoded in trials or
+// looked at (less when the caller says so), 64 candidates per break, 4 of
+// them tried, 24 joins tried in all, 16 pieces.
 // Not joined: progressive JPEGs, breaks in the headers, pieces shorter than
 // 2 KiB.
 #pragma once
@@ -42,8 +43,12 @@ struct JpegPieces {
   uint64_t length = 0;            // the whole picture, 0 if no join was proven
 };
 
+// Work (bytes decoded, in trials or not, or looked at) one picture may take.
+constexpr uint64_t kJpegJoinBudget = 32 << 20;
+
 // start: a sector start where a JPEG was found whose data does not read
-// whole in one piece.
-JpegPieces findJpegPieces(Window& w, uint64_t start);
+// whole in one piece. At most `budget` bytes of work; the work done is added
+// to *spent.
+JpegPieces findJpegPieces(Window& w, uint64_t start, uint64_t budget = kJpegJoinBudget, uint64_t* spent = nullptr);
 
 }  // namespace qv
