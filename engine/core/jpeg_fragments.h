@@ -25,9 +25,9 @@
 // where the picture turned rough when data from elsewhere decoded cleanly
 // for a while. The next piece: up to 16 MiB after the break (4096 clusters
 // on clusters under 4 KiB); after the first join only the cluster sizes it
-// allows. Bounds on the work per picture: 32 MiB decoded in trials or
-// looked at (less when the caller says so), 64 candidates per break, 4 of
-// them tried, 24 joins tried in all, 16 pieces.
+// allows. Bounds on the work per picture: 16 MiB decoded or looked at (less
+// when the caller says so), 64 candidates per break, 4 of them tried, 24
+// joins tried in all, 16 pieces.
 // Not joined: progressive JPEGs, breaks in the headers, pieces shorter than
 // 2 KiB.
 #pragma once
@@ -44,7 +44,7 @@ struct JpegPieces {
 };
 
 // Work (bytes decoded, in trials or not, or looked at) one picture may take.
-constexpr uint64_t kJpegJoinBudget = 32 << 20;
+constexpr uint64_t kJpegJoinBudget = 16 << 20;
 
 // start: a sector start where a JPEG was found whose data does not read
 // whole in one piece. At most `budget` bytes of work; the work done is added

@@ -18,7 +18,7 @@ namespace {
 uint64_t nextSectorStart(uint64_t pos) { return (pos / kSectorSize + 1) * kSectorSize; }
 
 // Work for joining JPEGs at the start of a search, and at most ever saved up.
-constexpr uint64_t kJoinCreditStart = 64 << 20;
+constexpr uint64_t kJoinCreditStart = 128 << 20;
 constexpr uint64_t kMaxJoinCredit = 1 << 30;
 
 // Pictures whose contents no check can tell from foreign data: if another
