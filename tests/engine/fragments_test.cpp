@@ -103,8 +103,8 @@ Layout fragment(const std::vector<uint8_t>& jpg, size_t cluster, size_t pieces, 
 
 }  // namespace
 
-// The share that comes back is printed; what must hold is that nothing else
-// does.
+// Other photos with the same tables between the pieces are the hard case:
+// at least half come back; what must hold is that nothing else does.
 TEST(Fragments, JpegsInTwoToEightPiecesComeBackWholeOrNotAtAll) {
   const std::vector<uint8_t> twinA = readFile(smallPic("twin_a.jpg")), rstA = readFile(smallPic("rst_a.jpg"));
   const std::vector<std::vector<uint8_t>> others = {readFile(smallPic("twin_b.jpg")), readFile(smallPic("rst_b.jpg")),
@@ -126,6 +126,7 @@ TEST(Fragments, JpegsInTwoToEightPiecesComeBackWholeOrNotAtAll) {
         }
       }
   std::printf("fragmented JPEGs whole: %d of %d\n", whole, tried);
+  EXPECT_GE(whole * 2, tried);
 }
 
 // Each chunk's CRC proves a join, so nearly all come back; never a wrong one.
