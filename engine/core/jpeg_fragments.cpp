@@ -182,7 +182,7 @@ class Joiner {
     ZeroRuns zeros(s.pos);
     uint64_t zeroAt = UINT64_MAX;
     while ((st = stream_.steps(v, x, x.mcu + kStride)) == JpegStream::Step::Mcu) {
-      if (spent_ + (x.pos - s.pos) > budget_) return false;
+      if (spent_ + (x.pos - s.pos) > budget_) return spent_ += x.pos - s.pos, false;
       if ((zeroAt = zeros.find(v, x.pos)) != UINT64_MAX) break;
       marks.push_back(x);
       while (marks.size() > 1 && marks[1].pos + kHistory < x.pos) marks.pop_front();

@@ -266,3 +266,48 @@ TEST(Fragments, ADiskOfBrokenJpegsGivesNothing) {
   std::printf("8 broken JPEGs: %.2f s\n",
               std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
 }
+
+// A break in the first MCU row has no row above it yet: the row below the
+// join tells whether it continues the part before it.
+TEST(Fragments, ABreakInTheFirstRowIsJoined) {
+  for (const char* name : {"twin_a.jpg", "rst_a.jpg"}) {
+    SCOPED_TRACE(name);
+    const std::vector<uint8_t> jpg = readFile(smallPic(name));
+    const size_t cut = (dataStart(jpg) + 1024) / 512 * 512 + 512;  // a few dozen MCUs in
+    std::vector<uint8_t> disk = qvtest::randomBytes(1 << 20, 82);
+    const size_t start = 8192, rest = start + cut + 40960;
+    std::copy(jpg.begin(), jpg.begin() + long(cut), disk.begin() + long(start));
+    std::copy(jpg.begin() + long(cut), jpg.end(), disk.begin() + long(rest));
+    MemorySource src(disk);
+    BlockReader reader(src, 1 << 20, 2);
+    Window w(src, reader, 64 << 20);
+    w.advanceTo(0);
+    JpegPieces found = findJpegPieces(w, start);
+    ASSERT_EQ(found.length, jpg.size());
+    ASSERT_EQ(found.pieces.size(), 2u);
+    EXPECT_EQ(found.pieces[1].file, cut);
+    EXPECT_EQ(found.pieces[1].disk, rest);
+  }
+}
+
+// The work for one picture stays within what the caller allows, and with
+// too little allowed nothing is joined rather than something unproven.
+TEST(Fragments, TheJoinerKeepsToItsBudget) {
+  const std::vector<uint8_t> twinA = readFile(smallPic("twin_a.jpg"));
+  std::mt19937 rng(83);
+  Layout l = fragment(twinA, 4096, 4, rng, {readFile(smallPic("twin_b.jpg"))}, dataStart(twinA));
+  MemorySource src(l.disk);
+  BlockReader reader(src, 1 << 20, 2);
+  Window w(src, reader, 64 << 20);
+  w.advanceTo(0);
+  uint64_t ample = 0;
+  const JpegPieces whole = findJpegPieces(w, l.start, kJpegJoinBudget, &ample);
+  ASSERT_EQ(whole.length, twinA.size());
+  for (uint64_t budget : {uint64_t(0), uint64_t(64 << 10), ample / 2}) {
+    uint64_t spent = 0;
+    EXPECT_EQ(findJpegPieces(w, l.start, budget, &spent).length, 0u) << budget;
+    // Work is counted after each decoded stretch or trial: it overshoots
+    // by at most one of them.
+    EXPECT_LE(spent, budget + (256 << 10)) << budget;
+  }
+}
