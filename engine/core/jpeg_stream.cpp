@@ -294,10 +294,13 @@ bool JpegStream::scan(const std::vector<uint8_t>& b) {
   }
   // The spectral selection of a baseline scan.
   if (b[1 + 2 * ns] != 0 || b[2 + 2 * ns] != 63 || b[3 + 2 * ns] != 0) return false;
-  if (ns == 1)
-    mcus_ = ceilDiv(width_, 8) * ceilDiv(height_, 8);
-  else
-    mcus_ = ceilDiv(width_, 8 * hmax_) * ceilDiv(height_, 8 * vmax_);
+  if (ns == 1) {
+    mcusPerRow_ = ceilDiv(width_, 8);
+    mcus_ = mcusPerRow_ * ceilDiv(height_, 8);
+  } else {
+    mcusPerRow_ = ceilDiv(width_, 8 * hmax_);
+    mcus_ = mcusPerRow_ * ceilDiv(height_, 8 * vmax_);
+  }
   return mcus_ > 0;
 }
 

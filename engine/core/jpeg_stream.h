@@ -33,6 +33,8 @@ class JpegStream {
   // Where the entropy-coded data starts.
   const JpegStreamState& start() const { return start_; }
   uint32_t mcus() const { return mcus_; }
+  // MCUs across the picture: the one below MCU n is n + mcusPerRow().
+  uint32_t mcusPerRow() const { return mcusPerRow_; }
   // One MCU. Done: every MCU has been decoded and a marker that may end the
   // scan follows at s.pos. Error: the data stopped fitting at most 8 bytes
   // before s.pos (bits are fetched ahead).
@@ -89,7 +91,7 @@ class JpegStream {
   };
   std::vector<Comp> comps_;
   std::vector<Part> parts_;
-  uint32_t width_ = 0, height_ = 0, restart_ = 0, mcus_ = 0;
+  uint32_t width_ = 0, height_ = 0, restart_ = 0, mcus_ = 0, mcusPerRow_ = 0;
   int precision_ = 8, hmax_ = 1, vmax_ = 1;
   JpegStreamState start_;
 };

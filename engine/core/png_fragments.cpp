@@ -48,7 +48,7 @@ class Joiner {
 
   PngPieces run() {
     PngPieces none;
-    PngPiecesView v(w_, pieces_);
+    PiecesView v(w_, pieces_);
     uint8_t sig[8];
     if (!v.read(0, sig, 8) || std::memcmp(sig, kSignature, 8) != 0) return none;
     uint64_t q = 8;
@@ -64,7 +64,7 @@ class Joiner {
       if (q == 8 || pieces_.size() == kMaxPieces || !nextPiece(q)) return none;
     }
     // The joined picture, read by the recogniser like any other.
-    PngPiecesView joined(w_, pieces_);
+    PiecesView joined(w_, pieces_);
     const uint64_t length = recognizePng(joined, maxLen_).length;
     if (!length || pieces_.size() < 2) return none;
     return PngPieces{pieces_, length};
@@ -85,7 +85,7 @@ class Joiner {
   }
 
   uint64_t diskOf(uint64_t file) const {
-    const PngPiece& p = pieces_.back();
+    const FilePiece& p = pieces_.back();
     return p.disk + (file - p.file);
   }
 
@@ -96,7 +96,7 @@ class Joiner {
   // after is itself cut by a further piece).
   bool nextPiece(uint64_t q) {
     Header h;
-    PngPiecesView v(w_, pieces_);
+    PiecesView v(w_, pieces_);
     const bool known = readHeader(v, q, h);
     const uint64_t lo = std::max((q + kSectorSize - 1) / kSectorSize * kSectorSize, pieces_.back().file + kSectorSize);
     const uint64_t hi = known ? q + 12 + h.len : q + 8;
@@ -112,7 +112,7 @@ class Joiner {
           if (spent_ > limit) break;
           trial_ = pieces_;
           trial_.push_back({b, diskOf(b) + gap});
-          PngPiecesView t(w_, trial_);
+          PiecesView t(w_, trial_);
           if (b >= q + 8) {
             if (followsAfterHeader < 0) followsAfterHeader = follows(t, q, strong);
             if (!followsAfterHeader) break;
@@ -145,21 +145,11 @@ class Joiner {
 
   Window& w_;
   const uint64_t maxLen_;
-  std::vector<PngPiece> pieces_, trial_;
+  std::vector<FilePiece> pieces_, trial_;
   uint64_t spent_ = 0;
 };
 
 }  // namespace
-
-const uint8_t* PngPiecesView::at(uint64_t pos, size_t& avail) {
-  size_t i = pieces_.size() - 1;
-  while (i > 0 && pieces_[i].file > pos) --i;
-  const PngPiece& p = pieces_[i];
-  const uint8_t* data = w_.at(p.disk + (pos - p.file), avail);
-  if (data && i + 1 < pieces_.size() && avail > pieces_[i + 1].file - pos)
-    avail = static_cast<size_t>(pieces_[i + 1].file - pos);
-  return data;
-}
 
 PngPieces findPngPieces(Window& w, uint64_t start) { return Joiner(w, start).run(); }
 

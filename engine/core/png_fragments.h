@@ -7,36 +7,18 @@
 #include <cstdint>
 #include <vector>
 
-#include "view.h"
-#include "window.h"
+#include "pieces_view.h"
 
 namespace qv {
 
-// From byte `file` of the picture on, the bytes lie at `disk` on the disk.
-struct PngPiece {
-  uint64_t file;
-  uint64_t disk;
-};
-
 struct PngPieces {
-  std::vector<PngPiece> pieces;  // the first starts at file 0
-  uint64_t length = 0;           // the whole picture, 0 if no join was proven
+  std::vector<FilePiece> pieces;  // the first starts at file 0
+  uint64_t length = 0;            // the whole picture, 0 if no join was proven
 };
 
 // start: a sector start where a PNG signature was found but the picture
 // does not read whole in one piece. Pieces follow each other on the disk,
 // each starting on a sector start, up to 32 of them.
 PngPieces findPngPieces(Window& w, uint64_t start);
-
-// The joined picture's bytes.
-class PngPiecesView : public View {
- public:
-  PngPiecesView(Window& w, const std::vector<PngPiece>& pieces) : w_(w), pieces_(pieces) {}
-  const uint8_t* at(uint64_t pos, size_t& avail) override;
-
- private:
-  Window& w_;
-  const std::vector<PngPiece>& pieces_;
-};
 
 }  // namespace qv

@@ -17,6 +17,10 @@ namespace {
 
 uint64_t nextSectorStart(uint64_t pos) { return (pos / kSectorSize + 1) * kSectorSize; }
 
+// Work for joining JPEGs at the start of a search, and at most ever saved up.
+constexpr uint64_t kJoinCreditStart = 128 << 20;
+constexpr uint64_t kMaxJoinCredit = 1 << 30;
+
 // Pictures whose contents no check can tell from foreign data: if another
 // file starts at a sector inside one, the picture was fragmented and what
 // follows is not its data.
@@ -90,18 +94,25 @@ class Scan {
       // Files on a disk start at sector starts; a picture inside another
       // file has no clusters of its own to be split across.
       if (type == PicType::Jpg && r.brokeAt && s % kSectorSize == 0) {
-        JpegSplice splice = findJpegSplice(w_, s, r.brokeAt);
-        if (splice.length) {
-          // The other file inside is still to be found: no skipping.
-          SplicedView joined(w_, s, splice);
-          sink_.onFind(Find{type, s, splice.length}, joined);
+        // Joining is paid for by the search: beyond a start, at most a
+        // quarter as many bytes of work as bytes searched, so that a disk
+        // full of broken photos cannot make the search crawl.
+        joinCredit_ = std::min(kMaxJoinCredit, joinCredit_ + (s - creditedTo_) / 4);
+        creditedTo_ = s;
+        uint64_t spent = 0;
+        JpegPieces pieces = findJpegPieces(w_, s, std::min(kJpegJoinBudget, joinCredit_), &spent);
+        joinCredit_ -= std::min(joinCredit_, spent);
+        if (pieces.length) {
+          // Other files between the pieces are still to be found: no skipping.
+          PiecesView joined(w_, pieces.pieces);
+          sink_.onFind(Find{type, s, pieces.length}, joined);
           found();
         }
       }
       if (type == PicType::Png && s % kSectorSize == 0) {
         PngPieces pieces = findPngPieces(w_, s);
         if (pieces.length) {
-          PngPiecesView joined(w_, pieces.pieces);
+          PiecesView joined(w_, pieces.pieces);
           sink_.onFind(Find{type, s, pieces.length}, joined);
           found();
         }
@@ -129,6 +140,7 @@ class Scan {
   Window w_;
   const StartFinder finder_;
   uint64_t shadowEnd_ = 0;
+  uint64_t joinCredit_ = kJoinCreditStart, creditedTo_ = 0;
   ScanStats stats_;
 };
 
