@@ -89,14 +89,16 @@ void CRecoveryDlg::OnIntakeTick()
         EndIntake();
         return;
     }
+    // Stepping the status line, telling the list of new items and
+    // scrolling to them each draw at once: one of them per tick, so that
+    // the window answers in between.
+    if (m_bScrollPending) {
+        ScrollToLastPicture();
+        return;
+    }
     if (GetTickCount() - m_dwLastStatusStep >= kStatusStepMs) {
         m_dwLastStatusStep = GetTickCount();
         StepStatusLine();
-    }
-    // Telling the list of new items and scrolling to them each make it draw
-    // itself: one per tick, so that the window answers in between.
-    if (m_bScrollPending) {
-        ScrollToLastPicture();
         return;
     }
 
