@@ -18,8 +18,8 @@ MARK = b"<<sector>>"  # sector_layout.h: next piece on a sector boundary
 rng = random.Random(15)
 
 
-def picture(spec, *args):
-    return subprocess.run(["convert", *args, spec + ":-"], check=True, stdout=subprocess.PIPE).stdout
+def picture(source, *args):
+    return subprocess.run(["convert", *args, source + ":-"], check=True, stdout=subprocess.PIPE).stdout
 
 
 def save(target, name, data):
