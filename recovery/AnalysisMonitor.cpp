@@ -55,6 +55,8 @@ void CRecoveryDlg::OnRescanTick()
 {
     KillTimer(TIMER_RESCAN);
     ShowSearchProgress();
+    // Before the walk: a find's record is written before its file appears.
+    ReadFindRecords();
     if (!m_walk.Active()) {
         // Read before the walk starts: a walk that starts after the engine's
         // end sees every file it wrote, and so reads every folder.
@@ -106,10 +108,13 @@ void CRecoveryDlg::OnIntakeTick()
     CThumbnailMaker::Result result;
     while (std::chrono::steady_clock::now() - start < kIntakeBudget && m_thumbnails.TakeNext(result))
         TakeIn(result);
-    if (GetTickCount() - m_dwLastListStep >= kListStepMs && m_listPictures.GetItemCount() != m_pictures.Count()) {
+    if (GetTickCount() - m_dwLastListStep >= kListStepMs &&
+        (m_listPictures.GetItemCount() != m_view.Count() || m_bListReordered)) {
         m_dwLastListStep = GetTickCount();
         ShowPictureCount();
         m_bScrollPending = true;
+        m_filterBar.SetTypeCounts(m_pictures);
+        ShowCountLine(false);
     }
     // The intake ends on the next tick, which finds nothing waiting: the
     // last step of the status line stays for a tick like the others.
@@ -132,7 +137,7 @@ void CRecoveryDlg::TakeIn(CThumbnailMaker::Result& result)
         return;
     }
 
-    AddThumbnail(result.pixels, result.path);
+    AddThumbnail(result.pixels, result.path, result.details, result.outcome == CThumbnailMaker::Outcome::Picture);
     ++m_nNextItem;
     // The result is out of the workers' queue before the message: its box
     // lets further ticks run, and they must not take this file in again.
@@ -143,18 +148,22 @@ void CRecoveryDlg::TakeIn(CThumbnailMaker::Result& result)
 void CRecoveryDlg::ScrollToLastPicture()
 {
     m_bScrollPending = false;
-    if (m_pictures.Count() > 0)
-        m_listPictures.EnsureVisible(m_pictures.Count() - 1, TRUE);
+    // In the order found the newest find is the last; sorted, new finds
+    // join anywhere and the user's place in the list is kept.
+    if (m_view.Count() > 0 && m_view.Sort() == PictureSort::Found)
+        m_listPictures.EnsureVisible(m_view.Count() - 1, TRUE);
 }
 
 void CRecoveryDlg::EndIntake()
 {
-    if (m_listPictures.GetItemCount() != m_pictures.Count()) {
+    if (m_listPictures.GetItemCount() != m_view.Count() || m_bListReordered) {
         ShowPictureCount();
         m_bScrollPending = true;
     }
     if (m_bScrollPending)
         ScrollToLastPicture();
+    m_filterBar.SetTypeCounts(m_pictures);
+    ShowCountLine(true);
     KillTimer(TIMER_INTAKE);
     m_bIntakeArmed = false;
     if (m_bLastPass)
@@ -177,6 +186,11 @@ void CRecoveryDlg::StepStatusLine()
 void CRecoveryDlg::EnterAnalysedState()
 {
     HideSearchProgress();
+    // After the last walk every record is in; the file has done its work.
+    if (m_bLastPass && !m_strFindsPath.IsEmpty()) {
+        ReadFindRecords();
+        DeleteFileA(m_strFindsPath);
+    }
     m_lblProgress.SetCaption("");
     m_lblProgress.MoveWindow(m_rcProgressText, FALSE);
     m_lblProgress.ShowWindow(SW_HIDE);
@@ -187,6 +201,8 @@ void CRecoveryDlg::EnterAnalysedState()
     m_lblSelectAll.SetCaption(m_strUnselectAll);
     m_lblSelectAll.ShowWindow(SW_SHOW);
     m_lblSelectAll.EnableWindow(m_pictures.Count() > 0);
+    m_filterBar.SetTypeCounts(m_pictures);
+    ShowCountLine(true);
 
     m_btnRecover.SetWindowText("Recover");
     m_btnRecover.ShowWindow(SW_SHOW);

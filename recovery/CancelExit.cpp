@@ -47,6 +47,7 @@ void CRecoveryDlg::OnClose()
     m_copier.Stop();
     m_thumbnails.Stop();
     m_walk.Reset();
+    m_preview.Close();
     ClearPictureList();
     Default();
 }
@@ -58,6 +59,7 @@ void CRecoveryDlg::OnDestroy()
     m_copier.Stop();
     m_thumbnails.Stop();
     m_walk.Reset();
+    m_preview.Close();
     // The thumbnails' image list is the window's: the list control, which
     // goes after its parent, must not destroy it as well.
     m_listPictures.SendMessage(LVM_SETIMAGELIST, LVSIL_NORMAL, 0);

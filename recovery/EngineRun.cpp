@@ -30,6 +30,8 @@ const char kOwnDiskQuestion[] =
 // The longest name the engine writes below its output folder:
 // "\temp_1\d0001\f0123456789.jpg.part".
 const int kLongestOutputName = 34;
+// Room for "Unselect All Photos" and "Select All Photos" at the label's size.
+const int kSelectAllWidth = 140;
 
 // Exactly one backslash between the parts.
 CString JoinPath(const CString& folder, const char* name)
@@ -134,8 +136,10 @@ void CRecoveryDlg::OnNext()
     if (!(movedFolder.IsEmpty() ? PrepareWorkFolder() : PrepareMovedWorkFolder(movedFolder)))
         return;
 
-    // An earlier search's progress file goes before this engine starts.
+    // An earlier search's progress and finds files go before this engine
+    // starts.
     m_searchProgress.Begin(m_strTempDir);
+    BeginFindRecords();
     {
         CScopedLock lock(m_csState);
         m_bEngineRunning = true;
@@ -356,12 +360,15 @@ void CRecoveryDlg::EnterAnalysisView()
     const RECT status = ChildRect(*this, m_lblStatus);
     m_lblStatus.ShowWindow(SW_SHOW);
 
+    // The select-all label as wide as its longer text, the count line after it.
     const RECT selectAll = ChildRect(*this, m_lblSelectAll);
     const int selectAllHeight = selectAll.bottom - selectAll.top;
-    m_lblSelectAll.MoveWindow(drives.left, status.bottom + 3, selectAll.right - selectAll.left, selectAllHeight);
+    m_lblSelectAll.MoveWindow(drives.left, status.bottom + 3, kSelectAllWidth, selectAllHeight);
 
     const int top = status.bottom + selectAllHeight + 5;
-    m_listPictures.MoveWindow(drives.left, top, drives.right - drives.left, drives.bottom + 40 - top);
+    PlaceFilterBar({drives.left, top, drives.right, top});
+    const int listTop = top + CFilterBar::Height() + 2;
+    m_listPictures.MoveWindow(drives.left, listTop, drives.right - drives.left, drives.bottom + 40 - listTop);
     m_listPictures.ShowWindow(SW_SHOW);
     m_lblSelectAll.ShowWindow(SW_HIDE);
 
@@ -374,7 +381,10 @@ void CRecoveryDlg::EnterAnalysisView()
     m_thumbnails.Clear();
     m_bPlaceholderDrawn = false;
     m_nNextItem = 0;
+    m_preview.Close();
     ClearPictureList();
+    ResetFilters();
+    ShowCountLine(true);
 
     m_btnRecover.SetWindowText("Cancel");
     m_btnRecover.ShowWindow(SW_SHOW);

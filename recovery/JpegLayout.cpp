@@ -13,20 +13,47 @@ unsigned long Get32(const unsigned char* p, bool bigEndian)
                      : (static_cast<unsigned long>(p[3]) << 24) | (p[2] << 16u) | (p[1] << 8u) | p[0];
 }
 
-// The thumbnail named by IFD1 of the TIFF structure inside an Exif APP1
-// body (tiff, size bytes). Offsets in it count from the TIFF header.
-void FindExifThumbnail(const unsigned char* tiff, size_t size, size_t tiffStart, JpegLayout& layout)
+// An ASCII entry's text (type 2), cut at its first NUL, printable
+// characters only; empty when it does not lie within the structure.
+std::string AsciiValue(const unsigned char* tiff, size_t size, const unsigned char* entry, bool bigEndian)
+{
+    if (Get16(entry + 2, bigEndian) != 2)
+        return std::string();
+    const unsigned long count = Get32(entry + 4, bigEndian);
+    const unsigned char* text = entry + 8;
+    if (count > 4) {
+        const unsigned long offset = Get32(entry + 8, bigEndian);
+        if (offset > size || count > size - offset || count > 256)
+            return std::string();
+        text = tiff + offset;
+    }
+    std::string value;
+    for (unsigned long i = 0; i < count && text[i]; ++i)
+        value += text[i] >= 0x20 && text[i] < 0x7F ? static_cast<char>(text[i]) : ' ';
+    while (!value.empty() && value.back() == ' ')
+        value.pop_back();
+    return value;
+}
+
+bool TiffOrder(const unsigned char* tiff, size_t size, bool& bigEndian)
 {
     if (size < 8)
-        return;
-    bool bigEndian;
+        return false;
     if (tiff[0] == 'M' && tiff[1] == 'M')
         bigEndian = true;
     else if (tiff[0] == 'I' && tiff[1] == 'I')
         bigEndian = false;
     else
-        return;
-    if (Get16(tiff + 2, bigEndian) != 42)
+        return false;
+    return Get16(tiff + 2, bigEndian) == 42;
+}
+
+// The thumbnail named by IFD1 of the TIFF structure inside an Exif APP1
+// body (tiff, size bytes). Offsets in it count from the TIFF header.
+void FindExifThumbnail(const unsigned char* tiff, size_t size, size_t tiffStart, JpegLayout& layout)
+{
+    bool bigEndian;
+    if (!TiffOrder(tiff, size, bigEndian))
         return;
 
     // IFD0 is only stepped over: its last four bytes lead to IFD1.
@@ -73,6 +100,40 @@ bool IsFrameMarker(unsigned char marker)
 
 }  // namespace
 
+void ReadTiffTags(const unsigned char* tiff, size_t size, JpegLayout& layout)
+{
+    bool bigEndian;
+    if (!TiffOrder(tiff, size, bigEndian))
+        return;
+    unsigned long exifIfd = 0;
+    unsigned long ifd = Get32(tiff + 4, bigEndian);
+    // IFD0, then the Exif IFD it points to: two directories at most.
+    for (int pass = 0; pass < 2 && ifd >= 8 && ifd <= size - 2; ++pass) {
+        const unsigned long entries = Get16(tiff + ifd, bigEndian);
+        if (entries * 12 > size - ifd - 2)
+            return;
+        for (unsigned long i = 0; i < entries; ++i) {
+            const unsigned char* entry = tiff + ifd + 2 + i * 12;
+            const unsigned tag = Get16(entry, bigEndian);
+            if (pass == 0 && tag == 0x010F && layout.make.empty())
+                layout.make = AsciiValue(tiff, size, entry, bigEndian);
+            else if (pass == 0 && tag == 0x0110 && layout.model.empty())
+                layout.model = AsciiValue(tiff, size, entry, bigEndian);
+            else if (pass == 0 && tag == 0x8769)
+                exifIfd = Get32(entry + 8, bigEndian);
+            else if (tag == 0x9003 || (tag == 0x0132 && layout.taken.empty())) {
+                // The moment the photo was taken wins over the last change.
+                const std::string date = AsciiValue(tiff, size, entry, bigEndian);
+                if (date.size() >= 19)
+                    layout.taken = date.substr(0, 19);
+            }
+        }
+        if (exifIfd == ifd)
+            return;
+        ifd = exifIfd;
+    }
+}
+
 bool ReadJpegLayout(const unsigned char* data, size_t size, JpegLayout& layout)
 {
     layout = JpegLayout();
@@ -108,6 +169,7 @@ bool ReadJpegLayout(const unsigned char* data, size_t size, JpegLayout& layout)
         if (marker == 0xE1 && layout.thumbLength == 0 && at + 4 + bodySize <= size && bodySize > 6 &&
             body[0] == 'E' && body[1] == 'x' && body[2] == 'i' && body[3] == 'f' && body[4] == 0 && body[5] == 0) {
             FindExifThumbnail(body + 6, bodySize - 6, at + 4 + 6, layout);
+            ReadTiffTags(body + 6, bodySize - 6, layout);
         }
         at += 2 + length;
     }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 struct JpegLayout {
     unsigned width = 0;
@@ -12,7 +13,17 @@ struct JpegLayout {
     // The embedded JPEG, as a range of the bytes given; length 0 when none.
     size_t thumbOffset = 0;
     size_t thumbLength = 0;
+    // From the Exif block: the camera's make and model, and when the photo
+    // was taken ("YYYY:MM:DD HH:MM:SS", local time); empty when not there.
+    std::string make;
+    std::string model;
+    std::string taken;
 };
+
+// The make, model and date taken of a TIFF structure (an Exif block's body
+// after "Exif\0\0", or a TIFF file's first bytes). Fields not found are left
+// as they are.
+void ReadTiffTags(const unsigned char* tiff, size_t size, JpegLayout& layout);
 
 // False when the bytes are no JPEG start or the frame header is not among
 // them (it then has to be decoded in full).

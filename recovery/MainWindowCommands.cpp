@@ -145,9 +145,18 @@ BOOL CRecoveryDlg::OnHelpInfo(HELPINFO* info)
 
 void CRecoveryDlg::OnSelectAll()
 {
+    // The pictures a filter hides keep their ticks.
     const bool tick = m_lblSelectAll.GetWindowText() == m_strSelectAll;
-    m_pictures.TickAll(tick);
+    if (m_view.ShowsAllInOrder(m_pictures)) {
+        m_pictures.TickAll(tick);
+    } else {
+        for (int item : m_view.Items())
+            m_pictures.SetTicked(item, tick);
+    }
     m_listPictures.Invalidate(FALSE);
+    ShowCountLine(true);
+    if (m_preview.IsOpen())
+        m_preview.OnPicturesChanged();
 
     m_lblSelectAll.SetCaption(tick ? m_strUnselectAll : m_strSelectAll);
 }

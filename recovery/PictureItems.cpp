@@ -1,13 +1,86 @@
 #include "PictureItems.h"
 
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstring>
 
+namespace {
+
+const char* const kTypeNames[kPictureTypes] = {"JPEG", "GIF", "PNG", "BMP", "TIFF"};
+
+// "2019:07:14 16:05:09" as a FILETIME value of that wall-clock time; 0 for
+// a date that is not one (cameras write "0000:00:00 00:00:00" when unset).
+uint64_t ExifTime(const std::string& text)
+{
+    SYSTEMTIME st = {};
+    unsigned year, month, day, hour, minute, second;
+    if (std::sscanf(text.c_str(), "%4u:%2u:%2u %2u:%2u:%2u", &year, &month, &day, &hour, &minute, &second) != 6)
+        return 0;
+    st.wYear = static_cast<WORD>(year);
+    st.wMonth = static_cast<WORD>(month);
+    st.wDay = static_cast<WORD>(day);
+    st.wHour = static_cast<WORD>(hour);
+    st.wMinute = static_cast<WORD>(minute);
+    st.wSecond = static_cast<WORD>(second);
+    FILETIME ft;
+    if (year < 1900 || !SystemTimeToFileTime(&st, &ft))
+        return 0;
+    return static_cast<uint64_t>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime;
+}
+
+}  // namespace
+
+PictureType PictureTypeOf(const std::string& path)
+{
+    const size_t dot = path.rfind('.');
+    std::string extension = dot == std::string::npos ? std::string() : path.substr(dot + 1);
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == "gif")
+        return kTypeGif;
+    if (extension == "png")
+        return kTypePng;
+    if (extension == "bmp")
+        return kTypeBmp;
+    if (extension == "tif" || extension == "tiff")
+        return kTypeTiff;
+    return kTypeJpeg;
+}
+
+const char* PictureTypeName(PictureType type)
+{
+    return type < kPictureTypes ? kTypeNames[type] : "";
+}
+
 void CPictureItems::Add(const CString& path, const ThumbnailPixels& pixels)
+{
+    Add(path, pixels, PictureDetails(), true);
+}
+
+void CPictureItems::Add(const CString& path, const ThumbnailPixels& pixels, const PictureDetails& details,
+                        bool decodes)
 {
     const int item = Count();
     if (item % kBlockItems == 0)
         m_blocks.emplace_back(new uint8_t[kThumbBytes * kBlockItems]);
-    m_items.push_back({path.str(), true});
+    Item entry = {};
+    entry.path = path.str();
+    entry.bytes = details.bytes;
+    entry.written = details.written;
+    entry.taken = ExifTime(details.taken);
+    entry.width = details.width;
+    entry.height = details.height;
+    entry.camera = CameraIndex(details.camera);
+    entry.type = PictureTypeOf(entry.path);
+    entry.state = FindState::Found;
+    entry.ticked = true;
+    entry.decodes = decodes;
+    SetDate(entry);
+    m_items.push_back(std::move(entry));
+    ++m_typeCounts[m_items.back().type];
 
     // 0x00RRGGBB in memory is blue, green, red, 0: the first three bytes.
     uint8_t* out = Slot(item);
@@ -26,6 +99,8 @@ void CPictureItems::Clear()
     m_items.shrink_to_fit();
     m_blocks.clear();
     m_blocks.shrink_to_fit();
+    m_cameras.assign(1, std::string());
+    std::fill(std::begin(m_typeCounts), std::end(m_typeCounts), 0);
 }
 
 CString CPictureItems::Path(int item) const
@@ -73,4 +148,47 @@ uint8_t* CPictureItems::Slot(int item) const
 {
     return m_blocks[static_cast<size_t>(item / kBlockItems)].get() +
            static_cast<size_t>(item % kBlockItems) * kThumbBytes;
+}
+
+std::string CPictureItems::Name(int item) const
+{
+    const std::string& path = At(item).path;
+    const size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void CPictureItems::SetRecord(int item, const std::string& folder, bool deleted)
+{
+    if (item < 0 || item >= Count())
+        return;
+    Item& entry = m_items[static_cast<size_t>(item)];
+    entry.folder = folder;
+    entry.state = deleted ? FindState::Deleted : FindState::Present;
+    SetDate(entry);
+}
+
+void CPictureItems::SetDate(Item& item)
+{
+    item.date = item.taken;
+    if (item.state == FindState::Found || item.written == 0)
+        return;
+    FILETIME utc = {static_cast<DWORD>(item.written), static_cast<DWORD>(item.written >> 32)};
+    FILETIME local;
+    if (FileTimeToLocalFileTime(&utc, &local))
+        item.date = static_cast<uint64_t>(local.dwHighDateTime) << 32 | local.dwLowDateTime;
+}
+
+uint16_t CPictureItems::CameraIndex(const std::string& camera)
+{
+    if (camera.empty())
+        return 0;
+    for (size_t i = 1; i < m_cameras.size(); ++i) {
+        if (m_cameras[i] == camera)
+            return static_cast<uint16_t>(i);
+    }
+    // More cameras than anyone owns: the rest go unnamed.
+    if (m_cameras.size() >= 1024)
+        return 0;
+    m_cameras.push_back(camera);
+    return static_cast<uint16_t>(m_cameras.size() - 1);
 }

@@ -1,7 +1,8 @@
 // The picture list's items, kept by the program: the list control only
 // knows how many there are and asks for what it draws. Each item has its
-// file's path, its tick and its 64 x 64 thumbnail, held compactly (24 bits
-// a pixel, in blocks, so that growing never copies the thumbnails).
+// file's path, its tick, its 64 x 64 thumbnail, held compactly (24 bits a
+// pixel, in blocks, so that growing never copies the thumbnails), and what
+// is known of the picture, in a few dozen bytes.
 #pragma once
 
 #include <cstdint>
@@ -12,14 +13,26 @@
 #include "Framework.h"
 #include "Thumbnail.h"
 
+// The types a find can have, by its file's extension.
+enum PictureType : uint8_t { kTypeJpeg, kTypeGif, kTypePng, kTypeBmp, kTypeTiff, kPictureTypes };
+PictureType PictureTypeOf(const std::string& path);
+// "JPEG", "GIF", ...
+const char* PictureTypeName(PictureType type);
+
+// What the file system still said of a find: found by its contents alone
+// (no record), or a record of a file still on the disk, or of a deleted one.
+enum class FindState : uint8_t { Found, Present, Deleted };
+
 class CPictureItems {
 public:
     // Bytes of one thumbnail: 64 rows from the top of 64 pixels, each
     // blue, green, red.
     static const size_t kThumbBytes = static_cast<size_t>(kThumbSize) * kThumbSize * 3;
 
-    // A new item at the end, ticked.
+    // A new item at the end, ticked. decodes: false for a file shown with
+    // the placeholder.
     void Add(const CString& path, const ThumbnailPixels& pixels);
+    void Add(const CString& path, const ThumbnailPixels& pixels, const PictureDetails& details, bool decodes);
     int Count() const { return static_cast<int>(m_items.size()); }
     void Clear();
 
@@ -32,16 +45,54 @@ public:
     // The item's thumbnail (kThumbBytes).
     const uint8_t* Thumbnail(int item) const;
 
+    // What is known of an item (item must be in range).
+    std::string Name(int item) const;
+    const std::string& Folder(int item) const { return At(item).folder; }
+    FindState State(int item) const { return At(item).state; }
+    PictureType Type(int item) const { return At(item).type; }
+    uint64_t Bytes(int item) const { return At(item).bytes; }
+    unsigned Width(int item) const { return At(item).width; }
+    unsigned Height(int item) const { return At(item).height; }
+    bool Decodes(int item) const { return At(item).decodes; }
+    // Local time in FILETIME units: the record's date where the file system
+    // had one, else the Exif date taken; 0 when neither is known.
+    uint64_t Date(int item) const { return At(item).date; }
+    const std::string& Camera(int item) const { return m_cameras[At(item).camera]; }
+    // Finds of each type taken in so far.
+    int TypeCount(PictureType type) const { return m_typeCounts[type]; }
+
+    // What the engine said of the file: its folder on the disk and whether
+    // it was deleted. The date becomes the record's (the engine gave the
+    // file the record's time).
+    void SetRecord(int item, const std::string& folder, bool deleted);
+
 private:
     struct Item {
         std::string path;
+        std::string folder;
+        uint64_t bytes;
+        uint64_t written;  // the found file's last write, UTC
+        uint64_t taken;    // Exif, local
+        uint64_t date;
+        uint32_t width;
+        uint32_t height;
+        uint16_t camera;  // in m_cameras
+        PictureType type;
+        FindState state;
         bool ticked;
+        bool decodes;
     };
     // Thumbnails per block: growing adds a block and copies none.
     static const int kBlockItems = 64;
 
+    const Item& At(int item) const { return m_items[static_cast<size_t>(item)]; }
     uint8_t* Slot(int item) const;
+    static void SetDate(Item& item);
+    uint16_t CameraIndex(const std::string& camera);
 
     std::vector<Item> m_items;
     std::vector<std::unique_ptr<uint8_t[]>> m_blocks;
+    // Cameras are few: each name is kept once.
+    std::vector<std::string> m_cameras{std::string()};
+    int m_typeCounts[kPictureTypes] = {};
 };

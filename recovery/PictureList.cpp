@@ -1,15 +1,36 @@
-// The picture list: 64 x 64 thumbnails, one ticked item per picture, each
-// carrying its own file's path. The items are the window's (m_pictures);
-// the list control only knows their number and asks for the image and tick
-// of each item it draws, so that listing ten thousand pictures costs no
-// more than listing ten. The control does not keep ticks of items it does
-// not own: a click on a tick box and the space bar are turned into ticks
-// here.
+// The picture list: 64 x 64 thumbnails with their names, one ticked item
+// per picture, each carrying its own file's path. The items are the
+// window's (m_pictures), and m_view says which of them the list shows in
+// what order; the list control only knows how many it shows and asks for
+// the image, name and tick of each one it draws, so that listing ten
+// thousand pictures costs no more than listing ten. The control does not
+// keep ticks of items it does not own: a click on a tick box and the space
+// bar are turned into ticks here.
 #include "RecoveryDlg.h"
 
 #include <algorithm>
 
 #include "FileUtils.h"
+#include "PictureDescription.h"
+
+namespace {
+
+// Copies text into a control's buffer of the A or W kind, cut to fit.
+void PutText(bool wide, void* buffer, int capacity, const CString& text)
+{
+    if (!buffer || capacity <= 0)
+        return;
+    if (wide) {
+        auto* out = static_cast<wchar_t*>(buffer);
+        if (!MultiByteToWideChar(CP_ACP, 0, text, -1, out, capacity))
+            out[capacity - 1] = L'\0';
+        out[capacity - 1] = L'\0';
+    } else {
+        lstrcpynA(static_cast<char*>(buffer), text, capacity);
+    }
+}
+
+}  // namespace
 
 HBITMAP CRecoveryDlg::MakeThumbnail(const CString& source)
 {
@@ -50,10 +71,25 @@ void CRecoveryDlg::AddPicture(const CString& source, const CString& itemPath)
 
 void CRecoveryDlg::AddThumbnail(const ThumbnailPixels& pixels, const CString& itemPath)
 {
+    PictureDetails details;
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (GetFileAttributesExA(itemPath, GetFileExInfoStandard, &data))
+        details.bytes = static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    AddThumbnail(pixels, itemPath, details, true);
+}
+
+void CRecoveryDlg::AddThumbnail(const ThumbnailPixels& pixels, const CString& itemPath,
+                                const PictureDetails& details, bool decodes)
+{
     // The control learns of the new item from ShowPictureCount, once for
     // all the items of a tick.
-    m_pictures.Add(itemPath, pixels);
+    m_pictures.Add(itemPath, pixels, details, decodes);
     m_knownFiles.insert(itemPath.str());
+    const int item = m_pictures.Count() - 1;
+    ApplyFindRecord(item);
+    const int position = m_view.Add(m_pictures, item);
+    if (position >= 0 && position != m_view.Count() - 1)
+        m_bListReordered = true;
 }
 
 void CRecoveryDlg::ShowPictureCount()
@@ -68,11 +104,14 @@ void CRecoveryDlg::ShowPictureCount()
     m_listPictures.GetClientRect(&before);
     const bool keepWaiting = waiting && GetUpdateRgn(m_listPictures, waiting, FALSE) != ERROR;
     const int shown = m_listPictures.GetItemCount();
-    m_listPictures.SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(m_pictures.Count()),
+    m_listPictures.SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(m_view.Count()),
                                LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
     RECT after = {};
     m_listPictures.GetClientRect(&after);
-    const bool drawOnlyNew = keepWaiting && EqualRect(&before, &after);
+    const bool drawOnlyNew = keepWaiting && EqualRect(&before, &after) && !m_bListReordered;
+    if (m_bListReordered)
+        m_listPictures.Invalidate(TRUE);
+    m_bListReordered = false;
     if (drawOnlyNew) {
         ::ValidateRect(m_listPictures, nullptr);
         ::InvalidateRgn(m_listPictures, waiting, TRUE);
@@ -84,7 +123,7 @@ void CRecoveryDlg::ShowPictureCount()
     // anyway. Items already in place are not moved.
     m_listPictures.SendMessage(LVM_ARRANGE, LVA_DEFAULT);
     if (drawOnlyNew) {
-        for (int item = std::max(shown, 0); item < m_pictures.Count(); ++item) {
+        for (int item = std::max(shown, 0); item < m_view.Count(); ++item) {
             RECT rect = {};
             rect.left = LVIR_BOUNDS;
             if (m_listPictures.SendMessage(LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&rect)))
@@ -97,14 +136,17 @@ void CRecoveryDlg::ClearPictureList()
 {
     m_listPictures.SendMessage(LVM_SETITEMCOUNT, 0, 0);
     m_bScrollPending = false;
+    m_bListReordered = false;
     m_pictures.Clear();
+    m_view.Clear();
+    m_itemOfFind.clear();
     m_thumbSlots.Forget();
     m_knownFiles.clear();
 }
 
-CString CRecoveryDlg::GetPicturePath(int item)
+CString CRecoveryDlg::GetPicturePath(int position)
 {
-    return m_pictures.Path(item);
+    return m_pictures.Path(m_view.ItemAt(position));
 }
 
 void CRecoveryDlg::OnPictureDispInfo(NMHDR* header, LRESULT* result)
@@ -112,27 +154,52 @@ void CRecoveryDlg::OnPictureDispInfo(NMHDR* header, LRESULT* result)
     *result = 0;
     // The A and W forms differ only in the text's characters.
     LVITEMA& item = reinterpret_cast<NMLVDISPINFOA*>(header)->item;
-    if (item.iItem < 0 || item.iItem >= m_pictures.Count())
+    const int picture = m_view.ItemAt(item.iItem);
+    if (picture < 0)
         return;
-    if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
-        if (header->code == LVN_GETDISPINFOW)
-            reinterpret_cast<LVITEMW&>(item).pszText[0] = L'\0';
-        else
-            item.pszText[0] = '\0';
-    }
+    // The name goes under the thumbnail; the control cuts it to fit.
+    if (item.mask & LVIF_TEXT)
+        PutText(header->code == LVN_GETDISPINFOW, item.pszText, item.cchTextMax,
+                m_pictures.Name(picture).c_str());
     if (item.mask & LVIF_IMAGE)
-        item.iImage = m_thumbSlots.SlotFor(item.iItem, m_pictures.Thumbnail(item.iItem));
+        item.iImage = m_thumbSlots.SlotFor(picture, m_pictures.Thumbnail(picture));
     if (item.mask & LVIF_STATE) {
         item.state = (item.state & ~LVIS_STATEIMAGEMASK) |
-                     INDEXTOSTATEIMAGEMASK(m_pictures.Ticked(item.iItem) ? 2 : 1);
+                     INDEXTOSTATEIMAGEMASK(m_pictures.Ticked(picture) ? 2 : 1);
     }
 }
 
 void CRecoveryDlg::OnPictureFindItem(NMHDR* header, LRESULT* result)
 {
-    (void)header;
-    // Items have no text to find by typing.
+    // Typing a name's first letters goes to the next picture so named.
     *result = -1;
+    const auto* find = reinterpret_cast<NMLVFINDITEMA*>(header);
+    if (!(find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find->lvfi.psz)
+        return;
+    CString wanted;
+    if (header->code == LVN_ODFINDITEMW) {
+        char text[MAX_PATH] = "";
+        WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const wchar_t*>(find->lvfi.psz), -1, text, sizeof text,
+                            nullptr, nullptr);
+        wanted = text;
+    } else {
+        wanted = find->lvfi.psz;
+    }
+    const int length = wanted.GetLength();
+    const int count = m_view.Count();
+    if (length == 0 || count == 0)
+        return;
+    const int start = find->iStart >= 0 && find->iStart < count ? find->iStart : 0;
+    for (int step = 0; step < count; ++step) {
+        const int position = (start + step) % count;
+        const std::string name = m_pictures.Name(m_view.ItemAt(position));
+        if (static_cast<int>(name.size()) >= length &&
+            CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name.c_str(), length, wanted, length) ==
+                CSTR_EQUAL) {
+            *result = position;
+            return;
+        }
+    }
 }
 
 void CRecoveryDlg::OnPictureClick(NMHDR* header, LRESULT* result)
@@ -142,7 +209,35 @@ void CRecoveryDlg::OnPictureClick(NMHDR* header, LRESULT* result)
     hit.pt = reinterpret_cast<NMITEMACTIVATE*>(header)->ptAction;
     const int item = static_cast<int>(m_listPictures.SendMessage(LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
     if (item >= 0 && (hit.flags & LVHT_ONITEMSTATEICON))
-        SetPictureTicks({item}, !m_pictures.Ticked(item));
+        SetPictureTicks({item}, !m_pictures.Ticked(m_view.ItemAt(item)));
+}
+
+void CRecoveryDlg::OnPictureDoubleClick(NMHDR* header, LRESULT* result)
+{
+    *result = 0;
+    LVHITTESTINFO hit = {};
+    hit.pt = reinterpret_cast<NMITEMACTIVATE*>(header)->ptAction;
+    const int item = static_cast<int>(m_listPictures.SendMessage(LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    if (item < 0)
+        return;
+    // On a tick box the second click of a double click is a click like the
+    // first; on the picture it opens the preview.
+    if (hit.flags & LVHT_ONITEMSTATEICON)
+        SetPictureTicks({item}, !m_pictures.Ticked(m_view.ItemAt(item)));
+    else
+        OpenPreview(item);
+}
+
+void CRecoveryDlg::OnPictureInfoTip(NMHDR* header, LRESULT* result)
+{
+    *result = 0;
+    auto* tip = reinterpret_cast<NMLVGETINFOTIPA*>(header);
+    const int picture = m_view.ItemAt(tip->iItem);
+    if (picture < 0)
+        return;
+    // The control may have put the item's (cut) text in already: replaced.
+    PutText(header->code == LVN_GETINFOTIPW, tip->pszText, tip->cchTextMax,
+            DescribePicture(m_pictures, picture));
 }
 
 void CRecoveryDlg::OnPictureKeyDown(NMHDR* header, LRESULT* result)
@@ -161,13 +256,14 @@ void CRecoveryDlg::OnPictureKeyDown(NMHDR* header, LRESULT* result)
         items.push_back(item);
     if (std::find(items.begin(), items.end(), focused) == items.end())
         items.push_back(focused);
-    SetPictureTicks(items, !m_pictures.Ticked(focused));
+    SetPictureTicks(items, !m_pictures.Ticked(m_view.ItemAt(focused)));
 }
 
-void CRecoveryDlg::SetPictureTicks(const std::vector<int>& items, bool ticked)
+void CRecoveryDlg::SetPictureTicks(const std::vector<int>& positions, bool ticked)
 {
-    for (int item : items) {
-        m_pictures.SetTicked(item, ticked);
-        m_listPictures.SendMessage(LVM_REDRAWITEMS, static_cast<WPARAM>(item), item);
+    for (int position : positions) {
+        m_pictures.SetTicked(m_view.ItemAt(position), ticked);
+        m_listPictures.SendMessage(LVM_REDRAWITEMS, static_cast<WPARAM>(position), position);
     }
+    ShowCountLine(true);
 }

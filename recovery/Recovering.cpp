@@ -64,7 +64,12 @@ void CRecoveryDlg::StartRecovery()
         return;
     }
 
-    std::vector<CString> sources = m_pictures.TickedPaths();
+    // What the list shows and is ticked; pictures a filter hides stay.
+    std::vector<CString> sources;
+    for (int item : m_view.Items()) {
+        if (m_pictures.Ticked(item))
+            sources.push_back(m_pictures.Path(item));
+    }
     if (sources.empty()) {
         MessageBox("Please tick at least one picture to recover.", "Quorvane", MB_OK);
         return;
@@ -79,6 +84,9 @@ void CRecoveryDlg::StartRecovery()
 
     m_btnRecover.ShowWindow(SW_HIDE);
     m_lblSelectAll.ShowWindow(SW_HIDE);
+    // The choice of what to copy is made: it must not change while copying.
+    m_filterBar.EnableWindow(FALSE);
+    m_preview.Close();
     // The progress text takes the save folder's place, and the folder must
     // not change under a running copy.
     ShowSaveFolderChoice(FALSE);
@@ -164,6 +172,9 @@ void CRecoveryDlg::FinishRecovery()
     m_lblProgress.ShowWindow(SW_HIDE);
     m_lblStatus.ShowWindow(SW_HIDE);
     m_listPictures.ShowWindow(SW_HIDE);
+    m_filterBar.ShowWindow(SW_HIDE);
+    m_filterBar.EnableWindow(TRUE);
+    m_lblCount.ShowWindow(SW_HIDE);
     m_btnRecover.ShowWindow(SW_HIDE);
     m_lblSelectAll.ShowWindow(SW_HIDE);
 
@@ -179,6 +190,7 @@ void CRecoveryDlg::FinishRecovery()
 void CRecoveryDlg::AbortRecovery()
 {
     m_copier.Stop();
+    m_filterBar.EnableWindow(TRUE);
     m_progress.SetPos(0);
     m_progress.ShowWindow(SW_HIDE);
     EnterAnalysedState();

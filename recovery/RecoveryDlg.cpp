@@ -85,7 +85,10 @@ BEGIN_MESSAGE_MAP(CRecoveryDlg, CSkinDialog)
     ON_NOTIFY(LVN_ODFINDITEMW, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureFindItem)
     ON_NOTIFY(NM_CLICK, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureClick)
     // The second click of a double click comes as a double click alone.
-    ON_NOTIFY(NM_DBLCLK, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureClick)
+    ON_NOTIFY(NM_DBLCLK, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureDoubleClick)
+    ON_NOTIFY(LVN_GETINFOTIPA, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureInfoTip)
+    ON_NOTIFY(LVN_GETINFOTIPW, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureInfoTip)
+    ON_CONTROL(CFilterBar::kFilterChanged, IDC_FILTER_BAR, &CRecoveryDlg::OnFilterChanged)
     ON_NOTIFY(LVN_KEYDOWN, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureKeyDown)
 END_MESSAGE_MAP()
 
@@ -109,6 +112,9 @@ CRecoveryDlg::CRecoveryDlg()
       m_dwLastStatusStep(0),
       m_dwLastListStep(0),
       m_bScrollPending(false),
+      m_bListReordered(false),
+      m_dwLastCountStep(0),
+      m_nFindsRead(0),
       m_strSelectAll("Select All Photos"),
       m_strUnselectAll("Unselect All Photos"),
       m_hWindowGone(CreateEventA(nullptr, TRUE, FALSE, nullptr))
@@ -226,12 +232,14 @@ void CRecoveryDlg::InitLayout()
 
     // The list keeps no items of its own (LVS_OWNERDATA): it asks for each
     // one's image and tick as it draws it.
-    m_listPictures.SetExtendedStyle(m_listPictures.GetExtendedStyle() | LVS_EX_CHECKBOXES);
+    // Tooltips tell what is known of the picture under the pointer.
+    m_listPictures.SetExtendedStyle(m_listPictures.GetExtendedStyle() | LVS_EX_CHECKBOXES | LVS_EX_INFOTIP);
     m_listPictures.SendMessage(LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK);
     m_listPictures.SendMessage(LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(m_thumbSlots.Handle()));
     m_listPictures.ShowWindow(SW_HIDE);
 
     m_lblSelectAll.ShowWindow(SW_HIDE);
+    InitFilterBar();
 }
 
 void CRecoveryDlg::InitDriveListColumns()

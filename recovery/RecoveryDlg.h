@@ -7,6 +7,9 @@
 //   SearchProgressView.cpp the search's progress bar, line and taskbar button
 //   PictureList.cpp        thumbnails and the picture list (the control asks,
 //                          the window answers from its own items)
+//   PictureFilters.cpp     the filter bar, the count line, what the list shows
+//   FindRecords.cpp        what the engine says of each find (folder, deleted)
+//   PicturePreviewLink.cpp the large preview of a picture
 //   Recovering.cpp         copying the ticked pictures
 // with the work that runs off the window's thread in objects of their own:
 //   FolderWalk             the data folder's walk, a little per tick
@@ -15,7 +18,9 @@
 //   SearchProgress         the engine's progress file, time left, the line
 //   TaskbarProgress        the taskbar button's progress
 // and the picture list's items in objects of their own:
-//   PictureItems           paths, ticks and thumbnails of the listed pictures
+//   PictureItems           paths, ticks, thumbnails and details of the pictures
+//   PictureView            which of them the list shows, in what order
+//   FilterBar              the controls that choose it
 //   ThumbnailSlots         the few thumbnails the list control draws from
 //   CancelExit.cpp         Cancel/Recover button, close
 //   SettingsLink.cpp       the Settings link
@@ -25,16 +30,20 @@
 
 #include <atomic>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "Framework.h"
 #include "DriveDiscovery.h"
+#include "FilterBar.h"
 #include "FolderWalk.h"
 #include "IconButton.h"
 #include "LinkLabel.h"
 #include "PictureCopier.h"
 #include "PictureItems.h"
+#include "PicturePreview.h"
+#include "PictureView.h"
 #include "SearchProgress.h"
 #include "SkinDialog.h"
 #include "Thumbnail.h"
@@ -54,7 +63,7 @@ const UINT kRescanIntervalMs = 200;
 const UINT kIntakeIntervalMs = 40;
 const UINT kCopyIntervalMs = 50;
 
-class CRecoveryDlg : public CSkinDialog {
+class CRecoveryDlg : public CSkinDialog, private IPreviewHost {
 public:
     CRecoveryDlg();
     ~CRecoveryDlg() override;
@@ -110,6 +119,7 @@ protected:
     void OnRescanTick();
     void OnIntakeTick();
     void TakeIn(CThumbnailMaker::Result& result);
+    // Keeps the list control in step with what the list shows now.
     // Tells the list control of the items taken in since it last heard,
     // and scrolls to the last.
     void ScrollToLastPicture();
@@ -127,21 +137,58 @@ protected:
     // Picture list.
     void AddPicture(const CString& source, const CString& itemPath);
     void AddThumbnail(const ThumbnailPixels& pixels, const CString& itemPath);
+    void AddThumbnail(const ThumbnailPixels& pixels, const CString& itemPath, const PictureDetails& details,
+                      bool decodes);
     HBITMAP MakeThumbnail(const CString& source);
     bool CanDecodePicture(const CString& path);
     // The placeholder's thumbnail, drawn once per analysis; false when
     // icon.png is not beside the program.
     bool PlaceholderThumbnail(ThumbnailPixels& pixels);
     void ClearPictureList();
-    CString GetPicturePath(int item);
+    // The path of the picture at this place of the list as shown.
+    CString GetPicturePath(int position);
     // The list control's questions and the user's ticks.
     void OnPictureDispInfo(NMHDR* header, LRESULT* result);
     void OnPictureFindItem(NMHDR* header, LRESULT* result);
     void OnPictureClick(NMHDR* header, LRESULT* result);
+    void OnPictureDoubleClick(NMHDR* header, LRESULT* result);
+    void OnPictureInfoTip(NMHDR* header, LRESULT* result);
     void OnPictureKeyDown(NMHDR* header, LRESULT* result);
-    void SetPictureTicks(const std::vector<int>& items, bool ticked);
+    // Ticks or unticks the pictures at these places of the list.
+    void SetPictureTicks(const std::vector<int>& positions, bool ticked);
     // Tells the list control how many items there are now.
     void ShowPictureCount();
+
+    // Filters, sorting and the count line.
+    void InitFilterBar();
+    void PlaceFilterBar(const RECT& list);
+    void OnFilterChanged();
+    // Shows what the filter bar now asks for, keeping the selection's
+    // picture in view.
+    void ApplyFilter();
+    // The count line, at most every few ticks unless now is set.
+    void ShowCountLine(bool now);
+    void ResetFilters();
+
+    // What the engine says of its finds.
+    void BeginFindRecords();
+    void ReadFindRecords();
+    // Gives the item its record if one came; the caller places it in the view.
+    void ApplyFindRecord(int item);
+
+    // The preview: opened on the picture at this place of the list; it
+    // asks the window for the pictures around it.
+    void OpenPreview(int position);
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+    int ShownCount() override;
+    int ItemAt(int position) override;
+    int PositionOf(int item) override;
+    CString PicturePath(int item) override;
+    CString PictureTitle(int item) override;
+    CString PictureDetails(int item) override;
+    bool IsTicked(int item) override;
+    void SetTicked(int item, bool ticked) override;
+    void OnPreviewStep(int item) override;
 
     // Recovering.
     void StartRecovery();
@@ -212,6 +259,24 @@ protected:
     bool m_bSearchProgressShown;
     HANDLE m_hWaitThread;
     CPictureItems m_pictures;
+    CPictureView m_view;
+    CFilterBar m_filterBar;
+    CLinkLabel m_lblCount;
+    CPicturePreview m_preview;
+    // Items placed elsewhere than at the list's end since the list control
+    // was last told: it must draw everything.
+    bool m_bListReordered;
+    DWORD m_dwLastCountStep;
+    // The engine's finds file: where, how far it has been read, and the
+    // records by the find's path below the output folder.
+    CString m_strFindsPath;
+    uint64_t m_nFindsRead;
+    struct FindRecord {
+        std::string folder;
+        bool deleted;
+    };
+    std::unordered_map<std::string, FindRecord> m_findRecords;
+    std::unordered_map<std::string, int> m_itemOfFind;
     CThumbnailSlots m_thumbSlots;
     CFolderWalk m_walk;
     bool m_bWalkAfterEnd;

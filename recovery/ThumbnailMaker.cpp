@@ -21,13 +21,13 @@ bool IsFileReady(const CString& path)
     return true;
 }
 
-CThumbnailMaker::Outcome Examine(const CString& path, ThumbnailPixels& pixels)
+CThumbnailMaker::Outcome Examine(const CString& path, ThumbnailPixels& pixels, PictureDetails& details)
 {
     if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
         return CThumbnailMaker::Outcome::Gone;
     if (!IsFileReady(path))
         return CThumbnailMaker::Outcome::NotReady;
-    if (!RenderThumbnail(path, pixels)) {
+    if (!RenderThumbnail(path, pixels, &details)) {
         pixels.clear();
         return CThumbnailMaker::Outcome::NotPicture;
     }
@@ -116,11 +116,13 @@ void CThumbnailMaker::Work()
         lock.unlock();
 
         ThumbnailPixels pixels;
-        const Outcome outcome = Examine(job->result.path, pixels);
+        PictureDetails details;
+        const Outcome outcome = Examine(job->result.path, pixels, details);
 
         lock.lock();
         job->result.outcome = outcome;
         job->result.pixels = std::move(pixels);
+        job->result.details = std::move(details);
         job->done = true;
     }
     lock.unlock();

@@ -26,6 +26,7 @@ public:
         CString path;
         Outcome outcome = Outcome::Gone;
         ThumbnailPixels pixels;
+        PictureDetails details;  // for Picture and NotPicture
     };
 
     CThumbnailMaker() = default;

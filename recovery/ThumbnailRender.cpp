@@ -108,13 +108,11 @@ struct Source {
 
 // The Exif thumbnail of a JPEG, cropped to the photo's shape where the
 // camera padded it with bars. Empty when there is none that decodes.
-Source ExifSource(const CString& path)
+Source ExifSource(const std::string& head, const JpegLayout& layout)
 {
     Source source;
-    const std::string head = ReadHead(path);
-    JpegLayout layout;
     const auto* bytes = reinterpret_cast<const unsigned char*>(head.data());
-    if (!ReadJpegLayout(bytes, head.size(), layout) || layout.thumbLength == 0)
+    if (layout.thumbLength == 0)
         return source;
     GpBitmap* thumb = DecodeBytes(bytes + layout.thumbOffset, layout.thumbLength);
     if (!thumb)
@@ -165,14 +163,12 @@ Source FileSource(const CString& path)
     return source;
 }
 
-bool HasJpegExtension(const CString& path)
+CString LowerExtension(const CString& path)
 {
     const int dot = path.ReverseFind('.');
-    if (dot < 0)
-        return false;
-    CString extension = path.Mid(dot);
+    CString extension = dot < 0 ? CString() : path.Mid(dot);
     extension.MakeLower();
-    return extension == ".jpg" || extension == ".jpeg";
+    return extension;
 }
 
 // Draws the source fitted on white into pixels; false when there was
@@ -234,25 +230,72 @@ ThumbnailRect FitThumbnail(unsigned width, unsigned height)
     return rc;
 }
 
-bool RenderThumbnail(const CString& path, ThumbnailPixels& pixels)
+bool RenderThumbnail(const CString& path, ThumbnailPixels& pixels, PictureDetails* details)
 {
     pixels.assign(static_cast<size_t>(kThumbSize * kThumbSize), 0xFFFFFF);
+    PictureDetails known;
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (GetFileAttributesExA(path, GetFileExInfoStandard, &data)) {
+        known.bytes = static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+        known.written = static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 |
+                        data.ftLastWriteTime.dwLowDateTime;
+    }
+
+    // The first bytes tell a photo's size, camera and date, and hold its
+    // Exif thumbnail: read once, for all of them.
     Source source;
-    if (HasJpegExtension(path))
-        source = ExifSource(path);
+    const CString extension = LowerExtension(path);
+    const bool jpeg = extension == ".jpg" || extension == ".jpeg";
+    const bool tiff = extension == ".tif" || extension == ".tiff";
+    if (jpeg || (tiff && details)) {
+        const std::string head = ReadHead(path);
+        const auto* bytes = reinterpret_cast<const unsigned char*>(head.data());
+        JpegLayout layout;
+        if (jpeg && ReadJpegLayout(bytes, head.size(), layout))
+            source = ExifSource(head, layout);
+        else if (tiff)
+            ReadTiffTags(bytes, head.size(), layout);
+        known.taken = layout.taken;
+        known.camera = CameraName(layout.make, layout.model);
+    }
+
     // No Exif thumbnail, or one that is itself damaged: the picture itself.
     std::unique_lock<std::mutex> large(g_largeDecode, std::defer_lock);
     if (!source.image) {
-        WIN32_FILE_ATTRIBUTE_DATA data = {};
-        if (GetFileAttributesExA(path, GetFileExInfoStandard, &data) &&
-            (static_cast<LONGLONG>(data.nFileSizeHigh) << 32 | data.nFileSizeLow) > kLargeFile)
+        if (static_cast<LONGLONG>(known.bytes) > kLargeFile)
             large.lock();
         source = FileSource(path);
     }
     const bool drawn = Draw(source, pixels);
+    if (drawn) {
+        known.width = source.width;
+        known.height = source.height;
+    }
     if (source.image)
         GdipDisposeImage(source.image);
+    if (details)
+        *details = std::move(known);
     return drawn;
+}
+
+std::string CameraName(const std::string& make, const std::string& model)
+{
+    if (model.empty())
+        return make;
+    if (make.empty())
+        return model;
+    // Compared without case: "NIKON CORPORATION" and "NIKON D90" share no
+    // whole make, but "Canon" and "Canon EOS 5D" do.
+    if (model.size() >= make.size() &&
+        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, model.c_str(), static_cast<int>(make.size()),
+                       make.c_str(), static_cast<int>(make.size())) == CSTR_EQUAL)
+        return model;
+    const std::string firstWord = make.substr(0, make.find(' '));
+    if (model.size() >= firstWord.size() &&
+        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, model.c_str(), static_cast<int>(firstWord.size()),
+                       firstWord.c_str(), static_cast<int>(firstWord.size())) == CSTR_EQUAL)
+        return model;
+    return make + " " + model;
 }
 
 HBITMAP ThumbnailBitmap(const ThumbnailPixels& pixels)

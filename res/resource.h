@@ -31,6 +31,10 @@
 #define IDC_SELECT_ALL          1018
 // Made at run time, not in the template: the search's progress line.
 #define IDC_SEARCH_PROGRESS     1021
+// Also made at run time: the filter bar above the picture list, the count
+// line beside the select-all label.
+#define IDC_FILTER_BAR          1022
+#define IDC_PICTURE_COUNT       1023
 
 // Settings dialog (IDD_SETTINGS) items; the ids overlap the main window's
 // on purpose: each dialog has its own id space.

@@ -1,0 +1,211 @@
+#include "FilterBar.h"
+
+#include <windowsx.h>
+
+#include <cstdio>
+
+namespace {
+
+enum : int {
+    IDC_TYPE_FIRST = 100,  // one per type
+    IDC_DELETED = 110,
+    IDC_MIN_SIDE,
+    IDC_MIN_BYTES,
+    IDC_FIND_TEXT,
+    IDC_SORT,
+};
+
+const int kRowHeight = 26;
+const int kMargin = 4;
+
+struct Choice {
+    const char* text;
+    uint64_t value;
+};
+
+const Choice kMinSides[] = {
+    {"Pictures of any size", 0},
+    {"Hide pictures smaller than 100 x 100", 100},
+    {"Hide pictures smaller than 200 x 200", 200},
+    {"Hide pictures smaller than 500 x 500", 500},
+    {"Hide pictures smaller than 1000 x 1000", 1000},
+};
+const Choice kMinBytes[] = {
+    {"Files of any size", 0},
+    {"Hide files smaller than 10 KB", 10 * 1024},
+    {"Hide files smaller than 50 KB", 50 * 1024},
+    {"Hide files smaller than 100 KB", 100 * 1024},
+    {"Hide files smaller than 1 MB", 1024 * 1024},
+};
+const char* const kSorts[] = {"Order found", "Date, newest first", "Date, oldest first", "Size, largest first",
+                              "Name, A to Z"};
+const PictureSort kSortValues[] = {PictureSort::Found, PictureSort::NewestFirst, PictureSort::OldestFirst,
+                                   PictureSort::LargestFirst, PictureSort::Name};
+
+int Selected(HWND combo)
+{
+    const LRESULT at = SendMessageA(combo, CB_GETCURSEL, 0, 0);
+    return at == CB_ERR ? 0 : static_cast<int>(at);
+}
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CFilterBar, CWnd)
+    ON_WM_ERASEBKGND()
+    ON_MESSAGE(WM_CTLCOLORSTATIC, &CFilterBar::OnCtlColor)
+    ON_MESSAGE(WM_CTLCOLORBTN, &CFilterBar::OnCtlColor)
+    ON_CONTROL(BN_CLICKED, IDC_TYPE_FIRST + kTypeJpeg, &CFilterBar::OnChanged)
+    ON_CONTROL(BN_CLICKED, IDC_TYPE_FIRST + kTypeGif, &CFilterBar::OnChanged)
+    ON_CONTROL(BN_CLICKED, IDC_TYPE_FIRST + kTypePng, &CFilterBar::OnChanged)
+    ON_CONTROL(BN_CLICKED, IDC_TYPE_FIRST + kTypeBmp, &CFilterBar::OnChanged)
+    ON_CONTROL(BN_CLICKED, IDC_TYPE_FIRST + kTypeTiff, &CFilterBar::OnChanged)
+    ON_CONTROL(CBN_SELCHANGE, IDC_DELETED, &CFilterBar::OnChanged)
+    ON_CONTROL(CBN_SELCHANGE, IDC_MIN_SIDE, &CFilterBar::OnChanged)
+    ON_CONTROL(CBN_SELCHANGE, IDC_MIN_BYTES, &CFilterBar::OnChanged)
+    ON_CONTROL(CBN_SELCHANGE, IDC_SORT, &CFilterBar::OnChanged)
+    ON_CONTROL(EN_CHANGE, IDC_FIND_TEXT, &CFilterBar::OnChanged)
+END_MESSAGE_MAP()
+
+int CFilterBar::Height()
+{
+    return 2 * kRowHeight + 2 * kMargin;
+}
+
+HWND CFilterBar::Add(const char* cls, const char* text, DWORD style, int x, int y, int w, int h, int id)
+{
+    HWND control = CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, m_hWnd,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), AfxGetInstanceHandle(),
+                                   nullptr);
+    if (control)
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
+    return control;
+}
+
+bool CFilterBar::Create(CWnd& parent, const RECT& rc, int id)
+{
+    // A static holds the controls: it takes no focus and draws nothing of
+    // its own; WS_EX_CONTROLPARENT lets Tab go through its children.
+    HWND bar = CreateWindowExA(WS_EX_CONTROLPARENT, "STATIC", "", WS_CHILD | WS_CLIPCHILDREN, rc.left, rc.top,
+                               rc.right - rc.left, rc.bottom - rc.top, parent,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), AfxGetInstanceHandle(), nullptr);
+    if (!bar || !SubclassWindow(bar))
+        return false;
+    m_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+
+    const int top1 = kMargin + 2;
+    const int top2 = kMargin + kRowHeight + 1;
+    int x = kMargin + 2;
+    Add("STATIC", "Show:", SS_LEFT, x, top1 + 3, 36, 16, -1);
+    x += 38;
+    for (int type = 0; type < kPictureTypes; ++type) {
+        m_types[type] = Add("BUTTON", PictureTypeName(static_cast<PictureType>(type)),
+                            BS_AUTOCHECKBOX | WS_TABSTOP | (type == 0 ? WS_GROUP : 0), x, top1, 96, 20,
+                            IDC_TYPE_FIRST + type);
+        Button_SetCheck(m_types[type], BST_CHECKED);
+        x += 98;
+    }
+    m_deleted = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, x + 8, top1 - 1, 150,
+                    200, IDC_DELETED);
+    ComboBox_AddString(m_deleted, "Deleted and present");
+    ComboBox_AddString(m_deleted, "Deleted only");
+
+    x = kMargin + 2;
+    m_minSide = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, x, top2, 214, 200,
+                    IDC_MIN_SIDE);
+    for (const Choice& choice : kMinSides)
+        ComboBox_AddString(m_minSide, choice.text);
+    x += 220;
+    m_minBytes = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, x, top2, 176, 200,
+                     IDC_MIN_BYTES);
+    for (const Choice& choice : kMinBytes)
+        ComboBox_AddString(m_minBytes, choice.text);
+    x += 184;
+    Add("STATIC", "Find:", SS_LEFT, x, top2 + 4, 30, 16, -1);
+    x += 32;
+    m_text = Add("EDIT", "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, x, top2 + 1, 128, 21, IDC_FIND_TEXT);
+    SetWindowLongPtrA(m_text, GWL_EXSTYLE, GetWindowLongPtrA(m_text, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
+    SetWindowPos(m_text, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    x += 136;
+    Add("STATIC", "Sort:", SS_LEFT, x, top2 + 4, 28, 16, -1);
+    x += 30;
+    m_sort = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, x, top2, 132, 200,
+                 IDC_SORT);
+    for (const char* sort : kSorts)
+        ComboBox_AddString(m_sort, sort);
+    Reset();
+    return true;
+}
+
+void CFilterBar::Reset()
+{
+    m_resetting = true;
+    for (HWND type : m_types)
+        Button_SetCheck(type, BST_CHECKED);
+    ComboBox_SetCurSel(m_deleted, 0);
+    ComboBox_SetCurSel(m_minSide, 0);
+    ComboBox_SetCurSel(m_minBytes, 0);
+    ComboBox_SetCurSel(m_sort, 0);
+    SetWindowTextA(m_text, "");
+    m_resetting = false;
+}
+
+PictureFilter CFilterBar::Filter() const
+{
+    PictureFilter filter;
+    for (int type = 0; type < kPictureTypes; ++type)
+        filter.types[type] = Button_GetCheck(m_types[type]) == BST_CHECKED;
+    filter.deletedOnly = Selected(m_deleted) == 1;
+    filter.minSide = static_cast<unsigned>(kMinSides[Selected(m_minSide) % 5].value);
+    filter.minBytes = kMinBytes[Selected(m_minBytes) % 5].value;
+    char text[MAX_PATH] = "";
+    GetWindowTextA(m_text, text, sizeof text);
+    filter.text = text;
+    return filter;
+}
+
+PictureSort CFilterBar::Sort() const
+{
+    return kSortValues[Selected(m_sort) % 5];
+}
+
+void CFilterBar::SetTypeCounts(const CPictureItems& items)
+{
+    for (int type = 0; type < kPictureTypes; ++type) {
+        const int count = items.TypeCount(static_cast<PictureType>(type));
+        if (count == m_counts[type])
+            continue;
+        m_counts[type] = count;
+        char text[64];
+        std::snprintf(text, sizeof text, "%s (%d)", PictureTypeName(static_cast<PictureType>(type)), count);
+        SetWindowTextA(m_types[type], text);
+    }
+}
+
+BOOL CFilterBar::OnEraseBkgnd(HDC hdc)
+{
+    RECT rc;
+    GetClientRect(&rc);
+    FillRect(hdc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+    return TRUE;
+}
+
+LRESULT CFilterBar::OnCtlColor(WPARAM wParam, LPARAM lParam)
+{
+    (void)lParam;
+    HDC dc = reinterpret_cast<HDC>(wParam);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void CFilterBar::OnChanged()
+{
+    if (!m_resetting)
+        Notify();
+}
+
+void CFilterBar::Notify()
+{
+    ::SendMessageA(GetParentHwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(), kFilterChanged),
+                   reinterpret_cast<LPARAM>(m_hWnd));
+}

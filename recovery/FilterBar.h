@@ -1,0 +1,46 @@
+// The bar above the picture list where the user narrows the finds down:
+// the types found (with their counts), deleted ones only, a least size in
+// pixels and in bytes, a text to look for in names and folders, and the
+// order. A strip of standard controls on the system's face colour; it tells
+// its parent of every change with WM_COMMAND (its id, kFilterChanged).
+#pragma once
+
+#include <windows.h>
+
+#include "Framework.h"
+#include "PictureView.h"
+
+class CFilterBar : public CWnd {
+public:
+    static const UINT kFilterChanged = 1;
+
+    // Made hidden, as a child of parent at rc, with this id.
+    bool Create(CWnd& parent, const RECT& rc, int id);
+    PictureFilter Filter() const;
+    PictureSort Sort() const;
+    // Back to showing everything in the order found.
+    void Reset();
+    void SetTypeCounts(const CPictureItems& items);
+    // Height the bar needs.
+    static int Height();
+
+protected:
+    BOOL OnEraseBkgnd(HDC hdc);
+    LRESULT OnCtlColor(WPARAM wParam, LPARAM lParam);
+    void OnChanged();
+    DECLARE_MESSAGE_MAP()
+
+private:
+    HWND Add(const char* cls, const char* text, DWORD style, int x, int y, int w, int h, int id);
+    void Notify();
+
+    HFONT m_font = nullptr;
+    HWND m_types[kPictureTypes] = {};
+    int m_counts[kPictureTypes] = {-1, -1, -1, -1, -1};
+    HWND m_deleted = nullptr;
+    HWND m_minSide = nullptr;
+    HWND m_minBytes = nullptr;
+    HWND m_text = nullptr;
+    HWND m_sort = nullptr;
+    bool m_resetting = false;
+};

@@ -1,0 +1,85 @@
+// What the engine says of its finds that the found files cannot: the folder
+// a picture was in on the disk and whether it had been deleted. The engine
+// appends a line per find written from a file system's records to its
+// finds file beside the work folder before the find's file appears; the
+// window reads what was added at each walk, and a find whose line comes
+// later is given it then.
+#include "RecoveryDlg.h"
+
+#include "finds_file.h"
+#include "progress_file.h"
+
+namespace {
+
+// More than any search writes; a larger file is not this program's.
+const uint64_t kLargestFindsFile = 256ull << 20;
+const DWORD kReadChunk = 1 << 20;
+
+}  // namespace
+
+void CRecoveryDlg::BeginFindRecords()
+{
+    // Beside the data folder, where the progress file goes.
+    const std::string progress = qv::progressFilePath(m_strTempDir.str());
+    m_strFindsPath = progress.empty() ? CString()
+                                      : CString((progress.substr(0, progress.size() - 9) + ".finds").c_str());
+    if (!m_strFindsPath.IsEmpty())
+        DeleteFileA(m_strFindsPath);
+    m_nFindsRead = 0;
+    m_findRecords.clear();
+    m_itemOfFind.clear();
+}
+
+void CRecoveryDlg::ReadFindRecords()
+{
+    if (m_strFindsPath.IsEmpty() || m_nFindsRead >= kLargestFindsFile)
+        return;
+    HANDLE file = CreateFileA(m_strFindsPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(m_nFindsRead);
+    std::string text;
+    if (SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) {
+        // A tick reads what the engine added since the last one, a little
+        // at a time.
+        text.resize(kReadChunk);
+        DWORD read = 0;
+        if (!::ReadFile(file, &text[0], kReadChunk, &read, nullptr))
+            read = 0;
+        text.resize(read);
+    }
+    CloseHandle(file);
+
+    std::vector<qv::FindsEntry> entries;
+    // Only whole lines are taken; a torn last one is read again next time.
+    const size_t used = qv::parseFindsText(text, 0, entries);
+    m_nFindsRead += used;
+    const std::string outDir = m_strTempDir.str() + "\\";
+    for (qv::FindsEntry& entry : entries) {
+        const std::string path = outDir + entry.file;
+        m_findRecords[path] = FindRecord{std::move(entry.folder), entry.deleted};
+        const auto listed = m_itemOfFind.find(path);
+        if (listed == m_itemOfFind.end())
+            continue;
+        // Listed already: its place and whether it is shown may change.
+        const int item = listed->second;
+        const int before = m_view.PositionOf(item);
+        ApplyFindRecord(item);
+        m_view.Update(m_pictures, item);
+        if (m_view.PositionOf(item) != before)
+            m_bListReordered = true;
+    }
+}
+
+void CRecoveryDlg::ApplyFindRecord(int item)
+{
+    const std::string path = m_pictures.Path(item).str();
+    m_itemOfFind[path] = item;
+    const auto record = m_findRecords.find(path);
+    if (record == m_findRecords.end())
+        return;
+    m_pictures.SetRecord(item, record->second.folder, record->second.deleted);
+    m_findRecords.erase(record);
+}

@@ -1,0 +1,92 @@
+#include "PictureDescription.h"
+
+#include <windows.h>
+
+#include "SizeFormat.h"
+
+namespace {
+
+// The date and time as the user's settings write them.
+CString LocalDateText(uint64_t localTime)
+{
+    FILETIME ft = {static_cast<DWORD>(localTime), static_cast<DWORD>(localTime >> 32)};
+    SYSTEMTIME st;
+    if (!FileTimeToSystemTime(&ft, &st))
+        return CString();
+    char date[64] = "";
+    char time[64] = "";
+    GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, sizeof date);
+    GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &st, nullptr, time, sizeof time);
+    return CString(date) + " " + time;
+}
+
+// The folder is UTF-8 from the disk's records; the window speaks the
+// system's code page.
+CString FromUtf8(const std::string& text)
+{
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    if (length <= 1)
+        return CString(text.c_str());
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0], length);
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, "_", nullptr);
+    std::string narrow(static_cast<size_t>(bytes > 0 ? bytes : 1), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &narrow[0], bytes, "_", nullptr);
+    return CString(narrow.c_str());
+}
+
+}  // namespace
+
+CString GroupedNumber(uint64_t number)
+{
+    char digits[32];
+    const int length = wsprintfA(digits, "%I64u", number);
+    CString text;
+    for (int i = 0; i < length; ++i) {
+        if (i > 0 && (length - i) % 3 == 0)
+            text += ",";
+        text += digits[i];
+    }
+    return text;
+}
+
+CString DescribePicture(const CPictureItems& items, int item)
+{
+    if (item < 0 || item >= items.Count())
+        return CString();
+    CString text = items.Name(item).c_str();
+    switch (items.State(item)) {
+    case FindState::Deleted:
+        text += "\r\nDeleted; was in " + FromUtf8(items.Folder(item));
+        break;
+    case FindState::Present:
+        text += "\r\nStill on the disk, in " + FromUtf8(items.Folder(item));
+        break;
+    case FindState::Found:
+        text += "\r\nFound by its contents (no name or folder left on the disk)";
+        break;
+    }
+    CString line = PictureTypeName(items.Type(item));
+    if (items.Decodes(item) && items.Width(item) > 0) {
+        CString size;
+        size.Format(", %u x %u pixels", items.Width(item), items.Height(item));
+        line += size;
+    }
+    line += ", " + FormatSize(static_cast<long long>(items.Bytes(item))) + " (" + GroupedNumber(items.Bytes(item)) +
+            " bytes)";
+    text += "\r\n" + line;
+    if (!items.Decodes(item))
+        text += "\r\nThis picture cannot be shown: its data is damaged or incomplete.";
+    if (items.Date(item))
+        text += "\r\nDate: " + LocalDateText(items.Date(item));
+    if (!items.Camera(item).empty())
+        text += "\r\nCamera: " + CString(items.Camera(item).c_str());
+    return text;
+}
+
+CString CountLine(int shown, int found, int ticked, uint64_t tickedBytes)
+{
+    return GroupedNumber(static_cast<uint64_t>(shown)) + " of " + GroupedNumber(static_cast<uint64_t>(found)) +
+           " pictures shown - " + GroupedNumber(static_cast<uint64_t>(ticked)) + " ticked (" +
+           FormatSize(static_cast<long long>(tickedBytes)) + ")";
+}

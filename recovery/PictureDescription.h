@@ -1,0 +1,16 @@
+// The words the window uses for what is known of a find: its tooltip and
+// the preview's details, and the count line above the list.
+#pragma once
+
+#include <cstdint>
+
+#include "Framework.h"
+#include "PictureItems.h"
+
+// 38512 as "38,512".
+CString GroupedNumber(uint64_t number);
+// Several lines ("\r\n" between them): name, folder, state, type and size,
+// date, camera; only what is known.
+CString DescribePicture(const CPictureItems& items, int item);
+// "1,240 of 38,512 pictures shown - 812 ticked (2.3 GB)".
+CString CountLine(int shown, int found, int ticked, uint64_t tickedBytes);
