@@ -1,0 +1,901 @@
+#include "PicturePreview.h"
+
+#include <objbase.h>
+#include <objidl.h>
+#include <gdiplus.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <string>
+
+#include "FileUtils.h"
+#include "JpegLayout.h"
+
+using namespace Gdiplus;
+using namespace Gdiplus::DllExports;
+
+const char CPicturePreview::kClassName[] = "QuorvanePreview";
+const char CPicturePreview::kDamagedText[] = "This picture cannot be shown: its data is damaged or incomplete.";
+
+namespace {
+
+const UINT WM_PREVIEW_DECODED = WM_APP + 40;
+const char kLoadingText[] = "Loading...";
+const char kCaptionPrefix[] = "Preview - ";
+const int kStartWidth = 800;
+const int kStartHeight = 600;
+// The Exif block (at most 64 KiB) and what cameras put before the frame.
+const DWORD kHeadBytes = 128 * 1024;
+
+std::wstring ToWide(const CString& text)
+{
+    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (length <= 1)
+        return std::wstring();
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
+    wide.resize(static_cast<size_t>(length - 1));
+    return wide;
+}
+
+std::string ReadHead(const CString& path)
+{
+    std::string head;
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return head;
+    head.resize(kHeadBytes);
+    DWORD read = 0;
+    if (!ReadFile(file, &head[0], kHeadBytes, &read, nullptr))
+        read = 0;
+    head.resize(read);
+    CloseHandle(file);
+    return head;
+}
+
+// Null unless the bitmap has pixels GDI+ can read.
+GpBitmap* Checked(GpBitmap* image)
+{
+    if (!image)
+        return nullptr;
+    UINT flags = 0, width = 0, height = 0;
+    GdipGetImageFlags(image, &flags);
+    GdipGetImageWidth(image, &width);
+    GdipGetImageHeight(image, &height);
+    if (flags == 0 || width == 0 || height == 0) {
+        GdipDisposeImage(image);
+        return nullptr;
+    }
+    return image;
+}
+
+GpBitmap* DecodeBytes(const unsigned char* bytes, size_t size)
+{
+    IStream* stream = SHCreateMemStream(bytes, static_cast<UINT>(size));
+    if (!stream)
+        return nullptr;
+    GpBitmap* image = nullptr;
+    if (GdipCreateBitmapFromStream(stream, &image) != Ok)
+        image = nullptr;
+    stream->Release();
+    return Checked(image);
+}
+
+GpBitmap* DecodeFile(const CString& path)
+{
+    const std::wstring wide = ToWide(path);
+    GpBitmap* image = nullptr;
+    if (wide.empty() || GdipCreateBitmapFromFile(wide.c_str(), &image) != Ok)
+        return nullptr;
+    return Checked(image);
+}
+
+CString TextOf(HWND control)
+{
+    std::string text(static_cast<size_t>(std::max(0, ::GetWindowTextLengthA(control))) + 1, '\0');
+    text.resize(static_cast<size_t>(std::max(0, ::GetWindowTextA(control, &text[0], static_cast<int>(text.size())))));
+    return CString(std::move(text));
+}
+
+CString WithThousands(int value)
+{
+    std::string digits = std::to_string(value);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0 && digits[static_cast<size_t>(at - 1)] != '-'; at -= 3)
+        digits.insert(static_cast<size_t>(at), ",");
+    return CString(digits);
+}
+
+// Where everything goes in a client area of this size. Sizes follow the
+// dialog units of the font, as a dialog template would lay them out.
+struct Places {
+    RECT picture, details, tick, previous, next, position, close;
+};
+
+RECT Rect(int left, int top, int right, int bottom)
+{
+    RECT rc = {left, top, right, bottom};
+    return rc;
+}
+
+Places PlacesFor(int width, int height, int unitX, int unitY, int detailsHeight)
+{
+    const int mx = 7 * unitX / 4, my = 7 * unitY / 8;
+    const int gapX = 4 * unitX / 4, gapY = 4 * unitY / 8;
+    const int bw = 50 * unitX / 4, bh = 14 * unitY / 8;
+    const int panel = 130 * unitX / 4;
+    const int tickHeight = 10 * unitY / 8;
+
+    Places p;
+    const int rowTop = height - my - bh;
+    const int panelLeft = width - mx - panel;
+    p.picture = Rect(mx, my, std::max(mx, panelLeft - mx), std::max(my, rowTop - my));
+    const int detailsRoom = std::max(0, rowTop - my - my - gapY - tickHeight);
+    const int detailsBottom = my + std::min(detailsHeight, detailsRoom);
+    p.details = Rect(panelLeft, my, panelLeft + panel, detailsBottom);
+    p.tick = Rect(panelLeft, detailsBottom + gapY, panelLeft + panel, detailsBottom + gapY + tickHeight);
+    p.previous = Rect(mx, rowTop, mx + bw, rowTop + bh);
+    const int nextLeft = mx + bw + gapX;
+    p.next = Rect(nextLeft, rowTop, nextLeft + bw, rowTop + bh);
+    const int textLeft = nextLeft + bw + 2 * gapX;
+    const int textTop = rowTop + (bh - unitY) / 2;
+    p.position = Rect(textLeft, textTop, std::max(textLeft, panelLeft - gapX), textTop + unitY);
+    p.close = Rect(width - mx - bw, rowTop, width - mx, rowTop + bh);
+    return p;
+}
+
+// The picture of width x height fitted into area, never enlarged, centred.
+RECT FitInto(const RECT& area, unsigned width, unsigned height)
+{
+    const int aw = static_cast<int>(area.right - area.left), ah = static_cast<int>(area.bottom - area.top);
+    double scale = std::min(static_cast<double>(aw) / width, static_cast<double>(ah) / height);
+    scale = std::min(scale, 1.0);
+    const int w = std::max(1, static_cast<int>(width * scale + 0.5));
+    const int h = std::max(1, static_cast<int>(height * scale + 0.5));
+    const int x = static_cast<int>(area.left) + (aw - w) / 2, y = static_cast<int>(area.top) + (ah - h) / 2;
+    return Rect(x, y, x + w, y + h);
+}
+
+}  // namespace
+
+void CPicturePreview::Image::Reset()
+{
+    if (bitmap)
+        GdipDisposeImage(bitmap);
+    *this = Image();
+}
+
+BEGIN_MESSAGE_MAP(CPicturePreview, CWnd)
+    ON_WM_PAINT()
+    ON_WM_ERASEBKGND()
+    ON_WM_SIZE()
+    ON_WM_CLOSE()
+    ON_WM_DESTROY()
+    ON_BN_CLICKED(IDC_PREVIEW_PREVIOUS, &CPicturePreview::OnPrevious)
+    ON_BN_CLICKED(IDC_PREVIEW_NEXT, &CPicturePreview::OnNext)
+    ON_BN_CLICKED(IDC_PREVIEW_TICK, &CPicturePreview::OnTick)
+    ON_BN_CLICKED(IDC_PREVIEW_CLOSE, &CPicturePreview::OnCloseButton)
+    ON_MESSAGE(WM_PREVIEW_DECODED, &CPicturePreview::OnDecoded)
+    ON_MESSAGE(WM_CTLCOLORSTATIC, &CPicturePreview::OnCtlColorStatic)
+    ON_MESSAGE(WM_GETMINMAXINFO, &CPicturePreview::OnGetMinMaxInfo)
+    ON_MESSAGE(WM_ACTIVATE, &CPicturePreview::OnActivate)
+END_MESSAGE_MAP()
+
+CPicturePreview::CPicturePreview() : m_shared(std::make_shared<Shared>()) {}
+
+CPicturePreview::~CPicturePreview()
+{
+    if (m_hWnd)
+        ::DestroyWindow(m_hWnd);
+    {
+        std::lock_guard<std::mutex> lock(m_shared->lock);
+        m_shared->stopping = true;
+        m_shared->wake.notify_all();
+    }
+    // Waits for a decode under way: GDI+ must not be stopped under it.
+    if (m_worker.joinable())
+        m_worker.join();
+    m_shared->result.Reset();
+    m_shown.Reset();
+    if (m_placeholder)
+        GdipDisposeImage(m_placeholder);
+    if (m_font)
+        ::DeleteObject(m_font);
+}
+
+void CPicturePreview::Open(HWND owner, IPreviewHost& host, int item)
+{
+    m_host = &host;
+    const bool opening = !IsOpen();
+    if (opening && !Create(owner))
+        return;
+    ShowItem(item);
+    if (opening) {
+        ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
+        HWND first = ::IsWindowEnabled(Control(IDC_PREVIEW_NEXT)) ? Control(IDC_PREVIEW_NEXT) : Control(IDC_PREVIEW_CLOSE);
+        ::SetFocus(first);
+    } else if (IsIconic()) {
+        ::ShowWindow(m_hWnd, SW_RESTORE);
+    }
+    ::SetForegroundWindow(m_hWnd);
+}
+
+void CPicturePreview::Close()
+{
+    if (IsOpen())
+        DestroyWindow();
+}
+
+bool CPicturePreview::IsOpen() const
+{
+    return m_hWnd != nullptr;
+}
+
+int CPicturePreview::Item() const
+{
+    return IsOpen() ? m_item : -1;
+}
+
+void CPicturePreview::OnPicturesChanged()
+{
+    if (IsOpen())
+        Refresh();
+}
+
+int CPicturePreview::DecodesStarted() const
+{
+    std::lock_guard<std::mutex> lock(m_shared->lock);
+    return m_shared->decodes;
+}
+
+bool CPicturePreview::Create(HWND owner)
+{
+    const HINSTANCE instance = AfxGetInstanceHandle();
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof wc;
+    if (!::GetClassInfoExA(instance, kClassName, &wc)) {
+        wc = {};
+        wc.cbSize = sizeof wc;
+        wc.style = CS_DBLCLKS;
+        // The framework's procedure takes over once the window is subclassed.
+        wc.lpfnWndProc = ::DefWindowProcA;
+        wc.hInstance = instance;
+        wc.hCursor = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+        // No background brush: the window paints all of itself, off screen.
+        wc.lpszClassName = kClassName;
+        if (!::RegisterClassExA(&wc))
+            return false;
+    }
+    HWND hWnd = ::CreateWindowExA(0, kClassName, "Preview", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, kStartWidth, kStartHeight, owner, nullptr, instance, nullptr);
+    if (!hWnd)
+        return false;
+    if (!SubclassWindow(hWnd)) {
+        ::DestroyWindow(hWnd);
+        return false;
+    }
+    // The owner's icons, so that the taskbar and Alt+Tab show the program.
+    if (owner) {
+        for (WPARAM size : {ICON_BIG, ICON_SMALL}) {
+            LRESULT icon = ::SendMessageA(owner, WM_GETICON, size, 0);
+            if (icon)
+                SendMessage(WM_SETICON, size, icon);
+        }
+    }
+    if (!m_font) {
+        NONCLIENTMETRICSA metrics = {};
+        metrics.cbSize = sizeof metrics;
+        if (::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+            m_font = ::CreateFontIndirectA(&metrics.lfMessageFont);
+    }
+    HDC dc = ::GetDC(m_hWnd);
+    HGDIOBJ old = ::SelectObject(dc, m_font ? m_font : ::GetStockObject(DEFAULT_GUI_FONT));
+    TEXTMETRICA tm = {};
+    ::GetTextMetricsA(dc, &tm);
+    SIZE alphabet = {};
+    ::GetTextExtentPoint32A(dc, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &alphabet);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(m_hWnd, dc);
+    m_unitX = std::max(4, static_cast<int>((alphabet.cx / 26 + 1) / 2));
+    m_unitY = std::max(8, static_cast<int>(tm.tmHeight));
+
+    CreateControls();
+    CenterOnOwner(owner);
+    if (!m_placeholder)
+        m_placeholder = DecodeFile(GetModuleFolder() + "icon.png");
+
+    {
+        std::lock_guard<std::mutex> lock(m_shared->lock);
+        m_shared->notify = m_hWnd;
+    }
+    if (!m_worker.joinable())
+        m_worker = std::thread(&CPicturePreview::Work, m_shared);
+    return true;
+}
+
+void CPicturePreview::CreateControls()
+{
+    struct Spec {
+        int id;
+        const char* cls;
+        const char* text;
+        DWORD style;
+    };
+    // In tab order.
+    const Spec specs[] = {
+        {IDC_PREVIEW_MESSAGE, "STATIC", "", SS_CENTER | SS_NOPREFIX},
+        {IDC_PREVIEW_DETAILS, "STATIC", "", SS_LEFT | SS_NOPREFIX},
+        {IDC_PREVIEW_TICK, "BUTTON", "Recover this picture", BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP},
+        {IDC_PREVIEW_PREVIOUS, "BUTTON", "< Previous", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP},
+        {IDC_PREVIEW_NEXT, "BUTTON", "Next >", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP},
+        {IDC_PREVIEW_POSITION, "STATIC", "", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS},
+        {IDC_PREVIEW_CLOSE, "BUTTON", "Close", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP},
+    };
+    HFONT font = m_font ? m_font : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    for (const Spec& spec : specs) {
+        HWND control = ::CreateWindowExA(0, spec.cls, spec.text, WS_CHILD | WS_VISIBLE | spec.style, 0, 0, 0, 0,
+                                         m_hWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+                                         AfxGetInstanceHandle(), nullptr);
+        ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
+    ::ShowWindow(Control(IDC_PREVIEW_MESSAGE), SW_HIDE);
+}
+
+void CPicturePreview::CenterOnOwner(HWND owner)
+{
+    RECT work;
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    RECT area = work;
+    if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner))
+        ::GetWindowRect(owner, &area);
+    const int width = std::min(kStartWidth, static_cast<int>(work.right - work.left));
+    const int height = std::min(kStartHeight, static_cast<int>(work.bottom - work.top));
+    int x = area.left + (area.right - area.left - width) / 2;
+    int y = area.top + (area.bottom - area.top - height) / 2;
+    x = std::max(static_cast<int>(work.left), std::min(x, static_cast<int>(work.right) - width));
+    y = std::max(static_cast<int>(work.top), std::min(y, static_cast<int>(work.bottom) - height));
+    ::SetWindowPos(m_hWnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CPicturePreview::ShowItem(int item)
+{
+    m_item = item;
+    const int position = m_host->PositionOf(item);
+    if (position >= 0)
+        m_lastPosition = position;
+    // The camera's small copy comes from the first bytes at once; the full
+    // picture follows from the worker.
+    Image thumb = ExifThumbnail(m_host->PicturePath(item));
+    if (!thumb.bitmap)
+        thumb.showing = Showing::Loading;
+    SetShown(std::move(thumb));
+    RequestDecode();
+    Refresh();
+}
+
+void CPicturePreview::Refresh()
+{
+    if (m_item < 0 || !m_host)
+        return;
+    const int count = m_host->ShownCount();
+    const int position = m_host->PositionOf(m_item);
+    if (position >= 0)
+        m_lastPosition = position;
+
+    SetWindowText(CString(kCaptionPrefix) + m_host->PictureTitle(m_item));
+    const CString details = m_host->PictureDetails(m_item);
+    if (TextOf(Control(IDC_PREVIEW_DETAILS)) != details)
+        ::SetWindowTextA(Control(IDC_PREVIEW_DETAILS), details);
+    CString where;
+    if (position >= 0)
+        where = WithThousands(position + 1) + " of " + WithThousands(count);
+    else
+        where = CString("Not in the list now (") + WithThousands(count) + " shown)";
+    ::SetWindowTextA(Control(IDC_PREVIEW_POSITION), where);
+    ::SendMessageA(Control(IDC_PREVIEW_TICK), BM_SETCHECK, m_host->IsTicked(m_item) ? BST_CHECKED : BST_UNCHECKED, 0);
+
+    HWND previous = Control(IDC_PREVIEW_PREVIOUS);
+    HWND next = Control(IDC_PREVIEW_NEXT);
+    const bool canPrevious = Target(-1) >= 0;
+    const bool canNext = Target(+1) >= 0;
+    // A disabled button cannot keep the focus; hand it to its neighbour.
+    HWND focus = ::GetFocus();
+    if ((focus == previous && !canPrevious) || (focus == next && !canNext)) {
+        HWND other = focus == previous ? next : previous;
+        const bool otherOn = focus == previous ? canNext : canPrevious;
+        ::SetFocus(otherOn ? other : Control(IDC_PREVIEW_CLOSE));
+    }
+    ::EnableWindow(previous, canPrevious);
+    ::EnableWindow(next, canNext);
+    Layout();
+}
+
+int CPicturePreview::Target(int direction)
+{
+    if (!m_host || m_item < 0)
+        return -1;
+    const int count = m_host->ShownCount();
+    const int position = m_host->PositionOf(m_item);
+    int target;
+    if (position >= 0) {
+        m_lastPosition = position;
+        target = position + direction;
+    } else {
+        // Filtered out: the one after it has moved up into its place.
+        const int place = std::min(std::max(m_lastPosition, 0), count);
+        target = direction > 0 ? place : place - 1;
+    }
+    return target >= 0 && target < count ? target : -1;
+}
+
+bool CPicturePreview::Step(int direction)
+{
+    const int target = Target(direction);
+    if (target < 0)
+        return false;
+    const int item = m_host->ItemAt(target);
+    if (item < 0)
+        return false;
+    ShowItem(item);
+    m_host->OnPreviewStep(item);
+    return true;
+}
+
+bool CPicturePreview::StepToEnd(bool last)
+{
+    if (!m_host || m_item < 0)
+        return false;
+    const int count = m_host->ShownCount();
+    if (count <= 0)
+        return false;
+    const int item = m_host->ItemAt(last ? count - 1 : 0);
+    if (item < 0 || item == m_item)
+        return false;
+    ShowItem(item);
+    m_host->OnPreviewStep(item);
+    return true;
+}
+
+void CPicturePreview::ToggleTick()
+{
+    if (!m_host || m_item < 0)
+        return;
+    const bool ticked = !m_host->IsTicked(m_item);
+    m_host->SetTicked(m_item, ticked);
+    ::SendMessageA(Control(IDC_PREVIEW_TICK), BM_SETCHECK, m_host->IsTicked(m_item) ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+BOOL CPicturePreview::PreTranslateMessage(MSG* pMsg)
+{
+    if (!m_hWnd || (pMsg->hwnd != m_hWnd && !::IsChild(m_hWnd, pMsg->hwnd)))
+        return FALSE;
+    const bool modified = (::GetKeyState(VK_CONTROL) & 0x8000) || (::GetKeyState(VK_MENU) & 0x8000);
+    if (pMsg->message == WM_KEYDOWN && !modified) {
+        switch (pMsg->wParam) {
+        case VK_LEFT:
+            Step(-1);
+            return TRUE;
+        case VK_RIGHT:
+            Step(+1);
+            return TRUE;
+        case VK_HOME:
+            StepToEnd(false);
+            return TRUE;
+        case VK_END:
+            StepToEnd(true);
+            return TRUE;
+        case VK_SPACE:
+            // Whichever control has the focus: the tick is what Space is for here.
+            ToggleTick();
+            return TRUE;
+        case VK_ESCAPE:
+            Close();
+            return TRUE;
+        default:
+            break;
+        }
+    }
+    // Tab, Enter on a button and the rest of dialog navigation.
+    return ::IsDialogMessageA(m_hWnd, pMsg);
+}
+
+void CPicturePreview::OnPrevious()
+{
+    Step(-1);
+}
+
+void CPicturePreview::OnNext()
+{
+    Step(+1);
+}
+
+void CPicturePreview::OnTick()
+{
+    if (!m_host || m_item < 0)
+        return;
+    const bool ticked = ::SendMessageA(Control(IDC_PREVIEW_TICK), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    m_host->SetTicked(m_item, ticked);
+}
+
+void CPicturePreview::OnCloseButton()
+{
+    Close();
+}
+
+void CPicturePreview::OnClose()
+{
+    Close();
+}
+
+void CPicturePreview::OnDestroy()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_shared->lock);
+        m_shared->notify = nullptr;
+        m_shared->pending = false;
+        ++m_shared->current;  // a decode under way is dropped when done
+        m_shared->result.Reset();
+    }
+    m_shown.Reset();
+    m_item = -1;
+    m_lastPosition = -1;
+    m_focus = nullptr;
+    Default();
+}
+
+LRESULT CPicturePreview::OnActivate(WPARAM wParam, LPARAM lParam)
+{
+    (void)lParam;
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = ::GetFocus();
+        if (focus && ::IsChild(m_hWnd, focus))
+            m_focus = focus;
+        return 0;
+    }
+    HWND focus = m_focus && ::IsWindow(m_focus) && ::IsWindowEnabled(m_focus) ? m_focus : nullptr;
+    if (!focus)
+        focus = ::IsWindowEnabled(Control(IDC_PREVIEW_NEXT)) ? Control(IDC_PREVIEW_NEXT) : Control(IDC_PREVIEW_CLOSE);
+    if (!::IsIconic(m_hWnd))
+        ::SetFocus(focus);
+    return 0;
+}
+
+LRESULT CPicturePreview::OnGetMinMaxInfo(WPARAM wParam, LPARAM lParam)
+{
+    (void)wParam;
+    auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+    info->ptMinTrackSize.x = std::max(info->ptMinTrackSize.x, static_cast<LONG>(110 * m_unitX));
+    info->ptMinTrackSize.y = std::max(info->ptMinTrackSize.y, static_cast<LONG>(25 * m_unitY));
+    return 0;
+}
+
+LRESULT CPicturePreview::OnCtlColorStatic(WPARAM wParam, LPARAM lParam)
+{
+    HDC dc = reinterpret_cast<HDC>(wParam);
+    if (reinterpret_cast<HWND>(lParam) == Control(IDC_PREVIEW_MESSAGE)) {
+        // It lies over the picture's white.
+        ::SetBkColor(dc, RGB(255, 255, 255));
+        ::SetTextColor(dc, m_shown.showing == Showing::Loading ? ::GetSysColor(COLOR_GRAYTEXT) : RGB(0, 0, 0));
+        return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
+    }
+    ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
+    ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
+    return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void CPicturePreview::OnSize(UINT type, int cx, int cy)
+{
+    (void)cx;
+    (void)cy;
+    if (type == SIZE_MINIMIZED)
+        return;
+    Layout();
+    // The picture is centred anew; painting off screen keeps it from flickering.
+    Invalidate(FALSE);
+}
+
+void CPicturePreview::Layout()
+{
+    if (!m_hWnd)
+        return;
+    RECT client;
+    GetClientRect(&client);
+    const Places first = PlacesFor(client.right, client.bottom, m_unitX, m_unitY, 0);
+    // The details are as tall as their lines at the panel's width.
+    int detailsHeight = 0;
+    const CString details = TextOf(Control(IDC_PREVIEW_DETAILS));
+    if (!details.IsEmpty()) {
+        RECT measure = {0, 0, first.details.right - first.details.left, 0};
+        HDC dc = ::GetDC(m_hWnd);
+        HGDIOBJ old = ::SelectObject(dc, m_font ? m_font : ::GetStockObject(DEFAULT_GUI_FONT));
+        ::DrawTextA(dc, details, -1, &measure, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+        ::SelectObject(dc, old);
+        ::ReleaseDC(m_hWnd, dc);
+        detailsHeight = measure.bottom;
+    }
+    const Places p = PlacesFor(client.right, client.bottom, m_unitX, m_unitY, detailsHeight);
+    const struct {
+        int id;
+        const RECT& rc;
+    } moves[] = {
+        {IDC_PREVIEW_DETAILS, p.details},   {IDC_PREVIEW_TICK, p.tick}, {IDC_PREVIEW_PREVIOUS, p.previous},
+        {IDC_PREVIEW_NEXT, p.next},         {IDC_PREVIEW_POSITION, p.position},
+        {IDC_PREVIEW_CLOSE, p.close},
+    };
+    HDWP defer = ::BeginDeferWindowPos(8);
+    for (const auto& move : moves) {
+        if (defer)
+            defer = ::DeferWindowPos(defer, Control(move.id), nullptr, move.rc.left, move.rc.top,
+                                     move.rc.right - move.rc.left, move.rc.bottom - move.rc.top,
+                                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (defer)
+        ::EndDeferWindowPos(defer);
+    UpdateMessage();
+}
+
+RECT CPicturePreview::PictureArea() const
+{
+    RECT client;
+    GetClientRect(&client);
+    return PlacesFor(client.right, client.bottom, m_unitX, m_unitY, 0).picture;
+}
+
+// The message over the picture area: centred while loading, under the
+// placeholder for a damaged picture.
+void CPicturePreview::UpdateMessage()
+{
+    HWND message = Control(IDC_PREVIEW_MESSAGE);
+    const bool loading = m_shown.showing == Showing::Loading;
+    const bool damaged = m_shown.showing == Showing::Damaged;
+    if (!loading && !damaged) {
+        ::ShowWindow(message, SW_HIDE);
+        return;
+    }
+    const char* text = damaged ? kDamagedText : kLoadingText;
+    if (TextOf(message) != text)
+        ::SetWindowTextA(message, text);
+    RECT area = PictureArea();
+    ::InflateRect(&area, -m_unitX, 0);
+    const int width = std::max(0, static_cast<int>(area.right - area.left));
+    int top = (area.top + area.bottom) / 2 - m_unitY / 2;
+    int lines = 1;
+    if (damaged) {
+        UINT iconHeight = 0;
+        if (m_placeholder)
+            GdipGetImageHeight(m_placeholder, &iconHeight);
+        top = (area.top + area.bottom) / 2 + static_cast<int>(iconHeight) / 2 + m_unitY / 2;
+        lines = 3;  // room for the text to wrap in a narrow window
+    }
+    ::SetWindowPos(message, nullptr, area.left, top, width, lines * m_unitY, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::ShowWindow(message, SW_SHOWNA);
+    ::InvalidateRect(message, nullptr, TRUE);
+}
+
+BOOL CPicturePreview::OnEraseBkgnd(HDC hdc)
+{
+    (void)hdc;
+    return TRUE;  // OnPaint covers everything
+}
+
+void CPicturePreview::OnPaint()
+{
+    PAINTSTRUCT ps;
+    HDC dc = ::BeginPaint(m_hWnd, &ps);
+    RECT client;
+    GetClientRect(&client);
+    if (client.right > 0 && client.bottom > 0) {
+        HDC mem = ::CreateCompatibleDC(dc);
+        HBITMAP buffer = ::CreateCompatibleBitmap(dc, client.right, client.bottom);
+        HGDIOBJ oldBitmap = ::SelectObject(mem, buffer);
+        ::FillRect(mem, &client, ::GetSysColorBrush(COLOR_BTNFACE));
+        const RECT area = PictureArea();
+        RECT frame = area;
+        ::InflateRect(&frame, 1, 1);
+        ::FrameRect(mem, &frame, ::GetSysColorBrush(COLOR_BTNSHADOW));
+        ::FillRect(mem, &area, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+        DrawPicture(mem, area);
+        ::BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+                 ps.rcPaint.bottom - ps.rcPaint.top, mem, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+        ::SelectObject(mem, oldBitmap);
+        ::DeleteObject(buffer);
+        ::DeleteDC(mem);
+    }
+    ::EndPaint(m_hWnd, &ps);
+}
+
+void CPicturePreview::DrawPicture(HDC hdc, const RECT& area)
+{
+    if (area.right - area.left <= 0 || area.bottom - area.top <= 0)
+        return;
+    GpGraphics* graphics = nullptr;
+    if (GdipCreateFromHDC(hdc, &graphics) != Ok)
+        return;
+    GdipSetClipRectI(graphics, area.left, area.top, area.right - area.left, area.bottom - area.top, CombineModeReplace);
+    if (m_shown.showing == Showing::Damaged && m_placeholder) {
+        UINT w = 0, h = 0;
+        GdipGetImageWidth(m_placeholder, &w);
+        GdipGetImageHeight(m_placeholder, &h);
+        const int x = (area.left + area.right - static_cast<int>(w)) / 2;
+        const int y = (area.top + area.bottom - static_cast<int>(h)) / 2 - m_unitY;
+        GdipDrawImageRectI(graphics, m_placeholder, x, y, static_cast<INT>(w), static_cast<INT>(h));
+    } else if (m_shown.bitmap && m_shown.width > 0 && m_shown.height > 0) {
+        const RECT fit = FitInto(area, m_shown.width, m_shown.height);
+        const int w = fit.right - fit.left, h = fit.bottom - fit.top;
+        // The screen-sized copy at its own size is copied as it is.
+        const bool same = w == m_shown.srcWidth && h == m_shown.srcHeight;
+        GdipSetInterpolationMode(graphics, same ? InterpolationModeNearestNeighbor : InterpolationModeHighQualityBilinear);
+        GdipSetPixelOffsetMode(graphics, PixelOffsetModeHalf);
+        GdipDrawImageRectRectI(graphics, m_shown.bitmap, fit.left, fit.top, w, h, m_shown.srcX, m_shown.srcY,
+                               m_shown.srcWidth, m_shown.srcHeight, UnitPixel, nullptr, nullptr, nullptr);
+    }
+    GdipDeleteGraphics(graphics);
+}
+
+void CPicturePreview::SetShown(Image&& image)
+{
+    m_shown.Reset();
+    m_shown = image;
+    image.bitmap = nullptr;
+    image.Reset();
+    if (m_hWnd) {
+        UpdateMessage();
+        RECT area = PictureArea();
+        InvalidateRect(&area, FALSE);
+    }
+}
+
+void CPicturePreview::RequestDecode()
+{
+    // The full picture is kept only as large as the screen it is shown on.
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    int maxWidth = 1920, maxHeight = 1200;
+    if (::GetMonitorInfoA(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        maxWidth = monitor.rcMonitor.right - monitor.rcMonitor.left;
+        maxHeight = monitor.rcMonitor.bottom - monitor.rcMonitor.top;
+    }
+    std::lock_guard<std::mutex> lock(m_shared->lock);
+    // The newest request replaces one not yet begun.
+    m_shared->request.generation = ++m_shared->current;
+    m_shared->request.path = m_host->PicturePath(m_item);
+    m_shared->request.maxWidth = maxWidth;
+    m_shared->request.maxHeight = maxHeight;
+    m_shared->pending = true;
+    m_shared->result.Reset();
+    m_shared->wake.notify_one();
+}
+
+LRESULT CPicturePreview::OnDecoded(WPARAM wParam, LPARAM lParam)
+{
+    (void)lParam;
+    Image image;
+    {
+        std::lock_guard<std::mutex> lock(m_shared->lock);
+        if (static_cast<unsigned>(wParam) != m_shared->current || m_shared->resultGeneration != m_shared->current ||
+            m_shared->result.showing == Showing::Nothing)
+            return 0;
+        image = m_shared->result;
+        m_shared->result = Image();
+    }
+    SetShown(std::move(image));
+    return 0;
+}
+
+CPicturePreview::Image CPicturePreview::ExifThumbnail(const CString& path)
+{
+    Image image;
+    const std::string head = ReadHead(path);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(head.data());
+    JpegLayout layout;
+    if (!ReadJpegLayout(bytes, head.size(), layout) || layout.thumbLength == 0 || layout.width == 0 ||
+        layout.height == 0)
+        return image;
+    GpBitmap* thumb = DecodeBytes(bytes + layout.thumbOffset, layout.thumbLength);
+    if (!thumb)
+        return image;
+    UINT tw = 0, th = 0;
+    GdipGetImageWidth(thumb, &tw);
+    GdipGetImageHeight(thumb, &th);
+    // Cameras pad a thumbnail of another shape with bars: keep the part
+    // in the photo's shape.
+    const double photo = static_cast<double>(layout.width) / layout.height;
+    int x = 0, y = 0, w = static_cast<int>(tw), h = static_cast<int>(th);
+    if (static_cast<double>(tw) / th > photo * 1.01) {
+        w = static_cast<int>(th * photo + 0.5);
+        x = (static_cast<int>(tw) - w) / 2;
+    } else if (static_cast<double>(tw) / th < photo / 1.01) {
+        h = static_cast<int>(tw / photo + 0.5);
+        y = (static_cast<int>(th) - h) / 2;
+    }
+    if (w <= 0 || h <= 0) {
+        GdipDisposeImage(thumb);
+        return image;
+    }
+    image.bitmap = thumb;
+    image.srcX = x;
+    image.srcY = y;
+    image.srcWidth = w;
+    image.srcHeight = h;
+    image.width = layout.width;
+    image.height = layout.height;
+    image.showing = Showing::Thumbnail;
+    return image;
+}
+
+CPicturePreview::Image CPicturePreview::Decode(const Request& request)
+{
+    Image image;
+    image.showing = Showing::Damaged;
+    GpBitmap* full = DecodeFile(request.path);
+    if (!full)
+        return image;
+    UINT width = 0, height = 0;
+    GdipGetImageWidth(full, &width);
+    GdipGetImageHeight(full, &height);
+    const double scale = std::min({1.0, static_cast<double>(request.maxWidth) / width,
+                                   static_cast<double>(request.maxHeight) / height});
+    const int w = std::max(1, static_cast<int>(width * scale + 0.5));
+    const int h = std::max(1, static_cast<int>(height * scale + 0.5));
+    GpBitmap* scaled = nullptr;
+    GpStatus status = GdipCreateBitmapFromScan0(w, h, 0, PixelFormat32bppPARGB, nullptr, &scaled);
+    if (status == Ok) {
+        GpGraphics* graphics = nullptr;
+        status = GdipGetImageGraphicsContext(scaled, &graphics);
+        if (status == Ok) {
+            // Transparent pictures on the window's white.
+            GdipGraphicsClear(graphics, 0xFFFFFFFF);
+            GdipSetInterpolationMode(graphics, InterpolationModeHighQualityBicubic);
+            GdipSetPixelOffsetMode(graphics, PixelOffsetModeHalf);
+            // The pixels are read here: a file damaged past its headers fails now.
+            status = GdipDrawImageRectRectI(graphics, full, 0, 0, w, h, 0, 0, static_cast<INT>(width),
+                                            static_cast<INT>(height), UnitPixel, nullptr, nullptr, nullptr);
+            GdipDeleteGraphics(graphics);
+        }
+    }
+    // Only the screen-sized copy is kept: a 12-megapixel photo takes 48 MB decoded.
+    GdipDisposeImage(full);
+    if (status != Ok) {
+        if (scaled)
+            GdipDisposeImage(scaled);
+        return image;
+    }
+    image.bitmap = scaled;
+    image.srcWidth = w;
+    image.srcHeight = h;
+    image.width = width;
+    image.height = height;
+    image.showing = Showing::Picture;
+    return image;
+}
+
+void CPicturePreview::Work(std::shared_ptr<Shared> shared)
+{
+    // GDI+ reads files through COM objects.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    std::unique_lock<std::mutex> lock(shared->lock);
+    for (;;) {
+        shared->wake.wait(lock, [&] { return shared->stopping || shared->pending; });
+        if (shared->stopping)
+            break;
+        const Request request = shared->request;
+        shared->pending = false;
+        ++shared->decodes;
+        lock.unlock();
+
+        Image image = Decode(request);
+
+        lock.lock();
+        if (request.generation == shared->current && !shared->stopping && shared->notify) {
+            shared->result.Reset();
+            shared->result = image;
+            shared->resultGeneration = request.generation;
+            ::PostMessageA(shared->notify, WM_PREVIEW_DECODED, request.generation, 0);
+        } else {
+            image.Reset();
+        }
+    }
+    lock.unlock();
+    if (SUCCEEDED(com))
+        CoUninitialize();
+}

@@ -1,0 +1,152 @@
+// The large preview of one find: a window of its own beside the main one,
+// the picture fitted to it, its details, its tick and steps through the
+// list in the order the list shows. The full picture is decoded on a worker
+// thread; the JPEG's Exif thumbnail stands in for it meanwhile.
+#pragma once
+
+#include <windows.h>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "Framework.h"
+
+// What the preview asks of the window that owns the pictures. Items are
+// the window's own numbers for its pictures (stable while the list is
+// filtered or sorted); positions are places in the list as it shows them now.
+class IPreviewHost {
+public:
+    virtual ~IPreviewHost() = default;
+    virtual int ShownCount() = 0;             // pictures the list shows now
+    virtual int ItemAt(int position) = 0;     // -1 when out of range
+    virtual int PositionOf(int item) = 0;     // -1 when not shown now (filtered out)
+    virtual CString PicturePath(int item) = 0; // the found file (may be one that does not decode)
+    virtual CString PictureTitle(int item) = 0;   // e.g. the name, for the caption
+    virtual CString PictureDetails(int item) = 0; // several lines ("\r\n"), shown beside the picture
+    virtual bool IsTicked(int item) = 0;
+    virtual void SetTicked(int item, bool ticked) = 0;  // the host redraws its list
+    virtual void OnPreviewStep(int item) = 0;  // the preview now shows item (host may select/scroll to it)
+};
+
+namespace Gdiplus {
+class GpBitmap;
+}
+
+class CPicturePreview : public CWnd {
+public:
+    // The preview's controls.
+    enum : int {
+        IDC_PREVIEW_PREVIOUS = 101,
+        IDC_PREVIEW_NEXT = 102,
+        IDC_PREVIEW_TICK = 103,
+        IDC_PREVIEW_POSITION = 104,
+        IDC_PREVIEW_DETAILS = 105,
+        IDC_PREVIEW_MESSAGE = 106,  // "Loading..." or the damaged text, over the picture
+        IDC_PREVIEW_CLOSE = IDCANCEL,
+    };
+    // What the picture area shows.
+    enum class Showing { Nothing, Loading, Thumbnail, Picture, Damaged };
+
+    static const char kClassName[];
+    static const char kDamagedText[];
+
+    CPicturePreview();
+    ~CPicturePreview() override;
+
+    // Opens the preview on item (or brings it to the front showing item if open). owner: the main window.
+    void Open(HWND owner, IPreviewHost& host, int item);
+    void Close();
+    bool IsOpen() const;
+    int Item() const;                 // the item shown, -1 when closed
+    void OnPicturesChanged();         // the host's list changed (new finds, filter, sort): refresh buttons, position text, details
+
+    // Steps as the keys and buttons do: -1 previous, +1 next. False at an end.
+    bool Step(int direction);
+    // Home and End.
+    bool StepToEnd(bool last);
+
+    Showing GetShowing() const { return m_shown.showing; }
+    // Full decodes the worker has begun since the object was made.
+    int DecodesStarted() const;
+
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
+protected:
+    void OnPaint();
+    BOOL OnEraseBkgnd(HDC hdc);
+    void OnSize(UINT type, int cx, int cy);
+    void OnClose();
+    void OnDestroy();
+    void OnPrevious();
+    void OnNext();
+    void OnTick();
+    void OnCloseButton();
+    LRESULT OnDecoded(WPARAM wParam, LPARAM lParam);
+    LRESULT OnCtlColorStatic(WPARAM wParam, LPARAM lParam);
+    LRESULT OnGetMinMaxInfo(WPARAM wParam, LPARAM lParam);
+    LRESULT OnActivate(WPARAM wParam, LPARAM lParam);
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    // A picture ready to draw: an image, the part of it to draw, and the
+    // size of the picture it stands for (an Exif thumbnail stands for its
+    // photo, a screen-sized copy for the full picture).
+    struct Image {
+        Gdiplus::GpBitmap* bitmap = nullptr;
+        int srcX = 0, srcY = 0, srcWidth = 0, srcHeight = 0;
+        unsigned width = 0, height = 0;
+        Showing showing = Showing::Nothing;
+        void Reset();
+    };
+    struct Request {
+        unsigned generation = 0;
+        CString path;
+        int maxWidth = 0, maxHeight = 0;
+    };
+    // Shared with the worker under m_lock.
+    struct Shared {
+        std::mutex lock;
+        std::condition_variable wake;
+        bool stopping = false;
+        bool pending = false;
+        Request request;
+        unsigned current = 0;  // results of other generations are dropped
+        HWND notify = nullptr;
+        Image result;          // done, not yet taken by the window
+        unsigned resultGeneration = 0;
+        int decodes = 0;
+    };
+
+    bool Create(HWND owner);
+    void CenterOnOwner(HWND owner);
+    void CreateControls();
+    void Layout();
+    void ShowItem(int item);
+    void Refresh();
+    void UpdateMessage();
+    void RequestDecode();
+    void ToggleTick();
+    // The list position a step in direction goes to, or -1.
+    int Target(int direction);
+    void SetShown(Image&& image);
+    RECT PictureArea() const;
+    void DrawPicture(HDC hdc, const RECT& area);
+    HWND Control(int id) const { return ::GetDlgItem(m_hWnd, id); }
+    static void Work(std::shared_ptr<Shared> shared);
+    static Image Decode(const Request& request);
+    static Image ExifThumbnail(const CString& path);
+
+    IPreviewHost* m_host = nullptr;
+    int m_item = -1;
+    int m_lastPosition = -1;  // where the item was last seen in the list
+    Image m_shown;
+    Gdiplus::GpBitmap* m_placeholder = nullptr;
+    HFONT m_font = nullptr;
+    int m_unitX = 6, m_unitY = 13;  // average character width and height
+    HWND m_focus = nullptr;         // given back when the window is activated again
+    std::shared_ptr<Shared> m_shared;
+    std::thread m_worker;
+};
