@@ -1,7 +1,5 @@
 #include "FilterBar.h"
 
-#include <windowsx.h>
-
 #include <cstdio>
 
 namespace {
@@ -77,7 +75,7 @@ HWND CFilterBar::Add(const char* cls, const char* text, DWORD style, int x, int 
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), AfxGetInstanceHandle(),
                                    nullptr);
     if (control)
-        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
+        ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
     return control;
 }
 
@@ -101,37 +99,37 @@ bool CFilterBar::Create(CWnd& parent, const RECT& rc, int id)
         m_types[type] = Add("BUTTON", PictureTypeName(static_cast<PictureType>(type)),
                             BS_AUTOCHECKBOX | WS_TABSTOP | (type == 0 ? WS_GROUP : 0), x, top1, 96, 20,
                             IDC_TYPE_FIRST + type);
-        Button_SetCheck(m_types[type], BST_CHECKED);
+        ::SendMessageA(m_types[type], BM_SETCHECK, BST_CHECKED, 0);
         x += 98;
     }
     m_deleted = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, x + 8, top1 - 1, 150,
                     200, IDC_DELETED);
-    ComboBox_AddString(m_deleted, "Deleted and present");
-    ComboBox_AddString(m_deleted, "Deleted only");
+    ::SendMessageA(m_deleted, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Deleted and present"));
+    ::SendMessageA(m_deleted, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Deleted only"));
 
     x = kMargin + 2;
     m_minSide = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, x, top2, 214, 200,
                     IDC_MIN_SIDE);
     for (const Choice& choice : kMinSides)
-        ComboBox_AddString(m_minSide, choice.text);
+        ::SendMessageA(m_minSide, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.text));
     x += 220;
     m_minBytes = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, x, top2, 176, 200,
                      IDC_MIN_BYTES);
     for (const Choice& choice : kMinBytes)
-        ComboBox_AddString(m_minBytes, choice.text);
+        ::SendMessageA(m_minBytes, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.text));
     x += 184;
     Add("STATIC", "Find:", SS_LEFT, x, top2 + 4, 30, 16, -1);
     x += 32;
     m_text = Add("EDIT", "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, x, top2 + 1, 128, 21, IDC_FIND_TEXT);
     SetWindowLongPtrA(m_text, GWL_EXSTYLE, GetWindowLongPtrA(m_text, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
-    SetWindowPos(m_text, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    ::SetWindowPos(m_text, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
     x += 136;
     Add("STATIC", "Sort:", SS_LEFT, x, top2 + 4, 28, 16, -1);
     x += 30;
     m_sort = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, x, top2, 132, 200,
                  IDC_SORT);
     for (const char* sort : kSorts)
-        ComboBox_AddString(m_sort, sort);
+        ::SendMessageA(m_sort, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(sort));
     Reset();
     return true;
 }
@@ -140,12 +138,12 @@ void CFilterBar::Reset()
 {
     m_resetting = true;
     for (HWND type : m_types)
-        Button_SetCheck(type, BST_CHECKED);
-    ComboBox_SetCurSel(m_deleted, 0);
-    ComboBox_SetCurSel(m_minSide, 0);
-    ComboBox_SetCurSel(m_minBytes, 0);
-    ComboBox_SetCurSel(m_sort, 0);
-    SetWindowTextA(m_text, "");
+        ::SendMessageA(type, BM_SETCHECK, BST_CHECKED, 0);
+    ::SendMessageA(m_deleted, CB_SETCURSEL, 0, 0);
+    ::SendMessageA(m_minSide, CB_SETCURSEL, 0, 0);
+    ::SendMessageA(m_minBytes, CB_SETCURSEL, 0, 0);
+    ::SendMessageA(m_sort, CB_SETCURSEL, 0, 0);
+    ::SetWindowTextA(m_text, "");
     m_resetting = false;
 }
 
@@ -153,12 +151,12 @@ PictureFilter CFilterBar::Filter() const
 {
     PictureFilter filter;
     for (int type = 0; type < kPictureTypes; ++type)
-        filter.types[type] = Button_GetCheck(m_types[type]) == BST_CHECKED;
+        filter.types[type] = ::SendMessageA(m_types[type], BM_GETCHECK, 0, 0) == BST_CHECKED;
     filter.deletedOnly = Selected(m_deleted) == 1;
     filter.minSide = static_cast<unsigned>(kMinSides[Selected(m_minSide) % 5].value);
     filter.minBytes = kMinBytes[Selected(m_minBytes) % 5].value;
     char text[MAX_PATH] = "";
-    GetWindowTextA(m_text, text, sizeof text);
+    ::GetWindowTextA(m_text, text, sizeof text);
     filter.text = text;
     return filter;
 }
@@ -177,7 +175,7 @@ void CFilterBar::SetTypeCounts(const CPictureItems& items)
         m_counts[type] = count;
         char text[64];
         std::snprintf(text, sizeof text, "%s (%d)", PictureTypeName(static_cast<PictureType>(type)), count);
-        SetWindowTextA(m_types[type], text);
+        ::SetWindowTextA(m_types[type], text);
     }
 }
 
@@ -185,7 +183,7 @@ BOOL CFilterBar::OnEraseBkgnd(HDC hdc)
 {
     RECT rc;
     GetClientRect(&rc);
-    FillRect(hdc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+    ::FillRect(hdc, &rc, ::GetSysColorBrush(COLOR_BTNFACE));
     return TRUE;
 }
 

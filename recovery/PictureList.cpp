@@ -71,7 +71,7 @@ void CRecoveryDlg::AddPicture(const CString& source, const CString& itemPath)
 
 void CRecoveryDlg::AddThumbnail(const ThumbnailPixels& pixels, const CString& itemPath)
 {
-    PictureDetails details;
+    ::PictureDetails details;
     WIN32_FILE_ATTRIBUTE_DATA data = {};
     if (GetFileAttributesExA(itemPath, GetFileExInfoStandard, &data))
         details.bytes = static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
@@ -79,7 +79,7 @@ void CRecoveryDlg::AddThumbnail(const ThumbnailPixels& pixels, const CString& it
 }
 
 void CRecoveryDlg::AddThumbnail(const ThumbnailPixels& pixels, const CString& itemPath,
-                                const PictureDetails& details, bool decodes)
+                                const ::PictureDetails& details, bool decodes)
 {
     // The control learns of the new item from ShowPictureCount, once for
     // all the items of a tick.

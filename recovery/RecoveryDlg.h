@@ -137,7 +137,7 @@ protected:
     // Picture list.
     void AddPicture(const CString& source, const CString& itemPath);
     void AddThumbnail(const ThumbnailPixels& pixels, const CString& itemPath);
-    void AddThumbnail(const ThumbnailPixels& pixels, const CString& itemPath, const PictureDetails& details,
+    void AddThumbnail(const ThumbnailPixels& pixels, const CString& itemPath, const ::PictureDetails& details,
                       bool decodes);
     HBITMAP MakeThumbnail(const CString& source);
     bool CanDecodePicture(const CString& path);
