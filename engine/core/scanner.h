@@ -17,10 +17,14 @@ struct Find {
   PicType type;
   uint64_t offset;
   uint64_t length;
-  // Set for a file written from a file system's records: its name and
-  // modification time.
+  // Set for a file written from a file system's records: its name,
+  // modification time, the folder it was in (as FileRecord::folder) and
+  // whether it was deleted.
   std::string name = {};
   FileTime mtime = {};
+  bool fromRecord = false;
+  std::string folder = {};
+  bool deleted = false;
 };
 
 class FindSink {

@@ -1,6 +1,7 @@
 // photo: searches a disk or disk image for pictures and writes each one it
 // finds into the output folder.
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "../core/background_sink.h"
 #include "../core/careful_source.h"
 #include "../core/command_line.h"
+#include "../core/finds_file.h"
 #include "../core/fs/record_pass.h"
 #include "../core/progress_reporter.h"
 #include "../core/scanner.h"
@@ -39,7 +41,11 @@ int main(int argc, char** argv) {
   {
     qv::RuntimeMedium disk(dev);
     qv::CarefulSource src(disk);
-    qv::OutputSink files(cmd.outDir);
+    // Started afresh with each search, like the output folder.
+    const std::string findsPath = qv::findsFilePath(cmd.outDir);
+    QvAppendFile* finds = findsPath.empty() ? nullptr : qvrt_append_create(findsPath.c_str());
+    if (finds) qvrt_append(finds, qv::kFindsHeader, std::strlen(qv::kFindsHeader));
+    qv::OutputSink files(cmd.outDir, finds);
     const uint64_t size = src.size();
     qv::ScanProgress live;
     auto sample = [&] {
@@ -70,6 +76,7 @@ int main(int argc, char** argv) {
         stats = qv::scan(src, opts, unrecorded);
       }
     }
+    qvrt_append_close(finds);
     written = files.written();
     unreadable = src.unreadableSectors();
     // Ended only once every find is written: the program may take the

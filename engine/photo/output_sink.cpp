@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
+#include "../core/finds_file.h"
 #include "../core/naming.h"
-#include "../runtime/qvrt.h"
 
 namespace qv {
 
@@ -17,6 +17,7 @@ std::string OutputSink::folderFor(unsigned index) {
   if (index != folderIndex_) {
     char sub[32];
     std::snprintf(sub, sizeof sub, "d%04u", index + 1);
+    sub_ = sub;
     folder_ = dir_;
     if (!folder_.empty() && folder_.back() != kSep && folder_.back() != '/') folder_ += kSep;
     folder_ += sub;
@@ -44,6 +45,12 @@ void OutputSink::onFind(const Find& find, View& data) {
     size_t n = avail < find.length - pos ? avail : static_cast<size_t>(find.length - pos);
     ok = qvrt_output_write(out, p, n) == 0;
     pos += n;
+  }
+  // The line before the name: whoever sees the picture can read its line.
+  // A picture whose line could not be written is kept all the same.
+  if (ok && finds_ && find.fromRecord) {
+    const std::string line = formatFindsLine(FindsEntry{sub_ + "\\" + name, find.folder, find.deleted});
+    qvrt_append(finds_, line.data(), line.size());
   }
   if (qvrt_output_end(out, ok ? 1 : 0) == 0) ++written_;
 }

@@ -104,6 +104,38 @@ extern "C" int qvrt_output_end(QvOutput* out, int keep) {
   return ok && keep ? 0 : -1;
 }
 
+struct QvAppendFile {
+  HANDLE handle;
+};
+
+extern "C" QvAppendFile* qvrt_append_create(const char* path) {
+  HANDLE h = INVALID_HANDLE_VALUE;
+  // The window may hold the old file for a moment without sharing it.
+  qv::retryWhileBusy(
+      [&] {
+        h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+        if (h != INVALID_HANDLE_VALUE) return qv::Attempt::Done;
+        return GetLastError() == ERROR_SHARING_VIOLATION ? qv::Attempt::Busy : qv::Attempt::Failed;
+      },
+      [](unsigned ms) { Sleep(ms); }, qv::kRenamePlan);
+  return h == INVALID_HANDLE_VALUE ? nullptr : new QvAppendFile{h};
+}
+
+extern "C" int qvrt_append(QvAppendFile* f, const void* data, size_t n) {
+  // Alone in writing it, so the file position is its end. WriteFile puts
+  // the bytes in the system's cache, which every reader sees.
+  DWORD wrote = 0;
+  if (n > (1u << 30)) return -1;
+  return WriteFile(f->handle, data, static_cast<DWORD>(n), &wrote, nullptr) && wrote == n ? 0 : -1;
+}
+
+extern "C" void qvrt_append_close(QvAppendFile* f) {
+  if (!f) return;
+  CloseHandle(f->handle);
+  delete f;
+}
+
 extern "C" int qvrt_replace_file(const char* path, const void* data, size_t n) {
   const std::string tmp = std::string(path) + ".tmp";
   HANDLE h = CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);

@@ -50,6 +50,17 @@ QVRT_API int qvrt_output_end(QvOutput* out, int keep);
  * success. */
 QVRT_API int qvrt_replace_file(const char* path, const void* data, size_t n);
 
+/* A file that lines are added to at its end while others read it: created
+ * empty (an old one is truncated), shared for reading, writing and deletion;
+ * hidden on Windows. NULL if it cannot be created. */
+typedef struct QvAppendFile QvAppendFile;
+QVRT_API QvAppendFile* qvrt_append_create(const char* path);
+/* Adds n bytes at the end in one write, handed to the system at once (no
+ * buffering of our own), so another process sees them as soon as this
+ * returns. 0 on success. */
+QVRT_API int qvrt_append(QvAppendFile* f, const void* data, size_t n);
+QVRT_API void qvrt_append_close(QvAppendFile* f);
+
 #ifdef __cplusplus
 }
 #endif

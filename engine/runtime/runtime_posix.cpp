@@ -184,3 +184,32 @@ extern "C" int qvrt_replace_file(const char* path, const void* data, size_t n) {
   if (!ok) unlink(tmp.c_str());
   return ok ? 0 : -1;
 }
+
+struct QvAppendFile {
+  int fd;
+};
+
+extern "C" QvAppendFile* qvrt_append_create(const char* path) {
+  int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, 0666);
+  return fd < 0 ? nullptr : new QvAppendFile{fd};
+}
+
+extern "C" int qvrt_append(QvAppendFile* f, const void* data, size_t n) {
+  // One write for the whole line where the system takes it so, so a reader
+  // seldom sees a part of one (and then waits for its end).
+  auto* p = static_cast<const char*>(data);
+  while (n) {
+    ssize_t w = write(f->fd, p, n);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return -1;
+    p += w;
+    n -= size_t(w);
+  }
+  return 0;
+}
+
+extern "C" void qvrt_append_close(QvAppendFile* f) {
+  if (!f) return;
+  close(f->fd);
+  delete f;
+}

@@ -9,7 +9,8 @@
 #   ntfs-formatted.img  NTFS whose pictures were copied, then formatted over
 #
 # expected.tsv lists, per image, each picture the engine must write from the
-# records: image, the name it gets, the original file (with its date).
+# records: image, the name it gets, the original file (with its date), the
+# folder it was in and whether it was deleted or is still present.
 # Needs root: NTFS is filled through ntfs-3g, exFAT through exfat-fuse on a
 # loop device.
 #
@@ -38,8 +39,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-expected() {  # image name source
-  printf '%s\t%s\t%s\n' "$1" "$2" "$3" >>"$out/expected.tsv"
+expected() {  # image name source folder deleted|present
+  printf '%s\t%s\t%s\t%s\t%s\n' "$1" "$2" "$3" "$4" "$5" >>"$out/expected.tsv"
 }
 # stage IMAGE NAME PICTURE DATE: the original with its date, to copy in.
 stage() {
@@ -60,7 +61,8 @@ fill() {
 place() { dd if="$2" of="$1" bs=512 seek="$3" conv=notrunc status=none; }
 
 # FAT16, 2 KiB clusters: a long name, a short one that loses its first
-# letter, a deleted folder, and a live picture fragmented by the holes.
+# letter, a deleted folder, a live picture two folders down, and a live
+# picture fragmented by the holes.
 fat=$out/fat.vol
 mkfs.vfat -C -F 16 -s 4 "$fat" 12288 >/dev/null
 s=$(stage mbr "Wedding Photo 01.JPEG" base.jpg "2019-06-15 14:30:22")
@@ -70,6 +72,9 @@ s=$(stage mbr IMG_0002.JPG exif.jpg "2020-01-02 03:04:06")
 mcopy -m -i "$fat" "$s" ::DCIM/IMG_0002.JPG
 s=$(stage mbr "old pic.png" palette.png "2017-11-30 22:10:00")
 mcopy -m -i "$fat" "$s" "::OLD/old pic.png"
+mmd -i "$fat" ::DCIM/100MEDIA
+s=$(stage mbr KEEP0001.GIF static.gif "2020-02-03 04:05:06")
+mcopy -m -i "$fat" "$s" ::DCIM/100MEDIA/KEEP0001.GIF
 for i in $(seq 0 40); do head -c 16384 /dev/urandom >"$out/fill.bin"; mcopy -i "$fat" "$out/fill.bin" "::fill$i.bin"; done
 rm "$out/fill.bin"
 for i in $(seq 0 2 40); do mdel -i "$fat" "::fill$i.bin"; done
@@ -77,13 +82,16 @@ s=$(stage mbr Scan.BMP true24.bmp "2021-08-09 10:11:12")
 mcopy -m -i "$fat" "$s" ::Scan.BMP
 mdel -i "$fat" "::Wedding Photo 01.JPEG" ::DCIM/IMG_0002.JPG
 mdeltree -i "$fat" ::OLD
-expected mbr.img "Wedding Photo 01.jpg" "$out/src/mbr/Wedding Photo 01.JPEG"
-expected mbr.img _MG_0002.jpg "$out/src/mbr/IMG_0002.JPG"
-expected mbr.img "old pic.png" "$out/src/mbr/old pic.png"
-expected mbr.img Scan.bmp "$out/src/mbr/Scan.BMP"
+expected mbr.img "Wedding Photo 01.jpg" "$out/src/mbr/Wedding Photo 01.JPEG" '\' deleted
+expected mbr.img _MG_0002.jpg "$out/src/mbr/IMG_0002.JPG" '\DCIM' deleted
+expected mbr.img "old pic.png" "$out/src/mbr/old pic.png" '\_LD' deleted
+expected mbr.img KEEP0001.gif "$out/src/mbr/KEEP0001.GIF" '\DCIM\100MEDIA' present
+expected mbr.img Scan.bmp "$out/src/mbr/Scan.BMP" '\' present
 
-# NTFS: a picture in a folder, a name outside ASCII, one small enough to
-# live in its file record, and one fragmented by the holes.
+# NTFS: a picture in a deleted folder, a name outside ASCII, one small
+# enough to live in its file record, one fragmented by the holes, and in a
+# folder that stays, a live picture one folder further down and a deleted
+# one.
 ntfs=$out/ntfs.vol
 truncate -s 10M "$ntfs"
 mkntfs -F -q -c 4096 "$ntfs" >/dev/null 2>&1
@@ -94,18 +102,23 @@ cp -p "$(stage ntfs "Hochzeit Müller.jpeg" base.jpg "2016-07-08 09:10:11")" "$m
 convert -size 3x3 xc:red "$out/src/ntfs/tiny.gif"
 touch -d "2015-01-01 12:00:00" "$out/src/ntfs/tiny.gif"
 cp -p "$out/src/ntfs/tiny.gif" "$mnt/"
+mkdir -p "$mnt/Fotos/Sommer 2019"
+cp -p "$(stage ntfs Strand.png plain.png "2019-08-01 10:00:00")" "$mnt/Fotos/Sommer 2019/"
+cp -p "$(stage ntfs weg.bmp pal8.bmp "2013-03-03 03:03:03")" "$mnt/Fotos/"
 fill "$mnt"
 cp -p "$(stage ntfs "Big Scan.TIFF" le_tiles.tif "2019-12-24 18:00:00")" "$mnt/"
 umount "$mnt"
 runs=$(ntfsinfo -v -F "/Big Scan.TIFF" "$ntfs" | grep -c '^[[:space:]]*0x[0-9a-f]*[[:space:]]*0x[0-9a-f]*[[:space:]]*0x[0-9a-f]*$')
 [ "$runs" -ge 2 ] || { echo "Big Scan.TIFF is not fragmented ($runs runs)" >&2; exit 1; }
 ntfs-3g "$ntfs" "$mnt"
-rm -r "$mnt/DCIM" "$mnt/Hochzeit Müller.jpeg" "$mnt/tiny.gif" "$mnt/Big Scan.TIFF"
+rm -r "$mnt/DCIM" "$mnt/Hochzeit Müller.jpeg" "$mnt/tiny.gif" "$mnt/Big Scan.TIFF" "$mnt/Fotos/weg.bmp"
 umount "$mnt"
-expected mbr.img IMG_0001.jpg "$out/src/ntfs/IMG_0001.JPG"
-expected mbr.img "Hochzeit M_ller.jpg" "$out/src/ntfs/Hochzeit Müller.jpeg"
-expected mbr.img tiny.gif "$out/src/ntfs/tiny.gif"
-expected mbr.img "Big Scan.tif" "$out/src/ntfs/Big Scan.TIFF"
+expected mbr.img IMG_0001.jpg "$out/src/ntfs/IMG_0001.JPG" '\DCIM\100CANON' deleted
+expected mbr.img "Hochzeit M_ller.jpg" "$out/src/ntfs/Hochzeit Müller.jpeg" '\' deleted
+expected mbr.img tiny.gif "$out/src/ntfs/tiny.gif" '\' deleted
+expected mbr.img "Big Scan.tif" "$out/src/ntfs/Big Scan.TIFF" '\' deleted
+expected mbr.img Strand.png "$out/src/ntfs/Strand.png" '\Fotos\Sommer 2019' present
+expected mbr.img weg.bmp "$out/src/ntfs/weg.bmp" '\Fotos' deleted
 
 truncate -s 26M "$out/mbr.img"
 sfdisk -q "$out/mbr.img" >/dev/null <<'TABLE'
@@ -118,8 +131,9 @@ place "$out/mbr.img" "$fat" 2048
 place "$out/mbr.img" "$ntfs" 28672
 rm "$fat" "$ntfs"
 
-# exFAT on GPT: a deleted folder, a rarer extension, and a live picture
-# whose clusters are chained through the holes.
+# exFAT on GPT: a deleted folder, a rarer extension, a live picture two
+# folders down, and a live picture whose clusters are chained through the
+# holes.
 exfat=$out/exfat.vol
 truncate -s 8M "$exfat"
 mkfs.exfat "$exfat" >/dev/null
@@ -128,15 +142,18 @@ mount.exfat-fuse "$loop" "$mnt" >/dev/null 2>&1
 cp -p "$(stage gpt "Urlaub 2019.JPE" mpf.jpg "2018-03-04 05:06:08")" "$mnt/"
 mkdir "$mnt/Bilder"
 cp -p "$(stage gpt Strand.gif anim.gif "2014-02-03 04:05:06")" "$mnt/Bilder/"
+mkdir -p "$mnt/DCIM/100MSDCF"
+cp -p "$(stage gpt DSC00042.JPG restart.jpg "2021-04-05 06:07:08")" "$mnt/DCIM/100MSDCF/"
 fill "$mnt"
 cp -p "$(stage gpt Panorama.tif be_tiles.tif "2022-10-11 12:13:14")" "$mnt/"
 rm -r "$mnt/Urlaub 2019.JPE" "$mnt/Bilder"
 umount "$mnt"
 losetup -d "$loop"
 loop=""
-expected gpt.img "Urlaub 2019.jpg" "$out/src/gpt/Urlaub 2019.JPE"
-expected gpt.img Strand.gif "$out/src/gpt/Strand.gif"
-expected gpt.img Panorama.tif "$out/src/gpt/Panorama.tif"
+expected gpt.img "Urlaub 2019.jpg" "$out/src/gpt/Urlaub 2019.JPE" '\' deleted
+expected gpt.img Strand.gif "$out/src/gpt/Strand.gif" '\Bilder' deleted
+expected gpt.img DSC00042.jpg "$out/src/gpt/DSC00042.JPG" '\DCIM\100MSDCF' present
+expected gpt.img Panorama.tif "$out/src/gpt/Panorama.tif" '\' present
 
 truncate -s 10M "$out/gpt.img"
 sfdisk -q "$out/gpt.img" >/dev/null <<'TABLE'

@@ -21,6 +21,7 @@ struct Dir {
   std::vector<Extent> extents;
   bool deleted = false;
   unsigned depth = 0;
+  std::string folder = "\\";
 };
 
 class ExfatVolume {
@@ -159,6 +160,7 @@ class ExfatVolume {
           Dir sub;
           sub.deleted = gone;
           sub.depth = d.depth + 1;
+          sub.folder = subFolder(d.folder, name);
           sub.extents = dataOf(first, std::min(size, kMaxReadDir), noChain, gone);
           todo.push_back(std::move(sub));
         }
@@ -170,6 +172,7 @@ class ExfatVolume {
       r.size = size;
       r.mtime = modified(f);
       r.deleted = gone;
+      r.folder = d.folder;
       r.extents = dataOf(first, size, noChain, gone);
       if (!r.extents.empty()) out_(std::move(r));
     }

@@ -21,6 +21,7 @@ struct Dir {
   std::vector<Extent> extents;
   bool deleted = false;
   unsigned depth = 0;
+  std::string folder = "\\";
 };
 
 class FatVolume {
@@ -226,13 +227,14 @@ class FatVolume {
       const uint64_t size = le32(e + 28);
       const bool gone = deleted || d.deleted;
       if (attr & 0x10) {
-        subdir(first, gone, d.depth + 1, todo);
+        subdir(first, gone, d.depth + 1, subFolder(d.folder, name), todo);
       } else if (size && hasPictureExtension(name)) {
         FileRecord r;
         r.name = std::move(name);
         r.size = size;
         r.mtime = modified(e);
         r.deleted = gone;
+        r.folder = d.folder;
         r.extents = gone ? deletedExtents(first, size, high != 0) : chainExtents(first, size, true);
         // A live file whose chain is damaged: its first run is still the likeliest place.
         if (!gone && r.extents.empty()) r.extents = deletedExtents(first, size, true);
@@ -243,7 +245,7 @@ class FatVolume {
 
   // A directory's first cluster must start with its "." and ".." entries;
   // of a deleted one only the first cluster is known.
-  void subdir(uint32_t first, bool deleted, unsigned depth, std::deque<Dir>& todo) {
+  void subdir(uint32_t first, bool deleted, unsigned depth, std::string folder, std::deque<Dir>& todo) {
     if (!validCluster(first) || depth > kMaxDepth || !seenDirs_.insert(first).second) return;
     uint8_t dots[2 * kEntry];
     if (!disk_.read(clusterAt(first), dots, sizeof dots) || dots[0] != '.' || dots[1] != ' ' ||
@@ -252,6 +254,7 @@ class FatVolume {
     Dir d;
     d.deleted = deleted;
     d.depth = depth;
+    d.folder = std::move(folder);
     d.extents = deleted ? std::vector<Extent>{Extent{clusterAt(first), std::min(clusterBytes_, kMaxDirBytes)}}
                         : chainExtents(first, kMaxDirBytes, false);
     todo.push_back(std::move(d));

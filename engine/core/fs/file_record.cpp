@@ -31,6 +31,50 @@ bool hasPictureExtension(const std::string& name) {
   return false;
 }
 
+std::string cleanUtf8(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      out += c < 0x20 || c == 0x7F ? '_' : char(c);
+      ++i;
+      continue;
+    }
+    // Lead byte: how many follow and the smallest value it may encode (no
+    // overlong forms), then no surrogates and nothing past U+10FFFF.
+    const size_t more = c >= 0xC2 && c < 0xE0 ? 1 : c >= 0xE0 && c < 0xF0 ? 2 : c >= 0xF0 && c < 0xF5 ? 3 : 0;
+    uint32_t v = more == 1 ? c & 0x1F : more == 2 ? c & 0x0F : c & 0x07;
+    size_t k = 1;
+    for (; more && k <= more && i + k < s.size() && (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80; ++k)
+      v = v << 6 | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    const bool ok = more && k == more + 1 && !(more == 2 && (v < 0x800 || (v >= 0xD800 && v < 0xE000))) &&
+                    !(more == 3 && (v < 0x10000 || v > 0x10FFFF));
+    if (ok) {
+      out.append(s, i, k);
+      i += k;
+    } else {
+      out += '_';
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string subFolder(const std::string& parent, const std::string& name) {
+  std::string clean = cleanUtf8(name);
+  for (char& c : clean)
+    if (c == '\\') c = '_';
+  if (clean.empty()) clean = "_";
+  std::string out = parent.empty() ? "\\?" : parent;
+  if (out.back() != '\\') out += '\\';
+  out += clean;
+  if (out.size() <= kMaxFolder) return out;
+  // Too deep: the names nearest the file are the telling ones.
+  const size_t cut = out.find('\\', out.size() - (kMaxFolder - 2));
+  return cut == std::string::npos ? "\\?" : "\\?" + out.substr(cut);
+}
+
 std::string utf16ToUtf8(const uint16_t* units, size_t n) {
   std::string out;
   for (size_t i = 0; i < n; ++i) {

@@ -24,6 +24,10 @@ struct FileRecord {
   uint64_t size = 0;
   FileTime mtime;
   bool deleted = false;
+  // The folder it was in, from the volume's root, with backslashes: "\" for
+  // the root, "\DCIM\100CANON" (UTF-8). Empty when not known; "\?\A\B"
+  // when only the folders nearest the file are known (A's place is lost).
+  std::string folder;
   std::vector<Extent> extents;
   // Data kept inside the record itself (small NTFS files); used instead of
   // extents when residentAt is set.
@@ -41,6 +45,18 @@ FileTime wallClockTime(int year, int month, int day, int hour, int minute, int s
 
 // "dsc_0001.JPEG": a picture file by its extension, case-insensitively.
 bool hasPictureExtension(const std::string& name);
+
+// The longest folder kept, in bytes: a longer one keeps the names nearest
+// the file after "\?". Bounds what a hostile directory tree costs.
+constexpr size_t kMaxFolder = 1024;
+
+// The folder `name` inside `parent` ("\" for the root). Control characters,
+// backslashes and bytes that are not UTF-8 in the name become "_".
+std::string subFolder(const std::string& parent, const std::string& name);
+
+// The text with control characters and bytes that are not part of a
+// well-formed UTF-8 sequence replaced by "_".
+std::string cleanUtf8(const std::string& s);
 
 // UTF-16LE code units to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string utf16ToUtf8(const uint16_t* units, size_t n);

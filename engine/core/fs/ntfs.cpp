@@ -11,6 +11,14 @@ namespace {
 constexpr size_t kStride = 512;
 constexpr size_t kMaxRuns = 1 << 16;
 constexpr uint64_t kMaxRecords = uint64_t(1) << 28;
+constexpr uint64_t kRootRecord = 5;
+constexpr unsigned kMaxDepth = 64;
+// What is kept of the directories for the pictures' folders, and how many
+// pictures wait for them; a volume with more is not one a camera made.
+constexpr size_t kMaxDirs = 1 << 20;
+constexpr size_t kMaxDirNameBytes = 64 << 20;
+constexpr size_t kMaxPending = 1 << 20;
+constexpr uint64_t kRecordBits = 0x0000FFFFFFFFFFFF;
 
 enum : uint32_t { kStandardInformation = 0x10, kFileName = 0x30, kData = 0x80, kEnd = 0xFFFFFFFF };
 
@@ -45,7 +53,23 @@ std::vector<Extent> clip(const std::vector<Extent>& runs, uint64_t size, uint64_
 
 struct Parsed {
   bool picture = false;
+  bool directory = false;
+  uint64_t parent = 0;  // reference of the folder it is in: record number, sequence number above
   FileRecord record;
+};
+
+// A directory's record, in use or not, for the folders of the files in it.
+struct DirRecord {
+  uint64_t number = 0;
+  uint64_t parent = 0;
+  uint32_t nameAt = 0, nameLen = 0;  // in the names' pool
+  uint16_t sequence = 0;
+  bool inUse = false;
+};
+
+struct Pending {
+  FileRecord record;
+  uint64_t parent;
 };
 
 class NtfsVolume {
@@ -87,10 +111,21 @@ class NtfsVolume {
       written += e.length;
     }
     const uint64_t records = std::min(written / recordSize_, kMaxRecords);
+    std::vector<Pending> pending;
     for (uint64_t i = 1; i < records; ++i) {
       if (!readMft(i * recordSize_, rec.data(), rec.size()) || !applyFixups(rec.data(), rec.size())) continue;
       Parsed p = parseRecord(rec.data(), i * recordSize_);
-      if (p.picture) out_(std::move(p.record));
+      if (p.directory) keepDir(i, rec.data(), p);
+      if (!p.picture) continue;
+      // A file's folder is known only once every directory has been seen.
+      if (pending.size() < kMaxPending)
+        pending.push_back(Pending{std::move(p.record), p.parent});
+      else
+        out_(std::move(p.record));
+    }
+    for (Pending& f : pending) {
+      f.record.folder = folderOf(f.parent);
+      out_(std::move(f.record));
     }
     return true;
   }
@@ -121,11 +156,62 @@ class NtfsVolume {
     return 0;
   }
 
+  void keepDir(uint64_t number, const uint8_t* r, const Parsed& p) {
+    const std::string& name = p.record.name;
+    if (dirs_.size() >= kMaxDirs || name.empty() || names_.size() + name.size() > kMaxDirNameBytes) return;
+    DirRecord d;
+    d.number = number;
+    d.parent = p.parent;
+    d.nameAt = uint32_t(names_.size());
+    d.nameLen = uint32_t(name.size());
+    d.sequence = le16(r + 16);
+    d.inUse = !p.record.deleted;
+    names_ += name;
+    dirs_.push_back(d);  // in record order: sorted by number
+  }
+
+  // Freeing a record counts its sequence number up (skipping 0), so a
+  // deleted folder's record is one ahead of the references its files keep.
+  // Another step means the record was reused since. 0 in a reference is
+  // not checked.
+  static bool sameDir(const DirRecord& d, uint16_t seq) {
+    if (seq == 0 || d.sequence == seq) return true;
+    return !d.inUse && d.sequence == (seq == 0xFFFF ? 1 : seq + 1);
+  }
+
+  // The folder from the root, "\?\..." where the chain of parents breaks
+  // (a record reused or lost, a loop, deeper than 64), "" if not even the
+  // nearest folder is known.
+  std::string folderOf(uint64_t ref) {
+    if (ref == lastRef_ && !lastFolder_.empty()) return lastFolder_;
+    std::vector<const DirRecord*> chain;
+    bool rooted = false;
+    for (uint64_t at = ref;;) {
+      if ((at & kRecordBits) == kRootRecord) {
+        rooted = true;
+        break;
+      }
+      if (chain.size() == kMaxDepth) break;
+      const uint64_t number = at & kRecordBits;
+      auto it = std::lower_bound(dirs_.begin(), dirs_.end(), number,
+                                 [](const DirRecord& d, uint64_t n) { return d.number < n; });
+      if (it == dirs_.end() || it->number != number || !sameDir(*it, uint16_t(at >> 48))) break;
+      chain.push_back(&*it);
+      at = it->parent;
+    }
+    std::string folder = rooted ? "\\" : chain.empty() ? "" : "\\?";
+    for (size_t i = chain.size(); i-- > 0;) folder = subFolder(folder, names_.substr(chain[i]->nameAt, chain[i]->nameLen));
+    lastRef_ = ref;
+    lastFolder_ = folder;
+    return folder;
+  }
+
   // One record, fixed up; `at` is its position in the $MFT.
   Parsed parseRecord(const uint8_t* r, uint64_t at) {
     Parsed p;
     const uint16_t flags = le16(r + 22);
-    if ((flags & 0x02) || (le64(r + 32) & 0x0000FFFFFFFFFFFF)) return p;  // a directory, or part of another record
+    if (le64(r + 32) & kRecordBits) return p;  // part of another record
+    p.directory = flags & 0x02;
     FileRecord& f = p.record;
     f.deleted = !(flags & 0x01);
     const size_t used = std::min<size_t>(le32(r + 24), recordSize_);
@@ -154,6 +240,7 @@ class NtfsVolume {
           std::vector<uint16_t> units(chars);
           for (unsigned c = 0; c < chars; ++c) units[c] = le16(value + 66 + 2 * c);
           f.name = utf16ToUtf8(units.data(), units.size());
+          p.parent = le64(value);
           nameSpace = ns;
           named = FileTime{int64_t(le64(value + 16)), false};
         }
@@ -164,7 +251,7 @@ class NtfsVolume {
       a += len;
     }
     if (!f.mtime.ticks) f.mtime = named;
-    p.picture = data && usable && !f.name.empty() && f.size && hasPictureExtension(f.name);
+    p.picture = !p.directory && data && usable && !f.name.empty() && f.size && hasPictureExtension(f.name);
     return p;
   }
 
@@ -201,6 +288,10 @@ class NtfsVolume {
   const RecordOut& out_;
   uint64_t clusterBytes_ = 0, clusters_ = 0, recordSize_ = 0;
   std::vector<Extent> mft_;
+  std::vector<DirRecord> dirs_;
+  std::string names_;
+  uint64_t lastRef_ = 0;
+  std::string lastFolder_;
 };
 
 }  // namespace

@@ -5,7 +5,9 @@
 // data ($DATA: kept in the record itself, or the runs of clusters it lists,
 // which a deleted record keeps until it is reused). Compressed and encrypted
 // data and data continued in other records (an attribute list) are left to
-// the content search.
+// the content search. The files' folders come from the directories'
+// records, in use or not, each named with its parent's reference; they are
+// put together once the whole $MFT has been read.
 #pragma once
 #include <cstddef>
 #include <cstdint>

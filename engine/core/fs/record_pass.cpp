@@ -58,6 +58,9 @@ RecordPassStats writeRecordedPictures(ByteSource& src, unsigned types, FindSink&
     Find f{PicType(t), start, r.size};
     f.name = pictureFileName(r.name, PicType(t));
     f.mtime = r.mtime;
+    f.fromRecord = true;
+    f.folder = r.folder;
+    f.deleted = r.deleted;
     FileView data(disk, r);
     sink.onFind(f, data);
     stats.starts.insert(start);
