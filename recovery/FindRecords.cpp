@@ -6,8 +6,9 @@
 // later is given it then.
 #include "RecoveryDlg.h"
 
+#include <cstring>
+
 #include "finds_file.h"
-#include "progress_file.h"
 
 namespace {
 
@@ -19,10 +20,7 @@ const DWORD kReadChunk = 1 << 20;
 
 void CRecoveryDlg::BeginFindRecords()
 {
-    // Beside the data folder, where the progress file goes.
-    const std::string progress = qv::progressFilePath(m_strTempDir.str());
-    m_strFindsPath = progress.empty() ? CString()
-                                      : CString((progress.substr(0, progress.size() - 9) + ".finds").c_str());
+    m_strFindsPath = qv::findsFilePath(m_strTempDir.str()).c_str();
     if (!m_strFindsPath.IsEmpty())
         DeleteFileA(m_strFindsPath);
     m_nFindsRead = 0;
@@ -40,22 +38,25 @@ void CRecoveryDlg::ReadFindRecords()
         return;
     LARGE_INTEGER at;
     at.QuadPart = static_cast<LONGLONG>(m_nFindsRead);
-    std::string text;
+    // A tick reads what the engine added since the last one, a little at a
+    // time; after the first the file's header line stands in front, as the
+    // reader wants the text from the start.
+    const size_t header = m_nFindsRead == 0 ? 0 : std::strlen(qv::kFindsHeader);
+    std::string text = m_nFindsRead == 0 ? std::string() : std::string(qv::kFindsHeader);
     if (SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) {
-        // A tick reads what the engine added since the last one, a little
-        // at a time.
-        text.resize(kReadChunk);
+        text.resize(header + kReadChunk);
         DWORD read = 0;
-        if (!::ReadFile(file, &text[0], kReadChunk, &read, nullptr))
+        if (!::ReadFile(file, &text[header], kReadChunk, &read, nullptr))
             read = 0;
-        text.resize(read);
+        text.resize(header + read);
     }
     CloseHandle(file);
 
     std::vector<qv::FindsEntry> entries;
     // Only whole lines are taken; a torn last one is read again next time.
-    const size_t used = qv::parseFindsText(text, 0, entries);
-    m_nFindsRead += used;
+    const size_t used = qv::parseFindsText(text, header, entries);
+    if (used > header)
+        m_nFindsRead += used - header;
     const std::string outDir = m_strTempDir.str() + "\\";
     for (qv::FindsEntry& entry : entries) {
         const std::string path = outDir + entry.file;

@@ -43,7 +43,7 @@ public:
     {
         RunOnUi([&] { m_editSaveDir.SetWindowText(folder.c_str()); });
     }
-    std::string PicturePath(int item)
+    std::string ListedPath(int item)
     {
         std::string path;
         RunOnUi([&] { path = GetPicturePath(item).GetString(); });

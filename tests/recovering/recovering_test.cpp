@@ -47,10 +47,10 @@ protected:
     std::string Progress() { return Text(Item(m_dlg, IDC_PROGRESS_TEXT)); }
     std::string NameOf(int item)
     {
-        const std::string path = m_object->PicturePath(item);
+        const std::string path = m_object->ListedPath(item);
         return path.substr(path.rfind('\\') + 1);
     }
-    std::string OriginalOf(int item) { return ReadFileBytes(m_object->PicturePath(item)); }
+    std::string OriginalOf(int item) { return ReadFileBytes(m_object->ListedPath(item)); }
 
     // Presses Recover and waits for the summary question; every progress
     // text seen on the way is collected.
@@ -163,7 +163,7 @@ TEST_F(RecoveringTest, ThreeTickedPicturesProgressThenSummaryThenReadyView)
         }
     }
     // The data folder is only read.
-    EXPECT_TRUE(Exists(m_object->PicturePath(0)));
+    EXPECT_TRUE(Exists(m_object->ListedPath(0)));
 }
 
 TEST_F(RecoveringTest, YesOpensTheSaveFolder)
@@ -198,7 +198,7 @@ TEST_F(RecoveringTest, PictureDeletedMeanwhileIsNotCountedAsRecovered)
 {
     MessageBoxWatcher boxes;
     Analysed(3);
-    const std::string gone = m_object->PicturePath(1);
+    const std::string gone = m_object->ListedPath(1);
     ASSERT_TRUE(DeleteFileA(gone.c_str()));
     m_lastCount = 3;
 
@@ -317,7 +317,7 @@ TEST_F(RecoveringTest, BothKindsOfFailureInOneSentence)
     // Room for \f101.bmp (256 characters in all), not for \f101 (2).bmp (260).
     const std::string folder = LongFolder(247);
     m_object->SetSaveFolder(folder);
-    ASSERT_TRUE(DeleteFileA(m_object->PicturePath(0).c_str()));
+    ASSERT_TRUE(DeleteFileA(m_object->ListedPath(0).c_str()));
     WriteFileBytes(folder + "\\" + NameOf(1), "the user's own file");
 
     const SeenBox summary = RecoverAndWaitForSummary(boxes);
