@@ -63,8 +63,17 @@ bool CRecoveryDlg::PlaceholderThumbnail(ThumbnailPixels& pixels)
 void CRecoveryDlg::AddPicture(const CString& source, const CString& itemPath)
 {
     ThumbnailPixels pixels;
-    RenderThumbnail(source, pixels);
-    AddThumbnail(pixels, itemPath);
+    ::PictureDetails details;
+    bool decodes = RenderThumbnail(source, pixels, &details);
+    if (source != itemPath) {
+        // The placeholder stands for a file that does not decode.
+        details = ::PictureDetails();
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        if (GetFileAttributesExA(itemPath, GetFileExInfoStandard, &data))
+            details.bytes = static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+        decodes = false;
+    }
+    AddThumbnail(pixels, itemPath, details, decodes);
     ShowPictureCount();
     m_listPictures.EnsureVisible(m_listPictures.GetItemCount() - 1, TRUE);
 }

@@ -53,6 +53,20 @@ public:
     using CRecoveryDlg::OnIntakeTick;
     using CRecoveryDlg::OnNext;
     using CRecoveryDlg::StopEngine;
+    using CRecoveryDlg::ReadFindRecords;
+    using CRecoveryDlg::ApplyFilter;
+
+    CPicturePreview& Preview() { return m_preview; }
+    const CPictureItems& Items() const { return m_pictures; }
+    HWND FilterBar() const { return m_filterBar.m_hWnd; }
+    std::string CountText() const { return m_lblCount.GetWindowText().GetString(); }
+    // Reads the engine's finds file of a search into outDir, as the window
+    // does for its own searches.
+    void UseFindsFile(const std::string& outDir)
+    {
+        m_strTempDir = outDir.c_str();
+        BeginFindRecords();
+    }
 
     void ClearRunning()
     {

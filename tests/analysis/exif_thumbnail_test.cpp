@@ -162,3 +162,124 @@ TEST(JpegLayout, ReadsTheFrameAndThumbnailAndNeverPointsOutside)
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// What the thumbnail's pass tells of each file, for the list's details.
+
+namespace {
+
+// An Exif block with the camera's make and model, the date taken in the
+// Exif directory, and thumb as its thumbnail, put after the main JPEG's start.
+std::string WithCameraExif(const std::string& main, const std::string& thumb)
+{
+    const std::string make("Canon\0", 6);
+    const std::string model("Canon EOS 5D\0", 13);
+    const std::string taken("2019:07:14 16:05:09\0", 20);
+    const unsigned strings = 8 + 2 + 3 * 12 + 4;
+    const unsigned exifIfd = strings + 6 + 13;
+    const unsigned dateAt = exifIfd + 2 + 12 + 4;
+    const unsigned ifd1 = dateAt + 20;
+    const unsigned thumbAt = ifd1 + 2 + 2 * 12 + 4;
+
+    std::string tiff = "II*";
+    tiff += '\0';
+    Put32(tiff, 8);
+    Put16(tiff, 3);
+    Put16(tiff, 0x010F), Put16(tiff, 2), Put32(tiff, 6), Put32(tiff, strings);
+    Put16(tiff, 0x0110), Put16(tiff, 2), Put32(tiff, 13), Put32(tiff, strings + 6);
+    Put16(tiff, 0x8769), Put16(tiff, 4), Put32(tiff, 1), Put32(tiff, exifIfd);
+    Put32(tiff, ifd1);
+    tiff += make + model;
+    Put16(tiff, 1);
+    Put16(tiff, 0x9003), Put16(tiff, 2), Put32(tiff, 20), Put32(tiff, dateAt);
+    Put32(tiff, 0);
+    tiff += taken;
+    Put16(tiff, 2);
+    Put16(tiff, 0x0201), Put16(tiff, 4), Put32(tiff, 1), Put32(tiff, thumbAt);
+    Put16(tiff, 0x0202), Put16(tiff, 4), Put32(tiff, 1), Put32(tiff, static_cast<unsigned>(thumb.size()));
+    Put32(tiff, 0);
+    tiff += thumb;
+    const std::string body = std::string("Exif\0\0", 6) + tiff;
+    const size_t length = body.size() + 2;
+    std::string app1 = "\xFF\xE1";
+    app1 += static_cast<char>(length >> 8);
+    app1 += static_cast<char>(length & 0xFF);
+    return main.substr(0, 2) + app1 + body + main.substr(2);
+}
+
+PictureDetails DetailsOf(const std::string& path, bool* drawn = nullptr)
+{
+    ThumbnailPixels pixels;
+    PictureDetails details;
+    const bool picture = RenderThumbnail(path.c_str(), pixels, &details);
+    if (drawn)
+        *drawn = picture;
+    return details;
+}
+
+}  // namespace
+
+TEST_F(ExifThumbnailTest, DetailsOfEachKindOfFile)
+{
+    // A camera photo: its frame's size, not its thumbnail's, and its Exif.
+    const std::string photo = Jpeg(m_files, "main.jpg", 300, 200, 0xFF0000);
+    const std::string camera = WithCameraExif(photo, Jpeg(m_files, "thumb.jpg", 150, 100, 0x0000FF));
+    WriteFileBytes(m_files.Join("camera.jpg"), camera);
+    bool drawn = false;
+    PictureDetails details = DetailsOf(m_files.Join("camera.jpg"), &drawn);
+    EXPECT_TRUE(drawn);
+    EXPECT_EQ(details.bytes, camera.size());
+    EXPECT_EQ(details.width, 300u);
+    EXPECT_EQ(details.height, 200u);
+    EXPECT_EQ(details.taken, "2019:07:14 16:05:09");
+    EXPECT_EQ(details.camera, "Canon EOS 5D");
+    EXPECT_NE(details.written, 0u);
+
+    // A JPEG without Exif, and the other types, decoded in full.
+    details = DetailsOf(m_files.Join("main.jpg"));
+    EXPECT_EQ(details.width, 300u);
+    EXPECT_EQ(details.height, 200u);
+    EXPECT_EQ(details.taken, "");
+    EXPECT_EQ(details.camera, "");
+    struct Kind {
+        const char* name;
+        const wchar_t* mime;
+    };
+    const Kind kinds[] = {{"a.png", L"image/png"}, {"a.bmp", L"image/bmp"}, {"a.tif", L"image/tiff"}};
+    for (const Kind& kind : kinds) {
+        ASSERT_TRUE(SavePicture(m_files.Join(kind.name), 40, 30, 0x00FF00, kind.mime)) << kind.name;
+        details = DetailsOf(m_files.Join(kind.name), &drawn);
+        EXPECT_TRUE(drawn) << kind.name;
+        EXPECT_EQ(details.width, 40u) << kind.name;
+        EXPECT_EQ(details.height, 30u) << kind.name;
+        EXPECT_EQ(details.bytes, ReadFileBytes(m_files.Join(kind.name)).size()) << kind.name;
+    }
+    WriteFileBytes(m_files.Join("a.gif"), TinyGif());
+    details = DetailsOf(m_files.Join("a.gif"));
+    EXPECT_EQ(details.width, 1u);
+    EXPECT_EQ(details.bytes, TinyGif().size());
+
+    // A damaged file: its size is known, nothing else.
+    WriteFileBytes(m_files.Join("damaged.jpg"), std::string("\xFF\xD8\xFF\xE1\x00\x10", 6) + std::string(40, 'x'));
+    details = DetailsOf(m_files.Join("damaged.jpg"), &drawn);
+    EXPECT_FALSE(drawn);
+    EXPECT_EQ(details.bytes, 46u);
+    EXPECT_EQ(details.width, 0u);
+    EXPECT_EQ(details.camera, "");
+
+    // Exif fields that point outside the block are not read.
+    std::string cut = camera.substr(0, 60);
+    WriteFileBytes(m_files.Join("cut.jpg"), cut);
+    details = DetailsOf(m_files.Join("cut.jpg"));
+    EXPECT_EQ(details.camera, "");
+    EXPECT_EQ(details.taken, "");
+}
+
+TEST(CameraName, MakeIsNotRepeated)
+{
+    EXPECT_EQ(CameraName("Canon", "Canon EOS 5D"), "Canon EOS 5D");
+    EXPECT_EQ(CameraName("NIKON CORPORATION", "NIKON D90"), "NIKON D90");
+    EXPECT_EQ(CameraName("Apple", "iPhone 12"), "Apple iPhone 12");
+    EXPECT_EQ(CameraName("", "X100"), "X100");
+    EXPECT_EQ(CameraName("Sony", ""), "Sony");
+}

@@ -270,12 +270,23 @@ TEST_F(MonitorTest, AnalysingAndAnalysedViewsPlaceTheirControls)
     const RECT label = rect(IDC_SELECT_ALL);
     EXPECT_EQ(label.left, drives.left);
     EXPECT_EQ(label.top, status.bottom + 3);
-    EXPECT_EQ(label.right - label.left, selectAll.right - selectAll.left);
+    EXPECT_EQ(label.right - label.left, 140);
     EXPECT_EQ(label.bottom - label.top, selectAllHeight);
 
+    // The filter bar over the list's width, the list under it; the count
+    // line after the select-all label, before the Settings link.
+    const RECT bar = rect(IDC_FILTER_BAR);
+    EXPECT_TRUE(Visible(Ctl(IDC_FILTER_BAR)));
+    EXPECT_EQ(bar.left, drives.left);
+    EXPECT_EQ(bar.right, drives.right);
+    EXPECT_EQ(bar.top, status.bottom + selectAllHeight + 5);
+    const RECT count = rect(IDC_PICTURE_COUNT);
+    EXPECT_TRUE(Visible(Ctl(IDC_PICTURE_COUNT)));
+    EXPECT_GT(count.left, label.right);
+    EXPECT_LT(count.right, rect(IDC_SETTINGS_LINK).left);
     const RECT list = rect(IDC_PICTURE_LIST);
     EXPECT_EQ(list.left, drives.left);
-    EXPECT_EQ(list.top, status.bottom + selectAllHeight + 5);
+    EXPECT_EQ(list.top, bar.bottom + 2);
     EXPECT_EQ(list.right, drives.right);
     EXPECT_EQ(list.bottom, drives.bottom + 40);
 

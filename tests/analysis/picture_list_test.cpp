@@ -225,13 +225,15 @@ TEST_F(PictureListTest, ItemsCarryTheirOwnPathsTickedInOrder)
     EXPECT_EQ(PicturePath(0), "C:\\data\\Photo.jpg");
     EXPECT_EQ(PicturePath(1), "C:\\data\\photo.jpg");
     EXPECT_EQ(PicturePath(2), blue);
+    // Each item is labelled with its own file's name, not the picture's.
+    const char* const names[] = {"Photo.jpg", "photo.jpg", "blue.png"};
     for (int i = 0; i < 3; ++i) {
         char text[16] = "x";
         LVITEMA lv = {};
         lv.pszText = text;
         lv.cchTextMax = sizeof text;
         SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&lv));
-        EXPECT_STREQ(text, "");
+        EXPECT_STREQ(text, names[i]);
     }
     EXPECT_TRUE(Near(ItemPixels(list, Dlg().Images(), 1)[32 * 64 + 32], 0xFF0000));
     EXPECT_TRUE(Near(ItemPixels(list, Dlg().Images(), 2)[32 * 64 + 32], 0x0000FF));
@@ -241,6 +243,11 @@ TEST_F(PictureListTest, ItemsCarryTheirOwnPathsTickedInOrder)
     ASSERT_TRUE(ClickTickBox(list, 0));
     ASSERT_TRUE(WaitUntil([&] { return Ticked(list, 0); }));
     ASSERT_TRUE(ClickTickBox(list, 2, 2));
+    // ... and opens no preview.
+    Pump(300);
+    bool previewOpen = true;
+    Dlg().RunOnUi([&] { previewOpen = Dlg().Preview().IsOpen(); });
+    EXPECT_FALSE(previewOpen);
     RECT icon = {LVIR_ICON, 0, 0, 0};
     ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&icon)));
     const LPARAM middle = MAKELPARAM((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2);

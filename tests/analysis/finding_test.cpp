@@ -1,0 +1,384 @@
+// Finding the pictures that matter among many: what the filters show and
+// in what order, the filter bar and Select All acting on what is shown,
+// the names, tooltips and count line, the preview opened from the list,
+// and the engine's finds file read while it is written.
+#include "AnalysisHarness.h"
+
+#include "PictureDescription.h"
+#include "PicturePreview.h"
+#include "PictureView.h"
+#include "finds_file.h"
+
+using namespace analysis;
+
+namespace {
+
+struct Find {
+    const char* path;
+    unsigned width, height;
+    uint64_t bytes;
+    const char* taken;
+    int record;  // 0 none, 1 present, 2 deleted
+    const char* folder;
+};
+
+// Six finds of every kind: a camera photo found by its contents, an icon
+// still on the disk, a deleted photo taken at the same moment as the first,
+// a web picture, a deleted scan taken earlier, and a file that does not decode.
+const Find kFinds[] = {
+    {"C:\\d\\d0001\\a.jpg", 4000, 3000, 2000000, "2019:07:14 16:05:09", 0, ""},
+    {"C:\\d\\d0001\\icon.png", 16, 16, 500, "", 1, "\\Windows\\Icons"},
+    {"C:\\d\\d0001\\IMG_2.jpg", 4000, 3000, 2000000, "2019:07:14 16:05:09", 2, "\\DCIM\\100CANON"},
+    {"C:\\d\\d0001\\logo.gif", 300, 200, 5000, "", 0, ""},
+    {"C:\\d\\d0001\\scan.tif", 800, 600, 900000, "2018:01:01 10:00:00", 2, "\\Scans"},
+    {"C:\\d\\d0001\\broken.bmp", 0, 0, 1000, "", 0, ""},
+};
+
+void AddFind(CPictureItems& items, const Find& find)
+{
+    PictureDetails details;
+    details.width = find.width;
+    details.height = find.height;
+    details.bytes = find.bytes;
+    details.taken = find.taken;
+    items.Add(find.path, ThumbnailPixels(), details, find.width > 0);
+    if (find.record)
+        items.SetRecord(items.Count() - 1, find.folder, find.record == 2);
+}
+
+std::vector<int> Shown(const CPictureItems& items, const PictureFilter& filter, PictureSort sort)
+{
+    CPictureView view;
+    view.Set(items, filter, sort);
+    return view.Items();
+}
+
+using Order = std::vector<int>;
+
+TEST(PictureView, FiltersAloneAndTogether)
+{
+    CPictureItems items;
+    for (const Find& find : kFinds)
+        AddFind(items, find);
+
+    PictureFilter all;
+    EXPECT_EQ(Shown(items, all, PictureSort::Found), (Order{0, 1, 2, 3, 4, 5}));
+    CPictureView view;
+    view.Set(items, all, PictureSort::Found);
+    EXPECT_TRUE(view.ShowsAllInOrder(items));
+
+    PictureFilter noJpeg;
+    noJpeg.types[kTypeJpeg] = false;
+    EXPECT_EQ(Shown(items, noJpeg, PictureSort::Found), (Order{1, 3, 4, 5}));
+    PictureFilter deleted;
+    deleted.deletedOnly = true;  // what may still be on the disk goes; finds without a record stay
+    EXPECT_EQ(Shown(items, deleted, PictureSort::Found), (Order{0, 2, 3, 4, 5}));
+    PictureFilter large;
+    large.minSide = 200;  // 300 x 200 stays, 16 x 16 and the undecodable go
+    EXPECT_EQ(Shown(items, large, PictureSort::Found), (Order{0, 2, 3, 4}));
+    PictureFilter heavy;
+    heavy.minBytes = 10 * 1024;
+    EXPECT_EQ(Shown(items, heavy, PictureSort::Found), (Order{0, 2, 4}));
+    PictureFilter text;
+    text.text = "dcim";  // in a folder, case ignored
+    EXPECT_EQ(Shown(items, text, PictureSort::Found), (Order{2}));
+    text.text = "Img_";  // in a name
+    EXPECT_EQ(Shown(items, text, PictureSort::Found), (Order{2}));
+    text.text = "nowhere";
+    EXPECT_EQ(Shown(items, text, PictureSort::Found), (Order{}));
+
+    PictureFilter together;
+    together.types[kTypeGif] = false;
+    together.deletedOnly = true;
+    together.minSide = 200;
+    EXPECT_EQ(Shown(items, together, PictureSort::Found), (Order{0, 2, 4}));
+    together.text = "s";  // scan.tif, and \DCIM\100CANON has no s
+    EXPECT_EQ(Shown(items, together, PictureSort::Found), (Order{4}));
+}
+
+TEST(PictureView, SortsKeepTheOrderFoundOnTies)
+{
+    CPictureItems items;
+    for (const Find& find : kFinds)
+        AddFind(items, find);
+    const PictureFilter all;
+    // 0 and 2 were taken at the same moment; undated ones come last.
+    EXPECT_EQ(Shown(items, all, PictureSort::NewestFirst), (Order{0, 2, 4, 1, 3, 5}));
+    EXPECT_EQ(Shown(items, all, PictureSort::OldestFirst), (Order{4, 0, 2, 1, 3, 5}));
+    EXPECT_EQ(Shown(items, all, PictureSort::LargestFirst), (Order{0, 2, 4, 3, 1, 5}));
+    EXPECT_EQ(Shown(items, all, PictureSort::Name), (Order{0, 5, 1, 2, 3, 4}));
+
+    // New finds join sorted, after their equals; hidden ones not at all.
+    CPictureView view;
+    PictureFilter large;
+    large.minSide = 100;
+    view.Set(items, large, PictureSort::NewestFirst);
+    EXPECT_EQ(view.Items(), (Order{0, 2, 4, 3}));
+    AddFind(items, {"C:\\d\\d0002\\scan2.tif", 800, 600, 900000, "2018:01:01 10:00:00", 0, ""});
+    EXPECT_EQ(view.Add(items, 6), 3);
+    AddFind(items, {"C:\\d\\d0002\\tiny.png", 10, 10, 90, "", 0, ""});
+    EXPECT_EQ(view.Add(items, 7), -1);
+    EXPECT_EQ(view.Items(), (Order{0, 2, 4, 6, 3}));
+    EXPECT_EQ(view.PositionOf(6), 3);
+    EXPECT_EQ(view.PositionOf(7), -1);
+    EXPECT_EQ(view.ItemAt(5), -1);
+
+    // A record that comes later moves its find where the filter now says.
+    PictureFilter deleted;
+    deleted.deletedOnly = true;
+    view.Set(items, deleted, PictureSort::Found);
+    EXPECT_EQ(view.PositionOf(1), -1);
+    items.SetRecord(1, "\\Windows\\Icons", true);
+    view.Update(items, 1);
+    EXPECT_EQ(view.Items(), (Order{0, 1, 2, 3, 4, 5, 6, 7}));
+}
+
+TEST(PictureDescription, SaysWhatIsKnown)
+{
+    CPictureItems items;
+    for (const Find& find : kFinds)
+        AddFind(items, find);
+    const std::string deleted = DescribePicture(items, 2).GetString();
+    EXPECT_NE(deleted.find("IMG_2.jpg\r\n"), std::string::npos) << deleted;
+    EXPECT_NE(deleted.find("Deleted; was in \\DCIM\\100CANON"), std::string::npos) << deleted;
+    EXPECT_NE(deleted.find("JPEG, 4000 x 3000 pixels, 1.9 MB (2,000,000 bytes)"), std::string::npos) << deleted;
+    EXPECT_NE(deleted.find("Date: "), std::string::npos) << deleted;
+    const std::string found = DescribePicture(items, 5).GetString();
+    EXPECT_NE(found.find("Found by its contents"), std::string::npos) << found;
+    EXPECT_NE(found.find("cannot be shown"), std::string::npos) << found;
+    EXPECT_EQ(found.find("pixels"), std::string::npos) << found;
+    EXPECT_EQ(std::string(CountLine(1240, 38512, 812, 2469606195ull).GetString()),
+              "1,240 of 38,512 pictures shown - 812 ticked (2.3 GB)");
+}
+
+class FindingTest : public WindowFixture {
+protected:
+    void SetUp() override
+    {
+        Open();
+        m_list = Ctl(IDC_PICTURE_LIST);
+        SetWindowPos(m_list, nullptr, 0, 0, 600, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    }
+    // Lists n pictures named p0.png ... as the intake does.
+    void List(int first, int n, int side = 40)
+    {
+        for (int i = first; i < first + n; ++i) {
+            const std::string path = m_files.Join("p" + std::to_string(i) + ".png");
+            ASSERT_TRUE(SavePicture(path, side, side, 0x102030u * static_cast<uint32_t>(i + 1), L"image/png"));
+            Dlg().RunOnUi([&] {
+                Dlg().AddPicture(path.c_str(), path.c_str());
+                ++Dlg().NextItem();
+            });
+        }
+    }
+    HWND BarItem(int id) { return GetDlgItem(Dlg().FilterBar(), id); }
+    std::string ShownName(int position)
+    {
+        char text[64] = "";
+        LVITEMA lv = {};
+        lv.pszText = text;
+        lv.cchTextMax = sizeof text;
+        SendMessageA(m_list, LVM_GETITEMTEXTA, position, reinterpret_cast<LPARAM>(&lv));
+        return text;
+    }
+
+    TempFolder m_files{"finding"};
+    HWND m_list = nullptr;
+};
+
+TEST_F(FindingTest, FilterBarChoosesWhatIsShownAndSelectAllActsOnIt)
+{
+    Dlg().RunOnUi([&] {
+        Dlg().ClearPictureList();
+        Dlg().NextItem() = 0;
+    });
+    List(0, 3, 40);
+    List(3, 2, 300);
+    Dlg().RunOnUi([&] { Dlg().EnterAnalysedState(); });
+    const uint64_t bytes = ReadFileBytes(m_files.Join("p0.png")).size() + ReadFileBytes(m_files.Join("p1.png")).size() +
+                           ReadFileBytes(m_files.Join("p2.png")).size() + ReadFileBytes(m_files.Join("p3.png")).size() +
+                           ReadFileBytes(m_files.Join("p4.png")).size();
+    EXPECT_EQ(Dlg().CountText(), std::string(CountLine(5, 5, 5, bytes).GetString()));
+
+    // "Hide pictures smaller than 200 x 200", chosen as the user does.
+    HWND sizes = BarItem(111);
+    ASSERT_NE(sizes, nullptr);
+    SendMessageA(sizes, CB_SETCURSEL, 2, 0);
+    SendMessageA(Dlg().FilterBar(), WM_COMMAND, MAKEWPARAM(111, CBN_SELCHANGE), reinterpret_cast<LPARAM>(sizes));
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(m_list) == 2; }));
+    EXPECT_EQ(ShownName(0), "p3.png");
+    EXPECT_EQ(PicturePath(1), m_files.Join("p4.png"));
+    EXPECT_EQ(Dlg().CountText().substr(0, 34), "2 of 5 pictures shown - 2 ticked (");
+
+    // Untick All unticks what is shown; the hidden small ones keep theirs.
+    PostCommand(Dlg().m_hWnd, IDC_SELECT_ALL, STN_CLICKED);
+    ASSERT_TRUE(WaitUntil([&] { return !Ticked(m_list, 0) && !Ticked(m_list, 1); }));
+    EXPECT_EQ(Dlg().CountText().substr(0, 33), "2 of 5 pictures shown - 0 ticked ");
+
+    // Sorted by name, newest... and back to everything in the order found,
+    // the hidden ones ticked as they were.
+    HWND sort = BarItem(114);
+    SendMessageA(sort, CB_SETCURSEL, 4, 0);
+    SendMessageA(Dlg().FilterBar(), WM_COMMAND, MAKEWPARAM(114, CBN_SELCHANGE), reinterpret_cast<LPARAM>(sort));
+    SendMessageA(sizes, CB_SETCURSEL, 0, 0);
+    SendMessageA(Dlg().FilterBar(), WM_COMMAND, MAKEWPARAM(111, CBN_SELCHANGE), reinterpret_cast<LPARAM>(sizes));
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(m_list) == 5; }));
+    const char* const byName[] = {"p0.png", "p1.png", "p2.png", "p3.png", "p4.png"};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(ShownName(i), byName[i]);
+        EXPECT_EQ(Ticked(m_list, i), i < 3) << i;
+    }
+
+    // Typing in the find box narrows the list at once.
+    SetWindowTextA(BarItem(113), "P4");
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(m_list) == 1; }));
+    EXPECT_EQ(ShownName(0), "p4.png");
+    // New finds that the filter hides are counted, not shown.
+    List(5, 1, 40);
+    Dlg().RunOnUi([&] { Dlg().ShowPictureCount(); });
+    EXPECT_EQ(ItemCount(m_list), 1);
+    Dlg().RunOnUi([&] { Dlg().EnterAnalysedState(); });
+    EXPECT_EQ(Dlg().CountText().substr(0, 21), "1 of 6 pictures shown");
+}
+
+TEST_F(FindingTest, TooltipTellsTheDetails)
+{
+    Dlg().RunOnUi([&] {
+        Dlg().ClearPictureList();
+        Dlg().NextItem() = 0;
+    });
+    List(0, 2, 120);
+    char text[1024] = "";
+    NMLVGETINFOTIPA tip = {};
+    tip.hdr.hwndFrom = m_list;
+    tip.hdr.idFrom = IDC_PICTURE_LIST;
+    tip.hdr.code = LVN_GETINFOTIPA;
+    tip.pszText = text;
+    tip.cchTextMax = sizeof text;
+    tip.iItem = 1;
+    SendMessageA(Dlg().m_hWnd, WM_NOTIFY, IDC_PICTURE_LIST, reinterpret_cast<LPARAM>(&tip));
+    const std::string shown = text;
+    EXPECT_EQ(shown.substr(0, 8), "p1.png\r\n") << shown;
+    EXPECT_NE(shown.find("PNG, 120 x 120 pixels"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("Found by its contents"), std::string::npos) << shown;
+}
+
+TEST_F(FindingTest, PreviewOpensOnTheDoubleClickedPictureAndStepsInTheListsOrder)
+{
+    Dlg().RunOnUi([&] {
+        Dlg().ClearPictureList();
+        Dlg().NextItem() = 0;
+    });
+    List(0, 3, 40);
+    RECT icon = {LVIR_ICON, 0, 0, 0};
+    ASSERT_TRUE(SendMessageA(m_list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&icon)));
+    const LPARAM middle = MAKELPARAM((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2);
+    PostMessageA(m_list, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+    PostMessageA(m_list, WM_LBUTTONUP, 0, middle);
+    PostMessageA(m_list, WM_LBUTTONDBLCLK, MK_LBUTTON, middle);
+    PostMessageA(m_list, WM_LBUTTONUP, 0, middle);
+    int shown = -1;
+    ASSERT_TRUE(WaitUntil([&] {
+        Dlg().RunOnUi([&] { shown = Dlg().Preview().Item(); });
+        return shown >= 0;
+    }));
+    EXPECT_EQ(shown, 1);
+    // A double click beside the box changes no tick.
+    EXPECT_TRUE(Ticked(m_list, 1));
+    HWND preview = FindWindowA(CPicturePreview::kClassName, nullptr);
+    ASSERT_NE(preview, nullptr);
+    EXPECT_EQ(Text(preview), "Preview - p1.png");
+
+    // Sorted by size, the largest first: a new larger find goes first and
+    // the preview steps to it in the list's order.
+    List(3, 1, 300);
+    Dlg().RunOnUi([&] {
+        SendMessageA(GetDlgItem(Dlg().FilterBar(), 114), CB_SETCURSEL, 3, 0);
+        Dlg().ApplyFilter();
+    });
+    bool stepped = false;
+    Dlg().RunOnUi([&] {
+        stepped = Dlg().Preview().Step(-1);
+        shown = Dlg().Preview().Item();
+    });
+    // 300 x 300 first, then the 40 x 40 ones in the order found: 1 is at
+    // place 2, the one before it is item 0.
+    EXPECT_TRUE(stepped);
+    EXPECT_EQ(shown, 0);
+    Dlg().RunOnUi([&] {
+        stepped = Dlg().Preview().Step(-1);
+        shown = Dlg().Preview().Item();
+    });
+    EXPECT_EQ(shown, 3);
+    Dlg().RunOnUi([&] { stepped = Dlg().Preview().Step(-1); });
+    EXPECT_FALSE(stepped);
+    // The list follows the preview.
+    EXPECT_EQ(SendMessageA(m_list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED), 0);
+
+    // Enter on the selected picture opens it as well.
+    Dlg().RunOnUi([&] { Dlg().Preview().Close(); });
+    ListView_SetItemState(m_list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemState(m_list, 2, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    Dlg().RunOnUi([&] { ::SetFocus(m_list); });
+    PressKey(m_list, VK_RETURN);
+    ASSERT_TRUE(WaitUntil([&] {
+        Dlg().RunOnUi([&] { shown = Dlg().Preview().Item(); });
+        return shown >= 0;
+    }));
+    EXPECT_EQ(shown, 1);
+    // The window itself is still there: Enter did not end it.
+    EXPECT_TRUE(IsWindow(Dlg().m_hWnd));
+    Dlg().RunOnUi([&] { Dlg().Preview().Close(); });
+}
+
+TEST_F(FindingTest, RecordsOfTheFindsFileReachTheirPicturesWhenTheyCome)
+{
+    TempFolder search{"finding-search"};
+    const std::string outDir = search.Join("data\\temp");
+    CreateDirectoryA(search.Join("data").c_str(), nullptr);
+    CreateDirectoryA(outDir.c_str(), nullptr);
+    CreateDirectoryA((outDir + "\\d0001").c_str(), nullptr);
+    const std::string finds = qv::findsFilePath(outDir);
+    ASSERT_FALSE(finds.empty());
+    const std::string a = outDir + "\\d0001\\Beach.jpg";
+    const std::string b = outDir + "\\d0001\\Dog.jpg";
+    ASSERT_TRUE(SavePicture(a, 40, 40, 0x00FF00, L"image/png"));
+    ASSERT_TRUE(SavePicture(b, 40, 40, 0x0000FF, L"image/png"));
+
+    Dlg().RunOnUi([&] {
+        Dlg().ClearPictureList();
+        Dlg().NextItem() = 0;
+        Dlg().UseFindsFile(outDir);
+    });
+    // The first line comes whole, the second torn: only the first counts.
+    const std::string first = qv::formatFindsLine({"d0001\\Beach.jpg", "\\DCIM\\Holiday", true});
+    const std::string second = qv::formatFindsLine({"d0001\\Dog.jpg", "\\Pets", false});
+    WriteFileBytes(finds, std::string(qv::kFindsHeader) + first + second.substr(0, second.size() - 1));
+    Dlg().RunOnUi([&] {
+        Dlg().ReadFindRecords();
+        Dlg().AddPicture(a.c_str(), a.c_str());
+        ++Dlg().NextItem();
+        Dlg().AddPicture(b.c_str(), b.c_str());
+        ++Dlg().NextItem();
+    });
+    Dlg().RunOnUi([&] {
+        EXPECT_EQ(Dlg().Items().State(0), FindState::Deleted);
+        EXPECT_EQ(Dlg().Items().Folder(0), "\\DCIM\\Holiday");
+        EXPECT_EQ(Dlg().Items().State(1), FindState::Found);
+    });
+
+    // The rest of the line comes after the picture was listed, and a
+    // damaged line after it is passed over.
+    std::string damaged = qv::formatFindsLine({"d0001\\Beach.jpg", "\\Elsewhere", false});
+    damaged[3] ^= 1;
+    WriteFileBytes(finds, std::string(qv::kFindsHeader) + first + second + damaged);
+    Dlg().RunOnUi([&] { Dlg().ReadFindRecords(); });
+    Dlg().RunOnUi([&] {
+        EXPECT_EQ(Dlg().Items().State(1), FindState::Present);
+        EXPECT_EQ(Dlg().Items().Folder(1), "\\Pets");
+        EXPECT_EQ(Dlg().Items().Folder(0), "\\DCIM\\Holiday");
+    });
+    DeleteFileA(finds.c_str());
+}
+
+}  // namespace
