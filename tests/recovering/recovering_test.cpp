@@ -166,6 +166,46 @@ TEST_F(RecoveringTest, ThreeTickedPicturesProgressThenSummaryThenReadyView)
     EXPECT_TRUE(Exists(m_object->ListedPath(0)));
 }
 
+// A filter hides pictures from Recover without changing them: what is
+// copied is the ticked pictures shown; clearing the filter brings the hidden
+// ones back with their ticks.
+TEST_F(RecoveringTest, WithAFilterOnlyTheShownTickedPicturesAreCopied)
+{
+    MessageBoxWatcher boxes;
+    CreateDirectoryA(m_data->Join("temp").c_str(), nullptr);
+    const char* const names[] = {"f100.bmp", "f101.bmp", "f102.gif", "f103.gif"};
+    for (int i = 0; i < 4; ++i)
+        WriteFileBytes(m_data->Join(std::string("temp\\") + names[i]), MakeBmp(8 + i, 6, i + 1));
+    OpenReady();
+    m_object->SetSaveFolder(m_out->Path());
+    m_object->AnalyseFolder(m_data->Path());
+    ASSERT_TRUE(WaitUntil([&] { return InAnalysedView(m_dlg) && ItemCount(List()) == 4; }, 8000));
+    ASSERT_TRUE(SetTicked(List(), 0, false));
+    ASSERT_TRUE(SetTicked(List(), 3, false));
+
+    // The GIF type unticked in the filter bar, as a click does.
+    HWND bar = Item(m_dlg, IDC_FILTER_BAR);
+    HWND gif = GetDlgItem(bar, 101);
+    ASSERT_EQ(Text(gif), "GIF (2)");
+    SendMessageA(gif, BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(List()) == 2; }));
+    SendMessageA(gif, BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(List()) == 4; }));
+    EXPECT_FALSE(Ticked(List(), 0));
+    EXPECT_TRUE(Ticked(List(), 1));
+    EXPECT_TRUE(Ticked(List(), 2));
+    EXPECT_FALSE(Ticked(List(), 3));
+    SendMessageA(gif, BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(List()) == 2; }));
+
+    m_lastCount = 1;
+    const SeenBox summary = RecoverAndWaitForSummary(boxes);
+    EXPECT_EQ(summary.text, std::string("1 files recovered.") + kSummaryQuestion);
+    ASSERT_TRUE(WaitUntil([&] { return InReadyView(m_dlg); }));
+    EXPECT_EQ(FilesIn(m_out->Path()), (std::vector<std::string>{"f101.bmp"}));
+    EXPECT_FALSE(Visible(bar));
+}
+
 TEST_F(RecoveringTest, YesOpensTheSaveFolder)
 {
     MessageBoxWatcher boxes;
