@@ -1,7 +1,8 @@
 // The native engine on disks with real file systems (make_fs_images.sh):
 // deleted pictures come back from the records under their names and dates,
 // byte for byte, fragmented NTFS files included; a formatted volume still
-// gives the content search's finds; damaged records are survived.
+// gives the content search's finds; damaged records are survived. The finds
+// file names every picture from the records with its folder and state.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,6 +15,7 @@
 #include <random>
 #include <sstream>
 
+#include "finds_file.h"
 #include "fs/record_pass.h"
 #include "recognizers.h"
 #include "source.h"
@@ -31,6 +33,8 @@ std::string images() { return QV_FS_IMAGES; }
 struct Expected {
   std::string name;
   std::string source;
+  std::string folder;
+  bool deleted = false;
 };
 
 std::map<std::string, std::vector<Expected>> expectedByImage() {
@@ -39,11 +43,13 @@ std::map<std::string, std::vector<Expected>> expectedByImage() {
   std::string line;
   while (std::getline(in, line)) {
     std::istringstream cols(line);
-    std::string image, name, source;
+    std::string image, name, source, folder, state;
     std::getline(cols, image, '\t');
     std::getline(cols, name, '\t');
     std::getline(cols, source, '\t');
-    all[image].push_back(Expected{name, source});
+    std::getline(cols, folder, '\t');
+    std::getline(cols, state, '\t');
+    all[image].push_back(Expected{name, source, folder, state == "deleted"});
   }
   return all;
 }
@@ -65,18 +71,20 @@ class FileSystemsTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(out_); }
 
-  // Runs photo on the image; the files it wrote by name, with their paths.
+  // Runs photo on the image, into data/temp as the program does; the files
+  // it wrote by name, with their paths.
   std::map<std::string, std::string> recover(const std::string& image, const std::string& types = kAll) {
     fs::remove_all(out_);
-    const std::string cmd = "'" + std::string(QV_ENGINE_BIN) + "/photo' /d '" + out_.string() + "' /cmd '" +
+    const std::string cmd = "'" + std::string(QV_ENGINE_BIN) + "/photo' /d '" + outDir().string() + "' /cmd '" +
                             images() + "/" + image + "' " + types + " >/dev/null 2>&1";
     const int status = std::system(cmd.c_str());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << image;
     std::map<std::string, std::string> files;
-    for (const auto& e : fs::recursive_directory_iterator(out_))
+    for (const auto& e : fs::recursive_directory_iterator(outDir()))
       if (e.is_regular_file()) EXPECT_TRUE(files.emplace(e.path().filename().string(), e.path().string()).second);
     return files;
   }
+  fs::path outDir() const { return out_ / "data" / "temp"; }
 
   fs::path out_;
 };
@@ -102,8 +110,9 @@ TEST_F(FileSystemsTest, EveryDeletedPictureComesBackUnderItsNameAndDateExactlyOn
 
 TEST_F(FileSystemsTest, OnlyTheEnabledTypesAreWrittenFromTheRecords) {
   const auto files = recover("mbr.img", "fileopt,everything,disable,png,enable,search");
-  ASSERT_EQ(files.size(), 1u);
-  EXPECT_EQ(files.begin()->first, "old pic.png");
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files.count("old pic.png"), 1u);
+  EXPECT_EQ(files.count("Strand.png"), 1u);
 }
 
 TEST_F(FileSystemsTest, AFormattedVolumeStillGivesTheContentSearchsFinds) {
@@ -114,6 +123,40 @@ TEST_F(FileSystemsTest, AFormattedVolumeStillGivesTheContentSearchsFinds) {
     for (const auto& [name, path] : files) found = found || readFile(path) == readFile(qvtest::pic(pic));
     EXPECT_TRUE(found) << pic;
   }
+}
+
+// What the window reads beside its work folder: a line for each picture
+// from the records, naming a file that is there, with the folder it was in
+// and whether it was deleted; none for the content search's finds.
+TEST_F(FileSystemsTest, TheFindsFileNamesEachPictureFromTheRecordsOnceWithItsFolder) {
+  const auto expected = expectedByImage();
+  for (const auto& [image, pictures] : expected) {
+    const auto files = recover(image);
+    const std::vector<uint8_t> bytes = readFile((out_ / "data.finds").string());
+    const std::string text(bytes.begin(), bytes.end());
+    std::vector<qv::FindsEntry> lines;
+    ASSERT_EQ(qv::parseFindsText(text, 0, lines), text.size()) << image;
+    EXPECT_EQ(lines.size(), pictures.size()) << image;
+    std::map<std::string, const qv::FindsEntry*> byName;
+    for (const qv::FindsEntry& line : lines) {
+      std::string path = line.file;
+      for (char& c : path) c = c == '\\' ? '/' : c;
+      EXPECT_TRUE(fs::is_regular_file(outDir() / path)) << line.file;
+      const std::string name = fs::path(path).filename().string();
+      EXPECT_TRUE(byName.emplace(name, &line).second) << line.file;
+      EXPECT_EQ(files.count(name), 1u) << line.file;
+    }
+    for (const Expected& e : pictures) {
+      auto it = byName.find(e.name);
+      ASSERT_NE(it, byName.end()) << image << ": " << e.name;
+      EXPECT_EQ(it->second->folder, e.folder) << e.name;
+      EXPECT_EQ(it->second->deleted, e.deleted) << e.name;
+    }
+  }
+  const auto files = recover("ntfs-formatted.img");
+  EXPECT_EQ(files.size(), 3u);
+  const std::vector<uint8_t> bytes = readFile((out_ / "data.finds").string());
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), qv::kFindsHeader);
 }
 
 namespace {
