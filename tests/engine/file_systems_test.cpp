@@ -8,7 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -20,6 +22,7 @@
 #include "recognizers.h"
 #include "source.h"
 #include "support.h"
+#include "view.h"
 
 namespace fs = std::filesystem;
 using qvtest::readFile;
@@ -198,4 +201,71 @@ TEST_F(FileSystemsTest, DamagedRecordsAreSurvived) {
       qv::writeRecordedPictures(src, qv::kAllTypes, sink);
     }
   }
+}
+
+namespace {
+
+// Where the NTFS records whose $FILE_NAME is `name` (ASCII) hold that
+// attribute's value: pairs of record and value offsets in the disk.
+std::vector<std::pair<size_t, size_t>> ntfsNames(const std::vector<uint8_t>& disk, size_t volume, const std::string& name) {
+  std::vector<std::pair<size_t, size_t>> found;
+  for (size_t at = volume; at + 1024 <= disk.size(); at += 1024) {
+    const uint8_t* r = &disk[at];
+    if (std::memcmp(r, "FILE", 4) != 0) continue;
+    for (size_t a = qv::le16(r + 20); a + 24 <= 1024;) {
+      const uint32_t type = qv::le32(r + a), len = qv::le32(r + a + 4);
+      if (type == 0xFFFFFFFF || len < 24 || a + len > 1024) break;
+      const size_t v = a + qv::le16(r + a + 20);
+      bool same = type == 0x30 && v + 66 + 2 * name.size() <= 1024 && r[v + 64] == name.size();
+      for (size_t i = 0; same && i < name.size(); ++i) same = r[v + 66 + 2 * i] == name[i] && r[v + 67 + 2 * i] == 0;
+      if (same) found.push_back({at, at + v});
+      a += len;
+    }
+  }
+  return found;
+}
+
+class FolderSink : public qv::FindSink {
+ public:
+  void onFind(const qv::Find& f, qv::View&) override { folders[f.name] = f.folder; }
+  std::map<std::string, std::string> folders;
+};
+
+std::string folderOf(const std::vector<uint8_t>& disk, const std::string& name) {
+  qv::MemorySource src(disk);
+  FolderSink sink;
+  qv::writeRecordedPictures(src, qv::kAllTypes, sink);
+  return sink.folders.count(name) ? sink.folders[name] : "(not written)";
+}
+
+}  // namespace
+
+// \DCIM\100CANON\IMG_0001.JPG, all deleted: a folder whose record was used
+// again since (its sequence number moved on) is not taken for the old one,
+// and a loop of parents ends.
+TEST_F(FileSystemsTest, NtfsFoldersAreNotMadeUpFromReusedOrLoopingRecords) {
+  const std::vector<uint8_t> clean = readFile(images() + "/mbr.img");
+  const size_t volume = 28672 * 512;
+  const auto dcim = ntfsNames(clean, volume, "DCIM"), canon = ntfsNames(clean, volume, "100CANON"),
+             file = ntfsNames(clean, volume, "IMG_0001.JPG");
+  ASSERT_FALSE(dcim.empty());
+  ASSERT_FALSE(canon.empty());
+  ASSERT_FALSE(file.empty());
+  ASSERT_EQ(folderOf(clean, "IMG_0001.jpg"), "\\DCIM\\100CANON");
+
+  auto reused = [&](const std::vector<std::pair<size_t, size_t>>& dir) {
+    std::vector<uint8_t> disk = clean;
+    disk[dir[0].first + 16] = uint8_t(disk[dir[0].first + 16] + 2);  // sequence number
+    return disk;
+  };
+  EXPECT_EQ(folderOf(reused(dcim), "IMG_0001.jpg"), "\\?\\100CANON");
+  EXPECT_EQ(folderOf(reused(canon), "IMG_0001.jpg"), "");
+
+  // DCIM's parent made 100CANON, as the file's reference names it.
+  std::vector<uint8_t> loop = clean;
+  for (const auto& [record, value] : dcim) std::memcpy(&loop[value], &clean[file[0].second], 8);
+  const std::string folder = folderOf(loop, "IMG_0001.jpg");
+  EXPECT_EQ(folder.compare(0, 3, "\\?\\"), 0) << folder;
+  EXPECT_EQ(folder.substr(folder.size() - 14), "\\DCIM\\100CANON") << folder;
+  EXPECT_EQ(std::count(folder.begin(), folder.end(), '\\'), 65) << folder;  // 64 names after "\?"
 }
