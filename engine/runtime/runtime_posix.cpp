@@ -195,8 +195,8 @@ extern "C" QvAppendFile* qvrt_append_create(const char* path) {
 }
 
 extern "C" int qvrt_append(QvAppendFile* f, const void* data, size_t n) {
-  // One write for the whole line where the system takes it so, so a reader
-  // seldom sees a part of one (and then waits for its end).
+  // The whole line in one write where the system takes it at once: a
+  // reader seldom sees part of one, and then waits for the rest.
   auto* p = static_cast<const char*>(data);
   while (n) {
     ssize_t w = write(f->fd, p, n);

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "finds_file.h"
+
 namespace {
 
 std::string winPath(const std::string& unixPath) {
@@ -255,35 +257,63 @@ TEST_F(EngineTest, AKilledEngineLeavesOnlyWholePictures) {
 
 // The Windows runtime gives files from the records their names and their
 // modification times (FAT's local time through the zone, exFAT's and NTFS's
-// UTC as they are).
+// UTC as they are), and the finds file their folders, truncated and written
+// while the window holds the old one open the way it reads it.
 TEST_F(EngineTest, PicturesFromTheFileSystemsKeepTheirNamesAndDates) {
   std::ifstream why(QV_FS_IMAGES "/unavailable");
   std::string reason;
   if (std::getline(why, reason)) GTEST_SKIP() << "no file-system images on this machine: " << reason;
   std::ifstream in(QV_FS_IMAGES "/expected.tsv");
-  std::map<std::string, std::vector<std::pair<std::string, std::string>>> expected;
+  struct Picture {
+    std::string name, source, folder, state;
+  };
+  std::map<std::string, std::vector<Picture>> expected;
   std::string line;
   while (std::getline(in, line)) {
     std::istringstream cols(line);
-    std::string image, name, source;
+    std::string image;
+    Picture p;
     std::getline(cols, image, '\t');
-    std::getline(cols, name, '\t');
-    std::getline(cols, source, '\t');
+    std::getline(cols, p.name, '\t');
+    std::getline(cols, p.source, '\t');
+    std::getline(cols, p.folder, '\t');
+    std::getline(cols, p.state, '\t');
     bool ascii = true;
-    for (unsigned char c : source) ascii = ascii && c < 0x80;
-    if (ascii) expected[image].push_back({name, winPath(source)});  // the ANSI test cannot open the others
+    for (unsigned char c : p.source) ascii = ascii && c < 0x80;
+    p.source = winPath(p.source);
+    if (ascii) expected[image].push_back(p);  // the ANSI test cannot open the others
   }
   ASSERT_EQ(expected.size(), 2u);
+  const std::string findsPath = dir_ + "\\data.finds";
   for (const auto& [image, pictures] : expected) {
     removeTree(out_);
+    ASSERT_TRUE(writeFile(findsPath, "an old search's lines\n"));
+    HANDLE held = CreateFileA(findsPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
     ASSERT_EQ(run(args(winPath(QV_FS_IMAGES "/" + image))), 0u) << image;
+    std::string text;
+    char buf[4096];
+    DWORD got = 0;
+    while (ReadFile(held, buf, sizeof buf, &got, nullptr) && got) text.append(buf, got);
+    CloseHandle(held);
+    std::vector<qv::FindsEntry> lines;
+    EXPECT_EQ(qv::parseFindsText(text, 0, lines), text.size()) << text;
     std::map<std::string, std::string> paths;
     collectPaths(out_, paths);
-    for (const auto& [name, source] : pictures) {
-      auto it = paths.find(name);
-      ASSERT_NE(it, paths.end()) << image << ": " << name;
-      EXPECT_EQ(readFile(it->second), readFile(source)) << name;
-      EXPECT_LE(std::llabs(writeTime(it->second) - writeTime(source)), 20000000LL) << name;
+    for (const Picture& p : pictures) {
+      auto it = paths.find(p.name);
+      ASSERT_NE(it, paths.end()) << image << ": " << p.name;
+      EXPECT_EQ(readFile(it->second), readFile(p.source)) << p.name;
+      EXPECT_LE(std::llabs(writeTime(it->second) - writeTime(p.source)), 20000000LL) << p.name;
+      int named = 0;
+      for (const qv::FindsEntry& e : lines)
+        if (e.file == "d0001\\" + p.name) {
+          ++named;
+          EXPECT_EQ(e.folder, p.folder) << p.name;
+          EXPECT_EQ(e.deleted, p.state == "deleted") << p.name;
+        }
+      EXPECT_EQ(named, 1) << p.name;
     }
   }
 }

@@ -150,3 +150,31 @@ TEST(FatVolumes, RecordsOfACutVolumeNeverPointPastTheDisk) {
   EXPECT_EQ(records[0].extents[0].length, 100u);
   EXPECT_EQ(records[0].mtime.ticks, wallClockTime(2019, 1, 1, 0, 0, 0, 0).ticks);
 }
+
+TEST(Folders, NamesAreJoinedFromTheRootWithBackslashes) {
+  EXPECT_EQ(subFolder("\\", "DCIM"), "\\DCIM");
+  EXPECT_EQ(subFolder(subFolder("\\", "DCIM"), "100CANON"), "\\DCIM\\100CANON");
+  EXPECT_EQ(subFolder("\\?", "Sommer"), "\\?\\Sommer");
+  // What would break a path or a line of the finds file becomes "_".
+  EXPECT_EQ(subFolder("\\", "a\\b\tc\nd"), "\\a_b_c_d");
+  EXPECT_EQ(subFolder("\\", ""), "\\_");
+  EXPECT_EQ(subFolder("\\", "M\xC3\xBCller \xF0\x9F\x93\xB7"), "\\M\xC3\xBCller \xF0\x9F\x93\xB7");
+  // Bytes that are no UTF-8: an OEM short name, a cut sequence, an overlong
+  // form, a surrogate, past U+10FFFF.
+  EXPECT_EQ(cleanUtf8("\x8E" "BER"), "_BER");
+  EXPECT_EQ(cleanUtf8("ab\xE2\x82"), "ab__");
+  EXPECT_EQ(cleanUtf8("\xC0\xAF"), "__");
+  EXPECT_EQ(cleanUtf8("\xED\xA0\x80"), "___");
+  EXPECT_EQ(cleanUtf8("\xF4\x90\x80\x80"), "____");
+}
+
+TEST(Folders, ADeepFolderKeepsTheNamesNearestTheFile) {
+  std::string folder = "\\";
+  for (int depth = 0; depth < 64; ++depth) folder = subFolder(folder, std::string(40, char('a' + depth % 26)) + std::to_string(depth));
+  EXPECT_LE(folder.size(), kMaxFolder);
+  EXPECT_EQ(folder.compare(0, 3, "\\?\\"), 0) << folder;
+  const std::string last = "\\" + std::string(40, char('a' + 63 % 26)) + "63";
+  EXPECT_EQ(folder.compare(folder.size() - last.size(), last.size(), last), 0) << folder;
+  // Whole names only.
+  EXPECT_EQ(folder.find("\\", 3) - 3, 42u) << folder;
+}

@@ -1,23 +1,28 @@
 // The native engine on disks with real file systems (make_fs_images.sh):
 // deleted pictures come back from the records under their names and dates,
 // byte for byte, fragmented NTFS files included; a formatted volume still
-// gives the content search's finds; damaged records are survived.
+// gives the content search's finds; damaged records are survived. The finds
+// file names every picture from the records with its folder and state.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>
 #include <sstream>
 
+#include "finds_file.h"
 #include "fs/record_pass.h"
 #include "recognizers.h"
 #include "source.h"
 #include "support.h"
+#include "view.h"
 
 namespace fs = std::filesystem;
 using qvtest::readFile;
@@ -31,6 +36,8 @@ std::string images() { return QV_FS_IMAGES; }
 struct Expected {
   std::string name;
   std::string source;
+  std::string folder;
+  bool deleted = false;
 };
 
 std::map<std::string, std::vector<Expected>> expectedByImage() {
@@ -39,11 +46,13 @@ std::map<std::string, std::vector<Expected>> expectedByImage() {
   std::string line;
   while (std::getline(in, line)) {
     std::istringstream cols(line);
-    std::string image, name, source;
+    std::string image, name, source, folder, state;
     std::getline(cols, image, '\t');
     std::getline(cols, name, '\t');
     std::getline(cols, source, '\t');
-    all[image].push_back(Expected{name, source});
+    std::getline(cols, folder, '\t');
+    std::getline(cols, state, '\t');
+    all[image].push_back(Expected{name, source, folder, state == "deleted"});
   }
   return all;
 }
@@ -65,18 +74,20 @@ class FileSystemsTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(out_); }
 
-  // Runs photo on the image; the files it wrote by name, with their paths.
+  // Runs photo on the image, into data/temp as the program does; the files
+  // it wrote by name, with their paths.
   std::map<std::string, std::string> recover(const std::string& image, const std::string& types = kAll) {
     fs::remove_all(out_);
-    const std::string cmd = "'" + std::string(QV_ENGINE_BIN) + "/photo' /d '" + out_.string() + "' /cmd '" +
+    const std::string cmd = "'" + std::string(QV_ENGINE_BIN) + "/photo' /d '" + outDir().string() + "' /cmd '" +
                             images() + "/" + image + "' " + types + " >/dev/null 2>&1";
     const int status = std::system(cmd.c_str());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << image;
     std::map<std::string, std::string> files;
-    for (const auto& e : fs::recursive_directory_iterator(out_))
+    for (const auto& e : fs::recursive_directory_iterator(outDir()))
       if (e.is_regular_file()) EXPECT_TRUE(files.emplace(e.path().filename().string(), e.path().string()).second);
     return files;
   }
+  fs::path outDir() const { return out_ / "data" / "temp"; }
 
   fs::path out_;
 };
@@ -102,8 +113,9 @@ TEST_F(FileSystemsTest, EveryDeletedPictureComesBackUnderItsNameAndDateExactlyOn
 
 TEST_F(FileSystemsTest, OnlyTheEnabledTypesAreWrittenFromTheRecords) {
   const auto files = recover("mbr.img", "fileopt,everything,disable,png,enable,search");
-  ASSERT_EQ(files.size(), 1u);
-  EXPECT_EQ(files.begin()->first, "old pic.png");
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files.count("old pic.png"), 1u);
+  EXPECT_EQ(files.count("Strand.png"), 1u);
 }
 
 TEST_F(FileSystemsTest, AFormattedVolumeStillGivesTheContentSearchsFinds) {
@@ -114,6 +126,40 @@ TEST_F(FileSystemsTest, AFormattedVolumeStillGivesTheContentSearchsFinds) {
     for (const auto& [name, path] : files) found = found || readFile(path) == readFile(qvtest::pic(pic));
     EXPECT_TRUE(found) << pic;
   }
+}
+
+// What the window reads beside its work folder: a line for each picture
+// from the records, naming a file that is there, with the folder it was in
+// and whether it was deleted; none for the content search's finds.
+TEST_F(FileSystemsTest, TheFindsFileNamesEachPictureFromTheRecordsOnceWithItsFolder) {
+  const auto expected = expectedByImage();
+  for (const auto& [image, pictures] : expected) {
+    const auto files = recover(image);
+    const std::vector<uint8_t> bytes = readFile((out_ / "data.finds").string());
+    const std::string text(bytes.begin(), bytes.end());
+    std::vector<qv::FindsEntry> lines;
+    ASSERT_EQ(qv::parseFindsText(text, 0, lines), text.size()) << image;
+    EXPECT_EQ(lines.size(), pictures.size()) << image;
+    std::map<std::string, const qv::FindsEntry*> byName;
+    for (const qv::FindsEntry& line : lines) {
+      std::string path = line.file;
+      for (char& c : path) c = c == '\\' ? '/' : c;
+      EXPECT_TRUE(fs::is_regular_file(outDir() / path)) << line.file;
+      const std::string name = fs::path(path).filename().string();
+      EXPECT_TRUE(byName.emplace(name, &line).second) << line.file;
+      EXPECT_EQ(files.count(name), 1u) << line.file;
+    }
+    for (const Expected& e : pictures) {
+      auto it = byName.find(e.name);
+      ASSERT_NE(it, byName.end()) << image << ": " << e.name;
+      EXPECT_EQ(it->second->folder, e.folder) << e.name;
+      EXPECT_EQ(it->second->deleted, e.deleted) << e.name;
+    }
+  }
+  const auto files = recover("ntfs-formatted.img");
+  EXPECT_EQ(files.size(), 3u);
+  const std::vector<uint8_t> bytes = readFile((out_ / "data.finds").string());
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), qv::kFindsHeader);
 }
 
 namespace {
@@ -155,4 +201,71 @@ TEST_F(FileSystemsTest, DamagedRecordsAreSurvived) {
       qv::writeRecordedPictures(src, qv::kAllTypes, sink);
     }
   }
+}
+
+namespace {
+
+// Where the NTFS records whose $FILE_NAME is `name` (ASCII) hold that
+// attribute's value: pairs of record and value offsets in the disk.
+std::vector<std::pair<size_t, size_t>> ntfsNames(const std::vector<uint8_t>& disk, size_t volume, const std::string& name) {
+  std::vector<std::pair<size_t, size_t>> found;
+  for (size_t at = volume; at + 1024 <= disk.size(); at += 1024) {
+    const uint8_t* r = &disk[at];
+    if (std::memcmp(r, "FILE", 4) != 0) continue;
+    for (size_t a = qv::le16(r + 20); a + 24 <= 1024;) {
+      const uint32_t type = qv::le32(r + a), len = qv::le32(r + a + 4);
+      if (type == 0xFFFFFFFF || len < 24 || a + len > 1024) break;
+      const size_t v = a + qv::le16(r + a + 20);
+      bool same = type == 0x30 && v + 66 + 2 * name.size() <= 1024 && r[v + 64] == name.size();
+      for (size_t i = 0; same && i < name.size(); ++i) same = r[v + 66 + 2 * i] == name[i] && r[v + 67 + 2 * i] == 0;
+      if (same) found.push_back({at, at + v});
+      a += len;
+    }
+  }
+  return found;
+}
+
+class FolderSink : public qv::FindSink {
+ public:
+  void onFind(const qv::Find& f, qv::View&) override { folders[f.name] = f.folder; }
+  std::map<std::string, std::string> folders;
+};
+
+std::string folderOf(const std::vector<uint8_t>& disk, const std::string& name) {
+  qv::MemorySource src(disk);
+  FolderSink sink;
+  qv::writeRecordedPictures(src, qv::kAllTypes, sink);
+  return sink.folders.count(name) ? sink.folders[name] : "(not written)";
+}
+
+}  // namespace
+
+// \DCIM\100CANON\IMG_0001.JPG, all deleted: a folder whose record was used
+// again since (its sequence number moved on) is not taken for the old one,
+// and a loop of parents ends.
+TEST_F(FileSystemsTest, NtfsFoldersAreNotMadeUpFromReusedOrLoopingRecords) {
+  const std::vector<uint8_t> clean = readFile(images() + "/mbr.img");
+  const size_t volume = 28672 * 512;
+  const auto dcim = ntfsNames(clean, volume, "DCIM"), canon = ntfsNames(clean, volume, "100CANON"),
+             file = ntfsNames(clean, volume, "IMG_0001.JPG");
+  ASSERT_FALSE(dcim.empty());
+  ASSERT_FALSE(canon.empty());
+  ASSERT_FALSE(file.empty());
+  ASSERT_EQ(folderOf(clean, "IMG_0001.jpg"), "\\DCIM\\100CANON");
+
+  auto reused = [&](const std::vector<std::pair<size_t, size_t>>& dir) {
+    std::vector<uint8_t> disk = clean;
+    disk[dir[0].first + 16] = uint8_t(disk[dir[0].first + 16] + 2);  // sequence number
+    return disk;
+  };
+  EXPECT_EQ(folderOf(reused(dcim), "IMG_0001.jpg"), "\\?\\100CANON");
+  EXPECT_EQ(folderOf(reused(canon), "IMG_0001.jpg"), "");
+
+  // DCIM's parent made 100CANON, as the file's reference names it.
+  std::vector<uint8_t> loop = clean;
+  for (const auto& [record, value] : dcim) std::memcpy(&loop[value], &clean[file[0].second], 8);
+  const std::string folder = folderOf(loop, "IMG_0001.jpg");
+  EXPECT_EQ(folder.compare(0, 3, "\\?\\"), 0) << folder;
+  EXPECT_EQ(folder.substr(folder.size() - 14), "\\DCIM\\100CANON") << folder;
+  EXPECT_EQ(std::count(folder.begin(), folder.end(), '\\'), 65) << folder;  // 64 names after "\?"
 }
