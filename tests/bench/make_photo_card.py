@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Makes a raw card image holding N camera-like JPEG photos.
 
-Usage: make_photo_card.py N OUTDIR POOLDIR [--small]
+Usage: make_photo_card.py N OUTDIR POOLDIR [--small] [--icons K]
 
 A pool of distinct base photos (ImageMagick plasma and gradients with noise,
 1 to 12 megapixels, or 1 to 3 with --small) is made once in POOLDIR and
@@ -13,8 +13,12 @@ letterboxed with black bars where the photo is not 4:3, as cameras write
 them; about one in twenty has none. The photos are written at 4 KiB cluster
 boundaries with random and zeroed clusters between some of them.
 
+With --icons K, K small pictures (PNG and GIF icons and buttons of 16 to 150
+pixels, as a computer's own disk holds next to the photos) are spread
+between the photos.
+
 Leaves OUTDIR/card.img and OUTDIR/manifest.txt (photos, bytes of photos,
-photos with a thumbnail).
+photos with a thumbnail, small pictures).
 """
 import os
 import random
@@ -164,6 +168,23 @@ def photo_bytes(serial, base, with_thumb):
     return data[:2] + exif_app1(serial, w, h, thumb if with_thumb else b"") + com + data[2:]
 
 
+def make_icons(folder):
+    """A few dozen small PNG and GIF pictures, made once."""
+    os.makedirs(folder, exist_ok=True)
+    icons = []
+    for i in range(24):
+        side = [16, 24, 32, 48, 64, 96, 120, 150][i % 8]
+        name = os.path.join(folder, f"icon{i:02d}.{'png' if i % 3 else 'gif'}")
+        if not os.path.exists(name):
+            colours = COLOURS[i % len(COLOURS)]
+            run(["convert", "-seed", str(2000 + i), "-size", f"{side}x{side * (2 if i % 5 == 0 else 1)}",
+                 f"plasma:{colours}", "-strip", name + ".tmp" + name[-4:]])
+            os.replace(name + ".tmp" + name[-4:], name)
+        with open(name, "rb") as f:
+            icons.append(f.read())
+    return icons
+
+
 def filler(rng):
     """Space between two photos: nothing, old random data or zeros. Random
     data never starts a sector with a JPEG's SOI, so no false finds."""
@@ -182,8 +203,10 @@ def main():
     n = int(sys.argv[1])
     out = sys.argv[2]
     weights = SMALL_WEIGHTS if "--small" in sys.argv[4:] else WEIGHTS
+    icon_count = int(sys.argv[sys.argv.index("--icons") + 1]) if "--icons" in sys.argv else 0
     os.makedirs(out, exist_ok=True)
     pool = make_pool(sys.argv[3], weights)
+    icons = make_icons(os.path.join(sys.argv[3], "icons")) if icon_count else []
     by_class = {mp: [b for b in pool if b[0] == mp] for mp in weights}
     rng = random.Random(n)
     classes = list(weights)
@@ -198,10 +221,14 @@ def main():
             card.write(photo + bytes(-len(photo) % CLUSTER))
             total += len(photo)
             thumbs += with_thumb
+            # The small pictures that fall between this photo and the next.
+            for _ in range(icon_count * (serial + 1) // n - icon_count * serial // n):
+                icon = rng.choice(icons)
+                card.write(icon + bytes(-len(icon) % CLUSTER))
         card.write(bytes(CLUSTER * 16))
     os.replace(os.path.join(out, "card.img.tmp"), os.path.join(out, "card.img"))
     with open(os.path.join(out, "manifest.txt"), "w") as manifest:
-        manifest.write(f"{n} {total} {thumbs}\n")
+        manifest.write(f"{n} {total} {thumbs} {icon_count}\n")
 
 
 if __name__ == "__main__":
