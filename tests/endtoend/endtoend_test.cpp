@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -44,6 +45,53 @@ void Shot(const char* name)
     const std::string base = folder + "\\" + name;
     WriteFileBytes(base + ".want", "");
     WaitUntil([&] { return Exists(base + ".png") && !Exists(base + ".want"); }, 15000);
+}
+
+// A list item's text and rectangle, read from another process's list: the
+// buffers go into that process's memory, as the control writes there.
+template <class T>
+bool AskList(HWND list, UINT message, WPARAM wParam, T& data, size_t extra, std::string* text)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process)
+        return false;
+    const size_t size = sizeof(T) + extra;
+    char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+    bool ok = false;
+    if (remote) {
+        if constexpr (std::is_same<T, LVITEMA>::value) {
+            data.pszText = remote + sizeof(T);
+            data.cchTextMax = static_cast<int>(extra);
+        }
+        SIZE_T moved = 0;
+        if (WriteProcessMemory(process, remote, &data, sizeof(T), &moved)) {
+            SendMessageA(list, message, wParam, reinterpret_cast<LPARAM>(remote));
+            ok = ReadProcessMemory(process, remote, &data, sizeof(T), &moved) != FALSE;
+            if (ok && text) {
+                std::string buffer(extra, '\0');
+                ok = ReadProcessMemory(process, remote + sizeof(T), &buffer[0], extra, &moved) != FALSE;
+                text->assign(buffer.c_str());
+            }
+        }
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return ok;
+}
+
+std::string ListItemText(HWND list, int item)
+{
+    LVITEMA lv = {};
+    std::string text;
+    AskList(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(item), lv, MAX_PATH, &text);
+    return text;
+}
+
+bool ListItemRect(HWND list, int item, RECT& rect)
+{
+    return AskList(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), rect, 0, nullptr);
 }
 
 class EndToEndTest : public ::testing::Test {
@@ -157,6 +205,59 @@ TEST_F(EndToEndTest, DeletedPicturesComeBackByteForByte)
     EXPECT_GE(found, static_cast<int>(wanted.size()));
     for (int item = 0; item < found; ++item)
         EXPECT_EQ(SendMessageA(pictures, LVM_GETITEMSTATE, item, LVIS_STATEIMAGEMASK) >> 12, 2) << item;
+
+    // Each deleted picture is listed under its name from the card's records
+    // (FAT keeps all but the first letter of a deleted short name).
+    std::vector<std::string> names;
+    for (int item = 0; item < found; ++item) {
+        names.push_back(ListItemText(pictures, item));
+    }
+    EXPECT_NE(std::find(names.begin(), names.end(), "_oliday.jpg"), names.end());
+
+    // The details of a picture in its tooltip: the pointer rests on it.
+    RECT icon = {LVIR_ICON, 0, 0, 0};
+    if (ListItemRect(pictures, 1, icon)) {
+        POINT at = {(icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2};
+        ClientToScreen(pictures, &at);
+        SetCursorPos(at.x - 3, at.y - 3);
+        Pump(100);
+        SetCursorPos(at.x, at.y);
+        Pump(1500);
+        Shot("3a-tooltip");
+        SetCursorPos(5, 5);
+
+        // A double click on the picture opens the preview.
+        const LPARAM middle = MAKELPARAM((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2);
+        PostMessageA(pictures, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+        PostMessageA(pictures, WM_LBUTTONUP, 0, middle);
+        PostMessageA(pictures, WM_LBUTTONDBLCLK, MK_LBUTTON, middle);
+        PostMessageA(pictures, WM_LBUTTONUP, 0, middle);
+        HWND preview = nullptr;
+        EXPECT_TRUE(WaitUntil([&] { return (preview = FindWindowA("QuorvanePreview", nullptr)) != nullptr &&
+                                           IsWindowVisible(preview); }, 10000));
+        Pump(1500);
+        Shot("3b-preview");
+        if (preview) {
+            PostMessageA(preview, WM_CLOSE, 0, 0);
+            WaitUntil([&] { return !IsWindow(preview); }, 5000);
+        }
+    }
+
+    // "Hide pictures smaller than 100 x 100" in the filter bar hides the
+    // logo and the small PNG; the first entry shows everything again.
+    HWND bar = GetDlgItem(main, IDC_FILTER_BAR);
+    HWND sizes = GetDlgItem(bar, 111);
+    ASSERT_NE(sizes, nullptr);
+    SendMessageA(sizes, CB_SETCURSEL, 1, 0);
+    SendMessageA(bar, WM_COMMAND, MAKEWPARAM(111, CBN_SELCHANGE), reinterpret_cast<LPARAM>(sizes));
+    const int shown = static_cast<int>(SendMessageA(pictures, LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_LT(shown, found);
+    EXPECT_GT(shown, 0);
+    Pump(300);
+    Shot("3c-filtered");
+    SendMessageA(sizes, CB_SETCURSEL, 0, 0);
+    SendMessageA(bar, WM_COMMAND, MAKEWPARAM(111, CBN_SELCHANGE), reinterpret_cast<LPARAM>(sizes));
+    EXPECT_EQ(SendMessageA(pictures, LVM_GETITEMCOUNT, 0, 0), found);
 
     PostCommand(main, IDC_RECOVER);
     Shot("4-recovering");
