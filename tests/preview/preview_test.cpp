@@ -547,17 +547,24 @@ TEST_F(PreviewTest, CameraPhotoDecodesWhileTheWindowAnswersAndOnlyTheNewestStep)
 }
 
 // Not a test: leaves a preview on the screen for a screenshot.
+// PREVIEW_HOLD_MS: how long; PREVIEW_HOLD_ITEM: 7 a photo, 8 a damaged
+// file; PREVIEW_HOLD_MAXIMIZED=1: maximised.
 TEST_F(PreviewTest, DISABLED_HoldForScreenshot)
 {
     const std::string photo = WithExifThumbnail(ReadFileBytes(BIG_JPEG), SolidJpeg(m_files, 160, 120, 0x0000FF));
     WriteFileBytes(m_files.Join("photo.jpg"), photo);
+    WriteFileBytes(m_files.Join("damaged.jpg"), photo.substr(0, 3000));
     m_host.SetPath(7, m_files.Join("photo.jpg"));
+    m_host.SetPath(8, m_files.Join("damaged.jpg"));
     std::vector<int> items;
     for (int item = 0; item < 1240; ++item)
         items.push_back(item);
     m_host.SetShown(items);
     m_host.Tick(7, true);
-    Ui([&] { m_preview->Open(m_ownerHwnd, m_host, 7); });
+    const char* item = getenv("PREVIEW_HOLD_ITEM");
+    Open(item ? atoi(item) : 7);
+    if (getenv("PREVIEW_HOLD_MAXIMIZED"))
+        ::ShowWindow(m_hwnd, SW_MAXIMIZE);
     const char* hold = getenv("PREVIEW_HOLD_MS");
     Pump(hold ? static_cast<DWORD>(atoi(hold)) : 20000);
 }
