@@ -98,6 +98,15 @@ CString TextOf(HWND control)
     return CString(std::move(text));
 }
 
+// Sets the text only when it differs; true when it did.
+bool SetText(HWND window, const CString& text)
+{
+    if (TextOf(window) == text)
+        return false;
+    ::SetWindowTextA(window, text);
+    return true;
+}
+
 CString WithThousands(int value)
 {
     std::string digits = std::to_string(value);
@@ -382,16 +391,16 @@ void CPicturePreview::Refresh()
     if (position >= 0)
         m_lastPosition = position;
 
-    SetWindowText(CString(kCaptionPrefix) + m_host->PictureTitle(m_item));
-    const CString details = m_host->PictureDetails(m_item);
-    if (TextOf(Control(IDC_PREVIEW_DETAILS)) != details)
-        ::SetWindowTextA(Control(IDC_PREVIEW_DETAILS), details);
+    // The host calls this on every change of its list, many times a second
+    // during a search: only what changed is set, so nothing flickers.
+    SetText(m_hWnd, CString(kCaptionPrefix) + m_host->PictureTitle(m_item));
+    const bool detailsChanged = SetText(Control(IDC_PREVIEW_DETAILS), m_host->PictureDetails(m_item));
     CString where;
     if (position >= 0)
         where = WithThousands(position + 1) + " of " + WithThousands(count);
     else
         where = CString("Not in the list now (") + WithThousands(count) + " shown)";
-    ::SetWindowTextA(Control(IDC_PREVIEW_POSITION), where);
+    SetText(Control(IDC_PREVIEW_POSITION), where);
     ::SendMessageA(Control(IDC_PREVIEW_TICK), BM_SETCHECK, m_host->IsTicked(m_item) ? BST_CHECKED : BST_UNCHECKED, 0);
 
     HWND previous = Control(IDC_PREVIEW_PREVIOUS);
@@ -407,7 +416,9 @@ void CPicturePreview::Refresh()
     }
     ::EnableWindow(previous, canPrevious);
     ::EnableWindow(next, canNext);
-    Layout();
+    // The tick box goes under the details, as tall as they are now.
+    if (detailsChanged)
+        Layout();
 }
 
 int CPicturePreview::Target(int direction)
@@ -653,8 +664,7 @@ void CPicturePreview::UpdateMessage()
         return;
     }
     const char* text = damaged ? kDamagedText : kLoadingText;
-    if (TextOf(message) != text)
-        ::SetWindowTextA(message, text);
+    SetText(message, text);
     RECT area = PictureArea();
     ::InflateRect(&area, -m_unitX, 0);
     const int width = std::max(0, static_cast<int>(area.right - area.left));
@@ -667,9 +677,8 @@ void CPicturePreview::UpdateMessage()
         top = (area.top + area.bottom) / 2 + static_cast<int>(iconHeight) / 2 + m_unitY / 2;
         lines = 3;  // room for the text to wrap in a narrow window
     }
-    ::SetWindowPos(message, nullptr, area.left, top, width, lines * m_unitY, SWP_NOZORDER | SWP_NOACTIVATE);
-    ::ShowWindow(message, SW_SHOWNA);
-    ::InvalidateRect(message, nullptr, TRUE);
+    ::SetWindowPos(message, nullptr, area.left, top, width, lines * m_unitY,
+                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
 BOOL CPicturePreview::OnEraseBkgnd(HDC hdc)
