@@ -1,5 +1,6 @@
 #include "FilterBar.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -39,6 +40,26 @@ const char* const kSorts[] = {"Order found", "Date, newest first", "Date, oldest
                               "Name, A to Z"};
 const PictureSort kSortValues[] = {PictureSort::Found, PictureSort::NewestFirst, PictureSort::OldestFirst,
                                    PictureSort::LargestFirst, PictureSort::Name};
+
+void FitDroppedWidth(HWND combo)
+{
+    HDC dc = GetDC(combo);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(combo, WM_GETFONT, 0, 0)));
+    int widest = 0;
+    const int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char text[128] = "";
+        if (SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) >= static_cast<LRESULT>(sizeof text))
+            continue;
+        SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        SIZE size = {};
+        GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
+        widest = std::max(widest, static_cast<int>(size.cx));
+    }
+    SelectObject(dc, old);
+    ReleaseDC(combo, dc);
+    SendMessageA(combo, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(widest + 2 * GetSystemMetrics(SM_CXEDGE) + 8), 0);
+}
 
 int Selected(HWND combo)
 {
@@ -108,28 +129,31 @@ bool CFilterBar::Create(CWnd& parent, const RECT& rc, int id)
     ::SendMessageA(m_deleted, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Deleted only"));
 
     x = kMargin + 2;
-    m_minSide = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, x, top2, 214, 200,
+    m_minSide = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, x, top2, 240, 200,
                     IDC_MIN_SIDE);
     for (const Choice& choice : kMinSides)
         ::SendMessageA(m_minSide, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.text));
-    x += 220;
-    m_minBytes = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, x, top2, 176, 200,
+    x += 246;
+    m_minBytes = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, x, top2, 186, 200,
                      IDC_MIN_BYTES);
     for (const Choice& choice : kMinBytes)
         ::SendMessageA(m_minBytes, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.text));
-    x += 184;
+    x += 194;
     Add("STATIC", "Find:", SS_LEFT, x, top2 + 4, 30, 16, -1);
     x += 32;
-    m_text = Add("EDIT", "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, x, top2 + 1, 128, 21, IDC_FIND_TEXT);
+    m_text = Add("EDIT", "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, x, top2 + 1, 108, 21, IDC_FIND_TEXT);
     SetWindowLongPtrA(m_text, GWL_EXSTYLE, GetWindowLongPtrA(m_text, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
     ::SetWindowPos(m_text, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
-    x += 136;
+    x += 116;
     Add("STATIC", "Sort:", SS_LEFT, x, top2 + 4, 28, 16, -1);
     x += 30;
     m_sort = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, x, top2, 132, 200,
                  IDC_SORT);
     for (const char* sort : kSorts)
         ::SendMessageA(m_sort, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(sort));
+    // The lists open as wide as their longest entry.
+    for (HWND combo : {m_deleted, m_minSide, m_minBytes, m_sort})
+        FitDroppedWidth(combo);
     Reset();
     return true;
 }

@@ -12,6 +12,7 @@
 
 #include "FileUtils.h"
 #include "PictureDescription.h"
+#include "resource.h"
 
 namespace {
 
@@ -275,4 +276,70 @@ void CRecoveryDlg::SetPictureTicks(const std::vector<int>& positions, bool ticke
         m_listPictures.SendMessage(LVM_REDRAWITEMS, static_cast<WPARAM>(position), position);
     }
     ShowCountLine(true);
+}
+
+void CRecoveryDlg::InitPictureTip()
+{
+    // The tool is the whole list; the tip is taken down whenever the
+    // pointer goes to another picture, and shown again for that one.
+    m_hPictureTip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr,
+                                    AfxGetInstanceHandle(), nullptr);
+    if (!m_hPictureTip)
+        return;
+    TOOLINFOA tool = {};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND;
+    tool.hwnd = m_hWnd;
+    tool.uId = reinterpret_cast<UINT_PTR>(m_listPictures.m_hWnd);
+    tool.lpszText = LPSTR_TEXTCALLBACKA;
+    ::SendMessageA(m_hPictureTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    // Lines of their own, as wide as a long folder needs.
+    ::SendMessageA(m_hPictureTip, TTM_SETMAXTIPWIDTH, 0, 480);
+    ::SendMessageA(m_hPictureTip, TTM_SETDELAYTIME, TTDT_AUTOPOP, 30000);
+}
+
+void CRecoveryDlg::TrackPictureTip(const MSG& msg)
+{
+    if (!m_hPictureTip)
+        return;
+    LVHITTESTINFO hit = {};
+    hit.pt = {static_cast<short>(LOWORD(msg.lParam)), static_cast<short>(HIWORD(msg.lParam))};
+    int position = static_cast<int>(m_listPictures.SendMessage(LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    if (!(hit.flags & (LVHT_ONITEMICON | LVHT_ONITEMLABEL)))
+        position = -1;
+    if (position != m_nTipItem) {
+        ::SendMessageA(m_hPictureTip, TTM_POP, 0, 0);
+        m_nTipItem = position;
+    }
+    MSG relayed = msg;
+    ::SendMessageA(m_hPictureTip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+}
+
+LRESULT CRecoveryDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // The tip's questions name the list's window, not a control id.
+    if (message == WM_NOTIFY && m_hPictureTip && reinterpret_cast<NMHDR*>(lParam)->hwndFrom == m_hPictureTip) {
+        NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
+        LRESULT result = 0;
+        if (header->code == TTN_GETDISPINFOA || header->code == TTN_GETDISPINFOW)
+            OnPictureTipText(header, &result);
+        return result;
+    }
+    return CSkinDialog::WindowProc(message, wParam, lParam);
+}
+
+void CRecoveryDlg::OnPictureTipText(NMHDR* header, LRESULT* result)
+{
+    *result = 0;
+    const int picture = m_view.ItemAt(m_nTipItem);
+    m_strTip = picture >= 0 ? DescribePicture(m_pictures, picture) : CString();
+    if (header->code == TTN_GETDISPINFOW) {
+        // Kept until the next question: the tip reads it after this returns.
+        m_wideTip.assign(static_cast<size_t>(m_strTip.GetLength()) + 1, L'\0');
+        MultiByteToWideChar(CP_ACP, 0, m_strTip, -1, &m_wideTip[0], static_cast<int>(m_wideTip.size()));
+        reinterpret_cast<NMTTDISPINFOW*>(header)->lpszText = &m_wideTip[0];
+    } else {
+        reinterpret_cast<NMTTDISPINFOA*>(header)->lpszText = const_cast<char*>(m_strTip.GetString());
+    }
 }

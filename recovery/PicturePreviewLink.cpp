@@ -14,6 +14,11 @@ void CRecoveryDlg::OpenPreview(int position)
 
 BOOL CRecoveryDlg::PreTranslateMessage(MSG* pMsg)
 {
+    // The pointer over the list moves the details' tooltip along.
+    if (pMsg->hwnd == m_listPictures.m_hWnd &&
+        (pMsg->message == WM_MOUSEMOVE || pMsg->message == WM_LBUTTONDOWN || pMsg->message == WM_LBUTTONUP ||
+         pMsg->message == WM_RBUTTONDOWN || pMsg->message == WM_RBUTTONUP))
+        TrackPictureTip(*pMsg);
     // Enter in the picture list opens the preview; anywhere else it is the
     // dialog's as before.
     if (pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_RETURN && pMsg->hwnd == m_listPictures.m_hWnd &&

@@ -103,6 +103,8 @@ CRecoveryDlg::CRecoveryDlg()
       m_rcSearchBar{0, 0, 0, 0},
       m_bSearchProgressShown(false),
       m_hWaitThread(INVALID_HANDLE_VALUE),
+      m_hPictureTip(nullptr),
+      m_nTipItem(-1),
       m_bListReordered(false),
       m_dwLastCountStep(0),
       m_nFindsRead(0),
@@ -232,14 +234,14 @@ void CRecoveryDlg::InitLayout()
 
     // The list keeps no items of its own (LVS_OWNERDATA): it asks for each
     // one's image and tick as it draws it.
-    // Tooltips tell what is known of the picture under the pointer.
-    m_listPictures.SetExtendedStyle(m_listPictures.GetExtendedStyle() | LVS_EX_CHECKBOXES | LVS_EX_INFOTIP);
+    m_listPictures.SetExtendedStyle(m_listPictures.GetExtendedStyle() | LVS_EX_CHECKBOXES);
     m_listPictures.SendMessage(LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK);
     m_listPictures.SendMessage(LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(m_thumbSlots.Handle()));
     m_listPictures.ShowWindow(SW_HIDE);
 
     m_lblSelectAll.ShowWindow(SW_HIDE);
     InitFilterBar();
+    InitPictureTip();
 }
 
 void CRecoveryDlg::InitDriveListColumns()

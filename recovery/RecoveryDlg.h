@@ -153,6 +153,12 @@ protected:
     void OnPictureClick(NMHDR* header, LRESULT* result);
     void OnPictureDoubleClick(NMHDR* header, LRESULT* result);
     void OnPictureInfoTip(NMHDR* header, LRESULT* result);
+    // The details of the picture under the pointer, in a tooltip of the
+    // window's own (not every list control offers info tips).
+    void InitPictureTip();
+    void TrackPictureTip(const MSG& msg);
+    void OnPictureTipText(NMHDR* header, LRESULT* result);
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnPictureKeyDown(NMHDR* header, LRESULT* result);
     // Ticks or unticks the pictures at these places of the list.
     void SetPictureTicks(const std::vector<int>& positions, bool ticked);
@@ -263,6 +269,10 @@ protected:
     CFilterBar m_filterBar;
     CLinkLabel m_lblCount;
     CPicturePreview m_preview;
+    HWND m_hPictureTip;
+    int m_nTipItem;  // the picture the tooltip tells of, -1 for none
+    CString m_strTip;
+    std::wstring m_wideTip;
     // Items placed elsewhere than at the list's end since the list control
     // was last told: it must draw everything.
     bool m_bListReordered;
