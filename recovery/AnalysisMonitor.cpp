@@ -115,6 +115,9 @@ void CRecoveryDlg::OnIntakeTick()
         m_bScrollPending = true;
         m_filterBar.SetTypeCounts(m_pictures);
         ShowCountLine(false);
+        // Its place among the pictures, and its Next button, may change.
+        if (m_preview.IsOpen())
+            m_preview.OnPicturesChanged();
     }
     // The intake ends on the next tick, which finds nothing waiting: the
     // last step of the status line stays for a tick like the others.
@@ -164,6 +167,8 @@ void CRecoveryDlg::EndIntake()
         ScrollToLastPicture();
     m_filterBar.SetTypeCounts(m_pictures);
     ShowCountLine(true);
+    if (m_preview.IsOpen())
+        m_preview.OnPicturesChanged();
     KillTimer(TIMER_INTAKE);
     m_bIntakeArmed = false;
     if (m_bLastPass)

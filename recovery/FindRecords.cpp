@@ -72,6 +72,9 @@ void CRecoveryDlg::ReadFindRecords()
         if (m_view.PositionOf(item) != before)
             m_bListReordered = true;
     }
+    // Between intakes nobody else tells the list.
+    if (m_bListReordered && !m_bIntakeArmed)
+        ShowPictureCount();
 }
 
 void CRecoveryDlg::ApplyFindRecord(int item)

@@ -238,18 +238,6 @@ void CRecoveryDlg::OnPictureDoubleClick(NMHDR* header, LRESULT* result)
         OpenPreview(item);
 }
 
-void CRecoveryDlg::OnPictureInfoTip(NMHDR* header, LRESULT* result)
-{
-    *result = 0;
-    auto* tip = reinterpret_cast<NMLVGETINFOTIPA*>(header);
-    const int picture = m_view.ItemAt(tip->iItem);
-    if (picture < 0)
-        return;
-    // The control may have put the item's (cut) text in already: replaced.
-    PutText(header->code == LVN_GETINFOTIPW, tip->pszText, tip->cchTextMax,
-            DescribePicture(m_pictures, picture));
-}
-
 void CRecoveryDlg::OnPictureKeyDown(NMHDR* header, LRESULT* result)
 {
     *result = 0;

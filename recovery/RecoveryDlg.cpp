@@ -86,8 +86,6 @@ BEGIN_MESSAGE_MAP(CRecoveryDlg, CSkinDialog)
     ON_NOTIFY(NM_CLICK, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureClick)
     // The second click of a double click comes as a double click alone.
     ON_NOTIFY(NM_DBLCLK, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureDoubleClick)
-    ON_NOTIFY(LVN_GETINFOTIPA, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureInfoTip)
-    ON_NOTIFY(LVN_GETINFOTIPW, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureInfoTip)
     ON_CONTROL(CFilterBar::kFilterChanged, IDC_FILTER_BAR, &CRecoveryDlg::OnFilterChanged)
     ON_NOTIFY(LVN_KEYDOWN, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureKeyDown)
 END_MESSAGE_MAP()

@@ -152,7 +152,6 @@ protected:
     void OnPictureFindItem(NMHDR* header, LRESULT* result);
     void OnPictureClick(NMHDR* header, LRESULT* result);
     void OnPictureDoubleClick(NMHDR* header, LRESULT* result);
-    void OnPictureInfoTip(NMHDR* header, LRESULT* result);
     // The details of the picture under the pointer, in a tooltip of the
     // window's own (not every list control offers info tips).
     void InitPictureTip();

@@ -59,6 +59,7 @@ public:
     CPicturePreview& Preview() { return m_preview; }
     const CPictureItems& Items() const { return m_pictures; }
     HWND FilterBar() const { return m_filterBar.m_hWnd; }
+    HWND PictureTip() const { return m_hPictureTip; }
     std::string CountText() const { return m_lblCount.GetWindowText().GetString(); }
     // Reads the engine's finds file of a search into outDir, as the window
     // does for its own searches.

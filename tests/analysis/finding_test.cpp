@@ -248,19 +248,31 @@ TEST_F(FindingTest, TooltipTellsTheDetails)
         Dlg().NextItem() = 0;
     });
     List(0, 2, 120);
-    char text[1024] = "";
-    NMLVGETINFOTIPA tip = {};
-    tip.hdr.hwndFrom = m_list;
-    tip.hdr.idFrom = IDC_PICTURE_LIST;
-    tip.hdr.code = LVN_GETINFOTIPA;
-    tip.pszText = text;
-    tip.cchTextMax = sizeof text;
-    tip.iItem = 1;
-    SendMessageA(Dlg().m_hWnd, WM_NOTIFY, IDC_PICTURE_LIST, reinterpret_cast<LPARAM>(&tip));
+    // The pointer comes to rest on the second picture; the tip then asks
+    // the window for its text.
+    RECT icon = {LVIR_ICON, 0, 0, 0};
+    ASSERT_TRUE(SendMessageA(m_list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&icon)));
+    PostMessageA(m_list, WM_MOUSEMOVE, 0, MAKELPARAM((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2));
+    Pump(200);
+    HWND tip = Dlg().PictureTip();
+    ASSERT_NE(tip, nullptr);
+    NMTTDISPINFOA info = {};
+    info.hdr.hwndFrom = tip;
+    info.hdr.idFrom = reinterpret_cast<UINT_PTR>(m_list);
+    info.hdr.code = TTN_GETDISPINFOA;
+    SendMessageA(Dlg().m_hWnd, WM_NOTIFY, info.hdr.idFrom, reinterpret_cast<LPARAM>(&info));
+    ASSERT_NE(info.lpszText, nullptr);
+    const char* text = info.lpszText;
     const std::string shown = text;
     EXPECT_EQ(shown.substr(0, 8), "p1.png\r\n") << shown;
     EXPECT_NE(shown.find("PNG, 120 x 120 pixels"), std::string::npos) << shown;
     EXPECT_NE(shown.find("Found by its contents"), std::string::npos) << shown;
+
+    // Away from the pictures, the tip has nothing to say.
+    PostMessageA(m_list, WM_MOUSEMOVE, 0, MAKELPARAM(590, 290));
+    Pump(200);
+    SendMessageA(Dlg().m_hWnd, WM_NOTIFY, info.hdr.idFrom, reinterpret_cast<LPARAM>(&info));
+    EXPECT_STREQ(info.lpszText, "");
 }
 
 TEST_F(FindingTest, PreviewOpensOnTheDoubleClickedPictureAndStepsInTheListsOrder)
