@@ -246,6 +246,10 @@ Section "Uninstall"
   ${If} $R0 == 0
     RMDir /r "$EngineFolder\data"
   ${EndIf}
+  ; What the engine left beside the work folder (a search that did not end).
+  Delete "$EngineFolder\data.progress"
+  Delete "$EngineFolder\data.progress.tmp"
+  Delete "$EngineFolder\data.finds"
   RMDir "$EngineFolder"
 
   ${If} ${FileExists} "$INSTDIR\settings.ini"
