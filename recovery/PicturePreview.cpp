@@ -9,7 +9,8 @@
 #include <string>
 
 #include "FileUtils.h"
-#include "JpegLayout.h"
+#include "PictureDecode.h"
+#include "PictureDescription.h"
 
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
@@ -24,73 +25,6 @@ const char kLoadingText[] = "Loading...";
 const char kCaptionPrefix[] = "Preview - ";
 const int kStartWidth = 800;
 const int kStartHeight = 600;
-// The Exif block (at most 64 KiB) and what cameras put before the frame.
-const DWORD kHeadBytes = 128 * 1024;
-
-std::wstring ToWide(const CString& text)
-{
-    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 1)
-        return std::wstring();
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
-    wide.resize(static_cast<size_t>(length - 1));
-    return wide;
-}
-
-std::string ReadHead(const CString& path)
-{
-    std::string head;
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return head;
-    head.resize(kHeadBytes);
-    DWORD read = 0;
-    if (!ReadFile(file, &head[0], kHeadBytes, &read, nullptr))
-        read = 0;
-    head.resize(read);
-    CloseHandle(file);
-    return head;
-}
-
-// Null unless the bitmap has pixels GDI+ can read.
-GpBitmap* Checked(GpBitmap* image)
-{
-    if (!image)
-        return nullptr;
-    UINT flags = 0, width = 0, height = 0;
-    GdipGetImageFlags(image, &flags);
-    GdipGetImageWidth(image, &width);
-    GdipGetImageHeight(image, &height);
-    if (flags == 0 || width == 0 || height == 0) {
-        GdipDisposeImage(image);
-        return nullptr;
-    }
-    return image;
-}
-
-GpBitmap* DecodeBytes(const unsigned char* bytes, size_t size)
-{
-    IStream* stream = SHCreateMemStream(bytes, static_cast<UINT>(size));
-    if (!stream)
-        return nullptr;
-    GpBitmap* image = nullptr;
-    if (GdipCreateBitmapFromStream(stream, &image) != Ok)
-        image = nullptr;
-    stream->Release();
-    return Checked(image);
-}
-
-GpBitmap* DecodeFile(const CString& path)
-{
-    const std::wstring wide = ToWide(path);
-    GpBitmap* image = nullptr;
-    if (wide.empty() || GdipCreateBitmapFromFile(wide.c_str(), &image) != Ok)
-        return nullptr;
-    return Checked(image);
-}
-
 CString TextOf(HWND control)
 {
     std::string text(static_cast<size_t>(std::max(0, ::GetWindowTextLengthA(control))) + 1, '\0');
@@ -105,14 +39,6 @@ bool SetText(HWND window, const CString& text)
         return false;
     ::SetWindowTextA(window, text);
     return true;
-}
-
-CString WithThousands(int value)
-{
-    std::string digits = std::to_string(value);
-    for (int at = static_cast<int>(digits.size()) - 3; at > 0 && digits[static_cast<size_t>(at - 1)] != '-'; at -= 3)
-        digits.insert(static_cast<size_t>(at), ",");
-    return CString(digits);
 }
 
 // Where everything goes in a client area of this size. Sizes follow the
@@ -311,7 +237,7 @@ bool CPicturePreview::Create(HWND owner)
     CreateControls();
     CenterOnOwner(owner);
     if (!m_placeholder)
-        m_placeholder = DecodeFile(GetModuleFolder() + "icon.png");
+        m_placeholder = DecodePictureFile(GetModuleFolder() + "icon.png");
 
     {
         std::lock_guard<std::mutex> lock(m_shared->lock);
@@ -397,9 +323,9 @@ void CPicturePreview::Refresh()
     const bool detailsChanged = SetText(Control(IDC_PREVIEW_DETAILS), m_host->PictureDetails(m_item));
     CString where;
     if (position >= 0)
-        where = WithThousands(position + 1) + " of " + WithThousands(count);
+        where = GroupedNumber(static_cast<uint64_t>(position + 1)) + " of " + GroupedNumber(static_cast<uint64_t>(count));
     else
-        where = CString("Not in the list now (") + WithThousands(count) + " shown)";
+        where = CString("Not in the list now (") + GroupedNumber(static_cast<uint64_t>(count)) + " shown)";
     SetText(Control(IDC_PREVIEW_POSITION), where);
     ::SendMessageA(Control(IDC_PREVIEW_TICK), BM_SETCHECK, m_host->IsTicked(m_item) ? BST_CHECKED : BST_UNCHECKED, 0);
 
@@ -794,38 +720,18 @@ LRESULT CPicturePreview::OnDecoded(WPARAM wParam, LPARAM lParam)
 CPicturePreview::Image CPicturePreview::ExifThumbnail(const CString& path)
 {
     Image image;
-    const std::string head = ReadHead(path);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(head.data());
+    const std::string head = ReadPictureHead(path);
     JpegLayout layout;
-    if (!ReadJpegLayout(bytes, head.size(), layout) || layout.thumbLength == 0 || layout.width == 0 ||
-        layout.height == 0)
+    if (!ReadJpegLayout(reinterpret_cast<const unsigned char*>(head.data()), head.size(), layout))
         return image;
-    GpBitmap* thumb = DecodeBytes(bytes + layout.thumbOffset, layout.thumbLength);
-    if (!thumb)
+    const ::ExifThumbnail thumbnail = DecodeExifThumbnail(head, layout);
+    if (!thumbnail.image)
         return image;
-    UINT tw = 0, th = 0;
-    GdipGetImageWidth(thumb, &tw);
-    GdipGetImageHeight(thumb, &th);
-    // Cameras pad a thumbnail of another shape with bars: keep the part
-    // in the photo's shape.
-    const double photo = static_cast<double>(layout.width) / layout.height;
-    int x = 0, y = 0, w = static_cast<int>(tw), h = static_cast<int>(th);
-    if (static_cast<double>(tw) / th > photo * 1.01) {
-        w = static_cast<int>(th * photo + 0.5);
-        x = (static_cast<int>(tw) - w) / 2;
-    } else if (static_cast<double>(tw) / th < photo / 1.01) {
-        h = static_cast<int>(tw / photo + 0.5);
-        y = (static_cast<int>(th) - h) / 2;
-    }
-    if (w <= 0 || h <= 0) {
-        GdipDisposeImage(thumb);
-        return image;
-    }
-    image.bitmap = thumb;
-    image.srcX = x;
-    image.srcY = y;
-    image.srcWidth = w;
-    image.srcHeight = h;
+    image.bitmap = thumbnail.image;
+    image.srcX = thumbnail.x;
+    image.srcY = thumbnail.y;
+    image.srcWidth = thumbnail.width;
+    image.srcHeight = thumbnail.height;
     image.width = layout.width;
     image.height = layout.height;
     image.showing = Showing::Thumbnail;
@@ -836,7 +742,7 @@ CPicturePreview::Image CPicturePreview::Decode(const Request& request)
 {
     Image image;
     image.showing = Showing::Damaged;
-    GpBitmap* full = DecodeFile(request.path);
+    GpBitmap* full = DecodePictureFile(request.path);
     if (!full)
         return image;
     UINT width = 0, height = 0;

@@ -12,7 +12,7 @@
 #include <mutex>
 #include <string>
 
-#include "JpegLayout.h"
+#include "PictureDecode.h"
 
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
@@ -26,78 +26,6 @@ const ARGB kOpaqueWhite = 0xFFFFFFFF;
 const LONGLONG kLargeFile = 512 * 1024;
 std::mutex g_largeDecode;
 
-// Enough for the Exif block (at most 64 KiB) and the segments before the
-// frame header in what cameras write.
-const DWORD kHeadBytes = 128 * 1024;
-
-std::wstring ToWide(const CString& text)
-{
-    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
-    wide.resize(static_cast<size_t>(length - 1));
-    return wide;
-}
-
-// Null when the file does not decode as a picture.
-GpBitmap* DecodeFile(const CString& path)
-{
-    const std::wstring wide = ToWide(path);
-    if (wide.empty())
-        return nullptr;
-    GpBitmap* image = nullptr;
-    if (GdipCreateBitmapFromFile(wide.c_str(), &image) != Ok)
-        return nullptr;
-    UINT flags = 0;
-    GdipGetImageFlags(image, &flags);
-    if (flags == 0) {
-        GdipDisposeImage(image);
-        return nullptr;
-    }
-    return image;
-}
-
-GpBitmap* DecodeBytes(const unsigned char* bytes, size_t size)
-{
-    IStream* stream = SHCreateMemStream(bytes, static_cast<UINT>(size));
-    if (!stream)
-        return nullptr;
-    GpBitmap* image = nullptr;
-    const bool decoded = GdipCreateBitmapFromStream(stream, &image) == Ok;
-    stream->Release();
-    if (!decoded)
-        return nullptr;
-    UINT flags = 0;
-    UINT width = 0;
-    UINT height = 0;
-    GdipGetImageFlags(image, &flags);
-    GdipGetImageWidth(image, &width);
-    GdipGetImageHeight(image, &height);
-    if (flags == 0 || width == 0 || height == 0) {
-        GdipDisposeImage(image);
-        return nullptr;
-    }
-    return image;
-}
-
-std::string ReadHead(const CString& path)
-{
-    std::string head;
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return head;
-    head.resize(kHeadBytes);
-    DWORD read = 0;
-    if (!ReadFile(file, &head[0], kHeadBytes, &read, nullptr))
-        read = 0;
-    head.resize(read);
-    CloseHandle(file);
-    return head;
-}
-
 // What to draw: the whole image, or a part of it standing for a picture of
 // another size (an Exif thumbnail stands for its photo).
 struct Source {
@@ -106,41 +34,17 @@ struct Source {
     unsigned width = 0, height = 0;  // of the picture it stands for
 };
 
-// The Exif thumbnail of a JPEG, cropped to the photo's shape where the
-// camera padded it with bars. Empty when there is none that decodes.
 Source ExifSource(const std::string& head, const JpegLayout& layout)
 {
     Source source;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(head.data());
-    if (layout.thumbLength == 0)
+    const ExifThumbnail thumbnail = DecodeExifThumbnail(head, layout);
+    if (!thumbnail.image)
         return source;
-    GpBitmap* thumb = DecodeBytes(bytes + layout.thumbOffset, layout.thumbLength);
-    if (!thumb)
-        return source;
-    UINT tw = 0;
-    UINT th = 0;
-    GdipGetImageWidth(thumb, &tw);
-    GdipGetImageHeight(thumb, &th);
-
-    // Cross-multiplied to compare the shapes without rounding.
-    const double photo = static_cast<double>(layout.width) / layout.height;
-    int x = 0, y = 0, w = static_cast<int>(tw), h = static_cast<int>(th);
-    if (static_cast<double>(tw) / th > photo * 1.01) {
-        w = static_cast<int>(th * photo + 0.5);
-        x = (static_cast<int>(tw) - w) / 2;
-    } else if (static_cast<double>(tw) / th < photo / 1.01) {
-        h = static_cast<int>(tw / photo + 0.5);
-        y = (static_cast<int>(th) - h) / 2;
-    }
-    if (w <= 0 || h <= 0) {
-        GdipDisposeImage(thumb);
-        return source;
-    }
-    source.image = thumb;
-    source.srcX = x;
-    source.srcY = y;
-    source.srcWidth = w;
-    source.srcHeight = h;
+    source.image = thumbnail.image;
+    source.srcX = thumbnail.x;
+    source.srcY = thumbnail.y;
+    source.srcWidth = thumbnail.width;
+    source.srcHeight = thumbnail.height;
     source.width = layout.width;
     source.height = layout.height;
     return source;
@@ -149,7 +53,7 @@ Source ExifSource(const std::string& head, const JpegLayout& layout)
 Source FileSource(const CString& path)
 {
     Source source;
-    source.image = DecodeFile(path);
+    source.image = DecodePictureFile(path);
     if (!source.image)
         return source;
     UINT width = 0;
@@ -248,7 +152,7 @@ bool RenderThumbnail(const CString& path, ThumbnailPixels& pixels, PictureDetail
     const bool jpeg = extension == ".jpg" || extension == ".jpeg";
     const bool tiff = extension == ".tif" || extension == ".tiff";
     if (jpeg || (tiff && details)) {
-        const std::string head = ReadHead(path);
+        const std::string head = ReadPictureHead(path);
         const auto* bytes = reinterpret_cast<const unsigned char*>(head.data());
         JpegLayout layout;
         if (jpeg && ReadJpegLayout(bytes, head.size(), layout))

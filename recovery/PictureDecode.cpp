@@ -1,0 +1,115 @@
+#include "PictureDecode.h"
+
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+#include <shlwapi.h>
+
+using namespace Gdiplus;
+using namespace Gdiplus::DllExports;
+
+namespace {
+
+const DWORD kHeadBytes = 128 * 1024;
+
+std::wstring ToWide(const CString& text)
+{
+    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (length <= 1)
+        return std::wstring();
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
+    wide.resize(static_cast<size_t>(length - 1));
+    return wide;
+}
+
+GpBitmap* Checked(GpBitmap* image)
+{
+    if (!image)
+        return nullptr;
+    UINT flags = 0, width = 0, height = 0;
+    GdipGetImageFlags(image, &flags);
+    GdipGetImageWidth(image, &width);
+    GdipGetImageHeight(image, &height);
+    if (flags == 0 || width == 0 || height == 0) {
+        GdipDisposeImage(image);
+        return nullptr;
+    }
+    return image;
+}
+
+}  // namespace
+
+std::string ReadPictureHead(const CString& path)
+{
+    std::string head;
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return head;
+    head.resize(kHeadBytes);
+    DWORD read = 0;
+    if (!ReadFile(file, &head[0], kHeadBytes, &read, nullptr))
+        read = 0;
+    head.resize(read);
+    CloseHandle(file);
+    return head;
+}
+
+GpBitmap* DecodePictureFile(const CString& path)
+{
+    const std::wstring wide = ToWide(path);
+    GpBitmap* image = nullptr;
+    if (wide.empty() || GdipCreateBitmapFromFile(wide.c_str(), &image) != Ok)
+        return nullptr;
+    return Checked(image);
+}
+
+GpBitmap* DecodePictureBytes(const unsigned char* bytes, size_t size)
+{
+    IStream* stream = SHCreateMemStream(bytes, static_cast<UINT>(size));
+    if (!stream)
+        return nullptr;
+    GpBitmap* image = nullptr;
+    if (GdipCreateBitmapFromStream(stream, &image) != Ok)
+        image = nullptr;
+    stream->Release();
+    return Checked(image);
+}
+
+ExifThumbnail DecodeExifThumbnail(const std::string& head, const JpegLayout& layout)
+{
+    ExifThumbnail thumbnail;
+    if (layout.thumbLength == 0 || layout.width == 0 || layout.height == 0 ||
+        layout.thumbOffset + layout.thumbLength > head.size())
+        return thumbnail;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(head.data());
+    GpBitmap* image = DecodePictureBytes(bytes + layout.thumbOffset, layout.thumbLength);
+    if (!image)
+        return thumbnail;
+    UINT tw = 0;
+    UINT th = 0;
+    GdipGetImageWidth(image, &tw);
+    GdipGetImageHeight(image, &th);
+
+    // Cross-multiplied to compare the shapes without rounding.
+    const double photo = static_cast<double>(layout.width) / layout.height;
+    int x = 0, y = 0, w = static_cast<int>(tw), h = static_cast<int>(th);
+    if (static_cast<double>(tw) / th > photo * 1.01) {
+        w = static_cast<int>(th * photo + 0.5);
+        x = (static_cast<int>(tw) - w) / 2;
+    } else if (static_cast<double>(tw) / th < photo / 1.01) {
+        h = static_cast<int>(tw / photo + 0.5);
+        y = (static_cast<int>(th) - h) / 2;
+    }
+    if (w <= 0 || h <= 0) {
+        GdipDisposeImage(image);
+        return thumbnail;
+    }
+    thumbnail.image = image;
+    thumbnail.x = x;
+    thumbnail.y = y;
+    thumbnail.width = w;
+    thumbnail.height = h;
+    return thumbnail;
+}
