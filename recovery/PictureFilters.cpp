@@ -70,11 +70,24 @@ void CRecoveryDlg::ApplyFilter()
 {
     // The control's selection is by place, and the places change: the
     // focused picture is selected again where it goes.
-    const int focused = m_view.ItemAt(m_listPictures.GetNextItem(-1, LVNI_FOCUSED));
+    const int focusedAt = m_listPictures.GetNextItem(-1, LVNI_FOCUSED);
+    const int focused = m_view.ItemAt(focusedAt);
     m_view.Set(m_pictures, m_filterBar.Filter(), m_filterBar.Sort());
-    m_listPictures.SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-    m_listPictures.SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(m_view.Count()), 0);
-    m_listPictures.SendMessage(LVM_ARRANGE, LVA_DEFAULT);
+    // Some list controls (Wine's) visit every item to clear a selection:
+    // only when there is one.
+    if (focusedAt >= 0 || m_listPictures.GetSelectedCount() > 0)
+        m_listPictures.SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    // Some list controls (Wine's) place the items of an owner-data icon view
+    // only when asked to arrange them, and draw each item as they place it:
+    // arranged only when the list grows, with drawing held until every item
+    // has its place (50,000 items otherwise took seconds).
+    const int shownBefore = m_listPictures.GetItemCount();
+    m_listPictures.SetRedraw(FALSE);
+    m_listPictures.SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(m_view.Count()),
+                               LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    if (m_view.Count() > shownBefore)
+        m_listPictures.SendMessage(LVM_ARRANGE, LVA_DEFAULT);
+    m_listPictures.SetRedraw(TRUE);
     m_listPictures.Invalidate(TRUE);
     m_bListReordered = false;
     const int position = m_view.PositionOf(focused);

@@ -38,7 +38,7 @@ PictureType PictureTypeOf(const std::string& path)
     const size_t dot = path.rfind('.');
     std::string extension = dot == std::string::npos ? std::string() : path.substr(dot + 1);
     for (char& c : extension)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     if (extension == "gif")
         return kTypeGif;
     if (extension == "png")

@@ -1,13 +1,14 @@
 #include "PictureView.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace {
 
+// ASCII only, and inline: the C library's tolower takes a lock on some
+// systems, which made sorting 50,000 names take seconds.
 char Lower(char c)
 {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 bool ContainsIgnoringCase(const std::string& text, const std::string& lowerPart)

@@ -58,6 +58,7 @@ public:
 
     CPicturePreview& Preview() { return m_preview; }
     const CPictureItems& Items() const { return m_pictures; }
+    void SetRecord(int item, const std::string& folder, bool deleted) { m_pictures.SetRecord(item, folder, deleted); }
     HWND FilterBar() const { return m_filterBar.m_hWnd; }
     HWND PictureTip() const { return m_hPictureTip; }
     std::string CountText() const { return m_lblCount.GetWindowText().GetString(); }

@@ -223,6 +223,13 @@ TEST_F(FindingTest, FilterBarChoosesWhatIsShownAndSelectAllActsOnIt)
     SendMessageA(sizes, CB_SETCURSEL, 0, 0);
     SendMessageA(Dlg().FilterBar(), WM_COMMAND, MAKEWPARAM(111, CBN_SELCHANGE), reinterpret_cast<LPARAM>(sizes));
     ASSERT_TRUE(WaitUntil([&] { return ItemCount(m_list) == 5; }));
+    // The pictures that came back have places of their own.
+    RECT first = {LVIR_BOUNDS, 0, 0, 0};
+    RECT last = {LVIR_BOUNDS, 0, 0, 0};
+    ASSERT_TRUE(SendMessageA(m_list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first)));
+    ASSERT_TRUE(SendMessageA(m_list, LVM_GETITEMRECT, 4, reinterpret_cast<LPARAM>(&last)));
+    EXPECT_FALSE(EqualRect(&first, &last));
+    EXPECT_GT(last.left, first.left);
     const char* const byName[] = {"p0.png", "p1.png", "p2.png", "p3.png", "p4.png"};
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(ShownName(i), byName[i]);
