@@ -6,6 +6,7 @@
 
 #include "background_sink.h"
 #include "scanner.h"
+#include "signature.h"
 #include "support.h"
 
 using namespace qv;
@@ -265,4 +266,35 @@ TEST(Scanner, TiffHeaderOfAnExifBlockIsNoTiffFind) {
   // And with the picture itself lost.
   std::fill(disk.begin() + 8192, disk.begin() + long(jpg.size()), 0xFF);
   EXPECT_TRUE(scanBytes(disk).empty());
+}
+
+TEST(StartFinder, StopsAtExactlyThePairsOfTheEnabledTypes) {
+  // Every first or second byte of a pair, and bytes one bit away from them,
+  // at every alignment: the wide search must agree with a byte-by-byte one.
+  const uint8_t pairs[][2] = {{0xFF, 0xD8}, {0x89, 'P'}, {'G', 'I'}, {'B', 'M'}, {'I', 'I'}, {'M', 'M'}};
+  const int pairType[] = {0, 2, 1, 3, 4, 4};  // Jpg, Png, Gif, Bmp, Tif, Tif
+  std::vector<uint8_t> alphabet;
+  for (const auto& p : pairs)
+    for (uint8_t b : p) alphabet.insert(alphabet.end(), {b, uint8_t(b ^ 1), uint8_t(b ^ 0x10)});
+  std::mt19937 rng(77);
+  std::vector<uint8_t> data(20000);
+  for (auto& b : data) b = rng() % 4 ? alphabet[rng() % alphabet.size()] : uint8_t(rng());
+  for (unsigned mask = 0; mask <= kAllTypes; ++mask) {
+    const StartFinder finder(mask);
+    auto expected = [&](size_t i) {
+      for (int k = 0; k < 6; ++k)
+        if ((mask & (1u << pairType[k])) && data[i] == pairs[k][0] && data[i + 1] == pairs[k][1]) return true;
+      return false;
+    };
+    const size_t to = data.size() - 1;
+    for (size_t from : {size_t(0), size_t(1), size_t(31), size_t(33)}) {
+      size_t want = from;
+      for (size_t got = finder.next(data.data(), from, to);; got = finder.next(data.data(), got + 1, to)) {
+        while (want < to && !expected(want)) ++want;
+        ASSERT_EQ(got, want) << "mask " << mask << " from " << from;
+        if (got == to) break;
+        ++want;
+      }
+    }
+  }
 }
