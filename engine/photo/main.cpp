@@ -1,6 +1,7 @@
 // photo: searches a disk or disk image for pictures and writes each one it
 // finds into the output folder.
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,6 +65,8 @@ int main(int argc, char** argv) {
       qv::ScanOptions opts;
       opts.types = cmd.types;
       opts.progress = &live;
+      // Tests and benchmarks compare thread counts; the finds are the same.
+      if (const char* threads = std::getenv("QV_ENGINE_THREADS")) opts.threads = unsigned(std::strtoul(threads, nullptr, 10));
       if (opts.types) {
         const qv::RecordPassStats recorded = qv::writeRecordedPictures(src, opts.types, sink);
         qv::SkipRecorded unrecorded(sink, recorded.starts);
