@@ -47,7 +47,7 @@ class JpegStream {
   // Codes of up to this many bits are decoded by one table look-up.
   static constexpr int kFastBits = 9;
   // AC codes are skipped by the next this many bits, several at a time.
-  static constexpr int kRunBits = 11;
+  static constexpr int kRunBits = 12;
   struct Code {
     uint8_t length, value;  // length 0: no code
   };

@@ -1,9 +1,15 @@
 #include "scanner.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include "block_reader.h"
+#include "block_search.h"
 #include "jpeg_followers.h"
 #include "jpeg_fragments.h"
 #include "png_fragments.h"
@@ -40,6 +46,92 @@ bool holdsForeignFile(PicType t, Window& w, const Find& f) {
   return false;
 }
 
+// Blocks searched ahead of the scan. The scan's own thread works through
+// queued blocks too while it waits for one.
+class Searchers {
+ public:
+  struct Job {
+    BlockWork work;
+    bool done = false;
+  };
+
+  Searchers(unsigned extraThreads, unsigned types) : finder_(types), types_(types) {
+    for (unsigned i = 0; i < extraThreads; ++i) threads_.emplace_back([this] { run(); });
+  }
+  ~Searchers() {
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    for (auto& t : threads_) t.join();
+  }
+  Searchers(const Searchers&) = delete;
+  Searchers& operator=(const Searchers&) = delete;
+
+  void submit(Job* j) {
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      queue_.push_back(j);
+    }
+    wake_.notify_one();
+  }
+
+  void wait(Job* j) {
+    std::unique_lock<std::mutex> lock(mu_);
+    while (!j->done) {
+      if (queue_.empty()) {
+        done_.wait(lock);
+        continue;
+      }
+      Job* k = take();
+      lock.unlock();
+      work(k);
+      lock.lock();
+    }
+  }
+
+ private:
+  Job* take() {
+    Job* k = queue_.front();
+    queue_.pop_front();
+    return k;
+  }
+  void work(Job* k) {
+    searchBlock(k->work, finder_, types_);
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      k->done = true;
+    }
+    done_.notify_all();
+  }
+  void run() {
+    std::unique_lock<std::mutex> lock(mu_);
+    for (;;) {
+      wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+      if (stop_) return;
+      Job* k = take();
+      lock.unlock();
+      work(k);
+      lock.lock();
+    }
+  }
+
+  const StartFinder finder_;
+  const unsigned types_;
+  std::mutex mu_;
+  std::condition_variable wake_, done_;
+  std::deque<Job*> queue_;
+  bool stop_ = false;
+  std::vector<std::thread> threads_;
+};
+
+unsigned threadsFor(const ScanOptions& opts) {
+  if (opts.threads) return opts.threads;
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores ? cores : 1;
+}
+
 class Scan {
  public:
   Scan(ByteSource& src, const ScanOptions& opts, FindSink& sink)
@@ -47,6 +139,7 @@ class Scan {
         w_(src, reader_, opts.maxHold), finder_(opts.types) {}
 
   ScanStats run() {
+    if (threadsFor(opts_) > 1) return runSearchers(threadsFor(opts_));
     uint64_t pos = 0;
     while (pos < total_) {
       w_.advanceTo(pos);
@@ -61,6 +154,56 @@ class Scan {
   }
 
  private:
+  // The same scan with the blocks searched and their candidates checked on
+  // several threads, a few blocks ahead; what is done with each candidate
+  // is decided here, in order, exactly as above. Reading stays one stream.
+  ScanStats runSearchers(unsigned threads) {
+    Searchers searchers(threads - 1, opts_.types);
+    std::deque<std::unique_ptr<Searchers::Job>> jobs;
+    const size_t depth = threads + 1;
+    const uint64_t ahead = std::max<uint64_t>(opts_.checkAhead, 2 * kSignatureBytes);
+    uint64_t pos = 0, queued = 0;
+    while (pos < total_) {
+      while (jobs.size() < depth && queued < total_) {
+        auto j = std::make_unique<Searchers::Job>();
+        BlockWork& work = j->work;
+        work.start = queued;
+        work.end = std::min<uint64_t>(total_, queued + opts_.blockSize);
+        work.total = total_;
+        work.blocks = w_.held(work.start, std::min(total_, work.end + ahead));
+        queued = work.end;
+        // Blocks come at multiples of the block size; anything else is
+        // searched here the plain way.
+        if (work.blocks.empty() || work.blocks.front()->offset != work.start) work.blocks.clear();
+        if (work.blocks.empty()) j->done = true;
+        else searchers.submit(j.get());
+        jobs.push_back(std::move(j));
+      }
+      Searchers::Job& j = *jobs.front();
+      searchers.wait(&j);
+      const uint64_t end = j.work.end;
+      if (j.work.blocks.empty()) {
+        while (pos < end) {
+          size_t avail = 0;
+          const uint8_t* block = w_.at(pos, avail);
+          if (!block) break;
+          pos = span(pos, block, size_t(std::min<uint64_t>(avail, end - pos)));
+        }
+      }
+      for (const BlockCandidate& c : j.work.found)
+        if (c.pos >= pos)
+          if (uint64_t found = candidate(c.pos, c.type, c.known ? &c.r : nullptr)) pos = found;
+      pos = std::max(pos, end);
+      jobs.pop_front();
+      // The blocks of the jobs still out start at end.
+      w_.advanceTo(end);
+      if (opts_.progress) opts_.progress->searched.store(std::min(pos, total_), std::memory_order_relaxed);
+    }
+    for (auto& j : jobs) searchers.wait(j.get());
+    stats_.bytes = total_;
+    return stats_;
+  }
+
   // Looks at every byte of [pos, pos + n); returns where to go on. Heads
   // that lie wholly in the block are checked in place, the last few from a
   // copy that reaches into the next block.
@@ -80,14 +223,24 @@ class Scan {
   // The candidate at s; the end of the picture found there, or 0.
   uint64_t candidate(uint64_t s, const uint8_t* head) {
     int t = candidateType(head, opts_.types);
-    if (t < 0 || s < shadowEnd_) return 0;
+    return t < 0 ? 0 : candidate(s, PicType(t), nullptr);
+  }
+
+  // checked: what the recogniser and the JPEG data check made of it, when
+  // that was worked out ahead.
+  uint64_t candidate(uint64_t s, PicType type, const Recognition* checked) {
+    if (s < shadowEnd_) return 0;
     ++stats_.candidates;
-    const PicType type = PicType(t);
-    WindowView view(w_, s);
-    Recognition r = recognize(type, view, std::min(maxPictureSize(type), total_ - s));
-    if (type == PicType::Jpg && r.length) {
-      WindowView check(w_, s);
-      if (!jpegDataFits(check, r.length)) r.brokeAt = r.length, r.length = 0;
+    Recognition r;
+    if (checked) {
+      r = *checked;
+    } else {
+      WindowView view(w_, s);
+      r = recognize(type, view, std::min(maxPictureSize(type), total_ - s));
+      if (type == PicType::Jpg && r.length) {
+        WindowView check(w_, s);
+        if (!jpegDataFits(check, r.length)) r.brokeAt = r.length, r.length = 0;
+      }
     }
     if (!r.length) {
       shadowEnd_ = std::max(shadowEnd_, s + r.shadow);

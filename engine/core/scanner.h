@@ -46,6 +46,12 @@ struct ScanOptions {
   size_t readAhead = 4;
   uint64_t maxHold = 64 << 20;
   ScanProgress* progress = nullptr;
+  // Threads that search blocks and check their candidates; 0: one per core.
+  // The finds are the same for any number.
+  unsigned threads = 0;
+  // How far past its block a searching thread may read to check a
+  // candidate; a longer one is checked again in order.
+  size_t checkAhead = 16 << 20;
 };
 
 struct ScanStats {

@@ -36,6 +36,15 @@ void Window::advanceTo(uint64_t pos) {
   }
 }
 
+std::vector<const Block*> Window::held(uint64_t from, uint64_t to) {
+  while (loaded_ < to)
+    if (!pull()) break;
+  std::vector<const Block*> out;
+  for (const Block* b : blocks_)
+    if (b->end() > from && b->offset < to) out.push_back(b);
+  return out;
+}
+
 const uint8_t* Window::at(uint64_t pos, size_t& avail) {
   if (pos >= size_) return nullptr;
   if (pos >= loaded_ && pos - base_ >= maxHold_) return direct(pos, avail);

@@ -25,6 +25,9 @@ class Window {
   const uint8_t* at(uint64_t pos, size_t& avail);
   // Nothing before pos is needed any more.
   void advanceTo(uint64_t pos);
+  // The blocks that hold [from, to), read now if need be however far that
+  // is; they stay until advanceTo passes them.
+  std::vector<const Block*> held(uint64_t from, uint64_t to);
 
  private:
   bool pull();

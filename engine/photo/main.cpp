@@ -1,7 +1,11 @@
 // photo: searches a disk or disk image for pictures and writes each one it
 // finds into the output folder.
 #include <cstdio>
+<<<<<<< HEAD
 #include <cstring>
+=======
+#include <cstdlib>
+>>>>>>> speed
 #include <memory>
 #include <string>
 #include <vector>
@@ -70,6 +74,8 @@ int main(int argc, char** argv) {
       qv::ScanOptions opts;
       opts.types = cmd.types;
       opts.progress = &live;
+      // Tests and benchmarks compare thread counts; the finds are the same.
+      if (const char* threads = std::getenv("QV_ENGINE_THREADS")) opts.threads = unsigned(std::strtoul(threads, nullptr, 10));
       if (opts.types) {
         const qv::RecordPassStats recorded = qv::writeRecordedPictures(src, opts.types, sink);
         qv::SkipRecorded unrecorded(sink, recorded.starts);

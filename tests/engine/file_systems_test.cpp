@@ -74,11 +74,12 @@ class FileSystemsTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(out_); }
 
-  // Runs photo on the image, into data/temp as the program does; the files
-  // it wrote by name, with their paths.
-  std::map<std::string, std::string> recover(const std::string& image, const std::string& types = kAll) {
+  // Runs photo on the image, into data/temp as the program does (env
+  // goes before the command); the files it wrote by name, with their paths.
+  std::map<std::string, std::string> recover(const std::string& image, const std::string& types = kAll,
+                                             const std::string& env = "") {
     fs::remove_all(out_);
-    const std::string cmd = "'" + std::string(QV_ENGINE_BIN) + "/photo' /d '" + outDir().string() + "' /cmd '" +
+    const std::string cmd = env + "'" + std::string(QV_ENGINE_BIN) + "/photo' /d '" + outDir().string() + "' /cmd '" +
                             images() + "/" + image + "' " + types + " >/dev/null 2>&1";
     const int status = std::system(cmd.c_str());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << image;
@@ -160,6 +161,24 @@ TEST_F(FileSystemsTest, TheFindsFileNamesEachPictureFromTheRecordsOnceWithItsFol
   EXPECT_EQ(files.size(), 3u);
   const std::vector<uint8_t> bytes = readFile((out_ / "data.finds").string());
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), qv::kFindsHeader);
+}
+
+TEST_F(FileSystemsTest, AnyNumberOfSearchThreadsWritesTheSameFolder) {
+  for (const char* image : {"mbr.img", "gpt.img", "ntfs-formatted.img"}) {
+    SCOPED_TRACE(image);
+    // Every file by its path in the folder: bytes and time.
+    std::map<std::string, std::pair<std::vector<uint8_t>, time_t>> first;
+    for (const char* threads : {"1", "2", "7"}) {
+      std::map<std::string, std::pair<std::vector<uint8_t>, time_t>> folder;
+      recover(image, kAll, std::string("QV_ENGINE_THREADS=") + threads + " ");
+      for (const auto& e : fs::recursive_directory_iterator(outDir()))
+        if (e.is_regular_file())
+          folder[fs::relative(e.path(), outDir()).string()] = {readFile(e.path().string()), mtimeOf(e.path().string())};
+      EXPECT_FALSE(folder.empty());
+      if (first.empty()) first = folder;
+      EXPECT_TRUE(folder == first) << threads << " threads";
+    }
+  }
 }
 
 namespace {

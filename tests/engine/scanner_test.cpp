@@ -6,6 +6,7 @@
 
 #include "background_sink.h"
 #include "scanner.h"
+#include "signature.h"
 #include "support.h"
 
 using namespace qv;
@@ -265,4 +266,117 @@ TEST(Scanner, TiffHeaderOfAnExifBlockIsNoTiffFind) {
   // And with the picture itself lost.
   std::fill(disk.begin() + 8192, disk.begin() + long(jpg.size()), 0xFF);
   EXPECT_TRUE(scanBytes(disk).empty());
+}
+
+TEST(StartFinder, StopsAtExactlyThePairsOfTheEnabledTypes) {
+  // Every first or second byte of a pair, and bytes one bit away from them,
+  // at every alignment: the wide search must agree with a byte-by-byte one.
+  const uint8_t pairs[][2] = {{0xFF, 0xD8}, {0x89, 'P'}, {'G', 'I'}, {'B', 'M'}, {'I', 'I'}, {'M', 'M'}};
+  const int pairType[] = {0, 2, 1, 3, 4, 4};  // Jpg, Png, Gif, Bmp, Tif, Tif
+  std::vector<uint8_t> alphabet;
+  for (const auto& p : pairs)
+    for (uint8_t b : p) alphabet.insert(alphabet.end(), {b, uint8_t(b ^ 1), uint8_t(b ^ 0x10)});
+  std::mt19937 rng(77);
+  std::vector<uint8_t> data(20000);
+  for (auto& b : data) b = rng() % 4 ? alphabet[rng() % alphabet.size()] : uint8_t(rng());
+  for (unsigned mask = 0; mask <= kAllTypes; ++mask) {
+    const StartFinder finder(mask);
+    auto expected = [&](size_t i) {
+      for (int k = 0; k < 6; ++k)
+        if ((mask & (1u << pairType[k])) && data[i] == pairs[k][0] && data[i + 1] == pairs[k][1]) return true;
+      return false;
+    };
+    const size_t to = data.size() - 1;
+    for (size_t from : {size_t(0), size_t(1), size_t(31), size_t(33)}) {
+      size_t want = from;
+      for (size_t got = finder.next(data.data(), from, to);; got = finder.next(data.data(), got + 1, to)) {
+        while (want < to && !expected(want)) ++want;
+        ASSERT_EQ(got, want) << "mask " << mask << " from " << from;
+        if (got == to) break;
+        ++want;
+      }
+    }
+  }
+}
+
+namespace {
+
+ScanOptions withThreads(ScanOptions o, unsigned threads) {
+  o.threads = threads;
+  return o;
+}
+
+void expectSameFinds(const std::vector<Collected>& a, const std::vector<Collected>& b) {
+  ASSERT_EQ(a.size(), b.size());
+  for (size_t i = 0; i < a.size(); ++i) {
+    EXPECT_EQ(a[i].find.offset, b[i].find.offset);
+    EXPECT_EQ(a[i].find.type, b[i].find.type);
+    EXPECT_TRUE(a[i].bytes == b[i].bytes) << "find " << i << " at " << a[i].find.offset;
+  }
+}
+
+}  // namespace
+
+TEST(Scanner, AnyNumberOfThreadsFindsTheSame) {
+  // Pictures in pieces, pictures that run across blocks and ones whose head
+  // lies on the last bytes of a block, a JPEG inside a JPEG and random data.
+  const size_t block = 64 * 1024;
+  std::vector<uint8_t> disk = qvtest::randomBytes(6 << 20, 51);
+  std::vector<uint8_t> jpg = readFile(pic("exif.jpg")), tiny = readFile(qvtest::smallPic("tiny.jpg"));
+  std::vector<uint8_t> gif = readFile(pic("static.gif")), png = readFile(pic("many_idat.png"));
+  size_t at = 4096;
+  for (const char* name : {"base.jpg", "mpf.jpg", "alpha.png", "true24.bmp", "le_tiles.tif", "anim.gif"}) {
+    std::vector<uint8_t> f = readFile(pic(name));
+    place(disk, at, f);
+    at = roundUp(at + f.size() + 3 * block + 700, 512);
+  }
+  for (size_t back = 1; back <= 33; back += 4) {
+    at = roundUp(at + 1, block) + block - back;
+    place(disk, at, tiny);
+  }
+  // A JPEG and a PNG, each in two pieces around a GIF, and a JPEG in two
+  // pieces around free space (whole by its markers, not by its data).
+  for (int i = 0; i < 3; ++i) {
+    const std::vector<uint8_t>* f = i == 1 ? &png : &jpg;
+    at = roundUp(at + block, 4096);
+    const size_t split = 8192;
+    place(disk, at, std::vector<uint8_t>(f->begin(), f->begin() + long(split)));
+    std::fill(disk.begin() + long(at + split), disk.begin() + long(at + split + roundUp(gif.size(), 4096)), 0);
+    if (i < 2) place(disk, at + split, gif);
+    place(disk, at + split + roundUp(gif.size(), 4096), std::vector<uint8_t>(f->begin() + long(split), f->end()));
+    at += split + roundUp(gif.size(), 4096) + f->size();
+  }
+  ASSERT_LT(at, disk.size());
+  std::vector<std::vector<uint8_t>> disks = {disk, readFile(qvtest::samples() + "/deleted.img")};
+
+  for (const auto& d : disks) {
+    ScanOptions tight = tightOptions();
+    const std::vector<Collected> one = scanBytes(d, withThreads(tight, 1));
+    EXPECT_GE(one.size(), 10u);
+    for (unsigned threads : {2u, 7u}) {
+      SCOPED_TRACE(threads);
+      expectSameFinds(scanBytes(d, withThreads(tight, threads)), one);
+      // Little read ahead: many candidates are left to be checked in order.
+      ScanOptions shortSight = withThreads(tight, threads);
+      shortSight.checkAhead = 3000;
+      expectSameFinds(scanBytes(d, shortSight), one);
+      expectSameFinds(scanBytes(d, withThreads(ScanOptions{}, threads)), one);
+    }
+  }
+}
+
+TEST(Scanner, APictureWhoseHeadStraddlesTwoBlocksIsFoundOnce) {
+  std::vector<uint8_t> tiny = readFile(qvtest::smallPic("tiny.png"));
+  const size_t block = 64 * 1024;
+  for (size_t back : {size_t(1), size_t(2), size_t(8), size_t(31), size_t(32), size_t(33)}) {
+    SCOPED_TRACE(back);
+    std::vector<uint8_t> disk = qvtest::randomBytes(4 * block, 61);
+    place(disk, 2 * block - back, tiny);
+    for (unsigned threads : {1u, 2u, 7u}) {
+      auto finds = scanBytes(disk, withThreads(tightOptions(), threads));
+      ASSERT_EQ(finds.size(), 1u) << threads << " threads";
+      EXPECT_EQ(finds[0].find.offset, 2 * block - back);
+      EXPECT_EQ(finds[0].bytes, tiny);
+    }
+  }
 }

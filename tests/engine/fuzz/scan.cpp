@@ -1,7 +1,8 @@
 // libFuzzer target: the whole scanner (signature filter, recognisers, the
 // window over blocks, joining of two-piece JPEGs) over a small disk: pieces
 // of the input on sector boundaries (sector_layout.h), so one input holds
-// several pictures and garbage between them.
+// several pictures and garbage between them. The same disk is searched with
+// one thread and with several, which must find exactly the same.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -33,7 +34,16 @@ class CheckSink : public qv::FindSink {
       at += length;
     } while (f.type == qv::PicType::Jpg && at < f.length);
     if (at != f.length) __builtin_trap();
+    finds.push_back({f.offset, f.length, uint64_t(f.type), std::move(bytes)});
   }
+  struct Seen {
+    uint64_t offset, length, type;
+    std::vector<uint8_t> bytes;
+    bool operator==(const Seen& o) const {
+      return offset == o.offset && length == o.length && type == o.type && bytes == o.bytes;
+    }
+  };
+  std::vector<Seen> finds;
 
  private:
   size_t size_;
@@ -47,6 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t diskSize = disk.size();
   qv::MemorySource src(std::move(disk));
   qv::ScanOptions opts;
+  opts.threads = 1;
   // Small blocks and little held data: far look-ups and block edges happen
   // inside small inputs.
   opts.blockSize = 4096;
@@ -54,5 +65,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   opts.maxHold = 8192;
   CheckSink sink(diskSize);
   qv::scan(src, opts, sink);
+  // Several threads, with so little read ahead that some candidates are
+  // checked ahead and some again in order.
+  opts.threads = 3;
+  opts.checkAhead = 2048;
+  CheckSink threaded(diskSize);
+  qv::scan(src, opts, threaded);
+  if (!(threaded.finds == sink.finds)) __builtin_trap();
   return 0;
 }
