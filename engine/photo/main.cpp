@@ -1,11 +1,8 @@
 // photo: searches a disk or disk image for pictures and writes each one it
 // finds into the output folder.
 #include <cstdio>
-<<<<<<< HEAD
-#include <cstring>
-=======
 #include <cstdlib>
->>>>>>> speed
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
