@@ -250,14 +250,14 @@ bool CPicturePreview::Create(HWND owner)
 
 void CPicturePreview::CreateControls()
 {
-    struct Spec {
+    struct NewControl {
         int id;
         const char* cls;
         const char* text;
         DWORD style;
     };
     // In tab order.
-    const Spec specs[] = {
+    const NewControl controls[] = {
         {IDC_PREVIEW_MESSAGE, "STATIC", "", SS_CENTER | SS_NOPREFIX},
         {IDC_PREVIEW_DETAILS, "STATIC", "", SS_LEFT | SS_NOPREFIX},
         {IDC_PREVIEW_TICK, "BUTTON", "Recover this picture", BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP},
@@ -267,9 +267,9 @@ void CPicturePreview::CreateControls()
         {IDC_PREVIEW_CLOSE, "BUTTON", "Close", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP},
     };
     HFONT font = m_font ? m_font : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
-    for (const Spec& spec : specs) {
-        HWND control = ::CreateWindowExA(0, spec.cls, spec.text, WS_CHILD | WS_VISIBLE | spec.style, 0, 0, 0, 0,
-                                         m_hWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+    for (const NewControl& made : controls) {
+        HWND control = ::CreateWindowExA(0, made.cls, made.text, WS_CHILD | WS_VISIBLE | made.style, 0, 0, 0, 0,
+                                         m_hWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(made.id)),
                                          AfxGetInstanceHandle(), nullptr);
         ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
