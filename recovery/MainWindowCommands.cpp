@@ -147,12 +147,8 @@ void CRecoveryDlg::OnSelectAll()
 {
     // The pictures a filter hides keep their ticks.
     const bool tick = m_lblSelectAll.GetWindowText() == m_strSelectAll;
-    if (m_view.ShowsAllInOrder(m_pictures)) {
-        m_pictures.TickAll(tick);
-    } else {
-        for (int item : m_view.Items())
-            m_pictures.SetTicked(item, tick);
-    }
+    for (int item : m_view.Items())
+        m_pictures.SetTicked(item, tick);
     m_listPictures.Invalidate(FALSE);
     ShowCountLine(true);
     if (m_preview.IsOpen())

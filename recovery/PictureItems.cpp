@@ -121,22 +121,6 @@ void CPictureItems::SetTicked(int item, bool ticked)
         m_items[static_cast<size_t>(item)].ticked = ticked;
 }
 
-void CPictureItems::TickAll(bool ticked)
-{
-    for (Item& item : m_items)
-        item.ticked = ticked;
-}
-
-std::vector<CString> CPictureItems::TickedPaths() const
-{
-    std::vector<CString> paths;
-    for (const Item& item : m_items) {
-        if (item.ticked)
-            paths.emplace_back(item.path.c_str());
-    }
-    return paths;
-}
-
 const uint8_t* CPictureItems::Thumbnail(int item) const
 {
     if (item < 0 || item >= Count())

@@ -39,9 +39,6 @@ public:
     CString Path(int item) const;
     bool Ticked(int item) const;
     void SetTicked(int item, bool ticked);
-    void TickAll(bool ticked);
-    // The paths of the ticked items, in list order.
-    std::vector<CString> TickedPaths() const;
     // The item's thumbnail (kThumbBytes).
     const uint8_t* Thumbnail(int item) const;
 

@@ -51,12 +51,6 @@ bool PictureFilter::Shows(const CPictureItems& items, int item) const
     return true;
 }
 
-bool PictureFilter::IsEmpty() const
-{
-    return std::all_of(std::begin(types), std::end(types), [](bool on) { return on; }) && !deletedOnly &&
-           minSide == 0 && minBytes == 0 && text.empty();
-}
-
 bool CPictureView::Before(const CPictureItems& items, int a, int b) const
 {
     switch (m_sort) {
@@ -162,9 +156,4 @@ int CPictureView::PositionOf(int item) const
         return item;
     const auto found = std::find(m_items.begin(), m_items.end(), item);
     return found == m_items.end() ? -1 : static_cast<int>(found - m_items.begin());
-}
-
-bool CPictureView::ShowsAllInOrder(const CPictureItems& items) const
-{
-    return m_sort == PictureSort::Found && Count() == items.Count();
 }

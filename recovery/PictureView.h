@@ -22,7 +22,6 @@ struct PictureFilter {
     std::string text;  // in the name or the folder, case ignored; empty: all
 
     bool Shows(const CPictureItems& items, int item) const;
-    bool IsEmpty() const;
 };
 
 class CPictureView {
@@ -41,8 +40,6 @@ public:
     int ItemAt(int position) const;
     // -1 when the item is not shown.
     int PositionOf(int item) const;
-    // Every item is shown, in the order found.
-    bool ShowsAllInOrder(const CPictureItems& items) const;
     const PictureFilter& Filter() const { return m_filter; }
     PictureSort Sort() const { return m_sort; }
     const std::vector<int>& Items() const { return m_items; }

@@ -23,6 +23,7 @@
 #include "DiskLayout.h"
 #include "FileUtils.h"
 #include "RecoveryDlg.h"
+#include "TestPictures.h"
 #include "UiTest.h"
 #include "WindowTest.h"
 #include "resource.h"
@@ -127,47 +128,6 @@ private:
 
 // ---------------------------------------------------------------------------
 // Pictures
-
-inline bool EncoderFor(const wchar_t* mime, CLSID& clsid)
-{
-    using namespace Gdiplus::DllExports;
-    UINT count = 0;
-    UINT size = 0;
-    if (GdipGetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0)
-        return false;
-    std::vector<char> buffer(size);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    if (GdipGetImageEncoders(count, size, codecs) != Gdiplus::Ok)
-        return false;
-    for (UINT i = 0; i < count; ++i) {
-        if (lstrcmpW(codecs[i].MimeType, mime) == 0) {
-            clsid = codecs[i].Clsid;
-            return true;
-        }
-    }
-    return false;
-}
-
-// A w x h picture of one colour (0xRRGGBB), encoded by the type named in
-// mime ("image/png", "image/jpeg", "image/gif", "image/bmp", "image/tiff").
-inline bool SavePicture(const std::string& path, int w, int h, uint32_t rgb, const wchar_t* mime)
-{
-    using namespace Gdiplus::DllExports;
-    CLSID clsid;
-    if (!EncoderFor(mime, clsid))
-        return false;
-    Gdiplus::GpBitmap* bitmap = nullptr;
-    if (GdipCreateBitmapFromScan0(w, h, 0, PixelFormat24bppRGB, nullptr, &bitmap) != Gdiplus::Ok)
-        return false;
-    Gdiplus::GpGraphics* graphics = nullptr;
-    GdipGetImageGraphicsContext(bitmap, &graphics);
-    GdipGraphicsClear(graphics, 0xFF000000u | rgb);
-    GdipDeleteGraphics(graphics);
-    std::wstring wide(path.begin(), path.end());
-    const bool saved = GdipSaveImageToFile(bitmap, wide.c_str(), &clsid, nullptr) == Gdiplus::Ok;
-    GdipDisposeImage(bitmap);
-    return saved;
-}
 
 // A 1 x 1 red GIF (Wine's GIF encoder writes files its decoder refuses).
 inline std::string TinyGif()

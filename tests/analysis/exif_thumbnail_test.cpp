@@ -13,58 +13,6 @@ namespace {
 
 using namespace Gdiplus::DllExports;
 
-// A w x h JPEG of one colour with black bars of barHeight at top and bottom.
-std::string Jpeg(const TempFolder& folder, const char* name, int w, int h, uint32_t rgb, int barHeight = 0)
-{
-    CLSID clsid;
-    if (!EncoderFor(L"image/jpeg", clsid))
-        return "";
-    Gdiplus::GpBitmap* bitmap = nullptr;
-    GdipCreateBitmapFromScan0(w, h, 0, PixelFormat24bppRGB, nullptr, &bitmap);
-    Gdiplus::GpGraphics* graphics = nullptr;
-    GdipGetImageGraphicsContext(bitmap, &graphics);
-    GdipGraphicsClear(graphics, 0xFF000000u);
-    Gdiplus::GpSolidFill* brush = nullptr;
-    GdipCreateSolidFill(0xFF000000u | rgb, &brush);
-    GdipFillRectangleI(graphics, brush, 0, barHeight, w, h - 2 * barHeight);
-    GdipDeleteBrush(brush);
-    GdipDeleteGraphics(graphics);
-    const std::string path = folder.Join(name);
-    std::wstring wide(path.begin(), path.end());
-    GdipSaveImageToFile(bitmap, wide.c_str(), &clsid, nullptr);
-    GdipDisposeImage(bitmap);
-    return ReadFileBytes(path);
-}
-
-void Put16(std::string& s, unsigned v) { s += static_cast<char>(v & 0xFF), s += static_cast<char>(v >> 8); }
-void Put32(std::string& s, unsigned v)
-{
-    Put16(s, v & 0xFFFF);
-    Put16(s, v >> 16);
-}
-
-// The main JPEG with an APP1 Exif block right after its start whose IFD1
-// names thumb as the thumbnail, the way cameras store it.
-std::string WithExifThumbnail(const std::string& main, const std::string& thumb)
-{
-    std::string tiff = "II*";
-    tiff += '\0';
-    Put32(tiff, 8);   // IFD0 at 8
-    Put16(tiff, 0);   // no entries
-    Put32(tiff, 14);  // IFD1 at 14
-    Put16(tiff, 2);
-    Put16(tiff, 0x0201), Put16(tiff, 4), Put32(tiff, 1), Put32(tiff, 14 + 2 + 24 + 4);
-    Put16(tiff, 0x0202), Put16(tiff, 4), Put32(tiff, 1), Put32(tiff, static_cast<unsigned>(thumb.size()));
-    Put32(tiff, 0);
-    tiff += thumb;
-    const std::string body = std::string("Exif\0\0", 6) + tiff;
-    const size_t length = body.size() + 2;
-    std::string app1 = "\xFF\xE1";
-    app1 += static_cast<char>(length >> 8);
-    app1 += static_cast<char>(length & 0xFF);
-    return main.substr(0, 2) + app1 + body + main.substr(2);
-}
-
 class ExifThumbnailTest : public ::testing::Test {
 protected:
     ThumbnailPixels Render(const std::string& bytes, bool* picture = nullptr)
@@ -84,8 +32,8 @@ TEST_F(ExifThumbnailTest, PhotoIsDrawnFromItsThumbnailInThePhotosPlace)
 {
     // The photo is red, its thumbnail blue: blue shows that no full decode
     // was made. 300 x 200 is placed at (0, 11) 64 x 42.
-    const std::string photo = Jpeg(m_files, "main.jpg", 300, 200, 0xFF0000);
-    const std::string thumb = Jpeg(m_files, "thumb.jpg", 150, 100, 0x0000FF);
+    const std::string photo = JpegBytes(m_files, "main.jpg", 300, 200, 0xFF0000);
+    const std::string thumb = JpegBytes(m_files, "thumb.jpg", 150, 100, 0x0000FF);
     bool picture = false;
     const ThumbnailPixels pixels = Render(WithExifThumbnail(photo, thumb), &picture);
     EXPECT_TRUE(picture);
@@ -99,8 +47,8 @@ TEST_F(ExifThumbnailTest, BarsOfAThumbnailInAnotherShapeAreCroppedOff)
 {
     // A 3:2 photo with a 4:3 thumbnail that carries it between black bars
     // of 7 pixels, as 160 x 107 of picture would leave.
-    const std::string photo = Jpeg(m_files, "main.jpg", 300, 200, 0xFF0000);
-    const std::string thumb = Jpeg(m_files, "thumb.jpg", 160, 120, 0x00FF00, 7);
+    const std::string photo = JpegBytes(m_files, "main.jpg", 300, 200, 0xFF0000);
+    const std::string thumb = JpegBytes(m_files, "thumb.jpg", 160, 120, 0x00FF00, 7);
     const ThumbnailPixels pixels = Render(WithExifThumbnail(photo, thumb));
     int black = 0;
     for (int y = 12; y < 52; ++y) {
@@ -114,7 +62,7 @@ TEST_F(ExifThumbnailTest, BarsOfAThumbnailInAnotherShapeAreCroppedOff)
 
 TEST_F(ExifThumbnailTest, DamagedThumbnailFallsBackToThePictureItself)
 {
-    const std::string photo = Jpeg(m_files, "main.jpg", 120, 80, 0xFF0000);
+    const std::string photo = JpegBytes(m_files, "main.jpg", 120, 80, 0xFF0000);
     const std::string damaged = std::string("\xFF\xD8\xFF\xDB", 4) + std::string(300, '\x55');
     bool picture = false;
     const ThumbnailPixels pixels = Render(WithExifThumbnail(photo, damaged), &picture);
@@ -131,8 +79,8 @@ TEST_F(ExifThumbnailTest, DamagedThumbnailFallsBackToThePictureItself)
 TEST(JpegLayout, ReadsTheFrameAndThumbnailAndNeverPointsOutside)
 {
     TempFolder files("layout");
-    const std::string thumb = Jpeg(files, "thumb.jpg", 40, 30, 0x0000FF);
-    const std::string file = WithExifThumbnail(Jpeg(files, "main.jpg", 300, 200, 0xFF0000), thumb);
+    const std::string thumb = JpegBytes(files, "thumb.jpg", 40, 30, 0x0000FF);
+    const std::string file = WithExifThumbnail(JpegBytes(files, "main.jpg", 300, 200, 0xFF0000), thumb);
     const auto* bytes = reinterpret_cast<const unsigned char*>(file.data());
 
     JpegLayout layout;
@@ -199,12 +147,7 @@ std::string WithCameraExif(const std::string& main, const std::string& thumb)
     Put16(tiff, 0x0202), Put16(tiff, 4), Put32(tiff, 1), Put32(tiff, static_cast<unsigned>(thumb.size()));
     Put32(tiff, 0);
     tiff += thumb;
-    const std::string body = std::string("Exif\0\0", 6) + tiff;
-    const size_t length = body.size() + 2;
-    std::string app1 = "\xFF\xE1";
-    app1 += static_cast<char>(length >> 8);
-    app1 += static_cast<char>(length & 0xFF);
-    return main.substr(0, 2) + app1 + body + main.substr(2);
+    return WithExif(main, tiff);
 }
 
 PictureDetails DetailsOf(const std::string& path, bool* drawn = nullptr)
@@ -222,8 +165,8 @@ PictureDetails DetailsOf(const std::string& path, bool* drawn = nullptr)
 TEST_F(ExifThumbnailTest, DetailsOfEachKindOfFile)
 {
     // A camera photo: its frame's size, not its thumbnail's, and its Exif.
-    const std::string photo = Jpeg(m_files, "main.jpg", 300, 200, 0xFF0000);
-    const std::string camera = WithCameraExif(photo, Jpeg(m_files, "thumb.jpg", 150, 100, 0x0000FF));
+    const std::string photo = JpegBytes(m_files, "main.jpg", 300, 200, 0xFF0000);
+    const std::string camera = WithCameraExif(photo, JpegBytes(m_files, "thumb.jpg", 150, 100, 0x0000FF));
     WriteFileBytes(m_files.Join("camera.jpg"), camera);
     bool drawn = false;
     PictureDetails details = DetailsOf(m_files.Join("camera.jpg"), &drawn);

@@ -63,9 +63,6 @@ TEST(PictureView, FiltersAloneAndTogether)
 
     PictureFilter all;
     EXPECT_EQ(Shown(items, all, PictureSort::Found), (Order{0, 1, 2, 3, 4, 5}));
-    CPictureView view;
-    view.Set(items, all, PictureSort::Found);
-    EXPECT_TRUE(view.ShowsAllInOrder(items));
 
     PictureFilter noJpeg;
     noJpeg.types[kTypeJpeg] = false;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "PicturePreview.h"
+#include "TestPictures.h"
 #include "UiTest.h"
 #include "WindowTest.h"
 
@@ -120,75 +121,6 @@ protected:
         return CWnd::WindowProc(message, wParam, lParam);
     }
 };
-
-bool EncoderFor(const wchar_t* mime, CLSID& clsid)
-{
-    UINT count = 0, size = 0;
-    if (GdipGetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0)
-        return false;
-    std::vector<char> buffer(size);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    if (GdipGetImageEncoders(count, size, codecs) != Gdiplus::Ok)
-        return false;
-    for (UINT i = 0; i < count; ++i) {
-        if (lstrcmpW(codecs[i].MimeType, mime) == 0) {
-            clsid = codecs[i].Clsid;
-            return true;
-        }
-    }
-    return false;
-}
-
-// The bytes of a w x h JPEG of one colour.
-std::string SolidJpeg(const TempFolder& folder, int w, int h, uint32_t rgb)
-{
-    CLSID clsid;
-    if (!EncoderFor(L"image/jpeg", clsid))
-        return "";
-    Gdiplus::GpBitmap* bitmap = nullptr;
-    GdipCreateBitmapFromScan0(w, h, 0, PixelFormat24bppRGB, nullptr, &bitmap);
-    Gdiplus::GpGraphics* graphics = nullptr;
-    GdipGetImageGraphicsContext(bitmap, &graphics);
-    GdipGraphicsClear(graphics, 0xFF000000u | rgb);
-    GdipDeleteGraphics(graphics);
-    const std::string path = folder.Join("solid.jpg");
-    const std::wstring wide(path.begin(), path.end());
-    GdipSaveImageToFile(bitmap, wide.c_str(), &clsid, nullptr);
-    GdipDisposeImage(bitmap);
-    return ReadFileBytes(path);
-}
-
-void Put16(std::string& s, unsigned v)
-{
-    s += static_cast<char>(v & 0xFF);
-    s += static_cast<char>(v >> 8);
-}
-void Put32(std::string& s, unsigned v)
-{
-    Put16(s, v & 0xFFFF);
-    Put16(s, v >> 16);
-}
-
-// The JPEG with an Exif block right after its start naming thumb as its
-// thumbnail, as cameras store it.
-std::string WithExifThumbnail(const std::string& main, const std::string& thumb)
-{
-    std::string tiff("II*\0", 4);
-    Put32(tiff, 8);   // IFD0
-    Put16(tiff, 0);   // no entries
-    Put32(tiff, 14);  // IFD1
-    Put16(tiff, 2);
-    Put16(tiff, 0x0201), Put16(tiff, 4), Put32(tiff, 1), Put32(tiff, 14 + 2 + 24 + 4);
-    Put16(tiff, 0x0202), Put16(tiff, 4), Put32(tiff, 1), Put32(tiff, static_cast<unsigned>(thumb.size()));
-    Put32(tiff, 0);
-    tiff += thumb;
-    const std::string body = std::string("Exif\0\0", 6) + tiff;
-    const size_t length = body.size() + 2;
-    std::string app1 = "\xFF\xE1";
-    app1 += static_cast<char>(length >> 8);
-    app1 += static_cast<char>(length & 0xFF);
-    return main.substr(0, 2) + app1 + body + main.substr(2);
-}
 
 bool Blue(COLORREF c)
 {
@@ -431,7 +363,7 @@ TEST_F(PreviewTest, FilesThatDoNotDecodeShowThePlaceholderAndSaySo)
     // Not a picture; no file at all; a JPEG cut after its headers, whose
     // Exif thumbnail shows until the decode fails.
     const std::string photo =
-        WithExifThumbnail(SolidJpeg(m_files, 300, 200, 0xFF0000), SolidJpeg(m_files, 150, 100, 0x0000FF));
+        WithExifThumbnail(JpegBytes(m_files, "solid.jpg", 300, 200, 0xFF0000), JpegBytes(m_files, "solid.jpg", 150, 100, 0x0000FF));
     const size_t scan = photo.rfind("\xFF\xDA");  // the main image's, after the thumbnail's
     ASSERT_NE(scan, std::string::npos);
     WriteFileBytes(m_files.Join("cut.jpg"), photo.substr(0, scan));
@@ -492,7 +424,7 @@ TEST_F(PreviewTest, CameraPhotoDecodesWhileTheWindowAnswersAndOnlyTheNewestStep)
 {
     const std::string big = ReadFileBytes(BIG_JPEG);
     ASSERT_GT(big.size(), 100000u);
-    const std::string photo = WithExifThumbnail(big, SolidJpeg(m_files, 160, 120, 0x0000FF));
+    const std::string photo = WithExifThumbnail(big, JpegBytes(m_files, "solid.jpg", 160, 120, 0x0000FF));
     std::vector<int> items;
     for (int item = 0; item < 8; ++item) {
         const std::string path = m_files.Join("big" + std::to_string(item) + ".jpg");
@@ -551,7 +483,7 @@ TEST_F(PreviewTest, CameraPhotoDecodesWhileTheWindowAnswersAndOnlyTheNewestStep)
 // file; PREVIEW_HOLD_MAXIMIZED=1: maximised.
 TEST_F(PreviewTest, DISABLED_HoldForScreenshot)
 {
-    const std::string photo = WithExifThumbnail(ReadFileBytes(BIG_JPEG), SolidJpeg(m_files, 160, 120, 0x0000FF));
+    const std::string photo = WithExifThumbnail(ReadFileBytes(BIG_JPEG), JpegBytes(m_files, "solid.jpg", 160, 120, 0x0000FF));
     WriteFileBytes(m_files.Join("photo.jpg"), photo);
     WriteFileBytes(m_files.Join("damaged.jpg"), photo.substr(0, 3000));
     m_host.SetPath(7, m_files.Join("photo.jpg"));
