@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "byte_find.h"
 #include "recognizers.h"
 
 namespace qv {
@@ -93,11 +94,11 @@ class JpegParser {
       const uint8_t* p = v_.at(pos, avail);
       failAt_ = pos;
       if (!p) return 0;
-      const void* ff = std::memchr(p, 0xFF, avail);
+      const uint8_t* ff = findByte(p, avail, 0xFF);
       if (!ff) {
         pos += avail;
       } else {
-        pos += static_cast<const uint8_t*>(ff) - p;
+        pos += uint64_t(ff - p);
         int next = v_.byte(pos + 1);
         if (next < 0) return 0;
         if (next == 0x00 || isRst(next)) {

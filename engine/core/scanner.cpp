@@ -160,7 +160,10 @@ class Scan {
   ScanStats runSearchers(unsigned threads) {
     Searchers searchers(threads - 1, opts_.types);
     std::deque<std::unique_ptr<Searchers::Job>> jobs;
-    const size_t depth = threads + 1;
+    // Blocks queued ahead: a block whose photo takes long to check must not
+    // leave the other threads without work, so about three a thread (each
+    // holds its block and what its candidates reach into; 4 MiB a block).
+    const size_t depth = std::min<size_t>(3 * threads + 2, 32);
     const uint64_t ahead = std::max<uint64_t>(opts_.checkAhead, 2 * kSignatureBytes);
     uint64_t pos = 0, queued = 0;
     while (pos < total_) {

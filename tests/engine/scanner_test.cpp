@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <random>
 
 #include "background_sink.h"
+#include "byte_find.h"
 #include "scanner.h"
 #include "signature.h"
 #include "support.h"
@@ -297,6 +299,21 @@ TEST(StartFinder, StopsAtExactlyThePairsOfTheEnabledTypes) {
       }
     }
   }
+}
+
+TEST(FindByte, AgreesWithMemchrAtEveryLengthAndPlace) {
+  // The byte alone, among near misses, twice, or not there, in spans of
+  // every length around the 16-byte steps.
+  std::vector<uint8_t> data(80, 0xFE);
+  for (size_t n = 0; n <= 70; ++n)
+    for (size_t at = 0; at <= n + 1; ++at)
+      for (int twice = 0; twice < 2; ++twice) {
+        std::fill(data.begin(), data.end(), uint8_t(at % 2 ? 0x7F : 0xFE));
+        if (at < data.size()) data[at] = 0xFF;
+        if (twice && at + 17 < data.size()) data[at + 17] = 0xFF;
+        const void* want = std::memchr(data.data(), 0xFF, n);
+        ASSERT_EQ(static_cast<const void*>(findByte(data.data(), n, 0xFF)), want) << "n " << n << " at " << at;
+      }
 }
 
 namespace {
