@@ -219,6 +219,7 @@ bool JpegStream::open(View& v, uint64_t headerLimit) {
     if (m == 0xC0 && !frame(body)) return false;
     if (m == 0xC4 && !tables(body)) return false;
     if (m == 0xDB && !quant(body)) return false;
+    if (m == 0xEE && body.size() >= 12 && std::equal(body.begin(), body.begin() + 5, "Adobe")) adobeTransform_ = body[11];
     if (m == 0xDD) {
       if (body.size() != 2) return false;
       restart_ = be16(body.data());
@@ -241,7 +242,7 @@ bool JpegStream::frame(const std::vector<uint8_t>& b) {
   int n = b[5];
   if (precision_ != 8 || !height_ || !width_ || n < 1 || n > 4 || b.size() != 6u + 3u * n) return false;
   for (int i = 0; i < n; ++i) {
-    Comp c{b[6 + 3 * i], b[7 + 3 * i] >> 4, b[7 + 3 * i] & 15, b[8 + 3 * i]};
+    Component c{b[6 + 3 * i], b[7 + 3 * i] >> 4, b[7 + 3 * i] & 15, b[8 + 3 * i]};
     if (c.h < 1 || c.h > 4 || c.v < 1 || c.v > 4 || c.tq > 3) return false;
     hmax_ = std::max(hmax_, c.h);
     vmax_ = std::max(vmax_, c.v);
@@ -289,7 +290,7 @@ bool JpegStream::scan(const std::vector<uint8_t>& b) {
       if (comps_[k].id == id) c = int(k);
     if (c < 0 || td > 3 || ta > 3 || !huff_[0][td].present || !huff_[1][ta].present) return false;
     if (!quant_[comps_[size_t(c)].tq]) return false;
-    const Comp& k = comps_[size_t(c)];
+    const Component& k = comps_[size_t(c)];
     parts_.push_back({td, ta, ns == 1 ? 1 : k.h * k.v, quant_[k.tq], c});
   }
   // The spectral selection of a baseline scan.
@@ -304,7 +305,8 @@ bool JpegStream::scan(const std::vector<uint8_t>& b) {
   return mcus_ > 0;
 }
 
-JpegStream::Step JpegStream::steps(View& v, JpegStreamState& s, uint32_t until) const {
+template <class OnBlock>
+JpegStream::Step JpegStream::decode(View& v, JpegStreamState& s, uint32_t until, OnBlock onBlock) const {
   Bytes bytes(v);
   Bits r(bytes, s);
   for (; s.mcu < until; ++s.mcu) {
@@ -341,6 +343,7 @@ JpegStream::Step JpegStream::steps(View& v, JpegStreamState& s, uint32_t until) 
         r.take(t);
         s.dc[p.comp] += extend(diff, t);
         if (std::abs(s.dc[p.comp]) * p.quant > 1024 + p.quant) return Step::Error;
+        onBlock(p.comp, k, s.dc[p.comp] * p.quant);
         for (int i = 1; i < 64;) {
           if (r.held() < 32) r.fill();
           AcStep st;
@@ -363,6 +366,14 @@ JpegStream::Step JpegStream::steps(View& v, JpegStreamState& s, uint32_t until) 
     }
   }
   return Step::Mcu;
+}
+
+JpegStream::Step JpegStream::steps(View& v, JpegStreamState& s, uint32_t until) const {
+  return decode(v, s, until, [](int, int, int) {});
+}
+
+JpegStream::Step JpegStream::steps(View& v, JpegStreamState& s, uint32_t until, JpegDcBlocks& dcs) const {
+  return decode(v, s, until, [&dcs](int comp, int block, int dc) { dcs.onBlock(comp, block, dc); });
 }
 
 bool jpegDataFits(View& v, uint64_t length) {

@@ -23,9 +23,22 @@ struct JpegStreamState {
   int dc[4] = {0, 0, 0, 0};
 };
 
+// Told each block's DC coefficient as it is decoded, dequantised: the
+// block's mean sample is dc / 8 + 128.
+class JpegDcBlocks {
+ public:
+  virtual ~JpegDcBlocks() = default;
+  // comp: the component's place in the frame; block: its place in the MCU,
+  // row by row.
+  virtual void onBlock(int comp, int block, int dc) = 0;
+};
+
 class JpegStream {
  public:
   enum class Step { Mcu, Done, Error };
+  struct Component {
+    int id, h, v, tq;
+  };
 
   // Reads the headers up to the first scan. False unless the picture is a
   // baseline one whose first scan holds every component, all in one piece.
@@ -42,6 +55,17 @@ class JpegStream {
   // MCUs until s.mcu reaches `until`, as step() one by one but faster:
   // Mcu when it has, else Done or Error.
   Step steps(View& v, JpegStreamState& s, uint32_t until) const;
+  // The same, telling dcs of every block.
+  Step steps(View& v, JpegStreamState& s, uint32_t until, JpegDcBlocks& dcs) const;
+
+  uint32_t width() const { return width_; }
+  uint32_t height() const { return height_; }
+  const std::vector<Component>& components() const { return comps_; }
+  int maxH() const { return hmax_; }
+  int maxV() const { return vmax_; }
+  // The colour transform of an Adobe APP14 segment (0: none, the samples
+  // are RGB or CMYK; 1: YCbCr; 2: YCCK), or -1 without one.
+  int adobeTransform() const { return adobeTransform_; }
 
  private:
   // Codes of up to this many bits are decoded by one table look-up.
@@ -79,6 +103,8 @@ class JpegStream {
   struct Part {
     int dc, ac, blocks, quant, comp;
   };
+  template <class OnBlock>
+  Step decode(View& v, JpegStreamState& s, uint32_t until, OnBlock onBlock) const;
   bool frame(const std::vector<uint8_t>& b);
   bool tables(const std::vector<uint8_t>& b);
   bool quant(const std::vector<uint8_t>& b);
@@ -86,13 +112,10 @@ class JpegStream {
 
   Huffman huff_[2][4];
   int quant_[4] = {0, 0, 0, 0};  // DC step of each table, 0 if absent
-  struct Comp {
-    int id, h, v, tq;
-  };
-  std::vector<Comp> comps_;
+  std::vector<Component> comps_;
   std::vector<Part> parts_;
   uint32_t width_ = 0, height_ = 0, restart_ = 0, mcus_ = 0, mcusPerRow_ = 0;
-  int precision_ = 8, hmax_ = 1, vmax_ = 1;
+  int precision_ = 8, hmax_ = 1, vmax_ = 1, adobeTransform_ = -1;
   JpegStreamState start_;
 };
 

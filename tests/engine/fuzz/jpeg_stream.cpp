@@ -1,12 +1,14 @@
 // libFuzzer target: the MCU-by-MCU JPEG data check on arbitrary bytes, which
 // must decide exactly as the simple reference check does, also when the
-// bytes come in small pieces.
+// bytes come in small pieces; and the eighth-sized picture made from the
+// same decode, which needs the whole data.
 #include <cstddef>
 #include <cstdint>
 #include <algorithm>
 #include <cstdlib>
 
 #include "../jpeg_stream_reference.h"
+#include "jpeg_dc_picture.h"
 #include "jpeg_stream.h"
 
 namespace {
@@ -36,5 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!(runStream<qv::JpegStream, qv::JpegStreamState>(v, size) == ref)) std::abort();
   if (!(runStream<qv::JpegStream, qv::JpegStreamState>(pieces, size) == ref)) std::abort();
   if (qv::jpegDataFits(v, size) != (!ref.opened || (ref.done && ref.end < size))) std::abort();
+  qv::DcPicture picture;
+  if (qv::jpegDcPicture(pieces, size, picture) &&
+      (!ref.done || picture.rgb.size() != size_t(picture.width) * picture.height * 3))
+    std::abort();
   return 0;
 }

@@ -1,0 +1,22 @@
+// A baseline JPEG's picture at an eighth of its size, made from the DC
+// coefficient of each block alone: no inverse DCT and no full-sized buffer.
+// For a thumbnail of a photo many times larger than the thumbnail, this is
+// a small part of the time and memory of a whole decode.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "view.h"
+
+namespace qv {
+
+struct DcPicture {
+  uint32_t width = 0, height = 0;  // an eighth of the picture's, rounded up
+  std::vector<uint8_t> rgb;        // red, green, blue a pixel, rows from the top
+};
+
+// False for anything but a baseline JPEG of one (grey) or three (YCbCr or
+// RGB) components whose data in the first `length` bytes decodes to its end.
+bool jpegDcPicture(View& v, uint64_t length, DcPicture& out);
+
+}  // namespace qv
