@@ -5,6 +5,10 @@
 #include <gdiplus.h>
 #include <shlwapi.h>
 
+#include <vector>
+
+#include "jpeg_dc_picture.h"
+
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
 
@@ -38,6 +42,33 @@ GpBitmap* Checked(GpBitmap* image)
     return image;
 }
 
+// A file read front to back a piece at a time, as the JPEG data is decoded.
+class FileView : public qv::View {
+public:
+    explicit FileView(HANDLE file) : file_(file), buffer_(kPiece) {}
+    const uint8_t* at(uint64_t pos, size_t& avail) override
+    {
+        if (pos < start_ || pos >= start_ + held_) {
+            LARGE_INTEGER to;
+            to.QuadPart = static_cast<LONGLONG>(pos);
+            DWORD read = 0;
+            if (!SetFilePointerEx(file_, to, nullptr, FILE_BEGIN) ||
+                !ReadFile(file_, buffer_.data(), kPiece, &read, nullptr) || read == 0)
+                return nullptr;
+            start_ = pos;
+            held_ = read;
+        }
+        avail = static_cast<size_t>(start_ + held_ - pos);
+        return buffer_.data() + (pos - start_);
+    }
+
+private:
+    static const DWORD kPiece = 256 * 1024;
+    HANDLE file_;
+    std::vector<uint8_t> buffer_;
+    uint64_t start_ = 0, held_ = 0;
+};
+
 }  // namespace
 
 std::string ReadPictureHead(const CString& path)
@@ -63,6 +94,48 @@ GpBitmap* DecodePictureFile(const CString& path)
     if (wide.empty() || GdipCreateBitmapFromFile(wide.c_str(), &image) != Ok)
         return nullptr;
     return Checked(image);
+}
+
+GpBitmap* DecodeJpegEighth(const CString& path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return nullptr;
+    LARGE_INTEGER size = {};
+    qv::DcPicture picture;
+    bool decoded = false;
+    if (GetFileSizeEx(file, &size)) {
+        FileView view(file);
+        decoded = qv::jpegDcPicture(view, static_cast<uint64_t>(size.QuadPart), picture);
+    }
+    CloseHandle(file);
+    if (!decoded)
+        return nullptr;
+
+    GpBitmap* image = nullptr;
+    GdipCreateBitmapFromScan0(static_cast<INT>(picture.width), static_cast<INT>(picture.height), 0,
+                              PixelFormat24bppRGB, nullptr, &image);
+    if (!image)
+        return nullptr;
+    GpRect all = {0, 0, static_cast<INT>(picture.width), static_cast<INT>(picture.height)};
+    BitmapData data = {};
+    if (GdipBitmapLockBits(image, &all, ImageLockModeWrite, PixelFormat24bppRGB, &data) != Ok) {
+        GdipDisposeImage(image);
+        return nullptr;
+    }
+    // GDI+ keeps 24-bit pixels as blue, green, red.
+    const uint8_t* from = picture.rgb.data();
+    for (UINT row = 0; row < picture.height; ++row) {
+        auto* to = static_cast<uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(row) * data.Stride;
+        for (UINT col = 0; col < picture.width; ++col, from += 3, to += 3) {
+            to[0] = from[2];
+            to[1] = from[1];
+            to[2] = from[0];
+        }
+    }
+    GdipBitmapUnlockBits(image, &data);
+    return image;
 }
 
 GpBitmap* DecodePictureBytes(const unsigned char* bytes, size_t size)

@@ -19,6 +19,11 @@ std::string ReadPictureHead(const CString& path);
 // Null unless GDI+ reads a picture with pixels; the caller disposes of it.
 Gdiplus::GpBitmap* DecodePictureFile(const CString& path);
 Gdiplus::GpBitmap* DecodePictureBytes(const unsigned char* bytes, size_t size);
+// A baseline JPEG at an eighth of its width and height, from each block's
+// DC alone: for a thumbnail of a large photo without an Exif thumbnail, a
+// small part of a whole decode's time and memory. Null for any other file,
+// or one whose data does not decode to its end.
+Gdiplus::GpBitmap* DecodeJpegEighth(const CString& path);
 
 // The Exif thumbnail held in a JPEG's first bytes, and the part of it in
 // the photo's shape (cameras pad one of another shape with bars). image is

@@ -50,6 +50,23 @@ Source ExifSource(const std::string& head, const JpegLayout& layout)
     return source;
 }
 
+Source EighthSource(const CString& path, const JpegLayout& layout)
+{
+    Source source;
+    source.image = DecodeJpegEighth(path);
+    if (!source.image)
+        return source;
+    UINT width = 0;
+    UINT height = 0;
+    GdipGetImageWidth(source.image, &width);
+    GdipGetImageHeight(source.image, &height);
+    source.srcWidth = static_cast<int>(width);
+    source.srcHeight = static_cast<int>(height);
+    source.width = layout.width;
+    source.height = layout.height;
+    return source;
+}
+
 Source FileSource(const CString& path)
 {
     Source source;
@@ -151,11 +168,13 @@ bool RenderThumbnail(const CString& path, ThumbnailPixels& pixels, PictureDetail
     const CString extension = LowerExtension(path);
     const bool jpeg = extension == ".jpg" || extension == ".jpeg";
     const bool tiff = extension == ".tif" || extension == ".tiff";
+    JpegLayout layout;
+    bool jpegLayout = false;
     if (jpeg || (tiff && details)) {
         const std::string head = ReadPictureHead(path);
         const auto* bytes = reinterpret_cast<const unsigned char*>(head.data());
-        JpegLayout layout;
-        if (jpeg && ReadJpegLayout(bytes, head.size(), layout))
+        jpegLayout = jpeg && ReadJpegLayout(bytes, head.size(), layout);
+        if (jpegLayout)
             source = ExifSource(head, layout);
         else if (tiff)
             ReadTiffTags(bytes, head.size(), layout);
@@ -163,7 +182,15 @@ bool RenderThumbnail(const CString& path, ThumbnailPixels& pixels, PictureDetail
         known.camera = CameraName(layout.make, layout.model);
     }
 
-    // No Exif thumbnail, or one that is itself damaged: the picture itself.
+    // No Exif thumbnail, or one that is itself damaged: a photo at least
+    // eight times the thumbnail's size from its DC values, the rest (and a
+    // JPEG of a kind that does not give them) decoded whole.
+    if (!source.image && jpegLayout && layout.width && layout.height) {
+        const ThumbnailRect fit = FitThumbnail(layout.width, layout.height);
+        if ((layout.width + 7) / 8 >= static_cast<unsigned>(fit.width) &&
+            (layout.height + 7) / 8 >= static_cast<unsigned>(fit.height))
+            source = EighthSource(path, layout);
+    }
     std::unique_lock<std::mutex> large(g_largeDecode, std::defer_lock);
     if (!source.image) {
         if (static_cast<LONGLONG>(known.bytes) > kLargeFile)

@@ -1,10 +1,12 @@
 // Camera photos are drawn from their Exif thumbnail: its colours, cropped
-// to the photo's shape where the camera added bars, and the full picture
-// when the Exif one is damaged. The reader of the JPEG's first bytes never
+// to the photo's shape where the camera added bars, a large photo without
+// one from its DC values, and the full picture when the Exif one is
+// damaged. The reader of the JPEG's first bytes never
 // points outside the bytes it was given.
 #include "AnalysisHarness.h"
 
 #include "JpegLayout.h"
+#include "PictureDecode.h"
 #include "Thumbnail.h"
 
 using namespace analysis;
@@ -58,6 +60,52 @@ TEST_F(ExifThumbnailTest, BarsOfAThumbnailInAnotherShapeAreCroppedOff)
     EXPECT_EQ(black, 0);
     EXPECT_TRUE(Near(pixels[32 * 64 + 32], 0x00FF00));
     EXPECT_TRUE(Near(pixels[5 * 64 + 32], 0xFFFFFF, 8));
+}
+
+TEST_F(ExifThumbnailTest, LargePhotoWithoutAThumbnailIsDrawnFromItsEighth)
+{
+    // Four colours, one a quarter, tell the channels, the sides and the
+    // top from one another.
+    const std::string path = m_files.Join("quarters.jpg");
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    ASSERT_EQ(GdipCreateBitmapFromScan0(1024, 768, 0, PixelFormat24bppRGB, nullptr, &bitmap), Gdiplus::Ok);
+    Gdiplus::GpGraphics* graphics = nullptr;
+    GdipGetImageGraphicsContext(bitmap, &graphics);
+    const uint32_t quarters[4] = {0xFF0000, 0x00C000, 0x0000FF, 0xFFFF00};
+    for (int q = 0; q < 4; ++q) {
+        Gdiplus::GpSolidFill* brush = nullptr;
+        GdipCreateSolidFill(0xFF000000u | quarters[q], &brush);
+        GdipFillRectangleI(graphics, brush, q % 2 * 512, q / 2 * 384, 512, 384);
+        GdipDeleteBrush(brush);
+    }
+    GdipDeleteGraphics(graphics);
+    CLSID jpeg;
+    ASSERT_TRUE(EncoderFor(L"image/jpeg", jpeg));
+    const std::wstring wide(path.begin(), path.end());
+    ASSERT_EQ(GdipSaveImageToFile(bitmap, wide.c_str(), &jpeg, nullptr), Gdiplus::Ok);
+    GdipDisposeImage(bitmap);
+
+    Gdiplus::GpBitmap* eighth = DecodeJpegEighth(path.c_str());
+    ASSERT_NE(eighth, nullptr);
+    UINT w = 0, h = 0;
+    GdipGetImageWidth(eighth, &w);
+    GdipGetImageHeight(eighth, &h);
+    EXPECT_EQ(w, 128u);
+    EXPECT_EQ(h, 96u);
+    GdipDisposeImage(eighth);
+
+    // 1024 x 768 is placed at (0, 8) 64 x 48: each quarter 32 x 24.
+    ThumbnailPixels pixels;
+    PictureDetails details;
+    ASSERT_TRUE(RenderThumbnail(path.c_str(), pixels, &details));
+    EXPECT_EQ(details.width, 1024u);
+    EXPECT_EQ(details.height, 768u);
+    for (int q = 0; q < 4; ++q)
+        EXPECT_TRUE(Near(pixels[static_cast<size_t>((8 + 12 + q / 2 * 24) * 64 + 16 + q % 2 * 32)], quarters[q])) << q;
+    EXPECT_TRUE(Near(pixels[3 * 64 + 32], 0xFFFFFF, 8));
+
+    // Not a JPEG of that kind: nothing.
+    EXPECT_EQ(DecodeJpegEighth(m_files.Join("none.jpg").c_str()), nullptr);
 }
 
 TEST_F(ExifThumbnailTest, DamagedThumbnailFallsBackToThePictureItself)
