@@ -1,6 +1,9 @@
 #include "background_sink.h"
 
+#include <algorithm>
+
 namespace qv {
+
 
 BackgroundSink::BackgroundSink(FindSink& inner, size_t maxPending)
     : inner_(inner), maxPending_(maxPending) {
@@ -31,22 +34,51 @@ void BackgroundSink::onFind(const Find& find, View& data) {
     std::unique_lock<std::mutex> lock(mu_);
     cv_.wait(lock, [&] { return pending_ + n <= maxPending_; });
     pending_ += n;
-    if (!spare_.empty()) {
-      job.bytes = std::move(spare_.back());
-      spare_.pop_back();
-    }
+    job.buffer = bufferFor(n);
   }
-  if (job.bytes.size() < n) job.bytes.resize(n);
-  if (!data.read(0, job.bytes.data(), n)) {
+  if (!data.read(0, job.buffer.bytes.get(), n)) {
     std::lock_guard<std::mutex> lock(mu_);
     pending_ -= n;
-    spare_.push_back(std::move(job.bytes));
+    keep(std::move(job.buffer));
     cv_.notify_all();
     return;
   }
   std::lock_guard<std::mutex> lock(mu_);
   jobs_.push_back(std::move(job));
   cv_.notify_all();
+}
+
+BackgroundSink::Buffer BackgroundSink::bufferFor(size_t n) {
+  size_t best = spare_.size();
+  for (size_t i = 0; i < spare_.size(); ++i)
+    if (spare_[i].size >= n && (best == spare_.size() || spare_[i].size < spare_[best].size)) best = i;
+  Buffer b;
+  if (best < spare_.size()) {
+    b = std::move(spare_[best]);
+    spare_[best] = std::move(spare_.back());
+    spare_.pop_back();
+    spareBytes_ -= b.size;
+    return b;
+  }
+  // None fits: a new one, a little larger so that it fits more finds later;
+  // the smallest spares make room for it in what is kept.
+  b.size = std::max<size_t>(n + n / 4, 64 << 10);
+  while (!spare_.empty() && spareBytes_ + b.size > maxPending_) {
+    size_t smallest = 0;
+    for (size_t i = 1; i < spare_.size(); ++i)
+      if (spare_[i].size < spare_[smallest].size) smallest = i;
+    spareBytes_ -= spare_[smallest].size;
+    spare_[smallest] = std::move(spare_.back());
+    spare_.pop_back();
+  }
+  b.bytes.reset(new uint8_t[b.size]);
+  return b;
+}
+
+void BackgroundSink::keep(Buffer b) {
+  if (spareBytes_ + b.size > maxPending_) return;
+  spareBytes_ += b.size;
+  spare_.push_back(std::move(b));
 }
 
 void BackgroundSink::run() {
@@ -61,13 +93,13 @@ void BackgroundSink::run() {
       busy_ = true;
     }
     const size_t n = static_cast<size_t>(job.find.length);
-    MemoryView view(job.bytes.data(), n);
+    MemoryView view(job.buffer.bytes.get(), n);
     inner_.onFind(job.find, view);
     {
       std::lock_guard<std::mutex> lock(mu_);
       pending_ -= n;
       busy_ = false;
-      if (spare_.size() < 16) spare_.push_back(std::move(job.bytes));
+      keep(std::move(job.buffer));
     }
     cv_.notify_all();
   }

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -24,18 +25,28 @@ class BackgroundSink : public FindSink {
   void onFind(const Find& find, View& data) override;
 
  private:
+  // Memory for a find's bytes, left uninitialised: it is copied into at once.
+  struct Buffer {
+    std::unique_ptr<uint8_t[]> bytes;
+    size_t size = 0;
+  };
   struct Job {
     Find find;
-    std::vector<uint8_t> bytes;  // at least find.length, reused
+    Buffer buffer;  // at least find.length, reused
   };
   void run();
+  // The smallest spare that holds n bytes, else a new one; under mu_.
+  Buffer bufferFor(size_t n);
+  // Keeps b for a later find while the spares stay within maxPending_.
+  void keep(Buffer b);
 
   FindSink& inner_;
   const size_t maxPending_;
   std::mutex mu_;
   std::condition_variable cv_;
   std::deque<Job> jobs_;
-  std::vector<std::vector<uint8_t>> spare_;  // fresh memory costs page faults
+  std::vector<Buffer> spare_;  // fresh memory costs page faults
+  size_t spareBytes_ = 0;
   size_t pending_ = 0;
   bool busy_ = false;
   bool stop_ = false;
