@@ -4,7 +4,6 @@
 
 namespace qv {
 
-
 BackgroundSink::BackgroundSink(FindSink& inner, size_t maxPending)
     : inner_(inner), maxPending_(maxPending) {
   thread_ = std::thread([this] { run(); });
