@@ -50,37 +50,22 @@ Source ExifSource(const std::string& head, const JpegLayout& layout)
     return source;
 }
 
-Source EighthSource(const CString& path, const JpegLayout& layout)
+// The whole of image, standing for a picture of width x height (its own
+// size unless it is a smaller copy).
+Source WholeSource(GpBitmap* image, unsigned width = 0, unsigned height = 0)
 {
     Source source;
-    source.image = DecodeJpegEighth(path);
-    if (!source.image)
+    source.image = image;
+    if (!image)
         return source;
-    UINT width = 0;
-    UINT height = 0;
-    GdipGetImageWidth(source.image, &width);
-    GdipGetImageHeight(source.image, &height);
-    source.srcWidth = static_cast<int>(width);
-    source.srcHeight = static_cast<int>(height);
-    source.width = layout.width;
-    source.height = layout.height;
-    return source;
-}
-
-Source FileSource(const CString& path)
-{
-    Source source;
-    source.image = DecodePictureFile(path);
-    if (!source.image)
-        return source;
-    UINT width = 0;
-    UINT height = 0;
-    GdipGetImageWidth(source.image, &width);
-    GdipGetImageHeight(source.image, &height);
-    source.width = width;
-    source.height = height;
-    source.srcWidth = static_cast<int>(width);
-    source.srcHeight = static_cast<int>(height);
+    UINT w = 0;
+    UINT h = 0;
+    GdipGetImageWidth(image, &w);
+    GdipGetImageHeight(image, &h);
+    source.srcWidth = static_cast<int>(w);
+    source.srcHeight = static_cast<int>(h);
+    source.width = width ? width : w;
+    source.height = height ? height : h;
     return source;
 }
 
@@ -189,13 +174,13 @@ bool RenderThumbnail(const CString& path, ThumbnailPixels& pixels, PictureDetail
         const ThumbnailRect fit = FitThumbnail(layout.width, layout.height);
         if ((layout.width + 7) / 8 >= static_cast<unsigned>(fit.width) &&
             (layout.height + 7) / 8 >= static_cast<unsigned>(fit.height))
-            source = EighthSource(path, layout);
+            source = WholeSource(DecodeJpegEighth(path), layout.width, layout.height);
     }
     std::unique_lock<std::mutex> large(g_largeDecode, std::defer_lock);
     if (!source.image) {
         if (static_cast<LONGLONG>(known.bytes) > kLargeFile)
             large.lock();
-        source = FileSource(path);
+        source = WholeSource(DecodePictureFile(path));
     }
     const bool drawn = Draw(source, pixels);
     if (drawn) {
