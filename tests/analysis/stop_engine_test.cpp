@@ -73,10 +73,11 @@ TEST_F(StopEngineTest, StopAtManyMomentsLeavesNothingBehind)
 }
 
 // The engine ends by itself: the waiter closes both handles and clears the
-// flag; a stop afterwards has nothing left to do.
+// flag; a stop afterwards has nothing left to do. It runs long enough to be
+// seen running on a loaded machine (100 ms was not always).
 TEST_F(StopEngineTest, EngineEndingBeforeTheStop)
 {
-    m_engine.SetScript({"sleep|100"});
+    m_engine.SetScript({"sleep|1500"});
     SelectFirstDrive();
     Dlg().RunOnUi([&] { Dlg().OnNext(); });
     ASSERT_TRUE(WaitUntil([&] { return m_engine.Started(); }, 5000));
