@@ -9,17 +9,27 @@ namespace {
 
 uint8_t clamp255(int x) { return uint8_t(std::min(255, std::max(0, x))); }
 
+// A component's blocks across and down an MCU: a scan of one component has
+// one block to an MCU, whatever the frame says.
+int across(const JpegStream& stream, const JpegStream::Component& c) {
+  return stream.components().size() == 1 ? 1 : c.h;
+}
+int down(const JpegStream& stream, const JpegStream::Component& c) {
+  return stream.components().size() == 1 ? 1 : c.v;
+}
+
 // Each component's block means, on the component's own grid of blocks.
 class Planes : public JpegDcBlocks {
  public:
-  explicit Planes(const JpegStream& stream) : stream_(stream) {
-    const auto& comps = stream.components();
-    const uint32_t perRow = stream.mcusPerRow(), rows = stream.mcus() / perRow;
-    for (const JpegStream::Component& c : comps) {
-      // A scan of one component has a block to an MCU.
-      const int h = comps.size() == 1 ? 1 : c.h, v = comps.size() == 1 ? 1 : c.v;
-      planes_.push_back(Plane{perRow * uint32_t(h), h, v, {}});
-      planes_.back().means.assign(size_t(perRow) * h * rows * v, 128);
+  explicit Planes(const JpegStream& stream)
+      : perRow_(stream.mcusPerRow()),
+        hmax_(stream.components().size() == 1 ? 1 : stream.maxH()),
+        vmax_(stream.components().size() == 1 ? 1 : stream.maxV()) {
+    const uint32_t rows = stream.mcus() / perRow_;
+    for (const JpegStream::Component& c : stream.components()) {
+      const int h = across(stream, c), v = down(stream, c);
+      planes_.push_back(Plane{perRow_ * uint32_t(h), h, v, {}});
+      planes_.back().means.assign(size_t(perRow_) * h * rows * v, 128);
       perMcu_ += h * v;
     }
   }
@@ -27,8 +37,8 @@ class Planes : public JpegDcBlocks {
   void onBlock(int comp, int block, int dc) override {
     Plane& p = planes_[size_t(comp)];
     const uint32_t mcu = uint32_t(seen_++ / uint64_t(perMcu_));
-    const uint32_t x = mcu % stream_.mcusPerRow() * uint32_t(p.h) + uint32_t(block % p.h);
-    const uint32_t y = mcu / stream_.mcusPerRow() * uint32_t(p.v) + uint32_t(block / p.h);
+    const uint32_t x = mcu % perRow_ * uint32_t(p.h) + uint32_t(block % p.h);
+    const uint32_t y = mcu / perRow_ * uint32_t(p.v) + uint32_t(block / p.h);
     // The mean of the block's 64 samples, rounded as an 8 x 8 inverse DCT
     // of the DC alone would give it.
     p.means[size_t(y) * p.width + x] = clamp255(((dc + 4) >> 3) + 128);
@@ -37,8 +47,7 @@ class Planes : public JpegDcBlocks {
   // The mean at a pixel of the eighth-sized picture.
   uint8_t at(size_t comp, uint32_t x, uint32_t y) const {
     const Plane& p = planes_[comp];
-    const int hmax = planes_.size() == 1 ? 1 : stream_.maxH(), vmax = planes_.size() == 1 ? 1 : stream_.maxV();
-    return p.means[size_t(y * uint32_t(p.v) / uint32_t(vmax)) * p.width + x * uint32_t(p.h) / uint32_t(hmax)];
+    return p.means[size_t(y * uint32_t(p.v) / vmax_) * p.width + x * uint32_t(p.h) / hmax_];
   }
 
  private:
@@ -47,7 +56,7 @@ class Planes : public JpegDcBlocks {
     int h, v;
     std::vector<uint8_t> means;
   };
-  const JpegStream& stream_;
+  const uint32_t perRow_, hmax_, vmax_;
   std::vector<Plane> planes_;
   int perMcu_ = 0;
   uint64_t seen_ = 0;
@@ -63,7 +72,7 @@ bool jpegDcPicture(View& v, uint64_t length, DcPicture& out) {
   // Every block takes at least two bits (a DC code and an end of block):
   // sizes the data cannot hold are refused before anything is set aside.
   uint64_t blocks = 0;
-  for (const JpegStream::Component& c : comps) blocks += comps.size() == 1 ? 1 : uint64_t(c.h * c.v);
+  for (const JpegStream::Component& c : comps) blocks += uint64_t(across(stream, c) * down(stream, c));
   if (blocks * stream.mcus() > length * 4) return false;
 
   Planes planes(stream);
