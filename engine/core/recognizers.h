@@ -18,13 +18,29 @@ struct Recognition {
   // JPEG only: where the data stopped making sense once entropy-coded data
   // had begun (0 if it never did): fragmentation lies before this point.
   uint64_t brokeAt = 0;
+  // What the candidate turned out to be, when its signature could not tell
+  // (a TIFF header that leads to a camera RAW is PicType::Raw, an ISO media
+  // file is told by its brand); -1 keeps the type of the signature.
+  int type = -1;
+  // The file's extension without the dot, when its type has several
+  // ("nef", "cr3", ...); nullptr for the type's own (typeName).
+  const char* ext = nullptr;
 };
+
+// The type a candidate of type t is, after its recogniser has seen it.
+inline PicType foundType(PicType t, const Recognition& r) { return r.type < 0 ? t : PicType(r.type); }
 
 Recognition recognizeJpeg(View& v, uint64_t maxLen);
 Recognition recognizePng(View& v, uint64_t maxLen);
 Recognition recognizeGif(View& v, uint64_t maxLen);
 Recognition recognizeBmp(View& v, uint64_t maxLen);
+// A TIFF header: a plain TIFF, or a TIFF-based camera RAW (type Raw).
 Recognition recognizeTiff(View& v, uint64_t maxLen);
+// A RAW family's own header: Olympus ORF, Panasonic RW2/RWL, Fujifilm RAF.
+Recognition recognizeCameraRaw(View& v, uint64_t maxLen);
+// An ISO base media file by its ftyp brand: HEIC/HEIF, AVIF, Canon CR3.
+Recognition recognizeIsoMedia(View& v, uint64_t maxLen);
+Recognition recognizeWebp(View& v, uint64_t maxLen);
 
 Recognition recognize(PicType t, View& v, uint64_t maxLen);
 inline Recognition recognize(PicType t, View& v) { return recognize(t, v, maxPictureSize(t)); }

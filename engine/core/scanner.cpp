@@ -275,9 +275,17 @@ class Scan {
       }
       return 0;
     }
+    const PicType kind = foundType(type, r);
+    if (!(opts_.types & typeBit(kind))) {
+      // A type the user left out (a camera RAW behind a TIFF header): what
+      // lies inside it (its previews) is not a picture of its own either.
+      shadowEnd_ = std::max(shadowEnd_, s + r.length);
+      return 0;
+    }
     if (type == PicType::Jpg) r.length = withFollowingJpegs(w_, s, r.length, std::min(maxPictureSize(type), total_ - s));
-    Find f{type, s, r.length};
-    if (holdsForeignFile(type, w_, f)) return 0;
+    Find f{kind, s, r.length};
+    f.ext = r.ext;
+    if (holdsForeignFile(kind, w_, f)) return 0;
     WindowView data(w_, s);
     sink_.onFind(f, data);
     found();

@@ -25,6 +25,8 @@ struct Find {
   bool fromRecord = false;
   std::string folder = {};
   bool deleted = false;
+  // The extension when the type has several (Recognition::ext).
+  const char* ext = nullptr;
 };
 
 class FindSink {

@@ -27,26 +27,42 @@ bool bmpHead(const uint8_t* p) {
   return dib == 12 || dib == 40 || dib == 52 || dib == 56 || dib == 64 || dib == 108 || dib == 124;
 }
 
+// A TIFF header may lead to a plain TIFF or to a camera RAW: the recogniser
+// tells them apart, and the scan keeps the find only if its type is wanted.
+int tiffHead(unsigned mask) { return mask & (typeBit(PicType::Tif) | typeBit(PicType::Raw)) ? int(PicType::Tif) : -1; }
+
 }  // namespace
 
+void StartFinder::add(uint8_t a, uint8_t b) {
+  for (int k = 0; k < pairs_; ++k)
+    if (first_[k] == a && second_[k] == b) return;
+  first_[pairs_] = a;
+  second_[pairs_] = b;
+  ++pairs_;
+  int c = 0;
+  while (c < classes_ && classSecond_[c] != b) ++c;
+  if (c == classes_) classSecond_[classes_++] = b;
+  const uint8_t bit = uint8_t(1u << c);
+  firstLo_[a & 15] |= bit;
+  firstHi_[a >> 4] |= bit;
+  secondLo_[b & 15] |= bit;
+  secondHi_[b >> 4] |= bit;
+}
+
 StartFinder::StartFinder(unsigned mask) {
-  auto add = [&](PicType t, uint8_t a, uint8_t b) {
-    if (!(mask & typeBit(t))) return;
-    first_[pairs_] = a;
-    second_[pairs_] = b;
-    const uint8_t bit = uint8_t(1u << pairs_);
-    firstLo_[a & 15] |= bit;
-    firstHi_[a >> 4] |= bit;
-    secondLo_[b & 15] |= bit;
-    secondHi_[b >> 4] |= bit;
-    ++pairs_;
-  };
-  add(PicType::Jpg, 0xFF, 0xD8);
-  add(PicType::Png, 0x89, 'P');
-  add(PicType::Gif, 'G', 'I');
-  add(PicType::Bmp, 'B', 'M');
-  add(PicType::Tif, 'I', 'I');
-  add(PicType::Tif, 'M', 'M');
+  auto want = [&](PicType t) { return (mask & typeBit(t)) != 0; };
+  if (want(PicType::Jpg)) add(0xFF, 0xD8);
+  if (want(PicType::Png)) add(0x89, 'P');
+  if (want(PicType::Gif)) add('G', 'I');
+  if (want(PicType::Bmp)) add('B', 'M');
+  // TIFF headers lead to TIFFs and TIFF-based camera RAWs; Olympus's and
+  // Panasonic's RAW headers start with the same two bytes.
+  if (want(PicType::Tif) || want(PicType::Raw)) {
+    add('I', 'I');
+    add('M', 'M');
+  }
+  if (want(PicType::Raw)) add('F', 'U');  // FUJIFILMCCD-RAW
+  if (want(PicType::Webp)) add('R', 'I');  // RIFF
 #ifdef QV_AVX2
   wide_ = __builtin_cpu_supports("avx2");
 #endif
@@ -88,9 +104,13 @@ bool StartFinder::nextWide(const uint8_t*, size_t&, size_t) const { return false
 size_t StartFinder::next(const uint8_t* p, size_t from, size_t to) const {
   if (!pairs_) return to;
   size_t i = from;
-  if (wide_ && nextWide(p, i, to)) return i;
+  // The wide search's classes may let a mixture through: checked here.
+  while (wide_ && nextWide(p, i, to)) {
+    if (isPair(p[i], p[i + 1])) return i;
+    ++i;
+  }
 #if defined(__SSE2__) || defined(QV_AVX2)
-  __m128i a[6], b[6];
+  __m128i a[kMaxPairs], b[kMaxPairs];
   for (int k = 0; k < pairs_; ++k) {
     a[k] = _mm_set1_epi8(char(first_[k]));
     b[k] = _mm_set1_epi8(char(second_[k]));
@@ -127,10 +147,21 @@ int candidateType(const uint8_t* p, unsigned mask) {
       if (bmpHead(p)) t = int(PicType::Bmp);
       break;
     case 'I':
-      if (p[1] == 'I' && p[2] == 42 && p[3] == 0) t = int(PicType::Tif);
+      if (p[1] != 'I') break;
+      if (p[2] == 42 && p[3] == 0) return tiffHead(mask);
+      // Olympus ORF (IIRO, IIRS) and Panasonic RW2/RWL (IIU\0).
+      if ((p[2] == 'R' && (p[3] == 'O' || p[3] == 'S')) || (p[2] == 'U' && p[3] == 0)) t = int(PicType::Raw);
       break;
     case 'M':
-      if (p[1] == 'M' && p[2] == 0 && p[3] == 42) t = int(PicType::Tif);
+      if (p[1] != 'M') break;
+      if (p[2] == 0 && p[3] == 42) return tiffHead(mask);
+      if (p[2] == 'O' && p[3] == 'R') t = int(PicType::Raw);  // Olympus ORF, big-endian
+      break;
+    case 'F':
+      if (std::memcmp(p, "FUJIFILMCCD-RAW ", 16) == 0) t = int(PicType::Raw);
+      break;
+    case 'R':
+      if (std::memcmp(p, "RIFF", 4) == 0 && std::memcmp(p + 8, "WEBP", 4) == 0) t = int(PicType::Webp);
       break;
     default:
       break;

@@ -25,11 +25,24 @@ class StartFinder {
   // Moves i on 32 positions at a time; true when it stopped at a hit.
   bool nextWide(const uint8_t* p, size_t& i, size_t to) const;
 
-  uint8_t first_[6], second_[6];
+  void add(uint8_t first, uint8_t second);
+  bool isPair(uint8_t a, uint8_t b) const {
+    for (int k = 0; k < pairs_; ++k)
+      if (first_[k] == a && second_[k] == b) return true;
+    return false;
+  }
+
+  static constexpr int kMaxPairs = 12;
+  uint8_t first_[kMaxPairs], second_[kMaxPairs];
   int pairs_ = 0;
-  // Per nibble value, a bit for each pair whose first (second) byte has it
-  // as its low (high) nibble: a byte is pair k's exactly when bit k is in
-  // both of its nibbles' entries.
+  // The wide search's classes: one bit per distinct second byte (at most 8).
+  // Per nibble value, the classes whose first (second) bytes have it as
+  // their low (high) nibble: a byte is in class k when bit k is in both of
+  // its nibbles' entries. A class with one first byte is exact; one with
+  // several (G, R and I before I) also lets through the nibbles' other
+  // mixtures, which the full check then refuses.
+  uint8_t classSecond_[8] = {};
+  int classes_ = 0;
   alignas(16) uint8_t firstLo_[16] = {}, firstHi_[16] = {}, secondLo_[16] = {}, secondHi_[16] = {};
   bool wide_ = false;
 };

@@ -4,13 +4,16 @@
 
 namespace qv {
 
-enum class PicType : uint8_t { Jpg = 0, Gif, Png, Bmp, Tif };
-constexpr int kPicTypeCount = 5;
+// Raw stands for every camera RAW family (TIFF-based ones, Fujifilm's RAF,
+// Canon's CR3); its files keep their own extensions (Recognition::ext).
+enum class PicType : uint8_t { Jpg = 0, Gif, Png, Bmp, Tif, Raw, Heic, Avif, Webp };
+constexpr int kPicTypeCount = 9;
 
 constexpr unsigned typeBit(PicType t) { return 1u << static_cast<unsigned>(t); }
 constexpr unsigned kAllTypes = (1u << kPicTypeCount) - 1;
 
-// Extension without the dot, also the type's token on the command line.
+// The type's token on the command line, also its files' extension without
+// the dot (but for Raw, whose files are named by their family: "nef", ...).
 const char* typeName(PicType t);
 
 // Anything larger is not believed: it is random data that starts with a

@@ -30,7 +30,7 @@ std::string OutputSink::folderFor(unsigned index) {
 
 void OutputSink::onFind(const Find& find, View& data) {
   const std::string folder = folderFor(attempted_++ / kPerFolder);
-  const std::string name = names_.claim(find.name.empty() ? outputName(find.type, find.offset) : find.name);
+  const std::string name = names_.claim(find.name.empty() ? outputName(find.type, find.offset, find.ext) : find.name);
   QvOutput* out = qvrt_output_begin(folder.c_str(), partName(name).c_str(), name.c_str());
   if (!out) return;
   if (find.mtime.ticks) qvrt_output_set_time(out, find.mtime.ticks, find.mtime.local ? 1 : 0);

@@ -25,7 +25,14 @@ TEST(CommandLine, TheProgramsArgumentString) {
   ASSERT_TRUE(parse({"/d", "o", "/cmd", "/dev/sda",
                      "fileopt,everything,disable,jpg,enable,gif,enable,png,enable,bmp,enable,tif,enable,search"},
                     cmd));
+  EXPECT_EQ(cmd.types, 31u);
+  ASSERT_TRUE(parse({"/d", "o", "/cmd", "/dev/sda",
+                     "fileopt,everything,disable,jpg,enable,gif,enable,png,enable,bmp,enable,tif,enable,raw,enable,"
+                     "heic,enable,avif,enable,webp,enable,search"},
+                    cmd));
   EXPECT_EQ(cmd.types, kAllTypes);
+  ASSERT_TRUE(parse({"/d", "o", "/cmd", "/dev/sda", "fileopt,everything,disable,raw,enable,webp,enable,search"}, cmd));
+  EXPECT_EQ(cmd.types, typeBit(PicType::Raw) | typeBit(PicType::Webp));
   ASSERT_TRUE(parse({"/d", "o", "/cmd", "/dev/sda", "fileopt,everything,disable,search"}, cmd));
   EXPECT_EQ(cmd.types, 0u);
 }

@@ -70,7 +70,7 @@ TEST_F(PhotoTest, ACommandLineItDoesNotUnderstandWritesNothing) {
   std::string img = qvtest::samples() + "/deleted.img";
   EXPECT_NE(run(photo(), ""), 0);
   EXPECT_NE(run(photo(), "/d \"" + out.string() + "\" /cmd " + img + " fileopt,everything,disable,jpg,enable"), 0);
-  EXPECT_NE(run(photo(), "/d \"" + out.string() + "\" /cmd " + img + " fileopt,everything,disable,raw,enable,search"), 0);
+  EXPECT_NE(run(photo(), "/d \"" + out.string() + "\" /cmd " + img + " fileopt,everything,disable,jpeg,enable,search"), 0);
   EXPECT_NE(run(photo(), "/d \"" + out.string() + "\" /cmd /dev/sdzz-nothing " + kAll), 0);
   EXPECT_FALSE(fs::exists(out));
   EXPECT_FALSE(fs::exists(dir_.string() + ".progress"));

@@ -273,8 +273,17 @@ TEST(Scanner, TiffHeaderOfAnExifBlockIsNoTiffFind) {
 TEST(StartFinder, StopsAtExactlyThePairsOfTheEnabledTypes) {
   // Every first or second byte of a pair, and bytes one bit away from them,
   // at every alignment: the wide search must agree with a byte-by-byte one.
-  const uint8_t pairs[][2] = {{0xFF, 0xD8}, {0x89, 'P'}, {'G', 'I'}, {'B', 'M'}, {'I', 'I'}, {'M', 'M'}};
-  const int pairType[] = {0, 2, 1, 3, 4, 4};  // Jpg, Png, Gif, Bmp, Tif, Tif
+  const uint8_t pairs[][2] = {{0xFF, 0xD8}, {0x89, 'P'}, {'G', 'I'}, {'B', 'M'}, {'I', 'I'},
+                              {'M', 'M'},   {'F', 'U'},  {'R', 'I'}};
+  // The types that want each pair: TIFF headers lead to TIFFs and RAWs.
+  const unsigned pairTypes[] = {typeBit(PicType::Jpg),
+                                typeBit(PicType::Png),
+                                typeBit(PicType::Gif),
+                                typeBit(PicType::Bmp),
+                                typeBit(PicType::Tif) | typeBit(PicType::Raw),
+                                typeBit(PicType::Tif) | typeBit(PicType::Raw),
+                                typeBit(PicType::Raw),
+                                typeBit(PicType::Webp)};
   std::vector<uint8_t> alphabet;
   for (const auto& p : pairs)
     for (uint8_t b : p) alphabet.insert(alphabet.end(), {b, uint8_t(b ^ 1), uint8_t(b ^ 0x10)});
@@ -284,8 +293,8 @@ TEST(StartFinder, StopsAtExactlyThePairsOfTheEnabledTypes) {
   for (unsigned mask = 0; mask <= kAllTypes; ++mask) {
     const StartFinder finder(mask);
     auto expected = [&](size_t i) {
-      for (int k = 0; k < 6; ++k)
-        if ((mask & (1u << pairType[k])) && data[i] == pairs[k][0] && data[i + 1] == pairs[k][1]) return true;
+      for (size_t k = 0; k < std::size(pairs); ++k)
+        if ((mask & pairTypes[k]) && data[i] == pairs[k][0] && data[i + 1] == pairs[k][1]) return true;
       return false;
     };
     const size_t to = data.size() - 1;

@@ -21,7 +21,7 @@ bool deviceName(const std::string& stem) {
 
 }  // namespace
 
-std::string pictureFileName(const std::string& original, PicType type) {
+std::string pictureFileName(const std::string& original, PicType type, const char* ext) {
   const size_t dot = original.rfind('.');
   const std::string stem = original.substr(0, dot);
   std::string safe;
@@ -41,7 +41,7 @@ std::string pictureFileName(const std::string& original, PicType type) {
   while (!safe.empty() && (safe.back() == '.' || safe.back() == ' ')) safe.pop_back();
   safe.erase(0, safe.find_first_not_of(' ') == std::string::npos ? safe.size() : safe.find_first_not_of(' '));
   if (safe.empty() || deviceName(safe)) safe.insert(0, "_");
-  return safe + "." + typeName(type);
+  return safe + "." + (ext ? ext : typeName(type));
 }
 
 std::string FolderNames::claim(const std::string& name) {

@@ -13,7 +13,7 @@ namespace qv {
 // a name, and anything outside printable ASCII (the window opens files by
 // their ANSI names), become "_"; device names (CON, LPT1, ...) get a "_" in
 // front; a name without a usable stem becomes "_".
-std::string pictureFileName(const std::string& original, PicType type);
+std::string pictureFileName(const std::string& original, PicType type, const char* ext = nullptr);
 
 // The names given out in one folder, compared as Windows does (without
 // case). A taken name gets " (2)", " (3)", ... before its extension.

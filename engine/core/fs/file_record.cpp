@@ -26,7 +26,9 @@ bool hasPictureExtension(const std::string& name) {
   if (dot == std::string::npos) return false;
   std::string ext = name.substr(dot + 1);
   for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-  for (const char* known : {"jpg", "jpeg", "jpe", "jfif", "gif", "png", "bmp", "dib", "tif", "tiff"})
+  for (const char* known : {"jpg", "jpeg", "jpe", "jfif", "gif", "png", "bmp", "dib", "tif", "tiff", "cr2", "cr3",
+                            "nef", "nrw", "arw", "sr2", "srf", "dng", "pef", "srw", "orf", "rw2", "rwl", "raf",
+                            "heic", "heif", "hif", "avif", "webp"})
     if (ext == known) return true;
   return false;
 }

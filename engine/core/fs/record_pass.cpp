@@ -21,16 +21,20 @@ namespace {
 // records are left to the content search.
 constexpr size_t kMaxRecords = 1 << 20;
 
-// The type the data has, if it is whole and of an enabled type; -1 if not.
-int wholePicture(FileView& view, const FileRecord& r, unsigned types) {
+// The type the data has, if it is whole and of an enabled type (with its
+// extension when the type has several); -1 if not.
+int wholePicture(FileView& view, const FileRecord& r, unsigned types, const char*& ext) {
   uint8_t head[kSignatureBytes] = {};
   if (!view.read(0, head, std::min<uint64_t>(sizeof head, r.size))) return -1;
   const int t = candidateType(head, types);
   if (t < 0 || r.size > maxPictureSize(PicType(t))) return -1;
   Recognition rec = recognize(PicType(t), view, r.size);
   if (!rec.length) return -1;
-  if (PicType(t) == PicType::Jpg && !jpegDataFits(view, rec.length)) return -1;
-  return t;
+  const PicType found = foundType(PicType(t), rec);
+  if (!(types & typeBit(found))) return -1;
+  if (found == PicType::Jpg && !jpegDataFits(view, rec.length)) return -1;
+  ext = rec.ext;
+  return int(found);
 }
 
 }  // namespace
@@ -53,10 +57,12 @@ RecordPassStats writeRecordedPictures(ByteSource& src, unsigned types, FindSink&
     const uint64_t start = r.start();
     if (!start || stats.starts.count(start)) continue;
     FileView view(disk, r);
-    const int t = wholePicture(view, r, types);
+    const char* ext = nullptr;
+    const int t = wholePicture(view, r, types, ext);
     if (t < 0) continue;
     Find f{PicType(t), start, r.size};
-    f.name = pictureFileName(r.name, PicType(t));
+    f.ext = ext;
+    f.name = pictureFileName(r.name, PicType(t), ext);
     f.mtime = r.mtime;
     f.fromRecord = true;
     f.folder = r.folder;

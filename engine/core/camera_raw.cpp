@@ -1,0 +1,8 @@
+// PLACEHOLDER (branch engine-base only): replaced by the recogniser before this reaches main.
+#include "recognizers.h"
+
+namespace qv {
+
+Recognition recognizeCameraRaw(View&, uint64_t) { return {}; }
+
+}  // namespace qv
