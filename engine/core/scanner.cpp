@@ -16,6 +16,7 @@
 #include "jpeg_stream.h"
 #include "recognizers.h"
 #include "signature.h"
+#include "tiff_walk.h"
 #include "window.h"
 
 namespace qv {
@@ -30,8 +31,13 @@ constexpr uint64_t kMaxJoinCredit = 1 << 30;
 // Pictures whose contents no check can tell from foreign data: if another
 // file starts at a sector inside one, the picture was fragmented and what
 // follows is not its data.
+// A camera RAW holds its own JPEG previews, often at sector starts: only a
+// file start that is not one of the blocks its directories reference is
+// foreign.
 bool holdsForeignFile(PicType t, Window& w, const Find& f) {
-  if (t != PicType::Bmp && t != PicType::Tif && t != PicType::Gif) return false;
+  if (t != PicType::Bmp && t != PicType::Tif && t != PicType::Gif && t != PicType::Raw) return false;
+  std::vector<uint64_t> own;
+  bool ownRead = false;
   uint8_t head[kSignatureBytes];
   for (uint64_t s = nextSectorStart(f.offset); s + kSignatureBytes <= f.offset + f.length; s += kSectorSize) {
     size_t avail = 0;
@@ -41,7 +47,15 @@ bool holdsForeignFile(PicType t, Window& w, const Find& f) {
       WindowView(w, s).read(0, head, kSignatureBytes);
       p = head;
     }
-    if (looksLikeFileStart(p)) return true;
+    if (!looksLikeFileStart(p)) continue;
+    if (t != PicType::Raw) return true;
+    if (!ownRead) {
+      WindowView file(w, f.offset);
+      if (!rawBlockStarts(file, f.length, own)) return true;
+      std::sort(own.begin(), own.end());
+      ownRead = true;
+    }
+    if (!std::binary_search(own.begin(), own.end(), s - f.offset)) return true;
   }
   return false;
 }

@@ -190,3 +190,5 @@ if __name__ == "__main__":
     make_pictures()
     make_small()
     make_disks()
+    import make_raw_samples  # camera RAWs, kept apart from the card images
+    make_raw_samples.make(os.path.join(out, "raw"))
