@@ -162,3 +162,152 @@ TEST(Raw, NikonMakerNotePreviewCountsTowardsTheEnd) {
   EXPECT_EQ(recognizeAt0(cut, cut.size()).length, 0u);
   EXPECT_EQ(recognizeAt0(d, d.size()).length, d.size());
 }
+
+namespace {
+
+struct Collected {
+  Find find;
+  std::vector<uint8_t> bytes;
+};
+
+class CollectSink : public FindSink {
+ public:
+  void onFind(const Find& f, View& data) override {
+    Collected c{f, std::vector<uint8_t>(f.length)};
+    EXPECT_TRUE(data.read(0, c.bytes.data(), c.bytes.size()));
+    finds.push_back(std::move(c));
+  }
+  std::vector<Collected> finds;
+};
+
+std::vector<Collected> scanDisk(const std::vector<uint8_t>& disk, unsigned threads, unsigned types = kAllTypes) {
+  MemorySource src(disk);
+  CollectSink sink;
+  ScanOptions o;
+  o.threads = threads;
+  o.types = types;
+  scan(src, o, sink);
+  return std::move(sink.finds);
+}
+
+struct Placed {
+  std::string name;
+  size_t at;
+  std::vector<uint8_t> bytes;
+};
+
+// RAWs, JPEGs, random data and zero runs, each file at a sector start.
+struct Disk {
+  std::vector<uint8_t> bytes;
+  std::vector<Placed> files;
+
+  void gap(size_t n, bool zeros, uint32_t seed) {
+    std::vector<uint8_t> g = zeros ? std::vector<uint8_t>(n, 0) : qvtest::randomBytes(n, seed);
+    bytes.insert(bytes.end(), g.begin(), g.end());
+  }
+  void add(const std::string& name, std::vector<uint8_t> file) {
+    bytes.resize((bytes.size() + 511) / 512 * 512);
+    files.push_back({name, bytes.size(), file});
+    bytes.insert(bytes.end(), file.begin(), file.end());
+  }
+};
+
+Disk rawsBetweenJpegs() {
+  Disk d;
+  uint32_t seed = 1;
+  for (const Sample& s : kSamples) {
+    d.gap(70000 + seed * 333, seed % 2 == 0, seed);
+    d.add(s.file, raw(s.file));
+    d.gap(4096, true, 0);
+    d.add("exif.jpg", readFile(qvtest::pic("exif.jpg")));
+    ++seed;
+  }
+  d.gap(100000, false, 99);
+  return d;
+}
+
+void expectFinds(const std::vector<Collected>& finds, const Disk& d, const std::vector<std::string>& missing = {}) {
+  std::map<uint64_t, const Collected*> at;
+  for (const Collected& c : finds) at[c.find.offset] = &c;
+  for (const Placed& p : d.files) {
+    if (std::find(missing.begin(), missing.end(), p.name) != missing.end()) continue;
+    SCOPED_TRACE(p.name);
+    auto it = at.find(p.at);
+    if (it == at.end()) {
+      ADD_FAILURE() << "not found";
+      continue;
+    }
+    const Collected& c = *it->second;
+    EXPECT_TRUE(c.bytes == p.bytes);
+    const std::string ext = p.name.substr(p.name.rfind('.') + 1);
+    if (ext == "jpg") {
+      EXPECT_EQ(c.find.type, PicType::Jpg);
+    } else {
+      EXPECT_EQ(c.find.type, PicType::Raw);
+      EXPECT_STREQ(c.find.ext, ext.c_str());
+    }
+    at.erase(it);
+  }
+  for (const auto& f : at) ADD_FAILURE() << "unexpected find at " << f.first << " of " << f.second->find.length;
+}
+
+}  // namespace
+
+TEST(RawScan, RawsComeBackWholeAndTheirPreviewsNeverApart) {
+  const Disk d = rawsBetweenJpegs();
+  const std::vector<Collected> one = scanDisk(d.bytes, 1);
+  expectFinds(one, d);
+  const std::vector<Collected> three = scanDisk(d.bytes, 3);
+  ASSERT_EQ(one.size(), three.size());
+  for (size_t i = 0; i < one.size(); ++i) {
+    EXPECT_EQ(one[i].find.offset, three[i].find.offset);
+    EXPECT_EQ(one[i].find.type, three[i].find.type);
+    EXPECT_TRUE(one[i].bytes == three[i].bytes);
+  }
+  // RAW left out: no RAW, no stray .tif, and no preview of a RAW behind a
+  // TIFF header (which is still read, for TIFF). The own-header families'
+  // headers are not searched then: their previews are plain JPEGs to it.
+  std::vector<Collected> noRaw = scanDisk(d.bytes, 2, kAllTypes & ~typeBit(PicType::Raw));
+  size_t jpegs = 0;
+  for (const Collected& c : noRaw) {
+    EXPECT_EQ(c.find.type, PicType::Jpg);
+    for (const Placed& p : d.files) {
+      if (c.find.offset < p.at || c.find.offset >= p.at + p.bytes.size()) continue;
+      jpegs += c.find.offset == p.at;
+      const bool ownHeader = p.bytes[0] == 'F' || p.bytes[2] == 'U' || p.bytes[2] == 'R' || p.bytes[2] == 'O';
+      EXPECT_TRUE(c.find.offset == p.at || ownHeader) << p.name;
+    }
+  }
+  EXPECT_EQ(jpegs, std::size(kSamples));
+}
+
+TEST(RawScan, AFragmentedRawIsRefusedAndACutOneGivesItsPreviews) {
+  // Another file at a sector inside the raw data: the RAW was fragmented.
+  Disk d;
+  d.gap(10000, false, 3);
+  d.add("nikon.nef", raw("nikon.nef"));
+  d.gap(50000, true, 0);
+  std::vector<uint8_t> jpg = readFile(qvtest::pic("exif.jpg"));
+  const size_t inside = d.files[0].at + d.files[0].bytes.size() - 1024 * 1024;
+  std::copy(jpg.begin(), jpg.end(), d.bytes.begin() + long(inside / 512 * 512));
+  std::vector<Collected> finds = scanDisk(d.bytes, 2);
+  bool foreign = false;
+  for (const Collected& c : finds) {
+    EXPECT_NE(c.find.type, PicType::Raw);
+    foreign = foreign || (c.find.offset == inside / 512 * 512 && c.bytes == jpg);
+  }
+  EXPECT_TRUE(foreign);
+  // Its previews are whole JPEGs: found as such (the big one and the
+  // maker note's), as a TIFF's are when the TIFF is not whole.
+  EXPECT_GE(finds.size(), 3u);
+
+  // Cut by the disk's end: not written as a RAW, its previews found as JPEGs.
+  Disk cut;
+  cut.gap(4096, false, 4);
+  std::vector<uint8_t> cr2 = raw("canon.cr2");
+  cr2.resize(cr2.size() - 100000);
+  cut.add("canon.cr2", cr2);
+  finds = scanDisk(cut.bytes, 1);
+  ASSERT_FALSE(finds.empty());
+  for (const Collected& c : finds) EXPECT_EQ(c.find.type, PicType::Jpg);
+}
