@@ -123,3 +123,16 @@ tables = [
 ]
 for i, text in enumerate(tables):
     save("DeviceTable", "table%d" % i, text.encode())
+
+# Camera RAWs to the makers' layouts, tiny: behind a TIFF header for Raw, with
+# a header of their own for CameraRaw; one each among garbage for Scan.
+import make_raw_samples  # noqa: E402
+
+raw_dir = os.path.join(out, "raw-small")
+make_raw_samples.make(raw_dir, small=True)
+for name in sorted(os.listdir(raw_dir)):
+    with open(os.path.join(raw_dir, name), "rb") as f:
+        data = f.read()
+    own = name.endswith((".orf", ".rw2", ".rwl", ".raf"))
+    save("CameraRaw" if own else "Raw", name, data)
+    save("Scan", "raw_" + name, garbage(300) + MARK + data + MARK + jpegs["sub444"])
