@@ -119,7 +119,7 @@ const char* kPictures[] = {"base.jpg", "prog.jpg", "restart.jpg", "exif.jpg", "e
 std::string extension(const std::string& name) { return name.substr(name.rfind('.')); }
 
 const std::string kAll =
-    "fileopt,everything,disable,jpg,enable,gif,enable,png,enable,bmp,enable,tif,enable,search";
+    "fileopt,everything,disable,jpg,enable,gif,enable,png,enable,bmp,enable,tif,enable,raw,enable,search";
 
 class EngineTest : public ::testing::Test {
  protected:
@@ -283,7 +283,7 @@ TEST_F(EngineTest, PicturesFromTheFileSystemsKeepTheirNamesAndDates) {
     p.source = winPath(p.source);
     if (ascii) expected[image].push_back(p);  // the ANSI test cannot open the others
   }
-  ASSERT_EQ(expected.size(), 2u);
+  ASSERT_EQ(expected.size(), 3u);
   const std::string findsPath = dir_ + "\\data.finds";
   for (const auto& [image, pictures] : expected) {
     removeTree(out_);

@@ -30,7 +30,7 @@ using qvtest::readFile;
 
 namespace {
 
-const std::string kAll = "fileopt,everything,disable,jpg,enable,gif,enable,png,enable,bmp,enable,tif,enable,search";
+const std::string kAll = "fileopt,everything,disable,jpg,enable,gif,enable,png,enable,bmp,enable,tif,enable,raw,enable,search";
 
 std::string images() { return QV_FS_IMAGES; }
 
@@ -98,7 +98,7 @@ class FileSystemsTest : public ::testing::Test {
 
 TEST_F(FileSystemsTest, EveryDeletedPictureComesBackUnderItsNameAndDateExactlyOnce) {
   const auto expected = expectedByImage();
-  ASSERT_EQ(expected.size(), 2u);
+  ASSERT_EQ(expected.size(), 3u);
   for (const auto& [image, pictures] : expected) {
     const auto files = recover(image);
     for (const Expected& e : pictures) {
@@ -165,7 +165,7 @@ TEST_F(FileSystemsTest, TheFindsFileNamesEachPictureFromTheRecordsOnceWithItsFol
 }
 
 TEST_F(FileSystemsTest, AnyNumberOfSearchThreadsWritesTheSameFolder) {
-  for (const char* image : {"mbr.img", "gpt.img", "ntfs-formatted.img"}) {
+  for (const char* image : {"mbr.img", "gpt.img", "ntfs-formatted.img", "raw.img"}) {
     SCOPED_TRACE(image);
     // Every file by its path in the folder: bytes and time. A find with no
     // record carries the time it was written, which may fall in another

@@ -163,6 +163,48 @@ TABLE
 place "$out/gpt.img" "$exfat" 2048
 rm "$exfat"
 
+# Camera RAWs (make_samples.py's raw folder beside pics), on one MBR disk:
+# FAT32 with a deleted CR2 and NEF (short names: their first letter is lost)
+# beside a live DNG in \DCIM\100CANON, and NTFS with a deleted ARW and RAF
+# beside a live RW2.
+fat=$out/rawfat.vol
+mkfs.vfat -C -F 32 -s 1 "$fat" 40960 >/dev/null
+mmd -i "$fat" ::DCIM ::DCIM/100CANON
+s=$(stage raw IMG_0001.CR2 ../raw/canon.cr2 "2023-04-05 06:07:08")
+mcopy -m -i "$fat" "$s" ::DCIM/100CANON/IMG_0001.CR2
+s=$(stage raw DSC_0002.NEF ../raw/nikon.nef "2023-04-05 06:07:10")
+mcopy -m -i "$fat" "$s" ::DSC_0002.NEF
+s=$(stage raw IMG_0003.DNG ../raw/adobe.dng "2023-04-05 06:07:12")
+mcopy -m -i "$fat" "$s" ::DCIM/100CANON/IMG_0003.DNG
+mdel -i "$fat" ::DCIM/100CANON/IMG_0001.CR2 ::DSC_0002.NEF
+expected raw.img _MG_0001.cr2 "$out/src/raw/IMG_0001.CR2" '\DCIM\100CANON' deleted
+expected raw.img _SC_0002.nef "$out/src/raw/DSC_0002.NEF" '\' deleted
+expected raw.img IMG_0003.dng "$out/src/raw/IMG_0003.DNG" '\DCIM\100CANON' present
+ntfs=$out/rawntfs.vol
+truncate -s 24M "$ntfs"
+mkntfs -F -q -c 4096 "$ntfs" >/dev/null 2>&1
+ntfs-3g "$ntfs" "$mnt"
+mkdir -p "$mnt/Fotos"
+cp -p "$(stage rawntfs DSC01234.ARW ../raw/sony.arw "2022-02-03 04:05:06")" "$mnt/Fotos/"
+cp -p "$(stage rawntfs DSCF5678.RAF ../raw/fuji.raf "2022-02-03 04:05:08")" "$mnt/"
+cp -p "$(stage rawntfs P1000042.RW2 ../raw/panasonic.rw2 "2022-02-03 04:05:10")" "$mnt/Fotos/"
+umount "$mnt"
+ntfs-3g "$ntfs" "$mnt"
+rm "$mnt/Fotos/DSC01234.ARW" "$mnt/DSCF5678.RAF"
+umount "$mnt"
+expected raw.img DSC01234.arw "$out/src/rawntfs/DSC01234.ARW" '\Fotos' deleted
+expected raw.img DSCF5678.raf "$out/src/rawntfs/DSCF5678.RAF" '\' deleted
+expected raw.img P1000042.rw2 "$out/src/rawntfs/P1000042.RW2" '\Fotos' present
+truncate -s 68M "$out/raw.img"
+sfdisk -q "$out/raw.img" >/dev/null <<'TABLE'
+label: dos
+start=2048, size=81920, type=c
+start=86016, size=49152, type=7
+TABLE
+place "$out/raw.img" "$fat" 2048
+place "$out/raw.img" "$ntfs" 86016
+rm "$fat" "$ntfs"
+
 # NTFS formatted over its pictures: no records, only the content search.
 img=$out/ntfs-formatted.img
 truncate -s 8M "$img"
