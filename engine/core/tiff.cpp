@@ -201,7 +201,8 @@ class TiffWalker {
         case 513: jpegAt = u32(e + 8); break;
         case 514: jpegLen = u32(e + 8); break;
         case 330: case 34665: case 34853: case 40965:
-          if (!values(e, list)) return false;
+          // More than the directories a file may have cannot end well.
+          if (!values(e, list) || list.size() > kMaxDirectories) return false;
           for (uint32_t sub : list) queue_.push_back({sub, Kind::Sub, base_, le_});
           break;
         case 0x927C:
