@@ -164,19 +164,14 @@ def cr2(m, preview_last=False):
     big, thumb, raw = m.preview(True), m.preview(), m.raw(4)
     t.ifd(image_tags(1620, 1080, 6, 2, "Canon", "Canon EOS 5D Mark IV") + strips("big", len(big)) +
           [(0x8769, Tiff.LONG, [Ref("exif")])], "ifd0", Ref("ifd1"))
-    # Canon's maker note: a directory, offsets from the file's start.
-    note = Tiff(True, b"")
-    note.buf = bytearray(len(t.buf))  # so that its out-of-line values land right
-    note_start = None
-    exif_ifd(t, b"\0" * 64)  # replaced below
+    exif_ifd(t, bytes(64))  # the maker note's entry, pointed at the note below
     t.ifd([(513, Tiff.LONG, [Ref("thumb")]), (514, Tiff.LONG, [len(thumb)])], "ifd1", Ref("ifd2"))
     small_rgb = m.rgb(40, 30)
     t.ifd(image_tags(40, 30, 1, 2) + strips("rgb", len(small_rgb)), "ifd2", Ref("ifd3"))
     t.ifd([(259, Tiff.SHORT, [6])] + strips("raw", len(raw)) + [(0xC5D8, Tiff.LONG, [1]), (0xC640, Tiff.SHORT, [1, 2000, 2000])],
           "ifd3")
-    # The maker note, written for real where the placeholder above points.
-    mn_at = t.blob(b"", None)
-    note_start = mn_at
+    # Canon's maker note: a directory, offsets from the file's start.
+    note_start = t.blob(b"", None)
     mn = Tiff(True, b"")
     mn.buf = bytearray(t.buf)
     mn.ifd([(0x0001, Tiff.SHORT, [0] * 20), (0x0006, Tiff.ASCII, ascii("Canon EOS 5D Mark IV")),
@@ -219,6 +214,17 @@ def nikon_note(le, preview_len):
     return n
 
 
+def entry_value_at(t, ifd, tag):
+    """Where the value (or its offset) of an IFD's entry is."""
+    pos = t.refs[ifd]
+    n = struct.unpack_from(t.e + "H", t.buf, pos)[0]
+    for i in range(n):
+        e = pos + 2 + 12 * i
+        if struct.unpack_from(t.e + "H", t.buf, e)[0] == tag:
+            return e + 8
+    raise KeyError(tag)
+
+
 def nef(m, nrw=False, preview_last=False):
     le = False
     t = Tiff(le)
@@ -237,48 +243,23 @@ def nef(m, nrw=False, preview_last=False):
            (514, Tiff.LONG, [len(big)])], "sub0")
     t.ifd(image_tags(4000, 3000, 34713, 32803) + strips("raw", len(raw)) +
           [(0x828E, Tiff.BYTE, b"\0\1\1\2")], "sub1")
-    note = nikon_note(le, len(note_pv))
+    # The maker note: room for it now, written once its preview has a place.
     head = b"Nikon\0\x02\x10\0\0"
-    # The note's preview goes right after the note, or after the raw data.
-    note_bytes_len = len(head) + len(note.done()) + 0
-    exif_ifd(t, bytes(note_bytes_len))
-    note_at = t.refs["exif"]
-    # Find the maker note's data (the exif IFD's out-of-line UNDEF).
-    pos = t.refs["exif"]
-    n = struct.unpack_from(">H", t.buf, pos)[0]
-    for i in range(n):
-        e = pos + 2 + 12 * i
-        if struct.unpack_from(">H", t.buf, e)[0] == 0x927C:
-            note_at = struct.unpack_from(">I", t.buf, e + 8)[0]
+    note = nikon_note(le, len(note_pv))
+    size = len(head) + len(note.done())
+    exif_ifd(t, bytes(size))
+    note_at = struct.unpack_from(">I", t.buf, entry_value_at(t, "exif", 0x927C))[0]
     t.blob(thumb_data, "thumb", 512)
     t.blob(big, "big", 512)
-    t.blob(raw, "raw", 512)
-    if not preview_last:
-        # Preview inside the file before the raw data is the usual place; here
-        # it follows the raw data only in the variant.
-        pass
-    pv_at = t.blob(note_pv, None, 512)
-    nb = note.done()
-    nb = bytearray(nb)
-    pvifd = note.refs["pv"]
-    cnt = struct.unpack_from(">H", nb, pvifd)[0]
-    for i in range(cnt):
-        e = pvifd + 2 + 12 * i
-        if struct.unpack_from(">H", nb, e)[0] == 0x0201:
-            struct.pack_into(">I", nb, e + 8, pv_at - (note_at + len(head)))
-    t.buf[note_at:note_at + len(head) + len(nb)] = head + nb
-    if not preview_last:
-        # Move the note's preview before the raw data: swap raw and preview.
-        raw_at = t.refs["raw"]
-        body = bytes(t.buf[:raw_at])
-        t.buf = bytearray(body)
+    if preview_last:
+        t.blob(raw, "raw", 512)
+        pv_at = t.blob(note_pv, None, 512)
+    else:
         pv_at = t.blob(note_pv, None, 512)
         t.blob(raw, "raw", 512)
-        for i in range(cnt):
-            e = pvifd + 2 + 12 * i
-            if struct.unpack_from(">H", nb, e)[0] == 0x0201:
-                struct.pack_into(">I", nb, e + 8, pv_at - (note_at + len(head)))
-        t.buf[note_at:note_at + len(head) + len(nb)] = head + nb
+    nb = bytearray(note.done())
+    struct.pack_into(">I", nb, entry_value_at(note, "pv", 0x0201), pv_at - (note_at + len(head)))
+    t.buf[note_at:note_at + size] = head + nb
     return t.done()
 
 
