@@ -79,7 +79,14 @@ Recognition recognizeCameraRaw(View& v, uint64_t maxLen) {
   v.read(8, h + 8, 8);
   bool le;
   switch (family(h, le)) {
-    case Family::None: return r;
+    case Family::None:
+      // A RAW behind TIFF's own header, asked for as a RAW (a find checked
+      // again by its type): TIFF's recogniser tells it, a plain TIFF is none.
+      if ((h[0] == 'I' && h[1] == 'I' && h[2] == 42 && h[3] == 0) || (h[0] == 'M' && h[1] == 'M' && h[2] == 0 && h[3] == 42)) {
+        r = recognizeTiff(v, maxLen);
+        if (r.type != int(PicType::Raw)) return Recognition{};
+      }
+      return r;
     case Family::Orf:
       r.length = walkTiff(v, maxLen, ownHeaderOptions(h, le), nullptr, nullptr);
       r.ext = "orf";

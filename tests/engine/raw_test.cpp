@@ -70,6 +70,9 @@ TEST(Raw, EveryFamilyEndsExactlyWhereItsFileEndsUnderItsExtension) {
     EXPECT_EQ(foundType(PicType(sig), r), PicType::Raw);
     ASSERT_NE(r.ext, nullptr);
     EXPECT_STREQ(r.ext, s.ext);
+    // Checked again as what it turned out to be (a find by its type), the same.
+    MemoryView again(d.data(), d.size());
+    EXPECT_EQ(recognize(PicType::Raw, again, d.size()).length, d.size());
     // Followed by more data, it still ends there.
     d.resize(d.size() + 100000, 0x77);
     EXPECT_EQ(recognizeAt0(d, d.size()).length, d.size() - 100000);
