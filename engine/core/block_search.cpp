@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "iso_media.h"
 #include "jpeg_stream.h"
 
 namespace qv {
@@ -21,7 +22,25 @@ const uint8_t* BlocksView::at(uint64_t pos, size_t& avail) {
 
 namespace {
 
+// "ftyp" at hit: the file starts kIsoTypeAt bytes before.
+void considerIsoMedia(BlockWork& w, unsigned types, uint64_t hit, const uint8_t* head) {
+  if (head[2] != 'y' || head[3] != 'p' || hit < kIsoTypeAt) return;
+  const uint64_t s = hit - kIsoTypeAt;
+  uint8_t box[kSignatureBytes] = {};
+  if (s < w.start || !BlocksView(w.blocks, s, w.total).read(0, box, size_t(std::min<uint64_t>(sizeof box, w.total - s)))) {
+    w.found.push_back(BlockCandidate{s, PicType::Heic, false, {}, kIsoTypeAt});
+    return;
+  }
+  const int t = isoMediaType(box, types);
+  if (t < 0) return;
+  const PicType type = PicType(t);
+  BlocksView view(w.blocks, s, w.total);
+  const Recognition r = recognize(type, view, std::min(maxPictureSize(type), w.total - s));
+  w.found.push_back(BlockCandidate{s, type, !view.ranShort(), r, kIsoTypeAt});
+}
+
 void consider(BlockWork& w, unsigned types, uint64_t s, const uint8_t* head) {
+  if (head[0] == 'f' && head[1] == 't') return considerIsoMedia(w, types, s, head);
   const int t = candidateType(head, types);
   if (t < 0) return;
   const PicType type = PicType(t);

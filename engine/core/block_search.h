@@ -16,10 +16,14 @@
 namespace qv {
 
 struct BlockCandidate {
-  uint64_t pos;
+  uint64_t pos;  // where it starts
   PicType type;
   bool known;  // r was worked out; otherwise the scan has to
   Recognition r;
+  // How far before the signature that found it it starts: kIsoTypeAt for
+  // ISO media ("ftyp" lies there), whose start may lie in the block before
+  // (then it is not known, and the scan reads its head).
+  uint64_t lead = 0;
 };
 
 struct BlockWork {

@@ -41,6 +41,10 @@ Recognition recognizeCameraRaw(View& v, uint64_t maxLen);
 // An ISO base media file by its ftyp brand: HEIC/HEIF, AVIF, Canon CR3.
 Recognition recognizeIsoMedia(View& v, uint64_t maxLen);
 Recognition recognizeWebp(View& v, uint64_t maxLen);
+// A whole zero sector (counted from the candidate's start) in [from, to):
+// what coded picture data (HEVC, AV1, VP8) never holds, and the rest of a
+// file written only so far has.
+bool zeroSectorIn(View& v, uint64_t from, uint64_t to);
 
 Recognition recognize(PicType t, View& v, uint64_t maxLen);
 inline Recognition recognize(PicType t, View& v) { return recognize(t, v, maxPictureSize(t)); }

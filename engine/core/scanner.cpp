@@ -10,6 +10,7 @@
 
 #include "block_reader.h"
 #include "block_search.h"
+#include "iso_media.h"
 #include "jpeg_followers.h"
 #include "jpeg_fragments.h"
 #include "png_fragments.h"
@@ -31,11 +32,25 @@ constexpr uint64_t kMaxJoinCredit = 1 << 30;
 // Pictures whose contents no check can tell from foreign data: if another
 // file starts at a sector inside one, the picture was fragmented and what
 // follows is not its data.
-// A camera RAW holds its own JPEG previews, often at sector starts: only a
-// file start that is not one of the blocks its directories reference is
-// foreign.
+//
+// HEIC, AVIF, CR3 and WebP cannot be checked inside either. Their own Exif
+// (a TIFF header) may lie at a sector start, and a CR3's JPEG previews may;
+// a HEIC's and an AVIF's pictures are HEVC and AV1 data, so a JPEG that
+// starts at a sector inside one is another file's.
+bool foreignToIsoOrWebp(const Find& f, const uint8_t* p) {
+  const int t = candidateType(p, kAllTypes);
+  if (t == int(PicType::Tif)) return false;
+  return !(t == int(PicType::Jpg) && f.type == PicType::Raw);
+}
+
+// A TIFF-based camera RAW holds its own JPEG previews, often at sector
+// starts: only a file start that is not one of the blocks its directories
+// reference is foreign.
 bool holdsForeignFile(PicType t, Window& w, const Find& f) {
-  if (t != PicType::Bmp && t != PicType::Tif && t != PicType::Gif && t != PicType::Raw) return false;
+  const bool isoOrWebp = t == PicType::Heic || t == PicType::Avif || t == PicType::Webp ||
+                         (t == PicType::Raw && f.ext && std::strcmp(f.ext, "cr3") == 0);
+  const bool tiffRaw = t == PicType::Raw && !isoOrWebp;
+  if (t != PicType::Bmp && t != PicType::Tif && t != PicType::Gif && !isoOrWebp && !tiffRaw) return false;
   std::vector<uint64_t> own;
   bool ownRead = false;
   uint8_t head[kSignatureBytes];
@@ -48,7 +63,11 @@ bool holdsForeignFile(PicType t, Window& w, const Find& f) {
       p = head;
     }
     if (!looksLikeFileStart(p)) continue;
-    if (t != PicType::Raw) return true;
+    if (isoOrWebp) {
+      if (foreignToIsoOrWebp(f, p)) return true;
+      continue;
+    }
+    if (!tiffRaw) return true;
     if (!ownRead) {
       WindowView file(w, f.offset);
       if (!rawBlockStarts(file, f.length, own)) return true;
@@ -208,8 +227,13 @@ class Scan {
         }
       }
       for (const BlockCandidate& c : j.work.found)
-        if (c.pos >= pos)
-          if (uint64_t found = candidate(c.pos, c.type, c.known ? &c.r : nullptr)) pos = found;
+        if (c.pos + c.lead >= pos) {
+          // An ISO media file whose head the worker could not read (it
+          // starts in the block before) is looked at as the scan alone would.
+          const uint64_t found = c.lead && !c.known ? isoCandidate(c.pos + c.lead)
+                                                    : candidate(c.pos, c.type, c.known ? &c.r : nullptr);
+          if (found) pos = found;
+        }
       pos = std::max(pos, end);
       jobs.pop_front();
       // The blocks of the jobs still out start at end.
@@ -239,7 +263,20 @@ class Scan {
 
   // The candidate at s; the end of the picture found there, or 0.
   uint64_t candidate(uint64_t s, const uint8_t* head) {
+    if (head[0] == 'f' && head[1] == 't') return head[2] == 'y' && head[3] == 'p' ? isoCandidate(s) : 0;
     int t = candidateType(head, opts_.types);
+    return t < 0 ? 0 : candidate(s, PicType(t), nullptr);
+  }
+
+  // "ftyp" at hit: an ISO media file starts kIsoTypeAt bytes before, maybe
+  // in the block before. One that would start inside a find is none (the
+  // find's end was recorded in shadowEnd_).
+  uint64_t isoCandidate(uint64_t hit) {
+    if (hit < kIsoTypeAt || hit - kIsoTypeAt < shadowEnd_) return 0;
+    const uint64_t s = hit - kIsoTypeAt;
+    uint8_t head[kSignatureBytes] = {};
+    WindowView(w_, s).read(0, head, size_t(std::min<uint64_t>(sizeof head, total_ - s)));
+    const int t = isoMediaType(head, opts_.types);
     return t < 0 ? 0 : candidate(s, PicType(t), nullptr);
   }
 
@@ -303,6 +340,9 @@ class Scan {
     WindowView data(w_, s);
     sink_.onFind(f, data);
     found();
+    // Nothing starts inside it: the scan goes on after it, and an ISO media
+    // candidate met there may not reach back into it.
+    shadowEnd_ = std::max(shadowEnd_, s + r.length);
     return s + r.length;
   }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "iso_media.h"
 #include "view.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -63,6 +64,9 @@ StartFinder::StartFinder(unsigned mask) {
   }
   if (want(PicType::Raw)) add('F', 'U');  // FUJIFILMCCD-RAW
   if (want(PicType::Webp)) add('R', 'I');  // RIFF
+  // ISO media (HEIC, AVIF, CR3): the box type "ftyp" four bytes into the
+  // file (isoMediaType); the scan starts the candidate there.
+  if (want(PicType::Raw) || want(PicType::Heic) || want(PicType::Avif)) add('f', 't');
 #ifdef QV_AVX2
   wide_ = __builtin_cpu_supports("avx2");
 #endif
@@ -171,7 +175,7 @@ int candidateType(const uint8_t* p, unsigned mask) {
 
 bool looksLikeFileStart(const uint8_t* p) {
   int t = candidateType(p, kAllTypes);
-  if (t < 0) return false;
+  if (t < 0) return isoMediaType(p, kAllTypes) >= 0;
   switch (PicType(t)) {
     case PicType::Jpg:
       return (p[3] == 0xE0 && std::memcmp(p + 6, "JFIF\0", 5) == 0) ||

@@ -48,7 +48,8 @@ class StartFinder {
 };
 
 // p points at kSignatureBytes readable bytes. Returns the type whose
-// signature is there and is in mask, or -1.
+// signature is there and is in mask, or -1. Not ISO media, whose pair "ft"
+// lies kIsoTypeAt bytes into the candidate (isoMediaType, iso_media.h).
 int candidateType(const uint8_t* p, unsigned mask);
 
 // Stricter: the head of a file that a camera or program wrote, as opposed

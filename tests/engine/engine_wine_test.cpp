@@ -119,7 +119,7 @@ const char* kPictures[] = {"base.jpg", "prog.jpg", "restart.jpg", "exif.jpg", "e
 std::string extension(const std::string& name) { return name.substr(name.rfind('.')); }
 
 const std::string kAll =
-    "fileopt,everything,disable,jpg,enable,gif,enable,png,enable,bmp,enable,tif,enable,raw,enable,search";
+    "fileopt,everything,disable,jpg,enable,gif,enable,png,enable,bmp,enable,tif,enable,raw,enable,heic,enable,avif,enable,webp,enable,search";
 
 class EngineTest : public ::testing::Test {
  protected:

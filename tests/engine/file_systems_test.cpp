@@ -30,7 +30,7 @@ using qvtest::readFile;
 
 namespace {
 
-const std::string kAll = "fileopt,everything,disable,jpg,enable,gif,enable,png,enable,bmp,enable,tif,enable,raw,enable,search";
+const std::string kAll = "fileopt,everything,disable,jpg,enable,gif,enable,png,enable,bmp,enable,tif,enable,raw,enable,heic,enable,avif,enable,webp,enable,search";
 
 std::string images() { return QV_FS_IMAGES; }
 

@@ -49,13 +49,14 @@ stage() {
   touch -d "$4" "$out/src/$1/$2"
   echo "$out/src/$1/$2"
 }
-# fill DIR: files of 32 KiB until the volume is full, then every other one
-# deleted, so that what comes next must go into the holes.
+# fill DIR [NAME [BYTES]]: files of 32 KiB (BYTES) until the volume is full,
+# then every other one deleted, so that what comes next must go into the
+# holes.
 fill() {
-  local i=0
-  while head -c 32768 /dev/urandom >"$1/fill$i.bin" 2>/dev/null; do i=$((i + 1)); done
-  rm -f "$1/fill$i.bin"
-  for ((j = 0; j < i; j += 2)); do rm "$1/fill$j.bin"; done
+  local i=0 name=${2:-fill} bytes=${3:-32768}
+  while head -c "$bytes" /dev/urandom >"$1/$name$i.bin" 2>/dev/null; do i=$((i + 1)); done
+  rm -f "$1/$name$i.bin"
+  for ((j = 0; j < i; j += 2)); do rm "$1/$name$j.bin"; done
 }
 # place DISK VOLUME START_SECTOR
 place() { dd if="$2" of="$1" bs=512 seek="$3" conv=notrunc status=none; }
@@ -107,12 +108,22 @@ cp -p "$(stage ntfs Strand.png plain.png "2019-08-01 10:00:00")" "$mnt/Fotos/Som
 cp -p "$(stage ntfs weg.bmp pal8.bmp "2013-03-03 03:03:03")" "$mnt/Fotos/"
 fill "$mnt"
 cp -p "$(stage ntfs "Big Scan.TIFF" le_tiles.tif "2019-12-24 18:00:00")" "$mnt/"
+# A phone's HEIC and a camera's CR3 (make_samples.py's modern folder), in
+# pieces through the holes of a second fill.
+fill "$mnt" gap 16384
+mkdir -p "$mnt/DCIM/101APPLE"
+cp -p "$(stage ntfs IMG_4711.HEIC ../modern/photo.heic "2023-07-01 09:30:00")" "$mnt/DCIM/101APPLE/"
+cp -p "$(stage ntfs IMG_0815.CR3 ../modern/photo.cr3 "2024-02-29 16:45:10")" "$mnt/"
 umount "$mnt"
-runs=$(ntfsinfo -v -F "/Big Scan.TIFF" "$ntfs" | grep -c '^[[:space:]]*0x[0-9a-f]*[[:space:]]*0x[0-9a-f]*[[:space:]]*0x[0-9a-f]*$')
-[ "$runs" -ge 2 ] || { echo "Big Scan.TIFF is not fragmented ($runs runs)" >&2; exit 1; }
+for f in "Big Scan.TIFF" IMG_0815.CR3; do
+  runs=$(ntfsinfo -v -F "/$f" "$ntfs" | grep -c '^[[:space:]]*0x[0-9a-f]*[[:space:]]*0x[0-9a-f]*[[:space:]]*0x[0-9a-f]*$')
+  [ "$runs" -ge 2 ] || { echo "$f is not fragmented ($runs runs)" >&2; exit 1; }
+done
 ntfs-3g "$ntfs" "$mnt"
-rm -r "$mnt/DCIM" "$mnt/Hochzeit Müller.jpeg" "$mnt/tiny.gif" "$mnt/Big Scan.TIFF" "$mnt/Fotos/weg.bmp"
+rm -r "$mnt/DCIM" "$mnt/Hochzeit Müller.jpeg" "$mnt/tiny.gif" "$mnt/Big Scan.TIFF" "$mnt/Fotos/weg.bmp" "$mnt/IMG_0815.CR3"
 umount "$mnt"
+expected mbr.img IMG_4711.heic "$out/src/ntfs/IMG_4711.HEIC" '\DCIM\101APPLE' deleted
+expected mbr.img IMG_0815.cr3 "$out/src/ntfs/IMG_0815.CR3" '\' deleted
 expected mbr.img IMG_0001.jpg "$out/src/ntfs/IMG_0001.JPG" '\DCIM\100CANON' deleted
 expected mbr.img "Hochzeit M_ller.jpg" "$out/src/ntfs/Hochzeit Müller.jpeg" '\' deleted
 expected mbr.img tiny.gif "$out/src/ntfs/tiny.gif" '\' deleted

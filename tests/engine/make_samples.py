@@ -161,13 +161,121 @@ def make_small():
         "-sampling-factor", "2x1", os.path.join(small, "h2v1.jpg"))
 
 
-def fat_image(name, files, fat, size_mb=48):
+modern = os.path.join(out, "modern")  # HEIC, AVIF, WebP, CR3: kept off the older card images
+
+
+def box(kind, payload, large=False):
+    """An ISO media box; large: with a 64-bit size."""
+    if large:
+        return struct.pack(">I4sQ", 1, kind, 16 + len(payload)) + payload
+    return struct.pack(">I4s", 8 + len(payload), kind) + payload
+
+
+def full_box(kind, payload, version=0, flags=0):
+    return box(kind, struct.pack(">I", version << 24 | flags) + payload)
+
+
+def top_boxes(data):
+    """The top-level boxes of an ISO media file: (type, start, size)."""
+    out, o = [], 0
+    while o + 8 <= len(data):
+        size, kind = struct.unpack(">I4s", data[o:o + 8])
+        if size == 1:
+            size = struct.unpack(">Q", data[o + 8:o + 16])[0]
+        out.append((kind, o, size))
+        o += size
+    return out
+
+
+def with_large_mdat(data, extra=b""):
+    """The same file with its mdat given a 64-bit size (and extra bytes at its end)."""
+    out = b""
+    for kind, start, size in top_boxes(data):
+        if kind == b"mdat":
+            out += box(b"mdat", data[start + 8:start + size] + extra, large=True)
+        else:
+            out += data[start:start + size]
+    return out
+
+
+def with_mdat_extra(data, extra):
+    out = b""
+    for kind, start, size in top_boxes(data):
+        out += box(b"mdat", data[start + 8:start + size] + extra) if kind == b"mdat" else data[start:start + size]
+    return out
+
+
+def without_app0(jpeg):
+    """A JPEG as cameras embed it: SOI and straight on to the tables, no JFIF segment."""
+    assert jpeg[2:4] == b"\xff\xe0"
+    n = struct.unpack(">H", jpeg[4:6])[0]
+    return jpeg[:2] + jpeg[4 + n:]
+
+
+def cr3(thumb, preview, full, raw):
+    """A CR3 made to Canon's public layout: ftyp crx, moov holding Canon's
+    uuid box (CNCV, CMT1 with a TIFF header, THMB thumbnail), mvhd and one
+    track; the PRVW uuid box with the preview JPEG; mdat with the full-size
+    JPEG and the raw data."""
+    canon = bytes.fromhex("85c0b687820f11e08111f4ce462b6a48")
+    prvw = bytes.fromhex("eaf42b5e1c984b88b9fbb7dc406e4d16")
+    tiff = b"II*\x00\x08\x00\x00\x00" + struct.pack("<H", 1) + struct.pack("<HHII", 0x010F, 2, 6, 26) + \
+        b"\x00\x00\x00\x00" + b"Canon\x00"
+    thmb = box(b"THMB", struct.pack(">IHHIHH", 0, 160, 120, len(thumb), 1, 0) + thumb)
+    moov_uuid = box(b"uuid", canon + box(b"CNCV", b"CanonCR3_001/00.09.00/00.00.00") + box(b"CMT1", tiff) + thmb)
+    mvhd = full_box(b"mvhd", bytes(96))
+    stsd = full_box(b"stsd", struct.pack(">I", 1) + box(b"CRAW", bytes(82)))
+    stbl = box(b"stbl", stsd + full_box(b"stts", bytes(4)) + full_box(b"stsc", bytes(4)) +
+               full_box(b"stsz", bytes(8)) + full_box(b"co64", struct.pack(">I", 0)))
+    minf = box(b"minf", full_box(b"vmhd", bytes(8)) + box(b"dinf", full_box(b"dref", struct.pack(">I", 0))) + stbl)
+    mdia = box(b"mdia", full_box(b"mdhd", bytes(20)) + full_box(b"hdlr", bytes(4) + b"vide" + bytes(13)) + minf)
+    trak = box(b"trak", full_box(b"tkhd", bytes(80)) + mdia)
+    ftyp = box(b"ftyp", b"crx " + struct.pack(">I", 1) + b"crx isom")
+    moov = box(b"moov", moov_uuid + mvhd + trak)
+    prvw_box = box(b"uuid", prvw + struct.pack(">Q", 1) +
+                   box(b"PRVW", struct.pack(">IHHHHI", 0, 1, 1620, 1080, 1, len(preview)) + preview))
+    return ftyp + moov + prvw_box + box(b"mdat", full + raw)
+
+
+def make_modern():
+    os.makedirs(modern, exist_ok=True)
+    def at(name):
+        return os.path.join(modern, name)
+    def put(name, data):
+        with open(at(name), "wb") as f:
+            f.write(data)
+    def get(name):
+        with open(at(name), "rb") as f:
+            return f.read()
+    run("convert", "-seed", "31", "-size", "640x480", "plasma:", at("src.png"))
+    run("convert", "-seed", "32", "-size", "96x64", "plasma:", "-alpha", "set", "-channel", "A",
+        "-evaluate", "set", "60%", at("alpha_src.png"))
+    run("heif-enc", "-q", "60", at("src.png"), "-o", at("photo.heic"))
+    run("avifenc", "-s", "10", at("src.png"), at("photo.avif"))
+    run("cwebp", "-q", "75", at("src.png"), "-o", at("lossy.webp"))
+    run("cwebp", "-lossless", at("alpha_src.png"), "-o", at("lossless.webp"))
+    run("cwebp", "-q", "75", "-metadata", "all", at("alpha_src.png"), "-o", at("alpha.webp"))
+    # A HEIC whose mdat has a 64-bit size, one that carries a JPEG (as
+    # cameras embed them: no JFIF segment) in its mdat.
+    put("large_mdat.heic", with_large_mdat(get("photo.heic")))
+    run("convert", "-seed", "33", "-size", "160x120", "plasma:", "-quality", "70", at("thumb.jpg"))
+    run("convert", "-seed", "34", "-size", "800x600", "plasma:", "-quality", "80", at("preview.jpg"))
+    run("convert", "-seed", "35", "-size", "1200x800", "plasma:", "-quality", "85", at("full.jpg"))
+    put("jpeg_inside.heic", with_mdat_extra(get("photo.heic"), b"\x00" * 37 + without_app0(get("preview.jpg"))))
+    raw = bytes((i * 7919 + (i >> 8) * 31) & 0xFF for i in range(200000))
+    put("photo.cr3", cr3(without_app0(get("thumb.jpg")), without_app0(get("preview.jpg")),
+                         without_app0(get("full.jpg")), raw))
+    for f in ("src.png", "alpha_src.png", "thumb.jpg", "preview.jpg", "full.jpg"):
+        os.remove(at(f))
+
+
+def fat_image(name, files, fat, size_mb=48, folder=None):
     img = os.path.join(out, name)
     if os.path.exists(img):
         os.remove(img)
     run("mkfs.vfat", "-C", *fat, img, str(size_mb * 1024))
     for f in files:
-        run("mcopy", "-i", img, os.path.join(pics, f), "::" + f)
+        run("mcopy", "-i", img, os.path.join(folder or pics, f), "::" + f)
     return img
 
 
@@ -184,11 +292,21 @@ def make_disks():
     # All copied, then the card formatted again over them.
     img = fat_image("formatted.img", names, FAT16)
     run("mkfs.vfat", *FAT16, img)
+    # Phone and camera pictures under their own names, then deleted.
+    names = {"photo.heic": "IMG_0001.HEIC", "photo.cr3": "IMG_0002.CR3", "photo.avif": "Pic.avif",
+             "lossy.webp": "download.webp", "jpeg_inside.heic": "IMG_0003.HEIC"}
+    for src, dst in names.items():
+        shutil.copy(os.path.join(modern, src), os.path.join(out, dst))
+    img = fat_image("modern_deleted.img", list(names.values()), FAT32, folder=out)
+    for dst in names.values():
+        run("mdel", "-i", img, "::" + dst)
+        os.remove(os.path.join(out, dst))
 
 
 if __name__ == "__main__":
     make_pictures()
     make_small()
+    make_modern()
     make_disks()
     import make_raw_samples  # camera RAWs, kept apart from the card images
     make_raw_samples.make(os.path.join(out, "raw"))

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "../iso_media.h"
 #include "../jpeg_stream.h"
 #include "../recognizers.h"
 #include "../signature.h"
@@ -26,9 +27,12 @@ constexpr size_t kMaxRecords = 1 << 20;
 int wholePicture(FileView& view, const FileRecord& r, unsigned types, const char*& ext) {
   uint8_t head[kSignatureBytes] = {};
   if (!view.read(0, head, std::min<uint64_t>(sizeof head, r.size))) return -1;
-  const int t = candidateType(head, types);
+  int t = candidateType(head, types);
+  const bool isoMedia = t < 0 && (t = isoMediaType(head, types)) >= 0;
   if (t < 0 || r.size > maxPictureSize(PicType(t))) return -1;
-  Recognition rec = recognize(PicType(t), view, r.size);
+  // The record says where the file ends: an ISO media file's last box may
+  // run to there (size 0).
+  Recognition rec = isoMedia ? recognizeIsoMediaFile(view, r.size) : recognize(PicType(t), view, r.size);
   if (!rec.length) return -1;
   const PicType found = foundType(PicType(t), rec);
   if (!(types & typeBit(found))) return -1;

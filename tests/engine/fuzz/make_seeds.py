@@ -9,9 +9,10 @@ import os
 import random
 import subprocess
 import sys
+import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-from make_samples import with_exif, with_mpf  # noqa: E402
+from make_samples import cr3, with_exif, with_large_mdat, with_mdat_extra, with_mpf, without_app0  # noqa: E402
 
 out = sys.argv[1]
 MARK = b"<<sector>>"  # sector_layout.h: next piece on a sector boundary
@@ -79,8 +80,40 @@ for target, group, ext in (("Jpeg", jpegs, "jpg"), ("JpegDecode", jpegs, "jpg"),
     for name, data in group.items():
         save(target, name + "." + ext, data)
 
+
+
+def tool(*args):
+    """A HEIC, AVIF or WebP of the tiny PNG through Debian's encoders."""
+    with tempfile.TemporaryDirectory() as d:
+        src_png, dst = os.path.join(d, "src.png"), os.path.join(d, "out")
+        with open(src_png, "wb") as f:
+            f.write(pngs["plain"])
+        subprocess.run([a.replace("SRC", src_png).replace("DST", dst) for a in args], check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        with open(dst, "rb") as f:
+            return f.read()
+
+
+# heif-enc and avifenc go by the output's extension.
+isos = {
+    "photo.heic": tool("sh", "-c", "heif-enc -q 30 SRC -o DST.heic && mv DST.heic DST"),
+    "photo.avif": tool("sh", "-c", "avifenc -s 10 SRC DST.avif && mv DST.avif DST"),
+}
+isos["large_mdat.heic"] = with_large_mdat(isos["photo.heic"])
+isos["jpeg_inside.heic"] = with_mdat_extra(isos["photo.heic"], without_app0(thumb))
+isos["photo.cr3"] = cr3(without_app0(thumb), without_app0(jpegs["base"]), without_app0(thumb), garbage(300))
+webps = {
+    "lossy.webp": tool("cwebp", "-q", "50", "SRC", "-o", "DST"),
+    "lossless.webp": tool("cwebp", "-lossless", "SRC", "-o", "DST"),
+    "alpha.webp": tool("sh", "-c", "convert SRC -alpha set -channel A -evaluate set 50% DST.png && cwebp -q 50 DST.png -o DST"),
+}
+for target, group in (("IsoMedia", isos), ("Webp", webps)):
+    for name, data in group.items():
+        save(target, name, data)
+
 # Several pictures with garbage and empty space between them, on sectors.
 everything = list(jpegs.values()) + list(pngs.values()) + list(gifs.values()) + list(bmps.values()) + list(tiffs.values())
+everything += list(isos.values()) + list(webps.values())
 for i in range(12):
     pieces = rng.sample(everything, 3)
     disk = []
