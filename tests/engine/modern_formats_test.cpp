@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 
+#include "collect_sink.h"
 #include "fs/record_pass.h"
 #include "iso_media.h"
 #include "recognizers.h"
@@ -198,20 +199,8 @@ TEST(Webp, RiffLengthOddOrTooLarge) {
 
 namespace {
 
-struct Collected {
-  Find find;
-  std::vector<uint8_t> bytes;
-};
-
-class CollectSink : public FindSink {
- public:
-  void onFind(const Find& f, View& data) override {
-    Collected c{f, std::vector<uint8_t>(f.length)};
-    EXPECT_TRUE(data.read(0, c.bytes.data(), c.bytes.size()));
-    finds.push_back(std::move(c));
-  }
-  std::vector<Collected> finds;
-};
+using qvtest::Collected;
+using qvtest::CollectSink;
 
 std::vector<Collected> scanBytes(const std::vector<uint8_t>& data, unsigned threads, size_t blockSize,
                                  unsigned types = kAllTypes) {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 
+#include "collect_sink.h"
 #include "recognizers.h"
 #include "scanner.h"
 #include "signature.h"
@@ -168,20 +169,8 @@ TEST(Raw, NikonMakerNotePreviewCountsTowardsTheEnd) {
 
 namespace {
 
-struct Collected {
-  Find find;
-  std::vector<uint8_t> bytes;
-};
-
-class CollectSink : public FindSink {
- public:
-  void onFind(const Find& f, View& data) override {
-    Collected c{f, std::vector<uint8_t>(f.length)};
-    EXPECT_TRUE(data.read(0, c.bytes.data(), c.bytes.size()));
-    finds.push_back(std::move(c));
-  }
-  std::vector<Collected> finds;
-};
+using qvtest::Collected;
+using qvtest::CollectSink;
 
 std::vector<Collected> scanDisk(const std::vector<uint8_t>& disk, unsigned threads, unsigned types = kAllTypes) {
   MemorySource src(disk);

@@ -5,6 +5,7 @@
 #include <map>
 #include <random>
 
+#include "collect_sink.h"
 #include "background_sink.h"
 #include "byte_find.h"
 #include "scanner.h"
@@ -17,20 +18,8 @@ using qvtest::readFile;
 
 namespace {
 
-struct Collected {
-  Find find;
-  std::vector<uint8_t> bytes;
-};
-
-class CollectSink : public FindSink {
- public:
-  void onFind(const Find& f, View& data) override {
-    Collected c{f, std::vector<uint8_t>(f.length)};
-    EXPECT_TRUE(data.read(0, c.bytes.data(), c.bytes.size()));
-    finds.push_back(std::move(c));
-  }
-  std::vector<Collected> finds;
-};
+using qvtest::Collected;
+using qvtest::CollectSink;
 
 std::vector<Collected> scanBytes(std::vector<uint8_t> data, ScanOptions opts = {}) {
   MemorySource src(std::move(data));
