@@ -35,18 +35,10 @@ const char* const kStatusSteps[] = {
 };
 const int kStatusStepCount = sizeof kStatusSteps / sizeof kStatusSteps[0];
 
-const char* const kPictureExtensions[] = {".bmp", ".gif", ".jpg", ".jpeg", ".tiff", ".tif", ".png"};
-
 bool IsPictureExtension(const CString& path)
 {
-    const int dot = path.ReverseFind('.');
-    CString extension = dot >= 0 ? path.Mid(dot) : path;
-    extension.MakeLower();
-    for (const char* known : kPictureExtensions) {
-        if (extension == known)
-            return true;
-    }
-    return false;
+    PictureType type;
+    return PictureTypeOfExtension(path.str(), type);
 }
 
 }  // namespace

@@ -275,7 +275,8 @@ bool CRecoveryDlg::LaunchEngine()
     const CString formats = ReadEngineFormats();
     CString arguments = "/d \"" + m_strTempDir + "\" /cmd " + m_strDevice + " fileopt,everything,disable,";
     bool anyEnabled = false;
-    for (const char* token : {"jpg", "gif", "png", "bmp", "tif"}) {
+    for (int i = 0; i < kFormatTokenCount; ++i) {
+        const char* token = g_formatTokens[i];
         if (IsFormatEnabled(formats, token)) {
             arguments += token;
             arguments += ",enable,";

@@ -16,6 +16,11 @@ enum : int {
 
 const int kRowHeight = 26;
 const int kMargin = 4;
+// The first row: the label, then the type boxes, then the deleted choice.
+const int kTypesLeft = kMargin + 2 + 38;
+const int kTypeGap = 2;
+const int kDeletedWidth = 150;
+const int kDeletedLeast = 118;
 
 struct Choice {
     const char* text;
@@ -71,6 +76,7 @@ int Selected(HWND combo)
 
 BEGIN_MESSAGE_MAP(CFilterBar, CWnd)
     ON_WM_ERASEBKGND()
+    ON_WM_SIZE()
     ON_MESSAGE(WM_CTLCOLORSTATIC, &CFilterBar::OnCtlColor)
     ON_MESSAGE(WM_CTLCOLORBTN, &CFilterBar::OnCtlColor)
     ON_CONTROL(BN_CLICKED, IDC_TYPE_FIRST + kTypeJpeg, &CFilterBar::OnChanged)
@@ -78,6 +84,10 @@ BEGIN_MESSAGE_MAP(CFilterBar, CWnd)
     ON_CONTROL(BN_CLICKED, IDC_TYPE_FIRST + kTypePng, &CFilterBar::OnChanged)
     ON_CONTROL(BN_CLICKED, IDC_TYPE_FIRST + kTypeBmp, &CFilterBar::OnChanged)
     ON_CONTROL(BN_CLICKED, IDC_TYPE_FIRST + kTypeTiff, &CFilterBar::OnChanged)
+    ON_CONTROL(BN_CLICKED, IDC_TYPE_FIRST + kTypeRaw, &CFilterBar::OnChanged)
+    ON_CONTROL(BN_CLICKED, IDC_TYPE_FIRST + kTypeHeic, &CFilterBar::OnChanged)
+    ON_CONTROL(BN_CLICKED, IDC_TYPE_FIRST + kTypeAvif, &CFilterBar::OnChanged)
+    ON_CONTROL(BN_CLICKED, IDC_TYPE_FIRST + kTypeWebp, &CFilterBar::OnChanged)
     ON_CONTROL(CBN_SELCHANGE, IDC_DELETED, &CFilterBar::OnChanged)
     ON_CONTROL(CBN_SELCHANGE, IDC_MIN_SIDE, &CFilterBar::OnChanged)
     ON_CONTROL(CBN_SELCHANGE, IDC_MIN_BYTES, &CFilterBar::OnChanged)
@@ -115,16 +125,17 @@ bool CFilterBar::Create(CWnd& parent, const RECT& rc, int id)
     const int top2 = kMargin + kRowHeight + 1;
     int x = kMargin + 2;
     Add("STATIC", "Show:", SS_LEFT, x, top1 + 3, 36, 16, -1);
-    x += 38;
     for (int type = 0; type < kPictureTypes; ++type) {
+        // Placed by LayOutTypes; the later formats' boxes show once one is found.
         m_types[type] = Add("BUTTON", PictureTypeName(static_cast<PictureType>(type)),
-                            BS_AUTOCHECKBOX | WS_TABSTOP | (type == 0 ? WS_GROUP : 0), x, top1, 96, 20,
+                            BS_AUTOCHECKBOX | WS_TABSTOP | (type == 0 ? WS_GROUP : 0), kTypesLeft, top1, 96, 20,
                             IDC_TYPE_FIRST + type);
         ::SendMessageA(m_types[type], BM_SETCHECK, BST_CHECKED, 0);
-        x += 98;
+        if (!AlwaysShown(type))
+            ::ShowWindow(m_types[type], SW_HIDE);
     }
-    m_deleted = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, x + 8, top1 - 1, 150,
-                    200, IDC_DELETED);
+    m_deleted = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, kTypesLeft, top1 - 1,
+                    kDeletedWidth, 200, IDC_DELETED);
     ::SendMessageA(m_deleted, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Deleted and present"));
     ::SendMessageA(m_deleted, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Deleted only"));
 
@@ -155,7 +166,59 @@ bool CFilterBar::Create(CWnd& parent, const RECT& rc, int id)
     for (HWND combo : {m_deleted, m_minSide, m_minBytes, m_sort})
         FitDroppedWidth(combo);
     Reset();
+    LayOutTypes();
     return true;
+}
+
+bool CFilterBar::AlwaysShown(int type)
+{
+    return CanDrawPictureType(static_cast<PictureType>(type));
+}
+
+void CFilterBar::LayOutTypes()
+{
+    // Each box as wide as its text needs, so that all nine fit beside the
+    // deleted choice; that narrows down to its least width if they must.
+    HDC dc = ::GetDC(m_hWnd);
+    HGDIOBJ old = ::SelectObject(dc, m_font);
+    const int box = ::GetSystemMetrics(SM_CXMENUCHECK) + 6;
+    int widths[kPictureTypes] = {};
+    for (int type = 0; type < kPictureTypes; ++type) {
+        if (!AlwaysShown(type) && m_counts[type] <= 0) {
+            ::ShowWindow(m_types[type], SW_HIDE);
+            continue;
+        }
+        char text[64] = "";
+        ::GetWindowTextA(m_types[type], text, sizeof text);
+        SIZE size = {};
+        ::GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
+        widths[type] = box + size.cx + 4;
+    }
+    ::SelectObject(dc, old);
+    ::ReleaseDC(m_hWnd, dc);
+
+    RECT client;
+    GetClientRect(&client);
+    int x = kTypesLeft;
+    for (int type = 0; type < kPictureTypes; ++type) {
+        if (!widths[type])
+            continue;
+        ::SetWindowPos(m_types[type], nullptr, x, kMargin + 2, widths[type], 20,
+                       SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        x += widths[type] + kTypeGap;
+    }
+    x += 6;
+    const int room = static_cast<int>(client.right) - kMargin - x;
+    const int width = client.right > 0 ? std::max(kDeletedLeast, std::min(kDeletedWidth, room)) : kDeletedWidth;
+    ::SetWindowPos(m_deleted, nullptr, x, kMargin + 1, width, 200, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CFilterBar::OnSize(UINT type, int cx, int cy)
+{
+    (void)type;
+    (void)cx;
+    (void)cy;
+    LayOutTypes();
 }
 
 void CFilterBar::Reset()
@@ -192,6 +255,7 @@ PictureSort CFilterBar::Sort() const
 
 void CFilterBar::SetTypeCounts(const CPictureItems& items)
 {
+    bool changed = false;
     for (int type = 0; type < kPictureTypes; ++type) {
         const int count = items.TypeCount(static_cast<PictureType>(type));
         if (count == m_counts[type])
@@ -200,7 +264,10 @@ void CFilterBar::SetTypeCounts(const CPictureItems& items)
         char text[64];
         std::snprintf(text, sizeof text, "%s (%d)", PictureTypeName(static_cast<PictureType>(type)), count);
         ::SetWindowTextA(m_types[type], text);
+        changed = true;
     }
+    if (changed)
+        LayOutTypes();
 }
 
 BOOL CFilterBar::OnEraseBkgnd(HDC hdc)

@@ -26,6 +26,7 @@ public:
 
 protected:
     BOOL OnEraseBkgnd(HDC hdc);
+    void OnSize(UINT type, int cx, int cy);
     LRESULT OnCtlColor(WPARAM wParam, LPARAM lParam);
     void OnChanged();
     DECLARE_MESSAGE_MAP()
@@ -33,10 +34,14 @@ protected:
 private:
     HWND Add(const char* cls, const char* text, DWORD style, int x, int y, int w, int h, int id);
     void Notify();
+    // Whether a type's box shows before any find of it.
+    static bool AlwaysShown(int type);
+    // Places the shown type boxes and the deleted choice after them.
+    void LayOutTypes();
 
     HFONT m_font = nullptr;
     HWND m_types[kPictureTypes] = {};
-    int m_counts[kPictureTypes] = {-1, -1, -1, -1, -1};
+    int m_counts[kPictureTypes] = {-1, -1, -1, -1, -1, -1, -1, -1, -1};
     HWND m_deleted = nullptr;
     HWND m_minSide = nullptr;
     HWND m_minBytes = nullptr;

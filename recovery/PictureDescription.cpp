@@ -75,13 +75,21 @@ CString DescribePicture(const CPictureItems& items, int item)
     line += ", " + FormatSize(static_cast<long long>(items.Bytes(item))) + " (" + GroupedNumber(items.Bytes(item)) +
             " bytes)";
     text += "\r\n" + line;
-    if (!items.Decodes(item))
+    if (!items.Decodes(item) && !CanDrawPictureType(items.Type(item)))
+        text += "\r\n" + CannotShowText(items.Type(item));
+    else if (!items.Decodes(item))
         text += "\r\nThis picture cannot be shown: its data is damaged or incomplete.";
     if (items.Date(item))
         text += "\r\nDate: " + LocalDateText(items.Date(item));
     if (!items.Camera(item).empty())
         text += "\r\nCamera: " + CString(items.Camera(item).c_str());
     return text;
+}
+
+CString CannotShowText(PictureType type)
+{
+    return CString("Quorvane cannot show ") + PictureTypeName(type) +
+           " pictures; Recover copies the file as it was found.";
 }
 
 CString CountLine(int shown, int found, int ticked, uint64_t tickedBytes)

@@ -12,5 +12,8 @@ CString GroupedNumber(uint64_t number);
 // Several lines ("\r\n" between them): name, folder, state, type and size,
 // date, camera; only what is known.
 CString DescribePicture(const CPictureItems& items, int item);
+// Why a picture of a type this program does not draw shows the placeholder:
+// "Quorvane cannot show RAW pictures; Recover copies the file as it was found."
+CString CannotShowText(PictureType type);
 // "1,240 of 38,512 pictures shown - 812 ticked (2.3 GB)".
 CString CountLine(int shown, int found, int ticked, uint64_t tickedBytes);

@@ -584,12 +584,15 @@ void CPicturePreview::UpdateMessage()
 {
     HWND message = Control(IDC_PREVIEW_MESSAGE);
     const bool loading = m_shown.showing == Showing::Loading;
-    const bool damaged = m_shown.showing == Showing::Damaged;
+    const bool undrawn = m_shown.showing == Showing::Undrawn;
+    const bool damaged = m_shown.showing == Showing::Damaged || undrawn;
     if (!loading && !damaged) {
         ::ShowWindow(message, SW_HIDE);
         return;
     }
-    const char* text = damaged ? kDamagedText : kLoadingText;
+    CString text = damaged ? kDamagedText : kLoadingText;
+    if (undrawn && m_item >= 0 && m_host)
+        text = CannotShowText(PictureTypeOf(m_host->PicturePath(m_item).str()));
     SetText(message, text);
     RECT area = PictureArea();
     ::InflateRect(&area, -m_unitX, 0);
@@ -647,7 +650,7 @@ void CPicturePreview::DrawPicture(HDC hdc, const RECT& area)
     if (GdipCreateFromHDC(hdc, &graphics) != Ok)
         return;
     GdipSetClipRectI(graphics, area.left, area.top, area.right - area.left, area.bottom - area.top, CombineModeReplace);
-    if (m_shown.showing == Showing::Damaged && m_placeholder) {
+    if ((m_shown.showing == Showing::Damaged || m_shown.showing == Showing::Undrawn) && m_placeholder) {
         UINT w = 0, h = 0;
         GdipGetImageWidth(m_placeholder, &w);
         GdipGetImageHeight(m_placeholder, &h);
@@ -742,6 +745,10 @@ CPicturePreview::Image CPicturePreview::Decode(const Request& request)
 {
     Image image;
     image.showing = Showing::Damaged;
+    if (!CanDrawPictureType(PictureTypeOf(request.path.str()))) {
+        image.showing = Showing::Undrawn;
+        return image;
+    }
     GpBitmap* full = DecodePictureFile(request.path);
     if (!full)
         return image;

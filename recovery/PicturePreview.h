@@ -43,11 +43,12 @@ public:
         IDC_PREVIEW_TICK = 103,
         IDC_PREVIEW_POSITION = 104,
         IDC_PREVIEW_DETAILS = 105,
-        IDC_PREVIEW_MESSAGE = 106,  // "Loading..." or the damaged text, over the picture
+        IDC_PREVIEW_MESSAGE = 106,  // "Loading...", the damaged text or why it is not drawn
         IDC_PREVIEW_CLOSE = IDCANCEL,
     };
     // What the picture area shows.
-    enum class Showing { Nothing, Loading, Thumbnail, Picture, Damaged };
+    // Undrawn: a picture of a type this program does not draw.
+    enum class Showing { Nothing, Loading, Thumbnail, Picture, Damaged, Undrawn };
 
     static const char kClassName[];
     static const char kDamagedText[];

@@ -15,7 +15,7 @@
 enum class PictureSort { Found, NewestFirst, OldestFirst, LargestFirst, Name };
 
 struct PictureFilter {
-    bool types[kPictureTypes] = {true, true, true, true, true};
+    bool types[kPictureTypes] = {true, true, true, true, true, true, true, true, true};
     bool deletedOnly = false;  // hides what the file system says is still there
     unsigned minSide = 0;      // pixels: both width and height at least this
     uint64_t minBytes = 0;

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "PictureDecode.h"
+#include "PictureItems.h"
 
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
@@ -152,7 +153,10 @@ bool RenderThumbnail(const CString& path, ThumbnailPixels& pixels, PictureDetail
     Source source;
     const CString extension = LowerExtension(path);
     const bool jpeg = extension == ".jpg" || extension == ".jpeg";
-    const bool tiff = extension == ".tif" || extension == ".tiff";
+    const PictureType type = PictureTypeOf(path.str());
+    // Most cameras' RAW files are TIFF inside: their tags name the camera
+    // and the date, although the picture is not one this program draws.
+    const bool tiff = extension == ".tif" || extension == ".tiff" || type == kTypeRaw;
     JpegLayout layout;
     bool jpegLayout = false;
     if (jpeg || (tiff && details)) {
@@ -177,7 +181,7 @@ bool RenderThumbnail(const CString& path, ThumbnailPixels& pixels, PictureDetail
             source = WholeSource(DecodeJpegEighth(path), layout.width, layout.height);
     }
     std::unique_lock<std::mutex> large(g_largeDecode, std::defer_lock);
-    if (!source.image) {
+    if (!source.image && CanDrawPictureType(type)) {
         if (static_cast<LONGLONG>(known.bytes) > kLargeFile)
             large.lock();
         source = WholeSource(DecodePictureFile(path));

@@ -44,6 +44,10 @@
 #define IDC_FORMAT_PNG          1018
 #define IDC_FORMAT_BMP          1019
 #define IDC_FORMAT_TIF          1020
+#define IDC_FORMAT_RAW          1021
+#define IDC_FORMAT_HEIC         1022
+#define IDC_FORMAT_AVIF         1023
+#define IDC_FORMAT_WEBP         1024
 
 // Strings. The framework takes the application's name from this entry.
 #define IDS_APP_TITLE           0xE000

@@ -6,21 +6,11 @@
 
 namespace {
 
-struct FormatBox {
-    int nID;
-    const char* pszToken;
+// One box for each format, in the order of the tokens in a stored list.
+const int kFormatBoxes[kFormatTokenCount] = {
+    IDC_FORMAT_JPG, IDC_FORMAT_GIF,  IDC_FORMAT_PNG,  IDC_FORMAT_BMP,  IDC_FORMAT_TIF,
+    IDC_FORMAT_RAW, IDC_FORMAT_HEIC, IDC_FORMAT_AVIF, IDC_FORMAT_WEBP,
 };
-
-// Box order is also the order of the tokens in a stored list.
-const FormatBox kFormatBoxes[] = {
-    {IDC_FORMAT_JPG, "jpg"},
-    {IDC_FORMAT_GIF, "gif"},
-    {IDC_FORMAT_PNG, "png"},
-    {IDC_FORMAT_BMP, "bmp"},
-    {IDC_FORMAT_TIF, "tif"},
-};
-
-const char kAllFormats[] = "jpg,gif,png,bmp,tif";
 
 }  // namespace
 
@@ -34,34 +24,33 @@ CSettingsDlg::CSettingsDlg(CWnd* pParent) : CDialog(IDD_SETTINGS, pParent) {}
 BOOL CSettingsDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    // The dialog shows all five ticked while nothing is stored, although an
-    // engine run then leaves TIFF out: the two defaults differ on purpose.
-    ApplyFormats(ReadSetting(g_strFormatsFile, "formats=", kAllFormats));
+    // The boxes show what the next search looks for, whatever wrote the file.
+    ApplyFormats(ReadEngineFormats());
     return TRUE;
 }
 
 void CSettingsDlg::ApplyFormats(const CString& strFormats)
 {
-    for (const FormatBox& box : kFormatBoxes)
-        CheckDlgButton(box.nID, IsFormatEnabled(strFormats, box.pszToken) ? BST_CHECKED : BST_UNCHECKED);
+    for (int i = 0; i < kFormatTokenCount; ++i)
+        CheckDlgButton(kFormatBoxes[i], IsFormatEnabled(strFormats, g_formatTokens[i]) ? BST_CHECKED : BST_UNCHECKED);
 }
 
 CString CSettingsDlg::CollectFormats() const
 {
     CString strFormats;
-    for (const FormatBox& box : kFormatBoxes) {
-        if (IsDlgButtonChecked(box.nID) == BST_UNCHECKED)
+    for (int i = 0; i < kFormatTokenCount; ++i) {
+        if (IsDlgButtonChecked(kFormatBoxes[i]) == BST_UNCHECKED)
             continue;
         if (!strFormats.IsEmpty())
             strFormats += ",";
-        strFormats += box.pszToken;
+        strFormats += g_formatTokens[i];
     }
     return strFormats;
 }
 
 void CSettingsDlg::OnDefault()
 {
-    ApplyFormats(kAllFormats);
+    ApplyFormats(g_strAllFormats);
 }
 
 BOOL CSettingsDlg::OnHelpInfo(HELPINFO* info)
@@ -75,6 +64,6 @@ void CSettingsDlg::OnOK()
 {
     // An empty list is stored as it is: the next analysis refuses to start
     // and says why.
-    WriteSetting(g_strFormatsFile, "formats=%s\n", CollectFormats());
+    WriteFormats(CollectFormats());
     CDialog::OnOK();
 }

@@ -12,7 +12,7 @@ public:
     // Sets every box: ticked when the list holds its token, else unticked.
     void ApplyFormats(const CString& strFormats);
     // The tokens of the ticked boxes in the fixed order jpg, gif, png, bmp,
-    // tif, joined by ","; empty when nothing is ticked.
+    // tif, raw, heic, avif, webp, joined by ","; empty when nothing is ticked.
     CString CollectFormats() const;
 
 protected:

@@ -9,6 +9,10 @@ const CString g_strSettingsFile = "settings.ini";
 const CString g_strFormatsFile = "formats.ini";
 const CString g_strWorkFolderFile = "workfolder.ini";
 
+const char* const g_formatTokens[kFormatTokenCount] = {"jpg", "gif", "png", "bmp", "tif",
+                                                       "raw", "heic", "avif", "webp"};
+const CString g_strAllFormats = "jpg,gif,png,bmp,tif,raw,heic,avif,webp";
+
 namespace {
 
 // The longest line the files hold, terminator not counted.
@@ -88,7 +92,31 @@ void WriteSaveFolder(const CString& strFolder)
 
 CString ReadEngineFormats()
 {
-    return ReadSetting(g_strFormatsFile, "formats=", "jpg,gif,png,bmp");
+    // No line holds a line feed: this default tells "no list" from any list.
+    const CString strNoList = "\n";
+    const CString strStored = ReadSetting(g_strFormatsFile, "formats=", strNoList);
+    if (strStored == strNoList)
+        return g_strAllFormats;
+    const bool bCurrent = ReadSetting(g_strFormatsFile, "version=", "") == "2";
+    bool bAnyOld = false;
+    for (int i = 0; i < kOldFormatTokenCount; ++i)
+        bAnyOld = bAnyOld || IsFormatEnabled(strStored, g_formatTokens[i]);
+
+    CString strFormats;
+    for (int i = 0; i < kFormatTokenCount; ++i) {
+        const bool bNewer = i >= kOldFormatTokenCount;
+        if (!IsFormatEnabled(strStored, g_formatTokens[i]) && !(bNewer && bAnyOld && !bCurrent))
+            continue;
+        if (!strFormats.IsEmpty())
+            strFormats += ",";
+        strFormats += g_formatTokens[i];
+    }
+    return strFormats;
+}
+
+void WriteFormats(const CString& strFormats)
+{
+    WriteSetting(g_strFormatsFile, "formats=%s\nversion=2\n", strFormats);
 }
 
 CString ReadMovedWorkFolder()

@@ -14,20 +14,34 @@ extern const CString g_strWorkFolderFile;  // "workfolder.ini"
 // cannot be read. Lines longer than 259 characters are ignored whole.
 CString ReadSetting(const CString& strFile, const CString& strKey, const CString& strDefault);
 
-// Replaces the file with one line: strLineFormat with strValue in place of
-// its "%s" (the format ends in "\n", written as CR LF). Failure is silent.
+// Replaces the file with strLineFormat, strValue in place of its "%s" (each
+// line ends in "\n", written as CR LF). Failure is silent.
 void WriteSetting(const CString& strFile, const CString& strLineFormat, const CString& strValue);
 
-// True when strToken ("jpg", "gif", "png", "bmp", "tif") occurs in the list,
-// case-sensitively, anywhere.
+// The formats there are, in the fixed order of a stored list and of the
+// engine's options: the five of old first, then "raw" (camera RAW), "heic",
+// "avif" and "webp".
+extern const char* const g_formatTokens[];
+const int kFormatTokenCount = 9;
+const int kOldFormatTokenCount = 5;
+// All nine, joined by ",".
+extern const CString g_strAllFormats;
+
+// True when strToken occurs in the list, case-sensitively, anywhere.
 bool IsFormatEnabled(const CString& strFormats, const CString& strToken);
 
 // The stored save folder, or the user's My Pictures folder.
 CString ReadSaveFolder();
 void WriteSaveFolder(const CString& strFolder);
 
-// The format list for an engine run; "jpg,gif,png,bmp" when none is stored.
+// The formats to search for, as tokens in the fixed order joined by ",";
+// empty when the stored list enables none. With no file or no list every
+// format. A list written by this program's Settings (marked "version=2") is
+// taken as it stands; an older one that enables any of the five of old also
+// gets the four that came later, which it could not name.
 CString ReadEngineFormats();
+// Stores the list with the mark that it names every format there is.
+void WriteFormats(const CString& strFormats);
 
 // A work folder made away from the per-user folder (on the save folder's
 // drive) by the last search, so that the next search, in this run of the

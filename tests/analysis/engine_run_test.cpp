@@ -52,11 +52,15 @@ TEST_F(EngineRunTest, ArgumentStringFollowsTheStoredFormats)
         const char* enables;
     };
     const Case cases[] = {
-        {nullptr, "jpg,enable,gif,enable,png,enable,bmp,enable,"},
-        {"formats=tif,jpg", "jpg,enable,tif,enable,"},
-        {"formats=tiff", "tif,enable,"},
-        {"formats=bmp,png,gif,jpg,tif", "jpg,enable,gif,enable,png,enable,bmp,enable,tif,enable,"},
-        {"formats=jpeg,GIF,png", "png,enable,"},
+        {nullptr, "jpg,enable,gif,enable,png,enable,bmp,enable,tif,enable,raw,enable,heic,enable,avif,enable,"
+                  "webp,enable,"},
+        {"formats=webp,tif,jpg,heic\r\nversion=2", "jpg,enable,tif,enable,heic,enable,webp,enable,"},
+        {"formats=tiff\r\nversion=2", "tif,enable,"},
+        {"formats=raw\r\nversion=2", "raw,enable,"},
+        // Stored by an older version, which knew five: the later four join.
+        {"formats=bmp,png,gif,jpg,tif",
+         "jpg,enable,gif,enable,png,enable,bmp,enable,tif,enable,raw,enable,heic,enable,avif,enable,webp,enable,"},
+        {"formats=jpeg,GIF,png", "png,enable,raw,enable,heic,enable,avif,enable,webp,enable,"},
     };
     // Each run starts from the analysed view of the one before: Next's
     // handler does not depend on the button being on the screen.
@@ -70,7 +74,7 @@ TEST_F(EngineRunTest, ArgumentStringFollowsTheStoredFormats)
 
 TEST_F(EngineRunTest, NoEnabledFormatRefusesToStart)
 {
-    for (const char* line : {"formats=JPG", "formats="}) {
+    for (const char* line : {"formats=JPG", "formats=", "formats=\r\nversion=2"}) {
         SetFormats(line);
         m_boxes.Clear();
         m_engine.ForgetArgs();
@@ -171,7 +175,8 @@ TEST_F(EngineRunTest, StaleDataFolderIsEmptied)
     WriteFileBytes(DataFolder() + "\\loose.txt", "x");
 
     const std::string args = RunOnce();
-    EXPECT_EQ(args, Expected("jpg,enable,gif,enable,png,enable,bmp,enable,"));
+    EXPECT_EQ(args, Expected("jpg,enable,gif,enable,png,enable,bmp,enable,tif,enable,raw,enable,heic,enable,avif,"
+                             "enable,webp,enable,"));
     EXPECT_TRUE(Exists(DataFolder()));
     EXPECT_FALSE(Exists(DataFolder() + "\\temp"));
     EXPECT_FALSE(Exists(DataFolder() + "\\old"));
@@ -200,7 +205,8 @@ TEST_F(EngineRunTest, UndeletableTempFolderMovesTheOutputAside)
     EXPECT_EQ(m_boxes.Seen()[0].caption, "Quorvane");
     ASSERT_TRUE(WaitUntil([&] { return m_engine.Started(); }, 10000));
     EXPECT_EQ(m_engine.Args(), "/d \"" + DataFolder() + "\\temp_1\" /cmd " + FirstDevice() +
-                                   " fileopt,everything,disable,jpg,enable,gif,enable,png,enable,bmp,enable,search");
+                                   " fileopt,everything,disable,jpg,enable,gif,enable,png,enable,bmp,enable,tif,"
+                                   "enable,raw,enable,heic,enable,avif,enable,webp,enable,search");
     ASSERT_TRUE(WaitAnalysed());
     // The file still held open is passed over; the engine's picture is in.
     ASSERT_EQ(ItemCount(Ctl(IDC_PICTURE_LIST)), 1);

@@ -69,7 +69,8 @@ protected:
     std::string Args(const std::string& output, const char* device)
     {
         return "/d \"" + output + "\" /cmd " + device +
-               " fileopt,everything,disable,jpg,enable,gif,enable,png,enable,bmp,enable,search";
+               " fileopt,everything,disable,jpg,enable,gif,enable,png,enable,bmp,enable,tif,enable,raw,enable,"
+               "heic,enable,avif,enable,webp,enable,search";
     }
 
     // Pictures for the engine to find, each with its own bytes.

@@ -342,13 +342,14 @@ TEST_F(CancelExitTest, SettingsLinkStoresAnEmptyListThatTheNextAnalysisRefuses)
     }));
     // (Its owner is the application's main window, which a test program
     // does not have, so the main window stays enabled here.)
-    for (int id : {IDC_FORMAT_JPG, IDC_FORMAT_GIF, IDC_FORMAT_PNG, IDC_FORMAT_BMP, IDC_FORMAT_TIF}) {
+    for (int id : {IDC_FORMAT_JPG, IDC_FORMAT_GIF, IDC_FORMAT_PNG, IDC_FORMAT_BMP, IDC_FORMAT_TIF, IDC_FORMAT_RAW,
+                   IDC_FORMAT_HEIC, IDC_FORMAT_AVIF, IDC_FORMAT_WEBP}) {
         if (SendMessageA(Item(settings, id), BM_GETCHECK, 0, 0) == BST_CHECKED)
             SendMessageA(Item(settings, id), BM_CLICK, 0, 0);
     }
     PostCommand(settings, IDOK);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(settings); }));
-    EXPECT_EQ(ReadFileBytes(ModuleFile("formats.ini")), "formats=\r\n");
+    EXPECT_EQ(ReadFileBytes(ModuleFile("formats.ini")), "formats=\r\nversion=2\r\n");
     EXPECT_EQ(boxes.Count(), 0u);
 
     SelectFirstDrive();

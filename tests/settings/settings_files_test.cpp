@@ -54,8 +54,45 @@ TEST_F(SettingsFiles, MissingFilesGiveTheDefaults)
 {
     EXPECT_EQ(ReadSaveFolder(), GetPicturesFolder());
     EXPECT_EQ(ReadSaveFolder().Right(9), "\\Pictures");
-    EXPECT_EQ(ReadEngineFormats(), "jpg,gif,png,bmp");
+    EXPECT_EQ(ReadEngineFormats(), "jpg,gif,png,bmp,tif,raw,heic,avif,webp");
     EXPECT_EQ(ReadSetting(g_strFormatsFile, "formats=", "jpg,gif,png,bmp,tif"), "jpg,gif,png,bmp,tif");
+}
+
+// What the next search looks for, by who wrote the file.
+TEST_F(SettingsFiles, StoredFormatListsOldAndNew)
+{
+    struct Case {
+        const char* file;
+        const char* formats;
+    };
+    const Case cases[] = {
+        // No list at all: everything.
+        {"savedir=C:\\x\r\n", "jpg,gif,png,bmp,tif,raw,heic,avif,webp"},
+        {"version=2\r\n", "jpg,gif,png,bmp,tif,raw,heic,avif,webp"},
+        // Written by this version: exactly as it stands, in the fixed order.
+        {"formats=webp,jpg\r\nversion=2\r\n", "jpg,webp"},
+        {"formats=jpg,gif\r\nversion=2\r\n", "jpg,gif"},
+        {"formats=\r\nversion=2\r\n", ""},
+        {"version=2\nformats=tif,raw\n", "tif,raw"},
+        // Older: a list of the five gets the four that came later.
+        {"formats=jpg,gif,png,bmp\r\n", "jpg,gif,png,bmp,raw,heic,avif,webp"},
+        {"formats=tif\r\nversion=1\r\n", "tif,raw,heic,avif,webp"},
+        {"formats=jpg,gif\r\nversion=2x\r\n", "jpg,gif,raw,heic,avif,webp"},
+        // ... but one that names none of the five stays as it is.
+        {"formats=\r\n", ""},
+        {"formats=heic\r\n", "heic"},
+        {"formats=JPG,PNG\r\n", ""},
+    };
+    for (const Case& c : cases) {
+        Put(g_strFormatsFile, c.file);
+        EXPECT_EQ(ReadEngineFormats(), c.formats) << c.file;
+    }
+
+    WriteFormats("jpg,raw");
+    EXPECT_EQ(Get(g_strFormatsFile), "formats=jpg,raw\r\nversion=2\r\n");
+    EXPECT_EQ(ReadEngineFormats(), "jpg,raw");
+    WriteFormats("");
+    EXPECT_EQ(ReadEngineFormats(), "");
 }
 
 TEST_F(SettingsFiles, WritesExactlyOneCrLfLine)
@@ -98,7 +135,7 @@ TEST_F(SettingsFiles, LineEndingsAndUntrimmedValues)
     EXPECT_EQ(ReadSaveFolder(), " C:\\Spaced ");
     Put(g_strSettingsFile, "savedir=C:\\NoTerminator");
     EXPECT_EQ(ReadSaveFolder(), "C:\\NoTerminator");
-    Put(g_strFormatsFile, "formats=tif\r\n");
+    Put(g_strFormatsFile, "formats=tif\r\nversion=2\r\n");
     EXPECT_EQ(ReadEngineFormats(), "tif");
 }
 
@@ -135,7 +172,7 @@ TEST_F(SettingsFiles, UnreadableOrUnwritableFileIsSilent)
     // A folder in the file's place cannot be read either.
     Remove();
     ASSERT_TRUE(CreateDirectoryA(GetModuleFolder() + g_strFormatsFile, nullptr));
-    EXPECT_EQ(ReadEngineFormats(), "jpg,gif,png,bmp");
+    EXPECT_EQ(ReadEngineFormats(), "jpg,gif,png,bmp,tif,raw,heic,avif,webp");
     WriteSetting(g_strFormatsFile, "formats=%s\n", "png");
     EXPECT_TRUE(RemoveDirectoryA(GetModuleFolder() + g_strFormatsFile));
 }

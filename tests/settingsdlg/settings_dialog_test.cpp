@@ -16,7 +16,10 @@ using namespace uitest;
 
 namespace {
 
-const int kBoxes[] = {IDC_FORMAT_JPG, IDC_FORMAT_GIF, IDC_FORMAT_PNG, IDC_FORMAT_BMP, IDC_FORMAT_TIF};
+const int kBoxes[] = {IDC_FORMAT_JPG, IDC_FORMAT_GIF,  IDC_FORMAT_PNG,  IDC_FORMAT_BMP, IDC_FORMAT_TIF,
+                      IDC_FORMAT_RAW, IDC_FORMAT_HEIC, IDC_FORMAT_AVIF, IDC_FORMAT_WEBP};
+const char* const kTokens[] = {"jpg", "gif", "png", "bmp", "tif", "raw", "heic", "avif", "webp"};
+const char kAllTicked[] = "jpg gif png bmp tif raw heic avif webp";
 
 std::string FormatsFile()
 {
@@ -76,11 +79,10 @@ protected:
     // Which boxes are ticked, as "jpg gif ..." in box order.
     std::string Ticked()
     {
-        static const char* const tokens[] = {"jpg", "gif", "png", "bmp", "tif"};
         std::string ticked;
-        for (size_t i = 0; i < 5; ++i) {
+        for (size_t i = 0; i < 9; ++i) {
             if (SendMessageA(Item(m_dlg, kBoxes[i]), BM_GETCHECK, 0, 0) == BST_CHECKED)
-                ticked += std::string(ticked.empty() ? "" : " ") + tokens[i];
+                ticked += std::string(ticked.empty() ? "" : " ") + kTokens[i];
         }
         return ticked;
     }
@@ -109,9 +111,10 @@ TEST_F(SettingsDialogTest, TemplateHasTheSpecifiedControlsAndTabStops)
         bool tabStop;
     };
     const Expect expected[] = {
-        {IDC_DEFAULT, "Default", true},   {IDC_FORMAT_JPG, ".jpg", false}, {IDC_FORMAT_GIF, ".gif", false},
-        {IDC_FORMAT_PNG, ".png", false},  {IDC_FORMAT_BMP, ".bmp", false}, {IDC_FORMAT_TIF, ".tif", false},
-        {IDOK, "OK", true},               {IDCANCEL, "Cancel", true},
+        {IDC_DEFAULT, "Default", true},      {IDC_FORMAT_JPG, ".jpg", true},    {IDC_FORMAT_GIF, ".gif", true},
+        {IDC_FORMAT_PNG, ".png", true},      {IDC_FORMAT_BMP, ".bmp", true},    {IDC_FORMAT_TIF, ".tif", true},
+        {IDC_FORMAT_RAW, "Camera RAW", true}, {IDC_FORMAT_HEIC, ".heic", true}, {IDC_FORMAT_AVIF, ".avif", true},
+        {IDC_FORMAT_WEBP, ".webp", true},    {IDOK, "OK", true},                {IDCANCEL, "Cancel", true},
     };
     for (const Expect& e : expected) {
         HWND item = Item(m_dlg, e.id);
@@ -125,27 +128,61 @@ TEST_F(SettingsDialogTest, TemplateHasTheSpecifiedControlsAndTabStops)
 
 TEST_F(SettingsDialogTest, BoxesFollowTheStoredList)
 {
-    WriteFileBytes(FormatsFile(), "formats=gif,tif\r\n");
+    WriteFileBytes(FormatsFile(), "formats=gif,tif\r\nversion=2\r\n");
     Open();
     EXPECT_EQ(Ticked(), "gif tif");
     Close(IDCANCEL);
 
-    // Upper case and longer words do not count; an unknown token is ignored.
-    WriteFileBytes(FormatsFile(), "formats=JPG,tiff,webp\r\n");
+    // Upper case does not count, a longer word holding a token does; an
+    // unknown token is ignored.
+    WriteFileBytes(FormatsFile(), "formats=JPG,tiff,webp,nef\r\nversion=2\r\n");
     Open();
-    EXPECT_EQ(Ticked(), "tif");
+    EXPECT_EQ(Ticked(), "tif webp");
     Close(IDCANCEL);
 
     WriteFileBytes(FormatsFile(), "formats=\r\n");
     Open();
     EXPECT_EQ(Ticked(), "");
     Close(IDCANCEL);
+
+    // A list an older version stored shows the later formats ticked too:
+    // that is what the next search looks for.
+    WriteFileBytes(FormatsFile(), "formats=gif,tif\r\n");
+    Open();
+    EXPECT_EQ(Ticked(), "gif tif raw heic avif webp");
+    Close(IDCANCEL);
 }
 
-TEST_F(SettingsDialogTest, NothingStoredShowsAllFiveAndCancelWritesNothing)
+TEST_F(SettingsDialogTest, EveryBoxIsReachedWithTabAndTickedWithSpace)
+{
+    WriteFileBytes(FormatsFile(), "formats=\r\nversion=2\r\n");
+    Open();
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    auto focus = [&]() -> HWND {
+        return GetGUIThreadInfo(m_ui->ThreadId(), &info) ? info.hwndFocus : nullptr;
+    };
+    ASSERT_TRUE(WaitUntil([&] { return focus() == Item(m_dlg, IDC_DEFAULT); }, 5000));
+    for (size_t i = 0; i < 9; ++i) {
+        PressKey(m_dlg, VK_TAB);
+        ASSERT_TRUE(WaitUntil([&] { return focus() == Item(m_dlg, kBoxes[i]); }, 5000)) << kTokens[i];
+        if (i % 2 == 0) {
+            PressKey(m_dlg, VK_SPACE);
+            ASSERT_TRUE(WaitUntil([&] {
+                return SendMessageA(Item(m_dlg, kBoxes[i]), BM_GETCHECK, 0, 0) == BST_CHECKED;
+            }, 5000)) << kTokens[i];
+        }
+    }
+    PressKey(m_dlg, VK_TAB);
+    ASSERT_TRUE(WaitUntil([&] { return focus() == Item(m_dlg, IDOK); }, 5000));
+    EXPECT_EQ(Close(IDOK), IDOK);
+    EXPECT_EQ(ReadFileBytes(FormatsFile()), "formats=jpg,png,tif,heic,webp\r\nversion=2\r\n");
+}
+
+TEST_F(SettingsDialogTest, NothingStoredShowsAllAndCancelWritesNothing)
 {
     Open();
-    EXPECT_EQ(Ticked(), "jpg gif png bmp tif");
+    EXPECT_EQ(Ticked(), kAllTicked);
     Click(IDC_FORMAT_GIF);
     EXPECT_EQ(Close(IDCANCEL), IDCANCEL);
     EXPECT_FALSE(Exists(FormatsFile()));
@@ -161,44 +198,48 @@ TEST_F(SettingsDialogTest, NothingStoredShowsAllFiveAndCancelWritesNothing)
 
 TEST_F(SettingsDialogTest, DefaultTicksAllButStoresOnlyOnOk)
 {
-    WriteFileBytes(FormatsFile(), "formats=png\r\n");
+    WriteFileBytes(FormatsFile(), "formats=png\r\nversion=2\r\n");
     Open();
     EXPECT_EQ(Ticked(), "png");
     Click(IDC_FORMAT_PNG);
     EXPECT_EQ(Ticked(), "");
     Click(IDC_DEFAULT);
-    EXPECT_EQ(Ticked(), "jpg gif png bmp tif");
+    EXPECT_EQ(Ticked(), kAllTicked);
     Close(IDCANCEL);
-    EXPECT_EQ(ReadFileBytes(FormatsFile()), "formats=png\r\n");
+    EXPECT_EQ(ReadFileBytes(FormatsFile()), "formats=png\r\nversion=2\r\n");
 
     Open();
     Click(IDC_DEFAULT);
     EXPECT_EQ(Close(IDOK), IDOK);
-    EXPECT_EQ(ReadFileBytes(FormatsFile()), "formats=jpg,gif,png,bmp,tif\r\n");
+    EXPECT_EQ(ReadFileBytes(FormatsFile()), "formats=jpg,gif,png,bmp,tif,raw,heic,avif,webp\r\nversion=2\r\n");
 }
 
 TEST_F(SettingsDialogTest, OkWritesTheTickedTokensInFixedOrder)
 {
     // The file held other lines before: OK replaces it whole.
-    WriteFileBytes(FormatsFile(), "savedir=x\r\nformats=bmp\r\n");
+    WriteFileBytes(FormatsFile(), "savedir=x\r\nformats=bmp\r\nversion=2\r\n");
     Open();
+    Click(IDC_FORMAT_WEBP);
     Click(IDC_FORMAT_BMP);
     Click(IDC_FORMAT_PNG);
+    Click(IDC_FORMAT_RAW);
     Click(IDC_FORMAT_JPG);
-    EXPECT_EQ(Ticked(), "jpg png");
+    EXPECT_EQ(Ticked(), "jpg png raw webp");
     EXPECT_EQ(Close(IDOK), IDOK);
-    EXPECT_EQ(ReadFileBytes(FormatsFile()), "formats=jpg,png\r\n");
+    EXPECT_EQ(ReadFileBytes(FormatsFile()), "formats=jpg,png,raw,webp\r\nversion=2\r\n");
 
     // Enter on the default button is OK.
     Open();
     Click(IDC_FORMAT_JPG);
     Click(IDC_FORMAT_PNG);
+    Click(IDC_FORMAT_RAW);
+    Click(IDC_FORMAT_WEBP);
     EXPECT_EQ(Ticked(), "");
     PostMessageA(Item(m_dlg, IDOK), WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_TRUE(m_ui->WaitFinished());
     m_ui.reset();
     EXPECT_EQ(m_result.load(), IDOK);
-    EXPECT_EQ(ReadFileBytes(FormatsFile()), "formats=\r\n");
+    EXPECT_EQ(ReadFileBytes(FormatsFile()), "formats=\r\nversion=2\r\n");
 
     Open();
     EXPECT_EQ(Ticked(), "");
