@@ -41,7 +41,10 @@ bool PictureFilter::Shows(const CPictureItems& items, int item) const
         return false;
     if (deletedOnly && items.State(item) == FindState::Present)
         return false;
-    if (minSide && (items.Width(item) < minSide || items.Height(item) < minSide))
+    // A picture of a type the window does not draw has no known size: it is
+    // not small, and a camera's RAW must not vanish behind a size choice.
+    const bool sizeKnown = items.Width(item) > 0 || CanDrawPictureType(items.Type(item));
+    if (minSide && sizeKnown && (items.Width(item) < minSide || items.Height(item) < minSide))
         return false;
     if (items.Bytes(item) < minBytes)
         return false;

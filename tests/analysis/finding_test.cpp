@@ -91,6 +91,20 @@ TEST(PictureView, FiltersAloneAndTogether)
     EXPECT_EQ(Shown(items, together, PictureSort::Found), (Order{0, 2, 4}));
     together.text = "s";  // scan.tif, and \DCIM\100CANON has no s
     EXPECT_EQ(Shown(items, together, PictureSort::Found), (Order{4}));
+
+    // The later formats by their own types; a RAW, whose size the window
+    // does not know, stays when small pictures are hidden.
+    AddFind(items, {"C:\\d\\IMG_0001.CR2", 0, 0, 25000000, "", 2, "\\DCIM"});
+    AddFind(items, {"C:\\d\\phone.HEIC", 0, 0, 2000000, "", 0, ""});
+    AddFind(items, {"C:\\d\\f1.webp", 0, 0, 20000, "", 0, ""});
+    EXPECT_EQ(items.TypeCount(kTypeRaw), 1);
+    EXPECT_EQ(items.TypeCount(kTypeHeic), 1);
+    EXPECT_EQ(items.TypeCount(kTypeWebp), 1);
+    PictureFilter noRaw;
+    noRaw.types[kTypeRaw] = false;
+    noRaw.types[kTypeWebp] = false;
+    EXPECT_EQ(Shown(items, noRaw, PictureSort::Found), (Order{0, 1, 2, 3, 4, 5, 7}));
+    EXPECT_EQ(Shown(items, large, PictureSort::Found), (Order{0, 2, 3, 4, 6, 7, 8}));
 }
 
 TEST(PictureView, SortsKeepTheOrderFoundOnTies)
@@ -144,6 +158,13 @@ TEST(PictureDescription, SaysWhatIsKnown)
     EXPECT_NE(found.find("Found by its contents"), std::string::npos) << found;
     EXPECT_NE(found.find("cannot be shown"), std::string::npos) << found;
     EXPECT_EQ(found.find("pixels"), std::string::npos) << found;
+    // A picture of a type the window does not draw is not called damaged.
+    AddFind(items, {"C:\\d\\IMG_0001.CR2", 0, 0, 25000000, "", 2, "\\DCIM"});
+    const std::string raw = DescribePicture(items, 6).GetString();
+    EXPECT_NE(raw.find("\r\nRAW, 23.8 MB (25,000,000 bytes)\r\n"), std::string::npos) << raw;
+    EXPECT_NE(raw.find("Quorvane cannot show RAW pictures; Recover copies the file as it was found."),
+              std::string::npos) << raw;
+    EXPECT_EQ(raw.find("damaged"), std::string::npos) << raw;
     EXPECT_EQ(std::string(CountLine(1240, 38512, 812, 2469606195ull).GetString()),
               "1,240 of 38,512 pictures shown - 812 ticked (2.3 GB)");
 }

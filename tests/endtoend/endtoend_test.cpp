@@ -213,6 +213,22 @@ TEST_F(EndToEndTest, DeletedPicturesComeBackByteForByte)
         names.push_back(ListItemText(pictures, item));
     }
     EXPECT_NE(std::find(names.begin(), names.end(), "_oliday.jpg"), names.end());
+    // Today's formats too: a camera's RAW files, a phone's HEIC, AVIF and
+    // WebP, each under its name and counted under its type in the filter bar.
+    for (const char* name : {"_MG_0001.CR2", "_SC_0002.NEF", "_hone.heic", "_vatar.avif", "_eb.webp"}) {
+        const bool listed = std::any_of(names.begin(), names.end(), [&](const std::string& listedName) {
+            return lstrcmpiA(listedName.c_str(), name) == 0;
+        });
+        EXPECT_TRUE(listed) << name;
+    }
+    std::vector<std::string> typeBoxes;
+    for (HWND child = GetWindow(GetDlgItem(main, IDC_FILTER_BAR), GW_CHILD); child;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        if (IsWindowVisible(child) && Text(child).find(" (") != std::string::npos)
+            typeBoxes.push_back(Text(child));
+    }
+    for (const char* type : {"RAW (2)", "HEIC (1)", "AVIF (1)", "WebP (1)"})
+        EXPECT_NE(std::find(typeBoxes.begin(), typeBoxes.end(), type), typeBoxes.end()) << type;
 
     // The details of a picture in its tooltip: the pointer rests on it.
     RECT icon = {LVIR_ICON, 0, 0, 0};

@@ -3,7 +3,8 @@
 # Usage: make_card.sh OUTDIR
 # Leaves OUTDIR/card.img and the originals in OUTDIR/originals/.
 set -euo pipefail
-out=$1
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+out=$(realpath -m "$1")
 rm -rf "$out"
 mkdir -p "$out/originals"
 cd "$out/originals"
@@ -14,6 +15,16 @@ convert -size 200x300 gradient:yellow-green -attenuate 0.4 +noise Gaussian -qual
 convert -size 180x120 plasma:green-white beach.png
 convert -size 64x48 gradient:navy-orange -colors 64 logo.gif
 convert -size 96x64 plasma:purple-tan -type TrueColor BMP3:scan.bmp
+# Today's formats: a camera's RAW files (made to their makers' layouts) and
+# a phone's and the web's pictures, made by Debian's encoders.
+python3 "$here/../engine/make_raw_samples.py" "$out/raw" >/dev/null
+python3 "$here/../engine/make_raw_samples.py" "$out/raw-small" small >/dev/null
+cp "$out/raw/canon.cr2" IMG_0001.CR2
+cp "$out/raw-small/nikon.nef" DSC_0002.NEF
+heif-enc -q 60 -o phone.heic holiday.jpg >/dev/null
+cwebp -quiet beach.png -o web.webp
+avifenc portrait.jpg avatar.avif >/dev/null
+rm -rf "$out/raw" "$out/raw-small"
 cd "$out"
 mkfs.vfat -F 32 -C card.img 40960 >/dev/null
 export MTOOLS_SKIP_CHECK=1
