@@ -18,9 +18,8 @@ const int kRowHeight = 26;
 const int kMargin = 4;
 // The first row: the label, then the type boxes, then the deleted choice.
 const int kTypesLeft = kMargin + 2 + 38;
-const int kTypeGap = 2;
+const int kTypeGap = 4;
 const int kDeletedWidth = 150;
-const int kDeletedLeast = 118;
 
 struct Choice {
     const char* text;
@@ -181,7 +180,7 @@ void CFilterBar::LayOutTypes()
     // deleted choice; that narrows down to its least width if they must.
     HDC dc = ::GetDC(m_hWnd);
     HGDIOBJ old = ::SelectObject(dc, m_font);
-    const int box = ::GetSystemMetrics(SM_CXMENUCHECK) + 6;
+    const int box = ::GetSystemMetrics(SM_CXMENUCHECK) + 3;
     int widths[kPictureTypes] = {};
     for (int type = 0; type < kPictureTypes; ++type) {
         if (!AlwaysShown(type) && m_counts[type] <= 0) {
@@ -192,7 +191,7 @@ void CFilterBar::LayOutTypes()
         ::GetWindowTextA(m_types[type], text, sizeof text);
         SIZE size = {};
         ::GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
-        widths[type] = box + size.cx + 4;
+        widths[type] = box + size.cx + 2;
     }
     ::SelectObject(dc, old);
     ::ReleaseDC(m_hWnd, dc);
@@ -207,9 +206,12 @@ void CFilterBar::LayOutTypes()
                        SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
         x += widths[type] + kTypeGap;
     }
-    x += 6;
+    x += 4;
+    // Never so narrow that its longest choice is cut.
+    const int least = static_cast<int>(::SendMessageA(m_deleted, CB_GETDROPPEDWIDTH, 0, 0)) +
+                      ::GetSystemMetrics(SM_CXVSCROLL);
     const int room = static_cast<int>(client.right) - kMargin - x;
-    const int width = client.right > 0 ? std::max(kDeletedLeast, std::min(kDeletedWidth, room)) : kDeletedWidth;
+    const int width = client.right > 0 ? std::max(least, std::min(kDeletedWidth, room)) : kDeletedWidth;
     ::SetWindowPos(m_deleted, nullptr, x, kMargin + 1, width, 200, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

@@ -420,6 +420,31 @@ TEST_F(PreviewTest, FilesThatDoNotDecodeShowThePlaceholderAndSaySo)
     EXPECT_LT(GetBValue(middle), 60);
 }
 
+// A camera's RAW or a phone's HEIC is not drawn, even where its bytes would
+// decode as something else: the placeholder, with words that do not call it
+// damaged.
+TEST_F(PreviewTest, PicturesOfTypesNotDrawnSayWhy)
+{
+    const std::string jpeg = JpegBytes(m_files, "plain.jpg", 160, 120, 0x0000FF);
+    WriteFileBytes(m_files.Join("DSC_0001.NEF"), jpeg);
+    WriteFileBytes(m_files.Join("IMG_0002.HEIC"), std::string(3000, 'h'));
+    m_host.SetPath(0, m_files.Join("DSC_0001.NEF"));
+    m_host.SetPath(1, m_files.Join("IMG_0002.HEIC"));
+    m_host.SetPath(2, m_files.Join("plain.jpg"));
+    m_host.SetShown({0, 1, 2});
+    Open(0);
+    HWND message = Control(CPicturePreview::IDC_PREVIEW_MESSAGE);
+    ASSERT_TRUE(WaitUntil([&] { return Shows() == Showing::Undrawn; }, 10000));
+    EXPECT_TRUE(Visible(message));
+    EXPECT_EQ(Text(message), "Quorvane cannot show RAW pictures; Recover copies the file as it was found.");
+    ASSERT_TRUE(KeyTo(VK_RIGHT, 1));
+    ASSERT_TRUE(WaitUntil([&] { return Shows() == Showing::Undrawn; }, 10000));
+    EXPECT_EQ(Text(message), "Quorvane cannot show HEIC pictures; Recover copies the file as it was found.");
+    ASSERT_TRUE(KeyTo(VK_RIGHT, 2));
+    ASSERT_TRUE(WaitUntil([&] { return Shows() == Showing::Picture; }, 10000));
+    EXPECT_FALSE(Visible(message));
+}
+
 TEST_F(PreviewTest, CameraPhotoDecodesWhileTheWindowAnswersAndOnlyTheNewestStep)
 {
     const std::string big = ReadFileBytes(BIG_JPEG);
