@@ -60,7 +60,7 @@ void CRecoveryDlg::ReadFindRecords()
     const std::string outDir = m_strTempDir.str() + "\\";
     for (qv::FindsEntry& entry : entries) {
         const std::string path = outDir + entry.file;
-        m_findRecords[path] = FindRecord{std::move(entry.folder), entry.deleted};
+        m_findRecords[path] = FindRecord{std::move(entry.folder), entry.deleted, entry.damaged, entry.decodes};
         const auto listed = m_itemOfFind.find(path);
         if (listed == m_itemOfFind.end())
             continue;
@@ -84,6 +84,7 @@ void CRecoveryDlg::ApplyFindRecord(int item)
     const auto record = m_findRecords.find(path);
     if (record == m_findRecords.end())
         return;
-    m_pictures.SetRecord(item, record->second.folder, record->second.deleted);
+    m_pictures.SetRecord(item, record->second.folder, record->second.deleted, record->second.damaged,
+                         record->second.decodes);
     m_findRecords.erase(record);
 }

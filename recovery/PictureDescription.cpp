@@ -75,6 +75,12 @@ CString DescribePicture(const CPictureItems& items, int item)
     line += ", " + FormatSize(static_cast<long long>(items.Bytes(item))) + " (" + GroupedNumber(items.Bytes(item)) +
             " bytes)";
     text += "\r\n" + line;
+    if (items.Damaged(item)) {
+        CString damaged = "\r\nDamaged: part of the picture may be missing or wrong.";
+        if (items.DamagedShare(item) >= 0)
+            damaged.Format("\r\nDamaged: about %d%% of the picture could be read", items.DamagedShare(item));
+        text += damaged;
+    }
     if (!items.Decodes(item) && !CanDrawPictureType(items.Type(item)))
         text += "\r\n" + CannotShowText(items.Type(item));
     else if (!items.Decodes(item))

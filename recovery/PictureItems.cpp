@@ -105,6 +105,8 @@ void CPictureItems::Add(const CString& path, const ThumbnailPixels& pixels, cons
     entry.state = FindState::Found;
     entry.ticked = true;
     entry.decodes = decodes;
+    entry.damaged = false;
+    entry.share = -1;
     SetDate(entry);
     m_items.push_back(std::move(entry));
     ++m_typeCounts[m_items.back().type];
@@ -168,13 +170,17 @@ std::string CPictureItems::Name(int item) const
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void CPictureItems::SetRecord(int item, const std::string& folder, bool deleted)
+void CPictureItems::SetRecord(int item, const std::string& folder, bool deleted, bool damaged, int decodes)
 {
     if (item < 0 || item >= Count())
         return;
     Item& entry = m_items[static_cast<size_t>(item)];
     entry.folder = folder;
     entry.state = deleted ? FindState::Deleted : FindState::Present;
+    if (damaged && !entry.damaged)
+        entry.ticked = false;
+    entry.damaged = damaged;
+    entry.share = static_cast<int8_t>(damaged && decodes >= 0 && decodes <= 100 ? decodes : -1);
     SetDate(entry);
 }
 

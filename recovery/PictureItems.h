@@ -76,10 +76,15 @@ public:
     // Finds of each type taken in so far.
     int TypeCount(PictureType type) const { return m_typeCounts[type]; }
 
-    // What the engine said of the file: its folder on the disk and whether
-    // it was deleted. The date becomes the record's (the engine gave the
-    // file the record's time).
-    void SetRecord(int item, const std::string& folder, bool deleted);
+    // What the engine said of the file: its folder on the disk, whether it
+    // was deleted, and whether its data did not check out whole (with the
+    // share of it that decodes in percent, -1 when not known). The date
+    // becomes the record's (the engine gave the file the record's time). A
+    // damaged picture is unticked: the user judges whether it is wanted.
+    void SetRecord(int item, const std::string& folder, bool deleted, bool damaged = false, int decodes = -1);
+    bool Damaged(int item) const { return At(item).damaged; }
+    // Percent of a damaged picture that decodes; -1 when not known.
+    int DamagedShare(int item) const { return At(item).share; }
 
 private:
     struct Item {
@@ -96,6 +101,8 @@ private:
         FindState state;
         bool ticked;
         bool decodes;
+        bool damaged;
+        int8_t share;
     };
     // Thumbnails per block: growing adds a block and copies none.
     static const int kBlockItems = 64;

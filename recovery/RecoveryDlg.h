@@ -283,6 +283,8 @@ protected:
     struct FindRecord {
         std::string folder;
         bool deleted;
+        bool damaged;
+        int decodes;
     };
     std::unordered_map<std::string, FindRecord> m_findRecords;
     std::unordered_map<std::string, int> m_itemOfFind;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "crc32.h"
 #include "fs/file_record.h"
@@ -33,15 +35,35 @@ bool relativePath(const std::string& p) {
   }
 }
 
+// "damaged" or "damaged 0" ... "damaged 100".
+bool parseDamage(const std::string& field, FindsEntry& e) {
+  if (field.compare(0, 7, "damaged") != 0) return false;
+  e.damaged = true;
+  if (field.size() == 7) return true;
+  const std::string share = field.substr(7);
+  if (share.size() < 2 || share.size() > 4 || share[0] != ' ' ||
+      share.find_first_not_of("0123456789", 1) != std::string::npos || (share.size() > 2 && share[1] == '0'))
+    return false;
+  e.decodes = std::atoi(share.c_str() + 1);
+  return e.decodes <= 100;
+}
+
 bool parseLine(const std::string& line, FindsEntry& e) {
   const size_t a = line.find('\t');
   const size_t b = a == std::string::npos ? a : line.find('\t', a + 1);
-  const size_t c = b == std::string::npos ? b : line.find('\t', b + 1);
-  if (c == std::string::npos || line.find('\t', c + 1) != std::string::npos) return false;
+  size_t c = b == std::string::npos ? b : line.find('\t', b + 1);
+  if (c == std::string::npos) return false;
+  size_t d = line.find('\t', c + 1);
+  if (d != std::string::npos) {
+    if (line.find('\t', d + 1) != std::string::npos || !parseDamage(line.substr(c + 1, d - c - 1), e)) return false;
+    std::swap(c, d);  // c: the last tab; d: the one after the state
+  } else {
+    d = c;
+  }
   const std::string crc = line.substr(c + 1);
   if (crc.size() != 8 || crc.find_first_not_of("0123456789abcdef") != std::string::npos) return false;
   if (std::strtoul(crc.c_str(), nullptr, 16) != crcOf(line, c)) return false;
-  const std::string state = line.substr(b + 1, c - b - 1);
+  const std::string state = line.substr(b + 1, d - b - 1);
   if (state != "deleted" && state != "present") return false;
   e.file = line.substr(0, a);
   e.folder = line.substr(a + 1, b - a - 1);
@@ -62,6 +84,10 @@ std::string findsFilePath(const std::string& outDir) {
 
 std::string formatFindsLine(const FindsEntry& e) {
   std::string line = cleanUtf8(e.file) + '\t' + cleanUtf8(e.folder) + '\t' + (e.deleted ? "deleted" : "present");
+  if (e.damaged) {
+    line += "\tdamaged";
+    if (e.decodes >= 0 && e.decodes <= 100) line += " " + std::to_string(e.decodes);
+  }
   char crc[16];
   std::snprintf(crc, sizeof crc, "\t%08lx\n", static_cast<unsigned long>(crcOf(line, line.size())));
   return line + crc;

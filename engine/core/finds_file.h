@@ -7,9 +7,12 @@
 //
 //   quorvane-finds 1
 //   d0001\IMG_0001.jpg<TAB>\DCIM\100CANON<TAB>deleted<TAB>1a2b3c4d
+//   d0001\IMG_0002.jpg<TAB>\DCIM\100CANON<TAB>deleted<TAB>damaged 60<TAB>5e6f7a8b
 //
 // The fields: the file's path under OUTDIR, the folder (FileRecord::folder,
-// empty when not known), "deleted" or "present", and the CRC-32 of the line
+// empty when not known), "deleted" or "present", for a picture whose data
+// does not check out whole only "damaged" and, after a space, the share of
+// it that decodes in percent when that is known, and the CRC-32 of the line
 // up to its last tab in 8 lowercase hex digits.
 #pragma once
 #include <cstddef>
@@ -22,6 +25,8 @@ struct FindsEntry {
   std::string file;
   std::string folder;
   bool deleted = false;
+  bool damaged = false;
+  int decodes = -1;  // of a damaged one: percent, or -1 when not known
 };
 
 // The file's first line; a file that starts otherwise is of another version.

@@ -376,6 +376,26 @@ JpegStream::Step JpegStream::steps(View& v, JpegStreamState& s, uint32_t until, 
   return decode(v, s, until, [&dcs](int comp, int block, int dc) { dcs.onBlock(comp, block, dc); });
 }
 
+int jpegDecodableShare(View& v, uint64_t length) {
+  JpegStream stream;
+  if (!stream.open(v, length) || !stream.mcus() || !stream.mcusPerRow()) return -1;
+  JpegStreamState s = stream.start();
+  // Row by row: only whole rows count.
+  const uint32_t rows = (stream.mcus() + stream.mcusPerRow() - 1) / stream.mcusPerRow();
+  uint32_t good = 0;
+  while (good < rows) {
+    const uint32_t until = std::min<uint64_t>(uint64_t(good + 1) * stream.mcusPerRow(), stream.mcus());
+    const JpegStream::Step st = stream.steps(v, s, until);
+    if (st == JpegStream::Step::Error) break;
+    ++good;
+    if (st == JpegStream::Step::Done) {
+      good = rows;
+      break;
+    }
+  }
+  return int(uint64_t(good) * 100 / rows);
+}
+
 bool jpegDataFits(View& v, uint64_t length) {
   JpegStream stream;
   if (!stream.open(v, length)) return true;

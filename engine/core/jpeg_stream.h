@@ -124,4 +124,9 @@ class JpegStream {
 // spliced in where the picture's own was lost).
 bool jpegDataFits(View& v, uint64_t length);
 
+// How much of a JPEG decodes: the whole MCU rows before its data stops
+// fitting, in percent of its rows (100 when every MCU decodes); -1 when it
+// is of a kind the stream does not decode.
+int jpegDecodableShare(View& v, uint64_t length);
+
 }  // namespace qv

@@ -27,6 +27,11 @@ struct Find {
   bool deleted = false;
   // The extension when the type has several (Recognition::ext).
   const char* ext = nullptr;
+  // A picture whose data does not check out whole, written all the same
+  // because a record says where it lies; with the share of it that decodes
+  // (percent), or -1 when that is not known.
+  bool damaged = false;
+  int decodes = -1;
 };
 
 class FindSink {

@@ -165,6 +165,19 @@ TEST(PictureDescription, SaysWhatIsKnown)
     EXPECT_NE(raw.find("Quorvane cannot show RAW pictures; Recover copies the file as it was found."),
               std::string::npos) << raw;
     EXPECT_EQ(raw.find("damaged"), std::string::npos) << raw;
+    // A photo whose data does not check out whole: marked with its share,
+    // and no longer ticked; one whose share is not known says so too.
+    AddFind(items, {"C:\\d\\IMG_0102.jpg", 1600, 1200, 1080000, "", 0, ""});
+    EXPECT_TRUE(items.Ticked(7));
+    items.SetRecord(7, "\\DCIM", true, true, 49);
+    EXPECT_FALSE(items.Ticked(7));
+    EXPECT_TRUE(items.Damaged(7));
+    const std::string half = DescribePicture(items, 7).GetString();
+    EXPECT_NE(half.find("\r\nDamaged: about 49% of the picture could be read"), std::string::npos) << half;
+    items.SetRecord(1, "\\Windows\\Icons", false, true, -1);
+    const std::string unknown = DescribePicture(items, 1).GetString();
+    EXPECT_NE(unknown.find("\r\nDamaged: part of the picture may be missing or wrong."), std::string::npos) << unknown;
+    EXPECT_EQ(DescribePicture(items, 0).Find("Damaged"), -1);
     EXPECT_EQ(std::string(CountLine(1240, 38512, 812, 2469606195ull).GetString()),
               "1,240 of 38,512 pictures shown - 812 ticked (2.3 GB)");
 }

@@ -296,3 +296,40 @@ TEST_F(FileSystemsTest, NtfsFoldersAreNotMadeUpFromReusedOrLoopingRecords) {
   EXPECT_EQ(folder.substr(folder.size() - 14), "\\DCIM\\100CANON") << folder;
   EXPECT_EQ(std::count(folder.begin(), folder.end(), '\\'), 65) << folder;  // 64 names after "\?"
 }
+
+// Photos partly overwritten after they were deleted: each whose data still
+// starts as a JPEG is written at its record's length under its name, the
+// damaged ones marked with the share that decodes, the whole one unmarked
+// and byte for byte; the one whose header is gone is not written from the
+// records (nothing says its clusters still hold that picture).
+TEST_F(FileSystemsTest, DamagedPhotosFromTheRecordsAreWrittenWholeLengthAndMarked) {
+  std::map<std::string, bool> damaged;
+  std::ifstream tsv(images() + "/damaged.tsv");
+  for (std::string name, state; tsv >> name >> state;) damaged[name] = state == "damaged";
+  ASSERT_EQ(damaged.size(), 3u);
+  const auto files = recover("damaged.img");
+  const std::vector<uint8_t> bytes = readFile((out_ / "data.finds").string());
+  std::vector<qv::FindsEntry> lines;
+  qv::parseFindsText(std::string(bytes.begin(), bytes.end()), 0, lines);
+  ASSERT_EQ(lines.size(), 3u);
+  for (const qv::FindsEntry& line : lines) {
+    const std::string name = line.file.substr(line.file.rfind('\\') + 1);
+    ASSERT_EQ(damaged.count(name), 1u) << name;
+    EXPECT_EQ(line.folder, "\\DCIM");
+    EXPECT_EQ(line.damaged, damaged[name]) << name;
+    const std::string original = images() + "/src/IMG_" + name.substr(4, 4) + ".JPG";
+    ASSERT_EQ(files.count(name), 1u) << name;
+    const std::vector<uint8_t> written = readFile(files.at(name));
+    EXPECT_EQ(written.size(), readFile(original).size()) << name;
+    if (!line.damaged) {
+      EXPECT_EQ(written, readFile(original)) << name;
+      EXPECT_EQ(line.decodes, -1);
+    } else {
+      // 1200 rows of 16: the hole lies in the middle, the overwritten end
+      // starts 60% in; JPEG's data is not spread evenly over its rows, so
+      // only the neighbourhood is sure.
+      EXPECT_GE(line.decodes, name == "_MG_0102.jpg" ? 25 : 35) << name;
+      EXPECT_LE(line.decodes, name == "_MG_0102.jpg" ? 75 : 80) << name;
+    }
+  }
+}

@@ -14,7 +14,8 @@ using qv::FindsEntry;
 namespace {
 
 bool same(const FindsEntry& a, const FindsEntry& b) {
-  return a.file == b.file && a.folder == b.folder && a.deleted == b.deleted;
+  return a.file == b.file && a.folder == b.folder && a.deleted == b.deleted && a.damaged == b.damaged &&
+         a.decodes == b.decodes;
 }
 
 const std::vector<FindsEntry>& entries() {
@@ -24,6 +25,9 @@ const std::vector<FindsEntry>& entries() {
       {"d0001\\Hochzeit M_ller.jpg", "\\Fotos\\M\xC3\xBCller \xF0\x9F\x93\xB7", true},
       {"d0002\\IMG_0001 (2).jpg", "", false},  // folder not known
       {"d0002\\x.png", "\\?\\Sommer 2019", true},
+      {"d0002\\IMG_0002.jpg", "\\DCIM", true, true, 60},
+      {"d0002\\IMG_0003.jpg", "\\DCIM", false, true, 0},
+      {"d0002\\scan.tif", "\\", true, true, -1},  // how much decodes is not known
   };
   return all;
 }
@@ -46,6 +50,8 @@ std::string signedLine(const std::string& body) {
 
 TEST(FindsFile, LinesComeBackAsWrittenAndLookAsDocumented) {
   EXPECT_EQ(qv::formatFindsLine(entries()[0]), signedLine("d0001\\IMG_0001.jpg\t\\DCIM\\100CANON\tdeleted"));
+  EXPECT_EQ(qv::formatFindsLine(entries()[5]), signedLine("d0002\\IMG_0002.jpg\t\\DCIM\tdeleted\tdamaged 60"));
+  EXPECT_EQ(qv::formatFindsLine(entries()[7]), signedLine("d0002\\scan.tif\t\\\tdeleted\tdamaged"));
   std::vector<FindsEntry> out;
   const std::string text = wholeFile();
   EXPECT_EQ(qv::parseFindsText(text, 0, out), text.size());
@@ -114,6 +120,13 @@ TEST(FindsFile, OnlyWhatTheEngineWritesIsTakenEvenWithARightCrc) {
            std::string("d0001\\a.jpg\t\\\tpresent\textra"),
            std::string("d0001\\a.jpg\t\\\xC0\xAF\tpresent"),  // not UTF-8
            std::string("d0001\\a.jpg\t\\\tdeleted\r"),
+           std::string("d0001\\a.jpg\t\\\tdeleted\tdamaged 101"),  // more than the whole
+           std::string("d0001\\a.jpg\t\\\tdeleted\tdamaged 060"),
+           std::string("d0001\\a.jpg\t\\\tdeleted\tdamaged -1"),
+           std::string("d0001\\a.jpg\t\\\tdeleted\tdamaged "),
+           std::string("d0001\\a.jpg\t\\\tdeleted\tdamagedx"),
+           std::string("d0001\\a.jpg\t\\\tdamaged 50\tdeleted"),
+           std::string("d0001\\a.jpg\t\\\tdeleted\tdamaged 5\tx"),
        }) {
     std::vector<FindsEntry> out;
     const std::string text = qv::kFindsHeader + signedLine(body) + signedLine(good);

@@ -7,6 +7,7 @@
 #             logical NTFS partition
 #   gpt.img   GPT: one exFAT partition
 #   ntfs-formatted.img  NTFS whose pictures were copied, then formatted over
+#   damaged.img  FAT32 whose deleted photos were partly overwritten
 #
 # expected.tsv lists, per image, each picture the engine must write from the
 # records: image, the name it gets, the original file (with its date), the
@@ -215,6 +216,39 @@ TABLE
 place "$out/raw.img" "$fat" 2048
 place "$out/raw.img" "$ntfs" 86016
 rm "$fat" "$ntfs"
+
+# Damaged photos on a FAT32 card (no partition table): one whole, one with
+# 64 KiB overwritten in the middle, one whose last part was overwritten, one
+# whose first cluster was zeroed (its header is gone: nothing says it is a
+# picture), all deleted. damaged.tsv: name, whether it is written damaged.
+fat=$out/damaged.img
+mkfs.vfat -C -F 32 -s 1 "$fat" 40960 >/dev/null
+mmd -i "$fat" ::DCIM
+for n in 1 2 3 4; do
+  convert -size 1600x1200 plasma:red-blue -attenuate 0.3 +noise Gaussian -quality 92 "$out/src/IMG_010$n.JPG"
+  mcopy -m -i "$fat" "$out/src/IMG_010$n.JPG" "::DCIM/IMG_010$n.JPG"
+done
+# overwrite FILE AT BYTES [zero]: where FILE's bytes lie in the image (its
+# clusters are in a row on a fresh volume), BYTES from its byte AT on.
+overwrite() {
+  python3 - "$fat" "$1" "$2" "$3" "${4:-}" <<'PY'
+import os, sys
+img, src, at, n, zero = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
+data = open(src, "rb").read()
+disk = bytearray(open(img, "rb").read())
+start = disk.find(data[:4096])
+assert start >= 0 and disk[start:start + len(data)] == data, src
+disk[start + at:start + at + n] = bytes(n) if zero else os.urandom(n)
+open(img, "wb").write(disk)
+PY
+}
+size2=$(stat -c %s "$out/src/IMG_0102.JPG")
+overwrite "$out/src/IMG_0102.JPG" $((size2 / 2)) 65536
+size3=$(stat -c %s "$out/src/IMG_0103.JPG")
+overwrite "$out/src/IMG_0103.JPG" $((size3 * 6 / 10)) $((size3 - size3 * 6 / 10))
+overwrite "$out/src/IMG_0104.JPG" 0 4096 zero
+mdel -i "$fat" ::DCIM/IMG_0101.JPG ::DCIM/IMG_0102.JPG ::DCIM/IMG_0103.JPG ::DCIM/IMG_0104.JPG
+printf '%s\t%s\n' _MG_0101.jpg whole _MG_0102.jpg damaged _MG_0103.jpg damaged >"$out/damaged.tsv"
 
 # NTFS formatted over its pictures: no records, only the content search.
 img=$out/ntfs-formatted.img

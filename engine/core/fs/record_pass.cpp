@@ -1,6 +1,8 @@
 #include "record_pass.h"
 
 #include <algorithm>
+#include <cctype>
+#include <string>
 #include <vector>
 
 #include "../iso_media.h"
@@ -22,9 +24,25 @@ namespace {
 // records are left to the content search.
 constexpr size_t kMaxRecords = 1 << 20;
 
-// The type the data has, if it is whole and of an enabled type (with its
-// extension when the type has several); -1 if not.
-int wholePicture(FileView& view, const FileRecord& r, unsigned types, const char*& ext) {
+// The extension a damaged RAW keeps from its record: its data no longer
+// tells the family, its name still does.
+const char* rawExtension(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return nullptr;
+  std::string ext = name.substr(dot + 1);
+  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* known : {"cr2", "nef", "nrw", "arw", "sr2", "srf", "dng", "pef", "srw", "orf", "rw2", "rwl", "raf"})
+    if (ext == known) return known;
+  return nullptr;
+}
+
+// What the record's data is: the type, if it is a picture of an enabled
+// type (with its extension when the type has several), and whether it is
+// whole; -1 if it is none. A picture whose data does not check out whole
+// is still one when it starts as its type does: one of JPEG, GIF, PNG,
+// BMP or TIFF, or a RAW that its record names, is then written damaged, at
+// the record's length. (An ISO media file or a WebP is not, yet.)
+int recordedPicture(FileView& view, const FileRecord& r, unsigned types, Find& f) {
   uint8_t head[kSignatureBytes] = {};
   if (!view.read(0, head, std::min<uint64_t>(sizeof head, r.size))) return -1;
   int t = candidateType(head, types);
@@ -33,12 +51,25 @@ int wholePicture(FileView& view, const FileRecord& r, unsigned types, const char
   // The record says where the file ends: an ISO media file's last box may
   // run to there (size 0).
   Recognition rec = isoMedia ? recognizeIsoMediaFile(view, r.size) : recognize(PicType(t), view, r.size);
-  if (!rec.length) return -1;
-  const PicType found = foundType(PicType(t), rec);
-  if (!(types & typeBit(found))) return -1;
-  if (found == PicType::Jpg && !jpegDataFits(view, rec.length)) return -1;
-  ext = rec.ext;
-  return int(found);
+  if (rec.length) {
+    const PicType found = foundType(PicType(t), rec);
+    if (types & typeBit(found) && (found != PicType::Jpg || jpegDataFits(view, rec.length))) {
+      f.type = found;
+      f.ext = rec.ext;
+      return int(found);
+    }
+    if (found != PicType::Jpg) return -1;
+  }
+  if (isoMedia) return -1;
+  PicType damaged = PicType(t);
+  const char* ext = damaged == PicType::Tif || damaged == PicType::Raw ? rawExtension(r.name) : nullptr;
+  if (ext) damaged = PicType::Raw;
+  if (!(types & typeBit(damaged)) || damaged > PicType::Raw || (damaged == PicType::Raw && !ext)) return -1;
+  f.type = damaged;
+  f.ext = ext;
+  f.damaged = true;
+  f.decodes = damaged == PicType::Jpg ? jpegDecodableShare(view, r.size) : -1;
+  return int(damaged);
 }
 
 }  // namespace
@@ -61,12 +92,10 @@ RecordPassStats writeRecordedPictures(ByteSource& src, unsigned types, FindSink&
     const uint64_t start = r.start();
     if (!start || stats.starts.count(start)) continue;
     FileView view(disk, r);
-    const char* ext = nullptr;
-    const int t = wholePicture(view, r, types, ext);
+    Find f{PicType::Jpg, start, r.size};
+    const int t = recordedPicture(view, r, types, f);
     if (t < 0) continue;
-    Find f{PicType(t), start, r.size};
-    f.ext = ext;
-    f.name = pictureFileName(r.name, PicType(t), ext);
+    f.name = pictureFileName(r.name, f.type, f.ext);
     f.mtime = r.mtime;
     f.fromRecord = true;
     f.folder = r.folder;
@@ -75,6 +104,7 @@ RecordPassStats writeRecordedPictures(ByteSource& src, unsigned types, FindSink&
     sink.onFind(f, data);
     stats.starts.insert(start);
     ++stats.written;
+    if (f.damaged) ++stats.damaged;
   }
   return stats;
 }

@@ -2,9 +2,10 @@
 // about their picture files. Every volume of the partition table (or the
 // disk itself) is read by the reader of its file system; each picture file
 // described there, live ones before deleted ones, is checked by its type's
-// recogniser over exactly the data the record lists and, when whole,
-// written under its original name with its modification time. The content
-// search then skips the pictures written here.
+// recogniser over exactly the data the record lists and written under its
+// original name with its modification time: whole, or damaged (its data
+// does not check out, but it starts as its type does), marked so. The
+// content search then skips the pictures written here.
 #pragma once
 #include <cstdint>
 #include <set>
@@ -17,7 +18,8 @@ namespace qv {
 struct RecordPassStats {
   uint64_t volumes = 0;  // volumes with a file system read
   uint64_t records = 0;  // picture files described
-  uint64_t written = 0;  // handed to the sink, whole
+  uint64_t written = 0;  // handed to the sink
+  uint64_t damaged = 0;  // of them, written damaged
   std::set<uint64_t> starts;  // disk offsets of the pictures written
 };
 
