@@ -177,6 +177,10 @@ void CRecoveryDlg::EndIntake()
 
 void CRecoveryDlg::StepStatusLine()
 {
+    if (m_bReopening) {
+        StepReopenStatus();
+        return;
+    }
     const CString status = m_lblStatus.GetWindowText();
     int next = 0;
     for (int step = 0; step < kStatusStepCount - 1; ++step) {
@@ -191,10 +195,13 @@ void CRecoveryDlg::StepStatusLine()
 void CRecoveryDlg::EnterAnalysedState()
 {
     HideSearchProgress();
-    // After the last walk every record is in; the file has done its work.
-    if (m_bLastPass && !m_strFindsPath.IsEmpty()) {
-        ReadFindRecords();
-        DeleteFileA(m_strFindsPath);
+    // After the last walk every record is in. The file stays with the work
+    // folder, for the last search to be listed again at a later start.
+    if (m_bLastPass) {
+        if (!m_strFindsPath.IsEmpty())
+            ReadFindRecords();
+        RememberLastSearch();
+        m_bReopening = false;
     }
     m_lblProgress.SetCaption("");
     m_lblProgress.MoveWindow(m_rcProgressText, FALSE);
@@ -212,4 +219,5 @@ void CRecoveryDlg::EnterAnalysedState()
     m_btnRecover.SetWindowText("Recover");
     m_btnRecover.ShowWindow(SW_SHOW);
     ShowSaveFolderChoice(TRUE);
+    ShowNewSearch(!m_bEngineRunning);
 }
