@@ -184,7 +184,7 @@ TEST_F(RecoveringTest, ThreeTickedPicturesProgressThenSummaryThenResultsKept)
     EXPECT_FALSE(Visible(Item(m_dlg, IDC_PROGRESS)));
     for (int item = 0; item < 4; ++item)
         EXPECT_FALSE(Ticked(List(), item)) << item;
-    EXPECT_EQ(CountLine(), "4 of 4 pictures shown - 0 ticked (0 B) - 3 recovered");
+    EXPECT_EQ(CountLine(), "4 of 4 pictures shown - 0 ticked (0 bytes) - 3 recovered");
     PostCommand(m_dlg, IDC_NEW_SEARCH);
     ASSERT_TRUE(WaitUntil([&] { return InReadyView(m_dlg); }));
     EXPECT_FALSE(Visible(Item(m_dlg, IDC_NEW_SEARCH)));
@@ -559,7 +559,7 @@ TEST_F(RecoveringTest, RecoverThenRecoverMoreThenNewSearch)
     EXPECT_TRUE(WaitUntil([&] { return IsGreen(MarkCorner(0)); })) << std::hex << MarkCorner(0);
     EXPECT_FALSE(IsGreen(before));
     EXPECT_FALSE(IsGreen(MarkCorner(1)));
-    EXPECT_EQ(CountLine(), "3 of 3 pictures shown - 0 ticked (0 B) - 1 recovered");
+    EXPECT_EQ(CountLine(), "3 of 3 pictures shown - 0 ticked (0 bytes) - 1 recovered");
 
     // One more ticked by hand: only it is copied.
     ASSERT_TRUE(SetTicked(List(), 2, true));
@@ -577,7 +577,7 @@ TEST_F(RecoveringTest, RecoverThenRecoverMoreThenNewSearch)
     std::vector<std::string> files = FilesIn(m_out->Path());
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files, (std::vector<std::string>{NameOf(0), NameOf(1), NameOf(2)}));
-    EXPECT_EQ(CountLine(), "3 of 3 pictures shown - 0 ticked (0 B) - 3 recovered");
+    EXPECT_EQ(CountLine(), "3 of 3 pictures shown - 0 ticked (0 bytes) - 3 recovered");
 
     PostCommand(m_dlg, IDC_NEW_SEARCH);
     ASSERT_TRUE(WaitUntil([&] { return InReadyView(m_dlg); }));
