@@ -167,8 +167,10 @@ void CRecoveryDlg::OnCopyTick()
         return;
 
     // Timers keep ticking while a message box is open: stop first, then say.
+    // The copy's Cancel has nothing left to stop from here on.
     KillTimer(TIMER_COPY);
     m_copier.Stop();
+    m_btnRecover.EnableWindow(FALSE);
     if (m_copier.FolderMissing()) {
         MessageBox("Output directory \"" + m_editSaveDir.GetWindowText() + "\" does not exists.", "Quorvane",
                    MB_OK);
@@ -205,9 +207,7 @@ void CRecoveryDlg::FinishRecovery()
         text += "\n\n" + NotCopiedSentence(failures);
     text += "\n\nDo you want to view recovered files?";
 
-    // The copy's last step stays in view while the question is open; its
-    // Cancel has nothing left to stop.
-    m_btnRecover.EnableWindow(FALSE);
+    // The copy's last step stays in view while the question is open.
     if (MessageBox(text, "Quorvane", MB_YESNO | MB_ICONQUESTION) == IDYES)
         OpenSaveFolder(m_editSaveDir.GetWindowText());
 
