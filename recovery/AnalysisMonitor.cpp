@@ -200,9 +200,11 @@ void CRecoveryDlg::EnterAnalysedState()
     if (m_bLastPass) {
         if (!m_strFindsPath.IsEmpty())
             ReadFindRecords();
-        RememberLastSearch();
         m_bReopening = false;
     }
+    // A search cancelled is recorded at once, should the window end before
+    // its last pass, and again with every find after it.
+    RememberLastSearch(m_bLastPass);
     m_lblProgress.SetCaption("");
     m_lblProgress.MoveWindow(m_rcProgressText, FALSE);
     m_lblProgress.ShowWindow(SW_HIDE);

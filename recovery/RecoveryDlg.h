@@ -229,8 +229,10 @@ protected:
     void OnLastSearchLink();
     // A search of this drive starts: it is recorded when it ends.
     void BeginSearchRecord(const CString& drive);
-    // Writes lastsearch.ini for the search that ended, once.
-    void RememberLastSearch();
+    // Writes lastsearch.ini for the search once its engine has ended; a
+    // cancelled search is written again, with every find, by its last pass
+    // (final), and not after.
+    void RememberLastSearch(bool final = true);
     void StepReopenStatus();
     // Finds recovered in this session (the rest are found, not recovered).
     int RecoveredCount() const { return m_recovered.Count(); }

@@ -181,11 +181,12 @@ void CRecoveryDlg::BeginSearchRecord(const CString& drive)
         m_lblLastSearch.ShowWindow(SW_HIDE);
 }
 
-void CRecoveryDlg::RememberLastSearch()
+void CRecoveryDlg::RememberLastSearch(bool final)
 {
     if (!m_bSearchUnrecorded || m_bEngineRunning)
         return;
-    m_bSearchUnrecorded = false;
+    if (final)
+        m_bSearchUnrecorded = false;
     if (m_pictures.Count() == 0 || m_strDataDir.IsEmpty())
         return;
     LastSearch search;

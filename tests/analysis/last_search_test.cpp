@@ -186,6 +186,27 @@ TEST_F(LastSearchTest, ADamagedWorkFolderShowsWhatItCanAndANewSearchGoesOn)
     EXPECT_NE(record.find("Drive=B:\r\n"), std::string::npos) << record;
 }
 
+// A search cancelled and left at once, before its last pass: what it had
+// listed is offered at the next start all the same.
+TEST_F(LastSearchTest, ACancelledSearchIsRecordedAtOnce)
+{
+    ASSERT_TRUE(SavePicture(m_files.Join("a.png"), 20, 20, 0x00FF00, L"image/png"));
+    m_engine.SetScript({"copy|" + m_files.Join("a.png") + "|one.png", "copy|" + m_files.Join("a.png") + "|two.png",
+                        "forever"});
+    Open();
+    Next();
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(Ctl(IDC_PICTURE_LIST)) == 2; }, 10000));
+    m_boxes.Answer(IDYES);
+    PostCommand(m_hwnd, IDC_RECOVER);
+    ASSERT_TRUE(WaitUntil([&] { return Exists(DataFolder() + "\\lastsearch.ini"); }, 10000));
+    EndWindow();
+    EXPECT_EQ(m_boxes.Count(), 1u);
+
+    Open();
+    ASSERT_TRUE(WaitUntil([&] { return Visible(Ctl(IDC_LAST_SEARCH)); }));
+    EXPECT_EQ(Text(Ctl(IDC_LAST_SEARCH)), "Show the 2 pictures found on B: on " + Today());
+}
+
 // The folder went between the start and the click: the user is told, the
 // link goes, and nothing else changes.
 TEST_F(LastSearchTest, AWorkFolderRemovedAfterTheStartIsSaidSo)
