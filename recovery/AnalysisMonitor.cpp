@@ -169,6 +169,10 @@ void CRecoveryDlg::EndIntake()
 
 void CRecoveryDlg::StepStatusLine()
 {
+    if (m_bReopening) {
+        StepReopenStatus();
+        return;
+    }
     const CString status = m_lblStatus.GetWindowText();
     int next = 0;
     for (int step = 0; step < kStatusStepCount - 1; ++step) {
@@ -183,11 +187,16 @@ void CRecoveryDlg::StepStatusLine()
 void CRecoveryDlg::EnterAnalysedState()
 {
     HideSearchProgress();
-    // After the last walk every record is in; the file has done its work.
-    if (m_bLastPass && !m_strFindsPath.IsEmpty()) {
-        ReadFindRecords();
-        DeleteFileA(m_strFindsPath);
+    // After the last walk every record is in. The file stays with the work
+    // folder, for the last search to be listed again at a later start.
+    if (m_bLastPass) {
+        if (!m_strFindsPath.IsEmpty())
+            ReadFindRecords();
+        m_bReopening = false;
     }
+    // A search cancelled is recorded at once, should the window end before
+    // its last pass, and again with every find after it.
+    RememberLastSearch(m_bLastPass);
     m_lblProgress.SetCaption("");
     m_lblProgress.MoveWindow(m_rcProgressText, FALSE);
     m_lblProgress.ShowWindow(SW_HIDE);
@@ -204,4 +213,5 @@ void CRecoveryDlg::EnterAnalysedState()
     m_btnRecover.SetWindowText("Recover");
     m_btnRecover.ShowWindow(SW_SHOW);
     ShowSaveFolderChoice(TRUE);
+    ShowNewSearch(!m_bEngineRunning);
 }

@@ -4,6 +4,11 @@
 
 void CRecoveryDlg::OnRecover()
 {
+    // While copying it is the copy's Cancel.
+    if (m_copier.Running()) {
+        CancelRecovery();
+        return;
+    }
     // One button, two jobs: its caption says which one it does now.
     if (m_btnRecover.GetWindowText() == "Cancel")
         CancelAnalysis();

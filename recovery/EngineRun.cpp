@@ -129,6 +129,9 @@ void CRecoveryDlg::OnNext()
         return;
     }
     m_strDevice = chosen->strDevice;
+    // Not while a copy runs (Next is hidden then): a stray command does nothing.
+    if (m_copier.Running())
+        return;
 
     CString movedFolder;
     if (!ChooseWorkFolder(*chosen, movedFolder))
@@ -149,6 +152,7 @@ void CRecoveryDlg::OnNext()
         m_bEngineRunning = false;
         return;
     }
+    BeginSearchRecord(drive);
     EnterAnalysisView();
 }
 
@@ -389,6 +393,7 @@ void CRecoveryDlg::EnterAnalysisView()
 
     m_btnRecover.SetWindowText("Cancel");
     m_btnRecover.ShowWindow(SW_SHOW);
+    ShowNewSearch(false);
 
     m_lblProgress.MoveWindow(m_rcTipText);
     m_lblProgress.SetCaption("<- Tips: click \"Cancel\" to stop analyzing and recover detected files.");

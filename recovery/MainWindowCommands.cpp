@@ -44,6 +44,7 @@ void CRecoveryDlg::OnStartupTick()
     FillDriveList();
     LoadSaveFolder();
     ShowReadyView();
+    ShowLastSearchLink();
 }
 
 void CRecoveryDlg::FillDriveList()

@@ -5,10 +5,16 @@ CPictureCopier::~CPictureCopier()
     Stop();
 }
 
-void CPictureCopier::Start(std::vector<CString> sources, const CString& folder, CopyOne copy)
+void CPictureCopier::Start(std::vector<CString> sources, const CString& folder, CopyOne copy,
+                           std::vector<uint64_t> sizes)
 {
     Stop();
     m_sources = std::move(sources);
+    m_sizes = std::move(sizes);
+    m_sizes.resize(m_sources.size(), 0);
+    m_copied.clear();
+    m_bytesDone = 0;
+    m_cancelled = false;
     m_folder = folder;
     m_copy = std::move(copy);
     m_failures.clear();
@@ -26,6 +32,12 @@ std::vector<CString> CPictureCopier::Failures()
     return m_failures;
 }
 
+std::vector<int> CPictureCopier::Copied()
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_copied;
+}
+
 void CPictureCopier::Stop()
 {
     m_stop = true;
@@ -35,18 +47,25 @@ void CPictureCopier::Stop()
 
 void CPictureCopier::Run()
 {
-    for (const CString& source : m_sources) {
-        if (m_stop)
+    for (size_t at = 0; at < m_sources.size(); ++at) {
+        if (m_stop) {
+            m_cancelled = true;
             break;
+        }
+        const CString& source = m_sources[at];
         const Outcome outcome = m_copy(source, m_folder);
         if (outcome == Outcome::FolderMissing) {
             m_folderMissing = true;
             break;
         }
-        if (outcome != Outcome::Copied) {
+        {
             std::lock_guard<std::mutex> lock(m_lock);
-            m_failures.push_back(outcome == Outcome::Gone ? CString() : source);
+            if (outcome == Outcome::Copied)
+                m_copied.push_back(static_cast<int>(at));
+            else
+                m_failures.push_back(outcome == Outcome::Gone ? CString() : source);
         }
+        m_bytesDone += m_sizes[at];
         ++m_done;
         if (outcome != Outcome::Gone)
             m_shown = m_done.load();

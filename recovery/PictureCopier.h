@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -26,7 +27,9 @@ public:
     CPictureCopier(const CPictureCopier&) = delete;
     CPictureCopier& operator=(const CPictureCopier&) = delete;
 
-    void Start(std::vector<CString> sources, const CString& folder, CopyOne copy);
+    // sizes, when given, holds each source's bytes, for BytesDone.
+    void Start(std::vector<CString> sources, const CString& folder, CopyOne copy,
+               std::vector<uint64_t> sizes = {});
     // Pictures dealt with so far, copied or not.
     int Done() const { return m_done; }
     // Pictures dealt with up to the last one whose file was there: what the
@@ -34,12 +37,25 @@ public:
     // the count on without a step of its own.
     int Shown() const { return m_shown; }
     int Total() const { return static_cast<int>(m_sources.size()); }
-    // The run has ended: every picture dealt with, or a missing folder.
+    // The bytes of the pictures dealt with so far (from the sizes given).
+    uint64_t BytesDone() const { return m_bytesDone; }
+    // The run is going: started, not yet finished.
+    bool Running() const { return m_thread.joinable() && !m_finished; }
+    // The run has ended: every picture dealt with, a missing folder, or a
+    // stop asked for.
     bool Finished() const { return m_finished; }
     bool FolderMissing() const { return m_folderMissing; }
     // After the end: an empty entry for each picture whose file was gone,
     // the source of each copy the folder refused.
     std::vector<CString> Failures();
+    // After the end: the places in sources of the pictures copied (or found
+    // in the folder already), in order.
+    std::vector<int> Copied();
+    // Asks the run to end after the picture being copied, without waiting:
+    // Finished says when it has. What was copied stays.
+    void RequestStop() { m_stop = true; }
+    // The run ended because a stop was asked for, with pictures left.
+    bool Cancelled() const { return m_cancelled; }
     // Stops after the picture being copied and waits for the thread.
     void Stop();
 
@@ -52,6 +68,10 @@ private:
     std::thread m_thread;
     std::mutex m_lock;
     std::vector<CString> m_failures;
+    std::vector<int> m_copied;
+    std::vector<uint64_t> m_sizes;
+    std::atomic<uint64_t> m_bytesDone{0};
+    std::atomic<bool> m_cancelled{false};
     std::atomic<int> m_done{0};
     std::atomic<int> m_shown{0};
     std::atomic<bool> m_finished{false};

@@ -117,7 +117,9 @@ void CRecoveryDlg::ShowCountLine(bool now)
             bytes += m_pictures.Bytes(item);
         }
     }
-    const CString line = CountLine(m_view.Count(), m_pictures.Count(), ticked, bytes);
+    CString line = CountLine(m_view.Count(), m_pictures.Count(), ticked, bytes);
+    if (m_recovered.Count() > 0)
+        line += " - " + GroupedNumber(static_cast<uint64_t>(m_recovered.Count())) + " recovered";
     if (line != m_lblCount.GetWindowText())
         m_lblCount.SetCaption(line);
 }

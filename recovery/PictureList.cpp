@@ -151,6 +151,7 @@ void CRecoveryDlg::ClearPictureList()
     m_view.Clear();
     m_itemOfFind.clear();
     m_thumbSlots.Forget();
+    m_recovered.Clear();
     m_knownFiles.clear();
 }
 
@@ -172,7 +173,7 @@ void CRecoveryDlg::OnPictureDispInfo(NMHDR* header, LRESULT* result)
         PutText(header->code == LVN_GETDISPINFOW, item.pszText, item.cchTextMax,
                 m_pictures.Name(picture).c_str());
     if (item.mask & LVIF_IMAGE)
-        item.iImage = m_thumbSlots.SlotFor(picture, m_pictures.Thumbnail(picture));
+        item.iImage = m_thumbSlots.SlotFor(picture, m_pictures.Thumbnail(picture), m_recovered.Has(picture));
     if (item.mask & LVIF_STATE) {
         item.state = (item.state & ~LVIS_STATEIMAGEMASK) |
                      INDEXTOSTATEIMAGEMASK(m_pictures.Ticked(picture) ? 2 : 1);
@@ -322,6 +323,8 @@ void CRecoveryDlg::OnPictureTipText(NMHDR* header, LRESULT* result)
     *result = 0;
     const int picture = m_view.ItemAt(m_nTipItem);
     m_strTip = picture >= 0 ? DescribePicture(m_pictures, picture) : CString();
+    if (m_recovered.Has(picture))
+        m_strTip += "\r\nAlready recovered into the save folder";
     if (header->code == TTN_GETDISPINFOW) {
         // Kept until the next question: the tip reads it after this returns.
         m_wideTip.assign(static_cast<size_t>(m_strTip.GetLength()) + 1, L'\0');

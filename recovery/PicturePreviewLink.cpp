@@ -62,7 +62,10 @@ CString CRecoveryDlg::PictureTitle(int item)
 
 CString CRecoveryDlg::PictureDetails(int item)
 {
-    return DescribePicture(m_pictures, item);
+    CString details = DescribePicture(m_pictures, item);
+    if (m_recovered.Has(item))
+        details += "\r\nAlready recovered into the save folder";
+    return details;
 }
 
 bool CRecoveryDlg::IsTicked(int item)

@@ -1,12 +1,14 @@
 // Recovering: copying the ticked pictures into the save folder on the
-// copier's thread, with a progress bar kept current by TIMER_COPY, then the
-// summary and the way back to the drive-selection view.
+// copier's thread, with a progress bar and the time left kept current by
+// TIMER_COPY and a Cancel that stops after the picture being copied, then
+// the summary and the results again, the recovered pictures marked.
 #include "RecoveryDlg.h"
 
 #include <shellapi.h>
 #include <shlwapi.h>
 
 #include "FileUtils.h"
+#include "PictureDescription.h"
 #include "SafeCopy.h"
 
 namespace {
@@ -49,6 +51,17 @@ CString NotCopiedSentence(const std::vector<CString>& failed)
     return sentence;
 }
 
+// "Recovering photo 312 of 1240 - about 2 minutes left"; no time left while
+// it is not known, nor after the last picture.
+CString CopyLine(int done, int total, double secondsLeft)
+{
+    CString text;
+    text.Format("Recovering photo %d of %d", done, total);
+    if (secondsLeft >= 0 && done < total)
+        text += " - " + TimeLeftText(secondsLeft) + " left";
+    return text;
+}
+
 }  // namespace
 
 void CRecoveryDlg::StartRecovery()
@@ -66,9 +79,18 @@ void CRecoveryDlg::StartRecovery()
 
     // What the list shows and is ticked; pictures a filter hides stay.
     std::vector<CString> sources;
+    std::vector<uint64_t> sizes;
+    m_copyItems.clear();
+    m_nCopyBytes = 0;
     for (int item : m_view.Items()) {
-        if (m_pictures.Ticked(item))
+        if (m_pictures.Ticked(item)) {
             sources.push_back(m_pictures.Path(item));
+            m_copyItems.push_back(item);
+            // A size not known counts as one byte: the time left then goes
+            // by the count.
+            sizes.push_back(m_pictures.Bytes(item) ? m_pictures.Bytes(item) : 1);
+            m_nCopyBytes += sizes.back();
+        }
     }
     if (sources.empty()) {
         MessageBox("Please tick at least one picture to recover.", "Quorvane", MB_OK);
@@ -82,7 +104,12 @@ void CRecoveryDlg::StartRecovery()
     }
     const int total = static_cast<int>(sources.size());
 
-    m_btnRecover.ShowWindow(SW_HIDE);
+    // The button becomes the copy's Cancel, beside the bar.
+    m_btnRecover.SetWindowText("Cancel");
+    PlaceRecoverButton(true);
+    m_btnRecover.EnableWindow(TRUE);
+    m_btnRecover.ShowWindow(SW_SHOW);
+    ShowNewSearch(false);
     m_lblSelectAll.ShowWindow(SW_HIDE);
     // The choice of what to copy is made: it must not change while copying.
     m_filterBar.EnableWindow(FALSE);
@@ -95,15 +122,17 @@ void CRecoveryDlg::StartRecovery()
     m_progress.SetPos(0);
     m_progress.ShowWindow(SW_SHOW);
 
-    CString text;
-    text.Format("Recovering photo %d of %d", 0, total);
     m_lblProgress.MoveWindow(m_rcProgressText, FALSE);
     m_lblProgress.ShowWindow(SW_SHOW);
-    m_lblProgress.SetCaption(text);
+    m_lblProgress.SetCaption(CopyLine(0, total, -1));
     m_nCopyShown = 0;
+    m_copyEstimate.Reset();
+    m_copyStartTick = GetTickCount64();
 
-    m_copier.Start(std::move(sources), m_editSaveDir.GetWindowText(),
-                   [this](const CString& source, const CString& folder) { return CopyPicture(source, folder); });
+    m_copier.Start(
+        std::move(sources), m_editSaveDir.GetWindowText(),
+        [this](const CString& source, const CString& folder) { return CopyPicture(source, folder); },
+        std::move(sizes));
     SetTimer(TIMER_COPY, kCopyIntervalMs);
 }
 
@@ -126,19 +155,22 @@ void CRecoveryDlg::OnCopyTick()
     // Read before the count: a run seen finished has its last count in.
     const bool finished = m_copier.Finished();
     const int done = m_copier.Shown();
+    m_copyEstimate.Add(static_cast<double>(GetTickCount64() - m_copyStartTick) / 1000.0, m_copier.BytesDone());
+    const CString text = CopyLine(done, m_copier.Total(), m_copyEstimate.SecondsLeft(m_nCopyBytes));
+    if (text != m_lblProgress.GetWindowText())
+        m_lblProgress.SetCaption(text);
     if (done != m_nCopyShown) {
         m_nCopyShown = done;
-        CString text;
-        text.Format("Recovering photo %d of %d", done, m_copier.Total());
-        m_lblProgress.SetCaption(text);
         m_progress.SetPos(done);
     }
     if (!finished)
         return;
 
     // Timers keep ticking while a message box is open: stop first, then say.
+    // The copy's Cancel has nothing left to stop from here on.
     KillTimer(TIMER_COPY);
     m_copier.Stop();
+    m_btnRecover.EnableWindow(FALSE);
     if (m_copier.FolderMissing()) {
         MessageBox("Output directory \"" + m_editSaveDir.GetWindowText() + "\" does not exists.", "Quorvane",
                    MB_OK);
@@ -151,40 +183,45 @@ void CRecoveryDlg::OnCopyTick()
 void CRecoveryDlg::FinishRecovery()
 {
     // Only the pictures that really reached the save folder count as
-    // recovered; the others are named with the reason.
-    const std::vector<CString> failures = m_copier.Failures();
-    const int failed = static_cast<int>(failures.size());
-    const int recovered = m_copier.Total() - failed;
-    CString text;
-    if (failed == 0) {
-        text.Format("%d files recovered.\n\nDo you want to view recovered files?", recovered);
-    } else {
-        text.Format("%d files recovered.\n\n%s\n\nDo you want to view recovered files?", recovered,
-                    NotCopiedSentence(failures).GetString());
+    // recovered: they are marked, and unticked so that the next Recover
+    // copies only what is ticked anew. The others are named with the reason.
+    const std::vector<int> copied = m_copier.Copied();
+    for (int at : copied) {
+        const int item = m_copyItems[static_cast<size_t>(at)];
+        m_recovered.Mark(item);
+        m_pictures.SetTicked(item, false);
     }
+    m_listPictures.Invalidate(FALSE);
+    const std::vector<CString> failures = m_copier.Failures();
+    const int recovered = static_cast<int>(copied.size());
+    const int notReached = m_copier.Total() - m_copier.Done();
+    CString text;
+    text.Format("%d files recovered.", recovered);
+    if (m_copier.Cancelled() && notReached > 0) {
+        CString cancelled;
+        cancelled.Format("\n\nThe recovery was cancelled: %d of the %d ticked files were not copied.", notReached,
+                         m_copier.Total());
+        text += cancelled;
+    }
+    if (!failures.empty())
+        text += "\n\n" + NotCopiedSentence(failures);
+    text += "\n\nDo you want to view recovered files?";
 
+    // The copy's last step stays in view while the question is open.
     if (MessageBox(text, "Quorvane", MB_YESNO | MB_ICONQUESTION) == IDYES)
         OpenSaveFolder(m_editSaveDir.GetWindowText());
 
+    // Then the results again, the bar and line gone.
     m_progress.SetPos(0);
-
     m_progress.ShowWindow(SW_HIDE);
     m_lblProgress.ShowWindow(SW_HIDE);
-    m_lblStatus.ShowWindow(SW_HIDE);
-    m_listPictures.ShowWindow(SW_HIDE);
-    m_filterBar.ShowWindow(SW_HIDE);
     m_filterBar.EnableWindow(TRUE);
-    m_lblCount.ShowWindow(SW_HIDE);
-    m_btnRecover.ShowWindow(SW_HIDE);
-    m_lblSelectAll.ShowWindow(SW_HIDE);
-
-    m_editSaveDir.ShowWindow(SW_SHOW);
-    m_lblSaveDir.ShowWindow(SW_SHOW);
-    m_lblSelectDrive.ShowWindow(SW_SHOW);
-    m_btnReload.ShowWindow(SW_SHOW);
-    m_btnBrowse.ShowWindow(SW_SHOW);
-    m_listDrives.ShowWindow(SW_SHOW);
-    m_btnNext.ShowWindow(SW_SHOW);
+    PlaceRecoverButton(false);
+    EnterAnalysedState();
+    bool anyTicked = false;
+    for (int item : m_view.Items())
+        anyTicked = anyTicked || m_pictures.Ticked(item);
+    m_lblSelectAll.SetCaption(anyTicked ? m_strUnselectAll : m_strSelectAll);
 }
 
 void CRecoveryDlg::AbortRecovery()
@@ -193,7 +230,27 @@ void CRecoveryDlg::AbortRecovery()
     m_filterBar.EnableWindow(TRUE);
     m_progress.SetPos(0);
     m_progress.ShowWindow(SW_HIDE);
+    PlaceRecoverButton(false);
     EnterAnalysedState();
+}
+
+void CRecoveryDlg::CancelRecovery()
+{
+    // What was copied stays; the tick after the picture being copied ends
+    // the run and shows the summary. The window answers meanwhile.
+    m_copier.RequestStop();
+    m_btnRecover.EnableWindow(FALSE);
+}
+
+void CRecoveryDlg::PlaceRecoverButton(bool copying)
+{
+    // The place it leaves is drawn again with the window's background.
+    const RECT& from = copying ? m_rcRecoverButton : m_rcCopyCancel;
+    m_btnRecover.MoveWindow(copying ? m_rcCopyCancel : m_rcRecoverButton, FALSE);
+    if (!copying)
+        m_btnRecover.EnableWindow(TRUE);
+    InvalidateRect(&from, TRUE);
+    m_btnRecover.Invalidate(TRUE);
 }
 
 void CRecoveryDlg::OpenSaveFolder(const CString& folder)

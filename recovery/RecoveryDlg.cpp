@@ -79,6 +79,8 @@ BEGIN_MESSAGE_MAP(CRecoveryDlg, CSkinDialog)
     ON_WM_HELPINFO()
     ON_STN_CLICKED(IDC_SETTINGS_LINK, &CRecoveryDlg::OnSettings)
     ON_STN_CLICKED(IDC_SELECT_ALL, &CRecoveryDlg::OnSelectAll)
+    ON_BN_CLICKED(IDC_NEW_SEARCH, &CRecoveryDlg::OnNewSearch)
+    ON_STN_CLICKED(IDC_LAST_SEARCH, &CRecoveryDlg::OnLastSearchLink)
     ON_NOTIFY(LVN_GETDISPINFOA, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureDispInfo)
     ON_NOTIFY(LVN_GETDISPINFOW, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureDispInfo)
     ON_NOTIFY(LVN_ODFINDITEMA, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureFindItem)
@@ -117,6 +119,14 @@ CRecoveryDlg::CRecoveryDlg()
       m_bScrollPending(false),
       m_strSelectAll("Select All Photos"),
       m_strUnselectAll("Unselect All Photos"),
+      m_nCopyBytes(0),
+      m_copyStartTick(0),
+      m_copyEstimate(kCopyLeastSeconds),
+      m_rcRecoverButton{0, 0, 0, 0},
+      m_rcCopyCancel{0, 0, 0, 0},
+      m_bSearchUnrecorded(false),
+      m_bLastSearchKnown(false),
+      m_bReopening(false),
       m_hWindowGone(CreateEventA(nullptr, TRUE, FALSE, nullptr))
 {
 }
@@ -199,6 +209,7 @@ void CRecoveryDlg::InitLayout()
     StyleButton(m_btnRecover);
     m_btnRecover.MoveWindow(next.left, next.top, Width(next), Height(next), FALSE);
     m_btnRecover.ShowWindow(SW_HIDE);
+    m_rcRecoverButton = next;
 
     StyleLabel(m_lblStatus, {12, true, true, false, 0xB469FF, false});
     const RECT status = ChildRect(*this, m_lblStatus);
@@ -224,7 +235,14 @@ void CRecoveryDlg::InitLayout()
     m_lblProgress.MoveWindow(m_rcProgressText, FALSE);
     m_lblProgress.ShowWindow(SW_HIDE);
     m_rcRecoveryBar = ChildRect(*this, m_progress);
+    // While copying, the Recover button is the copy's Cancel, beside its bar
+    // where Browse is in the other views.
+    const RECT browse = ChildRect(*this, m_btnBrowse);
+    m_rcCopyCancel = {browse.left, progressTop, browse.left + Width(next), progressTop + Height(next)};
     InitSearchProgressLayout();
+    InitResultsControls();
+    StyleButton(m_btnNewSearch);
+    StyleLabel(m_lblLastSearch, {9, false, false, true, 0x00FF00, true});
 
     // More slots than a screen of thumbnails, so that the ones on screen
     // keep theirs while the list is drawn.

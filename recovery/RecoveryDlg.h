@@ -11,6 +11,8 @@
 //   FindRecords.cpp        what the engine says of each find (folder, deleted)
 //   PicturePreviewLink.cpp the large preview of a picture
 //   Recovering.cpp         copying the ticked pictures
+//   ResultsView.cpp        the results kept after Recover, New search, the
+//                          last search offered again at start
 // with the work that runs off the window's thread in objects of their own:
 //   FolderWalk             the data folder's walk, a little per tick
 //   ThumbnailMaker         decoding and scaling the found files
@@ -39,11 +41,13 @@
 #include "FilterBar.h"
 #include "FolderWalk.h"
 #include "IconButton.h"
+#include "LastSearch.h"
 #include "LinkLabel.h"
 #include "PictureCopier.h"
 #include "PictureItems.h"
 #include "PicturePreview.h"
 #include "PictureView.h"
+#include "RecoveredPictures.h"
 #include "SearchProgress.h"
 #include "SkinDialog.h"
 #include "Thumbnail.h"
@@ -62,6 +66,8 @@ enum : UINT_PTR {
 const UINT kRescanIntervalMs = 200;
 const UINT kIntakeIntervalMs = 40;
 const UINT kCopyIntervalMs = 50;
+// The copy's time left is shown once it has been measured for this long.
+const double kCopyLeastSeconds = 2.0;
 
 class CRecoveryDlg : public CSkinDialog, private IPreviewHost {
 public:
@@ -206,6 +212,30 @@ protected:
     void AbortRecovery();
     // Opens the save folder for the user (a seam: tests record the call).
     virtual void OpenSaveFolder(const CString& folder);
+    // Stops a running copy after the picture being copied; the summary says
+    // what was copied.
+    void CancelRecovery();
+    // The Recover button at its own place, or beside the copy's progress
+    // bar as its Cancel.
+    void PlaceRecoverButton(bool copying);
+
+    // The results kept: the New search button, the recovered marks, the
+    // record of the last search and its link in the Ready view.
+    void InitResultsControls();
+    void ShowNewSearch(bool show);
+    void OnNewSearch();
+    // The Ready view's link, when a work folder holds the finds of a search.
+    void ShowLastSearchLink();
+    void OnLastSearchLink();
+    // A search of this drive starts: it is recorded when it ends.
+    void BeginSearchRecord(const CString& drive);
+    // Writes lastsearch.ini for the search once its engine has ended; a
+    // cancelled search is written again, with every find, by its last pass
+    // (final), and not after.
+    void RememberLastSearch(bool final = true);
+    void StepReopenStatus();
+    // Finds recovered in this session (the rest are found, not recovered).
+    int RecoveredCount() const { return m_recovered.Count(); }
 
     // Cancel, exit and clean-up.
     void CancelAnalysis();
@@ -246,6 +276,8 @@ protected:
     CIconButton m_btnReload;
     CIconButton m_btnBrowse;
     CIconButton m_btnRecover;
+    CIconButton m_btnNewSearch;
+    CLinkLabel m_lblLastSearch;
     CListCtrl m_listDrives;
     HICON m_hIcon;
     CCriticalSection m_csState;
@@ -309,6 +341,22 @@ protected:
     bool m_bScrollPending;
     const CString m_strSelectAll;
     const CString m_strUnselectAll;
+    // Recovered in this session, and the item of each picture being copied.
+    CRecoveredPictures m_recovered;
+    std::vector<int> m_copyItems;
+    uint64_t m_nCopyBytes;
+    ULONGLONG m_copyStartTick;
+    CTimeLeftEstimate m_copyEstimate;
+    RECT m_rcRecoverButton;
+    RECT m_rcCopyCancel;
+    // The drive of the search shown, whether it still has to be recorded,
+    // and the last search offered at start.
+    CString m_strSearchDrive;
+    bool m_bSearchUnrecorded;
+    LastSearch m_lastSearch;
+    bool m_bLastSearchKnown;
+    // The results of the last search are being listed again.
+    bool m_bReopening;
     // Set when the window object goes away (Escape or Enter can end the
     // window during an analysis), so the waiter stops using it.
     HANDLE m_hWindowGone;

@@ -43,7 +43,7 @@ double CTimeLeftEstimate::SecondsLeft(uint64_t size) const
     const Sample& first = m_samples.front();
     const Sample& last = m_samples.back();
     const double span = last.seconds - first.seconds;
-    if (span < kLeastSeconds || last.searched <= first.searched || last.searched > size)
+    if (span < m_leastSeconds || last.searched <= first.searched || last.searched > size)
         return -1;
     const double rate = static_cast<double>(last.searched - first.searched) / span;
     return static_cast<double>(size - last.searched) / rate;

@@ -21,6 +21,9 @@ public:
     static constexpr double kStretchSeconds = 30.0;
     static constexpr double kLeastSeconds = 5.0;
 
+    // A steadier measure (a copy's) may give its first figure sooner.
+    explicit CTimeLeftEstimate(double leastSeconds = kLeastSeconds) : m_leastSeconds(leastSeconds) {}
+
     void Reset() { m_samples.clear(); }
     // Bytes searched at a time in seconds (from any fixed start).
     void Add(double seconds, uint64_t searched);
@@ -33,6 +36,7 @@ private:
         uint64_t searched;
     };
     std::deque<Sample> m_samples;
+    double m_leastSeconds;
 };
 
 // "less than a minute", "about 4 minutes", "about 2 hours".

@@ -33,18 +33,23 @@ bool CThumbnailSlots::Create(int slots)
         return false;
     ImageList_SetBkColor(m_images, 0xFFFFFF);
     m_itemInSlot.assign(static_cast<size_t>(slots), -1);
+    m_markedSlot.assign(static_cast<size_t>(slots), false);
     return true;
 }
 
-int CThumbnailSlots::SlotFor(int item, const uint8_t* thumbnail)
+int CThumbnailSlots::SlotFor(int item, const uint8_t* thumbnail, bool marked)
 {
     if (!m_images || item < 0 || !thumbnail)
         return -1;
     if (static_cast<size_t>(item) >= m_slotOfItem.size())
         m_slotOfItem.resize(static_cast<size_t>(item) + 1, -1);
     int& slot = m_slotOfItem[static_cast<size_t>(item)];
-    if (slot >= 0)
+    if (slot >= 0) {
+        if (m_markedSlot[static_cast<size_t>(slot)] == marked)
+            return slot;
+        Fill(slot, thumbnail, marked);
         return slot;
+    }
 
     slot = m_nextSlot;
     m_nextSlot = (m_nextSlot + 1) % static_cast<int>(m_itemInSlot.size());
@@ -52,13 +57,48 @@ int CThumbnailSlots::SlotFor(int item, const uint8_t* thumbnail)
     if (previous >= 0)
         m_slotOfItem[static_cast<size_t>(previous)] = -1;
     previous = item;
+    Fill(slot, thumbnail, marked);
+    return slot;
+}
 
+void CThumbnailSlots::Fill(int slot, const uint8_t* thumbnail, bool marked)
+{
     // 64 pixels of 3 bytes make a row a multiple of 4: the DIB's rows are
     // the thumbnail's.
     std::memcpy(m_canvasBits, thumbnail, CPictureItems::kThumbBytes);
+    if (marked)
+        DrawTick();
     GdiFlush();
     ImageList_Replace(m_images, slot, m_canvas, nullptr);
-    return slot;
+    m_markedSlot[static_cast<size_t>(slot)] = marked;
+}
+
+void CThumbnailSlots::DrawTick()
+{
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc)
+        return;
+    HGDIOBJ oldBitmap = SelectObject(dc, m_canvas);
+    // A green disc with a white edge and a white tick, 22 pixels across.
+    const int size = 22;
+    const int left = kThumbSize - size - 1;
+    const int top = kThumbSize - size - 1;
+    HBRUSH green = CreateSolidBrush(RGB(0, 160, 0));
+    HPEN edge = CreatePen(PS_SOLID, 2, RGB(255, 255, 255));
+    HGDIOBJ oldBrush = SelectObject(dc, green);
+    HGDIOBJ oldPen = SelectObject(dc, edge);
+    Ellipse(dc, left, top, left + size, top + size);
+    HPEN tickPen = CreatePen(PS_SOLID, 3, RGB(255, 255, 255));
+    SelectObject(dc, tickPen);
+    const POINT tick[] = {{left + 5, top + 11}, {left + 9, top + 15}, {left + 16, top + 6}};
+    Polyline(dc, tick, 3);
+    SelectObject(dc, oldPen);
+    SelectObject(dc, oldBrush);
+    DeleteObject(tickPen);
+    DeleteObject(edge);
+    DeleteObject(green);
+    SelectObject(dc, oldBitmap);
+    DeleteDC(dc);
 }
 
 void CThumbnailSlots::Forget()
@@ -67,5 +107,6 @@ void CThumbnailSlots::Forget()
     m_slotOfItem.shrink_to_fit();
     for (int& item : m_itemInSlot)
         item = -1;
+    m_markedSlot.assign(m_markedSlot.size(), false);
     m_nextSlot = 0;
 }

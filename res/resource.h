@@ -35,6 +35,10 @@
 // line beside the select-all label.
 #define IDC_FILTER_BAR          1022
 #define IDC_PICTURE_COUNT       1023
+// Also made at run time: the results view's way back to the drive list, and
+// the Ready view's link to the pictures of the last search.
+#define IDC_NEW_SEARCH          1024
+#define IDC_LAST_SEARCH         1025
 
 // Settings dialog (IDD_SETTINGS) items; the ids overlap the main window's
 // on purpose: each dialog has its own id space.

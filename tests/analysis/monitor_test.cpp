@@ -354,7 +354,10 @@ TEST_F(MonitorTest, SecondAnalysisStartsAFreshList)
     ASSERT_TRUE(WaitAnalysed());
     ASSERT_EQ(ItemCount(Ctl(IDC_PICTURE_LIST)), 2);
 
+    // Recover keeps the results; New search goes back to the drives.
     PostCommand(m_hwnd, IDC_RECOVER);
+    ASSERT_TRUE(WaitUntil([&] { return Analysed() && Visible(Ctl(IDC_NEW_SEARCH)) && m_boxes.Count() == 1; }, 10000));
+    PostCommand(m_hwnd, IDC_NEW_SEARCH);
     ASSERT_TRUE(WaitUntil([&] { return Visible(Ctl(IDC_NEXT)); }, 10000));
 
     ASSERT_TRUE(SavePicture(m_files.Join("three.bmp"), 10, 10, 0x0000FF, L"image/bmp"));

@@ -168,6 +168,8 @@ TEST_F(WorkFolderTest, SaveFolderOnAnotherDiskTakesTheWorkFolder)
     PostCommand(m_hwnd, IDC_RECOVER);
     ASSERT_TRUE(m_boxes.WaitForCount(1, 20000));
     EXPECT_EQ(m_boxes.Seen()[0].text, "3 files recovered.\n\nDo you want to view recovered files?");
+    ASSERT_TRUE(WaitUntil([&] { return Analysed() && Visible(Ctl(IDC_NEW_SEARCH)); }, 10000));
+    PostCommand(m_hwnd, IDC_NEW_SEARCH);
     ASSERT_TRUE(WaitUntil([&] { return Visible(Ctl(IDC_NEXT)); }, 10000));
     const std::vector<std::string> names = {"f0000000100.png", "f0000000200.png", "f0000000300.png"};
     EXPECT_EQ(SortedFiles(save), names);

@@ -370,7 +370,8 @@ int main()
     std::printf("plain copy (CopyFileA, work folder): %8.2f s  (%d files, %.0f MB, %d failed)\n", copy.seconds,
                 copy.files, copy.megabytes, copy.failed);
 
-    WaitUntil([&] { return IsWindowVisible(GetDlgItem(main, IDC_NEXT)) != FALSE; }, 30000);
+    // Recover keeps the results, with New search.
+    WaitUntil([&] { return IsWindowVisible(GetDlgItem(main, IDC_NEW_SEARCH)) != FALSE; }, 30000);
     PROCESS_MEMORY_COUNTERS memory = {};
     memory.cb = sizeof memory;
     if (GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory))

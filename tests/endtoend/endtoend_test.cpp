@@ -288,8 +288,15 @@ TEST_F(EndToEndTest, DeletedPicturesComeBackByteForByte)
               std::to_string(found) + " files recovered.\n\nDo you want to view recovered files?");
     Shot("5-summary");
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDNO)));
+    // The results stay, every picture recovered; New search goes back.
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(GetDlgItem(main, IDC_NEW_SEARCH)) != FALSE; }, 10000));
+    EXPECT_EQ(SendMessageA(pictures, LVM_GETITEMCOUNT, 0, 0), found);
+    EXPECT_EQ(Text(GetDlgItem(main, IDC_PICTURE_COUNT)).substr(Text(GetDlgItem(main, IDC_PICTURE_COUNT)).rfind(" - ")),
+              " - " + std::to_string(found) + " recovered");
+    Shot("6-results-kept");
+    PostCommand(main, IDC_NEW_SEARCH);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(GetDlgItem(main, IDC_NEXT)) != FALSE; }, 10000));
-    Shot("6-ready-again");
+    Shot("7-ready-again");
 
     // Every original is among the recovered pictures, unchanged, and every
     // recovered picture is one of the originals.

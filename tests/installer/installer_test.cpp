@@ -312,7 +312,8 @@ TEST_F(SetupTest, InstalledProgramFindsItsEngineAndBlocksSetupWhileRunning)
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDNO)));
     EXPECT_EQ(FilesIn(saveFolder).size(), static_cast<size_t>(found));
 
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(GetDlgItem(main, IDC_NEXT)) != FALSE; }, 10000));
+    // The results stay after Recover.
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(GetDlgItem(main, IDC_NEW_SEARCH)) != FALSE; }, 10000));
 
     // While it runs its files are in use: setup and uninstaller refuse
     // (exit code 2, cancelled) rather than leave half an installation.

@@ -168,13 +168,21 @@ inline bool InAnalysedView(HWND dlg)
            Visible(Item(dlg, IDC_SELECT_ALL)) && !Visible(Item(dlg, IDC_NEXT));
 }
 
+// The analysed view as the results stay after Recover: with New search.
+inline bool InResultsView(HWND dlg)
+{
+    return InAnalysedView(dlg) && Visible(Item(dlg, IDC_NEW_SEARCH)) && IsWindowEnabled(Item(dlg, IDC_RECOVER));
+}
+
 // A TestDlg running modally on a thread of its own for one test.
 class MainWindowFixture : public ::testing::Test {
 protected:
     void TearDown() override
     {
-        if (m_ui && m_dlg && IsWindow(m_dlg))
-            PostMessageA(m_dlg, WM_COMMAND, IDCANCEL, 0);
+        // Ended on its own thread: no key or command need end the window.
+        TestDlg* dlg = m_object;
+        if (m_ui && dlg && m_dlg && IsWindow(m_dlg))
+            dlg->RunOnUi([dlg] { dlg->EndDialog(IDCANCEL); });
         if (m_ui) {
             EXPECT_TRUE(m_ui->WaitFinished(20000));
         }

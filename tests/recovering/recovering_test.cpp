@@ -44,6 +44,33 @@ protected:
     }
 
     HWND List() { return Item(m_dlg, IDC_PICTURE_LIST); }
+    std::string CountLine() { return Text(Item(m_dlg, IDC_PICTURE_COUNT)); }
+    // The lower right corner of the item's thumbnail as the list draws it,
+    // where a recovered picture has its mark.
+    uint32_t MarkCorner(int item)
+    {
+        HWND list = List();
+        LVITEMA lv = {};
+        lv.mask = LVIF_IMAGE;
+        lv.iItem = item;
+        SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&lv));
+        HIMAGELIST images = reinterpret_cast<HIMAGELIST>(SendMessageA(list, LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
+        HDC screen = GetDC(nullptr);
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, 64, 64);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        ImageList_Draw(images, lv.iImage, dc, 0, 0, ILD_NORMAL);
+        const COLORREF pixel = GetPixel(dc, 64 - 12, 64 - 6);
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+        ReleaseDC(nullptr, screen);
+        return pixel;
+    }
+    static bool IsGreen(COLORREF pixel)
+    {
+        return GetGValue(pixel) > 120 && GetRValue(pixel) < 60 && GetBValue(pixel) < 60;
+    }
     std::string Progress() { return Text(Item(m_dlg, IDC_PROGRESS_TEXT)); }
     std::string NameOf(int item)
     {
@@ -123,7 +150,7 @@ protected:
     int m_lastBar = -1;
 };
 
-TEST_F(RecoveringTest, ThreeTickedPicturesProgressThenSummaryThenReadyView)
+TEST_F(RecoveringTest, ThreeTickedPicturesProgressThenSummaryThenResultsKept)
 {
     MessageBoxWatcher boxes;
     Analysed(4);
@@ -148,11 +175,19 @@ TEST_F(RecoveringTest, ThreeTickedPicturesProgressThenSummaryThenReadyView)
                                                "Recovering photo 3 of 3"}));
     EXPECT_EQ(m_lastBar, 3);
 
-    // No: nothing opened, back to the drive-selection view, list kept.
-    ASSERT_TRUE(WaitUntil([&] { return InReadyView(m_dlg); }));
+    // No: nothing opened, the results stay with every find, the recovered
+    // ones unticked and counted; New search goes back to the drives.
+    ASSERT_TRUE(WaitUntil([&] { return InResultsView(m_dlg); }));
     EXPECT_TRUE(m_object->Opened().empty());
     EXPECT_EQ(ItemCount(List()), 4);
     EXPECT_EQ(ProgressPos(m_dlg), 0);
+    EXPECT_FALSE(Visible(Item(m_dlg, IDC_PROGRESS)));
+    for (int item = 0; item < 4; ++item)
+        EXPECT_FALSE(Ticked(List(), item)) << item;
+    EXPECT_EQ(CountLine(), "4 of 4 pictures shown - 0 ticked (0 bytes) - 3 recovered");
+    PostCommand(m_dlg, IDC_NEW_SEARCH);
+    ASSERT_TRUE(WaitUntil([&] { return InReadyView(m_dlg); }));
+    EXPECT_FALSE(Visible(Item(m_dlg, IDC_NEW_SEARCH)));
 
     for (int item = 0; item < 4; ++item) {
         const std::string copy = m_out->Join(NameOf(item));
@@ -201,9 +236,17 @@ TEST_F(RecoveringTest, WithAFilterOnlyTheShownTickedPicturesAreCopied)
     m_lastCount = 1;
     const SeenBox summary = RecoverAndWaitForSummary(boxes);
     EXPECT_EQ(summary.text, std::string("1 files recovered.") + kSummaryQuestion);
-    ASSERT_TRUE(WaitUntil([&] { return InReadyView(m_dlg); }));
     EXPECT_EQ(FilesIn(m_out->Path()), (std::vector<std::string>{"f101.bmp"}));
-    EXPECT_FALSE(Visible(bar));
+    // The results come back filtered as they were; clearing the filter
+    // shows the hidden pictures with their ticks.
+    ASSERT_TRUE(WaitUntil([&] { return InResultsView(m_dlg); }));
+    EXPECT_TRUE(Visible(bar));
+    EXPECT_TRUE(IsWindowEnabled(bar));
+    EXPECT_EQ(ItemCount(List()), 2);
+    SendMessageA(gif, BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(List()) == 4; }));
+    EXPECT_FALSE(Ticked(List(), 1));
+    EXPECT_TRUE(Ticked(List(), 2));
 }
 
 TEST_F(RecoveringTest, YesOpensTheSaveFolder)
@@ -213,7 +256,7 @@ TEST_F(RecoveringTest, YesOpensTheSaveFolder)
     boxes.Answer(IDYES);
     const SeenBox summary = RecoverAndWaitForSummary(boxes);
     EXPECT_EQ(summary.text, std::string("1 files recovered.") + kSummaryQuestion);
-    ASSERT_TRUE(WaitUntil([&] { return InReadyView(m_dlg); }));
+    ASSERT_TRUE(WaitUntil([&] { return InResultsView(m_dlg); }));
     EXPECT_EQ(m_object->Opened(), std::vector<std::string>{m_out->Path()});
 }
 
@@ -332,6 +375,8 @@ TEST_F(RecoveringTest, RecoveringTwiceIntoOneFolderKeepsEveryDifferentPicture)
     const std::string firstBytes = ReadFileBytes(first);
     const std::string sameBytes = ReadFileBytes(same);
     EXPECT_EQ(RecoverAndWaitForSummary(boxes).text, std::string("2 files recovered.") + kSummaryQuestion);
+    ASSERT_TRUE(WaitUntil([&] { return InResultsView(m_dlg); }));
+    PostCommand(m_dlg, IDC_NEW_SEARCH);
     ASSERT_TRUE(WaitUntil([&] { return InReadyView(m_dlg); }));
 
     const std::string secondBytes = MakeBmp(12, 7, 40);
@@ -439,26 +484,127 @@ TEST_F(RecoveringTest, AnalysedViewOffersTheSaveFolderWithoutOverlaps)
 
     PostCommand(m_dlg, IDC_RECOVER);
     ASSERT_TRUE(WaitUntil([&] { return Progress() == "Recovering photo 1 of 2"; }));
-    for (int id : {IDC_SAVE_DIR, IDC_SAVE_DIR_LABEL, IDC_BROWSE})
+    for (int id : {IDC_SAVE_DIR, IDC_SAVE_DIR_LABEL, IDC_BROWSE, IDC_NEW_SEARCH})
         EXPECT_FALSE(Visible(Item(m_dlg, id))) << id;
+    // The copy's Cancel is at hand.
+    EXPECT_TRUE(Visible(Item(m_dlg, IDC_RECOVER)));
+    EXPECT_EQ(Text(Item(m_dlg, IDC_RECOVER)), "Cancel");
     EXPECT_EQ(Overlaps(), "");
     ASSERT_TRUE(boxes.WaitForCount(1));
+    ASSERT_TRUE(WaitUntil([&] { return InResultsView(m_dlg); }));
+    EXPECT_EQ(Overlaps(), "");
+    PostCommand(m_dlg, IDC_NEW_SEARCH);
     ASSERT_TRUE(WaitUntil([&] { return InReadyView(m_dlg); }));
+    EXPECT_EQ(Overlaps(), "");
 }
 
-TEST_F(RecoveringTest, SecondPressWhileCopyingDoesNotRestart)
+// The button is the copy's Cancel: a press stops after the picture being
+// copied, never starts a second run; what was copied stays and is counted,
+// and the window answers all the while.
+TEST_F(RecoveringTest, CancelDuringACopyKeepsWhatWasCopiedAndCountsIt)
+{
+    MessageBoxWatcher boxes;
+    Analysed(6);
+    PostCommand(m_dlg, IDC_RECOVER);
+    ASSERT_TRUE(WaitUntil([&] { return Progress() == "Recovering photo 2 of 6"; }));
+    PostCommand(m_dlg, IDC_RECOVER);
+    DWORD_PTR answer = 0;
+    EXPECT_TRUE(SendMessageTimeoutA(m_dlg, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 200, &answer));
+    ASSERT_TRUE(boxes.WaitForCount(1));
+    const std::string text = boxes.Seen()[0].text;
+
+    std::vector<std::string> copied = FilesIn(m_out->Path());
+    const int n = static_cast<int>(copied.size());
+    EXPECT_GE(n, 2);
+    EXPECT_LT(n, 6);
+    EXPECT_EQ(text, std::to_string(n) + " files recovered.\n\nThe recovery was cancelled: " + std::to_string(6 - n) +
+                        " of the 6 ticked files were not copied." + kSummaryQuestion);
+    for (int item = 0; item < 6; ++item) {
+        const bool there = Exists(m_out->Join(NameOf(item)));
+        EXPECT_EQ(there, item < n) << item;
+        if (there) {
+            EXPECT_EQ(ReadFileBytes(m_out->Join(NameOf(item))), OriginalOf(item));
+        }
+    }
+    // The results: the copied ones marked and unticked, the rest still
+    // ticked for the next Recover, which copies only them.
+    ASSERT_TRUE(WaitUntil([&] { return InResultsView(m_dlg); }));
+    Pump(300);
+    EXPECT_EQ(boxes.Count(), 1u);
+    for (int item = 0; item < 6; ++item)
+        EXPECT_EQ(Ticked(List(), item), item >= n) << item;
+    EXPECT_EQ(CountLine().substr(CountLine().rfind(" - ")), " - " + std::to_string(n) + " recovered");
+    m_lastCount = 6 - n;
+    EXPECT_EQ(RecoverAndWaitForSummary(boxes).text, std::to_string(6 - n) + " files recovered." + kSummaryQuestion);
+    EXPECT_EQ(FilesIn(m_out->Path()).size(), 6u);
+    ASSERT_TRUE(WaitUntil([&] { return InResultsView(m_dlg); }));
+    EXPECT_EQ(CountLine().substr(CountLine().rfind(" - ")), " - 6 recovered");
+}
+
+// Recover, then recover more from the same results: only the new choices
+// are copied, a picture already in the folder is not copied again, each
+// recovered picture carries the green mark; New search leaves the results.
+TEST_F(RecoveringTest, RecoverThenRecoverMoreThenNewSearch)
 {
     MessageBoxWatcher boxes;
     Analysed(3);
-    PostCommand(m_dlg, IDC_RECOVER);
-    ASSERT_TRUE(WaitUntil([&] { return Progress() == "Recovering photo 1 of 3"; }));
-    // The button is hidden while copying; a stray command changes nothing.
-    EXPECT_FALSE(Visible(Item(m_dlg, IDC_RECOVER)));
-    PostCommand(m_dlg, IDC_RECOVER);
-    ASSERT_TRUE(boxes.WaitForCount(1));
-    EXPECT_EQ(boxes.Seen()[0].text, std::string("3 files recovered.") + kSummaryQuestion);
-    Pump(300);
-    EXPECT_EQ(boxes.Count(), 1u);
+    ASSERT_TRUE(SetTicked(List(), 1, false));
+    ASSERT_TRUE(SetTicked(List(), 2, false));
+    const uint32_t before = MarkCorner(0);
+    m_lastCount = 1;
+    EXPECT_EQ(RecoverAndWaitForSummary(boxes).text, std::string("1 files recovered.") + kSummaryQuestion);
+    ASSERT_TRUE(WaitUntil([&] { return InResultsView(m_dlg); }));
+    EXPECT_EQ(FilesIn(m_out->Path()), std::vector<std::string>{NameOf(0)});
+    EXPECT_EQ(Text(Item(m_dlg, IDC_SELECT_ALL)), "Select All Photos");
+    EXPECT_TRUE(WaitUntil([&] { return IsGreen(MarkCorner(0)); })) << std::hex << MarkCorner(0);
+    EXPECT_FALSE(IsGreen(before));
+    EXPECT_FALSE(IsGreen(MarkCorner(1)));
+    EXPECT_EQ(CountLine(), "3 of 3 pictures shown - 0 ticked (0 bytes) - 1 recovered");
+
+    // One more ticked by hand: only it is copied.
+    ASSERT_TRUE(SetTicked(List(), 2, true));
+    EXPECT_EQ(RecoverAndWaitForSummary(boxes).text, std::string("1 files recovered.") + kSummaryQuestion);
+    ASSERT_TRUE(WaitUntil([&] { return InResultsView(m_dlg); }));
+    EXPECT_EQ(FilesIn(m_out->Path()).size(), 2u);
+    EXPECT_EQ(ReadFileBytes(m_out->Join(NameOf(2))), OriginalOf(2));
+    EXPECT_TRUE(WaitUntil([&] { return IsGreen(MarkCorner(2)); }));
+
+    // Everything ticked again: the two already there are not copied twice.
+    PostCommand(m_dlg, IDC_SELECT_ALL, STN_CLICKED);
+    ASSERT_TRUE(WaitUntil([&] { return Ticked(List(), 0) && Ticked(List(), 1) && Ticked(List(), 2); }));
+    EXPECT_EQ(RecoverAndWaitForSummary(boxes).text, std::string("3 files recovered.") + kSummaryQuestion);
+    ASSERT_TRUE(WaitUntil([&] { return InResultsView(m_dlg); }));
+    std::vector<std::string> files = FilesIn(m_out->Path());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{NameOf(0), NameOf(1), NameOf(2)}));
+    EXPECT_EQ(CountLine(), "3 of 3 pictures shown - 0 ticked (0 bytes) - 3 recovered");
+
+    PostCommand(m_dlg, IDC_NEW_SEARCH);
+    ASSERT_TRUE(WaitUntil([&] { return InReadyView(m_dlg); }));
+    EXPECT_FALSE(Visible(Item(m_dlg, IDC_FILTER_BAR)));
+    EXPECT_FALSE(Visible(Item(m_dlg, IDC_PICTURE_COUNT)));
+}
+
+// A long copy says how long it has left, after its count.
+TEST_F(RecoveringTest, ALongCopyShowsTheTimeLeft)
+{
+    MessageBoxWatcher boxes;
+    Analysed(24);
+    m_lastCount = 24;
+    std::vector<std::string> texts;
+    EXPECT_EQ(RecoverAndWaitForSummary(boxes, &texts).text, std::string("24 files recovered.") + kSummaryQuestion);
+    std::vector<std::string> withTime;
+    for (const std::string& text : texts) {
+        if (text.find(" - ") != std::string::npos)
+            withTime.push_back(text);
+    }
+    ASSERT_FALSE(withTime.empty());
+    for (const std::string& text : withTime) {
+        const size_t dash = text.find(" - ");
+        EXPECT_EQ(text.substr(0, 17), "Recovering photo ") << text;
+        EXPECT_EQ(text.substr(dash), " - less than a minute left") << text;
+    }
+    EXPECT_EQ(texts.back(), "Recovering photo 24 of 24");
 }
 
 // After a cancel the analysis may still be taking in its last files; the

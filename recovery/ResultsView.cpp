@@ -1,0 +1,199 @@
+// The results stay after Recover: the recovered pictures are marked and the
+// New search button goes back to the drive list. The finds of the last
+// search that ended stay in its work folder until a new search starts; its
+// record (lastsearch.ini, see LastSearch.h) offers them again in the Ready
+// view, through a link under the drive list, and the link lists them as the
+// end of a search does.
+#include "RecoveryDlg.h"
+
+#include "FileUtils.h"
+#include "SettingsFiles.h"
+#include "finds_file.h"
+#include "resource.h"
+
+namespace {
+
+const char kEngineFolderName[] = "tarnwick-software";
+// Room for "New search" beside the Next button's width.
+const int kNewSearchExtraWidth = 20;
+
+const char* const kReopenSteps[] = {
+    "Listing the pictures of the last search",
+    "Listing the pictures of the last search.",
+    "Listing the pictures of the last search..",
+    "Listing the pictures of the last search...",
+};
+const int kReopenStepCount = sizeof kReopenSteps / sizeof kReopenSteps[0];
+
+RECT ChildRectIn(CWnd& parent, CWnd& child)
+{
+    RECT rc;
+    child.GetWindowRect(&rc);
+    parent.ScreenToClient(&rc);
+    return rc;
+}
+
+// The work folders a search may have left its finds in: the per-user one
+// and the one a search moved to a save folder's drive.
+std::vector<CString> WorkFolders()
+{
+    std::vector<CString> folders;
+    const CString appData = GetAppDataFolder();
+    if (!appData.IsEmpty())
+        folders.push_back(appData + "\\" + kEngineFolderName + "\\data");
+    const CString moved = ReadMovedWorkFolder();
+    if (!moved.IsEmpty())
+        folders.push_back(moved);
+    return folders;
+}
+
+}  // namespace
+
+void CRecoveryDlg::InitResultsControls()
+{
+    // New search takes the row of the Recover button, after it.
+    const RECT next = ChildRectIn(*this, m_btnNext);
+    const int width = next.right - next.left + kNewSearchExtraWidth;
+    HWND button = CreateWindowExA(0, "BUTTON", "New search", WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON, next.right + 10,
+                                  next.top, width, next.bottom - next.top, m_hWnd,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_NEW_SEARCH)),
+                                  AfxGetInstanceHandle(), nullptr);
+    if (button) {
+        ::SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(m_btnNext.GetFont()), FALSE);
+        m_btnNewSearch.SubclassWindow(button);
+    }
+
+    // The link goes under the drive list, in the row of Next, after it.
+    const RECT drives = ChildRectIn(*this, m_listDrives);
+    const RECT help = ChildRectIn(*this, m_lblHelp);
+    const int height = help.bottom - help.top + 4;
+    const int top = next.top + (next.bottom - next.top - height) / 2;
+    HWND link = CreateWindowExA(0, "STATIC", "", WS_CHILD | SS_LEFT | SS_NOTIFY, next.right + 12, top,
+                                drives.right - (next.right + 12), height, m_hWnd,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_LAST_SEARCH)),
+                                AfxGetInstanceHandle(), nullptr);
+    if (link)
+        m_lblLastSearch.SubclassWindow(link);
+}
+
+void CRecoveryDlg::ShowNewSearch(bool show)
+{
+    if (!m_btnNewSearch.IsWindow())
+        return;
+    m_btnNewSearch.EnableWindow(TRUE);
+    m_btnNewSearch.ShowWindow(show ? SW_SHOW : SW_HIDE);
+}
+
+void CRecoveryDlg::OnNewSearch()
+{
+    // Only from the results: not while the engine runs or pictures are
+    // being copied (the button is hidden then; a stray command does nothing).
+    if (m_bEngineRunning || m_copier.Running() || !m_btnNewSearch.IsWindowVisible())
+        return;
+    // A search cancelled and left before its last files were listed is
+    // recorded with what was listed.
+    RememberLastSearch();
+    KillTimer(TIMER_RESCAN);
+    KillTimer(TIMER_INTAKE);
+    m_bIntakeArmed = false;
+    m_bReopening = false;
+    m_walk.Reset();
+    m_thumbnails.Clear();
+    m_preview.Close();
+    HideSearchProgress();
+
+    ShowNewSearch(false);
+    m_progress.ShowWindow(SW_HIDE);
+    m_lblProgress.ShowWindow(SW_HIDE);
+    m_lblStatus.ShowWindow(SW_HIDE);
+    m_listPictures.ShowWindow(SW_HIDE);
+    m_filterBar.ShowWindow(SW_HIDE);
+    m_lblCount.ShowWindow(SW_HIDE);
+    m_btnRecover.ShowWindow(SW_HIDE);
+    m_lblSelectAll.ShowWindow(SW_HIDE);
+    ShowDriveSelection(TRUE);
+    ShowLastSearchLink();
+}
+
+void CRecoveryDlg::ShowLastSearchLink()
+{
+    if (!m_lblLastSearch.IsWindow())
+        return;
+    m_bLastSearchKnown = FindLastSearch(WorkFolders(), m_lastSearch);
+    if (!m_bLastSearchKnown) {
+        m_lblLastSearch.ShowWindow(SW_HIDE);
+        return;
+    }
+    m_lblLastSearch.SetCaption(LastSearchLinkText(m_lastSearch));
+    m_lblLastSearch.ShowWindow(SW_SHOW);
+}
+
+void CRecoveryDlg::OnLastSearchLink()
+{
+    if (m_bEngineRunning || !m_bLastSearchKnown || !m_lblLastSearch.IsWindowVisible())
+        return;
+    // Read again: the folder may have gone since the link was shown.
+    LastSearch search;
+    if (!ReadLastSearch(m_lastSearch.workFolder, search)) {
+        MessageBox("The pictures of the last search are no longer there.", "Quorvane", MB_OK);
+        ShowLastSearchLink();
+        return;
+    }
+    m_lblLastSearch.ShowWindow(SW_HIDE);
+    m_strDataDir = search.workFolder;
+    m_strTempDir = search.outDir;
+    m_strSearchDrive = search.drive;
+    // Listed again, not searched: nothing to record, and the finds file is
+    // read from its start and kept.
+    m_bSearchUnrecorded = false;
+    m_strFindsPath = qv::findsFilePath(m_strTempDir.str()).c_str();
+    m_nFindsRead = 0;
+    m_findRecords.clear();
+    m_itemOfFind.clear();
+
+    m_bReopening = true;
+    EnterAnalysisView();
+    // Nothing runs that Cancel could stop; Recover comes with the list.
+    m_btnRecover.ShowWindow(SW_HIDE);
+    m_lblProgress.ShowWindow(SW_HIDE);
+    m_lblStatus.SetCaption(kReopenSteps[0]);
+}
+
+void CRecoveryDlg::StepReopenStatus()
+{
+    const CString status = m_lblStatus.GetWindowText();
+    int next = 0;
+    for (int step = 0; step < kReopenStepCount - 1; ++step) {
+        if (status == kReopenSteps[step]) {
+            next = step + 1;
+            break;
+        }
+    }
+    m_lblStatus.SetCaption(kReopenSteps[next]);
+}
+
+void CRecoveryDlg::BeginSearchRecord(const CString& drive)
+{
+    m_strSearchDrive = drive;
+    m_bSearchUnrecorded = true;
+    m_bReopening = false;
+    if (m_lblLastSearch.IsWindow())
+        m_lblLastSearch.ShowWindow(SW_HIDE);
+}
+
+void CRecoveryDlg::RememberLastSearch(bool final)
+{
+    if (!m_bSearchUnrecorded || m_bEngineRunning)
+        return;
+    if (final)
+        m_bSearchUnrecorded = false;
+    if (m_pictures.Count() == 0 || m_strDataDir.IsEmpty())
+        return;
+    LastSearch search;
+    search.workFolder = m_strDataDir;
+    search.outDir = m_strTempDir;
+    search.drive = m_strSearchDrive;
+    GetLocalTime(&search.ended);
+    search.pictures = m_pictures.Count();
+    WriteLastSearch(search);
+}

@@ -1,0 +1,107 @@
+// The record of the last search (lastsearch.ini in its work folder): what
+// is written is read back, a damaged or foreign record is refused, the
+// newest of several wins, and the link's words.
+#include <gtest/gtest.h>
+
+#include "LastSearch.h"
+#include "UiTest.h"
+
+using namespace uitest;
+
+namespace {
+
+LastSearch Search(const std::string& folder, int pictures, WORD year, WORD month, WORD day)
+{
+    LastSearch search;
+    search.workFolder = folder.c_str();
+    search.outDir = (folder + "\\temp").c_str();
+    search.drive = "E:";
+    search.pictures = pictures;
+    search.ended.wYear = year;
+    search.ended.wMonth = month;
+    search.ended.wDay = day;
+    search.ended.wHour = 14;
+    search.ended.wMinute = 3;
+    return search;
+}
+
+std::string Record(const std::string& folder) { return folder + "\\lastsearch.ini"; }
+
+TEST(LastSearchRecord, WrittenThenReadBackWithItsLink)
+{
+    TempFolder work("lastsearch-work");
+    ASSERT_TRUE(WriteLastSearch(Search(work.Path(), 1240, 2026, 12, 9)));
+    LastSearch read;
+    ASSERT_TRUE(ReadLastSearch(work.Path().c_str(), read));
+    EXPECT_EQ(std::string(read.workFolder), work.Path());
+    EXPECT_EQ(std::string(read.outDir), work.Join("temp"));
+    EXPECT_EQ(std::string(read.drive), "E:");
+    EXPECT_EQ(read.pictures, 1240);
+    EXPECT_EQ(read.ended.wHour, 14);
+    EXPECT_EQ(std::string(LastSearchLinkText(read)), "Show the 1,240 pictures found on E: on 9 December 2026");
+
+    read.pictures = 1;
+    read.ended.wMonth = 1;
+    EXPECT_EQ(std::string(LastSearchLinkText(read)), "Show the 1 picture found on E: on 9 January 2026");
+
+    // A work folder that is gone has nothing to offer, and nothing is made.
+    EXPECT_FALSE(WriteLastSearch(Search(work.Join("gone"), 3, 2026, 12, 9)));
+    EXPECT_FALSE(Exists(work.Join("gone")));
+}
+
+// Each line spoiled in turn: the record is refused whole, never half used.
+TEST(LastSearchRecord, DamagedOrForeignRecordsAreRefused)
+{
+    TempFolder work("lastsearch-damaged");
+    const std::string good = "[Last search]\r\nDrive=E:\r\nOutput=" + work.Join("temp") +
+                             "\r\nPictures=12\r\nEnded=2026-12-09 14:03:00\r\n";
+    WriteFileBytes(Record(work.Path()), good);
+    LastSearch read;
+    ASSERT_TRUE(ReadLastSearch(work.Path().c_str(), read));
+
+    const std::vector<std::pair<std::string, std::string>> spoilt = {
+        {"Pictures=12", "Pictures=0"},
+        {"Pictures=12", "Pictures=12x"},
+        {"Pictures=12", ""},
+        {"Drive=E:", ""},
+        {"Ended=2026-12-09 14:03:00", "Ended=2026-02-30 14:03:00"},
+        {"Ended=2026-12-09 14:03:00", "Ended=yesterday"},
+        {"Output=" + work.Join("temp"), "Output=" + work.Join("..\\elsewhere")},
+        {"Output=" + work.Join("temp"), "Output=C:\\Windows"},
+        {"Output=" + work.Join("temp"), "Output=" + work.Path() + "\\"},
+        {"[Last search]", "[Other]"},
+    };
+    for (const auto& change : spoilt) {
+        std::string text = good;
+        text.replace(text.find(change.first), change.first.size(), change.second);
+        WriteFileBytes(Record(work.Path()), text);
+        EXPECT_FALSE(ReadLastSearch(work.Path().c_str(), read)) << change.second;
+    }
+    WriteFileBytes(Record(work.Path()), "");
+    EXPECT_FALSE(ReadLastSearch(work.Path().c_str(), read));
+    DeleteFileA(Record(work.Path()).c_str());
+    EXPECT_FALSE(ReadLastSearch(work.Path().c_str(), read));
+}
+
+TEST(LastSearchRecord, TheNewestOfTheWorkFoldersIsOffered)
+{
+    TempFolder older("lastsearch-older");
+    TempFolder newer("lastsearch-newer");
+    TempFolder empty("lastsearch-empty");
+    ASSERT_TRUE(WriteLastSearch(Search(older.Path(), 5, 2026, 12, 1)));
+    ASSERT_TRUE(WriteLastSearch(Search(newer.Path(), 7, 2026, 12, 9)));
+    LastSearch found;
+    for (const auto& order : {std::vector<CString>{older.Path().c_str(), newer.Path().c_str(), empty.Path().c_str()},
+                              std::vector<CString>{empty.Path().c_str(), newer.Path().c_str(), older.Path().c_str()}}) {
+        ASSERT_TRUE(FindLastSearch(order, found));
+        EXPECT_EQ(std::string(found.workFolder), newer.Path());
+        EXPECT_EQ(found.pictures, 7);
+    }
+    // The newer folder removed: the older one is what is left.
+    RemoveTree(newer.Path());
+    ASSERT_TRUE(FindLastSearch({older.Path().c_str(), newer.Path().c_str()}, found));
+    EXPECT_EQ(std::string(found.workFolder), older.Path());
+    EXPECT_FALSE(FindLastSearch({empty.Path().c_str()}, found));
+}
+
+}  // namespace
