@@ -193,10 +193,30 @@ void CRecoveryDlg::RemoveMovedWorkFolder(const CWorkFolderPlace& place, const CS
     // Put aside at once and deleted in the background; one that cannot be
     // put aside now (a file in it is in use) is tried again next time.
     // The name is remembered until nothing of it is left, so that what a
-    // crash leaves half deleted is swept at a later search.
+    // closed or crashed program leaves half deleted goes at a later search.
     PutAsideWorkFolder(left);
-    if (!PathFileExistsA(left) && !m_remover.Busy())
+    m_strRemovingMoved = left;
+    ForgetRemovedWorkFolder();
+}
+
+void CRecoveryDlg::ForgetRemovedWorkFolder()
+{
+    if (m_strRemovingMoved.IsEmpty() || m_remover.Busy())
+        return;
+    const CString folder = m_strRemovingMoved;
+    m_strRemovingMoved = "";
+    if (PathFileExistsA(folder) || CFolderRemover::LeftoversOf(folder.str()))
+        return;
+    // A search since may have moved its own work folder elsewhere.
+    if (ReadMovedWorkFolder() == folder)
         ForgetMovedWorkFolder();
+}
+
+LRESULT CRecoveryDlg::OnWorkFolderCleared(WPARAM, LPARAM)
+{
+    ShowClearingInStatus();
+    ForgetRemovedWorkFolder();
+    return 0;
 }
 
 void CRecoveryDlg::PutAsideWorkFolder(const CString& folder)
@@ -204,6 +224,7 @@ void CRecoveryDlg::PutAsideWorkFolder(const CString& folder)
     // Nothing may be reading the old finds while they go.
     m_preview.Close();
     m_thumbnails.Stop();
+    m_remover.NotifyWhenIdle(m_hWnd, WM_WORK_FOLDER_CLEARED);
     m_remover.Remove(folder.str());
 }
 

@@ -96,26 +96,39 @@ CFolderRemover::Result CFolderRemover::Remove(const std::string& folder)
     return result;
 }
 
-void CFolderRemover::SweepLeftovers(const std::string& folder)
+namespace {
+
+// The folders put aside for folder that are still there.
+std::vector<std::string> AsideFolders(const std::string& folder)
 {
+    std::vector<std::string> found;
     const std::string parent = ParentOf(folder);
     if (parent.empty())
-        return;
-    const std::string prefix = AsidePrefix(folder);
+        return found;
+    const std::string prefix = CFolderRemover::AsidePrefix(folder);
     const std::string namePrefix = prefix.substr(parent.size() + 1);
-
-    std::vector<std::string> found;
     WIN32_FIND_DATAA fd;
     HANDLE find = FindFirstFileA((prefix + "*").c_str(), &fd);
     if (find == INVALID_HANDLE_VALUE)
-        return;
+        return found;
     do {
         if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsAsideName(fd.cFileName, namePrefix))
             found.push_back(parent + "\\" + fd.cFileName);
     } while (FindNextFileA(find, &fd));
     FindClose(find);
+    return found;
+}
 
-    for (const std::string& aside : found) {
+}  // namespace
+
+bool CFolderRemover::LeftoversOf(const std::string& folder)
+{
+    return !AsideFolders(folder).empty();
+}
+
+void CFolderRemover::SweepLeftovers(const std::string& folder)
+{
+    for (const std::string& aside : AsideFolders(folder)) {
         bool known;
         {
             std::lock_guard<std::mutex> lock(m_lock);
@@ -157,6 +170,8 @@ void CFolderRemover::Run()
             m_current.clear();
             if (m_queue.empty() || m_stop) {
                 m_busy = false;
+                if (!m_stop && m_notify)
+                    PostMessageA(m_notify, m_notifyMessage, 0, 0);
                 return;
             }
             next = m_queue.front();

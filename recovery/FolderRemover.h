@@ -33,6 +33,14 @@ public:
     void SweepLeftovers(const std::string& folder);
     // Something is being deleted.
     bool Busy() const { return m_busy; }
+    // Posts message to window whenever everything queued has been dealt with.
+    void NotifyWhenIdle(HWND window, UINT message)
+    {
+        m_notify = window;
+        m_notifyMessage = message;
+    }
+    // Something of an earlier removal of a folder of this name is left.
+    static bool LeftoversOf(const std::string& folder);
     // Stops between two files and waits for the thread; the rest stays
     // for a later sweep.
     void Stop();
@@ -57,4 +65,6 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_busy{false};
     std::atomic<bool> m_stop{false};
+    HWND m_notify = nullptr;
+    UINT m_notifyMessage = 0;
 };

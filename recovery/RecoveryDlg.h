@@ -60,6 +60,9 @@ enum : UINT_PTR {
     TIMER_STARTUP = 1028,
 };
 
+// The folder remover has deleted everything it was given.
+const UINT WM_WORK_FOLDER_CLEARED = WM_APP + 41;
+
 // How often each timer ticks.
 const UINT kRescanIntervalMs = 200;
 const UINT kIntakeIntervalMs = 40;
@@ -113,6 +116,9 @@ protected:
     // off the window's thread, so that Next never waits for it.
     void PutAsideWorkFolder(const CString& folder);
     void RemoveMovedWorkFolder(const CWorkFolderPlace& place, const CString& ownFolder);
+    // workfolder.ini forgets the moved work folder once nothing of it is left.
+    void ForgetRemovedWorkFolder();
+    LRESULT OnWorkFolderCleared(WPARAM, LPARAM);
     bool StartWaiterThread();
     static DWORD WINAPI WaiterThreadProc(LPVOID param);
     bool LaunchEngine();
@@ -334,6 +340,8 @@ protected:
     HANDLE m_hWindowGone;
     // The close question is open.
     bool m_bCloseAsking;
+    // The moved work folder of an earlier search being deleted.
+    CString m_strRemovingMoved;
     // Earlier searches' work folders, deleted off the window's thread.
     CFolderRemover m_remover;
 };

@@ -123,4 +123,22 @@ TEST(FolderRemover, WhatAStoppedRemovalLeftIsSweptNextTime)
     EXPECT_TRUE(Exists(place.Join("database\\sub0\\file0.jpg")));
 }
 
+// A folder that cannot be renamed (open without leave to delete it, as
+// Windows treats a folder with a file open in it) is left as it was.
+TEST(FolderRemover, FolderInUseIsLeftAsItWas)
+{
+    TempFolder place("remover");
+    const std::string data = place.Join("data");
+    MakeTree(data, 1, 3);
+    HANDLE held = CreateFileA(data.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    CFolderRemover remover;
+    EXPECT_EQ(remover.Remove(data), CFolderRemover::Result::Refused);
+    CloseHandle(held);
+    EXPECT_TRUE(remover.WaitIdle(10000));
+    EXPECT_TRUE(Exists(data + "\\sub0\\file2.jpg"));
+    EXPECT_FALSE(CFolderRemover::LeftoversOf(data));
+}
+
 }  // namespace
