@@ -246,6 +246,17 @@ Section "Uninstall"
   ${If} $R0 == 0
     RMDir /r "$EngineFolder\data"
   ${EndIf}
+  ; Old work folders the program was still deleting when it was closed.
+  FindFirst $0 $1 "$EngineFolder\data.removing.*"
+  ${DoWhile} $1 != ""
+    StrCpy $R1 "$EngineFolder\$1"
+    Call un.SaveFolderWithin
+    ${If} $R0 == 0
+      RMDir /r "$EngineFolder\$1"
+    ${EndIf}
+    FindNext $0 $1
+  ${Loop}
+  FindClose $0
   ; What the engine left beside the work folder (a search that did not end).
   Delete "$EngineFolder\data.progress"
   Delete "$EngineFolder\data.progress.tmp"

@@ -25,15 +25,25 @@ const DWORD kStatusStepMs = 200;
 // draws itself again and, on the next tick, scrolls to the last one.
 const DWORD kListStepMs = 200;
 
-const char* const kStatusSteps[] = {
-    "Analyzing disk, please wait",
-    "Analyzing disk, please wait.",
-    "Analyzing disk, please wait..",
-    "Analyzing disk, please wait...",
-    "Analyzing disk, please wait....",
-    "Analyzing disk, please wait.....",
-};
-const int kStatusStepCount = sizeof kStatusSteps / sizeof kStatusSteps[0];
+// The status line: its text and up to five dots that move on. While the
+// last search's files are still being deleted it says so.
+const char kAnalysing[] = "Analyzing disk, please wait";
+const char kAnalysingAndClearing[] = "Analyzing disk, clearing the last search, please wait";
+const int kMostDots = 5;
+
+// The dots after text at the start of status, -1 when status is not that
+// text with dots.
+int DotsAfter(const CString& status, const char* text)
+{
+    const int length = lstrlenA(text);
+    if (status.GetLength() < length || status.GetLength() > length + kMostDots || status.Left(length) != text)
+        return -1;
+    for (int i = length; i < status.GetLength(); ++i) {
+        if (status.GetAt(i) != '.')
+            return -1;
+    }
+    return status.GetLength() - length;
+}
 
 bool IsPictureExtension(const CString& path)
 {
@@ -47,6 +57,7 @@ void CRecoveryDlg::OnRescanTick()
 {
     KillTimer(TIMER_RESCAN);
     ShowSearchProgress();
+    ShowClearingInStatus();
     // Before the walk: a find's record is written before its file appears.
     ReadFindRecords();
     if (!m_walk.Active()) {
@@ -173,15 +184,23 @@ void CRecoveryDlg::StepStatusLine()
         StepReopenStatus();
         return;
     }
+    const char* text = m_remover.Busy() ? kAnalysingAndClearing : kAnalysing;
+    const int dots = DotsAfter(m_lblStatus.GetWindowText(), text);
+    const int next = dots >= 0 && dots < kMostDots ? dots + 1 : 0;
+    m_lblStatus.SetCaption(CString(text) + CString(std::string(static_cast<size_t>(next), '.').c_str()));
+}
+
+void CRecoveryDlg::ShowClearingInStatus()
+{
+    // The intake steps the line as pictures come; without them it changes
+    // here when the deletion starts or ends. After the search the line
+    // says what to do next instead.
+    if (!m_bEngineRunning)
+        return;
     const CString status = m_lblStatus.GetWindowText();
-    int next = 0;
-    for (int step = 0; step < kStatusStepCount - 1; ++step) {
-        if (status == kStatusSteps[step]) {
-            next = step + 1;
-            break;
-        }
-    }
-    m_lblStatus.SetCaption(kStatusSteps[next]);
+    const bool saysClearing = DotsAfter(status, kAnalysingAndClearing) >= 0;
+    if (saysClearing != m_remover.Busy() && (saysClearing || !m_bIntakeArmed))
+        StepStatusLine();
 }
 
 void CRecoveryDlg::EnterAnalysedState()

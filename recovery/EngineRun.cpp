@@ -52,26 +52,6 @@ bool MakeFolder(const CString& folder, const CString& parent)
     return CreateDirectoryA(folder, nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-// Removes the work folder an earlier search made on a save folder's drive,
-// unless it is this search's own or lies on the disk searched now (deleting
-// writes too; it goes at a later search). Only a folder of that name is
-// ever removed, whatever the remembered path says.
-void RemoveMovedWorkFolder(const CWorkFolderPlace& place, const CString& ownFolder)
-{
-    const CString left = ReadMovedWorkFolder();
-    if (left.IsEmpty() || left == ownFolder)
-        return;
-    if (left.Mid(left.ReverseFind('\\') + 1) != kMovedWorkFolderName) {
-        ForgetMovedWorkFolder();
-        return;
-    }
-    if (!place.KeepsClearOfSearch(left))
-        return;
-    DeleteFolderTree(left, true);
-    if (!PathFileExistsA(left))
-        ForgetMovedWorkFolder();
-}
-
 HANDLE TakeHandle(HANDLE& member)
 {
     HANDLE handle = member;
@@ -111,6 +91,10 @@ void WaitForThreadEnd(HANDLE thread)
 
 void CRecoveryDlg::OnNext()
 {
+    // A second click while the search it started runs (a click queued
+    // behind the first) must not start another.
+    if (m_bEngineRunning)
+        return;
     const int row = m_listDrives.GetNextItem(-1, LVNI_SELECTED);
     if (row < 0) {
         MessageBox("Please select drive from where to recover photos.", kCaption, MB_OK);
@@ -165,6 +149,7 @@ bool CRecoveryDlg::PrepareWorkFolder()
         return false;
     }
     const CString dataFolder = JoinPath(engineFolder, "data");
+    PutAsideWorkFolder(dataFolder);
     if (!MakeFolder(dataFolder, engineFolder)) {
         MessageBox("Failed to initialize data", kCaption, MB_OK);
         return false;
@@ -194,12 +179,70 @@ bool CRecoveryDlg::ChooseWorkFolder(const DriveEntry& chosen, CString& movedFold
     return true;
 }
 
+void CRecoveryDlg::RemoveMovedWorkFolder(const CWorkFolderPlace& place, const CString& ownFolder)
+{
+    // The work folder an earlier search made on a save folder's drive goes,
+    // unless it is this search's own or lies on the disk searched now
+    // (deleting writes too; it goes at a later search). Only a folder of
+    // that name is ever removed, whatever the remembered path says.
+    const CString left = ReadMovedWorkFolder();
+    if (left.IsEmpty() || left == ownFolder)
+        return;
+    if (left.Mid(left.ReverseFind('\\') + 1) != kMovedWorkFolderName) {
+        ForgetMovedWorkFolder();
+        return;
+    }
+    if (!place.KeepsClearOfSearch(left))
+        return;
+    // Put aside at once and deleted in the background; one that cannot be
+    // put aside now (a file in it is in use) is tried again next time.
+    // The name is remembered until nothing of it is left, so that what a
+    // closed or crashed program leaves half deleted goes at a later search.
+    PutAsideWorkFolder(left);
+    m_strRemovingMoved = left;
+    ForgetRemovedWorkFolder();
+}
+
+void CRecoveryDlg::ForgetRemovedWorkFolder()
+{
+    if (m_strRemovingMoved.IsEmpty() || m_remover.Busy())
+        return;
+    const CString folder = m_strRemovingMoved;
+    m_strRemovingMoved = "";
+    if (PathFileExistsA(folder) || CFolderRemover::LeftoversOf(folder.str()))
+        return;
+    // A search since may have moved its own work folder elsewhere.
+    if (ReadMovedWorkFolder() == folder)
+        ForgetMovedWorkFolder();
+}
+
+LRESULT CRecoveryDlg::OnWorkFolderCleared(WPARAM, LPARAM)
+{
+    ShowClearingInStatus();
+    ForgetRemovedWorkFolder();
+    return 0;
+}
+
+void CRecoveryDlg::PutAsideWorkFolder(const CString& folder)
+{
+    // Nothing may be reading the old finds while they go.
+    m_preview.Close();
+    m_thumbnails.Stop();
+    m_remover.NotifyWhenIdle(m_hWnd, WM_WORK_FOLDER_CLEARED);
+    m_remover.Remove(folder.str());
+}
+
 bool CRecoveryDlg::PrepareMovedWorkFolder(const CString& folder)
 {
     // The save folder may not exist yet; the copy would make it anyway.
     const CString saveFolder = folder.Left(folder.ReverseFind('\\'));
     CreateDirectoryA(saveFolder, nullptr);
-    if (folder.GetLength() + kLongestOutputName >= MAX_PATH || !MakeFolder(folder, saveFolder)) {
+    if (folder.GetLength() + kLongestOutputName >= MAX_PATH) {
+        MessageBox("Failed to initialize data", kCaption, MB_OK);
+        return false;
+    }
+    PutAsideWorkFolder(folder);
+    if (!MakeFolder(folder, saveFolder)) {
         MessageBox("Failed to initialize data", kCaption, MB_OK);
         return false;
     }
@@ -219,6 +262,9 @@ bool CRecoveryDlg::PrepareMovedWorkFolder(const CString& folder)
 void CRecoveryDlg::UseWorkFolder(const CString& folder)
 {
     m_strDataDir = folder;
+    // Normally new and empty: the last search's folder was put aside. One
+    // that could not be (a file in it in use) is emptied here, which takes
+    // its time.
     if (IsFolder(m_strDataDir))
         DeleteFolderTree(m_strDataDir, false);
 
@@ -399,6 +445,7 @@ void CRecoveryDlg::EnterAnalysisView()
     m_lblProgress.SetCaption("<- Tips: click \"Cancel\" to stop analyzing and recover detected files.");
     m_lblProgress.ShowWindow(SW_SHOW);
 
+    ShowClearingInStatus();
     SetTimer(TIMER_RESCAN, 500);
 }
 

@@ -21,6 +21,8 @@ public:
     // Back to showing everything in the order found.
     void Reset();
     void SetTypeCounts(const CPictureItems& items);
+    // The keyboard is in the Find box.
+    bool FindBoxHasFocus() const { return m_text && ::GetFocus() == m_text; }
     // Height the bar needs.
     static int Height();
 

@@ -75,6 +75,8 @@ BEGIN_MESSAGE_MAP(CRecoveryDlg, CSkinDialog)
     ON_BN_CLICKED(IDC_RECOVER, &CRecoveryDlg::OnRecover)
     ON_WM_CLOSE()
     ON_WM_DESTROY()
+    ON_MESSAGE(WM_ENDSESSION, &CRecoveryDlg::OnEndSession)
+    ON_MESSAGE(WM_WORK_FOLDER_CLEARED, &CRecoveryDlg::OnWorkFolderCleared)
     ON_STN_CLICKED(IDC_HELP_LINK, &CRecoveryDlg::OnHelpLink)
     ON_WM_HELPINFO()
     ON_STN_CLICKED(IDC_SETTINGS_LINK, &CRecoveryDlg::OnSettings)
@@ -127,14 +129,15 @@ CRecoveryDlg::CRecoveryDlg()
       m_bSearchUnrecorded(false),
       m_bLastSearchKnown(false),
       m_bReopening(false),
-      m_hWindowGone(CreateEventA(nullptr, TRUE, FALSE, nullptr))
+      m_hWindowGone(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      m_bCloseAsking(false)
 {
 }
 
 CRecoveryDlg::~CRecoveryDlg()
 {
-    // The engine and its handles are left alone, but no thread may use this
-    // object once it is gone.
+    // The window's end has stopped the engine; in any case no thread may
+    // use this object once it is gone.
     LetGoOfWaiter();
     if (m_hWindowGone)
         CloseHandle(m_hWindowGone);

@@ -17,6 +17,7 @@
 //   FolderWalk             the data folder's walk, a little per tick
 //   ThumbnailMaker         decoding and scaling the found files
 //   PictureCopier          copying into the save folder
+//   FolderRemover          deleting an earlier search's work folder
 //   SearchProgress         the engine's progress file, time left, the line
 //   TaskbarProgress        the taskbar button's progress
 // and the picture list's items in objects of their own:
@@ -24,7 +25,7 @@
 //   PictureView            which of them the list shows, in what order
 //   FilterBar              the controls that choose it
 //   ThumbnailSlots         the few thumbnails the list control draws from
-//   CancelExit.cpp         Cancel/Recover button, close
+//   CancelExit.cpp         Cancel/Recover button, Enter and Escape, every end of the window
 //   SettingsLink.cpp       the Settings link
 #pragma once
 
@@ -39,6 +40,7 @@
 #include "Framework.h"
 #include "DriveDiscovery.h"
 #include "FilterBar.h"
+#include "FolderRemover.h"
 #include "FolderWalk.h"
 #include "IconButton.h"
 #include "LastSearch.h"
@@ -62,12 +64,17 @@ enum : UINT_PTR {
     TIMER_STARTUP = 1028,
 };
 
+// The folder remover has deleted everything it was given.
+const UINT WM_WORK_FOLDER_CLEARED = WM_APP + 41;
+
 // How often each timer ticks.
 const UINT kRescanIntervalMs = 200;
 const UINT kIntakeIntervalMs = 40;
 const UINT kCopyIntervalMs = 50;
 // The copy's time left is shown once it has been measured for this long.
 const double kCopyLeastSeconds = 2.0;
+
+class CWorkFolderPlace;
 
 class CRecoveryDlg : public CSkinDialog, private IPreviewHost {
 public:
@@ -111,6 +118,13 @@ protected:
     bool PrepareWorkFolder();
     bool PrepareMovedWorkFolder(const CString& folder);
     void UseWorkFolder(const CString& folder);
+    // An earlier search's work folder: renamed aside at once and deleted
+    // off the window's thread, so that Next never waits for it.
+    void PutAsideWorkFolder(const CString& folder);
+    void RemoveMovedWorkFolder(const CWorkFolderPlace& place, const CString& ownFolder);
+    // workfolder.ini forgets the moved work folder once nothing of it is left.
+    void ForgetRemovedWorkFolder();
+    LRESULT OnWorkFolderCleared(WPARAM, LPARAM);
     bool StartWaiterThread();
     static DWORD WINAPI WaiterThreadProc(LPVOID param);
     bool LaunchEngine();
@@ -131,6 +145,9 @@ protected:
     void ScrollToLastPicture();
     void EndIntake();
     void StepStatusLine();
+    // The status line says whether the last search's files are still
+    // being deleted.
+    void ShowClearingInStatus();
     void EnterAnalysedState();
 
     // Search progress.
@@ -241,6 +258,15 @@ protected:
     void CancelAnalysis();
     void StopEngine();
     void LetGoOfWaiter();
+    // Enter and Escape: never the end of the window.
+    void OnOK() override;
+    void OnCancel() override;
+    // Finds listed that were not recovered in this session: what closing
+    // the window asks about.
+    int UnrecoveredFindCount();
+    // Stops the engine (and waits for it), the workers and the timers.
+    void StopWork();
+    void EndWindow(int result);
 
     // Message handlers.
     void OnPaint();
@@ -252,6 +278,7 @@ protected:
     void OnRecover();
     void OnClose();
     void OnDestroy();
+    LRESULT OnEndSession(WPARAM ending, LPARAM);
     void OnHelpLink();
     BOOL OnHelpInfo(HELPINFO* info);
     void OnSettings();
@@ -357,7 +384,14 @@ protected:
     bool m_bLastSearchKnown;
     // The results of the last search are being listed again.
     bool m_bReopening;
-    // Set when the window object goes away (Escape or Enter can end the
-    // window during an analysis), so the waiter stops using it.
+    // Set when the window object goes away, so the waiter stops using it.
+    // The window's end has stopped the engine already; this covers an
+    // object that goes without its window having ended.
     HANDLE m_hWindowGone;
+    // The close question is open.
+    bool m_bCloseAsking;
+    // The moved work folder of an earlier search being deleted.
+    CString m_strRemovingMoved;
+    // Earlier searches' work folders, deleted off the window's thread.
+    CFolderRemover m_remover;
 };

@@ -329,11 +329,10 @@ protected:
     {
         if (m_ui) {
             TestDlg* dlg = m_dlg;
-            if (dlg && IsWindow(m_hwnd)) {
-                // Escape would leave the engine and its waiter behind.
-                dlg->RunOnUi([dlg] { dlg->StopEngine(); });
-                PostMessageA(m_hwnd, WM_COMMAND, IDCANCEL, 0);
-            }
+            // Ended as the program's end would, asking nothing: the
+            // window's end stops the engine itself.
+            if (dlg && IsWindow(m_hwnd))
+                dlg->RunOnUi([dlg] { dlg->EndDialog(IDCANCEL); });
             EXPECT_TRUE(m_ui->WaitFinished(20000));
             m_ui.reset();
         }

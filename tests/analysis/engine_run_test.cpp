@@ -193,6 +193,11 @@ TEST_F(EngineRunTest, UndeletableTempFolderMovesTheOutputAside)
     ASSERT_TRUE(SavePicture(held, 8, 8, 0xFF0000, L"image/png"));
     HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    // Windows does not rename a folder with a file open in it; Wine does,
+    // unless the folder itself is open without leave to delete it.
+    HANDLE folder = CreateFileA(DataFolder().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(folder, INVALID_HANDLE_VALUE);
     const std::string picture = m_files.Join("new.png");
     ASSERT_TRUE(SavePicture(picture, 8, 8, 0x00FF00, L"image/png"));
     m_engine.SetScript({"copy|" + picture + "|new.png"});
@@ -211,7 +216,52 @@ TEST_F(EngineRunTest, UndeletableTempFolderMovesTheOutputAside)
     // The file still held open is passed over; the engine's picture is in.
     ASSERT_EQ(ItemCount(Ctl(IDC_PICTURE_LIST)), 1);
     EXPECT_EQ(PicturePath(0), DataFolder() + "\\temp_1\\new.png");
+    CloseHandle(folder);
     CloseHandle(file);
+}
+
+// On Wine a folder with a file held open in it is renamed aside all the
+// same: the new search writes where it always does, and the held file is
+// deleted once it is let go, at a later search.
+TEST_F(EngineRunTest, HeldFileInTheOldWorkFolderDoesNotHoldUpTheNextSearch)
+{
+    CreateDirectoryA(DataFolder().c_str(), nullptr);
+    CreateDirectoryA((DataFolder() + "\\temp").c_str(), nullptr);
+    const std::string held = DataFolder() + "\\temp\\held.png";
+    ASSERT_TRUE(SavePicture(held, 8, 8, 0xFF0000, L"image/png"));
+    HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const std::string picture = m_files.Join("new.png");
+    ASSERT_TRUE(SavePicture(picture, 8, 8, 0x00FF00, L"image/png"));
+    m_engine.SetScript({"copy|" + picture + "|new.png"});
+
+    m_engine.ForgetArgs();
+    SelectFirstDrive();
+    PostCommand(m_hwnd, IDC_NEXT);
+    ASSERT_TRUE(WaitUntil([&] { return m_engine.Started(); }, 10000));
+    EXPECT_EQ(m_engine.Args(), "/d \"" + DataFolder() + "\\temp\" /cmd " + FirstDevice() +
+                                   " fileopt,everything,disable,jpg,enable,gif,enable,png,enable,bmp,enable,search");
+    ASSERT_TRUE(WaitAnalysed());
+    ASSERT_EQ(ItemCount(Ctl(IDC_PICTURE_LIST)), 1);
+    EXPECT_EQ(PicturePath(0), DataFolder() + "\\temp\\new.png");
+    EXPECT_EQ(m_boxes.Count(), 0u);
+    CloseHandle(file);
+
+    // The next search sweeps what was left.
+    m_engine.ForgetArgs();
+    CloseWindow();
+    Open();
+    SelectFirstDrive();
+    PostCommand(m_hwnd, IDC_NEXT);
+    ASSERT_TRUE(WaitAnalysed());
+    EXPECT_TRUE(WaitUntil([&] {
+        WIN32_FIND_DATAA fd;
+        HANDLE find = FindFirstFileA((DataFolder() + ".removing.*").c_str(), &fd);
+        if (find == INVALID_HANDLE_VALUE)
+            return true;
+        FindClose(find);
+        return false;
+    }, 10000));
 }
 
 }  // namespace

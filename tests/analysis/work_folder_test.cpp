@@ -189,7 +189,9 @@ TEST_F(WorkFolderTest, SaveFolderOnAnotherDiskTakesTheWorkFolder)
     EXPECT_EQ(m_engine.Args(), Args(DataFolder() + "\\temp", "/dev/sdb"));
     ASSERT_TRUE(WaitAnalysed());
     EXPECT_FALSE(Exists(moved));
-    EXPECT_FALSE(Exists(Remembered()));
+    // Deleted in the background; forgotten once nothing of it is left.
+    EXPECT_TRUE(WaitUntil([&] { return !Exists(Remembered()); }, 10000));
+    EXPECT_FALSE(Exists(moved + ".removing.1"));
     EXPECT_EQ(SortedFiles(save), names);
     EXPECT_EQ(m_boxes.Count(), 0u);
     RemoveTree(save);

@@ -381,7 +381,16 @@ int main()
         std::printf("program's peak memory:               not available (error %lu)\n", GetLastError());
     std::fflush(stdout);
 
+    // Closing asks about the finds not recovered: Yes.
     PostMessageA(main, WM_CLOSE, 0, 0);
+    HWND question = nullptr;
+    WaitUntil([&] {
+        question = ProgramBox(pid);
+        return question != nullptr || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
+    }, 5000);
+    if (question)
+        PostMessageA(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(question, IDYES)));
     if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0)
         TerminateProcess(process.hProcess, 1);
     CloseHandle(process.hProcess);

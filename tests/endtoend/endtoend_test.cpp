@@ -311,8 +311,20 @@ TEST_F(EndToEndTest, DeletedPicturesComeBackByteForByte)
     for (const auto& entry : missing)
         ADD_FAILURE() << entry.second << " was not recovered";
 
-    // The engine has ended: closing asks nothing.
+    // The engine has ended: closing asks at most whether to leave finds
+    // not recovered (the window counts every find listed until it keeps
+    // count of what it recovered); Yes ends the program.
     PostMessageA(main, WM_CLOSE, 0, 0);
+    HWND question = nullptr;
+    WaitUntil([&] {
+        question = ProgramBox(m_process.dwProcessId);
+        return question != nullptr || WaitForSingleObject(m_process.hProcess, 0) == WAIT_OBJECT_0;
+    }, 5000);
+    if (question) {
+        EXPECT_EQ(Text(question), "Confirm");
+        PostMessageA(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(question, IDYES)));
+    }
     EXPECT_EQ(WaitForSingleObject(m_process.hProcess, 15000), WAIT_OBJECT_0);
 }
 

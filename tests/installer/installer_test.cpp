@@ -360,6 +360,9 @@ TEST_F(SetupTest, SilentUninstallRemovesWhatWasInstalledAndKeepsPicturesAndSetti
     WriteFileBytes(m_at.program + "\\formats.ini", "formats=jpg\r\n");
     CreateDirectoryA((m_at.engine + "\\data").c_str(), nullptr);
     PutPictures(m_at.engine + "\\data\\temp");
+    // An old work folder the program was still deleting when it was closed.
+    CreateDirectoryA((m_at.engine + "\\data.removing.2").c_str(), nullptr);
+    PutPictures(m_at.engine + "\\data.removing.2\\temp");
     // A search that was cut short leaves the engine's files beside it.
     WriteFileBytes(m_at.engine + "\\data.progress", "searched=0\r\n");
     WriteFileBytes(m_at.engine + "\\data.finds", "quorvane-finds 1\n");

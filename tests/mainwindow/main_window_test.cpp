@@ -189,8 +189,11 @@ protected:
 
     void TearDown() override
     {
-        if (m_ui && m_dlg && IsWindow(m_dlg))
-            PostMessageA(m_dlg, WM_COMMAND, IDCANCEL, 0);
+        // Ended as the program's end would, asking nothing.
+        if (m_ui && m_dlg && IsWindow(m_dlg) && m_object) {
+            TestDlg* dlg = m_object;
+            dlg->RunOnUi([dlg] { dlg->EndDialog(IDCANCEL); });
+        }
         if (m_ui) {
             EXPECT_TRUE(m_ui->WaitFinished(10000));
         }

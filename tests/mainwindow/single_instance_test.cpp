@@ -128,8 +128,8 @@ TEST(SingleInstance, SecondCopyRaisesTheFirstAndEndsSilently)
     EXPECT_FALSE(first.Ended(0));
     EXPECT_EQ(MainWindowOf(first.info.dwProcessId), window);
 
-    // Escape (the dialog's Cancel) ends the program by itself.
-    PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    // Closing the window ends the program (nothing was found: no question).
+    PostMessageA(window, WM_CLOSE, 0, 0);
     ASSERT_TRUE(first.Ended(15000));
     EXPECT_EQ(first.ExitCode(), 0u);
 
@@ -138,7 +138,7 @@ TEST(SingleInstance, SecondCopyRaisesTheFirstAndEndsSilently)
     ASSERT_TRUE(again.Start());
     HWND another = WaitForMainWindow(again);
     ASSERT_NE(another, nullptr);
-    PostMessageA(another, WM_COMMAND, IDCANCEL, 0);
+    PostMessageA(another, WM_CLOSE, 0, 0);
     EXPECT_TRUE(again.Ended(15000));
 }
 

@@ -179,10 +179,11 @@ class MainWindowFixture : public ::testing::Test {
 protected:
     void TearDown() override
     {
-        // Ended on its own thread: no key or command need end the window.
-        TestDlg* dlg = m_object;
-        if (m_ui && dlg && m_dlg && IsWindow(m_dlg))
+        // Ended as the program's end would, asking nothing.
+        if (m_ui && m_dlg && IsWindow(m_dlg) && m_object) {
+            TestDlg* dlg = m_object;
             dlg->RunOnUi([dlg] { dlg->EndDialog(IDCANCEL); });
+        }
         if (m_ui) {
             EXPECT_TRUE(m_ui->WaitFinished(20000));
         }

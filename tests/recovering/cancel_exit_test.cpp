@@ -10,6 +10,31 @@ namespace {
 
 const char kCancelQuestion[] = "Quorvane is currently analyzing disk, are you sure you want to cancel?";
 const char kExitQuestion[] = "Quorvane is currently analyzing disk, are you sure you want to exist?";
+const char kUnrecoveredQuestion2[] =
+    "2 pictures were found and have not been recovered.\n\n"
+    "They are kept until the next search: when Quorvane starts again, they can be shown again without "
+    "searching the disk.\n\n"
+    "Close Quorvane?";
+
+// The message box open on the thread, if any (not answered by a watcher).
+HWND OpenBox(DWORD thread)
+{
+    struct Find {
+        static BOOL CALLBACK Each(HWND hwnd, LPARAM found)
+        {
+            char cls[16] = {};
+            GetClassNameA(hwnd, cls, sizeof cls);
+            if (lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(hwnd) && GetDlgItem(hwnd, 0xFFFF) != nullptr) {
+                *reinterpret_cast<HWND*>(found) = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        }
+    };
+    HWND found = nullptr;
+    EnumThreadWindows(thread, Find::Each, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
 
 class CancelExitTest : public WindowFixture {
 protected:
@@ -183,10 +208,47 @@ TEST_F(CancelExitTest, CloseDuringAnalysisAsksFirst)
     EXPECT_EQ(boxes.Count(), 2u);
 }
 
-TEST_F(CancelExitTest, CloseAfterTheEngineEndedAsksNothing)
+// After a search the finds not recovered are what closing would leave:
+// the question says how many and that they are kept, No is its default
+// and keeps the window, Yes ends it.
+TEST_F(CancelExitTest, CloseAfterASearchAsksAboutTheFindsNotRecovered)
+{
+    m_engine->SetScript({"copy|" + m_pic[0] + "|a.png", "copy|" + m_pic[1] + "|b.png"});
+    Open();
+    StartAnalysis();
+    ASSERT_TRUE(WaitAnalysed());
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(Ctl(IDC_PICTURE_LIST)) == 2; }));
+
+    for (const int answer : {IDNO, IDYES}) {
+        PostMessageA(m_hwnd, WM_CLOSE, 0, 0);
+        HWND box = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (box = OpenBox(m_ui->ThreadId())) != nullptr; }));
+        EXPECT_EQ(Text(box), "Confirm");
+        EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)), kUnrecoveredQuestion2);
+        ASSERT_NE(GetDlgItem(box, IDYES), nullptr);
+        ASSERT_NE(GetDlgItem(box, IDNO), nullptr);
+        EXPECT_EQ(GetWindowLongA(GetDlgItem(box, IDNO), GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON);
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, answer)));
+        if (answer == IDNO) {
+            ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+            Pump(300);
+            EXPECT_FALSE(m_ui->Finished());
+            EXPECT_TRUE(Analysed());
+            EXPECT_EQ(ItemCount(Ctl(IDC_PICTURE_LIST)), 2);
+        }
+    }
+    ASSERT_TRUE(m_ui->WaitFinished(15000));
+    m_ui.reset();
+    EXPECT_EQ(EngineProcesses(), 0);
+    // The finds stay where the engine wrote them.
+    EXPECT_TRUE(Exists(DataFolder()));
+}
+
+// Nothing found, nothing to lose: closing asks nothing.
+TEST_F(CancelExitTest, CloseAfterASearchThatFoundNothingAsksNothing)
 {
     MessageBoxWatcher boxes;
-    m_engine->SetScript({"copy|" + m_pic[0] + "|a.png"});
+    m_engine->SetScript({});
     Open();
     StartAnalysis();
     ASSERT_TRUE(WaitAnalysed());
@@ -196,70 +258,132 @@ TEST_F(CancelExitTest, CloseAfterTheEngineEndedAsksNothing)
     EXPECT_EQ(boxes.Count(), 0u);
 }
 
-// Escape is the dialog's own Cancel: the window ends at once, asking
-// nothing and leaving the engine alone. The window object is kept until
-// the engine has been ended here and its waiter is done with it.
-TEST_F(CancelExitTest, EscapeEndsTheWindowAtOnce)
+// Escape during a search is the Cancel button: its question, No goes on,
+// Yes stops the engine and keeps the window with what was found.
+TEST_F(CancelExitTest, EscapeDuringASearchIsCancel)
 {
     MessageBoxWatcher boxes;
-    m_engine->SetScript({"forever"});
-    std::atomic<TestDlg*> kept{nullptr};
-    m_ui = std::make_unique<UiThread>([&] {
-        auto* dlg = new TestDlg;
-        kept = dlg;
-        m_dlg = dlg;
-        dlg->DoModal();
-        m_dlg = nullptr;
-    });
-    m_hwnd = m_ui->WaitForWindow("Quorvane");
-    ASSERT_NE(m_hwnd, nullptr);
-    ASSERT_TRUE(WaitUntil([&] { return Visible(Item(m_hwnd, IDC_NEXT)); }, 10000));
+    m_engine->SetScript({"copy|" + m_pic[0] + "|a.png", "forever"});
+    Open();
     StartAnalysis();
+    HWND list = Ctl(IDC_PICTURE_LIST);
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == 1; }, 15000));
 
-    PostMessageA(Ctl(IDC_PICTURE_LIST), WM_KEYDOWN, VK_ESCAPE, 0);
-    ASSERT_TRUE(m_ui->WaitFinished(10000));
-    m_ui.reset();
-    EXPECT_EQ(boxes.Count(), 0u);
+    Dlg().RunOnUi([&] { ::SetFocus(list); });
+    PressKey(m_hwnd, VK_ESCAPE);
+    ASSERT_TRUE(boxes.WaitForCount(1));
+    EXPECT_EQ(boxes.Seen()[0].caption, "Confirm");
+    EXPECT_EQ(boxes.Seen()[0].text, kCancelQuestion);
+    Pump(500);
+    EXPECT_FALSE(m_ui->Finished());
     EXPECT_EQ(EngineProcesses(), 1);
+    EXPECT_EQ(Text(Ctl(IDC_RECOVER)), "Cancel");
 
-    KillEngines();
-    ASSERT_TRUE(WaitUntil([&] { return !kept.load()->State().running; }, 10000));
-    delete kept.load();
+    boxes.Answer(IDYES);
+    Dlg().RunOnUi([&] { ::SetFocus(list); });
+    PressKey(m_hwnd, VK_ESCAPE);
+    ASSERT_TRUE(boxes.WaitForCount(2));
+    EXPECT_EQ(boxes.Seen()[1].text, kCancelQuestion);
+    ASSERT_TRUE(WaitAnalysed());
+    EXPECT_TRUE(WaitUntil([] { return EngineProcesses() == 0; }, 5000));
+    EXPECT_TRUE(EngineStopped());
+    EXPECT_FALSE(m_ui->Finished());
+    EXPECT_EQ(ItemCount(list), 1);
+
+    // Afterwards Escape does nothing at all.
+    Dlg().RunOnUi([&] { ::SetFocus(list); });
+    PressKey(m_hwnd, VK_ESCAPE);
+    Pump(500);
+    EXPECT_EQ(boxes.Count(), 2u);
+    EXPECT_TRUE(Analysed());
 }
 
-// The usual road after Escape: the window object is destroyed at once while
-// the engine runs on. The waiter must be finished with the object by then,
-// or the engine's end would reach freed memory.
-TEST_F(CancelExitTest, EscapeThenTheWindowObjectGoesAwayWithTheEngineRunning)
+// However the window ends during a search, the engine is stopped and waited
+// for, and the window object is let go of only when its waiter is done.
+TEST_F(CancelExitTest, EveryEndOfTheWindowStopsTheEngine)
 {
-    MessageBoxWatcher boxes;
-    m_engine->SetScript({"forever"});
-    HANDLE waiter = nullptr;
-    std::atomic<bool> destroyed{false};
-    m_ui = std::make_unique<UiThread>([&] {
-        {
-            TestDlg dlg;
-            m_dlg = &dlg;
-            dlg.DoModal();
-            m_dlg = nullptr;
-        }
-        destroyed = true;
-    });
-    m_hwnd = m_ui->WaitForWindow("Quorvane");
-    ASSERT_NE(m_hwnd, nullptr);
-    ASSERT_TRUE(WaitUntil([&] { return Visible(Item(m_hwnd, IDC_NEXT)); }, 10000));
-    StartAnalysis();
-    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), Dlg().State().thread, GetCurrentProcess(), &waiter,
-                                SYNCHRONIZE, FALSE, 0));
+    enum Road { CloseBox, AltF4, EndSession, Quit, ProgramEnd };
+    const std::pair<Road, const char*> roads[] = {{CloseBox, "close box"},
+                                                 {AltF4, "Alt+F4"},
+                                                 {EndSession, "end of the session"},
+                                                 {Quit, "quit of the message loop"},
+                                                 {ProgramEnd, "program's end"}};
+    m_engine->SetScript({"copy|" + m_pic[0] + "|a.png", "forever"});
+    for (const auto& road : roads) {
+        SCOPED_TRACE(road.second);
+        MessageBoxWatcher boxes;
+        std::atomic<bool> destroyed{false};
+        m_ui = std::make_unique<UiThread>([&] {
+            {
+                TestDlg dlg;
+                dlg.disks = &m_disks;
+                m_dlg = &dlg;
+                dlg.DoModal();
+                m_dlg = nullptr;
+            }
+            destroyed = true;
+        });
+        m_hwnd = m_ui->WaitForWindow("Quorvane");
+        ASSERT_NE(m_hwnd, nullptr);
+        ASSERT_TRUE(WaitUntil([&] { return Visible(Item(m_hwnd, IDC_NEXT)); }, 10000));
+        m_engine->ForgetArgs();
+        StartAnalysis();
+        ASSERT_TRUE(WaitUntil([&] { return ItemCount(Ctl(IDC_PICTURE_LIST)) == 1; }, 15000));
+        HANDLE waiter = nullptr;
+        ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), Dlg().State().thread, GetCurrentProcess(), &waiter,
+                                    SYNCHRONIZE, FALSE, 0));
 
-    PostMessageA(Ctl(IDC_PICTURE_LIST), WM_KEYDOWN, VK_ESCAPE, 0);
-    ASSERT_TRUE(m_ui->WaitFinished(10000));
-    m_ui.reset();
-    EXPECT_TRUE(destroyed);
-    EXPECT_EQ(WaitForSingleObject(waiter, 0), WAIT_OBJECT_0);
-    CloseHandle(waiter);
-    EXPECT_EQ(boxes.Count(), 0u);
-    EXPECT_EQ(EngineProcesses(), 1);
+        size_t questions = 0;
+        switch (road.first) {
+        case CloseBox:
+            boxes.Answer(IDYES);
+            PostMessageA(m_hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+            questions = 1;
+            break;
+        case AltF4:
+            boxes.Answer(IDYES);
+            Dlg().RunOnUi([&] { ::SetFocus(Ctl(IDC_PICTURE_LIST)); });
+            SetForegroundWindow(m_hwnd);
+            WaitUntil([&] { return GetForegroundWindow() == m_hwnd; }, 2000);
+            {
+                INPUT keys[4] = {};
+                for (INPUT& key : keys)
+                    key.type = INPUT_KEYBOARD;
+                keys[0].ki.wVk = VK_MENU;
+                keys[1].ki.wVk = VK_F4;
+                keys[2].ki.wVk = VK_F4;
+                keys[2].ki.dwFlags = KEYEVENTF_KEYUP;
+                keys[3].ki.wVk = VK_MENU;
+                keys[3].ki.dwFlags = KEYEVENTF_KEYUP;
+                SendInput(4, keys, sizeof(INPUT));
+            }
+            questions = 1;
+            break;
+        case EndSession:
+            // No question: Windows is going and may end the program at once.
+            PostMessageA(m_hwnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+            break;
+        case Quit:
+            PostThreadMessageA(m_ui->ThreadId(), WM_QUIT, 0, 0);
+            break;
+        case ProgramEnd:
+            Dlg().RunOnUi([&] { Dlg().EndDialog(IDCANCEL); });
+            break;
+        }
+        ASSERT_TRUE(m_ui->WaitFinished(15000));
+        m_ui.reset();
+        m_hwnd = nullptr;
+        EXPECT_TRUE(destroyed);
+        // Stopped and waited for: gone by the time the window has.
+        EXPECT_EQ(EngineProcesses(), 0);
+        EXPECT_EQ(WaitForSingleObject(waiter, 0), WAIT_OBJECT_0);
+        CloseHandle(waiter);
+        ASSERT_EQ(boxes.Count(), questions);
+        if (questions) {
+            EXPECT_EQ(boxes.Seen()[0].text, kExitQuestion);
+        }
+        KillEngines();
+    }
 }
 
 // Cancel and close at many moments around the engine's own end: no crash,

@@ -630,15 +630,50 @@ TEST_F(RecoveringTest, RecoverWaitsForAPendingRescan)
     EXPECT_EQ(summary.text, std::string("2 files recovered.") + kSummaryQuestion);
 }
 
-TEST_F(RecoveringTest, ClosingWhileCopyingEndsWithoutAQuestion)
+// Closing while copying asks first (the finds not yet recovered would be
+// left); No lets the copy go on, Yes ends the window and the copy with it.
+TEST_F(RecoveringTest, ClosingWhileCopyingAsksFirst)
 {
     MessageBoxWatcher boxes;
-    Analysed(3);
+    Analysed(12);
     PostCommand(m_dlg, IDC_RECOVER);
-    ASSERT_TRUE(WaitUntil([&] { return Progress() == "Recovering photo 1 of 3"; }));
+    ASSERT_TRUE(WaitUntil([&] { return Progress() == "Recovering photo 1 of 12"; }));
+    PostMessageA(m_dlg, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(boxes.WaitForCount(1));
+    EXPECT_EQ(boxes.Seen()[0].caption, "Confirm");
+    EXPECT_EQ(boxes.Seen()[0].text.rfind("12 pictures were found and have not been recovered.\n\n", 0), 0u);
+    EXPECT_EQ(boxes.Seen()[0].buttons, static_cast<UINT>(MB_YESNO));
+    ASSERT_TRUE(WaitUntil([&] { return Progress() == "Recovering photo 3 of 12"; }));
+    EXPECT_FALSE(m_ui->Finished());
+
+    boxes.Answer(IDYES);
     ASSERT_TRUE(CloseAndWait());
-    EXPECT_EQ(boxes.Count(), 0u);
     EXPECT_EQ(m_result.load(), IDCANCEL);
+    EXPECT_EQ(boxes.Count(), 2u);
+    // The copy stopped with the window: not every picture got there.
+    EXPECT_LT(FilesIn(m_out->Path()).size(), 12u);
+}
+
+// Escape and Enter while copying, with the focus in the picture list: the
+// window stays and the copy runs to its summary.
+TEST_F(RecoveringTest, EscapeAndEnterWhileCopyingChangeNothing)
+{
+    MessageBoxWatcher boxes;
+    Analysed(4);
+    PostCommand(m_dlg, IDC_RECOVER);
+    ASSERT_TRUE(WaitUntil([&] { return Progress() == "Recovering photo 1 of 4"; }));
+    HWND list = List();
+    m_object->RunOnUi([&] { ::SetFocus(list); });
+    PressKey(m_dlg, VK_ESCAPE);
+    m_object->RunOnUi([&] { ::SetFocus(list); });
+    PressKey(m_dlg, VK_RETURN);
+    Pump(200);
+    EXPECT_FALSE(m_ui->Finished());
+    EXPECT_EQ(boxes.Count(), 0u);
+    ASSERT_TRUE(boxes.WaitForCount(1, 15000));
+    EXPECT_EQ(boxes.Seen()[0].text, std::string("4 files recovered.") + kSummaryQuestion);
+    EXPECT_EQ(FilesIn(m_out->Path()).size(), 4u);
+    EXPECT_FALSE(m_ui->Finished());
 }
 
 }  // namespace
