@@ -2,7 +2,8 @@
 // readExfatVolume or readNtfsVolume) over a sparse disk (sparse_disk.h), or
 // with QV_FUZZ_RECORDS the whole record pass: partition table, every reader
 // and the check and hand-over of each picture. Records must describe data
-// inside the disk, and what is handed on is a whole picture of its type.
+// inside the disk, and what is handed on is a whole picture of its type, or
+// one marked damaged that starts as its type does.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "fs/ntfs.h"
 #include "fs/record_pass.h"
 #include "recognizers.h"
+#include "signature.h"
 #include "sparse_disk.h"
 
 namespace {
@@ -25,6 +27,15 @@ class CheckSink : public qv::FindSink {
     std::vector<uint8_t> bytes(f.length);
     if (!data.read(0, bytes.data(), bytes.size())) __builtin_trap();
     qv::MemoryView v(bytes.data(), bytes.size());
+    if (f.damaged) {
+      if (f.decodes < -1 || f.decodes > 100 || f.type > qv::PicType::Raw) __builtin_trap();
+      uint8_t head[qv::kSignatureBytes] = {};
+      for (size_t i = 0; i < sizeof head && i < bytes.size(); ++i) head[i] = bytes[i];
+      const int t = qv::candidateType(head, qv::kAllTypes);
+      if (t != int(f.type) && !(f.type == qv::PicType::Raw && (t == int(qv::PicType::Tif) || t == int(qv::PicType::Raw))))
+        __builtin_trap();
+      return;
+    }
     if (!qv::recognize(f.type, v, f.length).length) __builtin_trap();
   }
 
