@@ -12,6 +12,7 @@ enum : int {
     IDC_MIN_BYTES,
     IDC_FIND_TEXT,
     IDC_SORT,
+    IDC_HIDE_DAMAGED,
 };
 
 const int kRowHeight = 26;
@@ -91,6 +92,7 @@ BEGIN_MESSAGE_MAP(CFilterBar, CWnd)
     ON_CONTROL(CBN_SELCHANGE, IDC_MIN_SIDE, &CFilterBar::OnChanged)
     ON_CONTROL(CBN_SELCHANGE, IDC_MIN_BYTES, &CFilterBar::OnChanged)
     ON_CONTROL(CBN_SELCHANGE, IDC_SORT, &CFilterBar::OnChanged)
+    ON_CONTROL(BN_CLICKED, IDC_HIDE_DAMAGED, &CFilterBar::OnChanged)
     ON_CONTROL(EN_CHANGE, IDC_FIND_TEXT, &CFilterBar::OnChanged)
 END_MESSAGE_MAP()
 
@@ -135,6 +137,10 @@ bool CFilterBar::Create(CWnd& parent, const RECT& rc, int id)
     }
     m_deleted = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, kTypesLeft, top1 - 1,
                     kDeletedWidth, 200, IDC_DELETED);
+    // Shown once a damaged picture is found; placed by LayOutTypes.
+    m_hideDamaged = Add("BUTTON", "Hide damaged pictures", BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP, kTypesLeft, top1,
+                        140, 20, IDC_HIDE_DAMAGED);
+    ::ShowWindow(m_hideDamaged, SW_HIDE);
     ::SendMessageA(m_deleted, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Deleted and present"));
     ::SendMessageA(m_deleted, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Deleted only"));
 
@@ -213,6 +219,20 @@ void CFilterBar::LayOutTypes()
     const int room = static_cast<int>(client.right) - kMargin - x;
     const int width = client.right > 0 ? std::max(least, std::min(kDeletedWidth, room)) : kDeletedWidth;
     ::SetWindowPos(m_deleted, nullptr, x, kMargin + 1, width, 200, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (m_damaged > 0) {
+        char text[64] = "";
+        ::GetWindowTextA(m_hideDamaged, text, sizeof text);
+        HDC textDc = ::GetDC(m_hWnd);
+        HGDIOBJ oldFont = ::SelectObject(textDc, m_font);
+        SIZE size = {};
+        ::GetTextExtentPoint32A(textDc, text, lstrlenA(text), &size);
+        ::SelectObject(textDc, oldFont);
+        ::ReleaseDC(m_hWnd, textDc);
+        ::SetWindowPos(m_hideDamaged, nullptr, x + width + 8, kMargin + 2, box + size.cx + 2, 20,
+                       SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    } else {
+        ::ShowWindow(m_hideDamaged, SW_HIDE);
+    }
 }
 
 void CFilterBar::OnSize(UINT type, int cx, int cy)
@@ -233,6 +253,7 @@ void CFilterBar::Reset()
     ::SendMessageA(m_minBytes, CB_SETCURSEL, 0, 0);
     ::SendMessageA(m_sort, CB_SETCURSEL, 0, 0);
     ::SetWindowTextA(m_text, "");
+    ::SendMessageA(m_hideDamaged, BM_SETCHECK, BST_UNCHECKED, 0);
     m_resetting = false;
 }
 
@@ -247,6 +268,7 @@ PictureFilter CFilterBar::Filter() const
     char text[MAX_PATH] = "";
     ::GetWindowTextA(m_text, text, sizeof text);
     filter.text = text;
+    filter.hideDamaged = ::SendMessageA(m_hideDamaged, BM_GETCHECK, 0, 0) == BST_CHECKED;
     return filter;
 }
 
@@ -267,6 +289,10 @@ void CFilterBar::SetTypeCounts(const CPictureItems& items)
         std::snprintf(text, sizeof text, "%s (%d)", PictureTypeName(static_cast<PictureType>(type)), count);
         ::SetWindowTextA(m_types[type], text);
         changed = true;
+    }
+    if (items.DamagedCount() != m_damaged) {
+        changed = changed || (m_damaged > 0) != (items.DamagedCount() > 0);
+        m_damaged = items.DamagedCount();
     }
     if (changed)
         LayOutTypes();

@@ -1,7 +1,7 @@
 // The bar above the picture list where the user narrows the finds down:
-// the types found (with their counts), deleted ones only, a least size in
-// pixels and in bytes, a text to look for in names and folders, and the
-// order. A strip of standard controls on the system's face colour; it tells
+// the types found (with their counts), deleted ones only, damaged ones
+// hidden (once there are any), a least size in pixels and in bytes, a text
+// to look for in names and folders, and the order. A strip of standard controls on the system's face colour; it tells
 // its parent of every change with WM_COMMAND (its id, kFilterChanged).
 #pragma once
 
@@ -49,5 +49,7 @@ private:
     HWND m_minBytes = nullptr;
     HWND m_text = nullptr;
     HWND m_sort = nullptr;
+    HWND m_hideDamaged = nullptr;
+    int m_damaged = 0;  // damaged finds: their filter shows when there are any
     bool m_resetting = false;
 };

@@ -120,6 +120,8 @@ void CRecoveryDlg::ShowCountLine(bool now)
     CString line = CountLine(m_view.Count(), m_pictures.Count(), ticked, bytes);
     if (m_recovered.Count() > 0)
         line += " - " + GroupedNumber(static_cast<uint64_t>(m_recovered.Count())) + " recovered";
+    if (m_pictures.DamagedCount() > 0)
+        line += " - " + GroupedNumber(static_cast<uint64_t>(m_pictures.DamagedCount())) + " damaged";
     if (line != m_lblCount.GetWindowText())
         m_lblCount.SetCaption(line);
 }

@@ -130,6 +130,7 @@ void CPictureItems::Clear()
     m_blocks.shrink_to_fit();
     m_cameras.assign(1, std::string());
     std::fill(std::begin(m_typeCounts), std::end(m_typeCounts), 0);
+    m_damagedCount = 0;
 }
 
 CString CPictureItems::Path(int item) const
@@ -179,6 +180,7 @@ void CPictureItems::SetRecord(int item, const std::string& folder, bool deleted,
     entry.state = deleted ? FindState::Deleted : FindState::Present;
     if (damaged && !entry.damaged)
         entry.ticked = false;
+    m_damagedCount += (damaged ? 1 : 0) - (entry.damaged ? 1 : 0);
     entry.damaged = damaged;
     entry.share = static_cast<int8_t>(damaged && decodes >= 0 && decodes <= 100 ? decodes : -1);
     SetDate(entry);

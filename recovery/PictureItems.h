@@ -83,6 +83,7 @@ public:
     // damaged picture is unticked: the user judges whether it is wanted.
     void SetRecord(int item, const std::string& folder, bool deleted, bool damaged = false, int decodes = -1);
     bool Damaged(int item) const { return At(item).damaged; }
+    int DamagedCount() const { return m_damagedCount; }
     // Percent of a damaged picture that decodes; -1 when not known.
     int DamagedShare(int item) const { return At(item).share; }
 
@@ -117,4 +118,5 @@ private:
     // Cameras are few: each name is kept once.
     std::vector<std::string> m_cameras{std::string()};
     int m_typeCounts[kPictureTypes] = {};
+    int m_damagedCount = 0;
 };

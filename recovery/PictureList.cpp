@@ -173,7 +173,10 @@ void CRecoveryDlg::OnPictureDispInfo(NMHDR* header, LRESULT* result)
         PutText(header->code == LVN_GETDISPINFOW, item.pszText, item.cchTextMax,
                 m_pictures.Name(picture).c_str());
     if (item.mask & LVIF_IMAGE)
-        item.iImage = m_thumbSlots.SlotFor(picture, m_pictures.Thumbnail(picture), m_recovered.Has(picture));
+        item.iImage = m_thumbSlots.SlotFor(
+            picture, m_pictures.Thumbnail(picture),
+            (m_recovered.Has(picture) ? CThumbnailSlots::kRecovered : 0u) |
+                (m_pictures.Damaged(picture) ? CThumbnailSlots::kDamaged : 0u));
     if (item.mask & LVIF_STATE) {
         item.state = (item.state & ~LVIS_STATEIMAGEMASK) |
                      INDEXTOSTATEIMAGEMASK(m_pictures.Ticked(picture) ? 2 : 1);

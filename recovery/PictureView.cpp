@@ -41,6 +41,8 @@ bool PictureFilter::Shows(const CPictureItems& items, int item) const
         return false;
     if (deletedOnly && items.State(item) == FindState::Present)
         return false;
+    if (hideDamaged && items.Damaged(item))
+        return false;
     // A picture of a type the window does not draw has no known size: it is
     // not small, and a camera's RAW must not vanish behind a size choice.
     const bool sizeKnown = items.Width(item) > 0 || CanDrawPictureType(items.Type(item));

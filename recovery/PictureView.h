@@ -20,6 +20,7 @@ struct PictureFilter {
     unsigned minSide = 0;      // pixels: both width and height at least this
     uint64_t minBytes = 0;
     std::string text;  // in the name or the folder, case ignored; empty: all
+    bool hideDamaged = false;
 
     bool Shows(const CPictureItems& items, int item) const;
 };

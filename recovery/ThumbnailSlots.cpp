@@ -33,11 +33,11 @@ bool CThumbnailSlots::Create(int slots)
         return false;
     ImageList_SetBkColor(m_images, 0xFFFFFF);
     m_itemInSlot.assign(static_cast<size_t>(slots), -1);
-    m_markedSlot.assign(static_cast<size_t>(slots), false);
+    m_slotMarks.assign(static_cast<size_t>(slots), 0);
     return true;
 }
 
-int CThumbnailSlots::SlotFor(int item, const uint8_t* thumbnail, bool marked)
+int CThumbnailSlots::SlotFor(int item, const uint8_t* thumbnail, unsigned marks)
 {
     if (!m_images || item < 0 || !thumbnail)
         return -1;
@@ -45,9 +45,9 @@ int CThumbnailSlots::SlotFor(int item, const uint8_t* thumbnail, bool marked)
         m_slotOfItem.resize(static_cast<size_t>(item) + 1, -1);
     int& slot = m_slotOfItem[static_cast<size_t>(item)];
     if (slot >= 0) {
-        if (m_markedSlot[static_cast<size_t>(slot)] == marked)
+        if (m_slotMarks[static_cast<size_t>(slot)] == marks)
             return slot;
-        Fill(slot, thumbnail, marked);
+        Fill(slot, thumbnail, marks);
         return slot;
     }
 
@@ -57,28 +57,60 @@ int CThumbnailSlots::SlotFor(int item, const uint8_t* thumbnail, bool marked)
     if (previous >= 0)
         m_slotOfItem[static_cast<size_t>(previous)] = -1;
     previous = item;
-    Fill(slot, thumbnail, marked);
+    Fill(slot, thumbnail, marks);
     return slot;
 }
 
-void CThumbnailSlots::Fill(int slot, const uint8_t* thumbnail, bool marked)
+void CThumbnailSlots::Fill(int slot, const uint8_t* thumbnail, unsigned marks)
 {
     // 64 pixels of 3 bytes make a row a multiple of 4: the DIB's rows are
     // the thumbnail's.
     std::memcpy(m_canvasBits, thumbnail, CPictureItems::kThumbBytes);
-    if (marked)
-        DrawTick();
+    if (marks) {
+        HDC dc = CreateCompatibleDC(nullptr);
+        if (dc) {
+            HGDIOBJ oldBitmap = SelectObject(dc, m_canvas);
+            if (marks & kRecovered)
+                DrawTick(dc);
+            if (marks & kDamaged)
+                DrawWarning(dc);
+            SelectObject(dc, oldBitmap);
+            DeleteDC(dc);
+        }
+    }
     GdiFlush();
     ImageList_Replace(m_images, slot, m_canvas, nullptr);
-    m_markedSlot[static_cast<size_t>(slot)] = marked;
+    m_slotMarks[static_cast<size_t>(slot)] = marks;
 }
 
-void CThumbnailSlots::DrawTick()
+void CThumbnailSlots::DrawWarning(HDC dc)
 {
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc)
-        return;
-    HGDIOBJ oldBitmap = SelectObject(dc, m_canvas);
+    // An orange triangle with a dark edge and a black "!", 22 pixels across:
+    // the sign people know for "look closer".
+    const int size = 22;
+    const int left = 1;
+    const int bottom = kThumbSize - 2;
+    HBRUSH orange = CreateSolidBrush(RGB(255, 176, 0));
+    HPEN edge = CreatePen(PS_SOLID, 1, RGB(96, 64, 0));
+    HGDIOBJ oldBrush = SelectObject(dc, orange);
+    HGDIOBJ oldPen = SelectObject(dc, edge);
+    const POINT triangle[] = {{left + size / 2, bottom - size + 2}, {left + size, bottom}, {left, bottom}};
+    Polygon(dc, triangle, 3);
+    HPEN mark = CreatePen(PS_SOLID, 3, RGB(0, 0, 0));
+    SelectObject(dc, mark);
+    MoveToEx(dc, left + size / 2, bottom - 14, nullptr);
+    LineTo(dc, left + size / 2, bottom - 7);
+    MoveToEx(dc, left + size / 2, bottom - 3, nullptr);
+    LineTo(dc, left + size / 2, bottom - 2);
+    SelectObject(dc, oldPen);
+    SelectObject(dc, oldBrush);
+    DeleteObject(mark);
+    DeleteObject(edge);
+    DeleteObject(orange);
+}
+
+void CThumbnailSlots::DrawTick(HDC dc)
+{
     // A green disc with a white edge and a white tick, 22 pixels across.
     const int size = 22;
     const int left = kThumbSize - size - 1;
@@ -97,8 +129,6 @@ void CThumbnailSlots::DrawTick()
     DeleteObject(tickPen);
     DeleteObject(edge);
     DeleteObject(green);
-    SelectObject(dc, oldBitmap);
-    DeleteDC(dc);
 }
 
 void CThumbnailSlots::Forget()
@@ -107,6 +137,6 @@ void CThumbnailSlots::Forget()
     m_slotOfItem.shrink_to_fit();
     for (int& item : m_itemInSlot)
         item = -1;
-    m_markedSlot.assign(m_markedSlot.size(), false);
+    m_slotMarks.assign(m_slotMarks.size(), 0);
     m_nextSlot = 0;
 }
