@@ -327,7 +327,19 @@ TEST_F(SetupTest, InstalledProgramFindsItsEngineAndBlocksSetupWhileRunning)
     EXPECT_TRUE(Exists(m_at.program + "\\uninstall.exe"));
     EXPECT_TRUE(Exists(m_at.engine + "\\photo.exe"));
 
+    // Closing asks at most whether to leave finds not recovered (the window
+    // counts every find listed until it keeps count of what it recovered).
     PostMessageA(main, WM_CLOSE, 0, 0);
+    HWND question = nullptr;
+    WaitUntil([&] {
+        question = ProgramBox(process.dwProcessId);
+        return question != nullptr || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
+    }, 5000);
+    if (question) {
+        EXPECT_EQ(Text(question), "Confirm");
+        PostMessageA(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(question, IDYES)));
+    }
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 15000), static_cast<DWORD>(WAIT_OBJECT_0));
 }
 
