@@ -240,7 +240,8 @@ TEST_F(EngineRunTest, HeldFileInTheOldWorkFolderDoesNotHoldUpTheNextSearch)
     PostCommand(m_hwnd, IDC_NEXT);
     ASSERT_TRUE(WaitUntil([&] { return m_engine.Started(); }, 10000));
     EXPECT_EQ(m_engine.Args(), "/d \"" + DataFolder() + "\\temp\" /cmd " + FirstDevice() +
-                                   " fileopt,everything,disable,jpg,enable,gif,enable,png,enable,bmp,enable,search");
+                                   " fileopt,everything,disable,jpg,enable,gif,enable,png,enable,bmp,enable,tif,"
+                                   "enable,raw,enable,heic,enable,avif,enable,webp,enable,search");
     ASSERT_TRUE(WaitAnalysed());
     ASSERT_EQ(ItemCount(Ctl(IDC_PICTURE_LIST)), 1);
     EXPECT_EQ(PicturePath(0), DataFolder() + "\\temp\\new.png");

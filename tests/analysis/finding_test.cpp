@@ -431,4 +431,62 @@ TEST_F(FindingTest, RecordsOfTheFindsFileReachTheirPicturesWhenTheyCome)
     DeleteFileA(finds.c_str());
 }
 
+// A photo the engine wrote damaged: unticked, marked on its thumbnail,
+// counted, and hidden by the filter bar's box that comes with it.
+TEST_F(FindingTest, DamagedFindsAreMarkedUntickedCountedAndCanBeHidden)
+{
+    TempFolder search{"finding-damaged"};
+    const std::string outDir = search.Join("data\\temp");
+    CreateDirectoryA(search.Join("data").c_str(), nullptr);
+    CreateDirectoryA(outDir.c_str(), nullptr);
+    CreateDirectoryA((outDir + "\\d0001").c_str(), nullptr);
+    const std::string whole = outDir + "\\d0001\\Whole.png";
+    const std::string half = outDir + "\\d0001\\Half.png";
+    ASSERT_TRUE(SavePicture(whole, 40, 40, 0x0000FF, L"image/png"));
+    ASSERT_TRUE(SavePicture(half, 40, 40, 0x0000FF, L"image/png"));
+    WriteFileBytes(qv::findsFilePath(outDir),
+                   std::string(qv::kFindsHeader) + qv::formatFindsLine({"d0001\\Whole.png", "\\DCIM", true}) +
+                       qv::formatFindsLine({"d0001\\Half.png", "\\DCIM", true, true, 49}));
+    HWND hide = nullptr;
+    auto findHide = [&] {
+        for (HWND child = GetWindow(Dlg().FilterBar(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (Text(child) == "Hide damaged pictures")
+                hide = child;
+        }
+    };
+    Dlg().RunOnUi([&] {
+        Dlg().ClearPictureList();
+        Dlg().NextItem() = 0;
+        Dlg().UseFindsFile(outDir);
+        Dlg().ReadFindRecords();
+    });
+    findHide();
+    ASSERT_NE(hide, nullptr);
+    EXPECT_FALSE(IsWindowVisible(hide));  // no damaged picture yet
+    Dlg().RunOnUi([&] {
+        Dlg().AddPicture(whole.c_str(), whole.c_str());
+        ++Dlg().NextItem();
+        Dlg().AddPicture(half.c_str(), half.c_str());
+        ++Dlg().NextItem();
+        Dlg().EnterAnalysedState();
+    });
+    ASSERT_EQ(ItemCount(m_list), 2);
+    EXPECT_TRUE(Ticked(m_list, 0));
+    EXPECT_FALSE(Ticked(m_list, 1));
+    EXPECT_NE(Dlg().CountText().find(" - 1 damaged"), std::string::npos) << Dlg().CountText();
+    EXPECT_TRUE(IsWindowVisible(hide));
+    // The mark: orange in the lower left corner of the damaged one only.
+    const Pixels marked = ItemPixels(m_list, Dlg().Images(), 1);
+    const Pixels plain = ItemPixels(m_list, Dlg().Images(), 0);
+    EXPECT_TRUE(Near(marked[57 * 64 + 11], 0xFFB000, 40));
+    EXPECT_FALSE(Near(plain[57 * 64 + 11], 0xFFB000, 40));
+
+    SendMessageA(hide, BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(m_list) == 1; }));
+    EXPECT_EQ(PicturePath(0), whole);
+    SendMessageA(hide, BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(m_list) == 2; }));
+    DeleteFileA(qv::findsFilePath(outDir).c_str());
+}
+
 }  // namespace
