@@ -96,7 +96,7 @@ GpBitmap* DecodePictureFile(const CString& path)
     return Checked(image);
 }
 
-GpBitmap* DecodeJpegEighth(const CString& path)
+GpBitmap* DecodeJpegEighth(const CString& path, bool partial)
 {
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -107,7 +107,7 @@ GpBitmap* DecodeJpegEighth(const CString& path)
     bool decoded = false;
     if (GetFileSizeEx(file, &size)) {
         FileView view(file);
-        decoded = qv::jpegDcPicture(view, static_cast<uint64_t>(size.QuadPart), picture);
+        decoded = qv::jpegDcPicture(view, static_cast<uint64_t>(size.QuadPart), picture, partial);
     }
     CloseHandle(file);
     if (!decoded)

@@ -22,8 +22,10 @@ Gdiplus::GpBitmap* DecodePictureBytes(const unsigned char* bytes, size_t size);
 // A baseline JPEG at an eighth of its width and height, from each block's
 // DC alone: for a thumbnail of a large photo without an Exif thumbnail, a
 // small part of a whole decode's time and memory. Null for any other file,
-// or one whose data does not decode to its end.
-Gdiplus::GpBitmap* DecodeJpegEighth(const CString& path);
+// or one whose data does not decode to its end; with partial, a JPEG whose
+// data stops fitting part-way gives its whole rows before that, the rest
+// grey (a damaged photo shows what can be had of it).
+Gdiplus::GpBitmap* DecodeJpegEighth(const CString& path, bool partial = false);
 
 // The Exif thumbnail held in a JPEG's first bytes, and the part of it in
 // the photo's shape (cameras pad one of another shape with bars). image is

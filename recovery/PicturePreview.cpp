@@ -750,6 +750,11 @@ CPicturePreview::Image CPicturePreview::Decode(const Request& request)
         return image;
     }
     GpBitmap* full = DecodePictureFile(request.path);
+    // A damaged JPEG that nothing decodes whole: what can be had of it at an
+    // eighth of its size, the rest grey, shown as large as the picture.
+    unsigned enlarge = 1;
+    if (!full && (full = DecodeJpegEighth(request.path, true)) != nullptr)
+        enlarge = 8;
     if (!full)
         return image;
     UINT width = 0, height = 0;
@@ -785,8 +790,8 @@ CPicturePreview::Image CPicturePreview::Decode(const Request& request)
     image.bitmap = scaled;
     image.srcWidth = w;
     image.srcHeight = h;
-    image.width = width;
-    image.height = height;
+    image.width = width * enlarge;
+    image.height = height * enlarge;
     image.showing = Showing::Picture;
     return image;
 }

@@ -186,6 +186,9 @@ bool RenderThumbnail(const CString& path, ThumbnailPixels& pixels, PictureDetail
             large.lock();
         source = WholeSource(DecodePictureFile(path));
     }
+    // A damaged JPEG: what decodes of it, the rest grey, rather than nothing.
+    if (!source.image && jpegLayout && layout.width && layout.height)
+        source = WholeSource(DecodeJpegEighth(path, true), layout.width, layout.height);
     const bool drawn = Draw(source, pixels);
     if (drawn) {
         known.width = source.width;

@@ -64,7 +64,7 @@ class Planes : public JpegDcBlocks {
 
 }  // namespace
 
-bool jpegDcPicture(View& v, uint64_t length, DcPicture& out) {
+bool jpegDcPicture(View& v, uint64_t length, DcPicture& out, bool partial) {
   JpegStream stream;
   if (!stream.open(v, length)) return false;
   const auto& comps = stream.components();
@@ -77,7 +77,16 @@ bool jpegDcPicture(View& v, uint64_t length, DcPicture& out) {
 
   Planes planes(stream);
   JpegStreamState s = stream.start();
-  if (stream.steps(v, s, UINT32_MAX, planes) != JpegStream::Step::Done || s.pos > length) return false;
+  // The eighth-sized rows that hold good data: each MCU row gives maxV of them.
+  uint32_t goodRows = UINT32_MAX;
+  if (stream.steps(v, s, UINT32_MAX, planes) != JpegStream::Step::Done || s.pos > length) {
+    // Data that does not belong may fit for a while before the check
+    // notices: the row the data stopped fitting in and the one before it
+    // may hold wrong values already, and are left grey.
+    const uint32_t mcuRows = s.mcu / stream.mcusPerRow();
+    if (!partial || mcuRows < 2) return false;
+    goodRows = (mcuRows - 1) * uint32_t(comps.size() == 1 ? 1 : stream.maxV());
+  }
 
   const bool rgb = comps.size() == 3 && (stream.adobeTransform() == 0 ||
                                          (stream.adobeTransform() < 0 && comps[0].id == 'R' &&
@@ -88,6 +97,10 @@ bool jpegDcPicture(View& v, uint64_t length, DcPicture& out) {
   uint8_t* p = out.rgb.data();
   for (uint32_t y = 0; y < out.height; ++y)
     for (uint32_t x = 0; x < out.width; ++x, p += 3) {
+      if (y >= goodRows) {
+        p[0] = p[1] = p[2] = 128;
+        continue;
+      }
       const int a = planes.at(0, x, y);
       if (comps.size() == 1) {
         p[0] = p[1] = p[2] = uint8_t(a);

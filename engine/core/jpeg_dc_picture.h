@@ -17,6 +17,8 @@ struct DcPicture {
 
 // False for anything but a baseline JPEG of one (grey) or three (YCbCr or
 // RGB) components whose data in the first `length` bytes decodes to its end.
-bool jpegDcPicture(View& v, uint64_t length, DcPicture& out);
+// With `partial`, a picture whose data stops fitting part-way gives its
+// whole MCU rows before that, the rest grey (false when not one row does).
+bool jpegDcPicture(View& v, uint64_t length, DcPicture& out, bool partial = false);
 
 }  // namespace qv

@@ -3,8 +3,10 @@
 // is, as the picture here does), on each layout of the samples.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <string>
 
 #include "jpeg_dc_picture.h"
@@ -95,4 +97,41 @@ TEST(JpegDcPicture, OnlyWholeBaselineData) {
     if (huge[i] == 0xFF && huge[i + 1] == 0xC0) huge[i + 5] = huge[i + 6] = huge[i + 7] = huge[i + 8] = 0xFF;
   qv::MemoryView h(huge.data(), huge.size());
   EXPECT_FALSE(qv::jpegDcPicture(h, huge.size(), out));
+}
+
+// A photo whose second half was overwritten: asked for what decodes, it
+// gives the whole picture's rows above the damage and grey below; a file
+// cut before its first row ends gives nothing even then.
+TEST(JpegDcPicture, PartOfADamagedPhotoIsItsGoodRowsAndGreyBelow) {
+  const std::vector<uint8_t> bytes = readFile(pic("base.jpg"));
+  qv::DcPicture whole;
+  qv::MemoryView all(bytes.data(), bytes.size());
+  ASSERT_TRUE(qv::jpegDcPicture(all, bytes.size(), whole));
+  ASSERT_GE(whole.height, 8u);
+
+  for (unsigned seed = 1; seed <= 12; ++seed) {
+    std::vector<uint8_t> damaged = bytes;
+    std::mt19937 noise(seed);
+    for (size_t i = damaged.size() / 2; i + 2 < damaged.size(); ++i) damaged[i] = uint8_t(noise() & 0x7F);
+    qv::MemoryView v(damaged.data(), damaged.size());
+    qv::DcPicture part;
+    EXPECT_FALSE(qv::jpegDcPicture(v, damaged.size(), part));
+    ASSERT_TRUE(qv::jpegDcPicture(v, damaged.size(), part, true)) << seed;
+    ASSERT_EQ(part.width, whole.width);
+    ASSERT_EQ(part.height, whole.height);
+    const size_t row = size_t(whole.width) * 3;
+    size_t good = 0;
+    while (good < whole.height && std::equal(part.rgb.begin() + good * row, part.rgb.begin() + (good + 1) * row,
+                                             whole.rgb.begin() + good * row))
+      ++good;
+    // About half the rows are good (the data is not spread evenly), and
+    // every row after them is grey.
+    EXPECT_GT(good, whole.height / 5) << good << " of " << whole.height;
+    EXPECT_LT(good, whole.height) << good << " of " << whole.height;
+    for (size_t i = good * row; i < part.rgb.size(); ++i) ASSERT_EQ(part.rgb[i], 128) << seed << ": " << i / row;
+  }
+
+  qv::DcPicture part;
+  qv::MemoryView cut(bytes.data(), 700);
+  EXPECT_FALSE(qv::jpegDcPicture(cut, 700, part, true));
 }

@@ -42,5 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (qv::jpegDcPicture(pieces, size, picture) &&
       (!ref.done || picture.rgb.size() != size_t(picture.width) * picture.height * 3))
     std::abort();
+  // What decodes of a damaged one: a whole picture's size, whenever given;
+  // the same picture as the whole one's when the data is whole.
+  qv::DcPicture part;
+  if (qv::jpegDcPicture(pieces, size, part, true)) {
+    if (part.rgb.size() != size_t(part.width) * part.height * 3) std::abort();
+    if (!picture.rgb.empty() && part.rgb != picture.rgb) std::abort();
+  }
   return 0;
 }
