@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes a FAT32 memory-card image holding pictures that were then deleted.
 # Usage: make_card.sh OUTDIR
-# Leaves OUTDIR/card.img and the originals in OUTDIR/originals/.
+# Leaves OUTDIR/card.img and the originals in OUTDIR/originals/ (and the one
+# photo that was damaged on the card after its deletion in OUTDIR/damaged/).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 out=$(realpath -m "$1")
@@ -34,8 +35,27 @@ for f in originals/*; do mcopy -i card.img "$f" ::DCIM/; done
 convert -size 50x50 xc:white kept.png
 mcopy -i card.img kept.png ::DCIM/
 cp kept.png originals/
+# A photo whose middle is overwritten (64 KiB of other data) and that is
+# then deleted with the others (copied before any is deleted, so that it
+# takes no cluster of theirs): it comes back damaged, not whole; its
+# original is kept apart in damaged/, as it cannot be had byte for byte.
+mkdir -p damaged
+convert -size 1200x900 plasma:orange-navy -attenuate 0.3 +noise Gaussian -quality 92 damaged/wedding.jpg
+mcopy -i card.img damaged/wedding.jpg ::DCIM/
+python3 - card.img damaged/wedding.jpg <<'PY'
+import os, sys
+img, src = sys.argv[1], sys.argv[2]
+data = open(src, "rb").read()
+disk = bytearray(open(img, "rb").read())
+start = disk.find(data[:4096])
+assert start >= 0 and disk[start:start + len(data)] == data, "the photo does not lie in one piece"
+at = start + len(data) // 2
+disk[at:at + 65536] = os.urandom(65536)
+open(img, "wb").write(disk)
+PY
 for f in originals/*; do
   name=$(basename "$f")
   [ "$name" = kept.png ] || mdel -i card.img "::DCIM/$name"
 done
+mdel -i card.img ::DCIM/wedding.jpg
 mdir -i card.img ::DCIM >/dev/null
