@@ -20,7 +20,7 @@ const int kMargin = 4;
 // The first row: the label, then the type boxes, then the deleted choice.
 const int kTypesLeft = kMargin + 2 + 38;
 const int kTypeGap = 4;
-const int kDeletedWidth = 150;
+const int kDeletedWidth = 150;  // the choice's longest entry, with its arrow
 
 struct Choice {
     const char* text;
@@ -98,7 +98,7 @@ END_MESSAGE_MAP()
 
 int CFilterBar::Height()
 {
-    return 2 * kRowHeight + 2 * kMargin;
+    return 3 * kRowHeight + 2 * kMargin;
 }
 
 HWND CFilterBar::Add(const char* cls, const char* text, DWORD style, int x, int y, int w, int h, int id)
@@ -135,15 +135,6 @@ bool CFilterBar::Create(CWnd& parent, const RECT& rc, int id)
         if (!AlwaysShown(type))
             ::ShowWindow(m_types[type], SW_HIDE);
     }
-    m_deleted = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, kTypesLeft, top1 - 1,
-                    kDeletedWidth, 200, IDC_DELETED);
-    // Shown once a damaged picture is found; placed by LayOutTypes.
-    m_hideDamaged = Add("BUTTON", "Hide damaged pictures", BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP, kTypesLeft, top1,
-                        140, 20, IDC_HIDE_DAMAGED);
-    ::ShowWindow(m_hideDamaged, SW_HIDE);
-    ::SendMessageA(m_deleted, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Deleted and present"));
-    ::SendMessageA(m_deleted, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Deleted only"));
-
     x = kMargin + 2;
     m_minSide = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, x, top2, 240, 200,
                     IDC_MIN_SIDE);
@@ -167,6 +158,18 @@ bool CFilterBar::Create(CWnd& parent, const RECT& rc, int id)
                  IDC_SORT);
     for (const char* sort : kSorts)
         ::SendMessageA(m_sort, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(sort));
+
+    // The third row: what the file system said, and whether damaged
+    // pictures show (that box once there are any).
+    const int top3 = kMargin + 2 * kRowHeight;
+    x = kMargin + 2;
+    m_deleted = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, x, top3, kDeletedWidth,
+                    200, IDC_DELETED);
+    ::SendMessageA(m_deleted, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Deleted and present"));
+    ::SendMessageA(m_deleted, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Deleted only"));
+    m_hideDamaged = Add("BUTTON", "Hide damaged pictures", BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP,
+                        x + kDeletedWidth + 12, top3 + 1, 160, 20, IDC_HIDE_DAMAGED);
+    ::ShowWindow(m_hideDamaged, SW_HIDE);
     // The lists open as wide as their longest entry.
     for (HWND combo : {m_deleted, m_minSide, m_minBytes, m_sort})
         FitDroppedWidth(combo);
@@ -182,8 +185,7 @@ bool CFilterBar::AlwaysShown(int type)
 
 void CFilterBar::LayOutTypes()
 {
-    // Each box as wide as its text needs, so that all nine fit beside the
-    // deleted choice; that narrows down to its least width if they must.
+    // Each box as wide as its text needs, so that all nine fit in the row.
     HDC dc = ::GetDC(m_hWnd);
     HGDIOBJ old = ::SelectObject(dc, m_font);
     const int box = ::GetSystemMetrics(SM_CXMENUCHECK) + 3;
@@ -202,8 +204,6 @@ void CFilterBar::LayOutTypes()
     ::SelectObject(dc, old);
     ::ReleaseDC(m_hWnd, dc);
 
-    RECT client;
-    GetClientRect(&client);
     int x = kTypesLeft;
     for (int type = 0; type < kPictureTypes; ++type) {
         if (!widths[type])
@@ -212,27 +212,7 @@ void CFilterBar::LayOutTypes()
                        SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
         x += widths[type] + kTypeGap;
     }
-    x += 4;
-    // Never so narrow that its longest choice is cut.
-    const int least = static_cast<int>(::SendMessageA(m_deleted, CB_GETDROPPEDWIDTH, 0, 0)) +
-                      ::GetSystemMetrics(SM_CXVSCROLL);
-    const int room = static_cast<int>(client.right) - kMargin - x;
-    const int width = client.right > 0 ? std::max(least, std::min(kDeletedWidth, room)) : kDeletedWidth;
-    ::SetWindowPos(m_deleted, nullptr, x, kMargin + 1, width, 200, SWP_NOZORDER | SWP_NOACTIVATE);
-    if (m_damaged > 0) {
-        char text[64] = "";
-        ::GetWindowTextA(m_hideDamaged, text, sizeof text);
-        HDC textDc = ::GetDC(m_hWnd);
-        HGDIOBJ oldFont = ::SelectObject(textDc, m_font);
-        SIZE size = {};
-        ::GetTextExtentPoint32A(textDc, text, lstrlenA(text), &size);
-        ::SelectObject(textDc, oldFont);
-        ::ReleaseDC(m_hWnd, textDc);
-        ::SetWindowPos(m_hideDamaged, nullptr, x + width + 8, kMargin + 2, box + size.cx + 2, 20,
-                       SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    } else {
-        ::ShowWindow(m_hideDamaged, SW_HIDE);
-    }
+    ::ShowWindow(m_hideDamaged, m_damaged > 0 ? SW_SHOW : SW_HIDE);
 }
 
 void CFilterBar::OnSize(UINT type, int cx, int cy)
