@@ -209,10 +209,12 @@ void CFilterBar::LayOutTypes()
         if (!widths[type])
             continue;
         ::SetWindowPos(m_types[type], nullptr, x, kMargin + 2, widths[type], 20,
-                       SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+                       SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_SHOWWINDOW);
         x += widths[type] + kTypeGap;
     }
     ::ShowWindow(m_hideDamaged, m_damaged > 0 ? SW_SHOW : SW_HIDE);
+    // Boxes that moved leave their old places behind: the row is drawn anew.
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void CFilterBar::OnSize(UINT type, int cx, int cy)
