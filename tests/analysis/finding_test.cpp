@@ -444,9 +444,6 @@ TEST_F(FindingTest, DamagedFindsAreMarkedUntickedCountedAndCanBeHidden)
     const std::string half = outDir + "\\d0001\\Half.png";
     ASSERT_TRUE(SavePicture(whole, 40, 40, 0x0000FF, L"image/png"));
     ASSERT_TRUE(SavePicture(half, 40, 40, 0x0000FF, L"image/png"));
-    WriteFileBytes(qv::findsFilePath(outDir),
-                   std::string(qv::kFindsHeader) + qv::formatFindsLine({"d0001\\Whole.png", "\\DCIM", true}) +
-                       qv::formatFindsLine({"d0001\\Half.png", "\\DCIM", true, true, 49}));
     HWND hide = nullptr;
     auto findHide = [&] {
         for (HWND child = GetWindow(Dlg().FilterBar(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -458,11 +455,16 @@ TEST_F(FindingTest, DamagedFindsAreMarkedUntickedCountedAndCanBeHidden)
         Dlg().ClearPictureList();
         Dlg().NextItem() = 0;
         Dlg().UseFindsFile(outDir);
-        Dlg().ReadFindRecords();
     });
+    WriteFileBytes(qv::findsFilePath(outDir),
+                   std::string(qv::kFindsHeader) + qv::formatFindsLine({"d0001\\Whole.png", "\\DCIM", true}) +
+                       qv::formatFindsLine({"d0001\\Half.png", "\\DCIM", true, true, 49}));
+    Dlg().RunOnUi([&] { Dlg().ReadFindRecords(); });
     findHide();
     ASSERT_NE(hide, nullptr);
-    EXPECT_FALSE(IsWindowVisible(hide));  // no damaged picture yet
+    // Its own visibility: the bar may be hidden in this view.
+    auto shown = [&] { return (GetWindowLongA(hide, GWL_STYLE) & WS_VISIBLE) != 0; };
+    EXPECT_FALSE(shown());  // no damaged picture yet
     Dlg().RunOnUi([&] {
         Dlg().AddPicture(whole.c_str(), whole.c_str());
         ++Dlg().NextItem();
@@ -474,7 +476,7 @@ TEST_F(FindingTest, DamagedFindsAreMarkedUntickedCountedAndCanBeHidden)
     EXPECT_TRUE(Ticked(m_list, 0));
     EXPECT_FALSE(Ticked(m_list, 1));
     EXPECT_NE(Dlg().CountText().find(" - 1 damaged"), std::string::npos) << Dlg().CountText();
-    EXPECT_TRUE(IsWindowVisible(hide));
+    EXPECT_TRUE(shown());
     // The mark: orange in the lower left corner of the damaged one only.
     const Pixels marked = ItemPixels(m_list, Dlg().Images(), 1);
     const Pixels plain = ItemPixels(m_list, Dlg().Images(), 0);

@@ -313,10 +313,15 @@ TEST(SettingsDialog, ItemsStylesAndButtonRow) {
         {IDC_FORMAT_PNG, "Button", ".png", 124, 40, 30, 10},
         {IDC_FORMAT_BMP, "Button", ".bmp", 179, 40, 31, 10},
         {IDC_FORMAT_TIF, "Button", ".tif", 234, 40, 23, 10},
+        {0xFFFF, "Button", "Camera RAW and phone pictures", 7, 64, 271, 34},
+        {IDC_FORMAT_RAW, "Button", "Camera RAW", 14, 78, 52, 10},
+        {IDC_FORMAT_HEIC, "Button", ".heic", 124, 78, 30, 10},
+        {IDC_FORMAT_AVIF, "Button", ".avif", 179, 78, 30, 10},
+        {IDC_FORMAT_WEBP, "Button", ".webp", 234, 78, 34, 10},
     };
     std::vector<HWND> kids = dlg.Children();
-    ASSERT_EQ(kids.size(), 10u);
-    for (size_t i = 0; i < 8; ++i) {
+    ASSERT_EQ(kids.size(), 15u);
+    for (size_t i = 0; i < 13; ++i) {
         EXPECT_EQ(GetDlgCtrlID(kids[i]) & 0xFFFF, items[i].id) << "position " << i;
         EXPECT_TRUE(SameClass(ClassOf(kids[i]), items[i].cls));
         EXPECT_EQ(TextOf(kids[i]), items[i].text);
@@ -326,12 +331,14 @@ TEST(SettingsDialog, ItemsStylesAndButtonRow) {
     EXPECT_EQ(StyleOf(kids[0]) & SS_TYPEMASK, SS_LEFT);
     EXPECT_EQ(StyleOf(kids[2]) & BS_TYPEMASK, BS_GROUPBOX);
     EXPECT_NE(StyleOf(kids[1]) & WS_TABSTOP, 0);
-    for (size_t i = 3; i < 8; ++i) {
+    EXPECT_EQ(StyleOf(kids[8]) & BS_TYPEMASK, BS_GROUPBOX);
+    // Every format's box is reached with Tab.
+    for (size_t i : {3, 4, 5, 6, 7, 9, 10, 11, 12}) {
         EXPECT_EQ(StyleOf(kids[i]) & BS_TYPEMASK, BS_AUTOCHECKBOX) << items[i].text;
-        EXPECT_EQ(StyleOf(kids[i]) & WS_TABSTOP, 0) << items[i].text;
+        EXPECT_NE(StyleOf(kids[i]) & WS_TABSTOP, 0) << items[i].text;
     }
 
-    HWND ok = kids[8], cancel = kids[9];
+    HWND ok = kids[13], cancel = kids[14];
     EXPECT_EQ(GetDlgCtrlID(ok), IDOK);
     EXPECT_EQ(GetDlgCtrlID(cancel), IDCANCEL);
     EXPECT_EQ(TextOf(ok), "OK");
@@ -341,12 +348,12 @@ TEST(SettingsDialog, ItemsStylesAndButtonRow) {
     EXPECT_NE(StyleOf(ok) & WS_TABSTOP, 0);
     EXPECT_NE(StyleOf(cancel) & WS_TABSTOP, 0);
     RECT rOk = dlg.ItemRect(ok), rCancel = dlg.ItemRect(cancel);
-    RECT group = dlg.ItemRect(kids[2]);
+    RECT group = dlg.ItemRect(kids[8]);
     EXPECT_EQ(rOk.left, dlg.Pixels(164, 0, 0, 0).left);
     EXPECT_EQ(rCancel.left, dlg.Pixels(228, 0, 0, 0).left);
     EXPECT_EQ(rOk.top, rCancel.top) << "side by side";
     EXPECT_EQ(rOk.right, dlg.Pixels(0, 0, 50, 14).right);
-    EXPECT_GT(rOk.top, group.top + group.bottom) << "below the Photos group";
+    EXPECT_GT(rOk.top, group.top + group.bottom) << "below the groups";
     EXPECT_LT(rOk.top + rOk.bottom, client.bottom) << "inside the dialog";
     EXPECT_LE(client.bottom - (rOk.top + rOk.bottom), dlg.Pixels(0, 0, 0, 10).bottom)
         << "the row sits at the bottom";
