@@ -27,9 +27,10 @@ struct Find {
   bool deleted = false;
   // The extension when the type has several (Recognition::ext).
   const char* ext = nullptr;
-  // A picture whose data does not check out whole, written all the same
-  // because a record says where it lies; with the share of it that decodes
-  // (percent), or -1 when that is not known.
+  // A picture whose data does not check out whole, written all the same:
+  // at its record's length when a record says where it lies, otherwise up
+  // to where its good part ends (damaged_part.h); with the share of it that
+  // decodes (percent), or -1 when that is not known.
   bool damaged = false;
   int decodes = -1;
 };
