@@ -1,6 +1,8 @@
 // Looks for a picture start at every byte, lets the type's recogniser
 // decide where the picture ends, hands each whole picture to the sink and
-// goes on right after it.
+// goes on right after it. What is left of a JPEG, PNG or GIF that is not
+// whole and cannot be joined goes to the sink marked damaged, its good
+// part only (damaged_part.h), and the search goes on right after that.
 #pragma once
 #include <atomic>
 #include <cstdint>

@@ -196,3 +196,21 @@ TEST(Damaged, RandomDataWithStartMarkersGivesNoFinds) {
   for (const Collected& c : scanBytes(disk))
     ADD_FAILURE() << "find of " << c.bytes.size() << " bytes at " << c.find.offset << (c.find.damaged ? ", damaged" : "");
 }
+
+// What overwrote a damaged picture's rest is still searched: a picture that
+// starts right after what was written is found, and one a sector later.
+TEST(Damaged, WhatFollowsTheWrittenPartIsStillSearched) {
+  const std::vector<uint8_t> jpg = readFile(pic("base.jpg")), gif = readFile(pic("static.gif"));
+  const size_t rowEnd = headFor(jpg, 10 * 30);
+  std::vector<uint8_t> disk = cutOnRandomDisk(jpg, rowEnd, 4096, 10);
+  std::copy(gif.begin(), gif.end(), disk.begin() + long(4096 + rowEnd));
+  const size_t later = (4096 + rowEnd + gif.size() + 511) / 512 * 512;
+  std::copy(gif.begin(), gif.end(), disk.begin() + long(later));
+  const std::vector<Collected> finds = scanBytes(disk);
+  ASSERT_EQ(finds.size(), 3u);
+  EXPECT_TRUE(finds[0].find.damaged);
+  EXPECT_EQ(finds[0].find.length, rowEnd);
+  EXPECT_EQ(finds[1].find.offset, 4096 + rowEnd);
+  EXPECT_EQ(finds[1].bytes, gif);
+  EXPECT_EQ(finds[2].find.offset, later);
+}
