@@ -1,6 +1,7 @@
 // What the engine says of its finds that the found files cannot: the folder
-// a picture was in on the disk and whether it had been deleted. The engine
-// appends a line per find written from a file system's records to its
+// a picture was in on the disk, whether it had been deleted, whether its
+// data is damaged. The engine appends a line per find written from a file
+// system's records, and per damaged find from the content search, to its
 // finds file beside the work folder before the find's file appears; the
 // window reads what was added at each walk, and a find whose line comes
 // later is given it then.
@@ -60,7 +61,8 @@ void CRecoveryDlg::ReadFindRecords()
     const std::string outDir = m_strTempDir.str() + "\\";
     for (qv::FindsEntry& entry : entries) {
         const std::string path = outDir + entry.file;
-        m_findRecords[path] = FindRecord{std::move(entry.folder), entry.deleted, entry.damaged, entry.decodes};
+        m_findRecords[path] =
+            FindRecord{std::move(entry.folder), entry.deleted, entry.damaged, entry.decodes, entry.found};
         const auto listed = m_itemOfFind.find(path);
         if (listed == m_itemOfFind.end())
             continue;
@@ -84,7 +86,10 @@ void CRecoveryDlg::ApplyFindRecord(int item)
     const auto record = m_findRecords.find(path);
     if (record == m_findRecords.end())
         return;
-    m_pictures.SetRecord(item, record->second.folder, record->second.deleted, record->second.damaged,
-                         record->second.decodes);
+    if (record->second.found)
+        m_pictures.SetDamaged(item, record->second.decodes);
+    else
+        m_pictures.SetRecord(item, record->second.folder, record->second.deleted, record->second.damaged,
+                             record->second.decodes);
     m_findRecords.erase(record);
 }

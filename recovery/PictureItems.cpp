@@ -178,12 +178,24 @@ void CPictureItems::SetRecord(int item, const std::string& folder, bool deleted,
     Item& entry = m_items[static_cast<size_t>(item)];
     entry.folder = folder;
     entry.state = deleted ? FindState::Deleted : FindState::Present;
+    MarkDamaged(entry, damaged, decodes);
+    SetDate(entry);
+}
+
+void CPictureItems::SetDamaged(int item, int decodes)
+{
+    if (item < 0 || item >= Count())
+        return;
+    MarkDamaged(m_items[static_cast<size_t>(item)], true, decodes);
+}
+
+void CPictureItems::MarkDamaged(Item& entry, bool damaged, int decodes)
+{
     if (damaged && !entry.damaged)
         entry.ticked = false;
     m_damagedCount += (damaged ? 1 : 0) - (entry.damaged ? 1 : 0);
     entry.damaged = damaged;
     entry.share = static_cast<int8_t>(damaged && decodes >= 0 && decodes <= 100 ? decodes : -1);
-    SetDate(entry);
 }
 
 void CPictureItems::SetDate(Item& item)

@@ -82,6 +82,10 @@ public:
     // becomes the record's (the engine gave the file the record's time). A
     // damaged picture is unticked: the user judges whether it is wanted.
     void SetRecord(int item, const std::string& folder, bool deleted, bool damaged = false, int decodes = -1);
+    // What the engine said of a picture it found by its contents: that its
+    // data did not check out whole (as SetRecord's damaged). It stays Found,
+    // without a folder, with its own date.
+    void SetDamaged(int item, int decodes);
     bool Damaged(int item) const { return At(item).damaged; }
     int DamagedCount() const { return m_damagedCount; }
     // Percent of a damaged picture that decodes; -1 when not known.
@@ -111,6 +115,7 @@ private:
     const Item& At(int item) const { return m_items[static_cast<size_t>(item)]; }
     uint8_t* Slot(int item) const;
     static void SetDate(Item& item);
+    static void MarkDamaged(Item& item, bool damaged, int decodes);
     uint16_t CameraIndex(const std::string& camera);
 
     std::vector<Item> m_items;

@@ -344,6 +344,7 @@ protected:
         bool deleted;
         bool damaged;
         int decodes;
+        bool found;  // found by its contents: stays Found, damaged
     };
     std::unordered_map<std::string, FindRecord> m_findRecords;
     std::unordered_map<std::string, int> m_itemOfFind;

@@ -64,10 +64,13 @@ bool parseLine(const std::string& line, FindsEntry& e) {
   if (crc.size() != 8 || crc.find_first_not_of("0123456789abcdef") != std::string::npos) return false;
   if (std::strtoul(crc.c_str(), nullptr, 16) != crcOf(line, c)) return false;
   const std::string state = line.substr(b + 1, d - b - 1);
-  if (state != "deleted" && state != "present") return false;
+  if (state != "deleted" && state != "present" && state != "found") return false;
   e.file = line.substr(0, a);
   e.folder = line.substr(a + 1, b - a - 1);
   e.deleted = state == "deleted";
+  e.found = state == "found";
+  // A content find has a line only when damaged, and never a folder.
+  if (e.found && (!e.damaged || !e.folder.empty())) return false;
   // Only what formatFindsLine writes.
   return relativePath(e.file) && cleanUtf8(e.file) == e.file && cleanUtf8(e.folder) == e.folder &&
          (e.folder.empty() || e.folder[0] == '\\');
@@ -83,7 +86,8 @@ std::string findsFilePath(const std::string& outDir) {
 }
 
 std::string formatFindsLine(const FindsEntry& e) {
-  std::string line = cleanUtf8(e.file) + '\t' + cleanUtf8(e.folder) + '\t' + (e.deleted ? "deleted" : "present");
+  const char* state = e.found ? "found" : e.deleted ? "deleted" : "present";
+  std::string line = cleanUtf8(e.file) + '\t' + (e.found ? std::string() : cleanUtf8(e.folder)) + '\t' + state;
   if (e.damaged) {
     line += "\tdamaged";
     if (e.decodes >= 0 && e.decodes <= 100) line += " " + std::to_string(e.decodes);

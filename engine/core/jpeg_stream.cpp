@@ -376,24 +376,62 @@ JpegStream::Step JpegStream::steps(View& v, JpegStreamState& s, uint32_t until, 
   return decode(v, s, until, [&dcs](int comp, int block, int dc) { dcs.onBlock(comp, block, dc); });
 }
 
-int jpegDecodableShare(View& v, uint64_t length) {
-  JpegStream stream;
-  if (!stream.open(v, length) || !stream.mcus() || !stream.mcusPerRow()) return -1;
-  JpegStreamState s = stream.start();
-  // Row by row: only whole rows count.
-  const uint32_t rows = (stream.mcus() + stream.mcusPerRow() - 1) / stream.mcusPerRow();
-  uint32_t good = 0;
-  while (good < rows) {
-    const uint32_t until = std::min<uint64_t>(uint64_t(good + 1) * stream.mcusPerRow(), stream.mcus());
-    const JpegStream::Step st = stream.steps(v, s, until);
-    if (st == JpegStream::Step::Error) break;
-    ++good;
-    if (st == JpegStream::Step::Done) {
-      good = rows;
-      break;
+namespace {
+
+// Where the bits decoded so far end: the byte after the last one that holds
+// any of them. The bits held but not decoded are the last ones fetched; of
+// them, the whole bytes are given back (a stuffed 0xFF with its 0x00).
+uint64_t decodedEnd(View& v, const JpegStreamState& s) {
+  uint64_t pos = s.pos;
+  for (int n = s.bits / 8; n > 0; --n) pos -= pos >= 2 && v.byte(pos - 1) == 0x00 && v.byte(pos - 2) == 0xFF ? 2 : 1;
+  return pos;
+}
+
+// Whether a run of kJpegZeroRun zero bytes ends within [pos, to), the run
+// counted on from before pos.
+bool zeroRunBefore(View& v, uint64_t pos, uint64_t to, size_t& run) {
+  while (pos < to) {
+    size_t avail = 0;
+    const uint8_t* p = v.at(pos, avail);
+    if (!p) return false;
+    const size_t n = size_t(std::min<uint64_t>(avail, to - pos));
+    for (size_t i = 0; i < n; ++i) {
+      run = p[i] ? 0 : run + 1;
+      if (run == kJpegZeroRun) return true;
     }
+    pos += n;
   }
-  return int(uint64_t(good) * 100 / rows);
+  return false;
+}
+
+}  // namespace
+
+JpegGoodRows jpegGoodRows(View& v, uint64_t length) {
+  JpegGoodRows g;
+  JpegStream stream;
+  if (!stream.open(v, length) || !stream.mcus() || !stream.mcusPerRow()) return g;
+  JpegStreamState s = stream.start();
+  g.total = (stream.mcus() + stream.mcusPerRow() - 1) / stream.mcusPerRow();
+  g.end = s.pos;
+  size_t zeros = 0;
+  while (g.rows < g.total) {
+    const uint32_t until = std::min<uint64_t>(uint64_t(g.rows + 1) * stream.mcusPerRow(), stream.mcus());
+    JpegStreamState next = s;
+    // (until never passes the last MCU: Done cannot come.)
+    if (stream.steps(v, next, until) != JpegStream::Step::Mcu) break;
+    const uint64_t end = decodedEnd(v, next);
+    if (end > length || zeroRunBefore(v, g.end, end, zeros)) break;
+    s = next;
+    g.end = end;
+    g.mcus = s.mcu;
+    ++g.rows;
+  }
+  return g;
+}
+
+int jpegDecodableShare(View& v, uint64_t length) {
+  const JpegGoodRows g = jpegGoodRows(v, length);
+  return g.total ? int(uint64_t(g.rows) * 100 / g.total) : -1;
 }
 
 bool jpegDataFits(View& v, uint64_t length) {

@@ -4,6 +4,7 @@
 // coefficients, each DC value must stay within what the sample precision
 // allows, which data spliced in from elsewhere soon breaks.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -124,9 +125,25 @@ class JpegStream {
 // spliced in where the picture's own was lost).
 bool jpegDataFits(View& v, uint64_t length);
 
-// How much of a JPEG decodes: the whole MCU rows before its data stops
-// fitting, in percent of its rows (100 when every MCU decodes); -1 when it
-// is of a kind the stream does not decode.
+// The whole MCU rows of a JPEG that decode, from the first on, before its
+// data stops fitting or reaches a run of kJpegZeroRun zero bytes: zeros
+// decode cleanly for ever with most tables (blocks full of ones) but are
+// never entropy-coded data, so a zeroed stretch ends the good part as a
+// fault does. Only what lies within the first `length` bytes counts.
+constexpr size_t kJpegZeroRun = 32;
+struct JpegGoodRows {
+  uint32_t rows = 0;   // whole rows that decode
+  uint32_t total = 0;  // rows of the frame; 0: of a kind the stream does not decode
+  uint32_t mcus = 0;   // MCUs in the rows that decode
+  // The byte after the last one that holds bits of those rows (the headers'
+  // end when none decodes).
+  uint64_t end = 0;
+};
+JpegGoodRows jpegGoodRows(View& v, uint64_t length);
+
+// How much of a JPEG decodes: its good rows (jpegGoodRows) in percent of
+// its rows (100 when every MCU decodes); -1 when it is of a kind the
+// stream does not decode.
 int jpegDecodableShare(View& v, uint64_t length);
 
 }  // namespace qv

@@ -47,36 +47,59 @@ bool pngChunkCrcMatches(View& v, uint64_t pos, uint32_t len) {
   return v.read(end, stored, 4) && be32(stored) == crc;
 }
 
-Recognition recognizePng(View& v, uint64_t maxLen) {
-  Recognition r;
+namespace {
+
+// Walks the chunks from the signature up to IEND or the first that is not
+// whole (its header, its bounds or its CRC). good: the end of the last
+// whole chunk before IEND, once a whole IDAT has come; 0 before.
+struct PngWalk {
+  uint64_t length = 0;  // the whole picture, 0 if none
+  uint64_t good = 0;
+};
+
+PngWalk walkPng(View& v, uint64_t maxLen) {
+  PngWalk w;
   uint8_t sig[8];
-  if (!v.read(0, sig, 8) || std::memcmp(sig, kSignature, 8) != 0) return r;
+  if (!v.read(0, sig, 8) || std::memcmp(sig, kSignature, 8) != 0) return w;
   uint64_t pos = 8;
   bool first = true, sawData = false;
   for (;;) {
     uint8_t h[8];
-    if (!v.read(pos, h, 8)) return r;
+    if (!v.read(pos, h, 8)) return w;
     uint32_t len = be32(h);
     const uint8_t* type = h + 4;
-    if (len > 0x7FFFFFFFu) return r;
-    if (!isPngChunkType(type)) return r;
+    if (len > 0x7FFFFFFFu) return w;
+    if (!isPngChunkType(type)) return w;
     uint64_t next = pos + 12 + uint64_t(len);
-    if (next > maxLen) return r;
+    if (next > maxLen) return w;
     if (first) {
       uint8_t d[13];
       if (std::memcmp(type, "IHDR", 4) != 0 || len != 13 || !v.read(pos + 8, d, 13) || !validHeader(d))
-        return r;
+        return w;
       first = false;
     }
-    if (!pngChunkCrcMatches(v, pos, len)) return r;
+    if (!pngChunkCrcMatches(v, pos, len)) return w;
     if (std::memcmp(type, "IDAT", 4) == 0) sawData = true;
     if (std::memcmp(type, "IEND", 4) == 0) {
-      if (!sawData || len != 0) return r;
-      r.length = r.shadow = next;
-      return r;
+      if (sawData && len == 0) w.length = next;
+      return w;
     }
     pos = next;
+    if (sawData) w.good = pos;
   }
+}
+
+}  // namespace
+
+Recognition recognizePng(View& v, uint64_t maxLen) {
+  Recognition r;
+  r.length = r.shadow = walkPng(v, maxLen).length;
+  return r;
+}
+
+uint64_t pngWholeChunksEnd(View& v, uint64_t maxLen) {
+  const PngWalk w = walkPng(v, maxLen);
+  return w.length ? 0 : w.good;
 }
 
 }  // namespace qv

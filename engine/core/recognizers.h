@@ -46,6 +46,13 @@ Recognition recognizeWebp(View& v, uint64_t maxLen);
 // file written only so far has.
 bool zeroSectorIn(View& v, uint64_t from, uint64_t to);
 
+// Of a PNG or a GIF that is not whole: where its last whole chunk ends
+// (CRC matched, once a whole IDAT has come; IEND is not counted), where its
+// last whole frame ends (its sub-blocks end, its codes check and stand for
+// every pixel of the frame). 0 when there is none, or the picture is whole.
+uint64_t pngWholeChunksEnd(View& v, uint64_t maxLen);
+uint64_t gifWholeFramesEnd(View& v, uint64_t maxLen);
+
 Recognition recognize(PicType t, View& v, uint64_t maxLen);
 inline Recognition recognize(PicType t, View& v) { return recognize(t, v, maxPictureSize(t)); }
 

@@ -10,6 +10,7 @@
 
 #include "block_reader.h"
 #include "block_search.h"
+#include "damaged_part.h"
 #include "iso_media.h"
 #include "jpeg_followers.h"
 #include "jpeg_fragments.h"
@@ -314,6 +315,7 @@ class Scan {
           PiecesView joined(w_, pieces.pieces);
           sink_.onFind(Find{type, s, pieces.length}, joined);
           found();
+          return 0;
         }
       }
       if (type == PicType::Png && s % kSectorSize == 0) {
@@ -322,9 +324,10 @@ class Scan {
           PiecesView joined(w_, pieces.pieces);
           sink_.onFind(Find{type, s, pieces.length}, joined);
           found();
+          return 0;
         }
       }
-      return 0;
+      return damaged(s, type, r);
     }
     const PicType kind = foundType(type, r);
     if (!(opts_.types & typeBit(kind))) {
@@ -344,6 +347,27 @@ class Scan {
     // candidate met there may not reach back into it.
     shadowEnd_ = std::max(shadowEnd_, s + r.length);
     return s + r.length;
+  }
+
+  // What is left of a picture that is not whole and was not joined: its
+  // good part (damaged_part.h), written marked damaged, or nothing. The scan
+  // goes on right after what was written, so that whatever overwrote the
+  // rest is still searched. Returns as candidate() does.
+  uint64_t damaged(uint64_t s, PicType type, const Recognition& r) {
+    // A JPEG whose markers failed before its data began has no rows.
+    if (type == PicType::Jpg && !r.brokeAt) return 0;
+    if (type != PicType::Jpg && type != PicType::Png && type != PicType::Gif) return 0;
+    WindowView view(w_, s);
+    const DamagedPart part = damagedPart(type, view, std::min(maxPictureSize(type), total_ - s));
+    if (!part.length) return 0;
+    Find f{type, s, part.length};
+    f.damaged = true;
+    f.decodes = part.decodes;
+    WindowView data(w_, s);
+    sink_.onFind(f, data);
+    found();
+    shadowEnd_ = std::max(shadowEnd_, s + part.length);
+    return s + part.length;
   }
 
   void found() {

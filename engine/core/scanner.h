@@ -1,6 +1,8 @@
 // Looks for a picture start at every byte, lets the type's recogniser
 // decide where the picture ends, hands each whole picture to the sink and
-// goes on right after it.
+// goes on right after it. What is left of a JPEG, PNG or GIF that is not
+// whole and cannot be joined goes to the sink marked damaged, its good
+// part only (damaged_part.h), and the search goes on right after that.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -27,9 +29,10 @@ struct Find {
   bool deleted = false;
   // The extension when the type has several (Recognition::ext).
   const char* ext = nullptr;
-  // A picture whose data does not check out whole, written all the same
-  // because a record says where it lies; with the share of it that decodes
-  // (percent), or -1 when that is not known.
+  // A picture whose data does not check out whole, written all the same:
+  // at its record's length when a record says where it lies, otherwise up
+  // to where its good part ends (damaged_part.h); with the share of it that
+  // decodes (percent), or -1 when that is not known.
   bool damaged = false;
   int decodes = -1;
 };

@@ -48,9 +48,10 @@ void OutputSink::onFind(const Find& find, View& data) {
   }
   // The line before the name: whoever sees the picture can read its line.
   // A picture whose line could not be written is kept all the same.
-  if (ok && finds_ && find.fromRecord) {
-    const std::string line =
-        formatFindsLine(FindsEntry{sub_ + "\\" + name, find.folder, find.deleted, find.damaged, find.decodes});
+  // A whole content find has none.
+  if (ok && finds_ && (find.fromRecord || find.damaged)) {
+    const std::string line = formatFindsLine(
+        FindsEntry{sub_ + "\\" + name, find.folder, find.deleted, find.damaged, find.decodes, !find.fromRecord});
     qvrt_append(finds_, line.data(), line.size());
   }
   if (qvrt_output_end(out, ok ? 1 : 0) == 0) ++written_;

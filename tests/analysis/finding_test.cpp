@@ -178,6 +178,13 @@ TEST(PictureDescription, SaysWhatIsKnown)
     const std::string unknown = DescribePicture(items, 1).GetString();
     EXPECT_NE(unknown.find("\r\nDamaged: part of the picture may be missing or wrong."), std::string::npos) << unknown;
     EXPECT_EQ(DescribePicture(items, 0).Find("Damaged"), -1);
+    // A damaged picture found by its contents stays a content find.
+    AddFind(items, {"C:\\d\\f0000081920.jpg", 640, 480, 90000, "", 0, ""});
+    items.SetDamaged(8, 35);
+    EXPECT_EQ(items.State(8), FindState::Found);
+    EXPECT_EQ(items.Folder(8), "");
+    EXPECT_FALSE(items.Ticked(8));
+    EXPECT_EQ(items.DamagedShare(8), 35);
     EXPECT_EQ(std::string(CountLine(1240, 38512, 812, 2469606195ull).GetString()),
               "1,240 of 38,512 pictures shown - 812 ticked (2.3 GB)");
 }

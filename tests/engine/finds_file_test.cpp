@@ -15,7 +15,7 @@ namespace {
 
 bool same(const FindsEntry& a, const FindsEntry& b) {
   return a.file == b.file && a.folder == b.folder && a.deleted == b.deleted && a.damaged == b.damaged &&
-         a.decodes == b.decodes;
+         a.decodes == b.decodes && a.found == b.found;
 }
 
 const std::vector<FindsEntry>& entries() {
@@ -28,6 +28,9 @@ const std::vector<FindsEntry>& entries() {
       {"d0002\\IMG_0002.jpg", "\\DCIM", true, true, 60},
       {"d0002\\IMG_0003.jpg", "\\DCIM", false, true, 0},
       {"d0002\\scan.tif", "\\", true, true, -1},  // how much decodes is not known
+      // Damaged finds of the content search.
+      {"d0003\\f0000081920.jpg", "", false, true, 35, true},
+      {"d0003\\f0000090000_077.png", "", false, true, -1, true},
   };
   return all;
 }
@@ -52,6 +55,8 @@ TEST(FindsFile, LinesComeBackAsWrittenAndLookAsDocumented) {
   EXPECT_EQ(qv::formatFindsLine(entries()[0]), signedLine("d0001\\IMG_0001.jpg\t\\DCIM\\100CANON\tdeleted"));
   EXPECT_EQ(qv::formatFindsLine(entries()[5]), signedLine("d0002\\IMG_0002.jpg\t\\DCIM\tdeleted\tdamaged 60"));
   EXPECT_EQ(qv::formatFindsLine(entries()[7]), signedLine("d0002\\scan.tif\t\\\tdeleted\tdamaged"));
+  EXPECT_EQ(qv::formatFindsLine(entries()[8]), signedLine("d0003\\f0000081920.jpg\t\tfound\tdamaged 35"));
+  EXPECT_EQ(qv::formatFindsLine(entries()[9]), signedLine("d0003\\f0000090000_077.png\t\tfound\tdamaged"));
   std::vector<FindsEntry> out;
   const std::string text = wholeFile();
   EXPECT_EQ(qv::parseFindsText(text, 0, out), text.size());
@@ -127,6 +132,12 @@ TEST(FindsFile, OnlyWhatTheEngineWritesIsTakenEvenWithARightCrc) {
            std::string("d0001\\a.jpg\t\\\tdeleted\tdamagedx"),
            std::string("d0001\\a.jpg\t\\\tdamaged 50\tdeleted"),
            std::string("d0001\\a.jpg\t\\\tdeleted\tdamaged 5\tx"),
+           // A content find: only damaged, never with a folder.
+           std::string("d0001\\a.jpg\t\tfound"),
+           std::string("d0001\\a.jpg\t\\DCIM\tfound\tdamaged 50"),
+           std::string("d0001\\a.jpg\t\\\tfound\tdamaged"),
+           std::string("d0001\\a.jpg\t\tFound\tdamaged 50"),
+           std::string("d0001\\a.jpg\t\tfound deleted\tdamaged"),
        }) {
     std::vector<FindsEntry> out;
     const std::string text = qv::kFindsHeader + signedLine(body) + signedLine(good);

@@ -47,7 +47,10 @@ size_t roundUp(size_t n, size_t to) { return (n + to - 1) / to * to; }
 // Every sample recovered byte for byte, and nothing else found.
 void expectExactlyTheSamples(const std::vector<Collected>& finds) {
   std::map<std::vector<uint8_t>, int> found;
-  for (const auto& c : finds) found[c.bytes]++;
+  for (const auto& c : finds) {
+    EXPECT_FALSE(c.find.damaged) << "a whole picture marked damaged";
+    found[c.bytes]++;
+  }
   for (const std::string& name : qvtest::allPictures()) {
     auto it = found.find(readFile(pic(name)));
     EXPECT_TRUE(it != found.end()) << name << " not recovered";
@@ -181,15 +184,22 @@ TEST(Scanner, FragmentedPicturesAreNotPassedOffAsWhole) {
   place(disk, at, j1);
   place(disk, at + j1.size(), png);
   place(disk, at + j1.size() + roundUp(png.size(), cluster), j2);
-  // A JPEG whose second piece is simply gone (random data instead).
+  // A JPEG whose second piece is simply gone (random data instead): its
+  // head is what is left, marked damaged.
   at = 4 << 20;
   place(disk, at, std::vector<uint8_t>(jpg.begin(), jpg.begin() + 3 * cluster));
   place(disk, at + 3 * cluster, qvtest::randomBytes(jpg.size(), 4));
 
   auto finds = scanBytes(disk);
-  ASSERT_EQ(finds.size(), 2u);
+  ASSERT_EQ(finds.size(), 3u);
   EXPECT_EQ(finds[0].bytes, jpg);
+  EXPECT_FALSE(finds[0].find.damaged);
   EXPECT_EQ(finds[1].bytes, png);
+  EXPECT_FALSE(finds[1].find.damaged);
+  EXPECT_EQ(finds[2].find.offset, at);
+  EXPECT_TRUE(finds[2].find.damaged);
+  ASSERT_LE(finds[2].bytes.size(), 3 * cluster);
+  EXPECT_TRUE(std::equal(finds[2].bytes.begin(), finds[2].bytes.end(), jpg.begin()));
 }
 
 TEST(Scanner, JpegInTwoPiecesAroundAnotherFileIsJoined) {

@@ -14,7 +14,9 @@ namespace {
 bool same(const std::vector<qv::FindsEntry>& a, const std::vector<qv::FindsEntry>& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
-    if (a[i].file != b[i].file || a[i].folder != b[i].folder || a[i].deleted != b[i].deleted) return false;
+    if (a[i].file != b[i].file || a[i].folder != b[i].folder || a[i].deleted != b[i].deleted ||
+        a[i].damaged != b[i].damaged || a[i].decodes != b[i].decodes || a[i].found != b[i].found)
+      return false;
   return true;
 }
 
@@ -25,8 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<qv::FindsEntry> all;
   const size_t end = qv::parseFindsText(text, 0, all);
   if (end > size || (end && text[end - 1] != '\n')) __builtin_trap();
+  // A content find's line is only ever a damaged one's, without a folder.
   for (const qv::FindsEntry& e : all)
-    if (text.find("\n" + qv::formatFindsLine(e)) == std::string::npos) __builtin_trap();
+    if (text.find("\n" + qv::formatFindsLine(e)) == std::string::npos ||
+        (e.found && (!e.damaged || e.deleted || !e.folder.empty())) || e.decodes < -1 || e.decodes > 100)
+      __builtin_trap();
   // Cut where the middle of the text falls, then the rest.
   const size_t cut = text.find('\n', size / 2);
   if (cut == std::string::npos) return 0;
