@@ -115,7 +115,7 @@ private:
     const Item& At(int item) const { return m_items[static_cast<size_t>(item)]; }
     uint8_t* Slot(int item) const;
     static void SetDate(Item& item);
-    static void MarkDamaged(Item& item, bool damaged, int decodes);
+    void MarkDamaged(Item& item, bool damaged, int decodes);
     uint16_t CameraIndex(const std::string& camera);
 
     std::vector<Item> m_items;
