@@ -247,8 +247,21 @@ overwrite "$out/src/IMG_0102.JPG" $((size2 / 2)) 65536
 size3=$(stat -c %s "$out/src/IMG_0103.JPG")
 overwrite "$out/src/IMG_0103.JPG" $((size3 * 6 / 10)) $((size3 - size3 * 6 / 10))
 overwrite "$out/src/IMG_0104.JPG" 0 4096 zero
-mdel -i "$fat" ::DCIM/IMG_0101.JPG ::DCIM/IMG_0102.JPG ::DCIM/IMG_0103.JPG ::DCIM/IMG_0104.JPG
-printf '%s\t%s\n' _MG_0101.jpg whole _MG_0102.jpg damaged _MG_0103.jpg damaged >"$out/damaged.tsv"
+# A phone's HEIC whose boxes after its file-type box were overwritten, and
+# a WebP whose first chunk was: their starts still say what they are.
+convert -size 800x600 plasma:green-purple "$out/src/phone.png"
+heif-enc -q 60 -o "$out/src/IMG_0105.HEIC" "$out/src/phone.png" >/dev/null
+cwebp -quiet "$out/src/phone.png" -o "$out/src/web.webp"
+mcopy -m -i "$fat" "$out/src/IMG_0105.HEIC" "::DCIM/IMG_0105.HEIC"
+mcopy -m -i "$fat" "$out/src/web.webp" "::DCIM/web.webp"
+overwrite "$out/src/IMG_0105.HEIC" 40 4096
+overwrite "$out/src/web.webp" 12 16
+mdel -i "$fat" ::DCIM/IMG_0101.JPG ::DCIM/IMG_0102.JPG ::DCIM/IMG_0103.JPG ::DCIM/IMG_0104.JPG \
+  ::DCIM/IMG_0105.HEIC ::DCIM/web.webp
+# name written, whole or damaged, the original
+printf '%s\t%s\t%s\n' _MG_0101.jpg whole "$out/src/IMG_0101.JPG" _MG_0102.jpg damaged "$out/src/IMG_0102.JPG" \
+  _MG_0103.jpg damaged "$out/src/IMG_0103.JPG" IMG_0105.heic damaged "$out/src/IMG_0105.HEIC" \
+  web.webp damaged "$out/src/web.webp" >"$out/damaged.tsv"
 
 # NTFS formatted over its pictures: no records, only the content search.
 img=$out/ntfs-formatted.img

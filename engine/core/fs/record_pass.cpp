@@ -39,9 +39,9 @@ const char* rawExtension(const std::string& name) {
 // What the record's data is: the type, if it is a picture of an enabled
 // type (with its extension when the type has several), and whether it is
 // whole; -1 if it is none. A picture whose data does not check out whole
-// is still one when it starts as its type does: one of JPEG, GIF, PNG,
-// BMP or TIFF, or a RAW that its record names, is then written damaged, at
-// the record's length. (An ISO media file or a WebP is not, yet.)
+// is still one when it starts as its type does (its signature, or an ISO
+// media file's brand; a TIFF-based or other RAW only when its record's name
+// says which): it is then written damaged, at the record's length.
 int recordedPicture(FileView& view, const FileRecord& r, unsigned types, Find& f) {
   uint8_t head[kSignatureBytes] = {};
   if (!view.read(0, head, std::min<uint64_t>(sizeof head, r.size))) return -1;
@@ -60,11 +60,15 @@ int recordedPicture(FileView& view, const FileRecord& r, unsigned types, Find& f
     }
     if (found != PicType::Jpg) return -1;
   }
-  if (isoMedia) return -1;
   PicType damaged = PicType(t);
-  const char* ext = damaged == PicType::Tif || damaged == PicType::Raw ? rawExtension(r.name) : nullptr;
-  if (ext) damaged = PicType::Raw;
-  if (!(types & typeBit(damaged)) || damaged > PicType::Raw || (damaged == PicType::Raw && !ext)) return -1;
+  const char* ext = nullptr;
+  if (isoMedia) {
+    // The brand told the family: Canon's CR3 is the only RAW among them.
+    if (damaged == PicType::Raw) ext = "cr3";
+  } else if (damaged == PicType::Tif || damaged == PicType::Raw) {
+    if ((ext = rawExtension(r.name)) != nullptr) damaged = PicType::Raw;
+  }
+  if (!(types & typeBit(damaged)) || (damaged == PicType::Raw && !ext)) return -1;
   f.type = damaged;
   f.ext = ext;
   f.damaged = true;

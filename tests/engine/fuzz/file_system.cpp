@@ -13,6 +13,7 @@
 #include "fs/file_view.h"
 #include "fs/ntfs.h"
 #include "fs/record_pass.h"
+#include "iso_media.h"
 #include "recognizers.h"
 #include "signature.h"
 #include "sparse_disk.h"
@@ -28,10 +29,11 @@ class CheckSink : public qv::FindSink {
     if (!data.read(0, bytes.data(), bytes.size())) __builtin_trap();
     qv::MemoryView v(bytes.data(), bytes.size());
     if (f.damaged) {
-      if (f.decodes < -1 || f.decodes > 100 || f.type > qv::PicType::Raw) __builtin_trap();
+      if (f.decodes < -1 || f.decodes > 100) __builtin_trap();
       uint8_t head[qv::kSignatureBytes] = {};
       for (size_t i = 0; i < sizeof head && i < bytes.size(); ++i) head[i] = bytes[i];
-      const int t = qv::candidateType(head, qv::kAllTypes);
+      int t = qv::candidateType(head, qv::kAllTypes);
+      if (t < 0) t = qv::isoMediaType(head, qv::kAllTypes);
       if (t != int(f.type) && !(f.type == qv::PicType::Raw && (t == int(qv::PicType::Tif) || t == int(qv::PicType::Raw))))
         __builtin_trap();
       return;
