@@ -50,6 +50,34 @@ static bool IsDriveRoot(const CString& strPath)
     return bLetter && (nLength == 2 || strPath.GetAt(2) == '\\');
 }
 
+namespace {
+
+// The full path, without a trailing backslash but for a drive's root.
+CString FullPath(const CString& strPath)
+{
+    char full[MAX_PATH] = "";
+    const DWORD n = GetFullPathNameA(strPath, sizeof full, full, nullptr);
+    CString result = n > 0 && n < sizeof full ? CString(full) : strPath;
+    while (result.GetLength() > 3 && result.GetAt(result.GetLength() - 1) == '\\')
+        result = result.Left(result.GetLength() - 1);
+    return result;
+}
+
+}  // namespace
+
+bool IsWithinFolder(const CString& strPath, const CString& strFolder)
+{
+    if (strPath.IsEmpty() || strFolder.IsEmpty())
+        return false;
+    const CString path = FullPath(strPath);
+    CString folder = FullPath(strFolder);
+    if (lstrcmpiA(path, folder) == 0)
+        return true;
+    if (folder.GetAt(folder.GetLength() - 1) != '\\')
+        folder += "\\";
+    return path.GetLength() > folder.GetLength() && lstrcmpiA(path.Left(folder.GetLength()), folder) == 0;
+}
+
 bool IsFolder(CString strPath)
 {
     // A root's listing has no "." and may be empty or hold files only; the

@@ -17,6 +17,11 @@ CString IntToString(int nValue);
 
 bool IsFolder(CString strPath);
 
+// True when strPath is strFolder or lies anywhere below it, compared as full
+// paths without regard to case or a trailing backslash ("D:\Data\Pics" is
+// within "d:\data\", "D:\Database" is not).
+bool IsWithinFolder(const CString& strPath, const CString& strFolder);
+
 // Deletes everything below strFolder (and strFolder itself when bRemoveFolder).
 // Files that cannot be deleted stay, and so does every folder above them.
 // Links and junctions below strFolder are removed as entries, never followed.

@@ -117,6 +117,16 @@ void CRecoveryDlg::OnNext()
     if (m_copier.Running())
         return;
 
+    // Every search empties the per-user work folder: a save folder inside it
+    // would go with it, and every picture recovered there.
+    const CString workFolder = JoinPath(JoinPath(GetAppDataFolder(), kEngineFolderName), "data");
+    if (IsWithinFolder(m_editSaveDir.GetWindowText(), workFolder)) {
+        MessageBox("The save folder lies inside Quorvane's work folder, which every search empties.\n\n"
+                   "Please choose another save folder with 'Browse'.",
+                   kCaption, MB_OK);
+        return;
+    }
+
     CString movedFolder;
     if (!ChooseWorkFolder(*chosen, movedFolder))
         return;

@@ -266,3 +266,26 @@ TEST_F(EngineRunTest, HeldFileInTheOldWorkFolderDoesNotHoldUpTheNextSearch)
 }
 
 }  // namespace
+
+// A save folder inside the work folder would be emptied with it by the
+// next search: Next refuses and says why, and nothing there is touched.
+TEST_F(EngineRunTest, SaveFolderInsideTheWorkFolderIsNeverEmptied)
+{
+    CreateDirectoryA(DataFolder().c_str(), nullptr);
+    const std::string inside = DataFolder() + "\\Recovered";
+    CreateDirectoryA(inside.c_str(), nullptr);
+    WriteFileBytes(inside + "\\IMG_0001.jpg", "a recovered picture");
+    SetWindowTextA(Ctl(IDC_SAVE_DIR), inside.c_str());
+    m_engine.ForgetArgs();
+    SelectFirstDrive();
+    PostCommand(m_hwnd, IDC_NEXT);
+    ASSERT_TRUE(m_boxes.WaitForCount(1));
+    EXPECT_EQ(m_boxes.Seen()[0].text, "The save folder lies inside Quorvane's work folder, which every search "
+                                      "empties.\n\nPlease choose another save folder with 'Browse'.");
+    EXPECT_EQ(m_boxes.Seen()[0].caption, "Quorvane");
+    Pump(500);
+    EXPECT_FALSE(m_engine.Started());
+    EXPECT_EQ(ReadFileBytes(inside + "\\IMG_0001.jpg"), "a recovered picture");
+    EXPECT_TRUE(IsWindowVisible(Ctl(IDC_NEXT)));
+    RemoveTree(inside);
+}

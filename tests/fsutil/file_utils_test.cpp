@@ -316,3 +316,15 @@ TEST(WindowsVersion, RealSystemUnderWineIsNt61)
     ASSERT_TRUE(GetWindowsVersionCode(nCode, strSp));
     EXPECT_EQ(nCode, 8);
 }
+
+TEST(FileUtils, IsWithinFolderComparesWholeNamesWithoutCase)
+{
+    EXPECT_TRUE(IsWithinFolder("C:\\Users\\Ann\\AppData\\data", "C:\\Users\\Ann\\AppData\\data"));
+    EXPECT_TRUE(IsWithinFolder("c:\\users\\ann\\appdata\\DATA\\Pics\\", "C:\\Users\\Ann\\AppData\\data\\"));
+    EXPECT_TRUE(IsWithinFolder("C:\\Users\\Ann\\AppData\\data\\..\\data\\x", "C:\\Users\\Ann\\AppData\\data"));
+    EXPECT_TRUE(IsWithinFolder("D:\\Pics", "D:\\"));
+    EXPECT_FALSE(IsWithinFolder("C:\\Users\\Ann\\AppData\\database", "C:\\Users\\Ann\\AppData\\data"));
+    EXPECT_FALSE(IsWithinFolder("C:\\Users\\Ann\\AppData", "C:\\Users\\Ann\\AppData\\data"));
+    EXPECT_FALSE(IsWithinFolder("D:\\data", "C:\\data"));
+    EXPECT_FALSE(IsWithinFolder("", "C:\\data"));
+}
