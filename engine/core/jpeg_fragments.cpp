@@ -31,7 +31,7 @@ constexpr uint64_t kNear = 2 << 10;
 // Zero bytes in a row that entropy-coded data never holds (it would decode
 // as blocks full of ones), and how many bytes of a place are looked at
 // before decoding from it.
-constexpr size_t kZeroRun = 32;
+constexpr size_t kZeroRun = kJpegZeroRun;
 constexpr uint64_t kCheck = 512;
 // Clean data after a join that makes it a candidate.
 constexpr uint64_t kProve = 2 << 10;
@@ -61,32 +61,6 @@ constexpr size_t kMaxJoins = 24;
 using Dc = std::array<int, 4>;
 
 bool eoiAt(View& v, uint64_t pos) { return v.byte(pos) == 0xFF && v.byte(pos + 1) == 0xD9; }
-
-// Finds runs of kZeroRun zero bytes in a view, looking at each byte once
-// as the end moves on.
-class ZeroRuns {
- public:
-  explicit ZeroRuns(uint64_t from) : pos_(from) {}
-  // Where the first run that lies before `to` starts; UINT64_MAX if none.
-  uint64_t find(View& v, uint64_t to) {
-    while (pos_ < to) {
-      size_t avail = 0;
-      const uint8_t* p = v.at(pos_, avail);
-      if (!p) return UINT64_MAX;
-      const size_t n = size_t(std::min<uint64_t>(avail, to - pos_));
-      for (size_t i = 0; i < n; ++i) {
-        run_ = p[i] ? 0 : run_ + 1;
-        if (run_ == kZeroRun) return pos_ + i + 1 - kZeroRun;
-      }
-      pos_ += n;
-    }
-    return UINT64_MAX;
-  }
-
- private:
-  uint64_t pos_;
-  size_t run_ = 0;
-};
 
 class Joiner {
  public:
@@ -179,7 +153,7 @@ class Joiner {
     std::deque<JpegStreamState> marks(1, s);
     JpegStreamState x = s;
     JpegStream::Step st;
-    ZeroRuns zeros(s.pos);
+    JpegZeroRuns zeros(s.pos);
     uint64_t zeroAt = UINT64_MAX;
     while ((st = stream_.steps(v, x, x.mcu + kStride)) == JpegStream::Step::Mcu) {
       if (spent_ + (x.pos - s.pos) > budget_) return spent_ += x.pos - s.pos, false;

@@ -387,24 +387,22 @@ uint64_t decodedEnd(View& v, const JpegStreamState& s) {
   return pos;
 }
 
-// Whether a run of kJpegZeroRun zero bytes ends within [pos, to), the run
-// counted on from before pos.
-bool zeroRunBefore(View& v, uint64_t pos, uint64_t to, size_t& run) {
-  while (pos < to) {
-    size_t avail = 0;
-    const uint8_t* p = v.at(pos, avail);
-    if (!p) return false;
-    const size_t n = size_t(std::min<uint64_t>(avail, to - pos));
-    for (size_t i = 0; i < n; ++i) {
-      run = p[i] ? 0 : run + 1;
-      if (run == kJpegZeroRun) return true;
-    }
-    pos += n;
-  }
-  return false;
-}
-
 }  // namespace
+
+uint64_t JpegZeroRuns::find(View& v, uint64_t to) {
+  while (pos_ < to) {
+    size_t avail = 0;
+    const uint8_t* p = v.at(pos_, avail);
+    if (!p) return UINT64_MAX;
+    const size_t n = size_t(std::min<uint64_t>(avail, to - pos_));
+    for (size_t i = 0; i < n; ++i) {
+      run_ = p[i] ? 0 : run_ + 1;
+      if (run_ == kJpegZeroRun) return pos_ + i + 1 - kJpegZeroRun;
+    }
+    pos_ += n;
+  }
+  return UINT64_MAX;
+}
 
 JpegGoodRows jpegGoodRows(View& v, uint64_t length) {
   JpegGoodRows g;
@@ -413,14 +411,14 @@ JpegGoodRows jpegGoodRows(View& v, uint64_t length) {
   JpegStreamState s = stream.start();
   g.total = (stream.mcus() + stream.mcusPerRow() - 1) / stream.mcusPerRow();
   g.end = s.pos;
-  size_t zeros = 0;
+  JpegZeroRuns zeros(g.end);
   while (g.rows < g.total) {
     const uint32_t until = std::min<uint64_t>(uint64_t(g.rows + 1) * stream.mcusPerRow(), stream.mcus());
     JpegStreamState next = s;
     // (until never passes the last MCU: Done cannot come.)
     if (stream.steps(v, next, until) != JpegStream::Step::Mcu) break;
     const uint64_t end = decodedEnd(v, next);
-    if (end > length || zeroRunBefore(v, g.end, end, zeros)) break;
+    if (end > length || zeros.find(v, end) != UINT64_MAX) break;
     s = next;
     g.end = end;
     g.mcus = s.mcu;

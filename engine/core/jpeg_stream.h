@@ -131,6 +131,19 @@ bool jpegDataFits(View& v, uint64_t length);
 // never entropy-coded data, so a zeroed stretch ends the good part as a
 // fault does. Only what lies within the first `length` bytes counts.
 constexpr size_t kJpegZeroRun = 32;
+
+// Finds runs of kJpegZeroRun zero bytes in a view, looking at each byte
+// once as the end moves on.
+class JpegZeroRuns {
+ public:
+  explicit JpegZeroRuns(uint64_t from) : pos_(from) {}
+  // Where the first run that lies before `to` starts; UINT64_MAX if none.
+  uint64_t find(View& v, uint64_t to);
+
+ private:
+  uint64_t pos_;
+  size_t run_ = 0;
+};
 struct JpegGoodRows {
   uint32_t rows = 0;   // whole rows that decode
   uint32_t total = 0;  // rows of the frame; 0: of a kind the stream does not decode
