@@ -89,8 +89,9 @@ void CRecoveryDlg::OnOK()
 void CRecoveryDlg::OnCancel()
 {
     // Escape never ends the window: during a search it is the Cancel
-    // button, question and all; anywhere else it does nothing.
-    if (m_btnRecover.IsWindowVisible() && m_btnRecover.GetWindowText() == "Cancel")
+    // button, question and all; anywhere else it does nothing. A copy's
+    // Cancel has the same caption but is no search's: Escape leaves it be.
+    if (m_btnRecover.IsWindowVisible() && m_btnRecover.GetWindowText() == "Cancel" && !m_copier.Running())
         CancelAnalysis();
 }
 
