@@ -1,13 +1,11 @@
-// The analysis monitor: walks of the data folder hand each new file to the
-// thumbnail workers, and the intake ticks put the finished thumbnails
-// into the picture list in the order the walks found the files, within a
-// time budget per tick, until a walk made after the engine's end has been
-// taken in.
+// The analysis monitor: the rescan ticks step the intake's walks of the
+// data folder, and the intake ticks have it hand the finished thumbnails
+// to the picture list, within a time budget per tick, until a walk made
+// after the engine's end has been taken in.
 #include "RecoveryDlg.h"
 
 #include <chrono>
 
-#include "FileUtils.h"
 
 namespace {
 
@@ -45,12 +43,6 @@ int DotsAfter(const CString& status, const char* text)
     return status.GetLength() - length;
 }
 
-bool IsPictureExtension(const CString& path)
-{
-    PictureType type;
-    return PictureTypeOfExtension(path.str(), type);
-}
-
 }  // namespace
 
 void CRecoveryDlg::OnRescanTick()
@@ -58,31 +50,18 @@ void CRecoveryDlg::OnRescanTick()
     KillTimer(TIMER_RESCAN);
     ShowSearchProgress();
     ShowClearingInStatus();
-    // Before the walk: a find's record is written before its file appears.
-    ReadFindRecords();
-    if (!m_walk.Active()) {
-        // Read before the walk starts: a walk that starts after the engine's
-        // end sees every file it wrote, and so reads every folder.
-        m_bWalkAfterEnd = !m_bEngineRunning;
-        m_walk.Start(m_strDataDir, !m_bWalkAfterEnd);
-    }
-    const bool ended = m_walk.Continue(kWalkBudget, [this](const CString& path) {
-        // Known files cost a lookup; files that are no pictures are only
-        // remembered.
-        if (m_knownFiles.insert(path.str()).second && IsPictureExtension(path))
-            m_thumbnails.Add(path);
-    });
-    if (m_thumbnails.Waiting() > 0 && !m_bIntakeArmed) {
+    const CFindsIntake::Walk walk = m_intake.WalkStep(m_strDataDir, m_bEngineRunning, kWalkBudget, *this);
+    // Records of listed finds may have moved them; between intakes nobody
+    // else tells the list.
+    if (m_bListReordered && !m_bIntakeArmed)
+        ShowPictureCount();
+    if (m_intake.Waiting() > 0 && !m_bIntakeArmed) {
         m_bIntakeArmed = true;
         SetTimer(TIMER_INTAKE, kIntakeIntervalMs);
     }
-    if (!ended) {
+    if (walk == CFindsIntake::Walk::Going)
         SetTimer(TIMER_RESCAN, kWalkStepMs);
-        return;
-    }
-
-    m_bLastPass = m_bWalkAfterEnd;
-    if (!m_bLastPass)
+    else if (walk == CFindsIntake::Walk::Ended)
         SetTimer(TIMER_RESCAN, kRescanIntervalMs);
     else if (!m_bIntakeArmed)
         EnterAnalysedState();
@@ -90,7 +69,7 @@ void CRecoveryDlg::OnRescanTick()
 
 void CRecoveryDlg::OnIntakeTick()
 {
-    if (m_thumbnails.Waiting() == 0) {
+    if (m_intake.Waiting() == 0) {
         EndIntake();
         return;
     }
@@ -107,10 +86,7 @@ void CRecoveryDlg::OnIntakeTick()
         return;
     }
 
-    const auto start = std::chrono::steady_clock::now();
-    CThumbnailMaker::Result result;
-    while (std::chrono::steady_clock::now() - start < kIntakeBudget && m_thumbnails.TakeNext(result))
-        TakeIn(result);
+    m_intake.TakeIn(kIntakeBudget, *this);
     if (GetTickCount() - m_dwLastListStep >= kListStepMs &&
         (m_listPictures.GetItemCount() != m_view.Count() || m_bListReordered)) {
         m_dwLastListStep = GetTickCount();
@@ -124,31 +100,6 @@ void CRecoveryDlg::OnIntakeTick()
     }
     // The intake ends on the next tick, which finds nothing waiting: the
     // last step of the status line stays for a tick like the others.
-}
-
-void CRecoveryDlg::TakeIn(CThumbnailMaker::Result& result)
-{
-    switch (result.outcome) {
-    case CThumbnailMaker::Outcome::Picture:
-        break;
-    case CThumbnailMaker::Outcome::NotPicture:
-        if (!PlaceholderThumbnail(result.pixels))
-            return;
-        break;
-    case CThumbnailMaker::Outcome::NotReady:
-    case CThumbnailMaker::Outcome::Gone:
-        // Offered again by the next walk, if there is one.
-        m_knownFiles.erase(result.path.str());
-        m_walk.Forget(result.path.Left(result.path.ReverseFind('\\')));
-        return;
-    }
-
-    AddThumbnail(result.pixels, result.path, result.details, result.outcome == CThumbnailMaker::Outcome::Picture);
-    ++m_nNextItem;
-    // The result is out of the workers' queue before the message: its box
-    // lets further ticks run, and they must not take this file in again.
-    if (m_pictures.Count() != m_nNextItem)
-        MessageBox("Photo items count error", nullptr, MB_OK);
 }
 
 void CRecoveryDlg::ScrollToLastPicture()
@@ -174,7 +125,7 @@ void CRecoveryDlg::EndIntake()
         m_preview.OnPicturesChanged();
     KillTimer(TIMER_INTAKE);
     m_bIntakeArmed = false;
-    if (m_bLastPass)
+    if (m_intake.LastPass())
         EnterAnalysedState();
 }
 
@@ -208,14 +159,13 @@ void CRecoveryDlg::EnterAnalysedState()
     HideSearchProgress();
     // After the last walk every record is in. The file stays with the work
     // folder, for the last search to be listed again at a later start.
-    if (m_bLastPass) {
-        if (!m_strFindsPath.IsEmpty())
-            ReadFindRecords();
+    if (m_intake.LastPass()) {
+        ReadFindRecords();
         m_bReopening = false;
     }
     // A search cancelled is recorded at once, should the window end before
     // its last pass, and again with every find after it.
-    RememberLastSearch(m_bLastPass);
+    RememberLastSearch(m_intake.LastPass());
     m_lblProgress.SetCaption("");
     m_lblProgress.MoveWindow(m_rcProgressText, FALSE);
     m_lblProgress.ShowWindow(SW_HIDE);

@@ -71,7 +71,7 @@ void CRecoveryDlg::CancelAnalysis()
     // One more walk, now that the engine is gone, takes in what it wrote
     // last; the intake goes on with what the workers still have, and the
     // analysed state is entered again when both are done.
-    if (!m_bLastPass)
+    if (!m_intake.LastPass())
         SetTimer(TIMER_RESCAN, kRescanIntervalMs);
     EnterAnalysedState();
 }
@@ -150,8 +150,7 @@ void CRecoveryDlg::StopWork()
     KillTimer(TIMER_INTAKE);
     m_bIntakeArmed = false;
     m_copier.Stop();
-    m_thumbnails.Stop();
-    m_walk.Reset();
+    m_intake.Stop();
     m_preview.Close();
     // An old work folder not yet deleted is swept at the next search.
     m_remover.Stop();

@@ -136,7 +136,7 @@ void CRecoveryDlg::OnNext()
     // An earlier search's progress and finds files go before this engine
     // starts.
     m_searchProgress.Begin(m_strTempDir);
-    BeginFindRecords();
+    m_intake.UseFindsFile(m_strTempDir, true);
     {
         CScopedLock lock(m_csState);
         m_bEngineRunning = true;
@@ -237,7 +237,7 @@ void CRecoveryDlg::PutAsideWorkFolder(const CString& folder)
 {
     // Nothing may be reading the old finds while they go.
     m_preview.Close();
-    m_thumbnails.Stop();
+    m_intake.Stop();
     m_remover.NotifyWhenIdle(m_hWnd, WM_WORK_FOLDER_CLEARED);
     m_remover.Remove(folder.str());
 }
@@ -437,11 +437,7 @@ void CRecoveryDlg::EnterAnalysisView()
     // workers, the placeholder drawn anew.
     KillTimer(TIMER_INTAKE);
     m_bIntakeArmed = false;
-    m_bLastPass = false;
-    m_walk.Reset();
-    m_thumbnails.Clear();
-    m_bPlaceholderDrawn = false;
-    m_nNextItem = 0;
+    m_intake.Restart();
     m_preview.Close();
     ClearPictureList();
     ResetFilters();

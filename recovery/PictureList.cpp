@@ -46,21 +46,6 @@ bool CRecoveryDlg::CanDecodePicture(const CString& path)
     return RenderThumbnail(path, pixels);
 }
 
-bool CRecoveryDlg::PlaceholderThumbnail(ThumbnailPixels& pixels)
-{
-    if (!m_bPlaceholderDrawn) {
-        const CString icon = GetModuleFolder() + "icon.png";
-        m_placeholder.clear();
-        if (GetFileAttributesA(icon) != INVALID_FILE_ATTRIBUTES)
-            RenderThumbnail(icon, m_placeholder);
-        m_bPlaceholderDrawn = true;
-    }
-    if (m_placeholder.empty())
-        return false;
-    pixels = m_placeholder;
-    return true;
-}
-
 void CRecoveryDlg::AddPicture(const CString& source, const CString& itemPath)
 {
     ThumbnailPixels pixels;
@@ -91,15 +76,12 @@ void CRecoveryDlg::AddThumbnail(const ThumbnailPixels& pixels, const CString& it
 void CRecoveryDlg::AddThumbnail(const ThumbnailPixels& pixels, const CString& itemPath,
                                 const ::PictureDetails& details, bool decodes)
 {
-    // The control learns of the new item from ShowPictureCount, once for
-    // all the items of a tick.
-    m_pictures.Add(itemPath, pixels, details, decodes);
-    m_knownFiles.insert(itemPath.str());
-    const int item = m_pictures.Count() - 1;
-    ApplyFindRecord(item);
-    const int position = m_view.Add(m_pictures, item);
-    if (position >= 0 && position != m_view.Count() - 1)
-        m_bListReordered = true;
+    NewFind find;
+    find.path = itemPath;
+    find.pixels = pixels;
+    find.details = details;
+    find.decodes = decodes;
+    AddFind(find);
 }
 
 void CRecoveryDlg::ShowPictureCount()
@@ -149,10 +131,9 @@ void CRecoveryDlg::ClearPictureList()
     m_bListReordered = false;
     m_pictures.Clear();
     m_view.Clear();
-    m_itemOfFind.clear();
+    m_intake.ForgetListed();
     m_thumbSlots.Forget();
     m_recovered.Clear();
-    m_knownFiles.clear();
 }
 
 CString CRecoveryDlg::GetPicturePath(int position)

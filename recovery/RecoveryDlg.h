@@ -40,8 +40,8 @@
 #include "Framework.h"
 #include "DriveDiscovery.h"
 #include "FilterBar.h"
+#include "FindsIntake.h"
 #include "FolderRemover.h"
-#include "FolderWalk.h"
 #include "IconButton.h"
 #include "LastSearch.h"
 #include "LinkLabel.h"
@@ -54,7 +54,6 @@
 #include "SkinDialog.h"
 #include "Thumbnail.h"
 #include "TaskbarProgress.h"
-#include "ThumbnailMaker.h"
 #include "ThumbnailSlots.h"
 
 enum : UINT_PTR {
@@ -76,7 +75,7 @@ const double kCopyLeastSeconds = 2.0;
 
 class CWorkFolderPlace;
 
-class CRecoveryDlg : public CSkinDialog, private IPreviewHost {
+class CRecoveryDlg : public CSkinDialog, private IPreviewHost, private IFindsSink {
 public:
     CRecoveryDlg();
     ~CRecoveryDlg() override;
@@ -138,7 +137,6 @@ protected:
     // Analysis monitor.
     void OnRescanTick();
     void OnIntakeTick();
-    void TakeIn(CThumbnailMaker::Result& result);
     // Keeps the list control in step with what the list shows now.
     // Tells the list control of the items taken in since it last heard,
     // and scrolls to the last.
@@ -164,9 +162,6 @@ protected:
                       bool decodes);
     HBITMAP MakeThumbnail(const CString& source);
     bool CanDecodePicture(const CString& path);
-    // The placeholder's thumbnail, drawn once per analysis; false when
-    // icon.png is not beside the program.
-    bool PlaceholderThumbnail(ThumbnailPixels& pixels);
     void ClearPictureList();
     // The path of the picture at this place of the list as shown.
     CString GetPicturePath(int position);
@@ -198,11 +193,12 @@ protected:
     void ShowCountLine(bool now);
     void ResetFilters();
 
-    // What the engine says of its finds.
-    void BeginFindRecords();
+    // What the intake hands on: new finds, records of finds listed.
+    int AddFind(const NewFind& find) override;
+    void UpdateFind(int item, const FindRecord& record) override;
+    void FindsOutOfStep() override;
+    // Reads what the engine added to its finds file since the last time.
     void ReadFindRecords();
-    // Gives the item its record if one came; the caller places it in the view.
-    void ApplyFindRecord(int item);
 
     // The preview: opened on the picture at this place of the list; it
     // asks the window for the pictures around it.
@@ -335,33 +331,11 @@ protected:
     // was last told: it must draw everything.
     bool m_bListReordered;
     DWORD m_dwLastCountStep;
-    // The engine's finds file: where, how far it has been read, and the
-    // records by the find's path below the output folder.
-    CString m_strFindsPath;
-    uint64_t m_nFindsRead;
-    struct FindRecord {
-        std::string folder;
-        bool deleted;
-        bool damaged;
-        int decodes;
-        bool found;  // found by its contents: stays Found, damaged
-    };
-    std::unordered_map<std::string, FindRecord> m_findRecords;
-    std::unordered_map<std::string, int> m_itemOfFind;
     CThumbnailSlots m_thumbSlots;
-    CFolderWalk m_walk;
-    bool m_bWalkAfterEnd;
-    CThumbnailMaker m_thumbnails;
+    // The walks, the thumbnail workers and the finds file of the search.
+    CFindsIntake m_intake;
     CPictureCopier m_copier;
-    // Every file the walks have dealt with: listed, with the workers, or
-    // no picture. A later walk passes over them at the cost of a lookup.
-    std::unordered_set<std::string> m_knownFiles;
-    ThumbnailPixels m_placeholder;
-    bool m_bPlaceholderDrawn;
     bool m_bIntakeArmed;
-    // The last walk was made after the engine had ended.
-    bool m_bLastPass;
-    int m_nNextItem;
     int m_nCopyShown;
     DWORD m_dwLastStatusStep;
     DWORD m_dwLastListStep;

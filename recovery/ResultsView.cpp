@@ -8,7 +8,6 @@
 
 #include "FileUtils.h"
 #include "SettingsFiles.h"
-#include "finds_file.h"
 #include "resource.h"
 
 namespace {
@@ -97,8 +96,7 @@ void CRecoveryDlg::OnNewSearch()
     KillTimer(TIMER_INTAKE);
     m_bIntakeArmed = false;
     m_bReopening = false;
-    m_walk.Reset();
-    m_thumbnails.Clear();
+    m_intake.Pause();
     m_preview.Close();
     HideSearchProgress();
 
@@ -146,10 +144,7 @@ void CRecoveryDlg::OnLastSearchLink()
     // Listed again, not searched: nothing to record, and the finds file is
     // read from its start and kept.
     m_bSearchUnrecorded = false;
-    m_strFindsPath = qv::findsFilePath(m_strTempDir.str()).c_str();
-    m_nFindsRead = 0;
-    m_findRecords.clear();
-    m_itemOfFind.clear();
+    m_intake.UseFindsFile(m_strTempDir, false);
 
     m_bReopening = true;
     EnterAnalysisView();

@@ -51,10 +51,8 @@ public:
     using CRecoveryDlg::EnterAnalysedState;
     using CRecoveryDlg::GetPicturePath;
     using CRecoveryDlg::MakeThumbnail;
-    using CRecoveryDlg::OnIntakeTick;
     using CRecoveryDlg::OnNext;
     using CRecoveryDlg::StopEngine;
-    using CRecoveryDlg::ReadFindRecords;
     using CRecoveryDlg::ApplyFilter;
 
     CPicturePreview& Preview() { return m_preview; }
@@ -63,31 +61,13 @@ public:
     HWND FilterBar() const { return m_filterBar.m_hWnd; }
     HWND PictureTip() const { return m_hPictureTip; }
     std::string CountText() const { return m_lblCount.GetWindowText().GetString(); }
-    // Reads the engine's finds file of a search into outDir, as the window
-    // does for its own searches.
-    void UseFindsFile(const std::string& outDir)
-    {
-        m_strTempDir = outDir.c_str();
-        BeginFindRecords();
-    }
 
     void ClearRunning()
     {
         CScopedLock lock(m_csState);
         m_bEngineRunning = false;
     }
-    int& NextItem() { return m_nNextItem; }
-    // These files handed to the thumbnail workers, as a walk while the
-    // engine runs would, with the next item's index as given.
-    void Offer(const std::vector<std::string>& files, int nextItem)
-    {
-        for (const std::string& file : files) {
-            m_knownFiles.insert(file);
-            m_thumbnails.Add(file.c_str());
-        }
-        m_nNextItem = nextItem;
-    }
-    size_t Waiting() const { return m_thumbnails.Waiting(); }
+    size_t Waiting() const { return m_intake.Waiting(); }
     HIMAGELIST Images() const { return m_thumbSlots.Handle(); }
     std::vector<DriveEntry> Drives() const { return m_drives; }
     CString TempDir() const { return m_strTempDir; }

@@ -205,7 +205,6 @@ protected:
             ASSERT_TRUE(SavePicture(path, side, side, 0x102030u * static_cast<uint32_t>(i + 1), L"image/png"));
             Dlg().RunOnUi([&] {
                 Dlg().AddPicture(path.c_str(), path.c_str());
-                ++Dlg().NextItem();
             });
         }
     }
@@ -228,7 +227,6 @@ TEST_F(FindingTest, FilterBarChoosesWhatIsShownAndSelectAllActsOnIt)
 {
     Dlg().RunOnUi([&] {
         Dlg().ClearPictureList();
-        Dlg().NextItem() = 0;
     });
     List(0, 3, 40);
     List(3, 2, 300);
@@ -290,7 +288,6 @@ TEST_F(FindingTest, TooltipTellsTheDetails)
 {
     Dlg().RunOnUi([&] {
         Dlg().ClearPictureList();
-        Dlg().NextItem() = 0;
     });
     List(0, 2, 120);
     // The pointer comes to rest on the second picture; the tip then asks
@@ -324,7 +321,6 @@ TEST_F(FindingTest, PreviewOpensOnTheDoubleClickedPictureAndStepsInTheListsOrder
 {
     Dlg().RunOnUi([&] {
         Dlg().ClearPictureList();
-        Dlg().NextItem() = 0;
     });
     List(0, 3, 40);
     RECT icon = {LVIR_ICON, 0, 0, 0};
@@ -388,105 +384,47 @@ TEST_F(FindingTest, PreviewOpensOnTheDoubleClickedPictureAndStepsInTheListsOrder
     Dlg().RunOnUi([&] { Dlg().Preview().Close(); });
 }
 
-TEST_F(FindingTest, RecordsOfTheFindsFileReachTheirPicturesWhenTheyCome)
-{
-    TempFolder search{"finding-search"};
-    const std::string outDir = search.Join("data\\temp");
-    CreateDirectoryA(search.Join("data").c_str(), nullptr);
-    CreateDirectoryA(outDir.c_str(), nullptr);
-    CreateDirectoryA((outDir + "\\d0001").c_str(), nullptr);
-    const std::string finds = qv::findsFilePath(outDir);
-    ASSERT_FALSE(finds.empty());
-    const std::string a = outDir + "\\d0001\\Beach.jpg";
-    const std::string b = outDir + "\\d0001\\Dog.jpg";
-    ASSERT_TRUE(SavePicture(a, 40, 40, 0x00FF00, L"image/png"));
-    ASSERT_TRUE(SavePicture(b, 40, 40, 0x0000FF, L"image/png"));
-
-    Dlg().RunOnUi([&] {
-        Dlg().ClearPictureList();
-        Dlg().NextItem() = 0;
-        Dlg().UseFindsFile(outDir);
-    });
-    // The first line comes whole, the second torn: only the first counts.
-    const std::string first = qv::formatFindsLine({"d0001\\Beach.jpg", "\\DCIM\\Holiday", true});
-    const std::string second = qv::formatFindsLine({"d0001\\Dog.jpg", "\\Pets", false});
-    WriteFileBytes(finds, std::string(qv::kFindsHeader) + first + second.substr(0, second.size() - 1));
-    Dlg().RunOnUi([&] {
-        Dlg().ReadFindRecords();
-        Dlg().AddPicture(a.c_str(), a.c_str());
-        ++Dlg().NextItem();
-        Dlg().AddPicture(b.c_str(), b.c_str());
-        ++Dlg().NextItem();
-    });
-    Dlg().RunOnUi([&] {
-        EXPECT_EQ(Dlg().Items().State(0), FindState::Deleted);
-        EXPECT_EQ(Dlg().Items().Folder(0), "\\DCIM\\Holiday");
-        EXPECT_EQ(Dlg().Items().State(1), FindState::Found);
-    });
-
-    // The rest of the line comes after the picture was listed, and a
-    // damaged line after it is passed over.
-    std::string damaged = qv::formatFindsLine({"d0001\\Beach.jpg", "\\Elsewhere", false});
-    damaged[3] ^= 1;
-    WriteFileBytes(finds, std::string(qv::kFindsHeader) + first + second + damaged);
-    Dlg().RunOnUi([&] { Dlg().ReadFindRecords(); });
-    Dlg().RunOnUi([&] {
-        EXPECT_EQ(Dlg().Items().State(1), FindState::Present);
-        EXPECT_EQ(Dlg().Items().Folder(1), "\\Pets");
-        EXPECT_EQ(Dlg().Items().Folder(0), "\\DCIM\\Holiday");
-    });
-    DeleteFileA(finds.c_str());
-}
-
 // A photo the engine wrote damaged: unticked, marked on its thumbnail,
 // counted, and hidden by the filter bar's box that comes with it.
 TEST_F(FindingTest, DamagedFindsAreMarkedUntickedCountedAndCanBeHidden)
 {
-    TempFolder search{"finding-damaged"};
-    const std::string outDir = search.Join("data\\temp");
-    CreateDirectoryA(search.Join("data").c_str(), nullptr);
-    CreateDirectoryA(outDir.c_str(), nullptr);
-    CreateDirectoryA((outDir + "\\d0001").c_str(), nullptr);
-    const std::string whole = outDir + "\\d0001\\Whole.png";
-    const std::string half = outDir + "\\d0001\\Half.png";
-    ASSERT_TRUE(SavePicture(whole, 40, 40, 0x0000FF, L"image/png"));
-    ASSERT_TRUE(SavePicture(half, 40, 40, 0x0000FF, L"image/png"));
-    HWND hide = nullptr;
-    auto findHide = [&] {
-        for (HWND child = GetWindow(Dlg().FilterBar(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-            if (Text(child) == "Hide damaged pictures")
-                hide = child;
-        }
-    };
-    Dlg().RunOnUi([&] {
-        Dlg().ClearPictureList();
-        Dlg().NextItem() = 0;
-        Dlg().UseFindsFile(outDir);
-    });
-    WriteFileBytes(qv::findsFilePath(outDir),
+    EngineInstall engine;
+    SetFormats(nullptr);
+    const std::string picture = m_files.Join("blue.png");
+    ASSERT_TRUE(SavePicture(picture, 40, 40, 0x0000FF, L"image/png"));
+    WriteFileBytes(m_files.Join("finds.txt"),
                    std::string(qv::kFindsHeader) + qv::formatFindsLine({"d0001\\Whole.png", "\\DCIM", true}) +
                        qv::formatFindsLine({"d0001\\Half.png", "\\DCIM", true, true, 49}));
-    Dlg().RunOnUi([&] { Dlg().ReadFindRecords(); });
-    findHide();
+    engine.SetScript({
+        "copy|" + m_files.Join("finds.txt") + "|..\\..\\data.finds",
+        "copy|" + picture + "|d0001\\Whole.png",
+        "copy|" + picture + "|d0001\\Half.png",
+    });
+    HWND hide = nullptr;
+    for (HWND child = GetWindow(Dlg().FilterBar(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (Text(child) == "Hide damaged pictures")
+            hide = child;
+    }
     ASSERT_NE(hide, nullptr);
     // Its own visibility: the bar may be hidden in this view.
     auto shown = [&] { return (GetWindowLongA(hide, GWL_STYLE) & WS_VISIBLE) != 0; };
     EXPECT_FALSE(shown());  // no damaged picture yet
-    Dlg().RunOnUi([&] {
-        Dlg().AddPicture(whole.c_str(), whole.c_str());
-        ++Dlg().NextItem();
-        Dlg().AddPicture(half.c_str(), half.c_str());
-        ++Dlg().NextItem();
-        Dlg().EnterAnalysedState();
-    });
+
+    SelectFirstDrive();
+    PostCommand(m_hwnd, IDC_NEXT);
+    ASSERT_TRUE(WaitAnalysed());
     ASSERT_EQ(ItemCount(m_list), 2);
-    EXPECT_TRUE(Ticked(m_list, 0));
-    EXPECT_FALSE(Ticked(m_list, 1));
+    const std::string whole = DataFolder() + "\\temp\\d0001\\Whole.png";
+    const int wholeAt = PicturePath(0) == whole ? 0 : 1;
+    const int halfAt = 1 - wholeAt;
+    EXPECT_EQ(PicturePath(wholeAt), whole);
+    EXPECT_TRUE(Ticked(m_list, wholeAt));
+    EXPECT_FALSE(Ticked(m_list, halfAt));
     EXPECT_NE(Dlg().CountText().find(" - 1 damaged"), std::string::npos) << Dlg().CountText();
     EXPECT_TRUE(shown());
     // The mark: orange in the lower left corner of the damaged one only.
-    const Pixels marked = ItemPixels(m_list, Dlg().Images(), 1);
-    const Pixels plain = ItemPixels(m_list, Dlg().Images(), 0);
+    const Pixels marked = ItemPixels(m_list, Dlg().Images(), halfAt);
+    const Pixels plain = ItemPixels(m_list, Dlg().Images(), wholeAt);
     EXPECT_TRUE(Near(marked[57 * 64 + 11], 0xFFB000, 40));
     EXPECT_FALSE(Near(plain[57 * 64 + 11], 0xFFB000, 40));
 
@@ -495,7 +433,7 @@ TEST_F(FindingTest, DamagedFindsAreMarkedUntickedCountedAndCanBeHidden)
     EXPECT_EQ(PicturePath(0), whole);
     SendMessageA(hide, BM_CLICK, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return ItemCount(m_list) == 2; }));
-    DeleteFileA(qv::findsFilePath(outDir).c_str());
+    DeleteFileA((DataFolder() + ".finds").c_str());
 }
 
 }  // namespace

@@ -73,7 +73,6 @@ TEST_F(FilterBench, Changes)
             }
             details.written = 132000000000000000ull + rng();
             Dlg().AddThumbnail(pixels, name, details, true);
-            ++Dlg().NextItem();
             // The photos come from the file system's records, most of them deleted.
             if (kind < 3)
                 Dlg().SetRecord(i, "\\DCIM\\100CANON", kind < 2);
