@@ -50,11 +50,11 @@ void CRecoveryDlg::OnRescanTick()
     KillTimer(TIMER_RESCAN);
     ShowSearchProgress();
     ShowClearingInStatus();
-    const CFindsIntake::Walk walk = m_intake.WalkStep(m_strDataDir, m_bEngineRunning, kWalkBudget, *this);
+    const CFindsIntake::Walk walk = m_intake.WalkStep(m_strDataDir, m_bEngineRunning, kWalkBudget, m_list);
     // Records of listed finds may have moved them; between intakes nobody
     // else tells the list.
-    if (m_bListReordered && !m_bIntakeArmed)
-        ShowPictureCount();
+    if (m_list.Reordered() && !m_bIntakeArmed)
+        m_list.ShowCount();
     if (m_intake.Waiting() > 0 && !m_bIntakeArmed) {
         m_bIntakeArmed = true;
         SetTimer(TIMER_INTAKE, kIntakeIntervalMs);
@@ -86,13 +86,15 @@ void CRecoveryDlg::OnIntakeTick()
         return;
     }
 
-    m_intake.TakeIn(kIntakeBudget, *this);
-    if (GetTickCount() - m_dwLastListStep >= kListStepMs &&
-        (m_listPictures.GetItemCount() != m_view.Count() || m_bListReordered)) {
+    // The results are out of the workers' queue before a box: it lets
+    // further ticks run, and they must not take these files in again.
+    for (int outOfStep = m_intake.TakeIn(kIntakeBudget, m_list); outOfStep > 0; --outOfStep)
+        MessageBox("Photo items count error", nullptr, MB_OK);
+    if (GetTickCount() - m_dwLastListStep >= kListStepMs && m_list.CountChanged()) {
         m_dwLastListStep = GetTickCount();
-        ShowPictureCount();
+        m_list.ShowCount();
         m_bScrollPending = true;
-        m_filterBar.SetTypeCounts(m_pictures);
+        m_filterBar.SetTypeCounts(m_list.Items());
         ShowCountLine(false);
         // Its place among the pictures, and its Next button, may change.
         if (m_preview.IsOpen())
@@ -102,24 +104,31 @@ void CRecoveryDlg::OnIntakeTick()
     // last step of the status line stays for a tick like the others.
 }
 
+void CRecoveryDlg::ReadFindRecords()
+{
+    m_intake.ReadRecords(m_list);
+    // Between intakes nobody else tells the list.
+    if (m_list.Reordered() && !m_bIntakeArmed)
+        m_list.ShowCount();
+}
+
 void CRecoveryDlg::ScrollToLastPicture()
 {
     m_bScrollPending = false;
     // In the order found the newest find is the last; sorted, new finds
     // join anywhere and the user's place in the list is kept.
-    if (m_view.Count() > 0 && m_view.Sort() == PictureSort::Found)
-        m_listPictures.EnsureVisible(m_view.Count() - 1, TRUE);
+    m_list.ScrollToLast();
 }
 
 void CRecoveryDlg::EndIntake()
 {
-    if (m_listPictures.GetItemCount() != m_view.Count() || m_bListReordered) {
-        ShowPictureCount();
+    if (m_list.CountChanged()) {
+        m_list.ShowCount();
         m_bScrollPending = true;
     }
     if (m_bScrollPending)
         ScrollToLastPicture();
-    m_filterBar.SetTypeCounts(m_pictures);
+    m_filterBar.SetTypeCounts(m_list.Items());
     ShowCountLine(true);
     if (m_preview.IsOpen())
         m_preview.OnPicturesChanged();
@@ -175,8 +184,8 @@ void CRecoveryDlg::EnterAnalysedState()
 
     m_lblSelectAll.SetCaption(m_strUnselectAll);
     m_lblSelectAll.ShowWindow(SW_SHOW);
-    m_lblSelectAll.EnableWindow(m_pictures.Count() > 0);
-    m_filterBar.SetTypeCounts(m_pictures);
+    m_lblSelectAll.EnableWindow(m_list.Items().Count() > 0);
+    m_filterBar.SetTypeCounts(m_list.Items());
     ShowCountLine(true);
 
     m_btnRecover.SetWindowText("Recover");

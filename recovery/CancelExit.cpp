@@ -82,7 +82,7 @@ void CRecoveryDlg::OnOK()
     // which is normally applied as it is typed already; in the picture list
     // it opens the preview (PreTranslateMessage) and on a button it presses
     // that button, before it gets here.
-    if (m_filterBar.FindBoxHasFocus() && m_filterBar.Filter().text != m_view.Filter().text)
+    if (m_filterBar.FindBoxHasFocus() && m_filterBar.Filter().text != m_list.ShownFilter().text)
         ApplyFilter();
 }
 
@@ -97,7 +97,7 @@ void CRecoveryDlg::OnCancel()
 
 int CRecoveryDlg::UnrecoveredFindCount()
 {
-    return m_pictures.Count() - RecoveredCount();
+    return m_list.Items().Count() - RecoveredCount();
 }
 
 void CRecoveryDlg::OnClose()
@@ -164,6 +164,6 @@ void CRecoveryDlg::OnDestroy()
     StopWork();
     // The thumbnails' image list is the window's: the list control, which
     // goes after its parent, must not destroy it as well.
-    m_listPictures.SendMessage(LVM_SETIMAGELIST, LVSIL_NORMAL, 0);
+    m_list.Detach();
     Default();
 }

@@ -148,9 +148,7 @@ void CRecoveryDlg::OnSelectAll()
 {
     // The pictures a filter hides keep their ticks.
     const bool tick = m_lblSelectAll.GetWindowText() == m_strSelectAll;
-    for (int item : m_view.Items())
-        m_pictures.SetTicked(item, tick);
-    m_listPictures.Invalidate(FALSE);
+    m_list.TickShown(tick);
     ShowCountLine(true);
     if (m_preview.IsOpen())
         m_preview.OnPicturesChanged();

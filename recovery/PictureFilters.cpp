@@ -57,46 +57,13 @@ void CRecoveryDlg::PlaceFilterBar(const RECT& list)
 void CRecoveryDlg::ResetFilters()
 {
     m_filterBar.Reset();
-    m_filterBar.SetTypeCounts(m_pictures);
-    m_view.Set(m_pictures, m_filterBar.Filter(), m_filterBar.Sort());
-}
-
-void CRecoveryDlg::OnFilterChanged()
-{
-    ApplyFilter();
+    m_filterBar.SetTypeCounts(m_list.Items());
+    m_list.ResetView(m_filterBar.Filter(), m_filterBar.Sort());
 }
 
 void CRecoveryDlg::ApplyFilter()
 {
-    // The control's selection is by place, and the places change: the
-    // focused picture is selected again where it goes.
-    const int focusedAt = m_listPictures.GetNextItem(-1, LVNI_FOCUSED);
-    const int focused = m_view.ItemAt(focusedAt);
-    m_view.Set(m_pictures, m_filterBar.Filter(), m_filterBar.Sort());
-    // Some list controls (Wine's) visit every item to clear a selection:
-    // only when there is one.
-    if (focusedAt >= 0 || m_listPictures.GetSelectedCount() > 0)
-        m_listPictures.SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-    // Some list controls (Wine's) place the items of an owner-data icon view
-    // only when asked to arrange them, and draw each item as they place it:
-    // arranged only when the list grows, with drawing held until every item
-    // has its place (50,000 items otherwise took seconds).
-    const int shownBefore = m_listPictures.GetItemCount();
-    m_listPictures.SetRedraw(FALSE);
-    m_listPictures.SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(m_view.Count()),
-                               LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
-    if (m_view.Count() > shownBefore)
-        m_listPictures.SendMessage(LVM_ARRANGE, LVA_DEFAULT);
-    m_listPictures.SetRedraw(TRUE);
-    m_listPictures.Invalidate(TRUE);
-    m_bListReordered = false;
-    const int position = m_view.PositionOf(focused);
-    if (position >= 0) {
-        m_listPictures.SetItemState(position, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-        m_listPictures.EnsureVisible(position, FALSE);
-    } else if (m_view.Count() > 0) {
-        m_listPictures.EnsureVisible(0, FALSE);
-    }
+    m_list.ApplyFilter(m_filterBar.Filter(), m_filterBar.Sort());
     ShowCountLine(true);
     if (m_preview.IsOpen())
         m_preview.OnPicturesChanged();
@@ -109,19 +76,12 @@ void CRecoveryDlg::ShowCountLine(bool now)
     if (!now && GetTickCount() - m_dwLastCountStep < kCountStepMs)
         return;
     m_dwLastCountStep = GetTickCount();
-    int ticked = 0;
-    uint64_t bytes = 0;
-    for (int item : m_view.Items()) {
-        if (m_pictures.Ticked(item)) {
-            ++ticked;
-            bytes += m_pictures.Bytes(item);
-        }
-    }
-    CString line = CountLine(m_view.Count(), m_pictures.Count(), ticked, bytes);
-    if (m_recovered.Count() > 0)
-        line += " - " + GroupedNumber(static_cast<uint64_t>(m_recovered.Count())) + " recovered";
-    if (m_pictures.DamagedCount() > 0)
-        line += " - " + GroupedNumber(static_cast<uint64_t>(m_pictures.DamagedCount())) + " damaged";
+    const CPictureList::Counts counts = m_list.Count();
+    CString line = CountLine(counts.shown, counts.found, counts.ticked, counts.tickedBytes);
+    if (counts.recovered > 0)
+        line += " - " + GroupedNumber(static_cast<uint64_t>(counts.recovered)) + " recovered";
+    if (counts.damaged > 0)
+        line += " - " + GroupedNumber(static_cast<uint64_t>(counts.damaged)) + " damaged";
     if (line != m_lblCount.GetWindowText())
         m_lblCount.SetCaption(line);
 }

@@ -82,15 +82,14 @@ void CRecoveryDlg::StartRecovery()
     std::vector<uint64_t> sizes;
     m_copyItems.clear();
     m_nCopyBytes = 0;
-    for (int item : m_view.Items()) {
-        if (m_pictures.Ticked(item)) {
-            sources.push_back(m_pictures.Path(item));
-            m_copyItems.push_back(item);
-            // A size not known counts as one byte: the time left then goes
-            // by the count.
-            sizes.push_back(m_pictures.Bytes(item) ? m_pictures.Bytes(item) : 1);
-            m_nCopyBytes += sizes.back();
-        }
+    const CPictureItems& pictures = m_list.Items();
+    for (int item : m_list.TickedShown()) {
+        sources.push_back(pictures.Path(item));
+        m_copyItems.push_back(item);
+        // A size not known counts as one byte: the time left then goes
+        // by the count.
+        sizes.push_back(pictures.Bytes(item) ? pictures.Bytes(item) : 1);
+        m_nCopyBytes += sizes.back();
     }
     if (sources.empty()) {
         MessageBox("Please tick at least one picture to recover.", "Quorvane", MB_OK);
@@ -186,12 +185,10 @@ void CRecoveryDlg::FinishRecovery()
     // recovered: they are marked, and unticked so that the next Recover
     // copies only what is ticked anew. The others are named with the reason.
     const std::vector<int> copied = m_copier.Copied();
-    for (int at : copied) {
-        const int item = m_copyItems[static_cast<size_t>(at)];
-        m_recovered.Mark(item);
-        m_pictures.SetTicked(item, false);
-    }
-    m_listPictures.Invalidate(FALSE);
+    std::vector<int> recoveredItems;
+    for (int at : copied)
+        recoveredItems.push_back(m_copyItems[static_cast<size_t>(at)]);
+    m_list.MarkRecovered(recoveredItems);
     const std::vector<CString> failures = m_copier.Failures();
     const int recovered = static_cast<int>(copied.size());
     const int notReached = m_copier.Total() - m_copier.Done();
@@ -218,9 +215,7 @@ void CRecoveryDlg::FinishRecovery()
     m_filterBar.EnableWindow(TRUE);
     PlaceRecoverButton(false);
     EnterAnalysedState();
-    bool anyTicked = false;
-    for (int item : m_view.Items())
-        anyTicked = anyTicked || m_pictures.Ticked(item);
+    const bool anyTicked = m_list.AnyShownTicked();
     m_lblSelectAll.SetCaption(anyTicked ? m_strUnselectAll : m_strSelectAll);
 }
 

@@ -11,9 +11,6 @@ namespace {
 
 const char kLabelFace[] = "Ariel";
 
-// Thumbnails the picture list keeps as images: a few screens' worth.
-const int kThumbnailSlots = 256;
-
 struct LabelStyle {
     int points;
     bool bold;
@@ -83,15 +80,7 @@ BEGIN_MESSAGE_MAP(CRecoveryDlg, CSkinDialog)
     ON_STN_CLICKED(IDC_SELECT_ALL, &CRecoveryDlg::OnSelectAll)
     ON_BN_CLICKED(IDC_NEW_SEARCH, &CRecoveryDlg::OnNewSearch)
     ON_STN_CLICKED(IDC_LAST_SEARCH, &CRecoveryDlg::OnLastSearchLink)
-    ON_NOTIFY(LVN_GETDISPINFOA, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureDispInfo)
-    ON_NOTIFY(LVN_GETDISPINFOW, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureDispInfo)
-    ON_NOTIFY(LVN_ODFINDITEMA, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureFindItem)
-    ON_NOTIFY(LVN_ODFINDITEMW, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureFindItem)
-    ON_NOTIFY(NM_CLICK, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureClick)
-    // The second click of a double click comes as a double click alone.
-    ON_NOTIFY(NM_DBLCLK, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureDoubleClick)
-    ON_CONTROL(CFilterBar::kFilterChanged, IDC_FILTER_BAR, &CRecoveryDlg::OnFilterChanged)
-    ON_NOTIFY(LVN_KEYDOWN, IDC_PICTURE_LIST, &CRecoveryDlg::OnPictureKeyDown)
+    ON_CONTROL(CFilterBar::kFilterChanged, IDC_FILTER_BAR, &CRecoveryDlg::ApplyFilter)
 END_MESSAGE_MAP()
 
 CRecoveryDlg::CRecoveryDlg()
@@ -105,9 +94,6 @@ CRecoveryDlg::CRecoveryDlg()
       m_rcSearchBar{0, 0, 0, 0},
       m_bSearchProgressShown(false),
       m_hWaitThread(INVALID_HANDLE_VALUE),
-      m_hPictureTip(nullptr),
-      m_nTipItem(-1),
-      m_bListReordered(false),
       m_dwLastCountStep(0),
       m_bIntakeArmed(false),
       m_nCopyShown(-1),
@@ -242,20 +228,13 @@ void CRecoveryDlg::InitLayout()
     StyleButton(m_btnNewSearch);
     StyleLabel(m_lblLastSearch, {9, false, false, true, 0x00FF00, true});
 
-    // More slots than a screen of thumbnails, so that the ones on screen
-    // keep theirs while the list is drawn.
-    m_thumbSlots.Create(kThumbnailSlots);
-
     // The list keeps no items of its own (LVS_OWNERDATA): it asks for each
     // one's image and tick as it draws it.
-    m_listPictures.SetExtendedStyle(m_listPictures.GetExtendedStyle() | LVS_EX_CHECKBOXES);
-    m_listPictures.SendMessage(LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK);
-    m_listPictures.SendMessage(LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(m_thumbSlots.Handle()));
+    m_list.Attach(m_listPictures, *this);
     m_listPictures.ShowWindow(SW_HIDE);
 
     m_lblSelectAll.ShowWindow(SW_HIDE);
     InitFilterBar();
-    InitPictureTip();
 }
 
 void CRecoveryDlg::InitDriveListColumns()

@@ -5,26 +5,23 @@
 //   EngineRun.cpp          Next, work folder, engine launch, waiter thread
 //   AnalysisMonitor.cpp    rescan and intake ticks, analysed state
 //   SearchProgressView.cpp the search's progress bar, line and taskbar button
-//   PictureList.cpp        thumbnails and the picture list (the control asks,
-//                          the window answers from its own items)
 //   PictureFilters.cpp     the filter bar, the count line, what the list shows
-//   FindRecords.cpp        what the engine says of each find (folder, deleted)
-//   PicturePreviewLink.cpp the large preview of a picture
+//   PicturePreviewLink.cpp the picture list's questions and the large preview
 //   Recovering.cpp         copying the ticked pictures
 //   ResultsView.cpp        the results kept after Recover, New search, the
 //                          last search offered again at start
 // with the work that runs off the window's thread in objects of their own:
-//   FolderWalk             the data folder's walk, a little per tick
-//   ThumbnailMaker         decoding and scaling the found files
+//   FindsIntake            the data folder's walks, the thumbnail workers and
+//                          the engine's finds file, a step per tick
 //   PictureCopier          copying into the save folder
 //   FolderRemover          deleting an earlier search's work folder
 //   SearchProgress         the engine's progress file, time left, the line
 //   TaskbarProgress        the taskbar button's progress
-// and the picture list's items in objects of their own:
-//   PictureItems           paths, ticks, thumbnails and details of the pictures
-//   PictureView            which of them the list shows, in what order
-//   FilterBar              the controls that choose it
-//   ThumbnailSlots         the few thumbnails the list control draws from
+// and the picture list in an object of its own:
+//   PictureList            the owner-data list control, its tooltip and ticks,
+//                          the pictures (PictureItems), which of them it shows
+//                          (PictureView) and the thumbnails it draws from
+//   FilterBar              the controls that choose what it shows
 //   CancelExit.cpp         Cancel/Recover button, Enter and Escape, every end of the window
 //   SettingsLink.cpp       the Settings link
 #pragma once
@@ -46,15 +43,12 @@
 #include "LastSearch.h"
 #include "LinkLabel.h"
 #include "PictureCopier.h"
-#include "PictureItems.h"
 #include "PicturePreview.h"
-#include "PictureView.h"
-#include "RecoveredPictures.h"
+#include "PictureList.h"
 #include "SearchProgress.h"
 #include "SkinDialog.h"
 #include "Thumbnail.h"
 #include "TaskbarProgress.h"
-#include "ThumbnailSlots.h"
 
 enum : UINT_PTR {
     TIMER_RESCAN = 1025,
@@ -75,7 +69,7 @@ const double kCopyLeastSeconds = 2.0;
 
 class CWorkFolderPlace;
 
-class CRecoveryDlg : public CSkinDialog, private IPreviewHost, private IFindsSink {
+class CRecoveryDlg : public CSkinDialog, private IPictureListHost {
 public:
     CRecoveryDlg();
     ~CRecoveryDlg() override;
@@ -155,37 +149,17 @@ protected:
     // The bar goes back to the Recovering view's place, the line goes.
     void HideSearchProgress();
 
-    // Picture list.
-    void AddPicture(const CString& source, const CString& itemPath);
-    void AddThumbnail(const ThumbnailPixels& pixels, const CString& itemPath);
-    void AddThumbnail(const ThumbnailPixels& pixels, const CString& itemPath, const ::PictureDetails& details,
-                      bool decodes);
-    HBITMAP MakeThumbnail(const CString& source);
-    bool CanDecodePicture(const CString& path);
+    // Picture list: emptied with what the intake handed it; the list's
+    // notifications go to it.
     void ClearPictureList();
-    // The path of the picture at this place of the list as shown.
-    CString GetPicturePath(int position);
-    // The list control's questions and the user's ticks.
-    void OnPictureDispInfo(NMHDR* header, LRESULT* result);
-    void OnPictureFindItem(NMHDR* header, LRESULT* result);
-    void OnPictureClick(NMHDR* header, LRESULT* result);
-    void OnPictureDoubleClick(NMHDR* header, LRESULT* result);
-    // The details of the picture under the pointer, in a tooltip of the
-    // window's own (not every list control offers info tips).
-    void InitPictureTip();
-    void TrackPictureTip(const MSG& msg);
-    void OnPictureTipText(NMHDR* header, LRESULT* result);
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-    void OnPictureKeyDown(NMHDR* header, LRESULT* result);
-    // Ticks or unticks the pictures at these places of the list.
-    void SetPictureTicks(const std::vector<int>& positions, bool ticked);
-    // Tells the list control how many items there are now.
-    void ShowPictureCount();
+    // The list's ticks changed; the picture at this place is to be opened.
+    void OnTicksChanged() override;
+    void OnOpenPicture(int position) override;
 
     // Filters, sorting and the count line.
     void InitFilterBar();
     void PlaceFilterBar(const RECT& list);
-    void OnFilterChanged();
     // Shows what the filter bar now asks for, keeping the selection's
     // picture in view.
     void ApplyFilter();
@@ -193,26 +167,11 @@ protected:
     void ShowCountLine(bool now);
     void ResetFilters();
 
-    // What the intake hands on: new finds, records of finds listed.
-    int AddFind(const NewFind& find) override;
-    void UpdateFind(int item, const FindRecord& record) override;
-    void FindsOutOfStep() override;
     // Reads what the engine added to its finds file since the last time.
     void ReadFindRecords();
 
-    // The preview: opened on the picture at this place of the list; it
-    // asks the window for the pictures around it.
-    void OpenPreview(int position);
+    // The preview asks the list for the pictures around the one shown.
     BOOL PreTranslateMessage(MSG* pMsg) override;
-    int ShownCount() override;
-    int ItemAt(int position) override;
-    int PositionOf(int item) override;
-    CString PicturePath(int item) override;
-    CString PictureTitle(int item) override;
-    CString PictureDetails(int item) override;
-    bool IsTicked(int item) override;
-    void SetTicked(int item, bool ticked) override;
-    void OnPreviewStep(int item) override;
 
     // Recovering.
     void StartRecovery();
@@ -248,7 +207,7 @@ protected:
     void RememberLastSearch(bool final = true);
     void StepReopenStatus();
     // Finds recovered in this session (the rest are found, not recovered).
-    int RecoveredCount() const { return m_recovered.Count(); }
+    int RecoveredCount() const { return m_list.Count().recovered; }
 
     // Cancel, exit and clean-up.
     void CancelAnalysis();
@@ -318,20 +277,12 @@ protected:
     CTaskbarProgress m_taskbar;
     bool m_bSearchProgressShown;
     HANDLE m_hWaitThread;
-    CPictureItems m_pictures;
-    CPictureView m_view;
+    // The pictures found, as the list control shows them.
+    CPictureList m_list;
     CFilterBar m_filterBar;
     CLinkLabel m_lblCount;
     CPicturePreview m_preview;
-    HWND m_hPictureTip;
-    int m_nTipItem;  // the picture the tooltip tells of, -1 for none
-    CString m_strTip;
-    std::wstring m_wideTip;
-    // Items placed elsewhere than at the list's end since the list control
-    // was last told: it must draw everything.
-    bool m_bListReordered;
     DWORD m_dwLastCountStep;
-    CThumbnailSlots m_thumbSlots;
     // The walks, the thumbnail workers and the finds file of the search.
     CFindsIntake m_intake;
     CPictureCopier m_copier;
@@ -343,8 +294,7 @@ protected:
     bool m_bScrollPending;
     const CString m_strSelectAll;
     const CString m_strUnselectAll;
-    // Recovered in this session, and the item of each picture being copied.
-    CRecoveredPictures m_recovered;
+    // The item of each picture being copied.
     std::vector<int> m_copyItems;
     uint64_t m_nCopyBytes;
     ULONGLONG m_copyStartTick;

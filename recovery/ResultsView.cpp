@@ -182,13 +182,13 @@ void CRecoveryDlg::RememberLastSearch(bool final)
         return;
     if (final)
         m_bSearchUnrecorded = false;
-    if (m_pictures.Count() == 0 || m_strDataDir.IsEmpty())
+    if (m_list.Items().Count() == 0 || m_strDataDir.IsEmpty())
         return;
     LastSearch search;
     search.workFolder = m_strDataDir;
     search.outDir = m_strTempDir;
     search.drive = m_strSearchDrive;
     GetLocalTime(&search.ended);
-    search.pictures = m_pictures.Count();
+    search.pictures = m_list.Items().Count();
     WriteLastSearch(search);
 }

@@ -82,29 +82,33 @@ CFindsIntake::Walk CFindsIntake::WalkStep(const CString& dataDir, bool engineRun
     return m_bLastPass ? Walk::LastEnded : Walk::Ended;
 }
 
-void CFindsIntake::TakeIn(std::chrono::milliseconds budget, IFindsSink& sink)
+int CFindsIntake::TakeIn(std::chrono::milliseconds budget, IFindsSink& sink)
 {
     const auto start = std::chrono::steady_clock::now();
     CThumbnailMaker::Result result;
-    while (std::chrono::steady_clock::now() - start < budget && m_thumbnails.TakeNext(result))
-        Take(result, sink);
+    int outOfStep = 0;
+    while (std::chrono::steady_clock::now() - start < budget && m_thumbnails.TakeNext(result)) {
+        if (!Take(result, sink))
+            ++outOfStep;
+    }
+    return outOfStep;
 }
 
-void CFindsIntake::Take(CThumbnailMaker::Result& result, IFindsSink& sink)
+bool CFindsIntake::Take(CThumbnailMaker::Result& result, IFindsSink& sink)
 {
     switch (result.outcome) {
     case CThumbnailMaker::Outcome::Picture:
         break;
     case CThumbnailMaker::Outcome::NotPicture:
         if (!Placeholder(result.pixels))
-            return;
+            return true;
         break;
     case CThumbnailMaker::Outcome::NotReady:
     case CThumbnailMaker::Outcome::Gone:
         // Offered again by the next walk, if there is one.
         m_knownFiles.erase(result.path.str());
         m_walk.Forget(result.path.Left(result.path.ReverseFind('\\')));
-        return;
+        return true;
     }
 
     NewFind find;
@@ -121,11 +125,7 @@ void CFindsIntake::Take(CThumbnailMaker::Result& result, IFindsSink& sink)
         m_records.erase(record);
     m_itemOfFind[path] = item;
     ++m_nNextItem;
-    // The result is out of the workers' queue before the sink hears of
-    // this: a box it shows lets further ticks run, and they must not take
-    // this file in again.
-    if (item + 1 != m_nNextItem)
-        sink.FindsOutOfStep();
+    return item + 1 == m_nNextItem;
 }
 
 bool CFindsIntake::Placeholder(ThumbnailPixels& pixels)

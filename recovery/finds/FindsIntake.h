@@ -45,8 +45,6 @@ public:
     virtual int AddFind(const NewFind& find) = 0;
     // A record came for the find listed as this item.
     virtual void UpdateFind(int item, const FindRecord& record) = 0;
-    // The list's items and the finds handed to it are out of step.
-    virtual void FindsOutOfStep() = 0;
 
 protected:
     ~IFindsSink() = default;
@@ -82,8 +80,9 @@ public:
     // engineRunning says whether the engine may still write files.
     Walk WalkStep(const CString& dataDir, bool engineRunning, std::chrono::milliseconds budget, IFindsSink& sink);
     // Hands on the finished thumbnails, in the order found, for about
-    // budget.
-    void TakeIn(std::chrono::milliseconds budget, IFindsSink& sink);
+    // budget. Answers how many of them the sink listed out of step with
+    // the finds handed to it (each is listed all the same).
+    int TakeIn(std::chrono::milliseconds budget, IFindsSink& sink);
     // Reads the records added to the finds file since it was last read.
     void ReadRecords(IFindsSink& sink);
 
@@ -94,7 +93,8 @@ public:
     bool HasFindsFile() const { return !m_strFindsPath.IsEmpty(); }
 
 private:
-    void Take(CThumbnailMaker::Result& result, IFindsSink& sink);
+    // False when the sink's item is out of step.
+    bool Take(CThumbnailMaker::Result& result, IFindsSink& sink);
     // The placeholder's thumbnail, drawn once per intake; false when
     // icon.png is not beside the program.
     bool Placeholder(ThumbnailPixels& pixels);

@@ -42,24 +42,48 @@ const char kNoFormats[] =
 // The main window with its analysis operations opened up to the tests.
 class TestDlg : public RunsOnUi<CRecoveryDlg> {
 public:
-    using CRecoveryDlg::AddPicture;
-    using CRecoveryDlg::AddThumbnail;
-    using CRecoveryDlg::SetPictureTicks;
-    using CRecoveryDlg::ShowPictureCount;
-    using CRecoveryDlg::CanDecodePicture;
-    using CRecoveryDlg::ClearPictureList;
     using CRecoveryDlg::EnterAnalysedState;
-    using CRecoveryDlg::GetPicturePath;
-    using CRecoveryDlg::MakeThumbnail;
     using CRecoveryDlg::OnNext;
     using CRecoveryDlg::StopEngine;
-    using CRecoveryDlg::ApplyFilter;
+
+    // The picture list, filled through its own interface (on the window's
+    // thread) as the intake fills it.
+    CPictureList& List() { return m_list; }
+    const CPictureItems& Items() const { return m_list.Items(); }
+    // Lists the picture at source under itemPath; a source other than the
+    // item's own file stands for the placeholder of a file that does not
+    // decode.
+    void AddPicture(const std::string& source, const std::string& itemPath)
+    {
+        ThumbnailPixels pixels;
+        ::PictureDetails details;
+        bool decodes = RenderThumbnail(source.c_str(), pixels, &details);
+        if (source != itemPath) {
+            details = ::PictureDetails();
+            details.bytes = FileBytes(itemPath);
+            decodes = false;
+        }
+        m_list.Add(itemPath.c_str(), pixels, details, decodes);
+        m_list.ShowCount();
+        ListView_EnsureVisible(m_list.Handle(), ListView_GetItemCount(m_list.Handle()) - 1, TRUE);
+    }
+    // Lists these pixels as the thumbnail of the file at path.
+    void AddThumbnail(const ThumbnailPixels& pixels, const std::string& path)
+    {
+        ::PictureDetails details;
+        details.bytes = FileBytes(path);
+        m_list.Add(path.c_str(), pixels, details, true);
+    }
+    static uint64_t FileBytes(const std::string& path)
+    {
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+            return 0;
+        return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    }
 
     CPicturePreview& Preview() { return m_preview; }
-    const CPictureItems& Items() const { return m_pictures; }
-    void SetRecord(int item, const std::string& folder, bool deleted) { m_pictures.SetRecord(item, folder, deleted); }
     HWND FilterBar() const { return m_filterBar.m_hWnd; }
-    HWND PictureTip() const { return m_hPictureTip; }
     std::string CountText() const { return m_lblCount.GetWindowText().GetString(); }
 
     void ClearRunning()
@@ -68,7 +92,7 @@ public:
         m_bEngineRunning = false;
     }
     size_t Waiting() const { return m_intake.Waiting(); }
-    HIMAGELIST Images() const { return m_thumbSlots.Handle(); }
+    HIMAGELIST Images() const { return m_list.Images(); }
     std::vector<DriveEntry> Drives() const { return m_drives; }
     CString TempDir() const { return m_strTempDir; }
     CString DataDir() const { return m_strDataDir; }
@@ -173,6 +197,20 @@ inline bool Near(uint32_t p, uint32_t want, int tolerance = 48)
             return false;
     }
     return true;
+}
+
+// A 64 x 64 bitmap of the file's thumbnail, white when it does not decode.
+inline HBITMAP MakeThumbnail(const CString& source)
+{
+    ThumbnailPixels pixels;
+    RenderThumbnail(source, pixels);
+    return ThumbnailBitmap(pixels);
+}
+
+inline bool CanDecode(const CString& path)
+{
+    ThumbnailPixels pixels;
+    return RenderThumbnail(path, pixels);
 }
 
 // ---------------------------------------------------------------------------
@@ -346,7 +384,7 @@ protected:
     {
         std::string path;
         TestDlg* dlg = m_dlg;
-        dlg->RunOnUi([&] { path = dlg->GetPicturePath(item).GetString(); });
+        dlg->RunOnUi([&] { path = dlg->List().PathAt(item).GetString(); });
         return path;
     }
 

@@ -226,7 +226,7 @@ protected:
 TEST_F(FindingTest, FilterBarChoosesWhatIsShownAndSelectAllActsOnIt)
 {
     Dlg().RunOnUi([&] {
-        Dlg().ClearPictureList();
+        Dlg().List().Clear();
     });
     List(0, 3, 40);
     List(3, 2, 300);
@@ -278,7 +278,7 @@ TEST_F(FindingTest, FilterBarChoosesWhatIsShownAndSelectAllActsOnIt)
     EXPECT_EQ(ShownName(0), "p4.png");
     // New finds that the filter hides are counted, not shown.
     List(5, 1, 40);
-    Dlg().RunOnUi([&] { Dlg().ShowPictureCount(); });
+    Dlg().RunOnUi([&] { Dlg().List().ShowCount(); });
     EXPECT_EQ(ItemCount(m_list), 1);
     Dlg().RunOnUi([&] { Dlg().EnterAnalysedState(); });
     EXPECT_EQ(Dlg().CountText().substr(0, 21), "1 of 6 pictures shown");
@@ -287,7 +287,7 @@ TEST_F(FindingTest, FilterBarChoosesWhatIsShownAndSelectAllActsOnIt)
 TEST_F(FindingTest, TooltipTellsTheDetails)
 {
     Dlg().RunOnUi([&] {
-        Dlg().ClearPictureList();
+        Dlg().List().Clear();
     });
     List(0, 2, 120);
     // The pointer comes to rest on the second picture; the tip then asks
@@ -296,7 +296,7 @@ TEST_F(FindingTest, TooltipTellsTheDetails)
     ASSERT_TRUE(SendMessageA(m_list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&icon)));
     PostMessageA(m_list, WM_MOUSEMOVE, 0, MAKELPARAM((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2));
     Pump(200);
-    HWND tip = Dlg().PictureTip();
+    HWND tip = Dlg().List().Tip();
     ASSERT_NE(tip, nullptr);
     NMTTDISPINFOA info = {};
     info.hdr.hwndFrom = tip;
@@ -320,7 +320,7 @@ TEST_F(FindingTest, TooltipTellsTheDetails)
 TEST_F(FindingTest, PreviewOpensOnTheDoubleClickedPictureAndStepsInTheListsOrder)
 {
     Dlg().RunOnUi([&] {
-        Dlg().ClearPictureList();
+        Dlg().List().Clear();
     });
     List(0, 3, 40);
     RECT icon = {LVIR_ICON, 0, 0, 0};
@@ -345,10 +345,9 @@ TEST_F(FindingTest, PreviewOpensOnTheDoubleClickedPictureAndStepsInTheListsOrder
     // Sorted by size, the largest first: a new larger find goes first and
     // the preview steps to it in the list's order.
     List(3, 1, 300);
-    Dlg().RunOnUi([&] {
-        SendMessageA(GetDlgItem(Dlg().FilterBar(), 114), CB_SETCURSEL, 3, 0);
-        Dlg().ApplyFilter();
-    });
+    HWND sort = BarItem(114);
+    SendMessageA(sort, CB_SETCURSEL, 3, 0);
+    SendMessageA(Dlg().FilterBar(), WM_COMMAND, MAKEWPARAM(114, CBN_SELCHANGE), reinterpret_cast<LPARAM>(sort));
     bool stepped = false;
     Dlg().RunOnUi([&] {
         stepped = Dlg().Preview().Step(-1);

@@ -41,19 +41,19 @@ public:
         std::string path;
         bool decodes;
         uint32_t middle;  // the thumbnail's middle pixel
+        ThumbnailPixels pixels;
         bool hasRecord;
         FindRecord record;
     };
     int AddFind(const NewFind& find) override
     {
         Listed listed{find.path.GetString(), find.decodes,
-                      find.pixels.size() == 64 * 64 ? find.pixels[32 * 64 + 32] : 0u, find.record != nullptr,
+                      find.pixels.size() == 64 * 64 ? find.pixels[32 * 64 + 32] : 0u, find.pixels, find.record != nullptr,
                       find.record ? *find.record : FindRecord()};
         items.push_back(listed);
         return static_cast<int>(items.size()) - 1 + skew;
     }
     void UpdateFind(int item, const FindRecord& record) override { updates.push_back({item, record}); }
-    void FindsOutOfStep() override { ++outOfStep; }
 
     const Listed* Find(const std::string& path) const
     {
@@ -87,7 +87,7 @@ protected:
         while (walk == CFindsIntake::Walk::Going)
             walk = m_intake.WalkStep(m_data.c_str(), engineRunning, std::chrono::milliseconds(15), m_sink);
         EXPECT_TRUE(WaitUntil([&] {
-            m_intake.TakeIn(std::chrono::milliseconds(25), m_sink);
+            m_sink.outOfStep += m_intake.TakeIn(std::chrono::milliseconds(25), m_sink);
             return m_intake.Waiting() == 0;
         }, 20000));
         return walk;
@@ -139,7 +139,10 @@ TEST_F(FindsIntakeTest, HandsOnPicturesWithTheRecordsThatCame)
     EXPECT_FALSE(x->decodes);
     EXPECT_FALSE(x->hasRecord);
     // The placeholder (icon.png beside the tests), not a white square.
-    EXPECT_NE(x->middle & 0xFFFFFF, 0xFFFFFFu);
+    ThumbnailPixels placeholder;
+    ASSERT_TRUE(RenderThumbnail(GetModuleFolder() + "icon.png", placeholder));
+    EXPECT_EQ(x->pixels, placeholder);
+    EXPECT_NE(x->pixels, ThumbnailPixels(64 * 64, 0xFFFFFF));
 
     std::string damaged = qv::formatFindsLine({"d0001\\Beach.jpg", "\\Elsewhere", false});
     damaged[3] ^= 1;
@@ -191,8 +194,8 @@ TEST_F(FindsIntakeTest, OnlyANewSearchReplacesTheFindsFile)
     EXPECT_FALSE(m_sink.items[0].hasRecord);
 }
 
-// A list whose items are out of step with the finds handed to it is told
-// so for each find, and the intake goes on with the next one.
+// A list whose items are out of step with the finds handed to it is
+// counted for each find, and the intake goes on with the next one.
 TEST_F(FindsIntakeTest, AListOutOfStepIsToldAndTheIntakeGoesOn)
 {
     for (const char* name : {"one.png", "two.png"})

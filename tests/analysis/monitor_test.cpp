@@ -128,7 +128,7 @@ TEST_F(MonitorTest, PicturesAreTakenInOnceInOrder)
     // The damaged file shows the placeholder's thumbnail.
     Pixels placeholder;
     Dlg().RunOnUi([&] {
-        HBITMAP bitmap = Dlg().MakeThumbnail(ModuleFile("icon.png").c_str());
+        HBITMAP bitmap = MakeThumbnail(ModuleFile("icon.png").c_str());
         placeholder = BitmapPixels(bitmap);
         DeleteObject(bitmap);
     });

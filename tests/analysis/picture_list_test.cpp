@@ -77,7 +77,7 @@ TEST_F(PictureListTest, ThumbnailsAreFittedOnWhite)
         ASSERT_TRUE(SavePicture(path, size.w, size.h, 0x2040C0, L"image/png")) << name;
         Pixels pixels;
         Dlg().RunOnUi([&] {
-            HBITMAP bitmap = Dlg().MakeThumbnail(path.c_str());
+            HBITMAP bitmap = MakeThumbnail(path.c_str());
             BITMAP info = {};
             GetObjectA(bitmap, sizeof info, &info);
             EXPECT_EQ(info.bmWidth, 64);
@@ -93,7 +93,7 @@ TEST_F(PictureListTest, ThumbnailsAreFittedOnWhite)
     // white.
     Pixels square;
     Dlg().RunOnUi([&] {
-        HBITMAP bitmap = Dlg().MakeThumbnail(m_files.Join("100x100.png").c_str());
+        HBITMAP bitmap = MakeThumbnail(m_files.Join("100x100.png").c_str());
         square = BitmapPixels(bitmap);
         DeleteObject(bitmap);
     });
@@ -110,11 +110,11 @@ TEST_F(PictureListTest, UndecodableSourceGivesWhiteThumbnail)
     WriteFileBytes(broken, "not a picture at all");
     Pixels pixels;
     Dlg().RunOnUi([&] {
-        HBITMAP bitmap = Dlg().MakeThumbnail(broken.c_str());
+        HBITMAP bitmap = MakeThumbnail(broken.c_str());
         ASSERT_NE(bitmap, nullptr);
         pixels = BitmapPixels(bitmap);
         DeleteObject(bitmap);
-        bitmap = Dlg().MakeThumbnail(m_files.Join("missing.png").c_str());
+        bitmap = MakeThumbnail(m_files.Join("missing.png").c_str());
         ASSERT_NE(bitmap, nullptr);
         DeleteObject(bitmap);
     });
@@ -144,11 +144,11 @@ TEST_F(PictureListTest, DecodeTest)
 
     Dlg().RunOnUi([&] {
         for (const Case& c : real)
-            EXPECT_TRUE(Dlg().CanDecodePicture(m_files.Join(c.name).c_str())) << c.name;
-        EXPECT_TRUE(Dlg().CanDecodePicture(m_files.Join("png-named.jpg").c_str()));
+            EXPECT_TRUE(CanDecode(m_files.Join(c.name).c_str())) << c.name;
+        EXPECT_TRUE(CanDecode(m_files.Join("png-named.jpg").c_str()));
         for (const char* bad : {"damaged.jpg", "empty.png", "text.gif", "missing.bmp"})
-            EXPECT_FALSE(Dlg().CanDecodePicture(m_files.Join(bad).c_str())) << bad;
-        EXPECT_FALSE(Dlg().CanDecodePicture(""));
+            EXPECT_FALSE(CanDecode(m_files.Join(bad).c_str())) << bad;
+        EXPECT_FALSE(CanDecode(""));
     });
 }
 
@@ -162,7 +162,7 @@ TEST_F(PictureListTest, ItemsCarryTheirOwnPathsTickedInOrder)
     SetWindowPos(list, nullptr, 0, 0, 600, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     Dlg().RunOnUi([&] {
-        Dlg().ClearPictureList();
+        Dlg().List().Clear();
         // The second item shows the red picture but carries its own path, as
         // the placeholder does for a file that does not decode.
         Dlg().AddPicture(red.c_str(), "C:\\data\\Photo.jpg");
@@ -215,9 +215,9 @@ TEST_F(PictureListTest, ItemsCarryTheirOwnPathsTickedInOrder)
     EXPECT_TRUE(Ticked(list, 2));
 
     Dlg().RunOnUi([&] {
-        Dlg().ClearPictureList();
+        Dlg().List().Clear();
         // Emptying an empty list is harmless.
-        Dlg().ClearPictureList();
+        Dlg().List().Clear();
     });
     EXPECT_EQ(ItemCount(list), 0);
 }
@@ -252,10 +252,10 @@ TEST_F(PictureListTest, NewItemsAndWaitingChangesAreDrawn)
         return pixels;
     };
     Dlg().RunOnUi([&] {
-        Dlg().ClearPictureList();
+        Dlg().List().Clear();
         for (int i = 0; i < 2; ++i)
             Dlg().AddThumbnail(ThumbnailPixels(64 * 64, 0xFF0000), ("C:\\red" + std::to_string(i) + ".jpg").c_str());
-        Dlg().ShowPictureCount();
+        Dlg().List().ShowCount();
     });
     Pump(300);
     const std::vector<COLORREF> ticked = drawnTickBox(0);
@@ -263,9 +263,9 @@ TEST_F(PictureListTest, NewItemsAndWaitingChangesAreDrawn)
     ASSERT_EQ(drawnTickBox(1), ticked);
 
     Dlg().RunOnUi([&] {
-        Dlg().SetPictureTicks({1}, false);
+        Dlg().List().SetTicks({1}, false);
         Dlg().AddThumbnail(ThumbnailPixels(64 * 64, 0x0000FF), "C:\\blue.jpg");
-        Dlg().ShowPictureCount();
+        Dlg().List().ShowCount();
     });
     Pump(300);
     EXPECT_EQ(drawnTickBox(0), ticked);
@@ -274,7 +274,7 @@ TEST_F(PictureListTest, NewItemsAndWaitingChangesAreDrawn)
     RECT icon = {LVIR_ICON, 0, 0, 0};
     ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&icon)));
     EXPECT_EQ(PixelAt(list, (icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2), RGB(0, 0, 255));
-    Dlg().RunOnUi([&] { Dlg().ClearPictureList(); });
+    Dlg().RunOnUi([&] { Dlg().List().Clear(); });
 }
 
 // The control draws from a few hundred image slots; an item whose slot went
@@ -286,10 +286,10 @@ TEST_F(PictureListTest, ThumbnailsStayWithTheirItemsWhenSlotsAreReused)
     const HWND list = Ctl(IDC_PICTURE_LIST);
     const int count = 600;  // more than twice the slots
     Dlg().RunOnUi([&] {
-        Dlg().ClearPictureList();
+        Dlg().List().Clear();
         for (int i = 0; i < count; ++i)
             Dlg().AddThumbnail(ThumbnailPixels(64 * 64, colours[i % 3]), ("C:\\p" + std::to_string(i) + ".jpg").c_str());
-        Dlg().ShowPictureCount();
+        Dlg().List().ShowCount();
     });
     ASSERT_EQ(ItemCount(list), count);
     // Twice through: the second pass finds every slot taken by others.
@@ -300,15 +300,15 @@ TEST_F(PictureListTest, ThumbnailsStayWithTheirItemsWhenSlotsAreReused)
     EXPECT_EQ(PicturePath(299), "C:\\p299.jpg");
 
     Dlg().RunOnUi([&] {
-        Dlg().ClearPictureList();
+        Dlg().List().Clear();
         Dlg().AddThumbnail(ThumbnailPixels(64 * 64, 0xFFFF00), "C:\\new.jpg");
         Dlg().AddThumbnail(ThumbnailPixels(64 * 64, 0x00FFFF), "C:\\new2.jpg");
-        Dlg().ShowPictureCount();
+        Dlg().List().ShowCount();
     });
     ASSERT_EQ(ItemCount(list), 2);
     EXPECT_TRUE(Near(ItemPixels(list, Dlg().Images(), 0)[32 * 64 + 32], 0xFFFF00, 8));
     EXPECT_TRUE(Near(ItemPixels(list, Dlg().Images(), 1)[32 * 64 + 32], 0x00FFFF, 8));
-    Dlg().RunOnUi([&] { Dlg().ClearPictureList(); });
+    Dlg().RunOnUi([&] { Dlg().List().Clear(); });
 }
 
 // The space bar ticks and unticks the selected items together, the way the
@@ -320,7 +320,7 @@ TEST_F(PictureListTest, SpaceTogglesTheSelectedItems)
     ASSERT_TRUE(SavePicture(red, 40, 40, 0xFF0000, L"image/png"));
     const HWND list = Ctl(IDC_PICTURE_LIST);
     Dlg().RunOnUi([&] {
-        Dlg().ClearPictureList();
+        Dlg().List().Clear();
         for (int i = 0; i < 4; ++i)
             Dlg().AddPicture(red.c_str(), red.c_str());
     });
@@ -338,7 +338,7 @@ TEST_F(PictureListTest, SpaceTogglesTheSelectedItems)
     PostMessageA(list, WM_KEYDOWN, VK_SPACE, 0);
     PostMessageA(list, WM_KEYUP, VK_SPACE, 0xC0000001);
     ASSERT_TRUE(WaitUntil([&] { return Ticked(list, 3); }));
-    Dlg().RunOnUi([&] { Dlg().ClearPictureList(); });
+    Dlg().RunOnUi([&] { Dlg().List().Clear(); });
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ TEST_F(FilterBench, Changes)
 
     double before = 0, after = 0, took = 0;
     Dlg().RunOnUi([&] {
-        Dlg().ClearPictureList();
+        Dlg().List().Clear();
         before = PrivateMB();
         const double start = Now();
         std::mt19937 rng(7);
@@ -72,12 +72,19 @@ TEST_F(FilterBench, Changes)
                 details.bytes = 500 + rng() % 60000;
             }
             details.written = 132000000000000000ull + rng();
-            Dlg().AddThumbnail(pixels, name, details, true);
             // The photos come from the file system's records, most of them deleted.
-            if (kind < 3)
-                Dlg().SetRecord(i, "\\DCIM\\100CANON", kind < 2);
+            FindRecord record;
+            record.folder = "\\DCIM\\100CANON";
+            record.deleted = kind < 2;
+            NewFind find;
+            find.path = name;
+            find.pixels = pixels;
+            find.details = details;
+            find.decodes = true;
+            find.record = kind < 3 ? &record : nullptr;
+            Dlg().List().AddFind(find);
         }
-        Dlg().ShowPictureCount();
+        Dlg().List().ShowCount();
         took = Now() - start;
         after = PrivateMB();
     });

@@ -37,8 +37,9 @@ public:
     {
         RunOnUi([&] {
             for (int i = 0; i < count; ++i)
-                AddThumbnail(ThumbnailPixels(kThumbSize * kThumbSize, 0xFFFFFF), ("f" + std::to_string(i) + ".jpg").c_str());
-            ShowPictureCount();
+                m_list.Add(("f" + std::to_string(i) + ".jpg").c_str(), ThumbnailPixels(kThumbSize * kThumbSize, 0xFFFFFF),
+                           ::PictureDetails(), true);
+            m_list.ShowCount();
         });
     }
 

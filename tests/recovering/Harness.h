@@ -46,7 +46,7 @@ public:
     std::string ListedPath(int item)
     {
         std::string path;
-        RunOnUi([&] { path = GetPicturePath(item).GetString(); });
+        RunOnUi([&] { path = m_list.PathAt(item).GetString(); });
         return path;
     }
     // The folder the next Browse picks, as if the user chose it.

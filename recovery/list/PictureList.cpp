@@ -1,0 +1,531 @@
+#include "PictureList.h"
+
+#include <algorithm>
+
+#include "PictureDescription.h"
+
+namespace {
+
+// More slots than a screen of thumbnails, so that the ones on screen keep
+// theirs while the list is drawn.
+const int kThumbnailSlots = 256;
+
+const char kRecoveredLine[] = "\r\nAlready recovered into the save folder";
+
+// Copies text into a control's buffer of the A or W kind, cut to fit.
+void PutText(bool wide, void* buffer, int capacity, const CString& text)
+{
+    if (!buffer || capacity <= 0)
+        return;
+    if (wide) {
+        auto* out = static_cast<wchar_t*>(buffer);
+        if (!MultiByteToWideChar(CP_ACP, 0, text, -1, out, capacity))
+            out[capacity - 1] = L'\0';
+        out[capacity - 1] = L'\0';
+    } else {
+        lstrcpynA(static_cast<char*>(buffer), text, capacity);
+    }
+}
+
+void ApplyRecord(CPictureItems& pictures, int item, const FindRecord& record)
+{
+    if (record.found)
+        pictures.SetDamaged(item, record.decodes);
+    else
+        pictures.SetRecord(item, record.folder, record.deleted, record.damaged, record.decodes);
+}
+
+}  // namespace
+
+CPictureList::~CPictureList()
+{
+    if (m_hTip && IsWindow(m_hTip))
+        DestroyWindow(m_hTip);
+}
+
+bool CPictureList::Attach(HWND list, IPictureListHost& host)
+{
+    m_hList = list;
+    m_host = &host;
+    if (!m_slots.Handle() && !m_slots.Create(kThumbnailSlots))
+        return false;
+    Send(LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, LVS_EX_CHECKBOXES);
+    Send(LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK);
+    Send(LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(m_slots.Handle()));
+
+    // The tool is the whole list; the tip is taken down whenever the
+    // pointer goes to another picture, and shown again for that one. Not
+    // every list control offers info tips: this one is the list's own.
+    const HWND parent = GetParent(list);
+    m_hTip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr,
+                             reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(list, GWLP_HINSTANCE)), nullptr);
+    if (m_hTip) {
+        TOOLINFOA tool = {};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_IDISHWND;
+        tool.hwnd = parent;
+        tool.uId = reinterpret_cast<UINT_PTR>(list);
+        tool.lpszText = LPSTR_TEXTCALLBACKA;
+        ::SendMessageA(m_hTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+        // Lines of their own, as wide as a long folder needs.
+        ::SendMessageA(m_hTip, TTM_SETMAXTIPWIDTH, 0, 480);
+        ::SendMessageA(m_hTip, TTM_SETDELAYTIME, TTDT_AUTOPOP, 30000);
+    }
+    return true;
+}
+
+void CPictureList::Detach()
+{
+    if (m_hList)
+        Send(LVM_SETIMAGELIST, LVSIL_NORMAL, 0);
+}
+
+LRESULT CPictureList::Send(UINT message, WPARAM wParam, LPARAM lParam) const
+{
+    return ::SendMessageA(m_hList, message, wParam, lParam);
+}
+
+int CPictureList::NextItem(int after, UINT flags) const
+{
+    return static_cast<int>(Send(LVM_GETNEXTITEM, static_cast<WPARAM>(after), flags));
+}
+
+void CPictureList::SetState(int position, UINT state, UINT mask)
+{
+    LVITEMA item = {};
+    item.state = state;
+    item.stateMask = mask;
+    Send(LVM_SETITEMSTATE, static_cast<WPARAM>(position), reinterpret_cast<LPARAM>(&item));
+}
+
+void CPictureList::Redraw(int position)
+{
+    Send(LVM_REDRAWITEMS, static_cast<WPARAM>(position), position);
+}
+
+bool CPictureList::OnNotify(NMHDR* header, LRESULT& result)
+{
+    result = 0;
+    if (m_hTip && header->hwndFrom == m_hTip) {
+        // The tip's questions name the list's window, not a control id.
+        if (header->code == TTN_GETDISPINFOA || header->code == TTN_GETDISPINFOW)
+            OnTipText(header);
+        return true;
+    }
+    if (!m_hList || header->hwndFrom != m_hList)
+        return false;
+    switch (header->code) {
+    case LVN_GETDISPINFOA:
+    case LVN_GETDISPINFOW:
+        OnDispInfo(header);
+        return true;
+    case LVN_ODFINDITEMA:
+    case LVN_ODFINDITEMW:
+        result = OnFindItem(header);
+        return true;
+    case NM_CLICK:
+        OnClick(header, false);
+        return true;
+    // The second click of a double click comes as a double click alone.
+    case NM_DBLCLK:
+        OnClick(header, true);
+        return true;
+    case LVN_KEYDOWN:
+        OnKeyDown(header);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CPictureList::PreTranslate(const MSG& msg)
+{
+    if (!m_hList || msg.hwnd != m_hList)
+        return false;
+    // The pointer over the list moves the details' tooltip along.
+    if (msg.message == WM_MOUSEMOVE || msg.message == WM_LBUTTONDOWN || msg.message == WM_LBUTTONUP ||
+        msg.message == WM_RBUTTONDOWN || msg.message == WM_RBUTTONUP)
+        TrackTip(msg);
+    // Enter opens the preview; anywhere else it is the dialog's as before.
+    if (msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN || !IsWindowVisible(m_hList))
+        return false;
+    const int focused = NextItem(-1, LVNI_FOCUSED);
+    const int selected = NextItem(-1, LVNI_SELECTED);
+    const bool focusedSelected =
+        focused >= 0 && (Send(LVM_GETITEMSTATE, static_cast<WPARAM>(focused), LVIS_SELECTED) & LVIS_SELECTED);
+    const int position = focusedSelected ? focused : selected;
+    if (position >= 0 && m_host)
+        m_host->OnOpenPicture(position);
+    return true;
+}
+
+void CPictureList::Add(const CString& path, const ThumbnailPixels& pixels, const ::PictureDetails& details,
+                       bool decodes)
+{
+    NewFind find;
+    find.path = path;
+    find.pixels = pixels;
+    find.details = details;
+    find.decodes = decodes;
+    AddFind(find);
+}
+
+int CPictureList::AddFind(const NewFind& find)
+{
+    m_pictures.Add(find.path, find.pixels, find.details, find.decodes);
+    const int item = m_pictures.Count() - 1;
+    if (find.record)
+        ApplyRecord(m_pictures, item, *find.record);
+    const int position = m_view.Add(m_pictures, item);
+    if (position >= 0 && position != m_view.Count() - 1)
+        m_bReordered = true;
+    return item;
+}
+
+void CPictureList::UpdateFind(int item, const FindRecord& record)
+{
+    // Its place and whether it is shown may change.
+    const int before = m_view.PositionOf(item);
+    ApplyRecord(m_pictures, item, record);
+    m_view.Update(m_pictures, item);
+    if (m_view.PositionOf(item) != before)
+        m_bReordered = true;
+}
+
+bool CPictureList::CountChanged() const
+{
+    return static_cast<int>(Send(LVM_GETITEMCOUNT)) != m_view.Count() || m_bReordered;
+}
+
+void CPictureList::ShowCount()
+{
+    // Items only ever join at the end: what is on screen stays where it is,
+    // and only the new items have to be drawn. Some list controls (Wine's)
+    // draw all of an icon view again when told of new items anyway: what
+    // was waiting to be drawn before is kept, the rest is taken back,
+    // unless the list's client area changed (a scroll bar came).
+    HRGN waiting = CreateRectRgn(0, 0, 0, 0);
+    RECT before = {};
+    ::GetClientRect(m_hList, &before);
+    const bool keepWaiting = waiting && GetUpdateRgn(m_hList, waiting, FALSE) != ERROR;
+    const int shown = static_cast<int>(Send(LVM_GETITEMCOUNT));
+    Send(LVM_SETITEMCOUNT, static_cast<WPARAM>(m_view.Count()), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    RECT after = {};
+    ::GetClientRect(m_hList, &after);
+    const bool drawOnlyNew = keepWaiting && EqualRect(&before, &after) && !m_bReordered;
+    if (m_bReordered)
+        ::InvalidateRect(m_hList, nullptr, TRUE);
+    m_bReordered = false;
+    if (drawOnlyNew) {
+        ::ValidateRect(m_hList, nullptr);
+        ::InvalidateRgn(m_hList, waiting, TRUE);
+    }
+    if (waiting)
+        DeleteObject(waiting);
+    // Some list controls (Wine's) place the items of an owner-data icon
+    // view only when asked to arrange them; the others keep them arranged
+    // anyway. Items already in place are not moved.
+    Send(LVM_ARRANGE, LVA_DEFAULT);
+    if (drawOnlyNew) {
+        for (int item = std::max(shown, 0); item < m_view.Count(); ++item) {
+            RECT rect = {};
+            rect.left = LVIR_BOUNDS;
+            if (Send(LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&rect)))
+                ::InvalidateRect(m_hList, &rect, TRUE);
+        }
+    }
+}
+
+void CPictureList::ScrollToLast()
+{
+    if (m_view.Count() > 0 && m_view.Sort() == PictureSort::Found)
+        Send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(m_view.Count() - 1), TRUE);
+}
+
+void CPictureList::Clear()
+{
+    Send(LVM_SETITEMCOUNT, 0, 0);
+    m_bReordered = false;
+    m_pictures.Clear();
+    m_view.Clear();
+    m_slots.Forget();
+    m_recovered.Clear();
+}
+
+void CPictureList::ResetView(const PictureFilter& filter, PictureSort sort)
+{
+    m_view.Set(m_pictures, filter, sort);
+}
+
+void CPictureList::ApplyFilter(const PictureFilter& filter, PictureSort sort)
+{
+    // The control's selection is by place, and the places change: the
+    // focused picture is selected again where it goes.
+    const int focusedAt = NextItem(-1, LVNI_FOCUSED);
+    const int focused = m_view.ItemAt(focusedAt);
+    m_view.Set(m_pictures, filter, sort);
+    // Some list controls (Wine's) visit every item to clear a selection:
+    // only when there is one.
+    if (focusedAt >= 0 || Send(LVM_GETSELECTEDCOUNT) > 0)
+        SetState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    // Some list controls (Wine's) place the items of an owner-data icon view
+    // only when asked to arrange them, and draw each item as they place it:
+    // arranged only when the list grows, with drawing held until every item
+    // has its place (50,000 items otherwise took seconds).
+    const int shownBefore = static_cast<int>(Send(LVM_GETITEMCOUNT));
+    Send(WM_SETREDRAW, FALSE);
+    Send(LVM_SETITEMCOUNT, static_cast<WPARAM>(m_view.Count()), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    if (m_view.Count() > shownBefore)
+        Send(LVM_ARRANGE, LVA_DEFAULT);
+    Send(WM_SETREDRAW, TRUE);
+    ::InvalidateRect(m_hList, nullptr, TRUE);
+    m_bReordered = false;
+    const int position = m_view.PositionOf(focused);
+    if (position >= 0) {
+        SetState(position, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        Send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(position), FALSE);
+    } else if (m_view.Count() > 0) {
+        Send(LVM_ENSUREVISIBLE, 0, FALSE);
+    }
+}
+
+void CPictureList::SetTicks(const std::vector<int>& positions, bool ticked)
+{
+    for (int position : positions) {
+        m_pictures.SetTicked(m_view.ItemAt(position), ticked);
+        Redraw(position);
+    }
+    if (m_host)
+        m_host->OnTicksChanged();
+}
+
+void CPictureList::TickShown(bool ticked)
+{
+    for (int item : m_view.Items())
+        m_pictures.SetTicked(item, ticked);
+    ::InvalidateRect(m_hList, nullptr, FALSE);
+}
+
+bool CPictureList::AnyShownTicked() const
+{
+    for (int item : m_view.Items()) {
+        if (m_pictures.Ticked(item))
+            return true;
+    }
+    return false;
+}
+
+std::vector<int> CPictureList::TickedShown() const
+{
+    std::vector<int> items;
+    for (int item : m_view.Items()) {
+        if (m_pictures.Ticked(item))
+            items.push_back(item);
+    }
+    return items;
+}
+
+void CPictureList::MarkRecovered(const std::vector<int>& items)
+{
+    for (int item : items) {
+        m_recovered.Mark(item);
+        m_pictures.SetTicked(item, false);
+    }
+    ::InvalidateRect(m_hList, nullptr, FALSE);
+}
+
+CPictureList::Counts CPictureList::Count() const
+{
+    Counts counts;
+    counts.shown = m_view.Count();
+    counts.found = m_pictures.Count();
+    for (int item : m_view.Items()) {
+        if (m_pictures.Ticked(item)) {
+            ++counts.ticked;
+            counts.tickedBytes += m_pictures.Bytes(item);
+        }
+    }
+    counts.recovered = m_recovered.Count();
+    counts.damaged = m_pictures.DamagedCount();
+    return counts;
+}
+
+CString CPictureList::PathAt(int position) const
+{
+    return m_pictures.Path(m_view.ItemAt(position));
+}
+
+void CPictureList::OnDispInfo(NMHDR* header)
+{
+    // The A and W forms differ only in the text's characters.
+    LVITEMA& item = reinterpret_cast<NMLVDISPINFOA*>(header)->item;
+    const int picture = m_view.ItemAt(item.iItem);
+    if (picture < 0)
+        return;
+    // The name goes under the thumbnail; the control cuts it to fit.
+    if (item.mask & LVIF_TEXT)
+        PutText(header->code == LVN_GETDISPINFOW, item.pszText, item.cchTextMax, m_pictures.Name(picture).c_str());
+    if (item.mask & LVIF_IMAGE)
+        item.iImage = m_slots.SlotFor(picture, m_pictures.Thumbnail(picture),
+                                      (m_recovered.Has(picture) ? CThumbnailSlots::kRecovered : 0u) |
+                                          (m_pictures.Damaged(picture) ? CThumbnailSlots::kDamaged : 0u));
+    if (item.mask & LVIF_STATE)
+        item.state =
+            (item.state & ~LVIS_STATEIMAGEMASK) | INDEXTOSTATEIMAGEMASK(m_pictures.Ticked(picture) ? 2 : 1);
+}
+
+LRESULT CPictureList::OnFindItem(NMHDR* header)
+{
+    // Typing a name's first letters goes to the next picture so named.
+    const auto* find = reinterpret_cast<NMLVFINDITEMA*>(header);
+    if (!(find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find->lvfi.psz)
+        return -1;
+    CString wanted;
+    if (header->code == LVN_ODFINDITEMW) {
+        char text[MAX_PATH] = "";
+        WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const wchar_t*>(find->lvfi.psz), -1, text, sizeof text,
+                            nullptr, nullptr);
+        wanted = text;
+    } else {
+        wanted = find->lvfi.psz;
+    }
+    const int length = wanted.GetLength();
+    const int count = m_view.Count();
+    if (length == 0 || count == 0)
+        return -1;
+    const int start = find->iStart >= 0 && find->iStart < count ? find->iStart : 0;
+    for (int step = 0; step < count; ++step) {
+        const int position = (start + step) % count;
+        const std::string name = m_pictures.Name(m_view.ItemAt(position));
+        if (static_cast<int>(name.size()) >= length &&
+            CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name.c_str(), length, wanted, length) == CSTR_EQUAL)
+            return position;
+    }
+    return -1;
+}
+
+void CPictureList::OnClick(NMHDR* header, bool twice)
+{
+    LVHITTESTINFO hit = {};
+    hit.pt = reinterpret_cast<NMITEMACTIVATE*>(header)->ptAction;
+    const int position = static_cast<int>(Send(LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    if (position < 0)
+        return;
+    // On a tick box the second click of a double click is a click like the
+    // first; on the picture it opens the preview.
+    if (hit.flags & LVHT_ONITEMSTATEICON)
+        SetTicks({position}, !m_pictures.Ticked(m_view.ItemAt(position)));
+    else if (twice && m_host)
+        m_host->OnOpenPicture(position);
+}
+
+void CPictureList::OnKeyDown(NMHDR* header)
+{
+    if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey != VK_SPACE)
+        return;
+    // Space ticks or unticks the selected items together, as the focused
+    // one goes.
+    const int focused = NextItem(-1, LVNI_FOCUSED);
+    if (focused < 0)
+        return;
+    std::vector<int> positions;
+    for (int position = NextItem(-1, LVNI_SELECTED); position >= 0; position = NextItem(position, LVNI_SELECTED))
+        positions.push_back(position);
+    if (std::find(positions.begin(), positions.end(), focused) == positions.end())
+        positions.push_back(focused);
+    SetTicks(positions, !m_pictures.Ticked(m_view.ItemAt(focused)));
+}
+
+void CPictureList::TrackTip(const MSG& msg)
+{
+    if (!m_hTip)
+        return;
+    LVHITTESTINFO hit = {};
+    hit.pt = {static_cast<short>(LOWORD(msg.lParam)), static_cast<short>(HIWORD(msg.lParam))};
+    int position = static_cast<int>(Send(LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    if (!(hit.flags & (LVHT_ONITEMICON | LVHT_ONITEMLABEL)))
+        position = -1;
+    if (position != m_nTipItem) {
+        ::SendMessageA(m_hTip, TTM_POP, 0, 0);
+        m_nTipItem = position;
+    }
+    MSG relayed = msg;
+    ::SendMessageA(m_hTip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+}
+
+void CPictureList::OnTipText(NMHDR* header)
+{
+    const int picture = m_view.ItemAt(m_nTipItem);
+    m_strTip = picture >= 0 ? DescribePicture(m_pictures, picture) : CString();
+    if (m_recovered.Has(picture))
+        m_strTip += kRecoveredLine;
+    if (header->code == TTN_GETDISPINFOW) {
+        // Kept until the next question: the tip reads it after this returns.
+        m_wideTip.assign(static_cast<size_t>(m_strTip.GetLength()) + 1, L'\0');
+        MultiByteToWideChar(CP_ACP, 0, m_strTip, -1, &m_wideTip[0], static_cast<int>(m_wideTip.size()));
+        reinterpret_cast<NMTTDISPINFOW*>(header)->lpszText = &m_wideTip[0];
+    } else {
+        reinterpret_cast<NMTTDISPINFOA*>(header)->lpszText = const_cast<char*>(m_strTip.GetString());
+    }
+}
+
+int CPictureList::ShownCount()
+{
+    return m_view.Count();
+}
+
+int CPictureList::ItemAt(int position)
+{
+    return m_view.ItemAt(position);
+}
+
+int CPictureList::PositionOf(int item)
+{
+    return m_view.PositionOf(item);
+}
+
+CString CPictureList::PicturePath(int item)
+{
+    return m_pictures.Path(item);
+}
+
+CString CPictureList::PictureTitle(int item)
+{
+    return item >= 0 && item < m_pictures.Count() ? CString(m_pictures.Name(item).c_str()) : CString();
+}
+
+CString CPictureList::PictureDetails(int item)
+{
+    CString details = DescribePicture(m_pictures, item);
+    if (m_recovered.Has(item))
+        details += kRecoveredLine;
+    return details;
+}
+
+bool CPictureList::IsTicked(int item)
+{
+    return m_pictures.Ticked(item);
+}
+
+void CPictureList::SetTicked(int item, bool ticked)
+{
+    const int position = m_view.PositionOf(item);
+    m_pictures.SetTicked(item, ticked);
+    if (position >= 0)
+        Redraw(position);
+    if (m_host)
+        m_host->OnTicksChanged();
+}
+
+void CPictureList::OnPreviewStep(int item)
+{
+    // The list follows the preview, so that closing it leaves the user
+    // where they were looking.
+    const int position = m_view.PositionOf(item);
+    if (position < 0)
+        return;
+    SetState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    SetState(position, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    Send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(position), FALSE);
+}

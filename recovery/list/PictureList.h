@@ -1,0 +1,153 @@
+// The picture list: 64 x 64 thumbnails with their names, one ticked item
+// per picture, each carrying its own file's path. The pictures are held
+// here (CPictureItems) and the view (CPictureView) says which of them the
+// control shows in what order; the control keeps no items (LVS_OWNERDATA),
+// it only knows how many it shows and asks for the image, name and tick of
+// each one it draws, so that listing ten thousand pictures costs no more
+// than listing ten. The control does not keep ticks of items it does not
+// own: a click on a tick box and the space bar are turned into ticks here.
+//
+// Its window's parent forwards the control's notifications (OnNotify) and
+// the messages bound for it (PreTranslate); the list tells its host when
+// ticks change and when a picture is to be opened. It answers the preview's
+// questions itself, and takes what the intake hands on.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "FindsIntake.h"
+#include "Framework.h"
+#include "PictureItems.h"
+#include "PicturePreview.h"
+#include "PictureView.h"
+#include "RecoveredPictures.h"
+#include "ThumbnailSlots.h"
+
+class IPictureListHost {
+public:
+    // Ticks changed by the user in the list or the preview.
+    virtual void OnTicksChanged() = 0;
+    // The picture at this place of the list is to be opened (double click,
+    // Enter).
+    virtual void OnOpenPicture(int position) = 0;
+
+protected:
+    ~IPictureListHost() = default;
+};
+
+class CPictureList : public IFindsSink, public IPreviewHost {
+public:
+    // What the count line tells.
+    struct Counts {
+        int shown = 0;
+        int found = 0;
+        int ticked = 0;  // of those shown
+        uint64_t tickedBytes = 0;
+        int recovered = 0;
+        int damaged = 0;
+    };
+
+    CPictureList() = default;
+    ~CPictureList() override;
+    CPictureList(const CPictureList&) = delete;
+    CPictureList& operator=(const CPictureList&) = delete;
+
+    // Takes over the owner-data list control: tick boxes, thumbnails, and a
+    // tooltip with the details of the picture under the pointer.
+    bool Attach(HWND list, IPictureListHost& host);
+    // Takes the thumbnails' image list off the control, which must not
+    // destroy it (it goes after its parent).
+    void Detach();
+
+    // The control's notifications and the tooltip's, forwarded by the
+    // parent; false when the notification is none of the list's.
+    bool OnNotify(NMHDR* header, LRESULT& result);
+    // A message bound for the control, before it is dispatched: moves the
+    // tooltip along, and Enter opens the selected picture. True when used.
+    bool PreTranslate(const MSG& msg);
+
+    // A picture with its thumbnail; the control hears of it from
+    // ShowCount, once for all the pictures of a tick.
+    void Add(const CString& path, const ThumbnailPixels& pixels, const ::PictureDetails& details, bool decodes);
+    // IFindsSink: new finds and records of finds listed.
+    int AddFind(const NewFind& find) override;
+    void UpdateFind(int item, const FindRecord& record) override;
+    // Tells the control how many pictures it shows now.
+    void ShowCount();
+    // The control has not heard of every picture shown or of a new order.
+    bool CountChanged() const;
+    bool Reordered() const { return m_bReordered; }
+    // In the order found, to the newest find; sorted, the place is kept.
+    void ScrollToLast();
+    // Empties the list and forgets what was recovered.
+    void Clear();
+
+    // What is shown: the view is set again; the focused picture stays
+    // focused where it goes. Reset sets it without telling the control.
+    void ApplyFilter(const PictureFilter& filter, PictureSort sort);
+    void ResetView(const PictureFilter& filter, PictureSort sort);
+    const PictureFilter& ShownFilter() const { return m_view.Filter(); }
+
+    // Ticks or unticks the pictures at these places of the list.
+    void SetTicks(const std::vector<int>& positions, bool ticked);
+    // Ticks or unticks every picture shown; hidden ones keep theirs.
+    void TickShown(bool ticked);
+    bool AnyShownTicked() const;
+    // The ticked pictures shown, in the list's order.
+    std::vector<int> TickedShown() const;
+    // Marks pictures recovered and unticks them.
+    void MarkRecovered(const std::vector<int>& items);
+    Counts Count() const;
+
+    const CPictureItems& Items() const { return m_pictures; }
+    // The path of the picture at this place of the list as shown.
+    CString PathAt(int position) const;
+    HIMAGELIST Images() const { return m_slots.Handle(); }
+    HWND Handle() const { return m_hList; }
+    // The tooltip that tells the details of the picture under the pointer.
+    HWND Tip() const { return m_hTip; }
+
+    // IPreviewHost: the pictures as the list shows them.
+    int ShownCount() override;
+    int ItemAt(int position) override;
+    int PositionOf(int item) override;
+    CString PicturePath(int item) override;
+    CString PictureTitle(int item) override;
+    CString PictureDetails(int item) override;
+    bool IsTicked(int item) override;
+    void SetTicked(int item, bool ticked) override;
+    void OnPreviewStep(int item) override;
+
+private:
+    void OnDispInfo(NMHDR* header);
+    LRESULT OnFindItem(NMHDR* header);
+    void OnClick(NMHDR* header, bool twice);
+    void OnKeyDown(NMHDR* header);
+    void OnTipText(NMHDR* header);
+    void TrackTip(const MSG& msg);
+    void Redraw(int position);
+    LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+    int NextItem(int after, UINT flags) const;
+    void SetState(int position, UINT state, UINT mask);
+
+    HWND m_hList = nullptr;
+    IPictureListHost* m_host = nullptr;
+    CPictureItems m_pictures;
+    CPictureView m_view;
+    // The few thumbnails the control draws from.
+    CThumbnailSlots m_slots;
+    // Recovered in this session.
+    CRecoveredPictures m_recovered;
+    // Pictures placed elsewhere than at the list's end since the control
+    // was last told: it must draw everything.
+    bool m_bReordered = false;
+    HWND m_hTip = nullptr;
+    int m_nTipItem = -1;  // the place the tooltip tells of, -1 for none
+    CString m_strTip;
+    std::wstring m_wideTip;
+};
