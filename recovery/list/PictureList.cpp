@@ -1,3 +1,7 @@
+// The picture list's control and the pictures it answers from. Longer than
+// most files here (about 500 lines): every notification of one owner-data
+// control, the ways Wine's control has to be asked, and the model they read
+// belong together; the tooltip is CPictureTip's.
 #include "PictureList.h"
 
 #include <algorithm>
@@ -37,12 +41,6 @@ void ApplyRecord(CPictureItems& pictures, int item, const FindRecord& record)
 
 }  // namespace
 
-CPictureList::~CPictureList()
-{
-    if (m_hTip && IsWindow(m_hTip))
-        DestroyWindow(m_hTip);
-}
-
 bool CPictureList::Attach(HWND list, IPictureListHost& host)
 {
     m_hList = list;
@@ -53,25 +51,8 @@ bool CPictureList::Attach(HWND list, IPictureListHost& host)
     Send(LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK);
     Send(LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(m_slots.Handle()));
 
-    // The tool is the whole list; the tip is taken down whenever the
-    // pointer goes to another picture, and shown again for that one. Not
-    // every list control offers info tips: this one is the list's own.
-    const HWND parent = GetParent(list);
-    m_hTip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr,
-                             reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(list, GWLP_HINSTANCE)), nullptr);
-    if (m_hTip) {
-        TOOLINFOA tool = {};
-        tool.cbSize = sizeof tool;
-        tool.uFlags = TTF_IDISHWND;
-        tool.hwnd = parent;
-        tool.uId = reinterpret_cast<UINT_PTR>(list);
-        tool.lpszText = LPSTR_TEXTCALLBACKA;
-        ::SendMessageA(m_hTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
-        // Lines of their own, as wide as a long folder needs.
-        ::SendMessageA(m_hTip, TTM_SETMAXTIPWIDTH, 0, 480);
-        ::SendMessageA(m_hTip, TTM_SETDELAYTIME, TTDT_AUTOPOP, 30000);
-    }
+    if (!m_tip.Handle())
+        m_tip.Create(list);
     return true;
 }
 
@@ -107,10 +88,12 @@ void CPictureList::Redraw(int position)
 bool CPictureList::OnNotify(NMHDR* header, LRESULT& result)
 {
     result = 0;
-    if (m_hTip && header->hwndFrom == m_hTip) {
+    if (m_tip.Handle() && header->hwndFrom == m_tip.Handle()) {
         // The tip's questions name the list's window, not a control id.
-        if (header->code == TTN_GETDISPINFOA || header->code == TTN_GETDISPINFOW)
-            OnTipText(header);
+        if (header->code == TTN_GETDISPINFOA || header->code == TTN_GETDISPINFOW) {
+            const int picture = m_view.ItemAt(m_tip.Position());
+            m_tip.Answer(header, picture >= 0 ? PictureDetails(picture) : CString());
+        }
         return true;
     }
     if (!m_hList || header->hwndFrom != m_hList)
@@ -439,35 +422,12 @@ void CPictureList::OnKeyDown(NMHDR* header)
 
 void CPictureList::TrackTip(const MSG& msg)
 {
-    if (!m_hTip)
-        return;
     LVHITTESTINFO hit = {};
     hit.pt = {static_cast<short>(LOWORD(msg.lParam)), static_cast<short>(HIWORD(msg.lParam))};
     int position = static_cast<int>(Send(LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
     if (!(hit.flags & (LVHT_ONITEMICON | LVHT_ONITEMLABEL)))
         position = -1;
-    if (position != m_nTipItem) {
-        ::SendMessageA(m_hTip, TTM_POP, 0, 0);
-        m_nTipItem = position;
-    }
-    MSG relayed = msg;
-    ::SendMessageA(m_hTip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
-}
-
-void CPictureList::OnTipText(NMHDR* header)
-{
-    const int picture = m_view.ItemAt(m_nTipItem);
-    m_strTip = picture >= 0 ? DescribePicture(m_pictures, picture) : CString();
-    if (m_recovered.Has(picture))
-        m_strTip += kRecoveredLine;
-    if (header->code == TTN_GETDISPINFOW) {
-        // Kept until the next question: the tip reads it after this returns.
-        m_wideTip.assign(static_cast<size_t>(m_strTip.GetLength()) + 1, L'\0');
-        MultiByteToWideChar(CP_ACP, 0, m_strTip, -1, &m_wideTip[0], static_cast<int>(m_wideTip.size()));
-        reinterpret_cast<NMTTDISPINFOW*>(header)->lpszText = &m_wideTip[0];
-    } else {
-        reinterpret_cast<NMTTDISPINFOA*>(header)->lpszText = const_cast<char*>(m_strTip.GetString());
-    }
+    m_tip.Track(msg, position);
 }
 
 int CPictureList::ShownCount()

@@ -24,6 +24,7 @@
 #include "Framework.h"
 #include "PictureItems.h"
 #include "PicturePreview.h"
+#include "PictureTip.h"
 #include "PictureView.h"
 #include "RecoveredPictures.h"
 #include "ThumbnailSlots.h"
@@ -53,7 +54,6 @@ public:
     };
 
     CPictureList() = default;
-    ~CPictureList() override;
     CPictureList(const CPictureList&) = delete;
     CPictureList& operator=(const CPictureList&) = delete;
 
@@ -110,7 +110,7 @@ public:
     HIMAGELIST Images() const { return m_slots.Handle(); }
     HWND Handle() const { return m_hList; }
     // The tooltip that tells the details of the picture under the pointer.
-    HWND Tip() const { return m_hTip; }
+    HWND Tip() const { return m_tip.Handle(); }
 
     // IPreviewHost: the pictures as the list shows them.
     int ShownCount() override;
@@ -128,7 +128,6 @@ private:
     LRESULT OnFindItem(NMHDR* header);
     void OnClick(NMHDR* header, bool twice);
     void OnKeyDown(NMHDR* header);
-    void OnTipText(NMHDR* header);
     void TrackTip(const MSG& msg);
     void Redraw(int position);
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
@@ -146,8 +145,5 @@ private:
     // Pictures placed elsewhere than at the list's end since the control
     // was last told: it must draw everything.
     bool m_bReordered = false;
-    HWND m_hTip = nullptr;
-    int m_nTipItem = -1;  // the place the tooltip tells of, -1 for none
-    CString m_strTip;
-    std::wstring m_wideTip;
+    CPictureTip m_tip;
 };

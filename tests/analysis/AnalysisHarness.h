@@ -32,6 +32,41 @@ namespace analysis {
 
 using namespace uitest;
 
+inline uint64_t FileBytes(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+// Lists the picture at source under itemPath, on the list's thread, and
+// shows it; a source other than the item's own file stands for the
+// placeholder of a file that does not decode.
+inline void ListPicture(CPictureList& list, const std::string& source, const std::string& itemPath)
+{
+    ThumbnailPixels pixels;
+    ::PictureDetails details;
+    bool decodes = RenderThumbnail(source.c_str(), pixels, &details);
+    if (source != itemPath) {
+        details = ::PictureDetails();
+        details.bytes = FileBytes(itemPath);
+        decodes = false;
+    }
+    list.Add(itemPath.c_str(), pixels, details, decodes);
+    list.ShowCount();
+    ListView_EnsureVisible(list.Handle(), ListView_GetItemCount(list.Handle()) - 1, TRUE);
+}
+
+// Lists these pixels as the thumbnail of the file at path; the list hears
+// of it at its next ShowCount.
+inline void ListThumbnail(CPictureList& list, const ThumbnailPixels& pixels, const std::string& path)
+{
+    ::PictureDetails details;
+    details.bytes = FileBytes(path);
+    list.Add(path.c_str(), pixels, details, true);
+}
+
 const char kTip[] = "<- Tips: click \"Cancel\" to stop analyzing and recover detected files.";
 const char kAnalysed[] = "Press 'Recover' to recover files detected.";
 const char kLaunchFailed[] =
@@ -50,37 +85,7 @@ public:
     // thread) as the intake fills it.
     CPictureList& List() { return m_list; }
     const CPictureItems& Items() const { return m_list.Items(); }
-    // Lists the picture at source under itemPath; a source other than the
-    // item's own file stands for the placeholder of a file that does not
-    // decode.
-    void AddPicture(const std::string& source, const std::string& itemPath)
-    {
-        ThumbnailPixels pixels;
-        ::PictureDetails details;
-        bool decodes = RenderThumbnail(source.c_str(), pixels, &details);
-        if (source != itemPath) {
-            details = ::PictureDetails();
-            details.bytes = FileBytes(itemPath);
-            decodes = false;
-        }
-        m_list.Add(itemPath.c_str(), pixels, details, decodes);
-        m_list.ShowCount();
-        ListView_EnsureVisible(m_list.Handle(), ListView_GetItemCount(m_list.Handle()) - 1, TRUE);
-    }
-    // Lists these pixels as the thumbnail of the file at path.
-    void AddThumbnail(const ThumbnailPixels& pixels, const std::string& path)
-    {
-        ::PictureDetails details;
-        details.bytes = FileBytes(path);
-        m_list.Add(path.c_str(), pixels, details, true);
-    }
-    static uint64_t FileBytes(const std::string& path)
-    {
-        WIN32_FILE_ATTRIBUTE_DATA data = {};
-        if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
-            return 0;
-        return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
-    }
+    void AddPicture(const std::string& source, const std::string& itemPath) { ListPicture(m_list, source, itemPath); }
 
     CPicturePreview& Preview() { return m_preview; }
     HWND FilterBar() const { return m_filterBar.m_hWnd; }

@@ -31,10 +31,118 @@ TEST(FitThumbnail, WorkedSizes)
     }
 }
 
-class PictureListTest : public WindowFixture {
-protected:
-    void SetUp() override { Open(); }
+// A plain window with a picture list, on a thread of its own, that hands
+// the list its notifications and messages as the main window does, and
+// records what the list tells it.
+class ListWindow : public IPictureListHost {
+public:
+    ListWindow() : m_ui([this] { Run(); }) { m_hwnd = m_ui.WaitForWindow(kCaption); }
+    ~ListWindow()
+    {
+        if (m_hwnd)
+            PostMessageA(m_hwnd, WM_CLOSE, 0, 0);
+    }
 
+    void RunOnUi(const std::function<void()>& fn) { SendMessageA(m_hwnd, kRunOnUi, 0, reinterpret_cast<LPARAM>(&fn)); }
+    CPictureList& List() { return m_list; }
+    HIMAGELIST Images() const { return m_list.Images(); }
+    HWND ListWindowHandle() const { return m_listWindow; }
+    void AddPicture(const std::string& source, const std::string& itemPath) { ListPicture(m_list, source, itemPath); }
+    void AddThumbnail(const ThumbnailPixels& pixels, const std::string& path) { ListThumbnail(m_list, pixels, path); }
+    std::vector<int> Opened()
+    {
+        std::vector<int> opened;
+        RunOnUi([&] { opened = m_opened; });
+        return opened;
+    }
+    int TicksChanged()
+    {
+        int changed = 0;
+        RunOnUi([&] { changed = m_ticksChanged; });
+        return changed;
+    }
+
+    void OnTicksChanged() override { ++m_ticksChanged; }
+    void OnOpenPicture(int position) override { m_opened.push_back(position); }
+
+private:
+    static constexpr const char* kCaption = "Picture list host";
+    static const UINT kRunOnUi = WM_APP + 92;
+
+    void Run()
+    {
+        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+        InitCommonControlsEx(&controls);
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        wc.lpszClassName = "QvPictureListHost";
+        RegisterClassA(&wc);
+        HWND host = CreateWindowExA(0, wc.lpszClassName, kCaption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 660, 400,
+                                    nullptr, nullptr, wc.hInstance, this);
+        m_listWindow = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_ICON |
+                                       LVS_OWNERDATA, 0, 0, 600, 300, host,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PICTURE_LIST)), wc.hInstance,
+                                       nullptr);
+        m_list.Attach(m_listWindow, *this);
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            if (m_list.PreTranslate(msg))
+                continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == WM_NCCREATE)
+            SetWindowLongPtrA(hwnd, GWLP_USERDATA,
+                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
+        auto* self = reinterpret_cast<ListWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        LRESULT result = 0;
+        switch (message) {
+        case WM_NOTIFY:
+            if (self && self->m_list.OnNotify(reinterpret_cast<NMHDR*>(lParam), result))
+                return result;
+            break;
+        case kRunOnUi:
+            (*reinterpret_cast<const std::function<void()>*>(lParam))();
+            return 0;
+        case WM_CLOSE:
+            self->m_list.Detach();
+            DestroyWindow(hwnd);
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        }
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+
+    CPictureList m_list;
+    HWND m_hwnd = nullptr;
+    HWND m_listWindow = nullptr;
+    std::vector<int> m_opened;
+    int m_ticksChanged = 0;
+    UiThread m_ui;
+};
+
+class PictureListTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(m_window.ListWindowHandle(), nullptr); }
+
+    ListWindow& Dlg() { return m_window; }
+    HWND Ctl(int) { return m_window.ListWindowHandle(); }
+    std::string PicturePath(int position)
+    {
+        std::string path;
+        m_window.RunOnUi([&] { path = m_window.List().PathAt(position).GetString(); });
+        return path;
+    }
+
+    ListWindow m_window;
     TempFolder m_files{"pictures"};
 };
 
@@ -202,15 +310,28 @@ TEST_F(PictureListTest, ItemsCarryTheirOwnPathsTickedInOrder)
     ASSERT_TRUE(ClickTickBox(list, 2, 2));
     // ... and opens no preview.
     Pump(300);
-    bool previewOpen = true;
-    Dlg().RunOnUi([&] { previewOpen = Dlg().Preview().IsOpen(); });
-    EXPECT_FALSE(previewOpen);
+    EXPECT_TRUE(Dlg().Opened().empty());
     RECT icon = {LVIR_ICON, 0, 0, 0};
     ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&icon)));
     const LPARAM middle = MAKELPARAM((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2);
     PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, middle);
     PostMessageA(list, WM_LBUTTONUP, 0, middle);
     Pump(300);
+    EXPECT_TRUE(Ticked(list, 1));
+    EXPECT_TRUE(Ticked(list, 2));
+    // The window heard of every tick the user changed (its count line).
+    EXPECT_EQ(Dlg().TicksChanged(), 4);
+
+    // A double click on the picture opens it, and so does Enter on the
+    // selected one; neither ticks.
+    PostMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, middle);
+    PostMessageA(list, WM_LBUTTONUP, 0, middle);
+    ASSERT_TRUE(WaitUntil([&] { return Dlg().Opened().size() == 1; }));
+    EXPECT_EQ(Dlg().Opened()[0], 1);
+    SelectRow(list, 2);
+    PostMessageA(list, WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_TRUE(WaitUntil([&] { return Dlg().Opened().size() == 2; }));
+    EXPECT_EQ(Dlg().Opened()[1], 2);
     EXPECT_TRUE(Ticked(list, 1));
     EXPECT_TRUE(Ticked(list, 2));
 
@@ -227,8 +348,6 @@ TEST_F(PictureListTest, ItemsCarryTheirOwnPathsTickedInOrder)
 TEST_F(PictureListTest, NewItemsAndWaitingChangesAreDrawn)
 {
     const HWND list = Ctl(IDC_PICTURE_LIST);
-    ShowWindow(Ctl(IDC_DRIVE_LIST), SW_HIDE);
-    ShowWindow(list, SW_SHOW);
     SetWindowPos(list, HWND_TOP, 0, 0, 600, 300, SWP_NOMOVE | SWP_NOACTIVATE);
     // The pixels of an item's tick box as drawn, read on the window's thread
     // (thousands of hit tests).

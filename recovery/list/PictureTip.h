@@ -1,0 +1,38 @@
+// The details of the picture under the pointer, in a tooltip of the list's
+// own (not every list control offers info tips). The tool is the whole
+// list; the tip is taken down whenever the pointer goes to another picture,
+// and shown again for that one, asking for its text as it comes.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "Framework.h"
+
+class CPictureTip {
+public:
+    CPictureTip() = default;
+    ~CPictureTip();
+    CPictureTip(const CPictureTip&) = delete;
+    CPictureTip& operator=(const CPictureTip&) = delete;
+
+    // A tip for the list, owned by the list's parent.
+    bool Create(HWND list);
+    HWND Handle() const { return m_hTip; }
+    // The pointer's message over the list, and the place of the picture it
+    // is on (-1 for none).
+    void Track(const MSG& msg, int position);
+    // The place the tip tells of, -1 for none.
+    int Position() const { return m_nPosition; }
+    // Answers the tip's question (TTN_GETDISPINFO, A or W) with text.
+    void Answer(NMHDR* header, const CString& text);
+
+private:
+    HWND m_hTip = nullptr;
+    int m_nPosition = -1;
+    // Kept until the next question: the tip reads it after the answer.
+    CString m_strText;
+    std::wstring m_wideText;
+};
