@@ -1,6 +1,7 @@
-// Shared pieces of the analysis tests: a main window on its own thread with
-// a way into its members, pictures made with GDI+, the per-user engine
-// folder with the test engine installed as photo.exe, and formats.ini.
+// Shared pieces of the analysis tests: a main window on its own thread
+// whose picture list the tests fill through the list's own interface,
+// pictures made with GDI+, the per-user engine folder with the test engine
+// installed as photo.exe, and formats.ini.
 #pragma once
 
 #include <windows.h>
@@ -74,7 +75,7 @@ const char kLaunchFailed[] =
 const char kNoFormats[] =
     "No file formats enabled.\n\nPlease go to 'Settings' to enable the type of file you wish to recover.";
 
-// The main window with its analysis operations opened up to the tests.
+// The main window, with its picture list and a few reads for the tests.
 class TestDlg : public RunsOnUi<CRecoveryDlg> {
 public:
     using CRecoveryDlg::EnterAnalysedState;

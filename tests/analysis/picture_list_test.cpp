@@ -461,3 +461,58 @@ TEST_F(PictureListTest, SpaceTogglesTheSelectedItems)
 }
 
 }  // namespace
+
+namespace {
+
+// A record that comes for a listed picture moves it or hides it as the
+// filter says, and the control hears of it; a filter applied keeps the
+// focused picture focused where it goes.
+TEST_F(PictureListTest, RecordsAndFiltersMoveTheShownPictures)
+{
+    const HWND list = Ctl(IDC_PICTURE_LIST);
+    PictureFilter deletedOnly;
+    deletedOnly.deletedOnly = true;
+    bool reordered = true;
+    Dlg().RunOnUi([&] {
+        Dlg().List().Clear();
+        for (const char* name : {"C:\\a.jpg", "C:\\b.jpg", "C:\\c.jpg"})
+            Dlg().AddThumbnail(ThumbnailPixels(64 * 64, 0x808080), name);
+        Dlg().List().ApplyFilter(deletedOnly, PictureSort::Found);
+        // Found by their contents: shown by "deleted only".
+        FindRecord deleted;
+        deleted.deleted = true;
+        Dlg().List().UpdateFind(0, deleted);
+        reordered = Dlg().List().Reordered();
+    });
+    EXPECT_FALSE(reordered);
+    ASSERT_EQ(ItemCount(list), 3);
+
+    Dlg().RunOnUi([&] {
+        FindRecord present;
+        present.folder = "\\DCIM";
+        Dlg().List().UpdateFind(1, present);
+        reordered = Dlg().List().Reordered();
+        Dlg().List().ShowCount();
+    });
+    EXPECT_TRUE(reordered);
+    ASSERT_EQ(ItemCount(list), 2);
+    EXPECT_EQ(PicturePath(0), "C:\\a.jpg");
+    EXPECT_EQ(PicturePath(1), "C:\\c.jpg");
+
+    SelectRow(list, 1);
+    PictureFilter text;
+    text.text = "c.jpg";
+    Dlg().RunOnUi([&] { Dlg().List().ApplyFilter(text, PictureSort::Found); });
+    ASSERT_EQ(ItemCount(list), 1);
+    EXPECT_EQ(PicturePath(0), "C:\\c.jpg");
+    EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED | LVNI_SELECTED), 0);
+    Dlg().RunOnUi([&] { Dlg().List().ApplyFilter(PictureFilter(), PictureSort::Found); });
+    ASSERT_EQ(ItemCount(list), 3);
+    EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED | LVNI_SELECTED), 2);
+    CPictureList::Counts counts;
+    Dlg().RunOnUi([&] { counts = Dlg().List().Count(); });
+    EXPECT_EQ(counts.shown, 3);
+    EXPECT_EQ(counts.ticked, 3);
+}
+
+}  // namespace
