@@ -11,6 +11,7 @@
 #include "FileUtils.h"
 #include "PictureDecode.h"
 #include "PictureDescription.h"
+#include "PictureSource.h"
 
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
@@ -93,13 +94,6 @@ RECT FitInto(const RECT& area, unsigned width, unsigned height)
 
 }  // namespace
 
-void CPicturePreview::Image::Reset()
-{
-    if (bitmap)
-        GdipDisposeImage(bitmap);
-    *this = Image();
-}
-
 BEGIN_MESSAGE_MAP(CPicturePreview, CWnd)
     ON_WM_PAINT()
     ON_WM_ERASEBKGND()
@@ -130,10 +124,9 @@ CPicturePreview::~CPicturePreview()
     // Waits for a decode under way: GDI+ must not be stopped under it.
     if (m_worker.joinable())
         m_worker.join();
-    m_shared->result.Reset();
-    m_shown.Reset();
-    if (m_placeholder)
-        GdipDisposeImage(m_placeholder);
+    m_shared->result = Image();
+    m_shown = Image();
+    m_placeholder.Reset();
     if (m_font)
         ::DeleteObject(m_font);
 }
@@ -300,9 +293,9 @@ void CPicturePreview::ShowItem(int item)
         m_lastPosition = position;
     // The camera's small copy comes from the first bytes at once; the full
     // picture follows from the worker.
-    Image thumb = ExifThumbnail(m_host->PicturePath(item));
-    if (!thumb.bitmap)
-        thumb.showing = Showing::Loading;
+    Image thumb;
+    thumb.picture = CPictureSource(m_host->PicturePath(item)).SmallCopy();
+    thumb.showing = thumb.picture ? Showing::Thumbnail : Showing::Loading;
     SetShown(std::move(thumb));
     RequestDecode();
     Refresh();
@@ -471,9 +464,9 @@ void CPicturePreview::OnDestroy()
         m_shared->notify = nullptr;
         m_shared->pending = false;
         ++m_shared->current;  // a decode under way is dropped when done
-        m_shared->result.Reset();
+        m_shared->result = Image();
     }
-    m_shown.Reset();
+    m_shown = Image();
     m_item = -1;
     m_lastPosition = -1;
     m_focus = nullptr;
@@ -601,8 +594,7 @@ void CPicturePreview::UpdateMessage()
     int lines = 1;
     if (damaged) {
         UINT iconHeight = 0;
-        if (m_placeholder)
-            GdipGetImageHeight(m_placeholder, &iconHeight);
+        iconHeight = m_placeholder.Height();
         top = (area.top + area.bottom) / 2 + static_cast<int>(iconHeight) / 2 + m_unitY / 2;
         lines = 3;  // room for the text to wrap in a narrow window
     }
@@ -650,32 +642,28 @@ void CPicturePreview::DrawPicture(HDC hdc, const RECT& area)
     if (GdipCreateFromHDC(hdc, &graphics) != Ok)
         return;
     GdipSetClipRectI(graphics, area.left, area.top, area.right - area.left, area.bottom - area.top, CombineModeReplace);
+    const DecodedPicture& shown = m_shown.picture;
     if ((m_shown.showing == Showing::Damaged || m_shown.showing == Showing::Undrawn) && m_placeholder) {
-        UINT w = 0, h = 0;
-        GdipGetImageWidth(m_placeholder, &w);
-        GdipGetImageHeight(m_placeholder, &h);
+        const UINT w = m_placeholder.Width(), h = m_placeholder.Height();
         const int x = (area.left + area.right - static_cast<int>(w)) / 2;
         const int y = (area.top + area.bottom - static_cast<int>(h)) / 2 - m_unitY;
-        GdipDrawImageRectI(graphics, m_placeholder, x, y, static_cast<INT>(w), static_cast<INT>(h));
-    } else if (m_shown.bitmap && m_shown.width > 0 && m_shown.height > 0) {
-        const RECT fit = FitInto(area, m_shown.width, m_shown.height);
+        GdipDrawImageRectI(graphics, m_placeholder.Get(), x, y, static_cast<INT>(w), static_cast<INT>(h));
+    } else if (shown && shown.width > 0 && shown.height > 0) {
+        const RECT fit = FitInto(area, shown.width, shown.height);
         const int w = fit.right - fit.left, h = fit.bottom - fit.top;
         // The screen-sized copy at its own size is copied as it is.
-        const bool same = w == m_shown.srcWidth && h == m_shown.srcHeight;
+        const bool same = w == shown.srcWidth && h == shown.srcHeight;
         GdipSetInterpolationMode(graphics, same ? InterpolationModeNearestNeighbor : InterpolationModeHighQualityBilinear);
         GdipSetPixelOffsetMode(graphics, PixelOffsetModeHalf);
-        GdipDrawImageRectRectI(graphics, m_shown.bitmap, fit.left, fit.top, w, h, m_shown.srcX, m_shown.srcY,
-                               m_shown.srcWidth, m_shown.srcHeight, UnitPixel, nullptr, nullptr, nullptr);
+        GdipDrawImageRectRectI(graphics, shown.image.Get(), fit.left, fit.top, w, h, shown.srcX, shown.srcY,
+                               shown.srcWidth, shown.srcHeight, UnitPixel, nullptr, nullptr, nullptr);
     }
     GdipDeleteGraphics(graphics);
 }
 
-void CPicturePreview::SetShown(Image&& image)
+void CPicturePreview::SetShown(Image image)
 {
-    m_shown.Reset();
-    m_shown = image;
-    image.bitmap = nullptr;
-    image.Reset();
+    m_shown = std::move(image);
     if (m_hWnd) {
         UpdateMessage();
         RECT area = PictureArea();
@@ -700,7 +688,7 @@ void CPicturePreview::RequestDecode()
     m_shared->request.maxWidth = maxWidth;
     m_shared->request.maxHeight = maxHeight;
     m_shared->pending = true;
-    m_shared->result.Reset();
+    m_shared->result = Image();
     m_shared->wake.notify_one();
 }
 
@@ -713,86 +701,31 @@ LRESULT CPicturePreview::OnDecoded(WPARAM wParam, LPARAM lParam)
         if (static_cast<unsigned>(wParam) != m_shared->current || m_shared->resultGeneration != m_shared->current ||
             m_shared->result.showing == Showing::Nothing)
             return 0;
-        image = m_shared->result;
+        image = std::move(m_shared->result);
         m_shared->result = Image();
     }
     SetShown(std::move(image));
     return 0;
 }
 
-CPicturePreview::Image CPicturePreview::ExifThumbnail(const CString& path)
-{
-    Image image;
-    const std::string head = ReadPictureHead(path);
-    JpegLayout layout;
-    if (!ReadJpegLayout(reinterpret_cast<const unsigned char*>(head.data()), head.size(), layout))
-        return image;
-    const ::ExifThumbnail thumbnail = DecodeExifThumbnail(head, layout);
-    if (!thumbnail.image)
-        return image;
-    image.bitmap = thumbnail.image;
-    image.srcX = thumbnail.x;
-    image.srcY = thumbnail.y;
-    image.srcWidth = thumbnail.width;
-    image.srcHeight = thumbnail.height;
-    image.width = layout.width;
-    image.height = layout.height;
-    image.showing = Showing::Thumbnail;
-    return image;
-}
-
 CPicturePreview::Image CPicturePreview::Decode(const Request& request)
 {
     Image image;
     image.showing = Showing::Damaged;
-    if (!CanDrawPictureType(PictureTypeOf(request.path.str()))) {
+    CPictureSource source(request.path);
+    if (!source.Draws()) {
         image.showing = Showing::Undrawn;
         return image;
     }
-    GpBitmap* full = DecodePictureFile(request.path);
-    // A damaged JPEG that nothing decodes whole: what can be had of it at an
-    // eighth of its size, the rest grey, shown as large as the picture.
-    unsigned enlarge = 1;
-    if (!full && (full = DecodeJpegEighth(request.path, true)) != nullptr)
-        enlarge = 8;
+    // A damaged JPEG that nothing decodes whole: what can be had of it,
+    // the rest grey, shown as large as the picture.
+    DecodedPicture full = source.Whole();
     if (!full)
-        return image;
-    UINT width = 0, height = 0;
-    GdipGetImageWidth(full, &width);
-    GdipGetImageHeight(full, &height);
-    const double scale = std::min({1.0, static_cast<double>(request.maxWidth) / width,
-                                   static_cast<double>(request.maxHeight) / height});
-    const int w = std::max(1, static_cast<int>(width * scale + 0.5));
-    const int h = std::max(1, static_cast<int>(height * scale + 0.5));
-    GpBitmap* scaled = nullptr;
-    GpStatus status = GdipCreateBitmapFromScan0(w, h, 0, PixelFormat32bppPARGB, nullptr, &scaled);
-    if (status == Ok) {
-        GpGraphics* graphics = nullptr;
-        status = GdipGetImageGraphicsContext(scaled, &graphics);
-        if (status == Ok) {
-            // Transparent pictures on the window's white.
-            GdipGraphicsClear(graphics, 0xFFFFFFFF);
-            GdipSetInterpolationMode(graphics, InterpolationModeHighQualityBicubic);
-            GdipSetPixelOffsetMode(graphics, PixelOffsetModeHalf);
-            // The pixels are read here: a file damaged past its headers fails now.
-            status = GdipDrawImageRectRectI(graphics, full, 0, 0, w, h, 0, 0, static_cast<INT>(width),
-                                            static_cast<INT>(height), UnitPixel, nullptr, nullptr, nullptr);
-            GdipDeleteGraphics(graphics);
-        }
-    }
+        full = source.Salvage();
     // Only the screen-sized copy is kept: a 12-megapixel photo takes 48 MB decoded.
-    GdipDisposeImage(full);
-    if (status != Ok) {
-        if (scaled)
-            GdipDisposeImage(scaled);
-        return image;
-    }
-    image.bitmap = scaled;
-    image.srcWidth = w;
-    image.srcHeight = h;
-    image.width = width * enlarge;
-    image.height = height * enlarge;
-    image.showing = Showing::Picture;
+    image.picture = FittedCopy(full, request.maxWidth, request.maxHeight);
+    if (image.picture)
+        image.showing = Showing::Picture;
     return image;
 }
 
@@ -814,12 +747,9 @@ void CPicturePreview::Work(std::shared_ptr<Shared> shared)
 
         lock.lock();
         if (request.generation == shared->current && !shared->stopping && shared->notify) {
-            shared->result.Reset();
-            shared->result = image;
+            shared->result = std::move(image);
             shared->resultGeneration = request.generation;
             ::PostMessageA(shared->notify, WM_PREVIEW_DECODED, request.generation, 0);
-        } else {
-            image.Reset();
         }
     }
     lock.unlock();
