@@ -66,6 +66,19 @@ private:
     uint64_t start_ = 0, held_ = 0;
 };
 
+// None unless GDI+ reads a picture with pixels from the bytes.
+CGdiBitmap DecodePictureBytes(const unsigned char* bytes, size_t size)
+{
+    IStream* stream = SHCreateMemStream(bytes, static_cast<UINT>(size));
+    if (!stream)
+        return CGdiBitmap();
+    GpBitmap* image = nullptr;
+    if (GdipCreateBitmapFromStream(stream, &image) != Ok)
+        image = nullptr;
+    stream->Release();
+    return Checked(image);
+}
+
 }  // namespace
 
 std::string ReadPictureHead(const CString& path)
@@ -132,18 +145,6 @@ CGdiBitmap DecodeJpegEighth(const CString& path, bool partial)
     }
     GdipBitmapUnlockBits(image.Get(), &data);
     return image;
-}
-
-CGdiBitmap DecodePictureBytes(const unsigned char* bytes, size_t size)
-{
-    IStream* stream = SHCreateMemStream(bytes, static_cast<UINT>(size));
-    if (!stream)
-        return CGdiBitmap();
-    GpBitmap* image = nullptr;
-    if (GdipCreateBitmapFromStream(stream, &image) != Ok)
-        image = nullptr;
-    stream->Release();
-    return Checked(image);
 }
 
 DecodedPicture DecodeEmbeddedCopy(const std::string& head, size_t offset, size_t length, unsigned width,

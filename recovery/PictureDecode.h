@@ -14,7 +14,6 @@
 std::string ReadPictureHead(const CString& path);
 // None unless GDI+ reads a picture with pixels.
 CGdiBitmap DecodePictureFile(const CString& path);
-CGdiBitmap DecodePictureBytes(const unsigned char* bytes, size_t size);
 // A baseline JPEG at an eighth of its width and height, from each block's
 // DC alone: for a thumbnail of a large photo without an Exif thumbnail, a
 // small part of a whole decode's time and memory. None for any other file,

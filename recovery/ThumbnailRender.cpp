@@ -6,7 +6,6 @@
 
 #include <objidl.h>
 #include <gdiplus.h>
-#include <shlwapi.h>
 
 #include <cstring>
 #include <mutex>
@@ -27,13 +26,14 @@ std::mutex g_largeDecode;
 // nothing to draw.
 bool Draw(const DecodedPicture& picture, ThumbnailPixels& pixels)
 {
-    GpBitmap* thumb = nullptr;
-    GdipCreateBitmapFromScan0(kThumbSize, kThumbSize, 0, PixelFormat32bppRGB, nullptr, &thumb);
+    GpBitmap* made = nullptr;
+    GdipCreateBitmapFromScan0(kThumbSize, kThumbSize, 0, PixelFormat32bppRGB, nullptr, &made);
+    const CGdiBitmap thumb(made);
     if (!thumb)
         return false;
     bool drawn = false;
     GpGraphics* graphics = nullptr;
-    GdipGetImageGraphicsContext(thumb, &graphics);
+    GdipGetImageGraphicsContext(thumb.Get(), &graphics);
     if (graphics) {
         GdipGraphicsClear(graphics, kOpaqueWhite);
         GdipSetInterpolationMode(graphics, InterpolationModeHighQualityBicubic);
@@ -49,16 +49,15 @@ bool Draw(const DecodedPicture& picture, ThumbnailPixels& pixels)
     }
     GpRect all = {0, 0, kThumbSize, kThumbSize};
     BitmapData data = {};
-    if (GdipBitmapLockBits(thumb, &all, ImageLockModeRead, PixelFormat32bppRGB, &data) == Ok) {
+    if (GdipBitmapLockBits(thumb.Get(), &all, ImageLockModeRead, PixelFormat32bppRGB, &data) == Ok) {
         for (int row = 0; row < kThumbSize; ++row) {
             const auto* line = reinterpret_cast<const uint32_t*>(static_cast<const char*>(data.Scan0) +
                                                                  static_cast<ptrdiff_t>(row) * data.Stride);
             for (int col = 0; col < kThumbSize; ++col)
                 pixels[static_cast<size_t>(row * kThumbSize + col)] = line[col] & 0xFFFFFF;
         }
-        GdipBitmapUnlockBits(thumb, &data);
+        GdipBitmapUnlockBits(thumb.Get(), &data);
     }
-    GdipDisposeImage(thumb);
     return drawn;
 }
 
