@@ -593,8 +593,7 @@ void CPicturePreview::UpdateMessage()
     int top = (area.top + area.bottom) / 2 - m_unitY / 2;
     int lines = 1;
     if (damaged) {
-        UINT iconHeight = 0;
-        iconHeight = m_placeholder.Height();
+        const UINT iconHeight = m_placeholder.Height();
         top = (area.top + area.bottom) / 2 + static_cast<int>(iconHeight) / 2 + m_unitY / 2;
         lines = 3;  // room for the text to wrap in a narrow window
     }
