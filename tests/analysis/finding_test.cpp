@@ -350,7 +350,7 @@ TEST_F(FindingTest, PreviewOpensOnTheDoubleClickedPictureAndStepsInTheListsOrder
     // the preview steps to it in the list's order.
     List(3, 1, 300);
     Dlg().RunOnUi([&] {
-        SendMessageA(GetDlgItem(Dlg().FilterBar(), 114), CB_SETCURSEL, 3, 0);
+        SendMessageA(ComboWithEntry(Dlg().FilterBar(), "Size, largest first"), CB_SETCURSEL, 3, 0);
         Dlg().ApplyFilter();
     });
     bool stepped = false;
