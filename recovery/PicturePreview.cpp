@@ -42,11 +42,32 @@ bool SetText(HWND window, const CString& text)
     return true;
 }
 
-// Where everything goes in a client area of this size. Sizes follow the
-// dialog units of the font, as a dialog template would lay them out.
-struct Places {
-    RECT picture, details, tick, previous, next, position, close;
+// The margins, gaps and sizes, in the dialog units of the font, as a dialog
+// template would give them.
+struct Spacing {
+    int mx, my, gapX, gapY, bw, bh, panel, tickHeight;
 };
+
+Spacing SpacingFor(int unitX, int unitY)
+{
+    Spacing s;
+    s.mx = 7 * unitX / 4;
+    s.my = 7 * unitY / 8;
+    s.gapX = 4 * unitX / 4;
+    s.gapY = 4 * unitY / 8;
+    s.bw = 50 * unitX / 4;
+    s.bh = 14 * unitY / 8;
+    s.panel = 130 * unitX / 4;
+    s.tickHeight = 10 * unitY / 8;
+    return s;
+}
+
+// The controls' places for a client area of the start size; the layout's
+// anchors carry them to any other: the details and the tick box follow the
+// right edge, the row of buttons the bottom edge, Close both, and the
+// position line between them widens with the window.
+const int kReferenceWidth = kStartWidth;
+const int kReferenceHeight = kStartHeight;
 
 RECT Rect(int left, int top, int right, int bottom)
 {
@@ -54,30 +75,18 @@ RECT Rect(int left, int top, int right, int bottom)
     return rc;
 }
 
-Places PlacesFor(int width, int height, int unitX, int unitY, int detailsHeight)
+// The details at the top of the right-hand panel, this tall, and the tick
+// box under them (at the reference size).
+RECT DetailsPlace(const Spacing& s, int height)
 {
-    const int mx = 7 * unitX / 4, my = 7 * unitY / 8;
-    const int gapX = 4 * unitX / 4, gapY = 4 * unitY / 8;
-    const int bw = 50 * unitX / 4, bh = 14 * unitY / 8;
-    const int panel = 130 * unitX / 4;
-    const int tickHeight = 10 * unitY / 8;
+    const int panelLeft = kReferenceWidth - s.mx - s.panel;
+    return Rect(panelLeft, s.my, panelLeft + s.panel, s.my + height);
+}
 
-    Places p;
-    const int rowTop = height - my - bh;
-    const int panelLeft = width - mx - panel;
-    p.picture = Rect(mx, my, std::max(mx, panelLeft - mx), std::max(my, rowTop - my));
-    const int detailsRoom = std::max(0, rowTop - my - my - gapY - tickHeight);
-    const int detailsBottom = my + std::min(detailsHeight, detailsRoom);
-    p.details = Rect(panelLeft, my, panelLeft + panel, detailsBottom);
-    p.tick = Rect(panelLeft, detailsBottom + gapY, panelLeft + panel, detailsBottom + gapY + tickHeight);
-    p.previous = Rect(mx, rowTop, mx + bw, rowTop + bh);
-    const int nextLeft = mx + bw + gapX;
-    p.next = Rect(nextLeft, rowTop, nextLeft + bw, rowTop + bh);
-    const int textLeft = nextLeft + bw + 2 * gapX;
-    const int textTop = rowTop + (bh - unitY) / 2;
-    p.position = Rect(textLeft, textTop, std::max(textLeft, panelLeft - gapX), textTop + unitY);
-    p.close = Rect(width - mx - bw, rowTop, width - mx, rowTop + bh);
-    return p;
+RECT TickPlace(const Spacing& s, int detailsHeight)
+{
+    const RECT details = DetailsPlace(s, detailsHeight);
+    return Rect(details.left, details.bottom + s.gapY, details.right, details.bottom + s.gapY + s.tickHeight);
 }
 
 // The picture of width x height fitted into area, never enlarged, centred.
@@ -106,8 +115,8 @@ BEGIN_MESSAGE_MAP(CPicturePreview, CWnd)
     ON_BN_CLICKED(IDC_PREVIEW_CLOSE, &CPicturePreview::OnCloseButton)
     ON_MESSAGE(WM_PREVIEW_DECODED, &CPicturePreview::OnDecoded)
     ON_MESSAGE(WM_CTLCOLORSTATIC, &CPicturePreview::OnCtlColorStatic)
-    ON_MESSAGE(WM_GETMINMAXINFO, &CPicturePreview::OnGetMinMaxInfo)
-    ON_MESSAGE(WM_ACTIVATE, &CPicturePreview::OnActivate)
+    ON_WM_GETMINMAXINFO()
+    ON_WM_ACTIVATE()
 END_MESSAGE_MAP()
 
 CPicturePreview::CPicturePreview() : m_shared(std::make_shared<Shared>()) {}
@@ -267,6 +276,22 @@ void CPicturePreview::CreateControls()
         ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
     ::ShowWindow(Control(IDC_PREVIEW_MESSAGE), SW_HIDE);
+
+    const Spacing s = SpacingFor(m_unitX, m_unitY);
+    const int rowTop = kReferenceHeight - s.my - s.bh;
+    const int panelLeft = kReferenceWidth - s.mx - s.panel;
+    m_layout.Init(m_hWnd, kReferenceWidth, kReferenceHeight);
+    // The details get as tall as their text in Layout.
+    m_layout.Add(Control(IDC_PREVIEW_DETAILS), DetailsPlace(s, 0), anchor::MoveX);
+    m_layout.Add(Control(IDC_PREVIEW_TICK), TickPlace(s, 0), anchor::MoveX);
+    CRow row(s.mx, rowTop);
+    m_layout.Add(Control(IDC_PREVIEW_PREVIOUS), row.Next(s.bw, s.bh, s.gapX), anchor::MoveY);
+    m_layout.Add(Control(IDC_PREVIEW_NEXT), row.Next(s.bw, s.bh, 2 * s.gapX), anchor::MoveY);
+    const int textTop = rowTop + (s.bh - m_unitY) / 2;
+    m_layout.Add(Control(IDC_PREVIEW_POSITION), RECT{row.X(), textTop, panelLeft - s.gapX, textTop + m_unitY},
+                 anchor::MoveY | anchor::SizeX);
+    m_layout.Add(Control(IDC_PREVIEW_CLOSE),
+                 RECT{kReferenceWidth - s.mx - s.bw, rowTop, kReferenceWidth - s.mx, rowTop + s.bh}, anchor::Move);
 }
 
 void CPicturePreview::CenterOnOwner(HWND owner)
@@ -473,30 +498,27 @@ void CPicturePreview::OnDestroy()
     Default();
 }
 
-LRESULT CPicturePreview::OnActivate(WPARAM wParam, LPARAM lParam)
+void CPicturePreview::OnActivate(UINT state, HWND other, BOOL minimized)
 {
-    (void)lParam;
-    if (LOWORD(wParam) == WA_INACTIVE) {
+    (void)other;
+    (void)minimized;
+    if (state == WA_INACTIVE) {
         HWND focus = ::GetFocus();
         if (focus && ::IsChild(m_hWnd, focus))
             m_focus = focus;
-        return 0;
+        return;
     }
     HWND focus = m_focus && ::IsWindow(m_focus) && ::IsWindowEnabled(m_focus) ? m_focus : nullptr;
     if (!focus)
         focus = ::IsWindowEnabled(Control(IDC_PREVIEW_NEXT)) ? Control(IDC_PREVIEW_NEXT) : Control(IDC_PREVIEW_CLOSE);
     if (!::IsIconic(m_hWnd))
         ::SetFocus(focus);
-    return 0;
 }
 
-LRESULT CPicturePreview::OnGetMinMaxInfo(WPARAM wParam, LPARAM lParam)
+void CPicturePreview::OnGetMinMaxInfo(MINMAXINFO* info)
 {
-    (void)wParam;
-    auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
     info->ptMinTrackSize.x = std::max(info->ptMinTrackSize.x, static_cast<LONG>(110 * m_unitX));
     info->ptMinTrackSize.y = std::max(info->ptMinTrackSize.y, static_cast<LONG>(25 * m_unitY));
-    return 0;
 }
 
 LRESULT CPicturePreview::OnCtlColorStatic(WPARAM wParam, LPARAM lParam)
@@ -530,45 +552,38 @@ void CPicturePreview::Layout()
         return;
     RECT client;
     GetClientRect(&client);
-    const Places first = PlacesFor(client.right, client.bottom, m_unitX, m_unitY, 0);
-    // The details are as tall as their lines at the panel's width.
+    m_layout.Resize(client.right, client.bottom);
+
+    // The details are as tall as their lines at the panel's width, as far
+    // as there is room above the buttons for them and the tick box.
+    const Spacing s = SpacingFor(m_unitX, m_unitY);
+    HWND details = Control(IDC_PREVIEW_DETAILS);
     int detailsHeight = 0;
-    const CString details = TextOf(Control(IDC_PREVIEW_DETAILS));
-    if (!details.IsEmpty()) {
-        RECT measure = {0, 0, first.details.right - first.details.left, 0};
+    const CString text = TextOf(details);
+    if (!text.IsEmpty()) {
+        RECT measure = {0, 0, s.panel, 0};
         HDC dc = ::GetDC(m_hWnd);
         HGDIOBJ old = ::SelectObject(dc, m_font ? m_font : ::GetStockObject(DEFAULT_GUI_FONT));
-        ::DrawTextA(dc, details, -1, &measure, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+        ::DrawTextA(dc, text, -1, &measure, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
         ::SelectObject(dc, old);
         ::ReleaseDC(m_hWnd, dc);
         detailsHeight = measure.bottom;
     }
-    const Places p = PlacesFor(client.right, client.bottom, m_unitX, m_unitY, detailsHeight);
-    const struct {
-        int id;
-        const RECT& rc;
-    } moves[] = {
-        {IDC_PREVIEW_DETAILS, p.details},   {IDC_PREVIEW_TICK, p.tick}, {IDC_PREVIEW_PREVIOUS, p.previous},
-        {IDC_PREVIEW_NEXT, p.next},         {IDC_PREVIEW_POSITION, p.position},
-        {IDC_PREVIEW_CLOSE, p.close},
-    };
-    HDWP defer = ::BeginDeferWindowPos(8);
-    for (const auto& move : moves) {
-        if (defer)
-            defer = ::DeferWindowPos(defer, Control(move.id), nullptr, move.rc.left, move.rc.top,
-                                     move.rc.right - move.rc.left, move.rc.bottom - move.rc.top,
-                                     SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    if (defer)
-        ::EndDeferWindowPos(defer);
+    const int rowTop = m_layout.Place(Control(IDC_PREVIEW_PREVIOUS)).top;
+    const int room = std::max(0, rowTop - s.my - s.my - s.gapY - s.tickHeight);
+    detailsHeight = std::min(detailsHeight, room);
+    m_layout.Add(details, DetailsPlace(s, detailsHeight), anchor::MoveX);
+    m_layout.Add(Control(IDC_PREVIEW_TICK), TickPlace(s, detailsHeight), anchor::MoveX);
     UpdateMessage();
 }
 
 RECT CPicturePreview::PictureArea() const
 {
-    RECT client;
-    GetClientRect(&client);
-    return PlacesFor(client.right, client.bottom, m_unitX, m_unitY, 0).picture;
+    // Left of the details panel and above the row of buttons.
+    const Spacing s = SpacingFor(m_unitX, m_unitY);
+    const int panelLeft = m_layout.Place(Control(IDC_PREVIEW_DETAILS)).left;
+    const int rowTop = m_layout.Place(Control(IDC_PREVIEW_PREVIOUS)).top;
+    return RECT{s.mx, s.my, std::max(s.mx, panelLeft - s.mx), std::max(s.my, rowTop - s.my)};
 }
 
 // The message over the picture area: centred while loading, under the

@@ -83,8 +83,8 @@ protected:
     void OnCloseButton();
     LRESULT OnDecoded(WPARAM wParam, LPARAM lParam);
     LRESULT OnCtlColorStatic(WPARAM wParam, LPARAM lParam);
-    LRESULT OnGetMinMaxInfo(WPARAM wParam, LPARAM lParam);
-    LRESULT OnActivate(WPARAM wParam, LPARAM lParam);
+    void OnGetMinMaxInfo(MINMAXINFO* info);
+    void OnActivate(UINT state, HWND other, BOOL minimized);
 
     DECLARE_MESSAGE_MAP()
 
@@ -140,6 +140,7 @@ private:
     HFONT m_font = nullptr;
     int m_unitX = 6, m_unitY = 13;  // average character width and height
     HWND m_focus = nullptr;         // given back when the window is activated again
+    CLayout m_layout;               // the controls' places, following the window's edges
     std::shared_ptr<Shared> m_shared;
     std::thread m_worker;
 };
