@@ -176,7 +176,7 @@ void CRecoveryDlg::EnterAnalysedState()
     // its last pass, and again with every find after it.
     RememberLastSearch(m_intake.LastPass());
     m_lblProgress.SetCaption("");
-    m_lblProgress.MoveWindow(m_rcProgressText, FALSE);
+    m_places.Put(m_lblProgress, CWindowPlaces::ProgressText, FALSE);
     m_lblProgress.ShowWindow(SW_HIDE);
 
     m_lblStatus.SetCaption("Press 'Recover' to recover files detected.");

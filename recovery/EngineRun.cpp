@@ -30,8 +30,6 @@ const char kOwnDiskQuestion[] =
 // The longest name the engine writes below its output folder:
 // "\temp_1\d0001\f0123456789.jpg.part".
 const int kLongestOutputName = 34;
-// Room for "Unselect All Photos" and "Select All Photos" at the label's size.
-const int kSelectAllWidth = 140;
 
 // Exactly one backslash between the parts.
 CString JoinPath(const CString& folder, const char* name)
@@ -63,14 +61,6 @@ void CloseIfValid(HANDLE handle)
 {
     if (handle != INVALID_HANDLE_VALUE && handle != nullptr)
         CloseHandle(handle);
-}
-
-RECT ChildRect(CWnd& parent, CWnd& child)
-{
-    RECT rc;
-    child.GetWindowRect(&rc);
-    parent.ScreenToClient(&rc);
-    return rc;
 }
 
 // Waits for a thread to end while answering messages that other threads
@@ -417,19 +407,13 @@ bool CRecoveryDlg::CheckEngineFiles(CString& enginePath)
 void CRecoveryDlg::EnterAnalysisView()
 {
     ShowDriveSelection(FALSE);
-    const RECT drives = ChildRect(*this, m_listDrives);
-    const RECT status = ChildRect(*this, m_lblStatus);
     m_lblStatus.ShowWindow(SW_SHOW);
 
-    // The select-all label as wide as its longer text, the count line after it.
-    const RECT selectAll = ChildRect(*this, m_lblSelectAll);
-    const int selectAllHeight = selectAll.bottom - selectAll.top;
-    m_lblSelectAll.MoveWindow(drives.left, status.bottom + 3, kSelectAllWidth, selectAllHeight);
-
-    const int top = status.bottom + selectAllHeight + 5;
-    PlaceFilterBar({drives.left, top, drives.right, top});
-    const int listTop = top + CFilterBar::Height() + 2;
-    m_listPictures.MoveWindow(drives.left, listTop, drives.right - drives.left, drives.bottom + 40 - listTop);
+    // The select-all label as wide as its longer text, the count line after
+    // it, the filter bar and the list under them.
+    m_places.Put(m_lblSelectAll, CWindowPlaces::SelectAll);
+    PlaceFilterBar();
+    m_places.Put(m_listPictures, CWindowPlaces::PictureList);
     m_listPictures.ShowWindow(SW_SHOW);
     m_lblSelectAll.ShowWindow(SW_HIDE);
 
@@ -447,7 +431,7 @@ void CRecoveryDlg::EnterAnalysisView()
     m_btnRecover.ShowWindow(SW_SHOW);
     ShowNewSearch(false);
 
-    m_lblProgress.MoveWindow(m_rcTipText);
+    m_places.Put(m_lblProgress, CWindowPlaces::TipText);
     m_lblProgress.SetCaption("<- Tips: click \"Cancel\" to stop analyzing and recover detected files.");
     m_lblProgress.ShowWindow(SW_SHOW);
 

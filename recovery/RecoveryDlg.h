@@ -49,6 +49,7 @@
 #include "SkinDialog.h"
 #include "Thumbnail.h"
 #include "TaskbarProgress.h"
+#include "WindowPlaces.h"
 
 enum : UINT_PTR {
     TIMER_RESCAN = 1025,
@@ -159,7 +160,7 @@ protected:
 
     // Filters, sorting and the count line.
     void InitFilterBar();
-    void PlaceFilterBar(const RECT& list);
+    void PlaceFilterBar();
     // Shows what the filter bar now asks for, keeping the selection's
     // picture in view.
     void ApplyFilter();
@@ -268,10 +269,6 @@ protected:
     CString m_strDataDir;
     CString m_strDevice;
     std::vector<DriveEntry> m_drives;
-    RECT m_rcProgressText;
-    RECT m_rcTipText;
-    RECT m_rcRecoveryBar;
-    RECT m_rcSearchBar;
     CLinkLabel m_lblSearchProgress;
     CSearchProgress m_searchProgress;
     CTaskbarProgress m_taskbar;
@@ -280,6 +277,8 @@ protected:
     // The pictures found, as the list control shows them.
     CPictureList m_list;
     CFilterBar m_filterBar;
+    // Where the controls go in each view.
+    CWindowPlaces m_places;
     CLinkLabel m_lblCount;
     CPicturePreview m_preview;
     DWORD m_dwLastCountStep;
@@ -299,8 +298,6 @@ protected:
     uint64_t m_nCopyBytes;
     ULONGLONG m_copyStartTick;
     CTimeLeftEstimate m_copyEstimate;
-    RECT m_rcRecoverButton;
-    RECT m_rcCopyCancel;
     // The drive of the search shown, whether it still has to be recorded,
     // and the last search offered at start.
     CString m_strSearchDrive;
