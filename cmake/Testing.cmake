@@ -6,16 +6,21 @@ set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 
-# quorvane_add_test(<name> SOURCES ... [LIBS ...] [GUI] [TIMEOUT s])
+# quorvane_add_test(<name> SOURCES ... [LIBS ...] [GUI] [NO_DECODERS] [TIMEOUT s])
 # One test executable, registered as one ctest test (cases are not listed at
-# build time: that would run every exe under Wine during the build).
+# build time: that would run every exe under Wine during the build). The
+# picture decoder DLLs are put beside it, as beside the program, unless
+# NO_DECODERS.
 # GUI tests share the virtual display and the Wine user's folders, so they
 # never run at the same time as each other.
 function(quorvane_add_test name)
-  cmake_parse_arguments(T "GUI" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "GUI;NO_DECODERS" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
+  if(COMMAND quorvane_copy_decoders AND NOT T_NO_DECODERS)
+    quorvane_copy_decoders(${name})
+  endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()

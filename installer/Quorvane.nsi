@@ -7,6 +7,7 @@
 ; Built by installer/CMakeLists.txt, which defines:
 ;   VERSION     the project's version (x.y.z)
 ;   PROGRAM_EXE HELP_CHM ICON_PNG   the program folder's files
+;   DECODERS_DIR the picture decoder DLLs (bin/) and their licences (licenses/)
 ;   ENGINE_DIR  the folder with photo.exe, cygwin1.dll and 63/cygwin/devices
 ;   ART_DIR     wizard.bmp and header.bmp
 ;   APP_ICON    the program's icon
@@ -128,6 +129,15 @@ Section "${PRODUCT}" SecProgram
   File "/oname=quorvane.exe" "${PROGRAM_EXE}"
   File "/oname=help.chm" "${HELP_CHM}"
   File "/oname=icon.png" "${ICON_PNG}"
+  ; The picture decoders for HEIC, AVIF and WebP, with their licences.
+  File "${DECODERS_DIR}/bin/libheif.dll"
+  File "${DECODERS_DIR}/bin/libde265.dll"
+  File "${DECODERS_DIR}/bin/libdav1d.dll"
+  File "${DECODERS_DIR}/bin/libwebp.dll"
+  File "${DECODERS_DIR}/bin/libwebpdemux.dll"
+  SetOutPath "$INSTDIR\licenses"
+  File /r "${DECODERS_DIR}/licenses/*"
+  SetOutPath "$INSTDIR"
 
   StrCpy $EngineFolder "$APPDATA\${ENGINE_NAME}"
   SetOutPath "$EngineFolder"
@@ -234,6 +244,12 @@ Section "Uninstall"
   Delete "$INSTDIR\quorvane.exe"
   Delete "$INSTDIR\help.chm"
   Delete "$INSTDIR\icon.png"
+  Delete "$INSTDIR\libheif.dll"
+  Delete "$INSTDIR\libde265.dll"
+  Delete "$INSTDIR\libdav1d.dll"
+  Delete "$INSTDIR\libwebp.dll"
+  Delete "$INSTDIR\libwebpdemux.dll"
+  RMDir /r "$INSTDIR\licenses"
   Delete "$EngineFolder\photo.exe"
   Delete "$EngineFolder\cygwin1.dll"
   Delete "$EngineFolder\63\cygwin\devices"

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "JpegLayout.h"
+#include "LibraryDecoders.h"
 #include "PictureDecode.h"
 
 namespace {
@@ -133,6 +134,11 @@ const CPictureDecoder& PictureDecoderFor(PictureType type)
         return tiff;
     case kTypeRaw:
         return raw;
+    case kTypeHeic:
+    case kTypeAvif:
+        return HeifPictureDecoder();
+    case kTypeWebp:
+        return WebpPictureDecoder();
     default:
         return undrawn;
     }

@@ -1,0 +1,118 @@
+// HEIC, AVIF and WebP finds read through the decoder libraries beside the
+// program, from samples made with Debian's own encoders (a 160 x 120 blue
+// picture with a red top-left corner): the whole picture the right way up,
+// the cheap copy a thumbnail takes, the thumbnail itself, and a file cut
+// short refused without harm.
+#include "AnalysisHarness.h"
+
+#include "PictureSource.h"
+#include "Thumbnail.h"
+
+using namespace analysis;
+
+namespace {
+
+using namespace Gdiplus::DllExports;
+
+std::string Sample(const char* name) { return std::string(LIBRARY_SAMPLES) + "\\" + name; }
+
+uint32_t PixelAt(const DecodedPicture& picture, int x, int y)
+{
+    Gdiplus::ARGB argb = 0;
+    GdipBitmapGetPixel(picture.image.Get(), x, y, &argb);
+    return argb & 0xFFFFFF;
+}
+
+class LibraryDecoders : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Gdiplus::GdiplusStartupInput input;
+        ASSERT_EQ(Gdiplus::GdiplusStartup(&m_token, &input, nullptr), Gdiplus::Ok);
+    }
+    void TearDown() override { Gdiplus::GdiplusShutdown(m_token); }
+
+private:
+    ULONG_PTR m_token = 0;
+};
+
+}  // namespace
+
+TEST_F(LibraryDecoders, EachFormatDecodesWholeAndUpright)
+{
+    for (const char* name : {"thumbed.heic", "plain.heic", "plain.avif", "lossy.webp", "lossless.webp"}) {
+        SCOPED_TRACE(name);
+        CPictureSource source(Sample(name).c_str());
+        ASSERT_TRUE(source.Draws());
+        const DecodedPicture picture = source.Whole();
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(picture.width, 160u);
+        EXPECT_EQ(picture.height, 120u);
+        EXPECT_EQ(picture.srcWidth, 160);
+        EXPECT_EQ(picture.srcHeight, 120);
+        EXPECT_TRUE(Near(PixelAt(picture, 5, 5), 0xFF0000)) << std::hex << PixelAt(picture, 5, 5);
+        EXPECT_TRUE(Near(PixelAt(picture, 150, 110), 0x2040C0)) << std::hex << PixelAt(picture, 150, 110);
+        EXPECT_TRUE(Near(PixelAt(picture, 60, 10), 0x2040C0)) << std::hex << PixelAt(picture, 60, 10);
+        EXPECT_EQ(source.Details().width, 160u);
+        EXPECT_EQ(source.Details().height, 120u);
+    }
+}
+
+TEST_F(LibraryDecoders, CheapCopiesStandForTheWholePicture)
+{
+    // A HEIC's own thumbnail item, no decode of the photo; none in a HEIC
+    // without one (the thumbnail then decodes the photo).
+    CPictureSource thumbed(Sample("thumbed.heic").c_str());
+    DecodedPicture small = thumbed.Reduced(64, 48);
+    ASSERT_TRUE(small);
+    EXPECT_EQ(small.srcWidth, 96);
+    EXPECT_EQ(small.srcHeight, 72);
+    EXPECT_EQ(small.width, 160u);
+    EXPECT_EQ(small.height, 120u);
+    EXPECT_TRUE(Near(PixelAt(small, 3, 3), 0xFF0000));
+    // Asked for more than the thumbnail holds: none.
+    EXPECT_FALSE(thumbed.Reduced(128, 96));
+    CPictureSource plain(Sample("plain.heic").c_str());
+    EXPECT_FALSE(plain.Reduced(64, 48));
+
+    // A WebP is scaled while it decodes.
+    CPictureSource webp(Sample("lossy.webp").c_str());
+    DecodedPicture scaled = webp.Reduced(32, 24);
+    ASSERT_TRUE(scaled);
+    EXPECT_EQ(scaled.srcWidth, 32);
+    EXPECT_EQ(scaled.srcHeight, 24);
+    EXPECT_EQ(scaled.width, 160u);
+    EXPECT_EQ(scaled.height, 120u);
+}
+
+TEST_F(LibraryDecoders, ThumbnailsAreDrawnNotThePlaceholder)
+{
+    for (const char* name : {"thumbed.heic", "plain.heic", "plain.avif", "lossless.webp"}) {
+        SCOPED_TRACE(name);
+        ThumbnailPixels pixels;
+        PictureDetails details;
+        ASSERT_TRUE(RenderThumbnail(Sample(name).c_str(), pixels, &details));
+        // 160 x 120 fills the width: the corner's red at the top left of
+        // the picture's band, blue at its right.
+        const ThumbnailRect fit = FitThumbnail(160, 120);
+        EXPECT_TRUE(Near(pixels[(fit.y + 2) * kThumbSize + fit.x + 2], 0xFF0000));
+        EXPECT_TRUE(Near(pixels[(fit.y + fit.height - 3) * kThumbSize + fit.x + fit.width - 3], 0x2040C0));
+        EXPECT_EQ(details.width, 160u);
+        EXPECT_EQ(details.height, 120u);
+    }
+}
+
+TEST_F(LibraryDecoders, AFileCutShortIsRefusedEveryTime)
+{
+    CPictureSource cut(Sample("cut.heic").c_str());
+    EXPECT_TRUE(cut.Draws());
+    EXPECT_FALSE(cut.Reduced(64, 48));
+    EXPECT_FALSE(cut.Whole());
+    EXPECT_EQ(cut.Details().width, 0u);
+    // Asked again (the thumbnail, then the preview): the same answer.
+    ThumbnailPixels pixels;
+    EXPECT_FALSE(RenderThumbnail(Sample("cut.heic").c_str(), pixels));
+    EXPECT_FALSE(RenderThumbnail(Sample("cut.heic").c_str(), pixels));
+    // Not a file at all.
+    EXPECT_FALSE(CPictureSource(Sample("missing.webp").c_str()).Whole());
+}
