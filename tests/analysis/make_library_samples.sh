@@ -7,7 +7,7 @@ set -euo pipefail
 out=$1
 mkdir -p "$out"
 cd "$out"
-convert -size 160x120 xc:'#2040c0' -fill '#ff0000' -draw 'rectangle 0,0 39,29' corner.png
+convert -size 160x120 xc:'#2040c0' -fill '#ff0000' -draw 'rectangle 0,0 39,29' PNG24:corner.png
 heif-enc -q 90 -t 96 -o thumbed.heic corner.png >/dev/null
 heif-enc -q 90 -o plain.heic corner.png >/dev/null
 avifenc --min 10 --max 20 -s 8 corner.png plain.avif >/dev/null

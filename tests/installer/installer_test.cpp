@@ -156,12 +156,21 @@ protected:
     std::vector<std::pair<std::string, std::string>> InstalledFiles() const
     {
         const std::string engine = Env("QV_BUILT_ENGINE");
-        return {{m_at.program + "\\quorvane.exe", Env("QV_BUILT_PROGRAM")},
-                {m_at.program + "\\help.chm", Env("QV_BUILT_HELP")},
-                {m_at.program + "\\icon.png", Env("QV_BUILT_ICON")},
-                {m_at.engine + "\\photo.exe", engine + "\\photo.exe"},
-                {m_at.engine + "\\cygwin1.dll", engine + "\\cygwin1.dll"},
-                {m_at.engine + "\\63\\cygwin\\devices", engine + "\\63\\cygwin\\devices"}};
+        const std::string decoders = Env("QV_BUILT_DECODERS");
+        std::vector<std::pair<std::string, std::string>> files = {
+            {m_at.program + "\\quorvane.exe", Env("QV_BUILT_PROGRAM")},
+            {m_at.program + "\\help.chm", Env("QV_BUILT_HELP")},
+            {m_at.program + "\\icon.png", Env("QV_BUILT_ICON")},
+            {m_at.engine + "\\photo.exe", engine + "\\photo.exe"},
+            {m_at.engine + "\\cygwin1.dll", engine + "\\cygwin1.dll"},
+            {m_at.engine + "\\63\\cygwin\\devices", engine + "\\63\\cygwin\\devices"}};
+        // The picture decoders and their licences.
+        for (const char* dll : {"libheif.dll", "libde265.dll", "libdav1d.dll", "libwebp.dll", "libwebpdemux.dll"})
+            files.push_back({m_at.program + "\\" + dll, decoders + "\\bin\\" + dll});
+        for (const char* text : {"GPL-3.txt", "LGPL-3.txt", "libheif\\copyright", "libde265\\copyright",
+                                 "dav1d\\copyright", "libwebp\\copyright"})
+            files.push_back({m_at.program + "\\licenses\\" + text, decoders + "\\licenses\\" + text});
+        return files;
     }
 
     void InstallSilently()
@@ -197,6 +206,7 @@ protected:
             EXPECT_FALSE(Exists(file.first)) << file.first;
         EXPECT_FALSE(Exists(m_at.program + "\\uninstall.exe"));
         EXPECT_FALSE(Exists(m_at.engine + "\\63"));
+        EXPECT_FALSE(Exists(m_at.program + "\\licenses"));
         EXPECT_FALSE(Exists(m_at.startMenuLink));
         EXPECT_FALSE(Exists(m_at.desktopLink));
         EXPECT_FALSE(EntryExists());

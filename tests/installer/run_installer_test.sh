@@ -2,11 +2,11 @@
 # Runs the setup's test driver in a Wine prefix made fresh for it under
 # WORKDIR, so the installs never touch the prefix the other tests share.
 # Screenshots of the setup's pages are left in WORKDIR/screenshots.
-# Usage: run_installer_test.sh WORKDIR DRIVER.exe SETUP.exe PROGRAM.exe HELP.chm ICON.png ENGINEDIR
+# Usage: run_installer_test.sh WORKDIR DRIVER.exe SETUP.exe PROGRAM.exe HELP.chm ICON.png ENGINEDIR DECODERSDIR
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
-work=$1 driver=$2 setup=$3 program=$4 help=$5 icon=$6 engine=$7
+work=$1 driver=$2 setup=$3 program=$4 help=$5 icon=$6 engine=$7 decoders=$8
 source "$root/scripts/lib/wine.sh"
 
 "$root/tests/endtoend/make_card.sh" "$work/card"
@@ -18,6 +18,7 @@ export QV_BUILT_PROGRAM=$(winpath "$program")
 export QV_BUILT_HELP=$(winpath "$help")
 export QV_BUILT_ICON=$(winpath "$icon")
 export QV_BUILT_ENGINE=$(winpath "$engine")
+export QV_BUILT_DECODERS=$(winpath "$decoders")
 export QV_CARD=$(winpath "$work/card")
 export QV_SHOTS=$(winpath "$work")\\screenshots
 
