@@ -25,26 +25,6 @@ const DWORD kStatusStepMs = 200;
 // draws itself again and, on the next tick, scrolls to the last one.
 const DWORD kListStepMs = 200;
 
-// The status line: its text and up to five dots that move on. While the
-// last search's files are still being deleted it says so.
-const char kAnalysing[] = "Analyzing disk, please wait";
-const char kAnalysingAndClearing[] = "Analyzing disk, clearing the last search, please wait";
-const int kMostDots = 5;
-
-// The dots after text at the start of status, -1 when status is not that
-// text with dots.
-int DotsAfter(const CString& status, const char* text)
-{
-    const int length = lstrlenA(text);
-    if (status.GetLength() < length || status.GetLength() > length + kMostDots || status.Left(length) != text)
-        return -1;
-    for (int i = length; i < status.GetLength(); ++i) {
-        if (status.GetAt(i) != '.')
-            return -1;
-    }
-    return status.GetLength() - length;
-}
-
 bool IsPictureExtension(const CString& path)
 {
     PictureType type;
@@ -63,7 +43,7 @@ void CRecoveryDlg::OnRescanTick()
     if (!m_walk.Active()) {
         // Read before the walk starts: a walk that starts after the engine's
         // end sees every file it wrote, and so reads every folder.
-        m_bWalkAfterEnd = !m_bEngineRunning;
+        m_bWalkAfterEnd = !m_state.searching;
         m_walk.Start(m_strDataDir, !m_bWalkAfterEnd);
     }
     const bool ended = m_walk.Continue(kWalkBudget, [this](const CString& path) {
@@ -180,14 +160,12 @@ void CRecoveryDlg::EndIntake()
 
 void CRecoveryDlg::StepStatusLine()
 {
-    if (m_bReopening) {
-        StepReopenStatus();
-        return;
-    }
-    const char* text = m_remover.Busy() ? kAnalysingAndClearing : kAnalysing;
-    const int dots = DotsAfter(m_lblStatus.GetWindowText(), text);
-    const int next = dots >= 0 && dots < kMostDots ? dots + 1 : 0;
-    m_lblStatus.SetCaption(CString(text) + CString(std::string(static_cast<size_t>(next), '.').c_str()));
+    // While the last search's files are still being deleted the line says so.
+    if (m_state.reopening)
+        m_state.StepReopening();
+    else
+        m_state.StepAnalysing(m_remover.Busy());
+    ShowState();
 }
 
 void CRecoveryDlg::ShowClearingInStatus()
@@ -195,10 +173,9 @@ void CRecoveryDlg::ShowClearingInStatus()
     // The intake steps the line as pictures come; without them it changes
     // here when the deletion starts or ends. After the search the line
     // says what to do next instead.
-    if (!m_bEngineRunning)
+    if (!m_state.searching)
         return;
-    const CString status = m_lblStatus.GetWindowText();
-    const bool saysClearing = DotsAfter(status, kAnalysingAndClearing) >= 0;
+    const bool saysClearing = m_state.StatusSaysClearing();
     if (saysClearing != m_remover.Busy() && (saysClearing || !m_bIntakeArmed))
         StepStatusLine();
 }
@@ -211,26 +188,19 @@ void CRecoveryDlg::EnterAnalysedState()
     if (m_bLastPass) {
         if (!m_strFindsPath.IsEmpty())
             ReadFindRecords();
-        m_bReopening = false;
+        m_state.reopening = false;
     }
     // A search cancelled is recorded at once, should the window end before
     // its last pass, and again with every find after it.
     RememberLastSearch(m_bLastPass);
     m_lblProgress.SetCaption("");
     m_lblProgress.MoveWindow(m_rcProgressText, FALSE);
-    m_lblProgress.ShowWindow(SW_HIDE);
 
-    m_lblStatus.SetCaption("Press 'Recover' to recover files detected.");
-    m_lblStatus.ShowWindow(SW_SHOW);
-
-    m_lblSelectAll.SetCaption(m_strUnselectAll);
-    m_lblSelectAll.ShowWindow(SW_SHOW);
-    m_lblSelectAll.EnableWindow(m_pictures.Count() > 0);
+    m_state.view = WindowView::Analysed;
+    m_state.SetStatus(StatusLine::Analysed);
+    m_state.selectAllTicks = false;
     m_filterBar.SetTypeCounts(m_pictures);
     ShowCountLine(true);
-
-    m_btnRecover.SetWindowText("Recover");
-    m_btnRecover.ShowWindow(SW_SHOW);
-    ShowSaveFolderChoice(TRUE);
-    ShowNewSearch(!m_bEngineRunning);
+    PlaceListAboveSaveFolder();
+    ShowState();
 }

@@ -43,7 +43,7 @@ void CRecoveryDlg::OnStartupTick()
     KillTimer(TIMER_STARTUP);
     FillDriveList();
     LoadSaveFolder();
-    ShowReadyView();
+    m_state.view = WindowView::Ready;
     ShowLastSearchLink();
 }
 
@@ -71,12 +71,7 @@ void CRecoveryDlg::FillDriveList()
 
 void CRecoveryDlg::LoadSaveFolder()
 {
-    {
-        CScopedLock lock(m_csState);
-        m_bEngineRunning = false;
-    }
     m_editSaveDir.SetWindowText(ReadSaveFolder());
-    ShowDriveSelection(TRUE);
 }
 
 bool CRecoveryDlg::PickFolder(CString& path)
@@ -147,7 +142,7 @@ BOOL CRecoveryDlg::OnHelpInfo(HELPINFO* info)
 void CRecoveryDlg::OnSelectAll()
 {
     // The pictures a filter hides keep their ticks.
-    const bool tick = m_lblSelectAll.GetWindowText() == m_strSelectAll;
+    const bool tick = m_state.selectAllTicks;
     for (int item : m_view.Items())
         m_pictures.SetTicked(item, tick);
     m_listPictures.Invalidate(FALSE);
@@ -155,5 +150,6 @@ void CRecoveryDlg::OnSelectAll()
     if (m_preview.IsOpen())
         m_preview.OnPicturesChanged();
 
-    m_lblSelectAll.SetCaption(tick ? m_strUnselectAll : m_strSelectAll);
+    m_state.selectAllTicks = !tick;
+    ShowState();
 }

@@ -13,16 +13,6 @@
 
 namespace {
 
-// Windows cannot be asked whether a timer is armed, but killing one that is
-// not reports failure; one that was armed is put back at once.
-bool TimerArmed(HWND hWnd, UINT_PTR id, UINT rearmMs)
-{
-    if (!::KillTimer(hWnd, id))
-        return false;
-    ::SetTimer(hWnd, id, rearmMs, nullptr);
-    return true;
-}
-
 // The sentence about the pictures that could not be copied. An empty entry
 // in failed stands for a picture whose file was gone, any other entry for a
 // copy that the save folder refused.
@@ -67,11 +57,12 @@ CString CopyLine(int done, int total, double secondsLeft)
 void CRecoveryDlg::StartRecovery()
 {
     // A second press while copying, or a press while the analysis is still
-    // taking in its last files after a cancel, must not start a run.
-    if (TimerArmed(m_hWnd, TIMER_COPY, kCopyIntervalMs))
+    // taking in its last files after a cancel (the walk after the engine's
+    // end not made yet, or its pictures still with the workers), must not
+    // start a run.
+    if (m_state.copying)
         return;
-    if (TimerArmed(m_hWnd, TIMER_RESCAN, kRescanIntervalMs) ||
-        TimerArmed(m_hWnd, TIMER_INTAKE, kIntakeIntervalMs)) {
+    if (!m_bLastPass || m_bIntakeArmed) {
         MessageBox("Please wait until the last pictures found have been listed, then press 'Recover' again.",
                    "Quorvane", MB_OK);
         return;
@@ -104,27 +95,18 @@ void CRecoveryDlg::StartRecovery()
     }
     const int total = static_cast<int>(sources.size());
 
-    // The button becomes the copy's Cancel, beside the bar.
-    m_btnRecover.SetWindowText("Cancel");
+    // The button becomes the copy's Cancel, beside the bar; the progress
+    // text takes the save folder's place.
+    m_state.view = WindowView::Recovering;
+    m_state.copying = true;
+    m_state.copyStopping = false;
     PlaceRecoverButton(true);
-    m_btnRecover.EnableWindow(TRUE);
-    m_btnRecover.ShowWindow(SW_SHOW);
-    ShowNewSearch(false);
-    m_lblSelectAll.ShowWindow(SW_HIDE);
-    // The choice of what to copy is made: it must not change while copying.
-    m_filterBar.EnableWindow(FALSE);
     m_preview.Close();
-    // The progress text takes the save folder's place, and the folder must
-    // not change under a running copy.
-    ShowSaveFolderChoice(FALSE);
-
     m_progress.SetRange32(0, total);
     m_progress.SetPos(0);
-    m_progress.ShowWindow(SW_SHOW);
-
     m_lblProgress.MoveWindow(m_rcProgressText, FALSE);
-    m_lblProgress.ShowWindow(SW_SHOW);
     m_lblProgress.SetCaption(CopyLine(0, total, -1));
+    ShowState();
     m_nCopyShown = 0;
     m_copyEstimate.Reset();
     m_copyStartTick = GetTickCount64();
@@ -170,7 +152,8 @@ void CRecoveryDlg::OnCopyTick()
     // The copy's Cancel has nothing left to stop from here on.
     KillTimer(TIMER_COPY);
     m_copier.Stop();
-    m_btnRecover.EnableWindow(FALSE);
+    m_state.copyStopping = true;
+    ShowState();
     if (m_copier.FolderMissing()) {
         MessageBox("Output directory \"" + m_editSaveDir.GetWindowText() + "\" does not exists.", "Quorvane",
                    MB_OK);
@@ -212,24 +195,22 @@ void CRecoveryDlg::FinishRecovery()
         OpenSaveFolder(m_editSaveDir.GetWindowText());
 
     // Then the results again, the bar and line gone.
+    m_state.copying = false;
     m_progress.SetPos(0);
-    m_progress.ShowWindow(SW_HIDE);
-    m_lblProgress.ShowWindow(SW_HIDE);
-    m_filterBar.EnableWindow(TRUE);
     PlaceRecoverButton(false);
     EnterAnalysedState();
     bool anyTicked = false;
     for (int item : m_view.Items())
         anyTicked = anyTicked || m_pictures.Ticked(item);
-    m_lblSelectAll.SetCaption(anyTicked ? m_strUnselectAll : m_strSelectAll);
+    m_state.selectAllTicks = !anyTicked;
+    ShowState();
 }
 
 void CRecoveryDlg::AbortRecovery()
 {
     m_copier.Stop();
-    m_filterBar.EnableWindow(TRUE);
+    m_state.copying = false;
     m_progress.SetPos(0);
-    m_progress.ShowWindow(SW_HIDE);
     PlaceRecoverButton(false);
     EnterAnalysedState();
 }
@@ -239,7 +220,8 @@ void CRecoveryDlg::CancelRecovery()
     // What was copied stays; the tick after the picture being copied ends
     // the run and shows the summary. The window answers meanwhile.
     m_copier.RequestStop();
-    m_btnRecover.EnableWindow(FALSE);
+    m_state.copyStopping = true;
+    ShowState();
 }
 
 void CRecoveryDlg::PlaceRecoverButton(bool copying)
@@ -247,8 +229,6 @@ void CRecoveryDlg::PlaceRecoverButton(bool copying)
     // The place it leaves is drawn again with the window's background.
     const RECT& from = copying ? m_rcRecoverButton : m_rcCopyCancel;
     m_btnRecover.MoveWindow(copying ? m_rcCopyCancel : m_rcRecoverButton, FALSE);
-    if (!copying)
-        m_btnRecover.EnableWindow(TRUE);
     InvalidateRect(&from, TRUE);
     m_btnRecover.Invalidate(TRUE);
 }

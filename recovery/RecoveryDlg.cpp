@@ -10,6 +10,9 @@
 namespace {
 
 const char kLabelFace[] = "Ariel";
+const char kSelectAll[] = "Select All Photos";
+const char kUnselectAll[] = "Unselect All Photos";
+const char kTip[] = "<- Tips: click \"Cancel\" to stop analyzing and recover detected files.";
 
 // Thumbnails the picture list keeps as images: a few screens' worth.
 const int kThumbnailSlots = 256;
@@ -77,6 +80,7 @@ BEGIN_MESSAGE_MAP(CRecoveryDlg, CSkinDialog)
     ON_WM_DESTROY()
     ON_MESSAGE(WM_ENDSESSION, &CRecoveryDlg::OnEndSession)
     ON_MESSAGE(WM_WORK_FOLDER_CLEARED, &CRecoveryDlg::OnWorkFolderCleared)
+    ON_MESSAGE(WM_ENGINE_ENDED, &CRecoveryDlg::OnEngineEnded)
     ON_STN_CLICKED(IDC_HELP_LINK, &CRecoveryDlg::OnHelpLink)
     ON_WM_HELPINFO()
     ON_STN_CLICKED(IDC_SETTINGS_LINK, &CRecoveryDlg::OnSettings)
@@ -96,15 +100,12 @@ END_MESSAGE_MAP()
 
 CRecoveryDlg::CRecoveryDlg()
     : CSkinDialog(IDD_RECOVERY, nullptr),
-      m_hEngineProcess(INVALID_HANDLE_VALUE),
       m_hIcon(LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_APP))),
-      m_bEngineRunning(false),
       m_rcProgressText{0, 0, 0, 0},
       m_rcTipText{0, 0, 0, 0},
       m_rcRecoveryBar{0, 0, 0, 0},
       m_rcSearchBar{0, 0, 0, 0},
       m_bSearchProgressShown(false),
-      m_hWaitThread(INVALID_HANDLE_VALUE),
       m_hPictureTip(nullptr),
       m_nTipItem(-1),
       m_bListReordered(false),
@@ -119,8 +120,6 @@ CRecoveryDlg::CRecoveryDlg()
       m_dwLastStatusStep(0),
       m_dwLastListStep(0),
       m_bScrollPending(false),
-      m_strSelectAll("Select All Photos"),
-      m_strUnselectAll("Unselect All Photos"),
       m_nCopyBytes(0),
       m_copyStartTick(0),
       m_copyEstimate(kCopyLeastSeconds),
@@ -128,20 +127,11 @@ CRecoveryDlg::CRecoveryDlg()
       m_rcCopyCancel{0, 0, 0, 0},
       m_bSearchUnrecorded(false),
       m_bLastSearchKnown(false),
-      m_bReopening(false),
-      m_hWindowGone(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
       m_bCloseAsking(false)
 {
 }
 
-CRecoveryDlg::~CRecoveryDlg()
-{
-    // The window's end has stopped the engine; in any case no thread may
-    // use this object once it is gone.
-    LetGoOfWaiter();
-    if (m_hWindowGone)
-        CloseHandle(m_hWindowGone);
-}
+CRecoveryDlg::~CRecoveryDlg() = default;
 
 void CRecoveryDlg::DoDataExchange(CDataExchange* pDX)
 {
@@ -178,7 +168,8 @@ BOOL CRecoveryDlg::OnInitDialog()
         ShowWindow(SW_HIDE);
         PostQuitMessage(18);
     }
-    ShowLoadingView();
+    m_state.view = WindowView::Loading;
+    ShowState();
     return TRUE;
 }
 
@@ -272,44 +263,84 @@ void CRecoveryDlg::InitDriveListColumns()
     m_listDrives.InsertColumn(3, "Information", LVCFMT_LEFT, 180);
 }
 
-void CRecoveryDlg::ShowDriveSelection(BOOL show)
+void CRecoveryDlg::ShowState()
 {
-    const int command = show ? SW_SHOW : SW_HIDE;
-    m_btnBrowse.ShowWindow(command);
-    m_btnNext.ShowWindow(command);
-    m_btnReload.ShowWindow(command);
-    m_listDrives.ShowWindow(command);
-    m_lblSelectDrive.ShowWindow(command);
-    m_lblSaveDir.ShowWindow(command);
-    m_editSaveDir.ShowWindow(command);
-}
+    const WindowView view = m_state.view;
+    const bool ready = view == WindowView::Ready;
+    const bool finds = view == WindowView::Analysing || view == WindowView::Analysed || view == WindowView::Recovering;
 
-void CRecoveryDlg::ShowLoadingView()
-{
-    ShowDriveSelection(FALSE);
-    m_lblLoading.ShowWindow(SW_SHOW);
-}
-
-void CRecoveryDlg::ShowReadyView()
-{
-    m_lblLoading.ShowWindow(SW_HIDE);
-    ShowDriveSelection(TRUE);
-}
-
-void CRecoveryDlg::ShowSaveFolderChoice(BOOL show)
-{
+    ShowControl(m_lblLoading, view == WindowView::Loading);
+    for (CWnd* control : {static_cast<CWnd*>(&m_btnNext), static_cast<CWnd*>(&m_btnReload),
+                          static_cast<CWnd*>(&m_listDrives), static_cast<CWnd*>(&m_lblSelectDrive)})
+        ShowControl(*control, ready);
     // The analysed view keeps the save folder and Browse where the drive
     // selection has them, so that a folder can be chosen before Recover;
-    // the picture list then ends where the drive list does.
-    if (show) {
-        const RECT drives = ChildRect(*this, m_listDrives);
-        const RECT list = ChildRect(*this, m_listPictures);
-        m_listPictures.MoveWindow(list.left, list.top, Width(list), drives.bottom - list.top);
+    // it must not change under a running copy.
+    const bool saveFolder = ready || view == WindowView::Analysed;
+    ShowControl(m_lblSaveDir, saveFolder);
+    ShowControl(m_editSaveDir, saveFolder);
+    ShowControl(m_btnBrowse, saveFolder);
+    if (m_lblLastSearch.IsWindow())
+        ShowControl(m_lblLastSearch, ready && m_bLastSearchKnown);
+
+    SetLabelText(m_lblStatus, m_state.StatusText().c_str());
+    ShowControl(m_lblStatus, finds);
+    ShowControl(m_listPictures, finds);
+    ShowControl(m_filterBar, finds);
+    ShowControl(m_lblCount, finds);
+    // The choice of what to copy is made: it must not change while copying.
+    m_filterBar.EnableWindow(view != WindowView::Recovering);
+
+    if (view == WindowView::Analysed) {
+        SetLabelText(m_lblSelectAll, m_state.selectAllTicks ? kSelectAll : kUnselectAll);
+        m_lblSelectAll.EnableWindow(m_pictures.Count() > 0);
     }
-    const int command = show ? SW_SHOW : SW_HIDE;
-    m_lblSaveDir.ShowWindow(command);
-    m_editSaveDir.ShowWindow(command);
-    m_btnBrowse.ShowWindow(command);
+    ShowControl(m_lblSelectAll, view == WindowView::Analysed);
+
+    // One button, three jobs: Recover, the search's Cancel and the copy's.
+    if (m_btnRecover.GetWindowText() != m_state.RecoverCaption())
+        m_btnRecover.SetWindowText(m_state.RecoverCaption());
+    m_btnRecover.EnableWindow(view != WindowView::Recovering || m_state.CancelsCopy());
+    ShowControl(m_btnRecover, m_state.RecoverShown());
+    if (m_btnNewSearch.IsWindow()) {
+        m_btnNewSearch.EnableWindow(TRUE);
+        ShowControl(m_btnNewSearch, m_state.NewSearchShown());
+    }
+
+    // The line beside or above the bar: the tip while searching, the copy's
+    // progress (its ticks write it) while copying.
+    const bool tip = m_state.CancelsSearch();
+    if (tip)
+        SetLabelText(m_lblProgress, kTip);
+    else if (view != WindowView::Recovering)
+        SetLabelText(m_lblProgress, "");
+    ShowControl(m_lblProgress, tip || view == WindowView::Recovering);
+    // The bar is the copy's, or the search's once it tells its progress.
+    ShowControl(m_progress,
+                view == WindowView::Recovering || (view == WindowView::Analysing && m_bSearchProgressShown));
+}
+
+void CRecoveryDlg::ShowControl(CWnd& control, bool show)
+{
+    // Only a change is made: the views are shown again at every step of
+    // the status line, and a control shown again would be drawn again.
+    const bool shown = (control.GetStyle() & WS_VISIBLE) != 0;
+    if (shown != show)
+        control.ShowWindow(show ? SW_SHOW : SW_HIDE);
+}
+
+void CRecoveryDlg::SetLabelText(CLinkLabel& label, const char* text)
+{
+    if (label.GetWindowText() != text)
+        label.SetCaption(text);
+}
+
+void CRecoveryDlg::PlaceListAboveSaveFolder()
+{
+    // The picture list ends where the drive list does, above the save folder.
+    const RECT drives = ChildRect(*this, m_listDrives);
+    const RECT list = ChildRect(*this, m_listPictures);
+    m_listPictures.MoveWindow(list.left, list.top, Width(list), drives.bottom - list.top);
 }
 
 BOOL CRecoveryDlg::IsAdministrator()

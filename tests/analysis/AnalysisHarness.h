@@ -71,11 +71,6 @@ public:
         BeginFindRecords();
     }
 
-    void ClearRunning()
-    {
-        CScopedLock lock(m_csState);
-        m_bEngineRunning = false;
-    }
     int& NextItem() { return m_nNextItem; }
     // These files handed to the thumbnail workers, as a walk while the
     // engine runs would, with the next item's index as given.
@@ -97,17 +92,6 @@ public:
     // The disks the window sees; when none are given, the machine's with a
     // memory card B: on disk 1 (see WindowFixture).
     DiskLayout* disks = nullptr;
-
-    struct EngineState {
-        bool running;
-        HANDLE process;
-        HANDLE thread;
-    };
-    EngineState State()
-    {
-        CScopedLock lock(m_csState);
-        return {m_bEngineRunning.load(), m_hEngineProcess, m_hWaitThread};
-    }
 
 protected:
     BOOL IsAdministrator() override { return TRUE; }
