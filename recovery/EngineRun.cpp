@@ -366,12 +366,10 @@ void CRecoveryDlg::EnterAnalysisView()
 
     m_lblProgress.MoveWindow(m_rcTipText);
     m_state.view = WindowView::Analysing;
-    // The last search listed again says so from the start; a search says
-    // what it does from its first step.
+    // The last search listed again says so from the start; a search keeps
+    // the line's last text until its first step.
     if (m_state.reopening)
         m_state.SetStatus(StatusLine::Reopening);
-    else
-        m_state.ResetStatus();
     ShowState();
 
     ShowClearingInStatus();

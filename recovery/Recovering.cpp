@@ -139,8 +139,7 @@ void CRecoveryDlg::OnCopyTick()
     const int done = m_copier.Shown();
     m_copyEstimate.Add(static_cast<double>(GetTickCount64() - m_copyStartTick) / 1000.0, m_copier.BytesDone());
     const CString text = CopyLine(done, m_copier.Total(), m_copyEstimate.SecondsLeft(m_nCopyBytes));
-    if (text != m_lblProgress.GetWindowText())
-        m_lblProgress.SetCaption(text);
+    SetLabelText(m_lblProgress, text);
     if (done != m_nCopyShown) {
         m_nCopyShown = done;
         m_progress.SetPos(done);

@@ -1,4 +1,4 @@
-// Construction, controls, layout and views of the main window, the painting
+// Construction, controls and layout of the main window, the painting
 // of the minimised window and the administrator check at start.
 #include "RecoveryDlg.h"
 
@@ -10,9 +10,6 @@
 namespace {
 
 const char kLabelFace[] = "Ariel";
-const char kSelectAll[] = "Select All Photos";
-const char kUnselectAll[] = "Unselect All Photos";
-const char kTip[] = "<- Tips: click \"Cancel\" to stop analyzing and recover detected files.";
 
 // Thumbnails the picture list keeps as images: a few screens' worth.
 const int kThumbnailSlots = 256;
@@ -261,86 +258,6 @@ void CRecoveryDlg::InitDriveListColumns()
     m_listDrives.InsertColumn(1, "File System", LVCFMT_LEFT, 80);
     m_listDrives.InsertColumn(2, "Capacity", LVCFMT_LEFT, 120);
     m_listDrives.InsertColumn(3, "Information", LVCFMT_LEFT, 180);
-}
-
-void CRecoveryDlg::ShowState()
-{
-    const WindowView view = m_state.view;
-    const bool ready = view == WindowView::Ready;
-    const bool finds = view == WindowView::Analysing || view == WindowView::Analysed || view == WindowView::Recovering;
-
-    ShowControl(m_lblLoading, view == WindowView::Loading);
-    for (CWnd* control : {static_cast<CWnd*>(&m_btnNext), static_cast<CWnd*>(&m_btnReload),
-                          static_cast<CWnd*>(&m_listDrives), static_cast<CWnd*>(&m_lblSelectDrive)})
-        ShowControl(*control, ready);
-    // The analysed view keeps the save folder and Browse where the drive
-    // selection has them, so that a folder can be chosen before Recover;
-    // it must not change under a running copy.
-    const bool saveFolder = ready || view == WindowView::Analysed;
-    ShowControl(m_lblSaveDir, saveFolder);
-    ShowControl(m_editSaveDir, saveFolder);
-    ShowControl(m_btnBrowse, saveFolder);
-    if (m_lblLastSearch.IsWindow())
-        ShowControl(m_lblLastSearch, ready && m_bLastSearchKnown);
-
-    SetLabelText(m_lblStatus, m_state.StatusText().c_str());
-    ShowControl(m_lblStatus, finds);
-    ShowControl(m_listPictures, finds);
-    ShowControl(m_filterBar, finds);
-    ShowControl(m_lblCount, finds);
-    // The choice of what to copy is made: it must not change while copying.
-    m_filterBar.EnableWindow(view != WindowView::Recovering);
-
-    if (view == WindowView::Analysed) {
-        SetLabelText(m_lblSelectAll, m_state.selectAllTicks ? kSelectAll : kUnselectAll);
-        m_lblSelectAll.EnableWindow(m_pictures.Count() > 0);
-    }
-    ShowControl(m_lblSelectAll, view == WindowView::Analysed);
-
-    // One button, three jobs: Recover, the search's Cancel and the copy's.
-    if (m_btnRecover.GetWindowText() != m_state.RecoverCaption())
-        m_btnRecover.SetWindowText(m_state.RecoverCaption());
-    m_btnRecover.EnableWindow(view != WindowView::Recovering || m_state.CancelsCopy());
-    ShowControl(m_btnRecover, m_state.RecoverShown());
-    if (m_btnNewSearch.IsWindow()) {
-        m_btnNewSearch.EnableWindow(TRUE);
-        ShowControl(m_btnNewSearch, m_state.NewSearchShown());
-    }
-
-    // The line beside or above the bar: the tip while searching, the copy's
-    // progress (its ticks write it) while copying.
-    const bool tip = m_state.CancelsSearch();
-    if (tip)
-        SetLabelText(m_lblProgress, kTip);
-    else if (view != WindowView::Recovering)
-        SetLabelText(m_lblProgress, "");
-    ShowControl(m_lblProgress, tip || view == WindowView::Recovering);
-    // The bar is the copy's, or the search's once it tells its progress.
-    ShowControl(m_progress,
-                view == WindowView::Recovering || (view == WindowView::Analysing && m_bSearchProgressShown));
-}
-
-void CRecoveryDlg::ShowControl(CWnd& control, bool show)
-{
-    // Only a change is made: the views are shown again at every step of
-    // the status line, and a control shown again would be drawn again.
-    const bool shown = (control.GetStyle() & WS_VISIBLE) != 0;
-    if (shown != show)
-        control.ShowWindow(show ? SW_SHOW : SW_HIDE);
-}
-
-void CRecoveryDlg::SetLabelText(CLinkLabel& label, const char* text)
-{
-    if (label.GetWindowText() != text)
-        label.SetCaption(text);
-}
-
-void CRecoveryDlg::PlaceListAboveSaveFolder()
-{
-    // The picture list ends where the drive list does, above the save folder.
-    const RECT drives = ChildRect(*this, m_listDrives);
-    const RECT list = ChildRect(*this, m_listPictures);
-    m_listPictures.MoveWindow(list.left, list.top, Width(list), drives.bottom - list.top);
 }
 
 BOOL CRecoveryDlg::IsAdministrator()

@@ -97,7 +97,9 @@ void CEngineSearch::Wait()
 {
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    // No box of the shell's own when the program cannot be started: the
+    // window tells the user, on its own thread.
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
     info.lpFile = m_program;
     info.lpParameters = m_arguments;
     info.nShow = SW_HIDE;

@@ -46,7 +46,6 @@ public:
     bool NewSearchShown() const { return view == WindowView::Analysed && !searching; }
 
     // The status line.
-    void ResetStatus() { m_status = StatusLine::Start; }
     void SetStatus(StatusLine status);
     // The next dots of the analysing line; clearing says whether the last
     // search's files are still being deleted (the line then says so, and
