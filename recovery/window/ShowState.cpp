@@ -28,10 +28,9 @@ void CRecoveryDlg::ShowState()
 
     // The texts first, and what may be pressed.
     SetLabelText(m_lblStatus, m_state.StatusText().c_str());
-    if (view == WindowView::Analysed) {
-        SetLabelText(m_lblSelectAll, m_state.selectAllTicks ? kSelectAll : kUnselectAll);
+    SetLabelText(m_lblSelectAll, m_state.selectAllTicks ? kSelectAll : kUnselectAll);
+    if (view == WindowView::Analysed)
         m_lblSelectAll.EnableWindow(m_pictures.Count() > 0);
-    }
     // One button, three jobs: Recover, the search's Cancel and the copy's.
     if (m_btnRecover.GetWindowText() != m_state.RecoverCaption())
         m_btnRecover.SetWindowText(m_state.RecoverCaption());

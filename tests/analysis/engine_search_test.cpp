@@ -12,6 +12,18 @@ namespace {
 
 const UINT kEnded = WM_APP + 7;
 
+// Waits without pumping: the test's own window must keep its messages.
+bool Within(DWORD ms, const std::function<bool()>& done)
+{
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= ms)
+            return false;
+        Sleep(5);
+    }
+    return true;
+}
+
 class EngineSearchTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -63,7 +75,7 @@ protected:
             }
         }
         CloseHandle(snapshot);
-        WaitUntil([] { return EngineProcesses() == 0; }, 10000);
+        Within(10000, [] { return EngineProcesses() == 0; });
     }
 
     EngineInstall m_engine;
@@ -115,7 +127,7 @@ TEST_F(EngineSearchTest, StopAtAnyMomentEndsTheEngineAndPostsNothing)
         Sleep(delays[i]);
         search.Stop();
         EXPECT_FALSE(search.Busy());
-        EXPECT_TRUE(WaitUntil([] { return EngineProcesses() == 0; }, 3000)) << delays[i];
+        EXPECT_TRUE(Within(3000, [] { return EngineProcesses() == 0; })) << delays[i];
         CEngineSearch::Ending ending = {};
         EXPECT_FALSE(NextEnding(ending, 50)) << delays[i];
         if (i == 1)
@@ -148,7 +160,7 @@ TEST_F(EngineSearchTest, AnEarlierRunsEndIsToldApart)
     CEngineSearch search;
     ASSERT_TRUE(search.Start(m_window, kEnded, Engine(), ""));
     MSG msg;
-    ASSERT_TRUE(WaitUntil([&] { return PeekMessageA(&msg, m_window, kEnded, kEnded, PM_NOREMOVE) != FALSE; }, 10000));
+    ASSERT_TRUE(Within(10000, [&] { return PeekMessageA(&msg, m_window, kEnded, kEnded, PM_NOREMOVE) != FALSE; }));
     m_engine.SetScript({"forever"});
     ASSERT_TRUE(search.Start(m_window, kEnded, Engine(), ""));
     CEngineSearch::Ending ending = {};
@@ -167,8 +179,8 @@ TEST_F(EngineSearchTest, ObjectGoneBeforeTheEnd)
     {
         CEngineSearch search;
         ASSERT_TRUE(search.Start(m_window, kEnded, Engine(), ""));
-        ASSERT_TRUE(WaitUntil([&] { return m_engine.Started(); }, 10000));
-        ASSERT_TRUE(WaitUntil([] { return EngineProcesses() == 1; }, 5000));
+        ASSERT_TRUE(Within(10000, [&] { return m_engine.Started(); }));
+        ASSERT_TRUE(Within(5000, [] { return EngineProcesses() == 1; }));
     }
     EXPECT_EQ(EngineProcesses(), 1);
     KillEngines();
