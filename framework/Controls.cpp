@@ -1,5 +1,9 @@
 #include "Controls.h"
 
+#include <string>
+
+#include "WinApp.h"
+
 BEGIN_MESSAGE_MAP(CButton, CWnd)
     ON_WM_DRAWITEM_REFLECT()
 END_MESSAGE_MAP()
@@ -135,4 +139,39 @@ BOOL CListCtrl::GetItemRect(int nItem, RECT* pRect, UINT nCode) const
 {
     pRect->left = static_cast<LONG>(nCode);
     return static_cast<BOOL>(::SendMessageA(m_hWnd, LVM_GETITEMRECT, static_cast<WPARAM>(nItem), reinterpret_cast<LPARAM>(pRect)));
+}
+
+CString CComboBox::GetLBText(int nIndex) const
+{
+    const LRESULT length = ::SendMessageA(m_hWnd, CB_GETLBTEXTLEN, static_cast<WPARAM>(nIndex), 0);
+    if (length == CB_ERR || length < 0)
+        return CString();
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    const LRESULT copied = ::SendMessageA(m_hWnd, CB_GETLBTEXT, static_cast<WPARAM>(nIndex), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(copied == CB_ERR || copied < 0 ? 0 : static_cast<size_t>(copied));
+    return CString(std::move(text));
+}
+
+BOOL CToolTipCtrl::Create(HWND hOwner, DWORD dwStyle, DWORD dwExStyle)
+{
+    HWND tip = ::CreateWindowExA(dwExStyle, TOOLTIPS_CLASSA, nullptr, WS_POPUP | dwStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, hOwner, nullptr, AfxGetInstanceHandle(), nullptr);
+    if (!tip)
+        return FALSE;
+    if (!SubclassWindow(tip)) {
+        ::DestroyWindow(tip);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CToolTipCtrl::AddWindowTool(HWND hOwner, HWND hTool, char* text)
+{
+    TOOLINFOA tool = {};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND;
+    tool.hwnd = hOwner;
+    tool.uId = reinterpret_cast<UINT_PTR>(hTool);
+    tool.lpszText = text;
+    return static_cast<BOOL>(SendMessage(TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)));
 }

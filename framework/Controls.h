@@ -35,6 +35,32 @@ public:
     void LimitText(int nChars) { SendMessage(EM_LIMITTEXT, static_cast<WPARAM>(nChars)); }
 };
 
+class CComboBox : public CWnd {
+public:
+    // Index of the new entry, or CB_ERR / CB_ERRSPACE.
+    int AddString(const char* text) { return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text))); }
+    int GetCount() const { return static_cast<int>(::SendMessageA(m_hWnd, CB_GETCOUNT, 0, 0)); }
+    // The selected entry, or CB_ERR when none is.
+    int GetCurSel() const { return static_cast<int>(::SendMessageA(m_hWnd, CB_GETCURSEL, 0, 0)); }
+    int SetCurSel(int nSelect) { return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(nSelect))); }
+    // An entry's text; empty for an index out of range.
+    CString GetLBText(int nIndex) const;
+    int SetDroppedWidth(int nWidth) { return static_cast<int>(SendMessage(CB_SETDROPPEDWIDTH, static_cast<WPARAM>(nWidth))); }
+};
+
+// A tip window of its own (a popup the caller's window owns).
+class CToolTipCtrl : public CWnd {
+public:
+    BOOL Create(HWND hOwner, DWORD dwStyle = 0, DWORD dwExStyle = 0);
+    // A tool that is a whole window (TTF_IDISHWND); text LPSTR_TEXTCALLBACKA
+    // asks the owner for it (TTN_GETDISPINFO) each time.
+    BOOL AddWindowTool(HWND hOwner, HWND hTool, char* text = LPSTR_TEXTCALLBACKA);
+    int SetMaxTipWidth(int nWidth) { return static_cast<int>(SendMessage(TTM_SETMAXTIPWIDTH, 0, nWidth)); }
+    void SetDelayTime(DWORD dwDuration, int nTime) { SendMessage(TTM_SETDELAYTIME, dwDuration, MAKELPARAM(nTime, 0)); }
+    void Pop() { SendMessage(TTM_POP); }
+    void RelayEvent(MSG* pMsg) { SendMessage(TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(pMsg)); }
+};
+
 class CProgressCtrl : public CWnd {
 public:
     void SetRange32(int nLower, int nUpper) { SendMessage(PBM_SETRANGE32, static_cast<WPARAM>(nLower), nUpper); }

@@ -53,6 +53,8 @@ typedef void DrawItem(LPDRAWITEMSTRUCT);
 typedef HBRUSH CtlColor(HDC, UINT);
 typedef void Notify(NMHDR*, LRESULT*);
 typedef BOOL HelpInfo(HELPINFO*);
+typedef void GetMinMaxInfo(MINMAXINFO*);
+typedef void Activate(UINT, HWND, BOOL);
 }
 
 #define DECLARE_MESSAGE_MAP()                              \
@@ -120,6 +122,14 @@ protected:                                                 \
 #define ON_WM_SIZE()                                                            \
     MESSAGE_MAP_ENTRY_(WM_SIZE, 0, 0, msgsig::Size, &ThisClass::OnSize,         \
         (pThis_->*pfn_)(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam)); return 0;)
+#define ON_WM_GETMINMAXINFO()                                                   \
+    MESSAGE_MAP_ENTRY_(WM_GETMINMAXINFO, 0, 0, msgsig::GetMinMaxInfo, &ThisClass::OnGetMinMaxInfo, \
+        (pThis_->*pfn_)(reinterpret_cast<MINMAXINFO*>(lParam)); return 0;)
+// State: WA_ACTIVE, WA_CLICKACTIVE or WA_INACTIVE; other: the window losing
+// or gaining the activation (may be null); minimized: whether this one is.
+#define ON_WM_ACTIVATE()                                                        \
+    MESSAGE_MAP_ENTRY_(WM_ACTIVATE, 0, 0, msgsig::Activate, &ThisClass::OnActivate, \
+        (pThis_->*pfn_)(LOWORD(wParam), reinterpret_cast<HWND>(lParam), HIWORD(wParam) != 0); return 0;)
 #define ON_WM_SETCURSOR()                                                       \
     MESSAGE_MAP_ENTRY_(WM_SETCURSOR, 0, 0, msgsig::SetCursor, &ThisClass::OnSetCursor, \
         return (pThis_->*pfn_)(reinterpret_cast<HWND>(wParam), LOWORD(lParam), HIWORD(lParam));)

@@ -194,7 +194,7 @@ void CRecoveryDlg::EnterAnalysedState()
     // its last pass, and again with every find after it.
     RememberLastSearch(m_bLastPass);
     m_lblProgress.SetCaption("");
-    m_lblProgress.MoveWindow(m_rcProgressText, FALSE);
+    m_places.Put(m_lblProgress, CWindowPlaces::ProgressText, FALSE);
 
     m_state.view = WindowView::Analysed;
     m_state.SetStatus(StatusLine::Analysed);

@@ -28,8 +28,6 @@ const char kOwnDiskQuestion[] =
 // The longest name the engine writes below its output folder:
 // "\temp_1\d0001\f0123456789.jpg.part".
 const int kLongestOutputName = 34;
-// Room for "Unselect All Photos" and "Select All Photos" at the label's size.
-const int kSelectAllWidth = 140;
 
 // Exactly one backslash between the parts.
 CString JoinPath(const CString& folder, const char* name)
@@ -48,14 +46,6 @@ bool MakeFolder(const CString& folder, const CString& parent)
     if (parent.IsEmpty())
         return false;
     return CreateDirectoryA(folder, nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
-}
-
-RECT ChildRect(CWnd& parent, CWnd& child)
-{
-    RECT rc;
-    child.GetWindowRect(&rc);
-    parent.ScreenToClient(&rc);
-    return rc;
 }
 
 }  // namespace
@@ -337,18 +327,11 @@ bool CRecoveryDlg::CheckEngineFiles(CString& enginePath)
 
 void CRecoveryDlg::EnterAnalysisView()
 {
-    const RECT drives = ChildRect(*this, m_listDrives);
-    const RECT status = ChildRect(*this, m_lblStatus);
-
-    // The select-all label as wide as its longer text, the count line after it.
-    const RECT selectAll = ChildRect(*this, m_lblSelectAll);
-    const int selectAllHeight = selectAll.bottom - selectAll.top;
-    m_lblSelectAll.MoveWindow(drives.left, status.bottom + 3, kSelectAllWidth, selectAllHeight);
-
-    const int top = status.bottom + selectAllHeight + 5;
-    PlaceFilterBar({drives.left, top, drives.right, top});
-    const int listTop = top + CFilterBar::Height() + 2;
-    m_listPictures.MoveWindow(drives.left, listTop, drives.right - drives.left, drives.bottom + 40 - listTop);
+    // The select-all label as wide as its longer text, the count line after
+    // it, the filter bar and the list under them.
+    m_places.Put(m_lblSelectAll, CWindowPlaces::SelectAll);
+    PlaceFilterBar();
+    m_places.Put(m_listPictures, CWindowPlaces::PictureList);
 
     // A fresh start for the intake: nothing listed, nothing with the
     // workers, the placeholder drawn anew.
@@ -364,7 +347,7 @@ void CRecoveryDlg::EnterAnalysisView()
     ResetFilters();
     ShowCountLine(true);
 
-    m_lblProgress.MoveWindow(m_rcTipText);
+    m_places.Put(m_lblProgress, CWindowPlaces::TipText);
     m_state.view = WindowView::Analysing;
     // The last search listed again says so from the start; a search keeps
     // the line's last text until its first step.

@@ -46,30 +46,26 @@ const char* const kSorts[] = {"Order found", "Date, newest first", "Date, oldest
 const PictureSort kSortValues[] = {PictureSort::Found, PictureSort::NewestFirst, PictureSort::OldestFirst,
                                    PictureSort::LargestFirst, PictureSort::Name};
 
-void FitDroppedWidth(HWND combo)
+void FitDroppedWidth(CComboBox& combo)
 {
-    HDC dc = GetDC(combo);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(combo, WM_GETFONT, 0, 0)));
+    HDC dc = combo.GetDC();
+    HGDIOBJ old = SelectObject(dc, combo.GetFont());
     int widest = 0;
-    const int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        char text[128] = "";
-        if (SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) >= static_cast<LRESULT>(sizeof text))
-            continue;
-        SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+    for (int i = 0; i < combo.GetCount(); ++i) {
+        const CString text = combo.GetLBText(i);
         SIZE size = {};
-        GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
+        GetTextExtentPoint32A(dc, text, text.GetLength(), &size);
         widest = std::max(widest, static_cast<int>(size.cx));
     }
     SelectObject(dc, old);
-    ReleaseDC(combo, dc);
-    SendMessageA(combo, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(widest + 2 * GetSystemMetrics(SM_CXEDGE) + 8), 0);
+    combo.ReleaseDC(dc);
+    combo.SetDroppedWidth(widest + 2 * GetSystemMetrics(SM_CXEDGE) + 8);
 }
 
-int Selected(HWND combo)
+int Selected(const CComboBox& combo)
 {
-    const LRESULT at = SendMessageA(combo, CB_GETCURSEL, 0, 0);
-    return at == CB_ERR ? 0 : static_cast<int>(at);
+    const int at = combo.GetCurSel();
+    return at == CB_ERR ? 0 : at;
 }
 
 }  // namespace
@@ -101,14 +97,19 @@ int CFilterBar::Height()
     return 3 * kRowHeight + 2 * kMargin;
 }
 
-HWND CFilterBar::Add(const char* cls, const char* text, DWORD style, int x, int y, int w, int h, int id)
+HWND CFilterBar::Add(const char* cls, const char* text, DWORD style, const RECT& rc, int id)
 {
-    HWND control = CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, m_hWnd,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), AfxGetInstanceHandle(),
-                                   nullptr);
+    HWND control = CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, rc.left, rc.top, rc.right - rc.left,
+                                   rc.bottom - rc.top, m_hWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                   AfxGetInstanceHandle(), nullptr);
     if (control)
         ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
     return control;
+}
+
+void CFilterBar::Add(CWnd& control, const char* cls, const char* text, DWORD style, const RECT& rc, int id)
+{
+    control.SubclassWindow(Add(cls, text, style, rc, id));
 }
 
 bool CFilterBar::Create(CWnd& parent, const RECT& rc, int id)
@@ -121,58 +122,49 @@ bool CFilterBar::Create(CWnd& parent, const RECT& rc, int id)
     if (!bar || !SubclassWindow(bar))
         return false;
     m_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    const DWORD list = CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP;
 
+    // The first row: the label, then the type boxes (placed by LayOutTypes;
+    // the later formats' boxes show once one is found).
     const int top1 = kMargin + 2;
-    const int top2 = kMargin + kRowHeight + 1;
-    int x = kMargin + 2;
-    Add("STATIC", "Show:", SS_LEFT, x, top1 + 3, 36, 16, -1);
+    Add("STATIC", "Show:", SS_LEFT, CRow(kMargin + 2, top1).Next(36, 16, 0, 3), -1);
     for (int type = 0; type < kPictureTypes; ++type) {
-        // Placed by LayOutTypes; the later formats' boxes show once one is found.
-        m_types[type] = Add("BUTTON", PictureTypeName(static_cast<PictureType>(type)),
-                            BS_AUTOCHECKBOX | WS_TABSTOP | (type == 0 ? WS_GROUP : 0), kTypesLeft, top1, 96, 20,
-                            IDC_TYPE_FIRST + type);
-        ::SendMessageA(m_types[type], BM_SETCHECK, BST_CHECKED, 0);
+        Add(m_types[type], "BUTTON", PictureTypeName(static_cast<PictureType>(type)),
+            BS_AUTOCHECKBOX | WS_TABSTOP | (type == 0 ? WS_GROUP : 0), CRow(kTypesLeft, top1).Next(96, 20),
+            IDC_TYPE_FIRST + type);
+        m_types[type].SetCheck(BST_CHECKED);
         if (!AlwaysShown(type))
-            ::ShowWindow(m_types[type], SW_HIDE);
+            m_types[type].ShowWindow(SW_HIDE);
     }
-    x = kMargin + 2;
-    m_minSide = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, x, top2, 240, 200,
-                    IDC_MIN_SIDE);
+
+    // The second row: the least sizes, the text to find, the order.
+    CRow row2(kMargin + 2, kMargin + kRowHeight + 1);
+    Add(m_minSide, "COMBOBOX", "", list, row2.Next(240, 200, 6), IDC_MIN_SIDE);
     for (const Choice& choice : kMinSides)
-        ::SendMessageA(m_minSide, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.text));
-    x += 246;
-    m_minBytes = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, x, top2, 186, 200,
-                     IDC_MIN_BYTES);
+        m_minSide.AddString(choice.text);
+    Add(m_minBytes, "COMBOBOX", "", list, row2.Next(186, 200, 8), IDC_MIN_BYTES);
     for (const Choice& choice : kMinBytes)
-        ::SendMessageA(m_minBytes, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.text));
-    x += 194;
-    Add("STATIC", "Find:", SS_LEFT, x, top2 + 4, 30, 16, -1);
-    x += 32;
-    m_text = Add("EDIT", "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, x, top2 + 1, 108, 21, IDC_FIND_TEXT);
-    SetWindowLongPtrA(m_text, GWL_EXSTYLE, GetWindowLongPtrA(m_text, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
-    ::SetWindowPos(m_text, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
-    x += 116;
-    Add("STATIC", "Sort:", SS_LEFT, x, top2 + 4, 28, 16, -1);
-    x += 30;
-    m_sort = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, x, top2, 132, 200,
-                 IDC_SORT);
+        m_minBytes.AddString(choice.text);
+    Add("STATIC", "Find:", SS_LEFT, row2.Next(30, 16, 2, 4), -1);
+    Add(m_text, "EDIT", "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, row2.Next(108, 21, 8, 1), IDC_FIND_TEXT);
+    m_text.ModifyStyleEx(0, WS_EX_CLIENTEDGE, SWP_FRAMECHANGED);
+    Add("STATIC", "Sort:", SS_LEFT, row2.Next(28, 16, 2, 4), -1);
+    Add(m_sort, "COMBOBOX", "", list, row2.Next(132, 200), IDC_SORT);
     for (const char* sort : kSorts)
-        ::SendMessageA(m_sort, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(sort));
+        m_sort.AddString(sort);
 
     // The third row: what the file system said, and whether damaged
     // pictures show (that box once there are any).
-    const int top3 = kMargin + 2 * kRowHeight;
-    x = kMargin + 2;
-    m_deleted = Add("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, x, top3, kDeletedWidth,
-                    200, IDC_DELETED);
-    ::SendMessageA(m_deleted, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Deleted and present"));
-    ::SendMessageA(m_deleted, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Deleted only"));
-    m_hideDamaged = Add("BUTTON", "Hide damaged pictures", BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP,
-                        x + kDeletedWidth + 12, top3 + 1, 160, 20, IDC_HIDE_DAMAGED);
-    ::ShowWindow(m_hideDamaged, SW_HIDE);
+    CRow row3(kMargin + 2, kMargin + 2 * kRowHeight);
+    Add(m_deleted, "COMBOBOX", "", list, row3.Next(kDeletedWidth, 200, 12), IDC_DELETED);
+    m_deleted.AddString("Deleted and present");
+    m_deleted.AddString("Deleted only");
+    Add(m_hideDamaged, "BUTTON", "Hide damaged pictures", BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP,
+        row3.Next(160, 20, 0, 1), IDC_HIDE_DAMAGED);
+    m_hideDamaged.ShowWindow(SW_HIDE);
     // The lists open as wide as their longest entry.
-    for (HWND combo : {m_deleted, m_minSide, m_minBytes, m_sort})
-        FitDroppedWidth(combo);
+    for (CComboBox* combo : {&m_deleted, &m_minSide, &m_minBytes, &m_sort})
+        FitDroppedWidth(*combo);
     Reset();
     LayOutTypes();
     return true;
@@ -186,33 +178,32 @@ bool CFilterBar::AlwaysShown(int type)
 void CFilterBar::LayOutTypes()
 {
     // Each box as wide as its text needs, so that all nine fit in the row.
-    HDC dc = ::GetDC(m_hWnd);
+    HDC dc = GetDC();
     HGDIOBJ old = ::SelectObject(dc, m_font);
     const int box = ::GetSystemMetrics(SM_CXMENUCHECK) + 3;
     int widths[kPictureTypes] = {};
     for (int type = 0; type < kPictureTypes; ++type) {
         if (!AlwaysShown(type) && m_counts[type] <= 0) {
-            ::ShowWindow(m_types[type], SW_HIDE);
+            m_types[type].ShowWindow(SW_HIDE);
             continue;
         }
-        char text[64] = "";
-        ::GetWindowTextA(m_types[type], text, sizeof text);
+        const CString text = m_types[type].GetWindowText();
         SIZE size = {};
-        ::GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
+        ::GetTextExtentPoint32A(dc, text, text.GetLength(), &size);
         widths[type] = box + size.cx + 2;
     }
     ::SelectObject(dc, old);
-    ::ReleaseDC(m_hWnd, dc);
+    ReleaseDC(dc);
 
-    int x = kTypesLeft;
+    CRow row(kTypesLeft, kMargin + 2);
     for (int type = 0; type < kPictureTypes; ++type) {
         if (!widths[type])
             continue;
-        ::SetWindowPos(m_types[type], nullptr, x, kMargin + 2, widths[type], 20,
-                       SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_SHOWWINDOW);
-        x += widths[type] + kTypeGap;
+        const RECT rc = row.Next(widths[type], 20, kTypeGap);
+        m_types[type].SetWindowPos(nullptr, rc.left, rc.top, widths[type], 20,
+                                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_SHOWWINDOW);
     }
-    ::ShowWindow(m_hideDamaged, m_damaged > 0 ? SW_SHOW : SW_HIDE);
+    m_hideDamaged.ShowWindow(m_damaged > 0 ? SW_SHOW : SW_HIDE);
     // Boxes that moved leave their old places behind: the row is drawn anew.
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
@@ -228,14 +219,12 @@ void CFilterBar::OnSize(UINT type, int cx, int cy)
 void CFilterBar::Reset()
 {
     m_resetting = true;
-    for (HWND type : m_types)
-        ::SendMessageA(type, BM_SETCHECK, BST_CHECKED, 0);
-    ::SendMessageA(m_deleted, CB_SETCURSEL, 0, 0);
-    ::SendMessageA(m_minSide, CB_SETCURSEL, 0, 0);
-    ::SendMessageA(m_minBytes, CB_SETCURSEL, 0, 0);
-    ::SendMessageA(m_sort, CB_SETCURSEL, 0, 0);
-    ::SetWindowTextA(m_text, "");
-    ::SendMessageA(m_hideDamaged, BM_SETCHECK, BST_UNCHECKED, 0);
+    for (CButton& type : m_types)
+        type.SetCheck(BST_CHECKED);
+    for (CComboBox* combo : {&m_deleted, &m_minSide, &m_minBytes, &m_sort})
+        combo->SetCurSel(0);
+    m_text.SetWindowText("");
+    m_hideDamaged.SetCheck(BST_UNCHECKED);
     m_resetting = false;
 }
 
@@ -243,14 +232,12 @@ PictureFilter CFilterBar::Filter() const
 {
     PictureFilter filter;
     for (int type = 0; type < kPictureTypes; ++type)
-        filter.types[type] = ::SendMessageA(m_types[type], BM_GETCHECK, 0, 0) == BST_CHECKED;
+        filter.types[type] = m_types[type].GetCheck() == BST_CHECKED;
     filter.deletedOnly = Selected(m_deleted) == 1;
     filter.minSide = static_cast<unsigned>(kMinSides[Selected(m_minSide) % 5].value);
     filter.minBytes = kMinBytes[Selected(m_minBytes) % 5].value;
-    char text[MAX_PATH] = "";
-    ::GetWindowTextA(m_text, text, sizeof text);
-    filter.text = text;
-    filter.hideDamaged = ::SendMessageA(m_hideDamaged, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    filter.text = m_text.GetWindowText().str();
+    filter.hideDamaged = m_hideDamaged.GetCheck() == BST_CHECKED;
     return filter;
 }
 
@@ -269,7 +256,7 @@ void CFilterBar::SetTypeCounts(const CPictureItems& items)
         m_counts[type] = count;
         char text[64];
         std::snprintf(text, sizeof text, "%s (%d)", PictureTypeName(static_cast<PictureType>(type)), count);
-        ::SetWindowTextA(m_types[type], text);
+        m_types[type].SetWindowText(text);
         changed = true;
     }
     if (items.DamagedCount() != m_damaged) {

@@ -22,7 +22,7 @@ public:
     void Reset();
     void SetTypeCounts(const CPictureItems& items);
     // The keyboard is in the Find box.
-    bool FindBoxHasFocus() const { return m_text && ::GetFocus() == m_text; }
+    bool FindBoxHasFocus() const { return m_text.m_hWnd && ::GetFocus() == m_text.m_hWnd; }
     // Height the bar needs.
     static int Height();
 
@@ -34,7 +34,10 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    HWND Add(const char* cls, const char* text, DWORD style, int x, int y, int w, int h, int id);
+    // A child control at rc, in the bar's font; the second kind is bound to
+    // its wrapper.
+    HWND Add(const char* cls, const char* text, DWORD style, const RECT& rc, int id);
+    void Add(CWnd& control, const char* cls, const char* text, DWORD style, const RECT& rc, int id);
     void Notify();
     // Whether a type's box shows before any find of it.
     static bool AlwaysShown(int type);
@@ -42,14 +45,14 @@ private:
     void LayOutTypes();
 
     HFONT m_font = nullptr;
-    HWND m_types[kPictureTypes] = {};
+    CButton m_types[kPictureTypes];
     int m_counts[kPictureTypes] = {-1, -1, -1, -1, -1, -1, -1, -1, -1};
-    HWND m_deleted = nullptr;
-    HWND m_minSide = nullptr;
-    HWND m_minBytes = nullptr;
-    HWND m_text = nullptr;
-    HWND m_sort = nullptr;
-    HWND m_hideDamaged = nullptr;
+    CComboBox m_deleted;
+    CComboBox m_minSide;
+    CComboBox m_minBytes;
+    CEdit m_text;
+    CComboBox m_sort;
+    CButton m_hideDamaged;
     int m_damaged = 0;  // damaged finds: their filter shows when there are any
     bool m_resetting = false;
 };

@@ -27,18 +27,15 @@ std::wstring ToWide(const CString& text)
     return wide;
 }
 
-GpBitmap* Checked(GpBitmap* image)
+CGdiBitmap Checked(GpBitmap* made)
 {
+    CGdiBitmap image(made);
     if (!image)
-        return nullptr;
-    UINT flags = 0, width = 0, height = 0;
-    GdipGetImageFlags(image, &flags);
-    GdipGetImageWidth(image, &width);
-    GdipGetImageHeight(image, &height);
-    if (flags == 0 || width == 0 || height == 0) {
-        GdipDisposeImage(image);
-        return nullptr;
-    }
+        return image;
+    UINT flags = 0;
+    GdipGetImageFlags(image.Get(), &flags);
+    if (flags == 0 || image.Width() == 0 || image.Height() == 0)
+        image.Reset();
     return image;
 }
 
@@ -69,6 +66,19 @@ private:
     uint64_t start_ = 0, held_ = 0;
 };
 
+// None unless GDI+ reads a picture with pixels from the bytes.
+CGdiBitmap DecodePictureBytes(const unsigned char* bytes, size_t size)
+{
+    IStream* stream = SHCreateMemStream(bytes, static_cast<UINT>(size));
+    if (!stream)
+        return CGdiBitmap();
+    GpBitmap* image = nullptr;
+    if (GdipCreateBitmapFromStream(stream, &image) != Ok)
+        image = nullptr;
+    stream->Release();
+    return Checked(image);
+}
+
 }  // namespace
 
 std::string ReadPictureHead(const CString& path)
@@ -87,21 +97,21 @@ std::string ReadPictureHead(const CString& path)
     return head;
 }
 
-GpBitmap* DecodePictureFile(const CString& path)
+CGdiBitmap DecodePictureFile(const CString& path)
 {
     const std::wstring wide = ToWide(path);
     GpBitmap* image = nullptr;
     if (wide.empty() || GdipCreateBitmapFromFile(wide.c_str(), &image) != Ok)
-        return nullptr;
+        return CGdiBitmap();
     return Checked(image);
 }
 
-GpBitmap* DecodeJpegEighth(const CString& path, bool partial)
+CGdiBitmap DecodeJpegEighth(const CString& path, bool partial)
 {
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return nullptr;
+        return CGdiBitmap();
     LARGE_INTEGER size = {};
     qv::DcPicture picture;
     bool decoded = false;
@@ -111,19 +121,18 @@ GpBitmap* DecodeJpegEighth(const CString& path, bool partial)
     }
     CloseHandle(file);
     if (!decoded)
-        return nullptr;
+        return CGdiBitmap();
 
-    GpBitmap* image = nullptr;
+    GpBitmap* made = nullptr;
     GdipCreateBitmapFromScan0(static_cast<INT>(picture.width), static_cast<INT>(picture.height), 0,
-                              PixelFormat24bppRGB, nullptr, &image);
+                              PixelFormat24bppRGB, nullptr, &made);
+    CGdiBitmap image(made);
     if (!image)
-        return nullptr;
+        return image;
     GpRect all = {0, 0, static_cast<INT>(picture.width), static_cast<INT>(picture.height)};
     BitmapData data = {};
-    if (GdipBitmapLockBits(image, &all, ImageLockModeWrite, PixelFormat24bppRGB, &data) != Ok) {
-        GdipDisposeImage(image);
-        return nullptr;
-    }
+    if (GdipBitmapLockBits(image.Get(), &all, ImageLockModeWrite, PixelFormat24bppRGB, &data) != Ok)
+        return CGdiBitmap();
     // GDI+ keeps 24-bit pixels as blue, green, red.
     const uint8_t* from = picture.rgb.data();
     for (UINT row = 0; row < picture.height; ++row) {
@@ -134,39 +143,25 @@ GpBitmap* DecodeJpegEighth(const CString& path, bool partial)
             to[2] = from[0];
         }
     }
-    GdipBitmapUnlockBits(image, &data);
+    GdipBitmapUnlockBits(image.Get(), &data);
     return image;
 }
 
-GpBitmap* DecodePictureBytes(const unsigned char* bytes, size_t size)
+DecodedPicture DecodeEmbeddedCopy(const std::string& head, size_t offset, size_t length, unsigned width,
+                                  unsigned height)
 {
-    IStream* stream = SHCreateMemStream(bytes, static_cast<UINT>(size));
-    if (!stream)
-        return nullptr;
-    GpBitmap* image = nullptr;
-    if (GdipCreateBitmapFromStream(stream, &image) != Ok)
-        image = nullptr;
-    stream->Release();
-    return Checked(image);
-}
-
-ExifThumbnail DecodeExifThumbnail(const std::string& head, const JpegLayout& layout)
-{
-    ExifThumbnail thumbnail;
-    if (layout.thumbLength == 0 || layout.width == 0 || layout.height == 0 ||
-        layout.thumbOffset + layout.thumbLength > head.size())
+    DecodedPicture thumbnail;
+    if (length == 0 || width == 0 || height == 0 || offset > head.size() || length > head.size() - offset)
         return thumbnail;
     const auto* bytes = reinterpret_cast<const unsigned char*>(head.data());
-    GpBitmap* image = DecodePictureBytes(bytes + layout.thumbOffset, layout.thumbLength);
+    CGdiBitmap image = DecodePictureBytes(bytes + offset, length);
     if (!image)
         return thumbnail;
-    UINT tw = 0;
-    UINT th = 0;
-    GdipGetImageWidth(image, &tw);
-    GdipGetImageHeight(image, &th);
+    const UINT tw = image.Width();
+    const UINT th = image.Height();
 
     // Cross-multiplied to compare the shapes without rounding.
-    const double photo = static_cast<double>(layout.width) / layout.height;
+    const double photo = static_cast<double>(width) / height;
     int x = 0, y = 0, w = static_cast<int>(tw), h = static_cast<int>(th);
     if (static_cast<double>(tw) / th > photo * 1.01) {
         w = static_cast<int>(th * photo + 0.5);
@@ -175,14 +170,14 @@ ExifThumbnail DecodeExifThumbnail(const std::string& head, const JpegLayout& lay
         h = static_cast<int>(tw / photo + 0.5);
         y = (static_cast<int>(th) - h) / 2;
     }
-    if (w <= 0 || h <= 0) {
-        GdipDisposeImage(image);
+    if (w <= 0 || h <= 0)
         return thumbnail;
-    }
-    thumbnail.image = image;
-    thumbnail.x = x;
-    thumbnail.y = y;
-    thumbnail.width = w;
-    thumbnail.height = h;
+    thumbnail.image = std::move(image);
+    thumbnail.srcX = x;
+    thumbnail.srcY = y;
+    thumbnail.srcWidth = w;
+    thumbnail.srcHeight = h;
+    thumbnail.width = width;
+    thumbnail.height = height;
     return thumbnail;
 }

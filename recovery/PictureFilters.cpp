@@ -13,14 +13,6 @@ namespace {
 // The count line steps at most this often during a search.
 const DWORD kCountStepMs = 500;
 
-RECT ChildRectOf(CWnd& parent, CWnd& child)
-{
-    RECT rc;
-    child.GetWindowRect(&rc);
-    parent.ScreenToClient(&rc);
-    return rc;
-}
-
 }  // namespace
 
 void CRecoveryDlg::InitFilterBar()
@@ -39,18 +31,13 @@ void CRecoveryDlg::InitFilterBar()
     }
 }
 
-void CRecoveryDlg::PlaceFilterBar(const RECT& list)
+void CRecoveryDlg::PlaceFilterBar()
 {
     // The bar takes the top of the list's room; the count line goes after
     // the select-all label, up to the Settings link.
-    const RECT bar = {list.left, list.top, list.right, list.top + CFilterBar::Height()};
-    m_filterBar.MoveWindow(bar);
+    m_places.Put(m_filterBar, CWindowPlaces::FilterBar);
     m_filterBar.ShowWindow(SW_SHOW);
-
-    const RECT selectAll = ChildRectOf(*this, m_lblSelectAll);
-    const RECT settings = ChildRectOf(*this, m_lblSettings);
-    m_lblCount.MoveWindow(selectAll.right + 12, selectAll.top, settings.left - 12 - (selectAll.right + 12),
-                          selectAll.bottom - selectAll.top);
+    m_places.Put(m_lblCount, CWindowPlaces::CountLine);
     m_lblCount.ShowWindow(SW_SHOW);
 }
 

@@ -11,31 +11,8 @@
 #include <vector>
 
 #include "Framework.h"
+#include "PictureType.h"
 #include "Thumbnail.h"
-
-// The types a find can have, by its file's extension. kTypeRaw stands for
-// every camera's RAW (.cr2, .nef, .arw, .dng, ...), kTypeHeic for HEIF.
-enum PictureType : uint8_t {
-    kTypeJpeg,
-    kTypeGif,
-    kTypePng,
-    kTypeBmp,
-    kTypeTiff,
-    kTypeRaw,
-    kTypeHeic,
-    kTypeAvif,
-    kTypeWebp,
-    kPictureTypes
-};
-// True when the path's extension (any case) is a picture's; type is then its type.
-bool PictureTypeOfExtension(const std::string& path, PictureType& type);
-// The type of a find's path; JPEG for one whose extension names none.
-PictureType PictureTypeOf(const std::string& path);
-// "JPEG", "GIF", ..., "RAW", "HEIC", "AVIF", "WebP".
-const char* PictureTypeName(PictureType type);
-// True for the types whose pictures this program draws itself; the others
-// are listed, described and recovered, and shown with the placeholder.
-bool CanDrawPictureType(PictureType type);
 
 // What the file system still said of a find: found by its contents alone
 // (no record), or a record of a file still on the disk, or of a deleted one.

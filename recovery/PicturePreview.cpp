@@ -11,6 +11,7 @@
 #include "FileUtils.h"
 #include "PictureDecode.h"
 #include "PictureDescription.h"
+#include "PictureSource.h"
 
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
@@ -41,11 +42,32 @@ bool SetText(HWND window, const CString& text)
     return true;
 }
 
-// Where everything goes in a client area of this size. Sizes follow the
-// dialog units of the font, as a dialog template would lay them out.
-struct Places {
-    RECT picture, details, tick, previous, next, position, close;
+// The margins, gaps and sizes, in the dialog units of the font, as a dialog
+// template would give them.
+struct Spacing {
+    int mx, my, gapX, gapY, bw, bh, panel, tickHeight;
 };
+
+Spacing SpacingFor(int unitX, int unitY)
+{
+    Spacing s;
+    s.mx = 7 * unitX / 4;
+    s.my = 7 * unitY / 8;
+    s.gapX = 4 * unitX / 4;
+    s.gapY = 4 * unitY / 8;
+    s.bw = 50 * unitX / 4;
+    s.bh = 14 * unitY / 8;
+    s.panel = 130 * unitX / 4;
+    s.tickHeight = 10 * unitY / 8;
+    return s;
+}
+
+// The controls' places for a client area of the start size; the layout's
+// anchors carry them to any other: the details and the tick box follow the
+// right edge, the row of buttons the bottom edge, Close both, and the
+// position line between them widens with the window.
+const int kReferenceWidth = kStartWidth;
+const int kReferenceHeight = kStartHeight;
 
 RECT Rect(int left, int top, int right, int bottom)
 {
@@ -53,30 +75,18 @@ RECT Rect(int left, int top, int right, int bottom)
     return rc;
 }
 
-Places PlacesFor(int width, int height, int unitX, int unitY, int detailsHeight)
+// The details at the top of the right-hand panel, this tall, and the tick
+// box under them (at the reference size).
+RECT DetailsPlace(const Spacing& s, int height)
 {
-    const int mx = 7 * unitX / 4, my = 7 * unitY / 8;
-    const int gapX = 4 * unitX / 4, gapY = 4 * unitY / 8;
-    const int bw = 50 * unitX / 4, bh = 14 * unitY / 8;
-    const int panel = 130 * unitX / 4;
-    const int tickHeight = 10 * unitY / 8;
+    const int panelLeft = kReferenceWidth - s.mx - s.panel;
+    return Rect(panelLeft, s.my, panelLeft + s.panel, s.my + height);
+}
 
-    Places p;
-    const int rowTop = height - my - bh;
-    const int panelLeft = width - mx - panel;
-    p.picture = Rect(mx, my, std::max(mx, panelLeft - mx), std::max(my, rowTop - my));
-    const int detailsRoom = std::max(0, rowTop - my - my - gapY - tickHeight);
-    const int detailsBottom = my + std::min(detailsHeight, detailsRoom);
-    p.details = Rect(panelLeft, my, panelLeft + panel, detailsBottom);
-    p.tick = Rect(panelLeft, detailsBottom + gapY, panelLeft + panel, detailsBottom + gapY + tickHeight);
-    p.previous = Rect(mx, rowTop, mx + bw, rowTop + bh);
-    const int nextLeft = mx + bw + gapX;
-    p.next = Rect(nextLeft, rowTop, nextLeft + bw, rowTop + bh);
-    const int textLeft = nextLeft + bw + 2 * gapX;
-    const int textTop = rowTop + (bh - unitY) / 2;
-    p.position = Rect(textLeft, textTop, std::max(textLeft, panelLeft - gapX), textTop + unitY);
-    p.close = Rect(width - mx - bw, rowTop, width - mx, rowTop + bh);
-    return p;
+RECT TickPlace(const Spacing& s, int detailsHeight)
+{
+    const RECT details = DetailsPlace(s, detailsHeight);
+    return Rect(details.left, details.bottom + s.gapY, details.right, details.bottom + s.gapY + s.tickHeight);
 }
 
 // The picture of width x height fitted into area, never enlarged, centred.
@@ -93,13 +103,6 @@ RECT FitInto(const RECT& area, unsigned width, unsigned height)
 
 }  // namespace
 
-void CPicturePreview::Image::Reset()
-{
-    if (bitmap)
-        GdipDisposeImage(bitmap);
-    *this = Image();
-}
-
 BEGIN_MESSAGE_MAP(CPicturePreview, CWnd)
     ON_WM_PAINT()
     ON_WM_ERASEBKGND()
@@ -112,8 +115,8 @@ BEGIN_MESSAGE_MAP(CPicturePreview, CWnd)
     ON_BN_CLICKED(IDC_PREVIEW_CLOSE, &CPicturePreview::OnCloseButton)
     ON_MESSAGE(WM_PREVIEW_DECODED, &CPicturePreview::OnDecoded)
     ON_MESSAGE(WM_CTLCOLORSTATIC, &CPicturePreview::OnCtlColorStatic)
-    ON_MESSAGE(WM_GETMINMAXINFO, &CPicturePreview::OnGetMinMaxInfo)
-    ON_MESSAGE(WM_ACTIVATE, &CPicturePreview::OnActivate)
+    ON_WM_GETMINMAXINFO()
+    ON_WM_ACTIVATE()
 END_MESSAGE_MAP()
 
 CPicturePreview::CPicturePreview() : m_shared(std::make_shared<Shared>()) {}
@@ -130,10 +133,9 @@ CPicturePreview::~CPicturePreview()
     // Waits for a decode under way: GDI+ must not be stopped under it.
     if (m_worker.joinable())
         m_worker.join();
-    m_shared->result.Reset();
-    m_shown.Reset();
-    if (m_placeholder)
-        GdipDisposeImage(m_placeholder);
+    m_shared->result = Image();
+    m_shown = Image();
+    m_placeholder.Reset();
     if (m_font)
         ::DeleteObject(m_font);
 }
@@ -274,6 +276,22 @@ void CPicturePreview::CreateControls()
         ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
     ::ShowWindow(Control(IDC_PREVIEW_MESSAGE), SW_HIDE);
+
+    const Spacing s = SpacingFor(m_unitX, m_unitY);
+    const int rowTop = kReferenceHeight - s.my - s.bh;
+    const int panelLeft = kReferenceWidth - s.mx - s.panel;
+    m_layout.Init(m_hWnd, kReferenceWidth, kReferenceHeight);
+    // The details get as tall as their text in Layout.
+    m_layout.Add(Control(IDC_PREVIEW_DETAILS), DetailsPlace(s, 0), anchor::MoveX);
+    m_layout.Add(Control(IDC_PREVIEW_TICK), TickPlace(s, 0), anchor::MoveX);
+    CRow row(s.mx, rowTop);
+    m_layout.Add(Control(IDC_PREVIEW_PREVIOUS), row.Next(s.bw, s.bh, s.gapX), anchor::MoveY);
+    m_layout.Add(Control(IDC_PREVIEW_NEXT), row.Next(s.bw, s.bh, 2 * s.gapX), anchor::MoveY);
+    const int textTop = rowTop + (s.bh - m_unitY) / 2;
+    m_layout.Add(Control(IDC_PREVIEW_POSITION), RECT{row.X(), textTop, panelLeft - s.gapX, textTop + m_unitY},
+                 anchor::MoveY | anchor::SizeX);
+    m_layout.Add(Control(IDC_PREVIEW_CLOSE),
+                 RECT{kReferenceWidth - s.mx - s.bw, rowTop, kReferenceWidth - s.mx, rowTop + s.bh}, anchor::Move);
 }
 
 void CPicturePreview::CenterOnOwner(HWND owner)
@@ -300,9 +318,9 @@ void CPicturePreview::ShowItem(int item)
         m_lastPosition = position;
     // The camera's small copy comes from the first bytes at once; the full
     // picture follows from the worker.
-    Image thumb = ExifThumbnail(m_host->PicturePath(item));
-    if (!thumb.bitmap)
-        thumb.showing = Showing::Loading;
+    Image thumb;
+    thumb.picture = CPictureSource(m_host->PicturePath(item)).SmallCopy();
+    thumb.showing = thumb.picture ? Showing::Thumbnail : Showing::Loading;
     SetShown(std::move(thumb));
     RequestDecode();
     Refresh();
@@ -471,39 +489,36 @@ void CPicturePreview::OnDestroy()
         m_shared->notify = nullptr;
         m_shared->pending = false;
         ++m_shared->current;  // a decode under way is dropped when done
-        m_shared->result.Reset();
+        m_shared->result = Image();
     }
-    m_shown.Reset();
+    m_shown = Image();
     m_item = -1;
     m_lastPosition = -1;
     m_focus = nullptr;
     Default();
 }
 
-LRESULT CPicturePreview::OnActivate(WPARAM wParam, LPARAM lParam)
+void CPicturePreview::OnActivate(UINT state, HWND other, BOOL minimized)
 {
-    (void)lParam;
-    if (LOWORD(wParam) == WA_INACTIVE) {
+    (void)other;
+    (void)minimized;
+    if (state == WA_INACTIVE) {
         HWND focus = ::GetFocus();
         if (focus && ::IsChild(m_hWnd, focus))
             m_focus = focus;
-        return 0;
+        return;
     }
     HWND focus = m_focus && ::IsWindow(m_focus) && ::IsWindowEnabled(m_focus) ? m_focus : nullptr;
     if (!focus)
         focus = ::IsWindowEnabled(Control(IDC_PREVIEW_NEXT)) ? Control(IDC_PREVIEW_NEXT) : Control(IDC_PREVIEW_CLOSE);
     if (!::IsIconic(m_hWnd))
         ::SetFocus(focus);
-    return 0;
 }
 
-LRESULT CPicturePreview::OnGetMinMaxInfo(WPARAM wParam, LPARAM lParam)
+void CPicturePreview::OnGetMinMaxInfo(MINMAXINFO* info)
 {
-    (void)wParam;
-    auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
     info->ptMinTrackSize.x = std::max(info->ptMinTrackSize.x, static_cast<LONG>(110 * m_unitX));
     info->ptMinTrackSize.y = std::max(info->ptMinTrackSize.y, static_cast<LONG>(25 * m_unitY));
-    return 0;
 }
 
 LRESULT CPicturePreview::OnCtlColorStatic(WPARAM wParam, LPARAM lParam)
@@ -537,45 +552,38 @@ void CPicturePreview::Layout()
         return;
     RECT client;
     GetClientRect(&client);
-    const Places first = PlacesFor(client.right, client.bottom, m_unitX, m_unitY, 0);
-    // The details are as tall as their lines at the panel's width.
+    m_layout.Resize(client.right, client.bottom);
+
+    // The details are as tall as their lines at the panel's width, as far
+    // as there is room above the buttons for them and the tick box.
+    const Spacing s = SpacingFor(m_unitX, m_unitY);
+    HWND details = Control(IDC_PREVIEW_DETAILS);
     int detailsHeight = 0;
-    const CString details = TextOf(Control(IDC_PREVIEW_DETAILS));
-    if (!details.IsEmpty()) {
-        RECT measure = {0, 0, first.details.right - first.details.left, 0};
+    const CString text = TextOf(details);
+    if (!text.IsEmpty()) {
+        RECT measure = {0, 0, s.panel, 0};
         HDC dc = ::GetDC(m_hWnd);
         HGDIOBJ old = ::SelectObject(dc, m_font ? m_font : ::GetStockObject(DEFAULT_GUI_FONT));
-        ::DrawTextA(dc, details, -1, &measure, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+        ::DrawTextA(dc, text, -1, &measure, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
         ::SelectObject(dc, old);
         ::ReleaseDC(m_hWnd, dc);
         detailsHeight = measure.bottom;
     }
-    const Places p = PlacesFor(client.right, client.bottom, m_unitX, m_unitY, detailsHeight);
-    const struct {
-        int id;
-        const RECT& rc;
-    } moves[] = {
-        {IDC_PREVIEW_DETAILS, p.details},   {IDC_PREVIEW_TICK, p.tick}, {IDC_PREVIEW_PREVIOUS, p.previous},
-        {IDC_PREVIEW_NEXT, p.next},         {IDC_PREVIEW_POSITION, p.position},
-        {IDC_PREVIEW_CLOSE, p.close},
-    };
-    HDWP defer = ::BeginDeferWindowPos(8);
-    for (const auto& move : moves) {
-        if (defer)
-            defer = ::DeferWindowPos(defer, Control(move.id), nullptr, move.rc.left, move.rc.top,
-                                     move.rc.right - move.rc.left, move.rc.bottom - move.rc.top,
-                                     SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    if (defer)
-        ::EndDeferWindowPos(defer);
+    const int rowTop = m_layout.Place(Control(IDC_PREVIEW_PREVIOUS)).top;
+    const int room = std::max(0, rowTop - s.my - s.my - s.gapY - s.tickHeight);
+    detailsHeight = std::min(detailsHeight, room);
+    m_layout.Add(details, DetailsPlace(s, detailsHeight), anchor::MoveX);
+    m_layout.Add(Control(IDC_PREVIEW_TICK), TickPlace(s, detailsHeight), anchor::MoveX);
     UpdateMessage();
 }
 
 RECT CPicturePreview::PictureArea() const
 {
-    RECT client;
-    GetClientRect(&client);
-    return PlacesFor(client.right, client.bottom, m_unitX, m_unitY, 0).picture;
+    // Left of the details panel and above the row of buttons.
+    const Spacing s = SpacingFor(m_unitX, m_unitY);
+    const int panelLeft = m_layout.Place(Control(IDC_PREVIEW_DETAILS)).left;
+    const int rowTop = m_layout.Place(Control(IDC_PREVIEW_PREVIOUS)).top;
+    return RECT{s.mx, s.my, std::max(s.mx, panelLeft - s.mx), std::max(s.my, rowTop - s.my)};
 }
 
 // The message over the picture area: centred while loading, under the
@@ -600,9 +608,7 @@ void CPicturePreview::UpdateMessage()
     int top = (area.top + area.bottom) / 2 - m_unitY / 2;
     int lines = 1;
     if (damaged) {
-        UINT iconHeight = 0;
-        if (m_placeholder)
-            GdipGetImageHeight(m_placeholder, &iconHeight);
+        const UINT iconHeight = m_placeholder.Height();
         top = (area.top + area.bottom) / 2 + static_cast<int>(iconHeight) / 2 + m_unitY / 2;
         lines = 3;  // room for the text to wrap in a narrow window
     }
@@ -650,32 +656,28 @@ void CPicturePreview::DrawPicture(HDC hdc, const RECT& area)
     if (GdipCreateFromHDC(hdc, &graphics) != Ok)
         return;
     GdipSetClipRectI(graphics, area.left, area.top, area.right - area.left, area.bottom - area.top, CombineModeReplace);
+    const DecodedPicture& shown = m_shown.picture;
     if ((m_shown.showing == Showing::Damaged || m_shown.showing == Showing::Undrawn) && m_placeholder) {
-        UINT w = 0, h = 0;
-        GdipGetImageWidth(m_placeholder, &w);
-        GdipGetImageHeight(m_placeholder, &h);
+        const UINT w = m_placeholder.Width(), h = m_placeholder.Height();
         const int x = (area.left + area.right - static_cast<int>(w)) / 2;
         const int y = (area.top + area.bottom - static_cast<int>(h)) / 2 - m_unitY;
-        GdipDrawImageRectI(graphics, m_placeholder, x, y, static_cast<INT>(w), static_cast<INT>(h));
-    } else if (m_shown.bitmap && m_shown.width > 0 && m_shown.height > 0) {
-        const RECT fit = FitInto(area, m_shown.width, m_shown.height);
+        GdipDrawImageRectI(graphics, m_placeholder.Get(), x, y, static_cast<INT>(w), static_cast<INT>(h));
+    } else if (shown && shown.width > 0 && shown.height > 0) {
+        const RECT fit = FitInto(area, shown.width, shown.height);
         const int w = fit.right - fit.left, h = fit.bottom - fit.top;
         // The screen-sized copy at its own size is copied as it is.
-        const bool same = w == m_shown.srcWidth && h == m_shown.srcHeight;
+        const bool same = w == shown.srcWidth && h == shown.srcHeight;
         GdipSetInterpolationMode(graphics, same ? InterpolationModeNearestNeighbor : InterpolationModeHighQualityBilinear);
         GdipSetPixelOffsetMode(graphics, PixelOffsetModeHalf);
-        GdipDrawImageRectRectI(graphics, m_shown.bitmap, fit.left, fit.top, w, h, m_shown.srcX, m_shown.srcY,
-                               m_shown.srcWidth, m_shown.srcHeight, UnitPixel, nullptr, nullptr, nullptr);
+        GdipDrawImageRectRectI(graphics, shown.image.Get(), fit.left, fit.top, w, h, shown.srcX, shown.srcY,
+                               shown.srcWidth, shown.srcHeight, UnitPixel, nullptr, nullptr, nullptr);
     }
     GdipDeleteGraphics(graphics);
 }
 
-void CPicturePreview::SetShown(Image&& image)
+void CPicturePreview::SetShown(Image image)
 {
-    m_shown.Reset();
-    m_shown = image;
-    image.bitmap = nullptr;
-    image.Reset();
+    m_shown = std::move(image);
     if (m_hWnd) {
         UpdateMessage();
         RECT area = PictureArea();
@@ -700,7 +702,7 @@ void CPicturePreview::RequestDecode()
     m_shared->request.maxWidth = maxWidth;
     m_shared->request.maxHeight = maxHeight;
     m_shared->pending = true;
-    m_shared->result.Reset();
+    m_shared->result = Image();
     m_shared->wake.notify_one();
 }
 
@@ -713,86 +715,31 @@ LRESULT CPicturePreview::OnDecoded(WPARAM wParam, LPARAM lParam)
         if (static_cast<unsigned>(wParam) != m_shared->current || m_shared->resultGeneration != m_shared->current ||
             m_shared->result.showing == Showing::Nothing)
             return 0;
-        image = m_shared->result;
+        image = std::move(m_shared->result);
         m_shared->result = Image();
     }
     SetShown(std::move(image));
     return 0;
 }
 
-CPicturePreview::Image CPicturePreview::ExifThumbnail(const CString& path)
-{
-    Image image;
-    const std::string head = ReadPictureHead(path);
-    JpegLayout layout;
-    if (!ReadJpegLayout(reinterpret_cast<const unsigned char*>(head.data()), head.size(), layout))
-        return image;
-    const ::ExifThumbnail thumbnail = DecodeExifThumbnail(head, layout);
-    if (!thumbnail.image)
-        return image;
-    image.bitmap = thumbnail.image;
-    image.srcX = thumbnail.x;
-    image.srcY = thumbnail.y;
-    image.srcWidth = thumbnail.width;
-    image.srcHeight = thumbnail.height;
-    image.width = layout.width;
-    image.height = layout.height;
-    image.showing = Showing::Thumbnail;
-    return image;
-}
-
 CPicturePreview::Image CPicturePreview::Decode(const Request& request)
 {
     Image image;
     image.showing = Showing::Damaged;
-    if (!CanDrawPictureType(PictureTypeOf(request.path.str()))) {
+    CPictureSource source(request.path);
+    if (!source.Draws()) {
         image.showing = Showing::Undrawn;
         return image;
     }
-    GpBitmap* full = DecodePictureFile(request.path);
-    // A damaged JPEG that nothing decodes whole: what can be had of it at an
-    // eighth of its size, the rest grey, shown as large as the picture.
-    unsigned enlarge = 1;
-    if (!full && (full = DecodeJpegEighth(request.path, true)) != nullptr)
-        enlarge = 8;
+    // A damaged JPEG that nothing decodes whole: what can be had of it,
+    // the rest grey, shown as large as the picture.
+    DecodedPicture full = source.Whole();
     if (!full)
-        return image;
-    UINT width = 0, height = 0;
-    GdipGetImageWidth(full, &width);
-    GdipGetImageHeight(full, &height);
-    const double scale = std::min({1.0, static_cast<double>(request.maxWidth) / width,
-                                   static_cast<double>(request.maxHeight) / height});
-    const int w = std::max(1, static_cast<int>(width * scale + 0.5));
-    const int h = std::max(1, static_cast<int>(height * scale + 0.5));
-    GpBitmap* scaled = nullptr;
-    GpStatus status = GdipCreateBitmapFromScan0(w, h, 0, PixelFormat32bppPARGB, nullptr, &scaled);
-    if (status == Ok) {
-        GpGraphics* graphics = nullptr;
-        status = GdipGetImageGraphicsContext(scaled, &graphics);
-        if (status == Ok) {
-            // Transparent pictures on the window's white.
-            GdipGraphicsClear(graphics, 0xFFFFFFFF);
-            GdipSetInterpolationMode(graphics, InterpolationModeHighQualityBicubic);
-            GdipSetPixelOffsetMode(graphics, PixelOffsetModeHalf);
-            // The pixels are read here: a file damaged past its headers fails now.
-            status = GdipDrawImageRectRectI(graphics, full, 0, 0, w, h, 0, 0, static_cast<INT>(width),
-                                            static_cast<INT>(height), UnitPixel, nullptr, nullptr, nullptr);
-            GdipDeleteGraphics(graphics);
-        }
-    }
+        full = source.Salvage();
     // Only the screen-sized copy is kept: a 12-megapixel photo takes 48 MB decoded.
-    GdipDisposeImage(full);
-    if (status != Ok) {
-        if (scaled)
-            GdipDisposeImage(scaled);
-        return image;
-    }
-    image.bitmap = scaled;
-    image.srcWidth = w;
-    image.srcHeight = h;
-    image.width = width * enlarge;
-    image.height = height * enlarge;
-    image.showing = Showing::Picture;
+    image.picture = FittedCopy(full, request.maxWidth, request.maxHeight);
+    if (image.picture)
+        image.showing = Showing::Picture;
     return image;
 }
 
@@ -814,12 +761,9 @@ void CPicturePreview::Work(std::shared_ptr<Shared> shared)
 
         lock.lock();
         if (request.generation == shared->current && !shared->stopping && shared->notify) {
-            shared->result.Reset();
-            shared->result = image;
+            shared->result = std::move(image);
             shared->resultGeneration = request.generation;
             ::PostMessageA(shared->notify, WM_PREVIEW_DECODED, request.generation, 0);
-        } else {
-            image.Reset();
         }
     }
     lock.unlock();

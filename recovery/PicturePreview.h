@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "DecodedPicture.h"
 #include "Framework.h"
 
 // What the preview asks of the window that owns the pictures. Items are
@@ -29,10 +30,6 @@ public:
     virtual void SetTicked(int item, bool ticked) = 0;  // the host redraws its list
     virtual void OnPreviewStep(int item) = 0;  // the preview now shows item (host may select/scroll to it)
 };
-
-namespace Gdiplus {
-class GpBitmap;
-}
 
 class CPicturePreview : public CWnd {
 public:
@@ -86,21 +83,17 @@ protected:
     void OnCloseButton();
     LRESULT OnDecoded(WPARAM wParam, LPARAM lParam);
     LRESULT OnCtlColorStatic(WPARAM wParam, LPARAM lParam);
-    LRESULT OnGetMinMaxInfo(WPARAM wParam, LPARAM lParam);
-    LRESULT OnActivate(WPARAM wParam, LPARAM lParam);
+    void OnGetMinMaxInfo(MINMAXINFO* info);
+    void OnActivate(UINT state, HWND other, BOOL minimized);
 
     DECLARE_MESSAGE_MAP()
 
 private:
-    // A picture ready to draw: an image, the part of it to draw, and the
-    // size of the picture it stands for (an Exif thumbnail stands for its
-    // photo, a screen-sized copy for the full picture).
+    // What the picture area shows: an Exif thumbnail stands for its photo,
+    // a screen-sized copy for the full picture.
     struct Image {
-        Gdiplus::GpBitmap* bitmap = nullptr;
-        int srcX = 0, srcY = 0, srcWidth = 0, srcHeight = 0;
-        unsigned width = 0, height = 0;
+        DecodedPicture picture;
         Showing showing = Showing::Nothing;
-        void Reset();
     };
     struct Request {
         unsigned generation = 0;
@@ -132,22 +125,22 @@ private:
     void ToggleTick();
     // The list position a step in direction goes to, or -1.
     int Target(int direction);
-    void SetShown(Image&& image);
+    void SetShown(Image image);
     RECT PictureArea() const;
     void DrawPicture(HDC hdc, const RECT& area);
     HWND Control(int id) const { return ::GetDlgItem(m_hWnd, id); }
     static void Work(std::shared_ptr<Shared> shared);
     static Image Decode(const Request& request);
-    static Image ExifThumbnail(const CString& path);
 
     IPreviewHost* m_host = nullptr;
     int m_item = -1;
     int m_lastPosition = -1;  // where the item was last seen in the list
     Image m_shown;
-    Gdiplus::GpBitmap* m_placeholder = nullptr;
+    CGdiBitmap m_placeholder;
     HFONT m_font = nullptr;
     int m_unitX = 6, m_unitY = 13;  // average character width and height
     HWND m_focus = nullptr;         // given back when the window is activated again
+    CLayout m_layout;               // the controls' places, following the window's edges
     std::shared_ptr<Shared> m_shared;
     std::thread m_worker;
 };

@@ -104,7 +104,7 @@ void CRecoveryDlg::StartRecovery()
     m_preview.Close();
     m_progress.SetRange32(0, total);
     m_progress.SetPos(0);
-    m_lblProgress.MoveWindow(m_rcProgressText, FALSE);
+    m_places.Put(m_lblProgress, CWindowPlaces::ProgressText, FALSE);
     m_lblProgress.SetCaption(CopyLine(0, total, -1));
     ShowState();
     m_nCopyShown = 0;
@@ -226,8 +226,8 @@ void CRecoveryDlg::CancelRecovery()
 void CRecoveryDlg::PlaceRecoverButton(bool copying)
 {
     // The place it leaves is drawn again with the window's background.
-    const RECT& from = copying ? m_rcRecoverButton : m_rcCopyCancel;
-    m_btnRecover.MoveWindow(copying ? m_rcCopyCancel : m_rcRecoverButton, FALSE);
+    const RECT from = m_places.Rect(copying ? CWindowPlaces::RecoverButton : CWindowPlaces::CopyCancel);
+    m_places.Put(m_btnRecover, copying ? CWindowPlaces::CopyCancel : CWindowPlaces::RecoverButton, FALSE);
     InvalidateRect(&from, TRUE);
     m_btnRecover.Invalidate(TRUE);
 }

@@ -51,14 +51,8 @@ void StyleButton(CIconButton& button)
     button.SetTransparent(FALSE);
 }
 
-// A child's window rectangle in its parent's client co-ordinates.
-RECT ChildRect(CWnd& parent, CWnd& child)
-{
-    RECT rc;
-    child.GetWindowRect(&rc);
-    parent.ScreenToClient(&rc);
-    return rc;
-}
+// Room for "Unselect All Photos" and "Select All Photos" at the label's size.
+const int kSelectAllWidth = 140;
 
 int Width(const RECT& rc) { return rc.right - rc.left; }
 int Height(const RECT& rc) { return rc.bottom - rc.top; }
@@ -98,10 +92,6 @@ END_MESSAGE_MAP()
 CRecoveryDlg::CRecoveryDlg()
     : CSkinDialog(IDD_RECOVERY, nullptr),
       m_hIcon(LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_APP))),
-      m_rcProgressText{0, 0, 0, 0},
-      m_rcTipText{0, 0, 0, 0},
-      m_rcRecoveryBar{0, 0, 0, 0},
-      m_rcSearchBar{0, 0, 0, 0},
       m_bSearchProgressShown(false),
       m_hPictureTip(nullptr),
       m_nTipItem(-1),
@@ -120,8 +110,6 @@ CRecoveryDlg::CRecoveryDlg()
       m_nCopyBytes(0),
       m_copyStartTick(0),
       m_copyEstimate(kCopyLeastSeconds),
-      m_rcRecoverButton{0, 0, 0, 0},
-      m_rcCopyCancel{0, 0, 0, 0},
       m_bSearchUnrecorded(false),
       m_bLastSearchKnown(false),
       m_bCloseAsking(false)
@@ -190,46 +178,24 @@ void CRecoveryDlg::InitControls()
 
 void CRecoveryDlg::InitLayout()
 {
-    const RECT next = ChildRect(*this, m_btnNext);
-    const RECT selectDrive = ChildRect(*this, m_lblSelectDrive);
-    const int editWidth = Width(ChildRect(*this, m_editSaveDir));
-    const int progressHeight = Height(ChildRect(*this, m_progress));
-    RECT window;
-    GetWindowRect(&window);
-
     StyleButton(m_btnRecover);
-    m_btnRecover.MoveWindow(next.left, next.top, Width(next), Height(next), FALSE);
-    m_btnRecover.ShowWindow(SW_HIDE);
-    m_rcRecoverButton = next;
-
     StyleLabel(m_lblStatus, {12, true, true, false, 0xB469FF, false});
-    const RECT status = ChildRect(*this, m_lblStatus);
-    m_lblStatus.MoveWindow(selectDrive.left, 5, Width(status), Height(selectDrive) + 5, FALSE);
-    m_lblStatus.ShowWindow(SW_HIDE);
-
     StyleLabel(m_lblLoading, {14, true, true, false, 0xFF69FF, false});
-    const int loadingWidth = Width(selectDrive) + 30;
-    const int loadingHeight = Height(selectDrive) + 10;
-    m_lblLoading.MoveWindow((Width(window) - loadingWidth) / 2, (Height(window) - loadingHeight) / 2,
-                            loadingWidth, loadingHeight, FALSE);
-    m_lblLoading.ShowWindow(SW_HIDE);
-
     StyleLabel(m_lblSelectAll, {9, false, false, true, 0xB40000, true});
-
-    const int progressTop = next.bottom + 15 - progressHeight;
-    m_progress.MoveWindow(next.left, progressTop, editWidth, progressHeight, FALSE);
-    m_progress.ShowWindow(SW_HIDE);
-
     StyleLabel(m_lblProgress, {9, false, false, false, 0xFFFFFF, false});
-    m_rcProgressText = {next.left, progressTop - 25, next.left + editWidth, progressTop - 5};
-    m_rcTipText = {next.right + 5, next.top, next.left + editWidth + 80, next.bottom};
-    m_lblProgress.MoveWindow(m_rcProgressText, FALSE);
+
+    // The other views' places follow from the template's Ready view.
+    m_places.Init(m_hWnd, CFilterBar::Height(), kSelectAllWidth);
+    m_places.Put(m_btnRecover, CWindowPlaces::RecoverButton, FALSE);
+    m_btnRecover.ShowWindow(SW_HIDE);
+    m_places.Put(m_lblStatus, CWindowPlaces::Status, FALSE);
+    m_lblStatus.ShowWindow(SW_HIDE);
+    m_places.Put(m_lblLoading, CWindowPlaces::Loading, FALSE);
+    m_lblLoading.ShowWindow(SW_HIDE);
+    m_places.Put(m_progress, CWindowPlaces::ProgressBar, FALSE);
+    m_progress.ShowWindow(SW_HIDE);
+    m_places.Put(m_lblProgress, CWindowPlaces::ProgressText, FALSE);
     m_lblProgress.ShowWindow(SW_HIDE);
-    m_rcRecoveryBar = ChildRect(*this, m_progress);
-    // While copying, the Recover button is the copy's Cancel, beside its bar
-    // where Browse is in the other views.
-    const RECT browse = ChildRect(*this, m_btnBrowse);
-    m_rcCopyCancel = {browse.left, progressTop, browse.left + Width(next), progressTop + Height(next)};
     InitSearchProgressLayout();
     InitResultsControls();
     StyleButton(m_btnNewSearch);

@@ -60,6 +60,7 @@
 #include "TaskbarProgress.h"
 #include "ThumbnailMaker.h"
 #include "ThumbnailSlots.h"
+#include "WindowPlaces.h"
 #include "WindowState.h"
 
 enum : UINT_PTR {
@@ -193,7 +194,7 @@ protected:
 
     // Filters, sorting and the count line.
     void InitFilterBar();
-    void PlaceFilterBar(const RECT& list);
+    void PlaceFilterBar();
     void OnFilterChanged();
     // Shows what the filter bar now asks for, keeping the selection's
     // picture in view.
@@ -316,10 +317,6 @@ protected:
     CString m_strDataDir;
     CString m_strDevice;
     std::vector<DriveEntry> m_drives;
-    RECT m_rcProgressText;
-    RECT m_rcTipText;
-    RECT m_rcRecoveryBar;
-    RECT m_rcSearchBar;
     CLinkLabel m_lblSearchProgress;
     CSearchProgress m_searchProgress;
     CTaskbarProgress m_taskbar;
@@ -327,6 +324,8 @@ protected:
     CPictureItems m_pictures;
     CPictureView m_view;
     CFilterBar m_filterBar;
+    // Where the controls go in each view.
+    CWindowPlaces m_places;
     CLinkLabel m_lblCount;
     CPicturePreview m_preview;
     HWND m_hPictureTip;
@@ -375,8 +374,6 @@ protected:
     uint64_t m_nCopyBytes;
     ULONGLONG m_copyStartTick;
     CTimeLeftEstimate m_copyEstimate;
-    RECT m_rcRecoverButton;
-    RECT m_rcCopyCancel;
     // The drive of the search shown, whether it still has to be recorded,
     // and the last search offered at start.
     CString m_strSearchDrive;

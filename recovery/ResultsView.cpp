@@ -14,16 +14,7 @@
 namespace {
 
 const char kEngineFolderName[] = "tarnwick-software";
-// Room for "New search" beside the Next button's width.
-const int kNewSearchExtraWidth = 20;
 
-RECT ChildRectIn(CWnd& parent, CWnd& child)
-{
-    RECT rc;
-    child.GetWindowRect(&rc);
-    parent.ScreenToClient(&rc);
-    return rc;
-}
 
 // The work folders a search may have left its finds in: the per-user one
 // and the one a search moved to a save folder's drive.
@@ -44,28 +35,27 @@ std::vector<CString> WorkFolders()
 void CRecoveryDlg::InitResultsControls()
 {
     // New search takes the row of the Recover button, after it.
-    const RECT next = ChildRectIn(*this, m_btnNext);
-    const int width = next.right - next.left + kNewSearchExtraWidth;
-    HWND button = CreateWindowExA(0, "BUTTON", "New search", WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON, next.right + 10,
-                                  next.top, width, next.bottom - next.top, m_hWnd,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_NEW_SEARCH)),
-                                  AfxGetInstanceHandle(), nullptr);
-    if (button) {
-        ::SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(m_btnNext.GetFont()), FALSE);
-        m_btnNewSearch.SubclassWindow(button);
+    const RECT button = m_places.Rect(CWindowPlaces::NewSearch);
+    HWND made = CreateWindowExA(0, "BUTTON", "New search", WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON, button.left,
+                                button.top, button.right - button.left, button.bottom - button.top, m_hWnd,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_NEW_SEARCH)),
+                                AfxGetInstanceHandle(), nullptr);
+    if (made) {
+        ::SendMessageA(made, WM_SETFONT, reinterpret_cast<WPARAM>(m_btnNext.GetFont()), FALSE);
+        m_btnNewSearch.SubclassWindow(made);
+        m_places.Put(made, CWindowPlaces::NewSearch, FALSE);
     }
 
     // The link goes under the drive list, in the row of Next, after it.
-    const RECT drives = ChildRectIn(*this, m_listDrives);
-    const RECT help = ChildRectIn(*this, m_lblHelp);
-    const int height = help.bottom - help.top + 4;
-    const int top = next.top + (next.bottom - next.top - height) / 2;
-    HWND link = CreateWindowExA(0, "STATIC", "", WS_CHILD | SS_LEFT | SS_NOTIFY, next.right + 12, top,
-                                drives.right - (next.right + 12), height, m_hWnd,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_LAST_SEARCH)),
-                                AfxGetInstanceHandle(), nullptr);
-    if (link)
-        m_lblLastSearch.SubclassWindow(link);
+    const RECT link = m_places.Rect(CWindowPlaces::LastSearchLink);
+    made = CreateWindowExA(0, "STATIC", "", WS_CHILD | SS_LEFT | SS_NOTIFY, link.left, link.top,
+                           link.right - link.left, link.bottom - link.top, m_hWnd,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_LAST_SEARCH)), AfxGetInstanceHandle(),
+                           nullptr);
+    if (made) {
+        m_lblLastSearch.SubclassWindow(made);
+        m_places.Put(made, CWindowPlaces::LastSearchLink, FALSE);
+    }
 }
 
 void CRecoveryDlg::OnNewSearch()

@@ -5,28 +5,11 @@
 
 #include "resource.h"
 
-namespace {
-
-RECT ChildRect(CWnd& parent, CWnd& child)
-{
-    RECT rc;
-    child.GetWindowRect(&rc);
-    parent.ScreenToClient(&rc);
-    return rc;
-}
-
-}  // namespace
-
 void CRecoveryDlg::InitSearchProgressLayout()
 {
     // Below the Cancel button's row, where nothing else is during the
     // search: the bar from the list's left edge, the line beside it.
-    const RECT next = ChildRect(*this, m_btnNext);
-    const RECT save = ChildRect(*this, m_editSaveDir);
-    const int top = next.bottom + 8;
-    const int barHeight = 14;
-    m_rcSearchBar = {next.left, top, next.left + 220, top + barHeight};
-    const RECT line = {m_rcSearchBar.right + 10, top - 2, save.right + 80, top + barHeight + 2};
+    const RECT line = m_places.Rect(CWindowPlaces::SearchLine);
     HWND label = CreateWindowExA(0, "STATIC", "", WS_CHILD | SS_LEFT, line.left, line.top, line.right - line.left,
                                  line.bottom - line.top, m_hWnd,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_SEARCH_PROGRESS)),
@@ -34,6 +17,7 @@ void CRecoveryDlg::InitSearchProgressLayout()
     if (!label)
         return;
     m_lblSearchProgress.SubclassWindow(label);
+    m_places.Put(m_lblSearchProgress, CWindowPlaces::SearchLine, FALSE);
     m_lblSearchProgress.SetTransparent(TRUE)
         .SetFaceName(m_lblProgress.GetLogFont().lfFaceName, 0)
         .SetPointSize(9)
@@ -47,7 +31,7 @@ void CRecoveryDlg::ShowSearchProgress()
     const int permille = m_searchProgress.Permille();
     if (!m_bSearchProgressShown) {
         m_bSearchProgressShown = true;
-        m_progress.MoveWindow(m_rcSearchBar);
+        m_places.Put(m_progress, CWindowPlaces::SearchBar);
         m_progress.SetRange32(0, 1000);
         m_progress.SetPos(permille);
         m_progress.ShowWindow(SW_SHOW);
@@ -72,5 +56,5 @@ void CRecoveryDlg::HideSearchProgress()
     // Back where the Recovering view expects it.
     m_progress.ShowWindow(SW_HIDE);
     m_progress.SetPos(0);
-    m_progress.MoveWindow(m_rcRecoveryBar, FALSE);
+    m_places.Put(m_progress, CWindowPlaces::ProgressBar, FALSE);
 }

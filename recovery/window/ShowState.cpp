@@ -10,14 +10,6 @@ const char kSelectAll[] = "Select All Photos";
 const char kUnselectAll[] = "Unselect All Photos";
 const char kTip[] = "<- Tips: click \"Cancel\" to stop analyzing and recover detected files.";
 
-RECT ChildRect(CWnd& parent, CWnd& child)
-{
-    RECT rc;
-    child.GetWindowRect(&rc);
-    parent.ScreenToClient(&rc);
-    return rc;
-}
-
 }  // namespace
 
 void CRecoveryDlg::ShowState()
@@ -95,7 +87,5 @@ void CRecoveryDlg::SetLabelText(CLinkLabel& label, const char* text)
 void CRecoveryDlg::PlaceListAboveSaveFolder()
 {
     // The picture list ends where the drive list does, above the save folder.
-    const RECT drives = ChildRect(*this, m_listDrives);
-    const RECT list = ChildRect(*this, m_listPictures);
-    m_listPictures.MoveWindow(list.left, list.top, list.right - list.left, drives.bottom - list.top);
+    m_places.Put(m_listPictures, CWindowPlaces::PictureListShort);
 }

@@ -85,14 +85,10 @@ TEST_F(ExifThumbnailTest, LargePhotoWithoutAThumbnailIsDrawnFromItsEighth)
     ASSERT_EQ(GdipSaveImageToFile(bitmap, wide.c_str(), &jpeg, nullptr), Gdiplus::Ok);
     GdipDisposeImage(bitmap);
 
-    Gdiplus::GpBitmap* eighth = DecodeJpegEighth(path.c_str());
-    ASSERT_NE(eighth, nullptr);
-    UINT w = 0, h = 0;
-    GdipGetImageWidth(eighth, &w);
-    GdipGetImageHeight(eighth, &h);
-    EXPECT_EQ(w, 128u);
-    EXPECT_EQ(h, 96u);
-    GdipDisposeImage(eighth);
+    const CGdiBitmap eighth = DecodeJpegEighth(path.c_str());
+    ASSERT_TRUE(eighth);
+    EXPECT_EQ(eighth.Width(), 128u);
+    EXPECT_EQ(eighth.Height(), 96u);
 
     // 1024 x 768 is placed at (0, 8) 64 x 48: each quarter 32 x 24.
     ThumbnailPixels pixels;
@@ -105,7 +101,7 @@ TEST_F(ExifThumbnailTest, LargePhotoWithoutAThumbnailIsDrawnFromItsEighth)
     EXPECT_TRUE(Near(pixels[3 * 64 + 32], 0xFFFFFF, 8));
 
     // Not a JPEG of that kind: nothing.
-    EXPECT_EQ(DecodeJpegEighth(m_files.Join("none.jpg").c_str()), nullptr);
+    EXPECT_FALSE(DecodeJpegEighth(m_files.Join("none.jpg").c_str()));
 }
 
 TEST_F(ExifThumbnailTest, DamagedThumbnailFallsBackToThePictureItself)

@@ -209,7 +209,6 @@ protected:
             });
         }
     }
-    HWND BarItem(int id) { return GetDlgItem(Dlg().FilterBar(), id); }
     std::string ShownName(int position)
     {
         char text[64] = "";
@@ -239,10 +238,9 @@ TEST_F(FindingTest, FilterBarChoosesWhatIsShownAndSelectAllActsOnIt)
     EXPECT_EQ(Dlg().CountText(), std::string(CountLine(5, 5, 5, bytes).GetString()));
 
     // "Hide pictures smaller than 200 x 200", chosen as the user does.
-    HWND sizes = BarItem(111);
+    HWND sizes = ComboWithEntry(Dlg().FilterBar(), "Hide pictures smaller than 200 x 200");
     ASSERT_NE(sizes, nullptr);
-    SendMessageA(sizes, CB_SETCURSEL, 2, 0);
-    SendMessageA(Dlg().FilterBar(), WM_COMMAND, MAKEWPARAM(111, CBN_SELCHANGE), reinterpret_cast<LPARAM>(sizes));
+    ChooseEntry(sizes, 2);
     ASSERT_TRUE(WaitUntil([&] { return ItemCount(m_list) == 2; }));
     EXPECT_EQ(ShownName(0), "p3.png");
     EXPECT_EQ(PicturePath(1), m_files.Join("p4.png"));
@@ -255,11 +253,10 @@ TEST_F(FindingTest, FilterBarChoosesWhatIsShownAndSelectAllActsOnIt)
 
     // Sorted by name, newest... and back to everything in the order found,
     // the hidden ones ticked as they were.
-    HWND sort = BarItem(114);
-    SendMessageA(sort, CB_SETCURSEL, 4, 0);
-    SendMessageA(Dlg().FilterBar(), WM_COMMAND, MAKEWPARAM(114, CBN_SELCHANGE), reinterpret_cast<LPARAM>(sort));
-    SendMessageA(sizes, CB_SETCURSEL, 0, 0);
-    SendMessageA(Dlg().FilterBar(), WM_COMMAND, MAKEWPARAM(111, CBN_SELCHANGE), reinterpret_cast<LPARAM>(sizes));
+    HWND sort = ComboWithEntry(Dlg().FilterBar(), "Name, A to Z");
+    ASSERT_NE(sort, nullptr);
+    ChooseEntry(sort, 4);
+    ChooseEntry(sizes, 0);
     ASSERT_TRUE(WaitUntil([&] { return ItemCount(m_list) == 5; }));
     // The pictures that came back have places of their own.
     RECT first = {LVIR_BOUNDS, 0, 0, 0};
@@ -275,7 +272,7 @@ TEST_F(FindingTest, FilterBarChoosesWhatIsShownAndSelectAllActsOnIt)
     }
 
     // Typing in the find box narrows the list at once.
-    SetWindowTextA(BarItem(113), "P4");
+    SetWindowTextA(NthChild(Dlg().FilterBar(), "Edit", 0), "P4");
     ASSERT_TRUE(WaitUntil([&] { return ItemCount(m_list) == 1; }));
     EXPECT_EQ(ShownName(0), "p4.png");
     // New finds that the filter hides are counted, not shown.
@@ -350,7 +347,7 @@ TEST_F(FindingTest, PreviewOpensOnTheDoubleClickedPictureAndStepsInTheListsOrder
     // the preview steps to it in the list's order.
     List(3, 1, 300);
     Dlg().RunOnUi([&] {
-        SendMessageA(GetDlgItem(Dlg().FilterBar(), 114), CB_SETCURSEL, 3, 0);
+        SendMessageA(ComboWithEntry(Dlg().FilterBar(), "Size, largest first"), CB_SETCURSEL, 3, 0);
         Dlg().ApplyFilter();
     });
     bool stepped = false;

@@ -38,6 +38,34 @@ protected:
     TempFolder m_files{"pictures"};
 };
 
+class ThumbnailTest : public ::testing::Test {
+protected:
+    // The thumbnail as the list gets it: a 64 x 64 bitmap of the drawn pixels.
+    Pixels Thumbnail(const std::string& path, bool* drawn = nullptr)
+    {
+        ThumbnailPixels pixels;
+        const bool picture = RenderThumbnail(path.c_str(), pixels);
+        if (drawn)
+            *drawn = picture;
+        HBITMAP bitmap = ThumbnailBitmap(pixels);
+        EXPECT_NE(bitmap, nullptr);
+        BITMAP info = {};
+        GetObjectA(bitmap, sizeof info, &info);
+        EXPECT_EQ(info.bmWidth, 64);
+        EXPECT_EQ(info.bmHeight, 64);
+        Pixels drawnPixels = BitmapPixels(bitmap);
+        DeleteObject(bitmap);
+        return drawnPixels;
+    }
+    bool Decodes(const std::string& path)
+    {
+        ThumbnailPixels pixels;
+        return RenderThumbnail(path.c_str(), pixels);
+    }
+
+    TempFolder m_files{"pictures"};
+};
+
 // Pixels strictly inside the drawn rectangle carry the picture's colour;
 // pixels outside it stay white. The rectangle's border is left out: the
 // scaling filter blends it, and Wine's GDI+ (which does not do bicubic)
@@ -65,7 +93,7 @@ void ExpectPlaced(const Pixels& pixels, const ThumbnailRect& rc, int sourceWidth
     EXPECT_TRUE(Near(pixels[static_cast<size_t>((rc.y + 1) * 64 + rc.x + 1)], colour)) << what;
 }
 
-TEST_F(PictureListTest, ThumbnailsAreFittedOnWhite)
+TEST_F(ThumbnailTest, ThumbnailsAreFittedOnWhite)
 {
     struct Size {
         int w, h;
@@ -75,28 +103,14 @@ TEST_F(PictureListTest, ThumbnailsAreFittedOnWhite)
         const std::string name = std::to_string(size.w) + "x" + std::to_string(size.h);
         const std::string path = m_files.Join(name + ".png");
         ASSERT_TRUE(SavePicture(path, size.w, size.h, 0x2040C0, L"image/png")) << name;
-        Pixels pixels;
-        Dlg().RunOnUi([&] {
-            HBITMAP bitmap = Dlg().MakeThumbnail(path.c_str());
-            BITMAP info = {};
-            GetObjectA(bitmap, sizeof info, &info);
-            EXPECT_EQ(info.bmWidth, 64);
-            EXPECT_EQ(info.bmHeight, 64);
-            pixels = BitmapPixels(bitmap);
-            DeleteObject(bitmap);
-        });
+        const Pixels pixels = Thumbnail(path);
         const ThumbnailRect rc = FitThumbnail(static_cast<unsigned>(size.w), static_cast<unsigned>(size.h));
         ExpectPlaced(pixels, rc, size.w, 0x2040C0, name);
     }
 
     // The truncation leaves the last column and row of a 100 x 100 picture
     // white.
-    Pixels square;
-    Dlg().RunOnUi([&] {
-        HBITMAP bitmap = Dlg().MakeThumbnail(m_files.Join("100x100.png").c_str());
-        square = BitmapPixels(bitmap);
-        DeleteObject(bitmap);
-    });
+    const Pixels square = Thumbnail(m_files.Join("100x100.png"));
     for (int i = 0; i < 63; ++i) {
         EXPECT_TRUE(Near(square[static_cast<size_t>(i * 64 + 63)], 0xFFFFFF, 8)) << i;
         EXPECT_TRUE(Near(square[static_cast<size_t>(63 * 64 + i)], 0xFFFFFF, 8)) << i;
@@ -104,25 +118,20 @@ TEST_F(PictureListTest, ThumbnailsAreFittedOnWhite)
     EXPECT_TRUE(Near(square[30 * 64 + 61], 0x2040C0));
 }
 
-TEST_F(PictureListTest, UndecodableSourceGivesWhiteThumbnail)
+TEST_F(ThumbnailTest, UndecodableSourceGivesWhiteThumbnail)
 {
     const std::string broken = m_files.Join("broken.jpg");
     WriteFileBytes(broken, "not a picture at all");
-    Pixels pixels;
-    Dlg().RunOnUi([&] {
-        HBITMAP bitmap = Dlg().MakeThumbnail(broken.c_str());
-        ASSERT_NE(bitmap, nullptr);
-        pixels = BitmapPixels(bitmap);
-        DeleteObject(bitmap);
-        bitmap = Dlg().MakeThumbnail(m_files.Join("missing.png").c_str());
-        ASSERT_NE(bitmap, nullptr);
-        DeleteObject(bitmap);
-    });
-    for (uint32_t p : pixels)
-        ASSERT_EQ(p, 0xFFFFFFu);
+    bool drawn = true;
+    for (const std::string& path : {broken, m_files.Join("missing.png")}) {
+        const Pixels pixels = Thumbnail(path, &drawn);
+        EXPECT_FALSE(drawn) << path;
+        for (uint32_t p : pixels)
+            ASSERT_EQ(p, 0xFFFFFFu) << path;
+    }
 }
 
-TEST_F(PictureListTest, DecodeTest)
+TEST_F(ThumbnailTest, DecodeTest)
 {
     struct Case {
         const char* name;
@@ -142,14 +151,12 @@ TEST_F(PictureListTest, DecodeTest)
     WriteFileBytes(m_files.Join("empty.png"), "");
     WriteFileBytes(m_files.Join("text.gif"), "GIF? no");
 
-    Dlg().RunOnUi([&] {
-        for (const Case& c : real)
-            EXPECT_TRUE(Dlg().CanDecodePicture(m_files.Join(c.name).c_str())) << c.name;
-        EXPECT_TRUE(Dlg().CanDecodePicture(m_files.Join("png-named.jpg").c_str()));
-        for (const char* bad : {"damaged.jpg", "empty.png", "text.gif", "missing.bmp"})
-            EXPECT_FALSE(Dlg().CanDecodePicture(m_files.Join(bad).c_str())) << bad;
-        EXPECT_FALSE(Dlg().CanDecodePicture(""));
-    });
+    for (const Case& c : real)
+        EXPECT_TRUE(Decodes(m_files.Join(c.name))) << c.name;
+    EXPECT_TRUE(Decodes(m_files.Join("png-named.jpg")));
+    for (const char* bad : {"damaged.jpg", "empty.png", "text.gif", "missing.bmp"})
+        EXPECT_FALSE(Decodes(m_files.Join(bad))) << bad;
+    EXPECT_FALSE(Decodes(""));
 }
 
 // A list that falls out of step with the intake's counter is reported in a

@@ -277,17 +277,15 @@ TEST_F(EndToEndTest, DeletedPicturesComeBackByteForByte)
     // "Hide pictures smaller than 100 x 100" in the filter bar hides the
     // logo and the small PNG; the first entry shows everything again.
     HWND bar = GetDlgItem(main, IDC_FILTER_BAR);
-    HWND sizes = GetDlgItem(bar, 111);
+    HWND sizes = ComboWithEntry(bar, "Hide pictures smaller than 100 x 100");
     ASSERT_NE(sizes, nullptr);
-    SendMessageA(sizes, CB_SETCURSEL, 1, 0);
-    SendMessageA(bar, WM_COMMAND, MAKEWPARAM(111, CBN_SELCHANGE), reinterpret_cast<LPARAM>(sizes));
+    ChooseEntry(sizes, 1);
     const int shown = static_cast<int>(SendMessageA(pictures, LVM_GETITEMCOUNT, 0, 0));
     EXPECT_LT(shown, found);
     EXPECT_GT(shown, 0);
     Pump(300);
     Shot("3c-filtered");
-    SendMessageA(sizes, CB_SETCURSEL, 0, 0);
-    SendMessageA(bar, WM_COMMAND, MAKEWPARAM(111, CBN_SELCHANGE), reinterpret_cast<LPARAM>(sizes));
+    ChooseEntry(sizes, 0);
     EXPECT_EQ(SendMessageA(pictures, LVM_GETITEMCOUNT, 0, 0), found);
 
     PostCommand(main, IDC_RECOVER);

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "jpeg_decode.h"
 #include "recognizers.h"
 #include "signature.h"
 #include "support.h"
@@ -252,31 +251,5 @@ TEST(Recognizers, SizeBoundIsHonoured) {
       EXPECT_LT(bounded, size - 1);
     else
       EXPECT_EQ(bounded, 0u);
-  }
-}
-
-TEST(BaselineDecode, WholePicturesDecodeAndSplicedOnesDoNot) {
-  for (const char* name : {"base.jpg", "restart.jpg", "exif.jpg", "mpf.jpg"}) {
-    std::vector<uint8_t> f = readFile(pic(name));
-    MemoryView v(f.data(), f.size());
-    EXPECT_TRUE(baselineJpegDecodes(v, f.size())) << name;
-  }
-  std::vector<uint8_t> prog = readFile(pic("prog.jpg"));
-  MemoryView pv(prog.data(), prog.size());
-  EXPECT_FALSE(baselineJpegDecodes(pv, prog.size()));
-
-  for (const char* name : {"base.jpg", "restart.jpg"}) {
-    std::vector<uint8_t> f = readFile(pic(name));
-    // A cluster of zeros let in, or a cluster left out: still valid marker
-    // syntax, but not the picture any more.
-    std::vector<uint8_t> zeros = f;
-    zeros.insert(zeros.begin() + 8192, 4096, 0);
-    std::vector<uint8_t> missing = f;
-    missing.erase(missing.begin() + 8192, missing.begin() + 12288);
-    for (auto* bad : {&zeros, &missing}) {
-      MemoryView v(bad->data(), bad->size());
-      uint64_t len = recognizeJpeg(v, 1 << 30).length;
-      if (len) EXPECT_FALSE(baselineJpegDecodes(v, len)) << name;
-    }
   }
 }

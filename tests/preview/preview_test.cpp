@@ -503,6 +503,88 @@ TEST_F(PreviewTest, CameraPhotoDecodesWhileTheWindowAnswersAndOnlyTheNewestStep)
     EXPECT_LE(after - before, 2);
 }
 
+// The controls' places in client co-ordinates, by id.
+std::map<int, RECT> ControlPlaces(HWND window)
+{
+    std::map<int, RECT> places;
+    for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        RECT rc;
+        ::GetWindowRect(child, &rc);
+        ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rc), 2);
+        places[::GetDlgCtrlID(child)] = rc;
+    }
+    return places;
+}
+
+TEST_F(PreviewTest, ControlsFollowTheWindowsEdgesAsItIsResized)
+{
+    m_host.SetShown({0, 1, 2});
+    Open(1);
+    ASSERT_TRUE(m_hwnd);
+    const std::map<int, RECT> first = ControlPlaces(m_hwnd);
+    RECT window;
+    ::GetWindowRect(m_hwnd, &window);
+    const int width = window.right - window.left, height = window.bottom - window.top;
+    auto resize = [&](int w, int h) {
+        Ui([&] { ::SetWindowPos(m_hwnd, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE); });
+    };
+
+    // 200 wider and 150 taller: the right-hand panel follows the right
+    // edge, the row of buttons the bottom, Close both; the line of the
+    // position widens between them.
+    resize(width + 200, height + 150);
+    std::map<int, RECT> now = ControlPlaces(m_hwnd);
+    auto moved = [&](int id, int dx, int dy, int dw) {
+        const RECT& a = first.at(id);
+        const RECT& b = now.at(id);
+        EXPECT_EQ(a.left + dx, b.left) << id;
+        EXPECT_EQ(a.top + dy, b.top) << id;
+        EXPECT_EQ(a.right + dx + dw, b.right) << id;
+        EXPECT_EQ(a.bottom + dy, b.bottom) << id;
+    };
+    moved(CPicturePreview::IDC_PREVIEW_DETAILS, 200, 0, 0);
+    moved(CPicturePreview::IDC_PREVIEW_TICK, 200, 0, 0);
+    moved(CPicturePreview::IDC_PREVIEW_PREVIOUS, 0, 150, 0);
+    moved(CPicturePreview::IDC_PREVIEW_NEXT, 0, 150, 0);
+    moved(CPicturePreview::IDC_PREVIEW_POSITION, 0, 150, 200);
+    moved(CPicturePreview::IDC_PREVIEW_CLOSE, 200, 150, 0);
+
+    // Far smaller: the window keeps a least size at which nothing overlaps
+    // and everything stays inside.
+    resize(200, 120);
+    ::GetWindowRect(m_hwnd, &window);
+    EXPECT_GT(window.right - window.left, 200);
+    EXPECT_GT(window.bottom - window.top, 120);
+    RECT client;
+    ::GetClientRect(m_hwnd, &client);
+    now = ControlPlaces(m_hwnd);
+    std::vector<std::pair<int, RECT>> shown;
+    for (const auto& place : now) {
+        if (::IsWindowVisible(::GetDlgItem(m_hwnd, place.first)))
+            shown.push_back(place);
+    }
+    for (size_t i = 0; i < shown.size(); ++i) {
+        RECT inside;
+        ::IntersectRect(&inside, &shown[i].second, &client);
+        EXPECT_TRUE(::EqualRect(&inside, &shown[i].second)) << shown[i].first;
+        for (size_t j = i + 1; j < shown.size(); ++j) {
+            RECT both;
+            EXPECT_FALSE(::IntersectRect(&both, &shown[i].second, &shown[j].second))
+                << shown[i].first << " and " << shown[j].first;
+        }
+    }
+
+    // Back to the first size: every control where it was (the message over
+    // the picture goes where what is shown puts it).
+    resize(width, height);
+    now = ControlPlaces(m_hwnd);
+    for (const auto& place : first) {
+        if (place.first != CPicturePreview::IDC_PREVIEW_MESSAGE) {
+            EXPECT_TRUE(::EqualRect(&place.second, &now.at(place.first))) << place.first;
+        }
+    }
+}
+
 // Not a test: leaves a preview on the screen for a screenshot.
 // PREVIEW_HOLD_MS: how long; PREVIEW_HOLD_ITEM: 7 a photo, 8 a damaged
 // file; PREVIEW_HOLD_MAXIMIZED=1: maximised.

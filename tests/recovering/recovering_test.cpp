@@ -220,7 +220,7 @@ TEST_F(RecoveringTest, WithAFilterOnlyTheShownTickedPicturesAreCopied)
 
     // The GIF type unticked in the filter bar, as a click does.
     HWND bar = Item(m_dlg, IDC_FILTER_BAR);
-    HWND gif = GetDlgItem(bar, 101);
+    HWND gif = ChildWithText(bar, "Button", "GIF");
     ASSERT_EQ(Text(gif), "GIF (2)");
     SendMessageA(gif, BM_CLICK, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return ItemCount(List()) == 2; }));

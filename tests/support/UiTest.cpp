@@ -236,6 +236,55 @@ HWND Item(HWND dialog, int id)
     return GetDlgItem(dialog, id);
 }
 
+namespace {
+
+// The children of parent of class cls, in the order of the controls.
+std::vector<HWND> ChildrenOfClass(HWND parent, const char* cls)
+{
+    std::vector<HWND> found;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char name[64] = "";
+        GetClassNameA(child, name, sizeof name);
+        if (lstrcmpiA(name, cls) == 0)
+            found.push_back(child);
+    }
+    return found;
+}
+
+}  // namespace
+
+HWND ChildWithText(HWND parent, const char* cls, const std::string& text)
+{
+    for (HWND child : ChildrenOfClass(parent, cls)) {
+        if (Text(child).compare(0, text.size(), text) == 0)
+            return child;
+    }
+    return nullptr;
+}
+
+HWND NthChild(HWND parent, const char* cls, int n)
+{
+    const std::vector<HWND> children = ChildrenOfClass(parent, cls);
+    return n >= 0 && n < static_cast<int>(children.size()) ? children[static_cast<size_t>(n)] : nullptr;
+}
+
+HWND ComboWithEntry(HWND parent, const std::string& entry)
+{
+    for (HWND combo : ChildrenOfClass(parent, "ComboBox")) {
+        if (SendMessageA(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                         reinterpret_cast<LPARAM>(entry.c_str())) != CB_ERR)
+            return combo;
+    }
+    return nullptr;
+}
+
+void ChooseEntry(HWND combo, int entry)
+{
+    SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
+    SendMessageA(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(combo));
+}
+
 bool Visible(HWND hwnd)
 {
     return hwnd && (GetWindowLongA(hwnd, GWL_STYLE) & WS_VISIBLE) != 0;

@@ -82,6 +82,18 @@ std::string Text(HWND hwnd);
 // A child item of a dialog.
 HWND Item(HWND dialog, int id);
 bool Visible(HWND hwnd);
+// Controls found the way a user finds them, not by their ids: the first
+// child of parent of a window class (e.g. "Button"; case ignored) whose
+// text starts with text; the n-th child of the class (from 0) in the order
+// of the controls; the drop-down list that offers an entry of this text.
+// nullptr when there is none.
+HWND ChildWithText(HWND parent, const char* cls, const std::string& text);
+HWND NthChild(HWND parent, const char* cls, int n);
+HWND ComboWithEntry(HWND parent, const std::string& entry);
+// Chooses an entry of a drop-down list as a user does: the list selects it
+// and tells its parent (CBN_SELCHANGE, sent).
+void ChooseEntry(HWND combo, int entry);
+
 // Clicks a button or link item the way its parent sees it (posted, so a
 // message box it opens does not block the caller).
 void PostCommand(HWND dialog, int id, int code = BN_CLICKED);

@@ -75,7 +75,7 @@ tiffs = {
     "le_tiles": picture("tiff", *src, "-define", "tiff:endian=lsb", "-define", "tiff:tile-geometry=16x16"),
     "be_tiles": picture("tiff", *src, "-define", "tiff:endian=msb", "-define", "tiff:tile-geometry=16x16"),
 }
-for target, group, ext in (("Jpeg", jpegs, "jpg"), ("JpegDecode", jpegs, "jpg"), ("Png", pngs, "png"),
+for target, group, ext in (("Jpeg", jpegs, "jpg"), ("Png", pngs, "png"),
                            ("Gif", gifs, "gif"), ("Bmp", bmps, "bmp"), ("Tiff", tiffs, "tif")):
     for name, data in group.items():
         save(target, name + "." + ext, data)

@@ -1,18 +1,14 @@
-// libFuzzer target: one recogniser (or the baseline JPEG decoder) on
-// arbitrary bytes. Built once per target.
+// libFuzzer target: one recogniser on arbitrary bytes. Built once per
+// target.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
 #include "iso_media.h"
-#include "jpeg_decode.h"
 #include "recognizers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   qv::MemoryView v(data, size);
-#ifdef QV_FUZZ_DECODE
-  qv::baselineJpegDecodes(v, size);
-#else
   qv::Recognition r = qv::QV_FUZZ_FN(v, size);
   if (r.length > size) __builtin_trap();
   if (r.length) {
@@ -32,7 +28,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint8_t head[32] = {};
   std::memcpy(head, data, size < sizeof head ? size : sizeof head);
   (void)qv::isoMediaType(head, qv::kAllTypes);
-#endif
 #endif
   return 0;
 }

@@ -1,0 +1,90 @@
+#include "WindowPlaces.h"
+
+#include "resource.h"
+
+namespace {
+
+RECT ItemRect(HWND dialog, int id)
+{
+    RECT rc = {0, 0, 0, 0};
+    HWND item = ::GetDlgItem(dialog, id);
+    if (item) {
+        ::GetWindowRect(item, &rc);
+        ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rc), 2);
+    }
+    return rc;
+}
+
+int Width(const RECT& rc) { return rc.right - rc.left; }
+int Height(const RECT& rc) { return rc.bottom - rc.top; }
+
+RECT Sized(int left, int top, int width, int height)
+{
+    return RECT{left, top, left + width, top + height};
+}
+
+}  // namespace
+
+void CWindowPlaces::Init(HWND dialog, int filterBarHeight, int selectAllWidth)
+{
+    m_layout.Init(dialog);
+    const RECT next = ItemRect(dialog, IDC_NEXT);
+    const RECT browse = ItemRect(dialog, IDC_BROWSE);
+    const RECT save = ItemRect(dialog, IDC_SAVE_DIR);
+    const RECT drives = ItemRect(dialog, IDC_DRIVE_LIST);
+    const RECT selectDrive = ItemRect(dialog, IDC_SELECT_DRIVE_LABEL);
+    const RECT status = ItemRect(dialog, IDC_STATUS);
+    const RECT selectAll = ItemRect(dialog, IDC_SELECT_ALL);
+    const RECT settings = ItemRect(dialog, IDC_SETTINGS_LINK);
+    const RECT help = ItemRect(dialog, IDC_HELP_LINK);
+    const int progressHeight = Height(ItemRect(dialog, IDC_PROGRESS));
+    RECT window;
+    ::GetWindowRect(dialog, &window);
+
+    m_places[RecoverButton] = next;
+    m_places[Status] = Sized(selectDrive.left, 5, Width(status), Height(selectDrive) + 5);
+    const int loadingWidth = Width(selectDrive) + 30;
+    const int loadingHeight = Height(selectDrive) + 10;
+    m_places[Loading] = Sized((Width(window) - loadingWidth) / 2, (Height(window) - loadingHeight) / 2, loadingWidth,
+                              loadingHeight);
+
+    // The copy's bar and line take the save folder's row and the one above.
+    const int progressTop = next.bottom + 15 - progressHeight;
+    m_places[ProgressBar] = Sized(next.left, progressTop, Width(save), progressHeight);
+    m_places[ProgressText] = {next.left, progressTop - 25, next.left + Width(save), progressTop - 5};
+    m_places[CopyCancel] = Sized(browse.left, progressTop, Width(next), Height(next));
+    m_places[TipText] = {next.right + 5, next.top, next.left + Width(save) + 80, next.bottom};
+
+    // The search's bar from the list's left edge, its line beside it.
+    CRow searchRow(next.left, next.bottom + 8);
+    m_places[SearchBar] = searchRow.Next(220, 14, 10);
+    m_places[SearchLine] = searchRow.Next(save.right + 80 - searchRow.X(), 18, 0, -2);
+
+    // New search and the last search's link after Next, in its row.
+    m_places[NewSearch] = Sized(next.right + 10, next.top, Width(next) + 20, Height(next));
+    const int linkHeight = Height(help) + 4;
+    const int linkTop = next.top + (Height(next) - linkHeight) / 2;
+    m_places[LastSearchLink] = {next.right + 12, linkTop, drives.right, linkTop + linkHeight};
+
+    // The finds: the select-all label and the count line after it, the
+    // filter bar under them and the list under it, as wide as the drive list.
+    const RECT& statusPlace = m_places[Status];
+    m_places[SelectAll] = Sized(drives.left, statusPlace.bottom + 3, selectAllWidth, Height(selectAll));
+    const RECT& selectAllPlace = m_places[SelectAll];
+    m_places[CountLine] = {selectAllPlace.right + 12, selectAllPlace.top, settings.left - 12, selectAllPlace.bottom};
+    const int barTop = statusPlace.bottom + Height(selectAll) + 5;
+    m_places[FilterBar] = {drives.left, barTop, drives.right, barTop + filterBarHeight};
+    const int listTop = barTop + filterBarHeight + 2;
+    m_places[PictureList] = {drives.left, listTop, drives.right, drives.bottom + 40};
+    m_places[PictureListShort] = {drives.left, listTop, drives.right, drives.bottom};
+}
+
+RECT CWindowPlaces::Rect(Place place) const
+{
+    return m_layout.Follow(m_places[place], anchor::None);
+}
+
+void CWindowPlaces::Put(HWND control, Place place, BOOL repaint)
+{
+    m_layout.Add(control, m_places[place], anchor::None, repaint);
+}

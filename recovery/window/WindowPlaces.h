@@ -1,0 +1,46 @@
+// Where the main window's controls go in each of its views. The dialog
+// template places the controls of the Ready view (the drive list, Next,
+// Browse, the save folder, the labels); every other place is taken from
+// those once, at the start, so that the views follow the template.
+// Controls are put in their places through one layout, which will make
+// them follow the window's edges once the window can change size.
+#pragma once
+
+#include <windows.h>
+
+#include "Layout.h"
+
+class CWindowPlaces {
+public:
+    enum Place {
+        RecoverButton,     // where Next is
+        CopyCancel,        // the copy's Cancel, beside its bar where Browse is
+        Status,            // the status line at the top
+        Loading,           // the loading text, in the middle of the window
+        ProgressBar,       // the copy's bar, over the save folder's row
+        ProgressText,      // the copy's line above its bar
+        TipText,           // the tip beside Cancel during a search
+        SearchBar,         // the search's bar, a row below Cancel
+        SearchLine,        // the search's line beside its bar
+        NewSearch,         // after the Recover button in its row
+        LastSearchLink,    // after Next, up to the drive list's right edge
+        SelectAll,         // under the status line
+        FilterBar,         // under the select-all label, as wide as the drive list
+        PictureList,       // under the filter bar, down past the drive list
+        PictureListShort,  // the same, ending where the drive list does
+        CountLine,         // after the select-all label, up to the Settings link
+        kPlaces
+    };
+
+    // Takes the places from the template's controls in dialog, with the
+    // filter bar this tall and the select-all label this wide.
+    void Init(HWND dialog, int filterBarHeight, int selectAllWidth);
+    // The place at the window's size now.
+    RECT Rect(Place place) const;
+    // Moves control to the place (and keeps it there as the window changes).
+    void Put(HWND control, Place place, BOOL repaint = TRUE);
+
+private:
+    CLayout m_layout;
+    RECT m_places[kPlaces] = {};
+};
