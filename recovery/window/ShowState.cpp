@@ -23,9 +23,6 @@ void CRecoveryDlg::ShowState()
     SetLabelText(m_lblSelectAll, m_state.selectAllTicks ? kSelectAll : kUnselectAll);
     if (view == WindowView::Analysed)
         m_lblSelectAll.EnableWindow(m_pictures.Count() > 0);
-    // One button, three jobs: Recover, the search's Cancel and the copy's.
-    if (m_btnRecover.GetWindowText() != m_state.RecoverCaption())
-        m_btnRecover.SetWindowText(m_state.RecoverCaption());
     m_btnRecover.EnableWindow(view != WindowView::Recovering || m_state.CancelsCopy());
     if (m_btnNewSearch.IsWindow())
         m_btnNewSearch.EnableWindow(TRUE);
@@ -76,6 +73,10 @@ void CRecoveryDlg::ShowState()
                 control.first->ShowWindow(show ? SW_SHOW : SW_HIDE);
         }
     }
+    // One button, three jobs: Recover, the search's Cancel and the copy's.
+    // Its caption changes last, once the view it belongs to is in place.
+    if (m_btnRecover.GetWindowText() != m_state.RecoverCaption())
+        m_btnRecover.SetWindowText(m_state.RecoverCaption());
 }
 
 void CRecoveryDlg::SetLabelText(CLinkLabel& label, const char* text)
