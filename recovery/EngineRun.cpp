@@ -327,6 +327,16 @@ bool CRecoveryDlg::CheckEngineFiles(CString& enginePath)
 
 void CRecoveryDlg::EnterAnalysisView()
 {
+    // The drive selection goes first, while nothing of the analysis is
+    // there to take the focus it leaves.
+    m_places.Put(m_lblProgress, CWindowPlaces::TipText);
+    m_state.view = WindowView::Analysing;
+    // The last search listed again says so from the start; a search keeps
+    // the line's last text until its first step.
+    if (m_state.reopening)
+        m_state.SetStatus(StatusLine::Reopening);
+    ShowState();
+
     // The select-all label as wide as its longer text, the count line after
     // it, the filter bar and the list under them.
     m_places.Put(m_lblSelectAll, CWindowPlaces::SelectAll);
@@ -346,15 +356,6 @@ void CRecoveryDlg::EnterAnalysisView()
     ClearPictureList();
     ResetFilters();
     ShowCountLine(true);
-
-    m_places.Put(m_lblProgress, CWindowPlaces::TipText);
-    m_state.view = WindowView::Analysing;
-    // The last search listed again says so from the start; a search keeps
-    // the line's last text until its first step.
-    if (m_state.reopening)
-        m_state.SetStatus(StatusLine::Reopening);
-    ShowState();
-
     ShowClearingInStatus();
     SetTimer(TIMER_RESCAN, 500);
 }
