@@ -53,13 +53,13 @@ void CRecoveryDlg::ShowState()
     const bool saveFolder = ready || view == WindowView::Analysed;
     const std::pair<CWnd*, bool> controls[] = {
         {&m_lblLoading, view == WindowView::Loading},
+        {&m_btnBrowse, saveFolder},
         {&m_btnNext, ready},
         {&m_btnReload, ready},
         {&m_listDrives, ready},
         {&m_lblSelectDrive, ready},
         {&m_lblSaveDir, saveFolder},
         {&m_editSaveDir, saveFolder},
-        {&m_btnBrowse, saveFolder},
         {&m_lblLastSearch, ready && m_bLastSearchKnown},
         {&m_lblStatus, finds},
         {&m_listPictures, finds},
