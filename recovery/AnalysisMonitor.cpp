@@ -23,26 +23,6 @@ const DWORD kStatusStepMs = 200;
 // draws itself again and, on the next tick, scrolls to the last one.
 const DWORD kListStepMs = 200;
 
-// The status line: its text and up to five dots that move on. While the
-// last search's files are still being deleted it says so.
-const char kAnalysing[] = "Analyzing disk, please wait";
-const char kAnalysingAndClearing[] = "Analyzing disk, clearing the last search, please wait";
-const int kMostDots = 5;
-
-// The dots after text at the start of status, -1 when status is not that
-// text with dots.
-int DotsAfter(const CString& status, const char* text)
-{
-    const int length = lstrlenA(text);
-    if (status.GetLength() < length || status.GetLength() > length + kMostDots || status.Left(length) != text)
-        return -1;
-    for (int i = length; i < status.GetLength(); ++i) {
-        if (status.GetAt(i) != '.')
-            return -1;
-    }
-    return status.GetLength() - length;
-}
-
 }  // namespace
 
 void CRecoveryDlg::OnRescanTick()
@@ -50,7 +30,7 @@ void CRecoveryDlg::OnRescanTick()
     KillTimer(TIMER_RESCAN);
     ShowSearchProgress();
     ShowClearingInStatus();
-    const CFindsIntake::Walk walk = m_intake.WalkStep(m_strDataDir, m_bEngineRunning, kWalkBudget, m_list);
+    const CFindsIntake::Walk walk = m_intake.WalkStep(m_strDataDir, m_state.searching, kWalkBudget, m_list);
     // Records of listed finds may have moved them; between intakes nobody
     // else tells the list.
     if (m_list.Reordered() && !m_bIntakeArmed)
@@ -140,14 +120,12 @@ void CRecoveryDlg::EndIntake()
 
 void CRecoveryDlg::StepStatusLine()
 {
-    if (m_bReopening) {
-        StepReopenStatus();
-        return;
-    }
-    const char* text = m_remover.Busy() ? kAnalysingAndClearing : kAnalysing;
-    const int dots = DotsAfter(m_lblStatus.GetWindowText(), text);
-    const int next = dots >= 0 && dots < kMostDots ? dots + 1 : 0;
-    m_lblStatus.SetCaption(CString(text) + CString(std::string(static_cast<size_t>(next), '.').c_str()));
+    // While the last search's files are still being deleted the line says so.
+    if (m_state.reopening)
+        m_state.StepReopening();
+    else
+        m_state.StepAnalysing(m_remover.Busy());
+    ShowState();
 }
 
 void CRecoveryDlg::ShowClearingInStatus()
@@ -155,10 +133,9 @@ void CRecoveryDlg::ShowClearingInStatus()
     // The intake steps the line as pictures come; without them it changes
     // here when the deletion starts or ends. After the search the line
     // says what to do next instead.
-    if (!m_bEngineRunning)
+    if (!m_state.searching)
         return;
-    const CString status = m_lblStatus.GetWindowText();
-    const bool saysClearing = DotsAfter(status, kAnalysingAndClearing) >= 0;
+    const bool saysClearing = m_state.StatusSaysClearing();
     if (saysClearing != m_remover.Busy() && (saysClearing || !m_bIntakeArmed))
         StepStatusLine();
 }
@@ -170,26 +147,19 @@ void CRecoveryDlg::EnterAnalysedState()
     // folder, for the last search to be listed again at a later start.
     if (m_intake.LastPass()) {
         ReadFindRecords();
-        m_bReopening = false;
+        m_state.reopening = false;
     }
     // A search cancelled is recorded at once, should the window end before
     // its last pass, and again with every find after it.
     RememberLastSearch(m_intake.LastPass());
     m_lblProgress.SetCaption("");
     m_places.Put(m_lblProgress, CWindowPlaces::ProgressText, FALSE);
-    m_lblProgress.ShowWindow(SW_HIDE);
 
-    m_lblStatus.SetCaption("Press 'Recover' to recover files detected.");
-    m_lblStatus.ShowWindow(SW_SHOW);
-
-    m_lblSelectAll.SetCaption(m_strUnselectAll);
-    m_lblSelectAll.ShowWindow(SW_SHOW);
-    m_lblSelectAll.EnableWindow(m_list.Items().Count() > 0);
+    m_state.view = WindowView::Analysed;
+    m_state.SetStatus(StatusLine::Analysed);
+    m_state.selectAllTicks = false;
     m_filterBar.SetTypeCounts(m_list.Items());
     ShowCountLine(true);
-
-    m_btnRecover.SetWindowText("Recover");
-    m_btnRecover.ShowWindow(SW_SHOW);
-    ShowSaveFolderChoice(TRUE);
-    ShowNewSearch(!m_bEngineRunning);
+    PlaceListAboveSaveFolder();
+    ShowState();
 }

@@ -45,16 +45,23 @@ CString UnrecoveredCloseQuestion(int count)
 
 void CRecoveryDlg::OnRecover()
 {
-    // While copying it is the copy's Cancel.
-    if (m_copier.Running()) {
-        CancelRecovery();
-        return;
-    }
-    // One button, two jobs: its caption says which one it does now.
-    if (m_btnRecover.GetWindowText() == "Cancel")
-        CancelAnalysis();
-    else
+    // One button, three jobs: the view says which one it does now. A copy
+    // that is done, or told to stop, has nothing left to cancel.
+    switch (m_state.view) {
+    case WindowView::Recovering:
+        if (m_state.CancelsCopy())
+            CancelRecovery();
+        break;
+    case WindowView::Analysing:
+        if (m_state.CancelsSearch())
+            CancelAnalysis();
+        break;
+    case WindowView::Analysed:
         StartRecovery();
+        break;
+    default:
+        break;
+    }
 }
 
 void CRecoveryDlg::CancelAnalysis()
@@ -63,10 +70,6 @@ void CRecoveryDlg::CancelAnalysis()
                    MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
 
-    {
-        CScopedLock lock(m_csState);
-        m_bEngineRunning = false;
-    }
     StopEngine();
     // One more walk, now that the engine is gone, takes in what it wrote
     // last; the intake goes on with what the workers still have, and the
@@ -91,7 +94,7 @@ void CRecoveryDlg::OnCancel()
     // Escape never ends the window: during a search it is the Cancel
     // button, question and all; anywhere else it does nothing. A copy's
     // Cancel has the same caption but is no search's: Escape leaves it be.
-    if (m_btnRecover.IsWindowVisible() && m_btnRecover.GetWindowText() == "Cancel" && !m_copier.Running())
+    if (m_state.CancelsSearch())
         CancelAnalysis();
 }
 
@@ -108,7 +111,7 @@ void CRecoveryDlg::OnClose()
         return;
     m_bCloseAsking = true;
     int answer = IDYES;
-    if (m_bEngineRunning) {
+    if (m_state.searching) {
         answer = MessageBox(kExitQuestion, "Confirm", MB_YESNO | MB_ICONQUESTION);
     } else if (const int count = UnrecoveredFindCount(); count > 0) {
         // No is the default: a close by habit must not look like a loss.
@@ -150,6 +153,7 @@ void CRecoveryDlg::StopWork()
     KillTimer(TIMER_INTAKE);
     m_bIntakeArmed = false;
     m_copier.Stop();
+    m_state.copying = false;
     m_intake.Stop();
     m_preview.Close();
     // An old work folder not yet deleted is swept at the next search.

@@ -1,10 +1,8 @@
-// Next: the work folder, the engine's start on a waiter thread of its own,
-// the analysing view, and the end of the engine (or its stop by the user).
-//
-// Handles: m_hEngineProcess and m_hWaitThread change only under m_csState.
-// Whoever takes a handle out of its member (leaving INVALID_HANDLE_VALUE)
-// owns closing it, so each is closed once whichever side gets there first:
-// the waiter when the engine ends, or StopEngine on cancel and close.
+// Next: the work folder, the engine's files and arguments, the analysing
+// view, and the end of the engine (or its stop by the user). The engine's
+// run itself, its process and waiter thread, is m_search's (EngineSearch.h):
+// it posts WM_ENGINE_ENDED, and every message box is shown from here, on the
+// window's thread.
 #include "RecoveryDlg.h"
 
 #include <shellapi.h>
@@ -50,40 +48,13 @@ bool MakeFolder(const CString& folder, const CString& parent)
     return CreateDirectoryA(folder, nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-HANDLE TakeHandle(HANDLE& member)
-{
-    HANDLE handle = member;
-    member = INVALID_HANDLE_VALUE;
-    return handle;
-}
-
-void CloseIfValid(HANDLE handle)
-{
-    if (handle != INVALID_HANDLE_VALUE && handle != nullptr)
-        CloseHandle(handle);
-}
-
-// Waits for a thread to end while answering messages that other threads
-// send to this one: the waiter's message boxes are owned by this thread's
-// window and send it messages when they open and close.
-void WaitForThreadEnd(HANDLE thread)
-{
-    for (;;) {
-        const DWORD result = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
-        if (result != WAIT_OBJECT_0 + 1)
-            return;
-        MSG msg;
-        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-}
-
 }  // namespace
 
 void CRecoveryDlg::OnNext()
 {
     // A second click while the search it started runs (a click queued
     // behind the first) must not start another.
-    if (m_bEngineRunning)
+    if (m_state.searching)
         return;
     const int row = m_listDrives.GetNextItem(-1, LVNI_SELECTED);
     if (row < 0) {
@@ -127,17 +98,10 @@ void CRecoveryDlg::OnNext()
     // starts.
     m_searchProgress.Begin(m_strTempDir);
     m_intake.UseFindsFile(m_strTempDir, true);
-    {
-        CScopedLock lock(m_csState);
-        m_bEngineRunning = true;
-    }
-    if (!StartWaiterThread()) {
-        CScopedLock lock(m_csState);
-        m_bEngineRunning = false;
-        return;
-    }
+    m_state.searching = true;
     BeginSearchRecord(drive);
     EnterAnalysisView();
+    LaunchEngine();
 }
 
 bool CRecoveryDlg::PrepareWorkFolder()
@@ -275,51 +239,12 @@ void CRecoveryDlg::UseWorkFolder(const CString& folder)
     }
 }
 
-bool CRecoveryDlg::StartWaiterThread()
-{
-    // The handle is stored before the thread can reach OnEngineEnded, which
-    // takes the same lock to release it.
-    CScopedLock lock(m_csState);
-    HANDLE thread = CreateThread(nullptr, 0, WaiterThreadProc, this, 0, nullptr);
-    if (!thread)
-        return false;
-    m_hWaitThread = thread;
-    return true;
-}
-
-DWORD WINAPI CRecoveryDlg::WaiterThreadProc(LPVOID param)
-{
-    CRecoveryDlg* dlg = static_cast<CRecoveryDlg*>(param);
-    const HWND owner = dlg->m_hWnd;
-
-    if (dlg->LaunchEngine()) {
-        HANDLE process;
-        {
-            CScopedLock lock(dlg->m_csState);
-            process = dlg->m_hEngineProcess;
-        }
-        // If StopEngine takes the handle meanwhile, it keeps it open until
-        // this thread has ended, so the wait stays on a live handle.
-        if (process != INVALID_HANDLE_VALUE) {
-            HANDLE waits[2] = {process, dlg->m_hWindowGone};
-            const DWORD count = dlg->m_hWindowGone ? 2 : 1;
-            if (WaitForMultipleObjects(count, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
-                return 0;  // the window object is going away; the engine runs on
-        }
-        dlg->OnEngineEnded(true);
-    } else {
-        // The window may be closing by now: only its handle is used here.
-        ::MessageBoxA(owner, kLaunchFailed, kCaption, MB_OK);
-    }
-    return 0;
-}
-
-bool CRecoveryDlg::LaunchEngine()
+void CRecoveryDlg::LaunchEngine()
 {
     CString enginePath;
     if (!CheckEngineFiles(enginePath)) {
-        OnEngineEnded(false);
-        return false;
+        EngineNotStarted();
+        return;
     }
 
     const CString formats = ReadEngineFormats();
@@ -334,41 +259,40 @@ bool CRecoveryDlg::LaunchEngine()
         }
     }
     if (!anyEnabled) {
-        ::MessageBoxA(m_hWnd,
-                    "No file formats enabled.\n\nPlease go to 'Settings' to enable the type of file you wish to "
-                    "recover.",
-                    kCaption, MB_OK);
-        OnEngineEnded(false);
-        return false;
+        MessageBox("No file formats enabled.\n\nPlease go to 'Settings' to enable the type of file you wish to "
+                   "recover.",
+                   kCaption, MB_OK);
+        EngineNotStarted();
+        return;
     }
     arguments += "search";
 
-    SHELLEXECUTEINFOA info = {};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS;
-    info.hwnd = nullptr;
-    info.lpVerb = nullptr;
-    info.lpFile = enginePath;
-    info.lpParameters = arguments;
-    info.lpDirectory = nullptr;
-    info.nShow = SW_HIDE;
-    if (!ShellExecuteExA(&info) || !info.hProcess) {
-        OnEngineEnded(false);
-        return false;
-    }
+    if (!m_search.Start(m_hWnd, WM_ENGINE_ENDED, enginePath, arguments))
+        EngineNotStarted();
+}
 
-    {
-        CScopedLock lock(m_csState);
-        if (m_bEngineRunning) {
-            m_hEngineProcess = info.hProcess;
-            return true;
-        }
-    }
-    // Stopped while the engine was starting: nobody else will ever see this
-    // process, so it is ended here. Not a failure to report.
-    TerminateProcess(info.hProcess, 0);
-    CloseHandle(info.hProcess);
-    return true;
+void CRecoveryDlg::EngineNotStarted()
+{
+    // The search is over before its box: the monitor leaves the analysis
+    // meanwhile, with nothing.
+    m_state.searching = false;
+    MessageBox(kLaunchFailed, kCaption, MB_OK);
+}
+
+LRESULT CRecoveryDlg::OnEngineEnded(WPARAM wParam, LPARAM lParam)
+{
+    // An end posted before a stop, or by an earlier run, is no news.
+    const CEngineSearch::Ending ending = CEngineSearch::Read(wParam, lParam);
+    if (!m_state.searching || ending.run != m_search.Run())
+        return 0;
+    // The run's handles go now that it is over.
+    m_search.Stop();
+    if (ending.started)
+        m_state.searching = false;
+    else
+        EngineNotStarted();
+    ShowState();
+    return 0;
 }
 
 bool CRecoveryDlg::CheckEngineFiles(CString& enginePath)
@@ -376,29 +300,26 @@ bool CRecoveryDlg::CheckEngineFiles(CString& enginePath)
     const CString appData = GetAppDataFolder();
     const CString engineFolder = JoinPath(appData, kEngineFolderName);
     if (!MakeFolder(engineFolder, appData)) {
-        ::MessageBoxA(m_hWnd, "Failed to load engine, error code -1007", kCaption, MB_OK);
+        MessageBox("Failed to load engine, error code -1007", kCaption, MB_OK);
         return false;
     }
     enginePath = JoinPath(engineFolder, "photo.exe");
     if (!PathFileExistsA(enginePath)) {
-        ::MessageBoxA(m_hWnd,
-                    "Failed to load engine, error code -1003. Installation may be corrupted, please try to "
-                    "re-install Quorvane",
-                    kCaption, MB_OK);
+        MessageBox("Failed to load engine, error code -1003. Installation may be corrupted, please try to "
+                   "re-install Quorvane",
+                   kCaption, MB_OK);
         return false;
     }
     if (!PathFileExistsA(JoinPath(engineFolder, "cygwin1.dll"))) {
-        ::MessageBoxA(m_hWnd,
-                    "Failed to load engine, error code -1004. Installation may be corrupted, please try to "
-                    "re-install Quorvane",
-                    kCaption, MB_OK);
+        MessageBox("Failed to load engine, error code -1004. Installation may be corrupted, please try to "
+                   "re-install Quorvane",
+                   kCaption, MB_OK);
         return false;
     }
     if (!PathFileExistsA(JoinPath(JoinPath(engineFolder, "63"), "cygwin"))) {
-        ::MessageBoxA(m_hWnd,
-                    "Failed to load engine, error code -1005. Installation may be corrupted, please try to "
-                    "re-install Quorvane",
-                    kCaption, MB_OK);
+        MessageBox("Failed to load engine, error code -1005. Installation may be corrupted, please try to "
+                   "re-install Quorvane",
+                   kCaption, MB_OK);
         return false;
     }
     return true;
@@ -406,16 +327,21 @@ bool CRecoveryDlg::CheckEngineFiles(CString& enginePath)
 
 void CRecoveryDlg::EnterAnalysisView()
 {
-    ShowDriveSelection(FALSE);
-    m_lblStatus.ShowWindow(SW_SHOW);
+    // The drive selection goes first, while nothing of the analysis is
+    // there to take the focus it leaves.
+    m_places.Put(m_lblProgress, CWindowPlaces::TipText);
+    m_state.view = WindowView::Analysing;
+    // The last search listed again says so from the start; a search keeps
+    // the line's last text until its first step.
+    if (m_state.reopening)
+        m_state.SetStatus(StatusLine::Reopening);
+    ShowState();
 
     // The select-all label as wide as its longer text, the count line after
     // it, the filter bar and the list under them.
     m_places.Put(m_lblSelectAll, CWindowPlaces::SelectAll);
     PlaceFilterBar();
     m_places.Put(m_listPictures, CWindowPlaces::PictureList);
-    m_listPictures.ShowWindow(SW_SHOW);
-    m_lblSelectAll.ShowWindow(SW_HIDE);
 
     // A fresh start for the intake: nothing listed, nothing with the
     // workers, the placeholder drawn anew.
@@ -426,72 +352,14 @@ void CRecoveryDlg::EnterAnalysisView()
     ClearPictureList();
     ResetFilters();
     ShowCountLine(true);
-
-    m_btnRecover.SetWindowText("Cancel");
-    m_btnRecover.ShowWindow(SW_SHOW);
-    ShowNewSearch(false);
-
-    m_places.Put(m_lblProgress, CWindowPlaces::TipText);
-    m_lblProgress.SetCaption("<- Tips: click \"Cancel\" to stop analyzing and recover detected files.");
-    m_lblProgress.ShowWindow(SW_SHOW);
-
     ShowClearingInStatus();
     SetTimer(TIMER_RESCAN, 500);
 }
 
-void CRecoveryDlg::EndRun(HANDLE& process, HANDLE& thread)
-{
-    CScopedLock lock(m_csState);
-    m_bEngineRunning = false;
-    process = TakeHandle(m_hEngineProcess);
-    thread = TakeHandle(m_hWaitThread);
-}
-
-void CRecoveryDlg::OnEngineEnded(bool closeHandles)
-{
-    HANDLE process;
-    HANDLE thread;
-    EndRun(process, thread);
-    if (closeHandles)
-        CloseIfValid(process);
-    // After a failed launch there is no process, but the thread handle is
-    // still open and nobody else can reach it any more.
-    CloseIfValid(thread);
-}
-
 void CRecoveryDlg::StopEngine()
 {
-    HANDLE process;
-    HANDLE thread;
-    // Also on close: a waiter that is still starting the engine sees the run
-    // is over and ends the new process itself instead of waiting.
-    EndRun(process, thread);
-    if (process != INVALID_HANDLE_VALUE)
-        TerminateProcess(process, 0);
-    // The waiter is never killed (it may hold m_csState); with the engine
-    // gone it ends by itself.
-    if (thread != INVALID_HANDLE_VALUE) {
-        WaitForThreadEnd(thread);
-        CloseHandle(thread);
-    }
-    CloseIfValid(process);
-}
-
-void CRecoveryDlg::LetGoOfWaiter()
-{
-    if (m_hWindowGone)
-        SetEvent(m_hWindowGone);
-    // A copy of the thread handle, taken under the lock, stays valid even if
-    // the waiter closes its own handle meanwhile.
-    HANDLE waiter = nullptr;
-    {
-        CScopedLock lock(m_csState);
-        if (m_hWaitThread != INVALID_HANDLE_VALUE)
-            DuplicateHandle(GetCurrentProcess(), m_hWaitThread, GetCurrentProcess(), &waiter, SYNCHRONIZE,
-                            FALSE, 0);
-    }
-    if (waiter) {
-        WaitForThreadEnd(waiter);
-        CloseHandle(waiter);
-    }
+    // Also on close: an engine still being started is ended by the search
+    // itself instead of being waited for.
+    m_state.searching = false;
+    m_search.Stop();
 }

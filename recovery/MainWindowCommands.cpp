@@ -43,7 +43,7 @@ void CRecoveryDlg::OnStartupTick()
     KillTimer(TIMER_STARTUP);
     FillDriveList();
     LoadSaveFolder();
-    ShowReadyView();
+    m_state.view = WindowView::Ready;
     ShowLastSearchLink();
 }
 
@@ -71,12 +71,7 @@ void CRecoveryDlg::FillDriveList()
 
 void CRecoveryDlg::LoadSaveFolder()
 {
-    {
-        CScopedLock lock(m_csState);
-        m_bEngineRunning = false;
-    }
     m_editSaveDir.SetWindowText(ReadSaveFolder());
-    ShowDriveSelection(TRUE);
 }
 
 bool CRecoveryDlg::PickFolder(CString& path)
@@ -147,11 +142,12 @@ BOOL CRecoveryDlg::OnHelpInfo(HELPINFO* info)
 void CRecoveryDlg::OnSelectAll()
 {
     // The pictures a filter hides keep their ticks.
-    const bool tick = m_lblSelectAll.GetWindowText() == m_strSelectAll;
+    const bool tick = m_state.selectAllTicks;
     m_list.TickShown(tick);
     ShowCountLine(true);
     if (m_preview.IsOpen())
         m_preview.OnPicturesChanged();
 
-    m_lblSelectAll.SetCaption(tick ? m_strUnselectAll : m_strSelectAll);
+    m_state.selectAllTicks = !tick;
+    ShowState();
 }

@@ -13,16 +13,6 @@
 
 namespace {
 
-// Windows cannot be asked whether a timer is armed, but killing one that is
-// not reports failure; one that was armed is put back at once.
-bool TimerArmed(HWND hWnd, UINT_PTR id, UINT rearmMs)
-{
-    if (!::KillTimer(hWnd, id))
-        return false;
-    ::SetTimer(hWnd, id, rearmMs, nullptr);
-    return true;
-}
-
 // The sentence about the pictures that could not be copied. An empty entry
 // in failed stands for a picture whose file was gone, any other entry for a
 // copy that the save folder refused.
@@ -67,11 +57,12 @@ CString CopyLine(int done, int total, double secondsLeft)
 void CRecoveryDlg::StartRecovery()
 {
     // A second press while copying, or a press while the analysis is still
-    // taking in its last files after a cancel, must not start a run.
-    if (TimerArmed(m_hWnd, TIMER_COPY, kCopyIntervalMs))
+    // taking in its last files after a cancel (the walk after the engine's
+    // end not made yet, or its pictures still with the workers), must not
+    // start a run.
+    if (m_state.copying)
         return;
-    if (TimerArmed(m_hWnd, TIMER_RESCAN, kRescanIntervalMs) ||
-        TimerArmed(m_hWnd, TIMER_INTAKE, kIntakeIntervalMs)) {
+    if (!m_intake.LastPass() || m_bIntakeArmed) {
         MessageBox("Please wait until the last pictures found have been listed, then press 'Recover' again.",
                    "Quorvane", MB_OK);
         return;
@@ -103,27 +94,18 @@ void CRecoveryDlg::StartRecovery()
     }
     const int total = static_cast<int>(sources.size());
 
-    // The button becomes the copy's Cancel, beside the bar.
-    m_btnRecover.SetWindowText("Cancel");
+    // The button becomes the copy's Cancel, beside the bar; the progress
+    // text takes the save folder's place.
+    m_state.view = WindowView::Recovering;
+    m_state.copying = true;
+    m_state.copyStopping = false;
     PlaceRecoverButton(true);
-    m_btnRecover.EnableWindow(TRUE);
-    m_btnRecover.ShowWindow(SW_SHOW);
-    ShowNewSearch(false);
-    m_lblSelectAll.ShowWindow(SW_HIDE);
-    // The choice of what to copy is made: it must not change while copying.
-    m_filterBar.EnableWindow(FALSE);
     m_preview.Close();
-    // The progress text takes the save folder's place, and the folder must
-    // not change under a running copy.
-    ShowSaveFolderChoice(FALSE);
-
     m_progress.SetRange32(0, total);
     m_progress.SetPos(0);
-    m_progress.ShowWindow(SW_SHOW);
-
     m_places.Put(m_lblProgress, CWindowPlaces::ProgressText, FALSE);
-    m_lblProgress.ShowWindow(SW_SHOW);
     m_lblProgress.SetCaption(CopyLine(0, total, -1));
+    ShowState();
     m_nCopyShown = 0;
     m_copyEstimate.Reset();
     m_copyStartTick = GetTickCount64();
@@ -156,8 +138,7 @@ void CRecoveryDlg::OnCopyTick()
     const int done = m_copier.Shown();
     m_copyEstimate.Add(static_cast<double>(GetTickCount64() - m_copyStartTick) / 1000.0, m_copier.BytesDone());
     const CString text = CopyLine(done, m_copier.Total(), m_copyEstimate.SecondsLeft(m_nCopyBytes));
-    if (text != m_lblProgress.GetWindowText())
-        m_lblProgress.SetCaption(text);
+    SetLabelText(m_lblProgress, text);
     if (done != m_nCopyShown) {
         m_nCopyShown = done;
         m_progress.SetPos(done);
@@ -169,7 +150,8 @@ void CRecoveryDlg::OnCopyTick()
     // The copy's Cancel has nothing left to stop from here on.
     KillTimer(TIMER_COPY);
     m_copier.Stop();
-    m_btnRecover.EnableWindow(FALSE);
+    m_state.copyStopping = true;
+    ShowState();
     if (m_copier.FolderMissing()) {
         MessageBox("Output directory \"" + m_editSaveDir.GetWindowText() + "\" does not exists.", "Quorvane",
                    MB_OK);
@@ -209,22 +191,19 @@ void CRecoveryDlg::FinishRecovery()
         OpenSaveFolder(m_editSaveDir.GetWindowText());
 
     // Then the results again, the bar and line gone.
+    m_state.copying = false;
     m_progress.SetPos(0);
-    m_progress.ShowWindow(SW_HIDE);
-    m_lblProgress.ShowWindow(SW_HIDE);
-    m_filterBar.EnableWindow(TRUE);
     PlaceRecoverButton(false);
     EnterAnalysedState();
-    const bool anyTicked = m_list.AnyShownTicked();
-    m_lblSelectAll.SetCaption(anyTicked ? m_strUnselectAll : m_strSelectAll);
+    m_state.selectAllTicks = !m_list.AnyShownTicked();
+    ShowState();
 }
 
 void CRecoveryDlg::AbortRecovery()
 {
     m_copier.Stop();
-    m_filterBar.EnableWindow(TRUE);
+    m_state.copying = false;
     m_progress.SetPos(0);
-    m_progress.ShowWindow(SW_HIDE);
     PlaceRecoverButton(false);
     EnterAnalysedState();
 }
@@ -234,7 +213,8 @@ void CRecoveryDlg::CancelRecovery()
     // What was copied stays; the tick after the picture being copied ends
     // the run and shows the summary. The window answers meanwhile.
     m_copier.RequestStop();
-    m_btnRecover.EnableWindow(FALSE);
+    m_state.copyStopping = true;
+    ShowState();
 }
 
 void CRecoveryDlg::PlaceRecoverButton(bool copying)
@@ -242,8 +222,6 @@ void CRecoveryDlg::PlaceRecoverButton(bool copying)
     // The place it leaves is drawn again with the window's background.
     const RECT from = m_places.Rect(copying ? CWindowPlaces::RecoverButton : CWindowPlaces::CopyCancel);
     m_places.Put(m_btnRecover, copying ? CWindowPlaces::CopyCancel : CWindowPlaces::RecoverButton, FALSE);
-    if (!copying)
-        m_btnRecover.EnableWindow(TRUE);
     InvalidateRect(&from, TRUE);
     m_btnRecover.Invalidate(TRUE);
 }

@@ -1,4 +1,4 @@
-// Construction, controls, layout and views of the main window, the painting
+// Construction, controls and layout of the main window, the painting
 // of the minimised window and the administrator check at start.
 #include "RecoveryDlg.h"
 
@@ -68,6 +68,7 @@ BEGIN_MESSAGE_MAP(CRecoveryDlg, CSkinDialog)
     ON_WM_DESTROY()
     ON_MESSAGE(WM_ENDSESSION, &CRecoveryDlg::OnEndSession)
     ON_MESSAGE(WM_WORK_FOLDER_CLEARED, &CRecoveryDlg::OnWorkFolderCleared)
+    ON_MESSAGE(WM_ENGINE_ENDED, &CRecoveryDlg::OnEngineEnded)
     ON_STN_CLICKED(IDC_HELP_LINK, &CRecoveryDlg::OnHelpLink)
     ON_WM_HELPINFO()
     ON_STN_CLICKED(IDC_SETTINGS_LINK, &CRecoveryDlg::OnSettings)
@@ -79,38 +80,24 @@ END_MESSAGE_MAP()
 
 CRecoveryDlg::CRecoveryDlg()
     : CSkinDialog(IDD_RECOVERY, nullptr),
-      m_hEngineProcess(INVALID_HANDLE_VALUE),
       m_hIcon(LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_APP))),
-      m_bEngineRunning(false),
       m_bSearchProgressShown(false),
-      m_hWaitThread(INVALID_HANDLE_VALUE),
       m_dwLastCountStep(0),
       m_bIntakeArmed(false),
       m_nCopyShown(-1),
       m_dwLastStatusStep(0),
       m_dwLastListStep(0),
       m_bScrollPending(false),
-      m_strSelectAll("Select All Photos"),
-      m_strUnselectAll("Unselect All Photos"),
       m_nCopyBytes(0),
       m_copyStartTick(0),
       m_copyEstimate(kCopyLeastSeconds),
       m_bSearchUnrecorded(false),
       m_bLastSearchKnown(false),
-      m_bReopening(false),
-      m_hWindowGone(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
       m_bCloseAsking(false)
 {
 }
 
-CRecoveryDlg::~CRecoveryDlg()
-{
-    // The window's end has stopped the engine; in any case no thread may
-    // use this object once it is gone.
-    LetGoOfWaiter();
-    if (m_hWindowGone)
-        CloseHandle(m_hWindowGone);
-}
+CRecoveryDlg::~CRecoveryDlg() = default;
 
 void CRecoveryDlg::DoDataExchange(CDataExchange* pDX)
 {
@@ -147,7 +134,8 @@ BOOL CRecoveryDlg::OnInitDialog()
         ShowWindow(SW_HIDE);
         PostQuitMessage(18);
     }
-    ShowLoadingView();
+    m_state.view = WindowView::Loading;
+    ShowState();
     return TRUE;
 }
 
@@ -210,43 +198,6 @@ void CRecoveryDlg::InitDriveListColumns()
     m_listDrives.InsertColumn(1, "File System", LVCFMT_LEFT, 80);
     m_listDrives.InsertColumn(2, "Capacity", LVCFMT_LEFT, 120);
     m_listDrives.InsertColumn(3, "Information", LVCFMT_LEFT, 180);
-}
-
-void CRecoveryDlg::ShowDriveSelection(BOOL show)
-{
-    const int command = show ? SW_SHOW : SW_HIDE;
-    m_btnBrowse.ShowWindow(command);
-    m_btnNext.ShowWindow(command);
-    m_btnReload.ShowWindow(command);
-    m_listDrives.ShowWindow(command);
-    m_lblSelectDrive.ShowWindow(command);
-    m_lblSaveDir.ShowWindow(command);
-    m_editSaveDir.ShowWindow(command);
-}
-
-void CRecoveryDlg::ShowLoadingView()
-{
-    ShowDriveSelection(FALSE);
-    m_lblLoading.ShowWindow(SW_SHOW);
-}
-
-void CRecoveryDlg::ShowReadyView()
-{
-    m_lblLoading.ShowWindow(SW_HIDE);
-    ShowDriveSelection(TRUE);
-}
-
-void CRecoveryDlg::ShowSaveFolderChoice(BOOL show)
-{
-    // The analysed view keeps the save folder and Browse where the drive
-    // selection has them, so that a folder can be chosen before Recover;
-    // the picture list then ends where the drive list does.
-    if (show)
-        m_places.Put(m_listPictures, CWindowPlaces::PictureListShort);
-    const int command = show ? SW_SHOW : SW_HIDE;
-    m_lblSaveDir.ShowWindow(command);
-    m_editSaveDir.ShowWindow(command);
-    m_btnBrowse.ShowWindow(command);
 }
 
 BOOL CRecoveryDlg::IsAdministrator()

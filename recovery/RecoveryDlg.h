@@ -1,8 +1,9 @@
 // The program's main window: drive list, analysis with thumbnails, recovery.
 // The operations are spread over one source file per feature:
-//   RecoveryDlg.cpp        construction, controls, layout, views, admin check
+//   RecoveryDlg.cpp        construction, controls, layout, admin check
+//   window/ShowState.cpp   the views: every control as the window's state says
 //   MainWindowCommands.cpp start-up tick, timer dispatch, Browse, Reload, Help, Select all
-//   EngineRun.cpp          Next, work folder, engine launch, waiter thread
+//   EngineRun.cpp          Next, work folder, engine files and arguments, its end
 //   AnalysisMonitor.cpp    rescan and intake ticks, analysed state
 //   SearchProgressView.cpp the search's progress bar, line and taskbar button
 //   PictureFilters.cpp     the filter bar, the count line, what the list shows
@@ -10,7 +11,9 @@
 //   Recovering.cpp         copying the ticked pictures
 //   ResultsView.cpp        the results kept after Recover, New search, the
 //                          last search offered again at start
-// with the work that runs off the window's thread in objects of their own:
+// with what the window shows and what runs as values (WindowState), and
+// the work that runs off the window's thread in objects of their own:
+//   EngineSearch           the engine's process and the thread that waits for it
 //   FindsIntake            the data folder's walks, the thumbnail workers and
 //                          the engine's finds file, a step per tick
 //   PictureCopier          copying into the save folder
@@ -36,6 +39,7 @@
 
 #include "Framework.h"
 #include "DriveDiscovery.h"
+#include "EngineSearch.h"
 #include "FilterBar.h"
 #include "FindsIntake.h"
 #include "FolderRemover.h"
@@ -50,6 +54,7 @@
 #include "Thumbnail.h"
 #include "TaskbarProgress.h"
 #include "WindowPlaces.h"
+#include "WindowState.h"
 
 enum : UINT_PTR {
     TIMER_RESCAN = 1025,
@@ -60,6 +65,8 @@ enum : UINT_PTR {
 
 // The folder remover has deleted everything it was given.
 const UINT WM_WORK_FOLDER_CLEARED = WM_APP + 41;
+// The engine's run is over (see CEngineSearch::Read).
+const UINT WM_ENGINE_ENDED = WM_APP + 42;
 
 // How often each timer ticks.
 const UINT kRescanIntervalMs = 200;
@@ -93,11 +100,10 @@ protected:
     void InitControls();
     void InitLayout();
     void InitDriveListColumns();
-    void ShowDriveSelection(BOOL show);
-    void ShowLoadingView();
-    void ShowReadyView();
-    // The save folder, its label and Browse in the analysed view.
-    void ShowSaveFolderChoice(BOOL show);
+    // Every control's text and visibility as m_state says.
+    void ShowState();
+    void SetLabelText(CLinkLabel& label, const char* text);
+    void PlaceListAboveSaveFolder();
     bool CheckAdministrator();
 
     // Main window commands.
@@ -119,15 +125,13 @@ protected:
     // workfolder.ini forgets the moved work folder once nothing of it is left.
     void ForgetRemovedWorkFolder();
     LRESULT OnWorkFolderCleared(WPARAM, LPARAM);
-    bool StartWaiterThread();
-    static DWORD WINAPI WaiterThreadProc(LPVOID param);
-    bool LaunchEngine();
+    // Starts the engine with the enabled formats; every failure is told
+    // and ends the search.
+    void LaunchEngine();
     bool CheckEngineFiles(CString& enginePath);
+    void EngineNotStarted();
     void EnterAnalysisView();
-    void OnEngineEnded(bool closeHandles);
-    // Clears m_bEngineRunning and hands both handles over, under the lock;
-    // the caller owns closing them.
-    void EndRun(HANDLE& process, HANDLE& thread);
+    LRESULT OnEngineEnded(WPARAM wParam, LPARAM lParam);
 
     // Analysis monitor.
     void OnRescanTick();
@@ -195,7 +199,6 @@ protected:
     // The results kept: the New search button, the recovered marks, the
     // record of the last search and its link in the Ready view.
     void InitResultsControls();
-    void ShowNewSearch(bool show);
     void OnNewSearch();
     // The Ready view's link, when a work folder holds the finds of a search.
     void ShowLastSearchLink();
@@ -206,14 +209,13 @@ protected:
     // cancelled search is written again, with every find, by its last pass
     // (final), and not after.
     void RememberLastSearch(bool final = true);
-    void StepReopenStatus();
     // Finds recovered in this session (the rest are found, not recovered).
     int RecoveredCount() const { return m_list.Count().recovered; }
 
     // Cancel, exit and clean-up.
     void CancelAnalysis();
+    // Ends the engine and waits for its run to be over.
     void StopEngine();
-    void LetGoOfWaiter();
     // Enter and Escape: never the end of the window.
     void OnOK() override;
     void OnCancel() override;
@@ -243,7 +245,10 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 protected:
-    HANDLE m_hEngineProcess;
+    // What the window shows and what runs, and the engine's run.
+    CWindowState m_state;
+    CEngineSearch m_search;
+
     CLinkLabel m_lblSelectAll;
     CLinkLabel m_lblLoading;
     CLinkLabel m_lblSettings;
@@ -263,8 +268,6 @@ protected:
     CLinkLabel m_lblLastSearch;
     CListCtrl m_listDrives;
     HICON m_hIcon;
-    CCriticalSection m_csState;
-    std::atomic<bool> m_bEngineRunning;
     CString m_strTempDir;
     CString m_strDataDir;
     CString m_strDevice;
@@ -273,7 +276,6 @@ protected:
     CSearchProgress m_searchProgress;
     CTaskbarProgress m_taskbar;
     bool m_bSearchProgressShown;
-    HANDLE m_hWaitThread;
     // The pictures found, as the list control shows them.
     CPictureList m_list;
     CFilterBar m_filterBar;
@@ -291,8 +293,6 @@ protected:
     DWORD m_dwLastListStep;
     // The list has been told of new items and scrolls to them next tick.
     bool m_bScrollPending;
-    const CString m_strSelectAll;
-    const CString m_strUnselectAll;
     // The item of each picture being copied.
     std::vector<int> m_copyItems;
     uint64_t m_nCopyBytes;
@@ -304,12 +304,6 @@ protected:
     bool m_bSearchUnrecorded;
     LastSearch m_lastSearch;
     bool m_bLastSearchKnown;
-    // The results of the last search are being listed again.
-    bool m_bReopening;
-    // Set when the window object goes away, so the waiter stops using it.
-    // The window's end has stopped the engine already; this covers an
-    // object that goes without its window having ended.
-    HANDLE m_hWindowGone;
     // The close question is open.
     bool m_bCloseAsking;
     // The moved work folder of an earlier search being deleted.

@@ -14,13 +14,6 @@ namespace {
 
 const char kEngineFolderName[] = "tarnwick-software";
 
-const char* const kReopenSteps[] = {
-    "Listing the pictures of the last search",
-    "Listing the pictures of the last search.",
-    "Listing the pictures of the last search..",
-    "Listing the pictures of the last search...",
-};
-const int kReopenStepCount = sizeof kReopenSteps / sizeof kReopenSteps[0];
 
 // The work folders a search may have left its finds in: the per-user one
 // and the one a search moved to a save folder's drive.
@@ -64,19 +57,11 @@ void CRecoveryDlg::InitResultsControls()
     }
 }
 
-void CRecoveryDlg::ShowNewSearch(bool show)
-{
-    if (!m_btnNewSearch.IsWindow())
-        return;
-    m_btnNewSearch.EnableWindow(TRUE);
-    m_btnNewSearch.ShowWindow(show ? SW_SHOW : SW_HIDE);
-}
-
 void CRecoveryDlg::OnNewSearch()
 {
     // Only from the results: not while the engine runs or pictures are
     // being copied (the button is hidden then; a stray command does nothing).
-    if (m_bEngineRunning || m_copier.Running() || !m_btnNewSearch.IsWindowVisible())
+    if (!m_state.NewSearchShown() || m_state.copying)
         return;
     // A search cancelled and left before its last files were listed is
     // recorded with what was listed.
@@ -84,40 +69,26 @@ void CRecoveryDlg::OnNewSearch()
     KillTimer(TIMER_RESCAN);
     KillTimer(TIMER_INTAKE);
     m_bIntakeArmed = false;
-    m_bReopening = false;
+    m_state.reopening = false;
     m_intake.Pause();
     m_preview.Close();
     HideSearchProgress();
 
-    ShowNewSearch(false);
-    m_progress.ShowWindow(SW_HIDE);
-    m_lblProgress.ShowWindow(SW_HIDE);
-    m_lblStatus.ShowWindow(SW_HIDE);
-    m_listPictures.ShowWindow(SW_HIDE);
-    m_filterBar.ShowWindow(SW_HIDE);
-    m_lblCount.ShowWindow(SW_HIDE);
-    m_btnRecover.ShowWindow(SW_HIDE);
-    m_lblSelectAll.ShowWindow(SW_HIDE);
-    ShowDriveSelection(TRUE);
+    m_state.view = WindowView::Ready;
     ShowLastSearchLink();
 }
 
 void CRecoveryDlg::ShowLastSearchLink()
 {
-    if (!m_lblLastSearch.IsWindow())
-        return;
-    m_bLastSearchKnown = FindLastSearch(WorkFolders(), m_lastSearch);
-    if (!m_bLastSearchKnown) {
-        m_lblLastSearch.ShowWindow(SW_HIDE);
-        return;
-    }
-    m_lblLastSearch.SetCaption(LastSearchLinkText(m_lastSearch));
-    m_lblLastSearch.ShowWindow(SW_SHOW);
+    m_bLastSearchKnown = m_lblLastSearch.IsWindow() && FindLastSearch(WorkFolders(), m_lastSearch);
+    if (m_bLastSearchKnown)
+        m_lblLastSearch.SetCaption(LastSearchLinkText(m_lastSearch));
+    ShowState();
 }
 
 void CRecoveryDlg::OnLastSearchLink()
 {
-    if (m_bEngineRunning || !m_bLastSearchKnown || !m_lblLastSearch.IsWindowVisible())
+    if (m_state.searching || !m_bLastSearchKnown || m_state.view != WindowView::Ready)
         return;
     // Read again: the folder may have gone since the link was shown.
     LastSearch search;
@@ -126,7 +97,6 @@ void CRecoveryDlg::OnLastSearchLink()
         ShowLastSearchLink();
         return;
     }
-    m_lblLastSearch.ShowWindow(SW_HIDE);
     m_strDataDir = search.workFolder;
     m_strTempDir = search.outDir;
     m_strSearchDrive = search.drive;
@@ -135,39 +105,21 @@ void CRecoveryDlg::OnLastSearchLink()
     m_bSearchUnrecorded = false;
     m_intake.UseFindsFile(m_strTempDir, false);
 
-    m_bReopening = true;
-    EnterAnalysisView();
     // Nothing runs that Cancel could stop; Recover comes with the list.
-    m_btnRecover.ShowWindow(SW_HIDE);
-    m_lblProgress.ShowWindow(SW_HIDE);
-    m_lblStatus.SetCaption(kReopenSteps[0]);
-}
-
-void CRecoveryDlg::StepReopenStatus()
-{
-    const CString status = m_lblStatus.GetWindowText();
-    int next = 0;
-    for (int step = 0; step < kReopenStepCount - 1; ++step) {
-        if (status == kReopenSteps[step]) {
-            next = step + 1;
-            break;
-        }
-    }
-    m_lblStatus.SetCaption(kReopenSteps[next]);
+    m_state.reopening = true;
+    EnterAnalysisView();
 }
 
 void CRecoveryDlg::BeginSearchRecord(const CString& drive)
 {
     m_strSearchDrive = drive;
     m_bSearchUnrecorded = true;
-    m_bReopening = false;
-    if (m_lblLastSearch.IsWindow())
-        m_lblLastSearch.ShowWindow(SW_HIDE);
+    m_state.reopening = false;
 }
 
 void CRecoveryDlg::RememberLastSearch(bool final)
 {
-    if (!m_bSearchUnrecorded || m_bEngineRunning)
+    if (!m_bSearchUnrecorded || m_state.searching)
         return;
     if (final)
         m_bSearchUnrecorded = false;

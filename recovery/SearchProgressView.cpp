@@ -26,7 +26,7 @@ void CRecoveryDlg::InitSearchProgressLayout()
 
 void CRecoveryDlg::ShowSearchProgress()
 {
-    if (!m_bEngineRunning || !m_searchProgress.Poll())
+    if (!m_state.searching || !m_searchProgress.Poll())
         return;
     const int permille = m_searchProgress.Permille();
     if (!m_bSearchProgressShown) {

@@ -92,11 +92,6 @@ public:
     HWND FilterBar() const { return m_filterBar.m_hWnd; }
     std::string CountText() const { return m_lblCount.GetWindowText().GetString(); }
 
-    void ClearRunning()
-    {
-        CScopedLock lock(m_csState);
-        m_bEngineRunning = false;
-    }
     size_t Waiting() const { return m_intake.Waiting(); }
     HIMAGELIST Images() const { return m_list.Images(); }
     std::vector<DriveEntry> Drives() const { return m_drives; }
@@ -107,17 +102,6 @@ public:
     // The disks the window sees; when none are given, the machine's with a
     // memory card B: on disk 1 (see WindowFixture).
     DiskLayout* disks = nullptr;
-
-    struct EngineState {
-        bool running;
-        HANDLE process;
-        HANDLE thread;
-    };
-    EngineState State()
-    {
-        CScopedLock lock(m_csState);
-        return {m_bEngineRunning.load(), m_hEngineProcess, m_hWaitThread};
-    }
 
 protected:
     BOOL IsAdministrator() override { return TRUE; }

@@ -67,7 +67,7 @@ TEST_F(EngineRunTest, ArgumentStringFollowsTheStoredFormats)
     for (const Case& c : cases) {
         SetFormats(c.line);
         EXPECT_EQ(RunOnce(), Expected(c.enables)) << (c.line ? c.line : "no formats.ini");
-        EXPECT_FALSE(Dlg().State().running);
+        EXPECT_EQ(EngineProcesses(), 0);
     }
     EXPECT_EQ(m_boxes.Count(), 0u);
 }
@@ -95,10 +95,7 @@ TEST_F(EngineRunTest, NoEnabledFormatRefusesToStart)
         EXPECT_EQ(ItemCount(Ctl(IDC_PICTURE_LIST)), 0);
         EXPECT_FALSE(IsWindowEnabled(Ctl(IDC_SELECT_ALL)));
         EXPECT_FALSE(m_engine.Started());
-        const TestDlg::EngineState state = Dlg().State();
-        EXPECT_FALSE(state.running);
-        EXPECT_EQ(state.process, INVALID_HANDLE_VALUE);
-        EXPECT_EQ(state.thread, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(EngineProcesses(), 0);
     }
 }
 
@@ -160,7 +157,7 @@ TEST_F(EngineRunTest, NextWithoutSelectedDriveChangesNothing)
     EXPECT_FALSE(Visible(Ctl(IDC_RECOVER)));
     EXPECT_FALSE(m_engine.Started());
     EXPECT_FALSE(Exists(DataFolder()));
-    EXPECT_FALSE(Dlg().State().running);
+    EXPECT_EQ(EngineProcesses(), 0);
     EXPECT_EQ(m_boxes.Count(), 1u);
 }
 

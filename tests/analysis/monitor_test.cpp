@@ -333,10 +333,7 @@ TEST_F(MonitorTest, EngineEndingAtOnceGivesAnEmptyAnalysedView)
     EXPECT_FALSE(IsWindowEnabled(Ctl(IDC_SELECT_ALL)));
     EXPECT_EQ(Text(Ctl(IDC_SELECT_ALL)), "Unselect All Photos");
     EXPECT_FALSE(Visible(Ctl(IDC_PROGRESS_TEXT)));
-    const TestDlg::EngineState state = Dlg().State();
-    EXPECT_FALSE(state.running);
-    EXPECT_EQ(state.process, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(state.thread, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(EngineProcesses(), 0);
 }
 
 // After a recovery the next analysis starts the list again from index 0

@@ -108,7 +108,7 @@ TEST_F(WorkFolderTest, SameDiskAsksAndNoLeavesEverythingAsItWas)
     EXPECT_FALSE(Visible(Ctl(IDC_PICTURE_LIST)));
     EXPECT_FALSE(Visible(Ctl(IDC_RECOVER)));
     EXPECT_FALSE(m_engine.Started());
-    EXPECT_FALSE(Dlg().State().running);
+    EXPECT_EQ(EngineProcesses(), 0);
     EXPECT_EQ(ReadFileBytes(Stale()), "from an earlier search");
     EXPECT_FALSE(Exists(DataFolder() + "\\temp"));
     EXPECT_FALSE(Exists(Remembered()));

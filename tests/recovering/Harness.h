@@ -60,15 +60,6 @@ public:
         RunOnUi([&] { copy = m_opened; });
         return copy;
     }
-    // The engine-facing members, read on the window's thread.
-    void EngineState(bool& running, HANDLE& process, HANDLE& thread)
-    {
-        RunOnUi([&] {
-            running = m_bEngineRunning;
-            process = m_hEngineProcess;
-            thread = m_hWaitThread;
-        });
-    }
 
 protected:
     BOOL IsAdministrator() override { return TRUE; }

@@ -612,20 +612,32 @@ TEST_F(RecoveringTest, ALongCopyShowsTheTimeLeft)
 TEST_F(RecoveringTest, RecoverWaitsForAPendingRescan)
 {
     MessageBoxWatcher boxes;
-    Analysed(2);
-    TestDlg* dlg = m_object;
-    dlg->RunOnUi([dlg] { dlg->SetTimer(TIMER_RESCAN, 60000); });
-    PostCommand(m_dlg, IDC_RECOVER);
-    ASSERT_TRUE(boxes.WaitForCount(1));
-    EXPECT_EQ(boxes.Seen()[0].text,
+    for (int i = 0; i < 2; ++i)
+        WriteFileBytes(m_data->Join("f" + std::to_string(100 + i) + ".bmp"), MakeBmp(8 + i, 6, i + 1));
+    OpenReady();
+    m_object->SetSaveFolder(m_out->Path());
+    m_object->AnalyseFolder(m_data->Path());
+    // Cancel, answered Yes, and Recover at once, before the pass that takes
+    // in the last files has come.
+    boxes.Answer(IDYES);
+    const HWND dlg = m_dlg;
+    const HWND button = Item(dlg, IDC_RECOVER);
+    m_object->RunOnUi([&] {
+        for (int press = 0; press < 2; ++press)
+            SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_RECOVER, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    });
+    ASSERT_TRUE(boxes.WaitForCount(2));
+    EXPECT_EQ(boxes.Seen()[0].text, "Quorvane is currently analyzing disk, are you sure you want to cancel?");
+    EXPECT_EQ(boxes.Seen()[1].text,
               "Please wait until the last pictures found have been listed, then press 'Recover' again.");
-    // The pending pass runs (it lists nothing new) and ends analysed again.
-    Pump(1500);
-    ASSERT_TRUE(WaitUntil([&] { return InAnalysedView(m_dlg); }));
+    // The pending pass runs and ends analysed again, nothing copied.
+    ASSERT_TRUE(WaitUntil([&] { return InAnalysedView(m_dlg) && ItemCount(List()) == 2; }));
+    Pump(500);
     EXPECT_FALSE(Visible(Item(m_dlg, IDC_PROGRESS)));
     EXPECT_TRUE(FilesIn(m_out->Path()).empty());
     EXPECT_EQ(ItemCount(List()), 2);
 
+    m_lastCount = 2;
     const SeenBox summary = RecoverAndWaitForSummary(boxes);
     EXPECT_EQ(summary.text, std::string("2 files recovered.") + kSummaryQuestion);
 }

@@ -14,6 +14,7 @@
 //                                  folder with TEXT, "\n" standing for a line
 //                                  end, dated AGE seconds back if given
 //   forever                        wait until killed
+//   exit|CODE                      end at once with this exit code
 #include <windows.h>
 
 #include <fstream>
@@ -207,6 +208,8 @@ int main()
             MoveFileExA((path + ".tmp").c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
         } else if (cmd == "forever") {
             Sleep(INFINITE);
+        } else if (cmd == "exit" && f.size() >= 2) {
+            return static_cast<int>(std::stoul(f[1]));
         }
     }
     return 0;
