@@ -1,7 +1,7 @@
 // The program's main window: drive list, analysis with thumbnails, recovery.
 // The operations are spread over one source file per feature:
 //   RecoveryDlg.cpp        construction, controls, layout, admin check
-//   window/ShowState.cpp   the views: every control as the window's state says
+//   ShowState.cpp          the views: every control as the window's state says
 //   MainWindowCommands.cpp start-up tick, timer dispatch, Browse, Reload, Help, Select all
 //   EngineRun.cpp          Next, work folder, engine files and arguments, its end
 //   AnalysisMonitor.cpp    rescan and intake ticks, analysed state
