@@ -5,6 +5,8 @@
 #include <gdiplus.h>
 #include <shlwapi.h>
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "jpeg_dc_picture.h"
@@ -147,20 +149,16 @@ CGdiBitmap DecodeJpegEighth(const CString& path, bool partial)
     return image;
 }
 
-DecodedPicture DecodeEmbeddedCopy(const std::string& head, size_t offset, size_t length, unsigned width,
-                                  unsigned height)
+DecodedPicture InShapeOf(CGdiBitmap image, unsigned width, unsigned height)
 {
-    DecodedPicture thumbnail;
-    if (length == 0 || width == 0 || height == 0 || offset > head.size() || length > head.size() - offset)
-        return thumbnail;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(head.data());
-    CGdiBitmap image = DecodePictureBytes(bytes + offset, length);
+    DecodedPicture picture;
     if (!image)
-        return thumbnail;
+        return picture;
+    if (width == 0 || height == 0)
+        return DecodedPicture::Whole(std::move(image));
     const UINT tw = image.Width();
     const UINT th = image.Height();
 
-    // Cross-multiplied to compare the shapes without rounding.
     const double photo = static_cast<double>(width) / height;
     int x = 0, y = 0, w = static_cast<int>(tw), h = static_cast<int>(th);
     if (static_cast<double>(tw) / th > photo * 1.01) {
@@ -171,13 +169,78 @@ DecodedPicture DecodeEmbeddedCopy(const std::string& head, size_t offset, size_t
         y = (static_cast<int>(th) - h) / 2;
     }
     if (w <= 0 || h <= 0)
-        return thumbnail;
-    thumbnail.image = std::move(image);
-    thumbnail.srcX = x;
-    thumbnail.srcY = y;
-    thumbnail.srcWidth = w;
-    thumbnail.srcHeight = h;
-    thumbnail.width = width;
-    thumbnail.height = height;
-    return thumbnail;
+        return picture;
+    picture.image = std::move(image);
+    picture.srcX = x;
+    picture.srcY = y;
+    picture.srcWidth = w;
+    picture.srcHeight = h;
+    picture.width = width;
+    picture.height = height;
+    return picture;
+}
+
+DecodedPicture DecodeEmbeddedCopy(const std::string& head, size_t offset, size_t length, unsigned width,
+                                  unsigned height)
+{
+    if (length == 0 || width == 0 || height == 0 || offset > head.size() || length > head.size() - offset)
+        return DecodedPicture();
+    const auto* bytes = reinterpret_cast<const unsigned char*>(head.data());
+    return InShapeOf(DecodePictureBytes(bytes + offset, length), width, height);
+}
+
+CGdiBitmap DecodeFileRange(const CString& path, uint64_t offset, uint64_t length)
+{
+    // A camera's largest JPEG is a few megabytes; nothing sound is larger.
+    const uint64_t kMaxLength = 64ull * 1024 * 1024;
+    if (length < 4 || length > kMaxLength)
+        return CGdiBitmap();
+    const std::string none;
+    CFileBytes file(path, none);
+    std::vector<unsigned char> bytes(static_cast<size_t>(length));
+    if (!file.Read(offset, bytes.size(), bytes.data()))
+        return CGdiBitmap();
+    return DecodePictureBytes(bytes.data(), bytes.size());
+}
+
+CFileBytes::CFileBytes(const CString& path, const std::string& head)
+    : m_file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr)),
+      m_head(head)
+{
+    LARGE_INTEGER size = {};
+    if (m_file != INVALID_HANDLE_VALUE && GetFileSizeEx(m_file, &size))
+        m_size = static_cast<uint64_t>(size.QuadPart);
+}
+
+CFileBytes::~CFileBytes()
+{
+    if (m_file != INVALID_HANDLE_VALUE)
+        CloseHandle(m_file);
+}
+
+bool CFileBytes::Read(uint64_t offset, size_t length, unsigned char* to)
+{
+    if (offset > m_size || length > m_size - offset)
+        return false;
+    if (offset <= m_head.size() && length <= m_head.size() - offset) {
+        if (length)
+            memcpy(to, m_head.data() + offset, length);
+        return true;
+    }
+    if (m_file == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER to64;
+    to64.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(m_file, to64, nullptr, FILE_BEGIN))
+        return false;
+    while (length > 0) {
+        const DWORD piece = static_cast<DWORD>(std::min<size_t>(length, 16u * 1024 * 1024));
+        DWORD read = 0;
+        if (!ReadFile(m_file, to, piece, &read, nullptr) || read == 0)
+            return false;
+        to += read;
+        length -= read;
+    }
+    return true;
 }

@@ -14,24 +14,83 @@ public:
     bool Draws() const override { return true; }
 };
 
+// The tags of a TIFF structure: camera, date, lens and orientation.
+void TakeTags(const JpegLayout& tags, PictureHead& head)
+{
+    head.taken = tags.taken;
+    head.camera = CameraName(tags.make, tags.model);
+    head.lens = tags.lens;
+    head.orientation = tags.orientation;
+}
+
 // TIFF, whose tags name the camera and the date.
 class CTiffDecoder : public CGdiplusDecoder {
 public:
     HeadUse ReadsHead() const override { return HeadUse::Details; }
-    void ReadHead(const std::string& bytes, PictureHead& head) const override
+    void ReadHead(const CString& path, const std::string& bytes, PictureHead& head) const override
     {
+        (void)path;
         JpegLayout tags;
         ReadTiffTags(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), tags);
-        head.taken = tags.taken;
-        head.camera = CameraName(tags.make, tags.model);
+        TakeTags(tags, head);
     }
 };
 
-// Most cameras' RAW files are TIFF inside: their tags name the camera and
-// the date, although the picture is not one this program draws.
-class CRawDecoder : public CTiffDecoder {
+// A camera's RAW is drawn from the JPEG pictures it carries of itself: the
+// smallest that fills what is asked for, the largest for the whole. Its
+// raw sensor data is never decoded.
+class CRawDecoder : public CPictureDecoder {
 public:
-    bool Draws() const override { return false; }
+    bool Draws() const override { return true; }
+    bool DrawsCarriedOnly() const override { return true; }
+    HeadUse ReadsHead() const override { return HeadUse::Drawing; }
+
+    void ReadHead(const CString& path, const std::string& bytes, PictureHead& head) const override
+    {
+        CFileBytes file(path, bytes);
+        RawLayout layout;
+        if (!ReadRawLayout(file, layout))
+            return;
+        head.width = layout.width;
+        head.height = layout.height;
+        head.taken = layout.taken;
+        head.camera = CameraName(layout.make, layout.model);
+        head.lens = layout.lens;
+        head.orientation = layout.orientation;
+        head.jpegs = std::move(layout.jpegs);
+    }
+
+    DecodedPicture Reduced(const CString& path, const PictureHead& head, unsigned minWidth,
+                           unsigned minHeight) const override
+    {
+        RawLayout layout;
+        layout.jpegs = head.jpegs;
+        return FirstDecoding(path, head, layout, layout.Smallest(minWidth, minHeight));
+    }
+
+    DecodedPicture Whole(const CString& path, const PictureHead& head) const override
+    {
+        RawLayout layout;
+        layout.jpegs = head.jpegs;
+        return FirstDecoding(path, head, layout, layout.Largest());
+    }
+
+private:
+    // The chosen JPEG, or when it does not decode, the others from the
+    // largest down; each stands for the sensor's picture.
+    static DecodedPicture FirstDecoding(const CString& path, const PictureHead& head, RawLayout& layout,
+                                        const EmbeddedJpeg* chosen)
+    {
+        while (chosen) {
+            DecodedPicture picture =
+                InShapeOf(DecodeFileRange(path, chosen->offset, chosen->length), head.width, head.height);
+            if (picture)
+                return picture;
+            layout.jpegs.erase(layout.jpegs.begin() + (chosen - layout.jpegs.data()));
+            chosen = layout.Largest();
+        }
+        return DecodedPicture();
+    }
 };
 
 // Types listed and recovered but not drawn, whose first bytes are not read.
@@ -47,8 +106,9 @@ class CJpegDecoder : public CGdiplusDecoder {
 public:
     HeadUse ReadsHead() const override { return HeadUse::Drawing; }
 
-    void ReadHead(const std::string& bytes, PictureHead& head) const override
+    void ReadHead(const CString& path, const std::string& bytes, PictureHead& head) const override
     {
+        (void)path;
         JpegLayout layout;
         if (ReadJpegLayout(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), layout)) {
             head.width = layout.width;
@@ -57,8 +117,7 @@ public:
             head.copyLength = layout.thumbLength;
         }
         // The Exif block may be read although the frame lies past the bytes.
-        head.taken = layout.taken;
-        head.camera = CameraName(layout.make, layout.model);
+        TakeTags(layout, head);
     }
 
     DecodedPicture Reduced(const CString& path, const PictureHead& head, unsigned minWidth,
@@ -85,8 +144,9 @@ public:
 
 }  // namespace
 
-void CPictureDecoder::ReadHead(const std::string& bytes, PictureHead& head) const
+void CPictureDecoder::ReadHead(const CString& path, const std::string& bytes, PictureHead& head) const
 {
+    (void)path;
     (void)bytes;
     (void)head;
 }
@@ -101,8 +161,9 @@ DecodedPicture CPictureDecoder::Reduced(const CString& path, const PictureHead& 
     return DecodedPicture();
 }
 
-DecodedPicture CPictureDecoder::Whole(const CString& path) const
+DecodedPicture CPictureDecoder::Whole(const CString& path, const PictureHead& head) const
 {
+    (void)head;
     if (!Draws())
         return DecodedPicture();
     return DecodedPicture::Whole(DecodePictureFile(path));
@@ -141,6 +202,11 @@ const CPictureDecoder& PictureDecoderFor(PictureType type)
 bool CanDrawPictureType(PictureType type)
 {
     return PictureDecoderFor(type).Draws();
+}
+
+bool DrawsCarriedPicturesOnly(PictureType type)
+{
+    return PictureDecoderFor(type).DrawsCarriedOnly();
 }
 
 std::string CameraName(const std::string& make, const std::string& model)

@@ -29,3 +29,7 @@ const char* PictureTypeName(PictureType type);
 // are listed, described and recovered, and shown with the placeholder. The
 // decoder chosen for the type answers (PictureDecoder.cpp).
 bool CanDrawPictureType(PictureType type);
+// True for the types drawn only from the pictures their files carry (a
+// camera's RAW): one that carries none is not damaged, it has no picture
+// to show.
+bool DrawsCarriedPicturesOnly(PictureType type);
