@@ -82,8 +82,7 @@ CString DescribePicture(const CPictureItems& items, int item)
             damaged.Format("\r\nDamaged: about %d%% of the picture could be read", items.DamagedShare(item));
         text += damaged;
     }
-    if (!items.Decodes(item) &&
-        (!CanDrawPictureType(items.Type(item)) || DrawsCarriedPicturesOnly(items.Type(item))))
+    if (!items.Decodes(item) && !CanDrawPictureType(items.Type(item)))
         text += "\r\n" + CannotShowText(items.Type(item));
     else if (!items.Decodes(item))
         text += "\r\nThis picture cannot be shown: its data is damaged or incomplete.";

@@ -112,10 +112,15 @@ void TurnUpright(DecodedPicture& picture, unsigned orientation)
     // mirrors, 3 turns half round, 4 flips, 5 mirrors across the diagonal,
     // 6 turns a quarter clockwise, 7 mirrors across the other diagonal, 8
     // turns a quarter anticlockwise.
+    // The diagonal mirrors are a mirror and a quarter turn, made one after
+    // the other: GDI+ implementations differ in the order they take the
+    // combined ones in.
     static const RotateFlipType kTurns[9] = {RotateNoneFlipNone, RotateNoneFlipNone, RotateNoneFlipX,
-                                             Rotate180FlipNone,  RotateNoneFlipY,    Rotate90FlipX,
-                                             Rotate90FlipNone,   Rotate270FlipX,     Rotate270FlipNone};
+                                             Rotate180FlipNone,  RotateNoneFlipY,    Rotate270FlipNone,
+                                             Rotate90FlipNone,   Rotate90FlipNone,   Rotate270FlipNone};
     const int w = static_cast<int>(picture.image.Width()), h = static_cast<int>(picture.image.Height());
+    if ((orientation == 5 || orientation == 7) && GdipImageRotateFlip(picture.image.Get(), RotateNoneFlipX) != Ok)
+        return;
     if (GdipImageRotateFlip(picture.image.Get(), kTurns[orientation]) != Ok)
         return;
     // Where a point (x, y) of the stored image lands, on the pixels' edges.

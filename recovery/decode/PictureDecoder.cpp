@@ -201,7 +201,8 @@ const CPictureDecoder& PictureDecoderFor(PictureType type)
 
 bool CanDrawPictureType(PictureType type)
 {
-    return PictureDecoderFor(type).Draws();
+    const CPictureDecoder& decoder = PictureDecoderFor(type);
+    return decoder.Draws() && !decoder.DrawsCarriedOnly();
 }
 
 bool DrawsCarriedPicturesOnly(PictureType type)

@@ -420,9 +420,9 @@ TEST_F(PreviewTest, FilesThatDoNotDecodeShowThePlaceholderAndSaySo)
     EXPECT_LT(GetBValue(middle), 60);
 }
 
-// A camera's RAW or a phone's HEIC is not drawn, even where its bytes would
-// decode as something else: the placeholder, with words that do not call it
-// damaged.
+// A camera's RAW that carries no JPEG of itself, or a phone's HEIC, is not
+// drawn, even where its bytes would decode as something else: the
+// placeholder, with words that do not call it damaged.
 TEST_F(PreviewTest, PicturesOfTypesNotDrawnSayWhy)
 {
     const std::string jpeg = JpegBytes(m_files, "plain.jpg", 160, 120, 0x0000FF);
@@ -436,7 +436,8 @@ TEST_F(PreviewTest, PicturesOfTypesNotDrawnSayWhy)
     HWND message = Control(CPicturePreview::IDC_PREVIEW_MESSAGE);
     ASSERT_TRUE(WaitUntil([&] { return Shows() == Showing::Undrawn; }, 10000));
     EXPECT_TRUE(Visible(message));
-    EXPECT_EQ(Text(message), "Quorvane cannot show RAW pictures; Recover copies the file as it was found.");
+    EXPECT_EQ(Text(message),
+              "This RAW file carries no preview picture to show; Recover copies the file as it was found.");
     ASSERT_TRUE(KeyTo(VK_RIGHT, 1));
     ASSERT_TRUE(WaitUntil([&] { return Shows() == Showing::Undrawn; }, 10000));
     EXPECT_EQ(Text(message), "Quorvane cannot show HEIC pictures; Recover copies the file as it was found.");
