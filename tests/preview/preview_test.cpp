@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "PicturePreview.h"
+#include "RawSamples.h"
 #include "TestPictures.h"
 #include "UiTest.h"
 #include "WindowTest.h"
@@ -446,6 +447,57 @@ TEST_F(PreviewTest, PicturesOfTypesNotDrawnSayWhy)
     EXPECT_FALSE(Visible(message));
 }
 
+namespace {
+
+// A w x h JPEG, red in its left half and blue in its right, made in folder.
+std::string HalvesJpeg(const TempFolder& folder, int w, int h)
+{
+    const std::string path = folder.Join("halves.jpg");
+    if (!SavePicture(path, w, h, 0xFF0000, L"image/jpeg"))
+        return std::string();
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    const std::wstring wide(path.begin(), path.end());
+    GdipCreateBitmapFromFile(wide.c_str(), &bitmap);
+    Gdiplus::GpBitmap* copy = nullptr;
+    GdipCloneBitmapAreaI(0, 0, w, h, PixelFormat24bppRGB, bitmap, &copy);
+    GdipDisposeImage(bitmap);
+    Gdiplus::GpGraphics* graphics = nullptr;
+    GdipGetImageGraphicsContext(copy, &graphics);
+    Gdiplus::GpSolidFill* blue = nullptr;
+    GdipCreateSolidFill(0xFF0000FFu, &blue);
+    GdipFillRectangleI(graphics, blue, w / 2, 0, w - w / 2, h);
+    GdipDeleteBrush(blue);
+    GdipDeleteGraphics(graphics);
+    CLSID jpeg;
+    EncoderFor(L"image/jpeg", jpeg);
+    GdipSaveImageToFile(copy, wide.c_str(), &jpeg, nullptr);
+    GdipDisposeImage(copy);
+    return ReadFileBytes(path);
+}
+
+}  // namespace
+
+// A camera's RAW is shown large from the largest JPEG it carries, upright:
+// held on its side (orientation 6), the stored left half is the top.
+TEST_F(PreviewTest, RawIsShownFromItsLargestJpegUpright)
+{
+    const std::string large = HalvesJpeg(m_files, 480, 320);
+    ASSERT_FALSE(large.empty());
+    const std::string small = JpegBytes(m_files, "small.jpg", 120, 80, 0x00FF00);
+    WriteFileBytes(m_files.Join("IMG_0001.CR2"), rawsamples::Cr2(small, large, 6));
+    m_host.SetPath(0, m_files.Join("IMG_0001.CR2"));
+    m_host.SetShown({0});
+    Open(0);
+    ASSERT_TRUE(WaitUntil([&] { return Shows() == Showing::Picture; }, 10000));
+    EXPECT_FALSE(Visible(Control(CPicturePreview::IDC_PREVIEW_MESSAGE)));
+    Pump(100);
+    const POINT middle = PictureMiddle();
+    const COLORREF above = PixelAt(m_hwnd, middle.x, middle.y - 40);
+    const COLORREF below = PixelAt(m_hwnd, middle.x, middle.y + 40);
+    EXPECT_TRUE(GetRValue(above) > 200 && GetBValue(above) < 60) << std::hex << above;
+    EXPECT_TRUE(Blue(below)) << std::hex << below;
+}
+
 TEST_F(PreviewTest, CameraPhotoDecodesWhileTheWindowAnswersAndOnlyTheNewestStep)
 {
     const std::string big = ReadFileBytes(BIG_JPEG);
@@ -514,6 +566,12 @@ TEST_F(PreviewTest, DISABLED_HoldForScreenshot)
     WriteFileBytes(m_files.Join("damaged.jpg"), photo.substr(0, 3000));
     m_host.SetPath(7, m_files.Join("photo.jpg"));
     m_host.SetPath(8, m_files.Join("damaged.jpg"));
+    // A RAW held on its side, and one that carries no JPEG.
+    const std::string large = HalvesJpeg(m_files, 480, 320);
+    WriteFileBytes(m_files.Join("IMG_0009.CR2"), rawsamples::Cr2(JpegBytes(m_files, "s.jpg", 120, 80, 0x00FF00), large, 6));
+    WriteFileBytes(m_files.Join("DSC_0010.NEF"), rawsamples::Nef("none", "none"));
+    m_host.SetPath(9, m_files.Join("IMG_0009.CR2"));
+    m_host.SetPath(10, m_files.Join("DSC_0010.NEF"));
     std::vector<int> items;
     for (int item = 0; item < 1240; ++item)
         items.push_back(item);
