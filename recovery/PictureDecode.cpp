@@ -41,21 +41,27 @@ CGdiBitmap Checked(GpBitmap* made)
     return image;
 }
 
-// A file read front to back a piece at a time, as the JPEG data is decoded.
+// A part of a file (length bytes from base) read front to back a piece at
+// a time, as the JPEG data is decoded.
 class FileView : public qv::View {
 public:
-    explicit FileView(HANDLE file) : file_(file), buffer_(kPiece) {}
+    FileView(HANDLE file, uint64_t base, uint64_t length)
+        : file_(file), base_(base), length_(length), buffer_(kPiece)
+    {
+    }
     const uint8_t* at(uint64_t pos, size_t& avail) override
     {
+        if (pos >= length_)
+            return nullptr;
         if (pos < start_ || pos >= start_ + held_) {
             LARGE_INTEGER to;
-            to.QuadPart = static_cast<LONGLONG>(pos);
+            to.QuadPart = static_cast<LONGLONG>(base_ + pos);
             DWORD read = 0;
             if (!SetFilePointerEx(file_, to, nullptr, FILE_BEGIN) ||
                 !ReadFile(file_, buffer_.data(), kPiece, &read, nullptr) || read == 0)
                 return nullptr;
             start_ = pos;
-            held_ = read;
+            held_ = std::min<uint64_t>(read, length_ - pos);
         }
         avail = static_cast<size_t>(start_ + held_ - pos);
         return buffer_.data() + (pos - start_);
@@ -64,6 +70,7 @@ public:
 private:
     static const DWORD kPiece = 256 * 1024;
     HANDLE file_;
+    uint64_t base_, length_;
     std::vector<uint8_t> buffer_;
     uint64_t start_ = 0, held_ = 0;
 };
@@ -110,6 +117,11 @@ CGdiBitmap DecodePictureFile(const CString& path)
 
 CGdiBitmap DecodeJpegEighth(const CString& path, bool partial)
 {
+    return DecodeJpegEighthRange(path, 0, UINT64_MAX, partial);
+}
+
+CGdiBitmap DecodeJpegEighthRange(const CString& path, uint64_t offset, uint64_t length, bool partial)
+{
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -117,9 +129,11 @@ CGdiBitmap DecodeJpegEighth(const CString& path, bool partial)
     LARGE_INTEGER size = {};
     qv::DcPicture picture;
     bool decoded = false;
-    if (GetFileSizeEx(file, &size)) {
-        FileView view(file);
-        decoded = qv::jpegDcPicture(view, static_cast<uint64_t>(size.QuadPart), picture, partial);
+    if (GetFileSizeEx(file, &size) && offset <= static_cast<uint64_t>(size.QuadPart)) {
+        // What lies past the file's end is not there.
+        length = std::min(length, static_cast<uint64_t>(size.QuadPart) - offset);
+        FileView view(file, offset, length);
+        decoded = qv::jpegDcPicture(view, length, picture, partial);
     }
     CloseHandle(file);
     if (!decoded)

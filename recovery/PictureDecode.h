@@ -23,6 +23,9 @@ CGdiBitmap DecodePictureFile(const CString& path);
 // data stops fitting part-way gives its whole rows before that, the rest
 // grey (a damaged photo shows what can be had of it).
 CGdiBitmap DecodeJpegEighth(const CString& path, bool partial = false);
+// The same of a JPEG kept inside a file, at offset, length bytes (a RAW's
+// full-sized preview): its thumbnail without a whole decode.
+CGdiBitmap DecodeJpegEighthRange(const CString& path, uint64_t offset, uint64_t length, bool partial = false);
 
 // A small copy of a picture held in its file's first bytes (a camera's
 // Exif thumbnail, at offset, length bytes), standing for the picture of

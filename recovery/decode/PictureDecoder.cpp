@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "JpegLayout.h"
 #include "PictureDecode.h"
 
@@ -65,7 +67,17 @@ public:
     {
         RawLayout layout;
         layout.jpegs = head.jpegs;
-        return FirstDecoding(path, head, layout, layout.Smallest(minWidth, minHeight));
+        const EmbeddedJpeg* chosen = layout.Smallest(minWidth, minHeight);
+        // Many cameras carry no small JPEG, only one of the sensor's size: a
+        // baseline one that large gives its eighth from its DC values alone.
+        if (chosen && (chosen->width + 7) / 8 >= std::max(minWidth, 1u) &&
+            (chosen->height + 7) / 8 >= std::max(minHeight, 1u)) {
+            DecodedPicture eighth =
+                InShapeOf(DecodeJpegEighthRange(path, chosen->offset, chosen->length), head.width, head.height);
+            if (eighth)
+                return eighth;
+        }
+        return FirstDecoding(path, head, layout, chosen);
     }
 
     DecodedPicture Whole(const CString& path, const PictureHead& head) const override

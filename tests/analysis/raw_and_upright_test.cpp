@@ -85,6 +85,22 @@ TEST_F(RawPictureTest, EachFamilyShowsItsSmallestFittingJpegAndItsLargestWhole)
     EXPECT_TRUE(Near(pixels[32 * 64 + 32], 0xFF0000)) << std::hex << pixels[32 * 64 + 32];
 }
 
+TEST_F(RawPictureTest, OnlyASensorSizedJpegGivesTheThumbnailFromItsEighth)
+{
+    // No small JPEG: the thumbnail from the large one's DC values, an
+    // eighth of its size, standing for the sensor's picture.
+    const std::string path = Save("big.dng", Dng(Jpeg(1200, 800, 0x00C000)));
+    CPictureSource source(path.c_str());
+    const DecodedPicture reduced = source.Reduced(64, 43);
+    ASSERT_TRUE(reduced);
+    EXPECT_EQ(reduced.image.Width(), 150u);
+    EXPECT_EQ(reduced.image.Height(), 100u);
+    EXPECT_EQ(reduced.width, kSensorWidth);
+    EXPECT_TRUE(Near(PixelOf(reduced, 75, 50), 0x00C000));
+    // Asked for more than its eighth has: the JPEG decoded whole.
+    EXPECT_EQ(CPictureSource(path.c_str()).Reduced(300, 200).image.Width(), 1200u);
+}
+
 TEST_F(RawPictureTest, PreviewOutsideTheFileIsRefusedAndTheDetailsStay)
 {
     const std::string small = Jpeg(120, 80, 0x0000FF), large = Jpeg(480, 320, 0xFF0000);
