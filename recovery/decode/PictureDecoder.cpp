@@ -68,12 +68,14 @@ public:
         RawLayout layout;
         layout.jpegs = head.jpegs;
         const EmbeddedJpeg* chosen = layout.Smallest(minWidth, minHeight);
+        unsigned width = 0, height = 0;
+        Standing(head, layout, width, height);
         // Many cameras carry no small JPEG, only one of the sensor's size: a
         // baseline one that large gives its eighth from its DC values alone.
         if (chosen && (chosen->width + 7) / 8 >= std::max(minWidth, 1u) &&
             (chosen->height + 7) / 8 >= std::max(minHeight, 1u)) {
             DecodedPicture eighth =
-                InShapeOf(DecodeJpegEighthRange(path, chosen->offset, chosen->length), head.width, head.height);
+                InShapeOf(DecodeJpegEighthRange(path, chosen->offset, chosen->length), width, height);
             if (eighth)
                 return eighth;
         }
@@ -88,14 +90,29 @@ public:
     }
 
 private:
+    // The size a JPEG of the RAW stands for: the sensor's, or where the
+    // file does not tell it, its largest JPEG's (cameras make it in the
+    // sensor's shape).
+    static void Standing(const PictureHead& head, const RawLayout& layout, unsigned& width, unsigned& height)
+    {
+        width = head.width;
+        height = head.height;
+        const EmbeddedJpeg* largest = layout.Largest();
+        if ((width == 0 || height == 0) && largest) {
+            width = largest->width;
+            height = largest->height;
+        }
+    }
+
     // The chosen JPEG, or when it does not decode, the others from the
     // largest down; each stands for the sensor's picture.
     static DecodedPicture FirstDecoding(const CString& path, const PictureHead& head, RawLayout& layout,
                                         const EmbeddedJpeg* chosen)
     {
+        unsigned width = 0, height = 0;
+        Standing(head, layout, width, height);
         while (chosen) {
-            DecodedPicture picture =
-                InShapeOf(DecodeFileRange(path, chosen->offset, chosen->length), head.width, head.height);
+            DecodedPicture picture = InShapeOf(DecodeFileRange(path, chosen->offset, chosen->length), width, height);
             if (picture)
                 return picture;
             layout.jpegs.erase(layout.jpegs.begin() + (chosen - layout.jpegs.data()));

@@ -47,7 +47,9 @@ DecodedPicture CPictureSource::Had(DecodedPicture picture)
     // The orientation is in the first bytes of the types that have one.
     ReadHead(CPictureDecoder::HeadUse::Details);
     TurnUpright(picture, m_head.orientation);
-    if (picture) {
+    // A RAW's size is its sensor's as its tags tell (see ReadHead), never a
+    // JPEG's it carries.
+    if (picture && !m_decoder.DrawsCarriedOnly()) {
         m_details.width = picture.width;
         m_details.height = picture.height;
     }

@@ -41,7 +41,8 @@ public:
     uint64_t Bytes() const { return m_details.bytes; }
     // The file's size and time, the date, camera and lens its first bytes
     // tell, and the size of the picture the last one had from here stands
-    // for (0 before one was had; a RAW's sensor size as its tags tell).
+    // for (0 before one was had); a RAW's sensor size as its tags tell it
+    // (0 when they do not).
     const PictureDetails& Details();
 
     // The picture's own size as its first bytes tell it (a JPEG's frame,

@@ -79,6 +79,18 @@ TEST_F(RawPictureTest, EachFamilyShowsItsSmallestFittingJpegAndItsLargestWhole)
         EXPECT_TRUE(Near(PixelOf(whole, 240, 160), 0xFF0000));
     }
 
+    // A RAW that does not tell its sensor's size: drawn in its largest
+    // JPEG's shape, its size not told (not a JPEG's taken for it).
+    std::string untold = Raf(Jpeg(480, 320, 0xFF0000));
+    untold.replace(92, 8, std::string(8, '\0'));
+    ThumbnailPixels shaped;
+    PictureDetails noSize;
+    ASSERT_TRUE(RenderThumbnail(Save("untold.raf", untold).c_str(), shaped, &noSize));
+    EXPECT_TRUE(Near(shaped[32 * 64 + 32], 0xFF0000));
+    EXPECT_TRUE(Near(shaped[4 * 64 + 32], 0xFFFFFF, 8));
+    EXPECT_EQ(noSize.width, 0u);
+    EXPECT_EQ(noSize.height, 0u);
+
     // A JPEG too small to fill the thumbnail is passed over for one that does.
     ThumbnailPixels pixels;
     ASSERT_TRUE(RenderThumbnail(Save("tiny.cr2", Cr2(Jpeg(48, 32, 0x00FF00), large)).c_str(), pixels));
