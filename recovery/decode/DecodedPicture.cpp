@@ -5,6 +5,8 @@
 #include <gdiplus.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <utility>
 
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
@@ -100,4 +102,46 @@ DecodedPicture FittedCopy(const DecodedPicture& picture, int maxWidth, int maxHe
     copy.width = picture.width;
     copy.height = picture.height;
     return copy;
+}
+
+void TurnUpright(DecodedPicture& picture, unsigned orientation)
+{
+    if (!picture || orientation < 2 || orientation > 8)
+        return;
+    // The turn GDI+ makes of the stored pixels for each orientation: 2
+    // mirrors, 3 turns half round, 4 flips, 5 mirrors across the diagonal,
+    // 6 turns a quarter clockwise, 7 mirrors across the other diagonal, 8
+    // turns a quarter anticlockwise.
+    // The diagonal mirrors are a mirror and a quarter turn, made one after
+    // the other: GDI+ implementations differ in the order they take the
+    // combined ones in.
+    static const RotateFlipType kTurns[9] = {RotateNoneFlipNone, RotateNoneFlipNone, RotateNoneFlipX,
+                                             Rotate180FlipNone,  RotateNoneFlipY,    Rotate270FlipNone,
+                                             Rotate90FlipNone,   Rotate90FlipNone,   Rotate270FlipNone};
+    const int w = static_cast<int>(picture.image.Width()), h = static_cast<int>(picture.image.Height());
+    if ((orientation == 5 || orientation == 7) && GdipImageRotateFlip(picture.image.Get(), RotateNoneFlipX) != Ok)
+        return;
+    if (GdipImageRotateFlip(picture.image.Get(), kTurns[orientation]) != Ok)
+        return;
+    // Where a point (x, y) of the stored image lands, on the pixels' edges.
+    auto turn = [&](int x, int y, int& tx, int& ty) {
+        switch (orientation) {
+        case 2: tx = w - x; ty = y; break;
+        case 3: tx = w - x; ty = h - y; break;
+        case 4: tx = x; ty = h - y; break;
+        case 5: tx = y; ty = x; break;
+        case 6: tx = h - y; ty = x; break;
+        case 7: tx = h - y; ty = w - x; break;
+        default: tx = y; ty = w - x; break;
+        }
+    };
+    int x1, y1, x2, y2;
+    turn(picture.srcX, picture.srcY, x1, y1);
+    turn(picture.srcX + picture.srcWidth, picture.srcY + picture.srcHeight, x2, y2);
+    picture.srcX = std::min(x1, x2);
+    picture.srcY = std::min(y1, y2);
+    picture.srcWidth = std::abs(x2 - x1);
+    picture.srcHeight = std::abs(y2 - y1);
+    if (orientation >= 5)
+        std::swap(picture.width, picture.height);
 }

@@ -50,3 +50,9 @@ struct DecodedPicture {
 // white where it is transparent, standing for the same picture. Drawing
 // reads the pixels: empty when they do not decode.
 DecodedPicture FittedCopy(const DecodedPicture& picture, int maxWidth, int maxHeight);
+
+// Turns the picture as Exif orientation 1 to 8 says its stored pixels are
+// shown: the image, the part of it that is the picture, and the size it
+// stands for (5 to 8 swap width and height). Other values leave it as it
+// is; so does a turn GDI+ refuses (the picture then stays as stored).
+void TurnUpright(DecodedPicture& picture, unsigned orientation);

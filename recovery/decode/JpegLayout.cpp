@@ -146,6 +146,18 @@ void ReadTiffTags(const unsigned char* tiff, size_t size, JpegLayout& layout)
                 layout.model = reader.Ascii(entry);
             else if (pass == 0 && tag == 0x8769)
                 exifIfd = reader.U32(entry + 8);
+            else if (pass == 0 && tag == 0x0112 && reader.U16(entry + 2) == 3) {
+                const unsigned orientation = reader.U16(entry + 8);
+                if (orientation >= 1 && orientation <= 8)
+                    layout.orientation = orientation;
+            } else if (tag == 0xA434 && layout.lens.empty())
+                layout.lens = reader.Ascii(entry);
+            else if (tag == 0xA002 || tag == 0xA003) {
+                // SHORT or LONG.
+                const unsigned type = reader.U16(entry + 2);
+                const unsigned long value = type == 3 ? reader.U16(entry + 8) : type == 4 ? reader.U32(entry + 8) : 0;
+                (tag == 0xA002 ? layout.exifWidth : layout.exifHeight) = static_cast<unsigned>(value);
+            }
             else if (tag == 0x9003 || (tag == 0x0132 && layout.taken.empty())) {
                 // The moment the photo was taken wins over the last change.
                 const std::string date = reader.Ascii(entry);

@@ -18,9 +18,19 @@ struct JpegLayout {
     std::string make;
     std::string model;
     std::string taken;
+    // The lens's name (Exif LensModel); empty when not there.
+    std::string lens;
+    // Which way up the stored pixels are shown (Exif orientation 1 to 8);
+    // 0 when not told.
+    unsigned orientation = 0;
+    // The Exif's pixel size of the picture (PixelXDimension and
+    // PixelYDimension); 0 when not there.
+    unsigned exifWidth = 0;
+    unsigned exifHeight = 0;
 };
 
-// The make, model and date taken of a TIFF structure (an Exif block's body
+// The make, model, date taken, lens, orientation and Exif pixel size of a
+// TIFF structure (an Exif block's body
 // after "Exif\0\0", or a TIFF file's first bytes). Fields not found are left
 // as they are.
 void ReadTiffTags(const unsigned char* tiff, size_t size, JpegLayout& layout);

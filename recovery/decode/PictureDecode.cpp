@@ -5,6 +5,8 @@
 #include <gdiplus.h>
 #include <shlwapi.h>
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "jpeg_dc_picture.h"
@@ -39,21 +41,27 @@ CGdiBitmap Checked(GpBitmap* made)
     return image;
 }
 
-// A file read front to back a piece at a time, as the JPEG data is decoded.
+// A part of a file (length bytes from base) read front to back a piece at
+// a time, as the JPEG data is decoded.
 class FileView : public qv::View {
 public:
-    explicit FileView(HANDLE file) : file_(file), buffer_(kPiece) {}
+    FileView(HANDLE file, uint64_t base, uint64_t length)
+        : file_(file), base_(base), length_(length), buffer_(kPiece)
+    {
+    }
     const uint8_t* at(uint64_t pos, size_t& avail) override
     {
+        if (pos >= length_)
+            return nullptr;
         if (pos < start_ || pos >= start_ + held_) {
             LARGE_INTEGER to;
-            to.QuadPart = static_cast<LONGLONG>(pos);
+            to.QuadPart = static_cast<LONGLONG>(base_ + pos);
             DWORD read = 0;
             if (!SetFilePointerEx(file_, to, nullptr, FILE_BEGIN) ||
                 !ReadFile(file_, buffer_.data(), kPiece, &read, nullptr) || read == 0)
                 return nullptr;
             start_ = pos;
-            held_ = read;
+            held_ = std::min<uint64_t>(read, length_ - pos);
         }
         avail = static_cast<size_t>(start_ + held_ - pos);
         return buffer_.data() + (pos - start_);
@@ -62,6 +70,7 @@ public:
 private:
     static const DWORD kPiece = 256 * 1024;
     HANDLE file_;
+    uint64_t base_, length_;
     std::vector<uint8_t> buffer_;
     uint64_t start_ = 0, held_ = 0;
 };
@@ -108,6 +117,11 @@ CGdiBitmap DecodePictureFile(const CString& path)
 
 CGdiBitmap DecodeJpegEighth(const CString& path, bool partial)
 {
+    return DecodeJpegEighthRange(path, 0, UINT64_MAX, partial);
+}
+
+CGdiBitmap DecodeJpegEighthRange(const CString& path, uint64_t offset, uint64_t length, bool partial)
+{
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -115,9 +129,11 @@ CGdiBitmap DecodeJpegEighth(const CString& path, bool partial)
     LARGE_INTEGER size = {};
     qv::DcPicture picture;
     bool decoded = false;
-    if (GetFileSizeEx(file, &size)) {
-        FileView view(file);
-        decoded = qv::jpegDcPicture(view, static_cast<uint64_t>(size.QuadPart), picture, partial);
+    if (GetFileSizeEx(file, &size) && offset <= static_cast<uint64_t>(size.QuadPart)) {
+        // What lies past the file's end is not there.
+        length = std::min(length, static_cast<uint64_t>(size.QuadPart) - offset);
+        FileView view(file, offset, length);
+        decoded = qv::jpegDcPicture(view, length, picture, partial);
     }
     CloseHandle(file);
     if (!decoded)
@@ -147,20 +163,16 @@ CGdiBitmap DecodeJpegEighth(const CString& path, bool partial)
     return image;
 }
 
-DecodedPicture DecodeEmbeddedCopy(const std::string& head, size_t offset, size_t length, unsigned width,
-                                  unsigned height)
+DecodedPicture InShapeOf(CGdiBitmap image, unsigned width, unsigned height)
 {
-    DecodedPicture thumbnail;
-    if (length == 0 || width == 0 || height == 0 || offset > head.size() || length > head.size() - offset)
-        return thumbnail;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(head.data());
-    CGdiBitmap image = DecodePictureBytes(bytes + offset, length);
+    DecodedPicture picture;
     if (!image)
-        return thumbnail;
+        return picture;
+    if (width == 0 || height == 0)
+        return DecodedPicture::Whole(std::move(image));
     const UINT tw = image.Width();
     const UINT th = image.Height();
 
-    // Cross-multiplied to compare the shapes without rounding.
     const double photo = static_cast<double>(width) / height;
     int x = 0, y = 0, w = static_cast<int>(tw), h = static_cast<int>(th);
     if (static_cast<double>(tw) / th > photo * 1.01) {
@@ -171,13 +183,78 @@ DecodedPicture DecodeEmbeddedCopy(const std::string& head, size_t offset, size_t
         y = (static_cast<int>(th) - h) / 2;
     }
     if (w <= 0 || h <= 0)
-        return thumbnail;
-    thumbnail.image = std::move(image);
-    thumbnail.srcX = x;
-    thumbnail.srcY = y;
-    thumbnail.srcWidth = w;
-    thumbnail.srcHeight = h;
-    thumbnail.width = width;
-    thumbnail.height = height;
-    return thumbnail;
+        return picture;
+    picture.image = std::move(image);
+    picture.srcX = x;
+    picture.srcY = y;
+    picture.srcWidth = w;
+    picture.srcHeight = h;
+    picture.width = width;
+    picture.height = height;
+    return picture;
+}
+
+DecodedPicture DecodeEmbeddedCopy(const std::string& head, size_t offset, size_t length, unsigned width,
+                                  unsigned height)
+{
+    if (length == 0 || width == 0 || height == 0 || offset > head.size() || length > head.size() - offset)
+        return DecodedPicture();
+    const auto* bytes = reinterpret_cast<const unsigned char*>(head.data());
+    return InShapeOf(DecodePictureBytes(bytes + offset, length), width, height);
+}
+
+CGdiBitmap DecodeFileRange(const CString& path, uint64_t offset, uint64_t length)
+{
+    // A camera's largest JPEG is a few megabytes; nothing sound is larger.
+    const uint64_t kMaxLength = 64ull * 1024 * 1024;
+    if (length < 4 || length > kMaxLength)
+        return CGdiBitmap();
+    const std::string none;
+    CFileBytes file(path, none);
+    std::vector<unsigned char> bytes(static_cast<size_t>(length));
+    if (!file.Read(offset, bytes.size(), bytes.data()))
+        return CGdiBitmap();
+    return DecodePictureBytes(bytes.data(), bytes.size());
+}
+
+CFileBytes::CFileBytes(const CString& path, const std::string& head)
+    : m_file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr)),
+      m_head(head)
+{
+    LARGE_INTEGER size = {};
+    if (m_file != INVALID_HANDLE_VALUE && GetFileSizeEx(m_file, &size))
+        m_size = static_cast<uint64_t>(size.QuadPart);
+}
+
+CFileBytes::~CFileBytes()
+{
+    if (m_file != INVALID_HANDLE_VALUE)
+        CloseHandle(m_file);
+}
+
+bool CFileBytes::Read(uint64_t offset, size_t length, unsigned char* to)
+{
+    if (offset > m_size || length > m_size - offset)
+        return false;
+    if (offset <= m_head.size() && length <= m_head.size() - offset) {
+        if (length)
+            memcpy(to, m_head.data() + offset, length);
+        return true;
+    }
+    if (m_file == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER to64;
+    to64.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(m_file, to64, nullptr, FILE_BEGIN))
+        return false;
+    while (length > 0) {
+        const DWORD piece = static_cast<DWORD>(std::min<size_t>(length, 16u * 1024 * 1024));
+        DWORD read = 0;
+        if (!ReadFile(m_file, to, piece, &read, nullptr) || read == 0)
+            return false;
+        to += read;
+        length -= read;
+    }
+    return true;
 }

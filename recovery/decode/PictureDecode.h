@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "DecodedPicture.h"
 #include "Framework.h"
+#include "RawLayout.h"
 
 // The first 128 KiB: the Exif block (at most 64 KiB) and what cameras put
 // before the frame.
@@ -21,6 +23,9 @@ CGdiBitmap DecodePictureFile(const CString& path);
 // data stops fitting part-way gives its whole rows before that, the rest
 // grey (a damaged photo shows what can be had of it).
 CGdiBitmap DecodeJpegEighth(const CString& path, bool partial = false);
+// The same of a JPEG kept inside a file, at offset, length bytes (a RAW's
+// full-sized preview): its thumbnail without a whole decode.
+CGdiBitmap DecodeJpegEighthRange(const CString& path, uint64_t offset, uint64_t length, bool partial = false);
 
 // A small copy of a picture held in its file's first bytes (a camera's
 // Exif thumbnail, at offset, length bytes), standing for the picture of
@@ -29,3 +34,30 @@ CGdiBitmap DecodeJpegEighth(const CString& path, bool partial = false);
 // or does not decode.
 DecodedPicture DecodeEmbeddedCopy(const std::string& head, size_t offset, size_t length, unsigned width,
                                   unsigned height);
+
+// The image standing for a picture of width x height: the part of it in
+// that picture's shape (cameras pad a copy of another shape with bars), or
+// the whole of it when the size is not known. Empty for no image.
+DecodedPicture InShapeOf(CGdiBitmap image, unsigned width, unsigned height);
+
+// A JPEG (or other picture) kept inside a file, at offset, length bytes:
+// read alone, the rest of the file untouched. None when the range is not
+// within the file or does not decode.
+CGdiBitmap DecodeFileRange(const CString& path, uint64_t offset, uint64_t length);
+
+// A file's bytes for the portable readers: the first bytes already read
+// (head) are served from memory, the rest read where asked.
+class CFileBytes : public ByteSource {
+public:
+    CFileBytes(const CString& path, const std::string& head);
+    ~CFileBytes() override;
+    CFileBytes(const CFileBytes&) = delete;
+    CFileBytes& operator=(const CFileBytes&) = delete;
+    uint64_t Size() const override { return m_size; }
+    bool Read(uint64_t offset, size_t length, unsigned char* to) override;
+
+private:
+    void* m_file;
+    uint64_t m_size = 0;
+    const std::string& m_head;
+};

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "JpegLayout.h"
 #include "LibraryDecoders.h"
 #include "PictureDecode.h"
@@ -15,24 +17,110 @@ public:
     bool Draws() const override { return true; }
 };
 
+// The tags of a TIFF structure: camera, date, lens and orientation.
+void TakeTags(const JpegLayout& tags, PictureHead& head)
+{
+    head.taken = tags.taken;
+    head.camera = CameraName(tags.make, tags.model);
+    head.lens = tags.lens;
+    head.orientation = tags.orientation;
+}
+
 // TIFF, whose tags name the camera and the date.
 class CTiffDecoder : public CGdiplusDecoder {
 public:
     HeadUse ReadsHead() const override { return HeadUse::Details; }
-    void ReadHead(const std::string& bytes, PictureHead& head) const override
+    void ReadHead(const CString& path, const std::string& bytes, PictureHead& head) const override
     {
+        (void)path;
         JpegLayout tags;
         ReadTiffTags(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), tags);
-        head.taken = tags.taken;
-        head.camera = CameraName(tags.make, tags.model);
+        TakeTags(tags, head);
     }
 };
 
-// Most cameras' RAW files are TIFF inside: their tags name the camera and
-// the date, although the picture is not one this program draws.
-class CRawDecoder : public CTiffDecoder {
+// A camera's RAW is drawn from the JPEG pictures it carries of itself: the
+// smallest that fills what is asked for, the largest for the whole. Its
+// raw sensor data is never decoded.
+class CRawDecoder : public CPictureDecoder {
 public:
-    bool Draws() const override { return false; }
+    bool Draws() const override { return true; }
+    bool DrawsCarriedOnly() const override { return true; }
+    HeadUse ReadsHead() const override { return HeadUse::Drawing; }
+
+    void ReadHead(const CString& path, const std::string& bytes, PictureHead& head) const override
+    {
+        CFileBytes file(path, bytes);
+        RawLayout layout;
+        if (!ReadRawLayout(file, layout))
+            return;
+        head.width = layout.width;
+        head.height = layout.height;
+        head.taken = layout.taken;
+        head.camera = CameraName(layout.make, layout.model);
+        head.lens = layout.lens;
+        head.orientation = layout.orientation;
+        head.jpegs = std::move(layout.jpegs);
+    }
+
+    DecodedPicture Reduced(const CString& path, const PictureHead& head, unsigned minWidth,
+                           unsigned minHeight) const override
+    {
+        RawLayout layout;
+        layout.jpegs = head.jpegs;
+        const EmbeddedJpeg* chosen = layout.Smallest(minWidth, minHeight);
+        unsigned width = 0, height = 0;
+        Standing(head, layout, width, height);
+        // Many cameras carry no small JPEG, only one of the sensor's size: a
+        // baseline one that large gives its eighth from its DC values alone.
+        if (chosen && (chosen->width + 7) / 8 >= std::max(minWidth, 1u) &&
+            (chosen->height + 7) / 8 >= std::max(minHeight, 1u)) {
+            DecodedPicture eighth =
+                InShapeOf(DecodeJpegEighthRange(path, chosen->offset, chosen->length), width, height);
+            if (eighth)
+                return eighth;
+        }
+        return FirstDecoding(path, head, layout, chosen);
+    }
+
+    DecodedPicture Whole(const CString& path, const PictureHead& head) const override
+    {
+        RawLayout layout;
+        layout.jpegs = head.jpegs;
+        return FirstDecoding(path, head, layout, layout.Largest());
+    }
+
+private:
+    // The size a JPEG of the RAW stands for: the sensor's, or where the
+    // file does not tell it, its largest JPEG's (cameras make it in the
+    // sensor's shape).
+    static void Standing(const PictureHead& head, const RawLayout& layout, unsigned& width, unsigned& height)
+    {
+        width = head.width;
+        height = head.height;
+        const EmbeddedJpeg* largest = layout.Largest();
+        if ((width == 0 || height == 0) && largest) {
+            width = largest->width;
+            height = largest->height;
+        }
+    }
+
+    // The chosen JPEG, or when it does not decode, the others from the
+    // largest down; each stands for the sensor's picture.
+    static DecodedPicture FirstDecoding(const CString& path, const PictureHead& head, RawLayout& layout,
+                                        const EmbeddedJpeg* chosen)
+    {
+        unsigned width = 0, height = 0;
+        Standing(head, layout, width, height);
+        while (chosen) {
+            DecodedPicture picture = InShapeOf(DecodeFileRange(path, chosen->offset, chosen->length), width, height);
+            if (picture)
+                return picture;
+            layout.jpegs.erase(layout.jpegs.begin() + (chosen - layout.jpegs.data()));
+            chosen = layout.Largest();
+        }
+        return DecodedPicture();
+    }
 };
 
 // Types listed and recovered but not drawn, whose first bytes are not read.
@@ -48,8 +136,9 @@ class CJpegDecoder : public CGdiplusDecoder {
 public:
     HeadUse ReadsHead() const override { return HeadUse::Drawing; }
 
-    void ReadHead(const std::string& bytes, PictureHead& head) const override
+    void ReadHead(const CString& path, const std::string& bytes, PictureHead& head) const override
     {
+        (void)path;
         JpegLayout layout;
         if (ReadJpegLayout(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), layout)) {
             head.width = layout.width;
@@ -58,8 +147,7 @@ public:
             head.copyLength = layout.thumbLength;
         }
         // The Exif block may be read although the frame lies past the bytes.
-        head.taken = layout.taken;
-        head.camera = CameraName(layout.make, layout.model);
+        TakeTags(layout, head);
     }
 
     DecodedPicture Reduced(const CString& path, const PictureHead& head, unsigned minWidth,
@@ -86,8 +174,9 @@ public:
 
 }  // namespace
 
-void CPictureDecoder::ReadHead(const std::string& bytes, PictureHead& head) const
+void CPictureDecoder::ReadHead(const CString& path, const std::string& bytes, PictureHead& head) const
 {
+    (void)path;
     (void)bytes;
     (void)head;
 }
@@ -102,8 +191,9 @@ DecodedPicture CPictureDecoder::Reduced(const CString& path, const PictureHead& 
     return DecodedPicture();
 }
 
-DecodedPicture CPictureDecoder::Whole(const CString& path) const
+DecodedPicture CPictureDecoder::Whole(const CString& path, const PictureHead& head) const
 {
+    (void)head;
     if (!Draws())
         return DecodedPicture();
     return DecodedPicture::Whole(DecodePictureFile(path));
@@ -146,7 +236,13 @@ const CPictureDecoder& PictureDecoderFor(PictureType type)
 
 bool CanDrawPictureType(PictureType type)
 {
-    return PictureDecoderFor(type).Draws();
+    const CPictureDecoder& decoder = PictureDecoderFor(type);
+    return decoder.Draws() && !decoder.DrawsCarriedOnly();
+}
+
+bool DrawsCarriedPicturesOnly(PictureType type)
+{
+    return PictureDecoderFor(type).DrawsCarriedOnly();
 }
 
 std::string CameraName(const std::string& make, const std::string& model)

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "PictureDecode.h"
 
 CPictureSource::CPictureSource(const CString& path)
@@ -23,9 +25,15 @@ void CPictureSource::ReadHead(CPictureDecoder::HeadUse use)
         return;
     m_headRead = true;
     m_headBytes = ReadPictureHead(m_path);
-    m_decoder.ReadHead(m_headBytes, m_head);
+    m_decoder.ReadHead(m_path, m_headBytes, m_head);
     m_details.taken = m_head.taken;
     m_details.camera = m_head.camera;
+    m_details.lens = m_head.lens;
+    // A RAW's size is its sensor's, whether or not it carries a picture.
+    if (m_decoder.DrawsCarriedOnly() && m_details.width == 0) {
+        m_details.width = TurnsOver() ? m_head.height : m_head.width;
+        m_details.height = TurnsOver() ? m_head.width : m_head.height;
+    }
 }
 
 const PictureDetails& CPictureSource::Details()
@@ -36,7 +44,12 @@ const PictureDetails& CPictureSource::Details()
 
 DecodedPicture CPictureSource::Had(DecodedPicture picture)
 {
-    if (picture) {
+    // The orientation is in the first bytes of the types that have one.
+    ReadHead(CPictureDecoder::HeadUse::Details);
+    TurnUpright(picture, m_head.orientation);
+    // A RAW's size is its sensor's as its tags tell (see ReadHead), never a
+    // JPEG's it carries.
+    if (picture && !m_decoder.DrawsCarriedOnly()) {
         m_details.width = picture.width;
         m_details.height = picture.height;
     }
@@ -46,8 +59,8 @@ DecodedPicture CPictureSource::Had(DecodedPicture picture)
 bool CPictureSource::HeadSize(unsigned& width, unsigned& height)
 {
     ReadHead(CPictureDecoder::HeadUse::Drawing);
-    width = m_head.width;
-    height = m_head.height;
+    width = TurnsOver() ? m_head.height : m_head.width;
+    height = TurnsOver() ? m_head.width : m_head.height;
     return width > 0 && height > 0;
 }
 
@@ -62,12 +75,16 @@ DecodedPicture CPictureSource::SmallCopy()
 DecodedPicture CPictureSource::Reduced(unsigned minWidth, unsigned minHeight)
 {
     ReadHead(CPictureDecoder::HeadUse::Drawing);
+    // The decoders measure the pixels as stored.
+    if (TurnsOver())
+        std::swap(minWidth, minHeight);
     return Had(m_decoder.Reduced(m_path, m_head, minWidth, minHeight));
 }
 
 DecodedPicture CPictureSource::Whole()
 {
-    return Had(m_decoder.Whole(m_path));
+    ReadHead(CPictureDecoder::HeadUse::Details);
+    return Had(m_decoder.Whole(m_path, m_head));
 }
 
 DecodedPicture CPictureSource::Salvage()

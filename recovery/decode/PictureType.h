@@ -25,7 +25,12 @@ bool PictureTypeOfExtension(const std::string& path, PictureType& type);
 PictureType PictureTypeOf(const std::string& path);
 // "JPEG", "GIF", ..., "RAW", "HEIC", "AVIF", "WebP".
 const char* PictureTypeName(PictureType type);
-// True for the types whose pictures this program draws itself; the others
-// are listed, described and recovered, and shown with the placeholder. The
-// decoder chosen for the type answers (PictureDecoder.cpp).
+// True for the types whose every picture this program draws itself; the
+// others are listed, described and recovered, and shown with the
+// placeholder, a RAW unless it carries a JPEG of itself. The decoder chosen
+// for the type answers (PictureDecoder.cpp).
 bool CanDrawPictureType(PictureType type);
+// True for the types drawn only from the pictures their files carry (a
+// camera's RAW): one that carries none is not damaged, it has no picture
+// to show.
+bool DrawsCarriedPicturesOnly(PictureType type);

@@ -67,7 +67,8 @@ CString DescribePicture(const CPictureItems& items, int item)
         break;
     }
     CString line = PictureTypeName(items.Type(item));
-    if (items.Decodes(item) && items.Width(item) > 0) {
+    // A RAW's sensor size is known from its tags even without a picture.
+    if (items.Width(item) > 0 && (items.Decodes(item) || DrawsCarriedPicturesOnly(items.Type(item)))) {
         CString size;
         size.Format(", %u x %u pixels", items.Width(item), items.Height(item));
         line += size;
@@ -94,6 +95,9 @@ CString DescribePicture(const CPictureItems& items, int item)
 
 CString CannotShowText(PictureType type)
 {
+    if (DrawsCarriedPicturesOnly(type))
+        return CString("This ") + PictureTypeName(type) +
+               " file carries no preview picture to show; Recover copies the file as it was found.";
     return CString("Quorvane cannot show ") + PictureTypeName(type) +
            " pictures; Recover copies the file as it was found.";
 }

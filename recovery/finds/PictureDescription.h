@@ -13,7 +13,9 @@ CString GroupedNumber(uint64_t number);
 // date, camera; only what is known.
 CString DescribePicture(const CPictureItems& items, int item);
 // Why a picture of a type this program does not draw shows the placeholder:
-// "Quorvane cannot show RAW pictures; Recover copies the file as it was found."
+// "Quorvane cannot show HEIC pictures; Recover copies the file as it was
+// found.", or for a RAW that carries no preview picture: "This RAW file
+// carries no preview picture to show; Recover copies the file as it was found."
 CString CannotShowText(PictureType type);
 // "1,240 of 38,512 pictures shown - 812 ticked (2.3 GB)".
 CString CountLine(int shown, int found, int ticked, uint64_t tickedBytes);

@@ -740,6 +740,9 @@ CPicturePreview::Image CPicturePreview::Decode(const Request& request)
     image.picture = FittedCopy(full, request.maxWidth, request.maxHeight);
     if (image.picture)
         image.showing = Showing::Picture;
+    // A RAW that carries no picture is not damaged: it says why it is not shown.
+    else if (source.DrawsCarriedOnly())
+        image.showing = Showing::Undrawn;
     return image;
 }
 

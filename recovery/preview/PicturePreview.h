@@ -44,7 +44,8 @@ public:
         IDC_PREVIEW_CLOSE = IDCANCEL,
     };
     // What the picture area shows.
-    // Undrawn: a picture of a type this program does not draw.
+    // Undrawn: a picture of a type this program does not draw, or a RAW
+    // that carries no picture of itself.
     enum class Showing { Nothing, Loading, Thumbnail, Picture, Damaged, Undrawn };
 
     static const char kClassName[];

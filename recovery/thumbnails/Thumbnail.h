@@ -30,10 +30,10 @@ ThumbnailRect FitThumbnail(unsigned width, unsigned height);
 // 64 x 64 pixels, 0x00RRGGBB, rows from the top.
 using ThumbnailPixels = std::vector<uint32_t>;
 
-// Opens the file as a picture source and draws it fitted on white, from
-// the cheapest picture that fills the thumbnail: the camera's own small
-// copy, a large JPEG's DC eighth, the whole picture, or what can be had of
-// a damaged one. False when none can be had; the pixels are then plain
+// Opens the file as a picture source and draws it fitted on white and
+// upright, from the cheapest picture that fills the thumbnail: the camera's
+// own small copy, a large JPEG's DC eighth, a RAW's smallest JPEG that
+// fills it, the whole picture, or what can be had of a damaged one. False when none can be had; the pixels are then plain
 // white. details, when given, gets what is known of the file even then.
 // Safe on any thread once GDI+ has been started.
 bool RenderThumbnail(const CString& path, ThumbnailPixels& pixels, PictureDetails* details = nullptr);

@@ -86,13 +86,18 @@ bool RenderThumbnail(const CString& path, ThumbnailPixels& pixels, PictureDetail
     pixels.assign(static_cast<size_t>(kThumbSize * kThumbSize), 0xFFFFFF);
     CPictureSource source(path);
     DecodedPicture picture = source.SmallCopy();
-    // No Exif thumbnail, or one that is itself damaged: a photo at least
-    // eight times the thumbnail's size from its DC values, the rest decoded
-    // whole.
+    // No Exif thumbnail, or one that is itself damaged: a copy that fills
+    // the thumbnail (a photo at least eight times its size from its DC
+    // values, a RAW's smallest JPEG that large), the rest decoded whole.
     unsigned width = 0, height = 0;
-    if (!picture && source.HeadSize(width, height)) {
-        const ThumbnailRect fit = FitThumbnail(width, height);
-        picture = source.Reduced(static_cast<unsigned>(fit.width), static_cast<unsigned>(fit.height));
+    if (!picture) {
+        unsigned minWidth = kThumbSize, minHeight = kThumbSize;
+        if (source.HeadSize(width, height)) {
+            const ThumbnailRect fit = FitThumbnail(width, height);
+            minWidth = static_cast<unsigned>(fit.width);
+            minHeight = static_cast<unsigned>(fit.height);
+        }
+        picture = source.Reduced(minWidth, minHeight);
     }
     std::unique_lock<std::mutex> large(g_largeDecode, std::defer_lock);
     if (!picture && source.Draws()) {
@@ -106,7 +111,8 @@ bool RenderThumbnail(const CString& path, ThumbnailPixels& pixels, PictureDetail
     const bool drawn = Draw(picture, pixels);
     if (details) {
         *details = source.Details();
-        if (!drawn)
+        // A RAW without a picture still has its sensor's size.
+        if (!drawn && !source.DrawsCarriedOnly())
             details->width = details->height = 0;
     }
     return drawn;

@@ -163,7 +163,7 @@ TEST(PictureDescription, SaysWhatIsKnown)
     AddFind(items, {"C:\\d\\IMG_0001.CR2", 0, 0, 25000000, "", 2, "\\DCIM"});
     const std::string raw = DescribePicture(items, 6).GetString();
     EXPECT_NE(raw.find("\r\nRAW, 23.8 MB (25,000,000 bytes)\r\n"), std::string::npos) << raw;
-    EXPECT_NE(raw.find("Quorvane cannot show RAW pictures; Recover copies the file as it was found."),
+    EXPECT_NE(raw.find("This RAW file carries no preview picture to show; Recover copies the file as it was found."),
               std::string::npos) << raw;
     EXPECT_EQ(raw.find("damaged"), std::string::npos) << raw;
     // A photo whose data does not check out whole: marked with its share,
@@ -186,6 +186,15 @@ TEST(PictureDescription, SaysWhatIsKnown)
     EXPECT_EQ(items.Folder(8), "");
     EXPECT_FALSE(items.Ticked(8));
     EXPECT_EQ(items.DamagedShare(8), 35);
+    // A RAW that carries no JPEG of itself still tells its sensor's size.
+    PictureDetails sensor;
+    sensor.width = 6000;
+    sensor.height = 4000;
+    sensor.bytes = 30000000;
+    items.Add("C:\\d\\IMG_0003.CR3", ThumbnailPixels(), sensor, false);
+    const std::string sized = DescribePicture(items, 9).GetString();
+    EXPECT_NE(sized.find("\r\nRAW, 6000 x 4000 pixels, "), std::string::npos) << sized;
+    EXPECT_NE(sized.find("carries no preview picture"), std::string::npos) << sized;
     EXPECT_EQ(std::string(CountLine(1240, 38512, 812, 2469606195ull).GetString()),
               "1,240 of 38,512 pictures shown - 812 ticked (2.3 GB)");
 }

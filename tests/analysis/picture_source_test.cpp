@@ -121,12 +121,14 @@ TEST_F(PictureSourceTest, CameraPhotoIsKnownFromItsFirstBytesAndStandsForItselfI
 
 TEST_F(PictureSourceTest, EachTypeGoesToItsDecoder)
 {
-    // A RAW is TIFF inside: its tags name the camera, its picture is not drawn.
+    // A RAW is drawn only from the JPEGs it carries: a TIFF's RGB strips
+    // are not one, and are not taken for its sensor either.
     ASSERT_TRUE(SavePicture(m_files.Join("a.tif"), 40, 30, 0x00FF00, L"image/tiff"));
     std::string tiff = ReadFileBytes(m_files.Join("a.tif"));
     CPictureSource raw(Save("a.nef", tiff).c_str());
     EXPECT_EQ(raw.Type(), kTypeRaw);
-    EXPECT_FALSE(raw.Draws());
+    EXPECT_TRUE(raw.Draws());
+    EXPECT_TRUE(raw.DrawsCarriedOnly());
     EXPECT_FALSE(raw.SmallCopy());
     EXPECT_FALSE(raw.Whole());
     EXPECT_FALSE(raw.Salvage());

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "PicturePreview.h"
+#include "RawSamples.h"
 #include "TestPictures.h"
 #include "UiTest.h"
 #include "WindowTest.h"
@@ -420,9 +421,9 @@ TEST_F(PreviewTest, FilesThatDoNotDecodeShowThePlaceholderAndSaySo)
     EXPECT_LT(GetBValue(middle), 60);
 }
 
-// A camera's RAW or a phone's HEIC is not drawn, even where its bytes would
-// decode as something else: the placeholder, with words that do not call it
-// damaged.
+// A camera's RAW that carries no JPEG of itself, or a phone's HEIC, is not
+// drawn, even where its bytes would decode as something else: the
+// placeholder, with words that do not call it damaged.
 TEST_F(PreviewTest, PicturesOfTypesNotDrawnSayWhy)
 {
     const std::string jpeg = JpegBytes(m_files, "plain.jpg", 160, 120, 0x0000FF);
@@ -436,7 +437,8 @@ TEST_F(PreviewTest, PicturesOfTypesNotDrawnSayWhy)
     HWND message = Control(CPicturePreview::IDC_PREVIEW_MESSAGE);
     ASSERT_TRUE(WaitUntil([&] { return Shows() == Showing::Undrawn; }, 10000));
     EXPECT_TRUE(Visible(message));
-    EXPECT_EQ(Text(message), "Quorvane cannot show RAW pictures; Recover copies the file as it was found.");
+    EXPECT_EQ(Text(message),
+              "This RAW file carries no preview picture to show; Recover copies the file as it was found.");
     // A HEIC is drawn through its library: one that does not decode is
     // damaged, not of a type the preview cannot show.
     ASSERT_TRUE(KeyTo(VK_RIGHT, 1));
@@ -445,6 +447,57 @@ TEST_F(PreviewTest, PicturesOfTypesNotDrawnSayWhy)
     ASSERT_TRUE(KeyTo(VK_RIGHT, 2));
     ASSERT_TRUE(WaitUntil([&] { return Shows() == Showing::Picture; }, 10000));
     EXPECT_FALSE(Visible(message));
+}
+
+namespace {
+
+// A w x h JPEG, red in its left half and blue in its right, made in folder.
+std::string HalvesJpeg(const TempFolder& folder, int w, int h)
+{
+    const std::string path = folder.Join("halves.jpg");
+    if (!SavePicture(path, w, h, 0xFF0000, L"image/jpeg"))
+        return std::string();
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    const std::wstring wide(path.begin(), path.end());
+    GdipCreateBitmapFromFile(wide.c_str(), &bitmap);
+    Gdiplus::GpBitmap* copy = nullptr;
+    GdipCloneBitmapAreaI(0, 0, w, h, PixelFormat24bppRGB, bitmap, &copy);
+    GdipDisposeImage(bitmap);
+    Gdiplus::GpGraphics* graphics = nullptr;
+    GdipGetImageGraphicsContext(copy, &graphics);
+    Gdiplus::GpSolidFill* blue = nullptr;
+    GdipCreateSolidFill(0xFF0000FFu, &blue);
+    GdipFillRectangleI(graphics, blue, w / 2, 0, w - w / 2, h);
+    GdipDeleteBrush(blue);
+    GdipDeleteGraphics(graphics);
+    CLSID jpeg;
+    EncoderFor(L"image/jpeg", jpeg);
+    GdipSaveImageToFile(copy, wide.c_str(), &jpeg, nullptr);
+    GdipDisposeImage(copy);
+    return ReadFileBytes(path);
+}
+
+}  // namespace
+
+// A camera's RAW is shown large from the largest JPEG it carries, upright:
+// held on its side (orientation 6), the stored left half is the top.
+TEST_F(PreviewTest, RawIsShownFromItsLargestJpegUpright)
+{
+    const std::string large = HalvesJpeg(m_files, 480, 320);
+    ASSERT_FALSE(large.empty());
+    const std::string small = JpegBytes(m_files, "small.jpg", 120, 80, 0x00FF00);
+    WriteFileBytes(m_files.Join("IMG_0001.CR2"), rawsamples::Cr2(small, large, 6));
+    m_host.SetPath(0, m_files.Join("IMG_0001.CR2"));
+    m_host.SetShown({0});
+    Open(0);
+    ASSERT_TRUE(WaitUntil([&] { return Shows() == Showing::Picture; }, 10000));
+    EXPECT_FALSE(Visible(Control(CPicturePreview::IDC_PREVIEW_MESSAGE)));
+    Pump(100);
+    const POINT middle = PictureMiddle();
+    const COLORREF above = PixelAt(m_hwnd, middle.x, middle.y - 40);
+    const COLORREF below = PixelAt(m_hwnd, middle.x, middle.y + 40);
+    EXPECT_TRUE(GetRValue(above) > 200 && GetBValue(above) < 60) << std::hex << above;
+    EXPECT_TRUE(Blue(below)) << std::hex << below;
 }
 
 TEST_F(PreviewTest, CameraPhotoDecodesWhileTheWindowAnswersAndOnlyTheNewestStep)
@@ -597,6 +650,12 @@ TEST_F(PreviewTest, DISABLED_HoldForScreenshot)
     WriteFileBytes(m_files.Join("damaged.jpg"), photo.substr(0, 3000));
     m_host.SetPath(7, m_files.Join("photo.jpg"));
     m_host.SetPath(8, m_files.Join("damaged.jpg"));
+    // A RAW held on its side, and one that carries no JPEG.
+    const std::string large = HalvesJpeg(m_files, 480, 320);
+    WriteFileBytes(m_files.Join("IMG_0009.CR2"), rawsamples::Cr2(JpegBytes(m_files, "s.jpg", 120, 80, 0x00FF00), large, 6));
+    WriteFileBytes(m_files.Join("DSC_0010.NEF"), rawsamples::Nef("none", "none"));
+    m_host.SetPath(9, m_files.Join("IMG_0009.CR2"));
+    m_host.SetPath(10, m_files.Join("DSC_0010.NEF"));
     std::vector<int> items;
     for (int item = 0; item < 1240; ++item)
         items.push_back(item);

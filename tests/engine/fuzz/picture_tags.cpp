@@ -1,0 +1,40 @@
+// libFuzzer target: the window's own readers of picture files, on arbitrary
+// bytes: the JPEG header walk, the Exif and TIFF tags, and where a camera's
+// RAW keeps its JPEGs (TIFF directories, CR3's boxes, RAF's header). Nothing
+// they give may point outside the bytes.
+#include <cstddef>
+#include <cstdint>
+
+#include "JpegLayout.h"
+#include "JpegSegments.h"
+#include "RawLayout.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  CJpegSegments segments(data, size);
+  JpegSegment segment;
+  while (segments.Next(segment)) {
+    if (segment.offset > size) __builtin_trap();
+  }
+
+  JpegLayout jpeg;
+  ReadJpegLayout(data, size, jpeg);
+  if (jpeg.thumbLength && (jpeg.thumbOffset > size || jpeg.thumbLength > size - jpeg.thumbOffset)) __builtin_trap();
+  if (jpeg.orientation > 8) __builtin_trap();
+  JpegLayout tags;
+  ReadTiffTags(data, size, tags);
+
+  MemoryBytes file(data, size);
+  RawLayout raw;
+  const bool known = ReadRawLayout(file, raw);
+  if (!known && !raw.jpegs.empty()) __builtin_trap();
+  if (raw.orientation > 8) __builtin_trap();
+  for (const EmbeddedJpeg& embedded : raw.jpegs) {
+    if (embedded.offset > size || embedded.length > size - embedded.offset || embedded.length < 4) __builtin_trap();
+    if (data[embedded.offset] != 0xFF || data[embedded.offset + 1] != 0xD8) __builtin_trap();
+    if (!embedded.width || !embedded.height) __builtin_trap();
+  }
+  const EmbeddedJpeg* smallest = raw.Smallest(64, 64);
+  const EmbeddedJpeg* largest = raw.Largest();
+  if ((smallest == nullptr) != raw.jpegs.empty() || (largest == nullptr) != raw.jpegs.empty()) __builtin_trap();
+  return 0;
+}

@@ -1,0 +1,181 @@
+// The window's readers of a camera RAW's layout, natively: where each
+// family keeps its JPEGs and what it tells of the photo, and that nothing
+// the file says can point the readers outside it.
+#include <gtest/gtest.h>
+
+#include "../support/RawSamples.h"
+#include "JpegLayout.h"
+#include "RawLayout.h"
+
+using namespace rawsamples;
+
+namespace {
+
+// The header of a JPEG of w x h (frame marker sof) and filler up to about
+// size bytes: enough for the readers, which never decode the data.
+std::string FakeJpeg(unsigned w, unsigned h, size_t size = 200, unsigned char sof = 0xC0)
+{
+    std::string j("\xFF\xD8\xFF\xDB\x00\x04\x00\x01", 8);
+    j += std::string("\xFF", 1) + static_cast<char>(sof) + Big16(17) + '\x08' + Big16(h) + Big16(w) + '\x03' +
+         std::string(9, '\x11');
+    j += std::string("\xFF\xDA\x00\x08", 4) + std::string(6, '\x01');
+    if (j.size() + 2 < size)
+        j += std::string(size - j.size() - 2, '\x33');
+    return j + "\xFF\xD9";
+}
+
+struct Read {
+    bool known = false;
+    RawLayout layout;
+};
+
+Read ReadOf(const std::string& bytes)
+{
+    MemoryBytes file(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    Read read;
+    read.known = ReadRawLayout(file, read.layout);
+    return read;
+}
+
+void ExpectDetails(const RawLayout& layout, bool withLens = true)
+{
+    EXPECT_EQ(layout.width, kSensorWidth);
+    EXPECT_EQ(layout.height, kSensorHeight);
+    EXPECT_EQ(layout.make, kMake);
+    EXPECT_EQ(layout.model, kModel);
+    EXPECT_EQ(layout.taken, kTaken);
+    if (withLens)
+        EXPECT_EQ(layout.lens, kLens);
+}
+
+}  // namespace
+
+TEST(RawLayout, EachFamilyGivesItsJpegsAndTheSensorsDetails)
+{
+    const std::string small = FakeJpeg(160, 120), large = FakeJpeg(1620, 1080, 900);
+    struct Family {
+        const char* name;
+        std::string bytes;
+        size_t jpegs;
+        bool lens;
+    };
+    const Family families[] = {
+        {"CR2", Cr2(small, large, 6), 2, true},  {"NEF", Nef(small, large, 8), 2, true},
+        {"DNG", Dng(large), 1, true},            {"RW2", Rw2(large), 1, true},
+        {"ORF", Orf(large), 1, true},            {"CR3", Cr3(small, large, 6), 2, true},
+    };
+    for (const Family& family : families) {
+        SCOPED_TRACE(family.name);
+        const Read read = ReadOf(family.bytes);
+        ASSERT_TRUE(read.known);
+        ExpectDetails(read.layout, family.lens);
+        ASSERT_EQ(read.layout.jpegs.size(), family.jpegs);
+        const EmbeddedJpeg* largest = read.layout.Largest();
+        ASSERT_NE(largest, nullptr);
+        EXPECT_EQ(largest->width, 1620u);
+        EXPECT_EQ(largest->height, 1080u);
+        EXPECT_EQ(family.bytes.substr(static_cast<size_t>(largest->offset), static_cast<size_t>(largest->length)),
+                  large);
+        // The smallest that fills 64 x 43; nothing is that small, or too
+        // large a wish: the largest.
+        const EmbeddedJpeg* thumb = read.layout.Smallest(64, 43);
+        EXPECT_EQ(thumb->width, family.jpegs == 2 ? 160u : 1620u);
+        EXPECT_EQ(read.layout.Smallest(200, 200), largest);
+        EXPECT_EQ(read.layout.Smallest(4000, 4000), largest);
+    }
+    EXPECT_EQ(ReadOf(Cr2(small, large, 6)).layout.orientation, 6u);
+    EXPECT_EQ(ReadOf(Nef(small, large, 8)).layout.orientation, 8u);
+    EXPECT_EQ(ReadOf(Cr3(small, large, 5)).layout.orientation, 5u);
+    EXPECT_EQ(ReadOf(Dng(large)).layout.orientation, 0u);
+
+    // RAF: the JPEG its header names, the sensor's records; the rest of the
+    // details come from the JPEG's own Exif block (here none).
+    const Read raf = ReadOf(Raf(large));
+    ASSERT_TRUE(raf.known);
+    EXPECT_EQ(raf.layout.width, kSensorWidth);
+    EXPECT_EQ(raf.layout.height, kSensorHeight);
+    ASSERT_EQ(raf.layout.jpegs.size(), 1u);
+    EXPECT_EQ(raf.layout.jpegs[0].offset, 160u);
+
+    // Not a RAW: nothing.
+    EXPECT_FALSE(ReadOf(large).known);
+    EXPECT_FALSE(ReadOf(std::string(40, '\0')).known);
+    EXPECT_TRUE(ReadOf(large).layout.jpegs.empty());
+}
+
+TEST(RawLayout, RefusesWhatIsNotAPictureOrLiesOutsideTheFile)
+{
+    const std::string small = FakeJpeg(160, 120), large = FakeJpeg(1620, 1080, 900);
+    // The raw data kept as a lossless JPEG (CR2's IFD3) is no picture.
+    const Read lossless = ReadOf(Cr2(small, large, 1, FakeJpeg(6000, 4000, 100, 0xC3)));
+    EXPECT_EQ(lossless.layout.jpegs.size(), 2u);
+    for (const EmbeddedJpeg& jpeg : lossless.layout.jpegs)
+        EXPECT_NE(jpeg.width, 6000u);
+
+    // A preview whose offset points past the end, or whose length runs past
+    // it: refused; the details stay.
+    const std::string file = Nef(small, large);
+    const Read whole = ReadOf(file);
+    ASSERT_EQ(whole.layout.jpegs.size(), 2u);
+    const uint64_t largeAt = whole.layout.Largest()->offset;
+    for (const uint32_t offset : {static_cast<uint32_t>(file.size() + 1000), 0xFFFFFFF0u}) {
+        std::string moved = file;
+        const std::string from = Big32(static_cast<uint32_t>(largeAt)), to = Big32(offset);
+        moved.replace(moved.find(std::string("\x02\x01\x00\x04\x00\x00\x00\x01", 8) + from) + 8, 4, to);
+        const Read read = ReadOf(moved);
+        ASSERT_TRUE(read.known);
+        EXPECT_EQ(read.layout.jpegs.size(), 1u);
+        EXPECT_EQ(read.layout.Largest()->width, 160u);
+        EXPECT_EQ(read.layout.width, kSensorWidth);
+    }
+    std::string longer = file;
+    const std::string length = Big32(static_cast<uint32_t>(large.size()));
+    longer.replace(longer.find(std::string("\x02\x02\x00\x04\x00\x00\x00\x01", 8) + length) + 8, 4,
+                   Big32(static_cast<uint32_t>(file.size())));
+    EXPECT_EQ(ReadOf(longer).layout.jpegs.size(), 1u);
+
+    // Cut short anywhere, every JPEG given lies within what is left.
+    for (const std::string& sample : {Cr2(small, large), Nef(small, large), Rw2(large), Orf(large), Cr3(small, large),
+                                      Raf(large), Dng(large)}) {
+        for (size_t size = 0; size < sample.size(); size += 7) {
+            const Read read = ReadOf(sample.substr(0, size));
+            for (const EmbeddedJpeg& jpeg : read.layout.jpegs)
+                EXPECT_LE(jpeg.offset + jpeg.length, size);
+        }
+    }
+}
+
+TEST(RawLayout, DirectoriesThatLeadInCirclesAreWalkedOnce)
+{
+    Tiff t(false);
+    const uint32_t jpegAt = static_cast<uint32_t>(t.Blob(FakeJpeg(320, 240)));
+    // IFD0 points at itself as the next directory and as its own SubIFD.
+    const uint32_t at = static_cast<uint32_t>(t.Bytes().size());
+    t.Directory({t.Short(0x0103, 6), Tiff::Long(0x014A, at), Tiff::Long(0x0201, jpegAt), Tiff::Long(0x0202, 200)},
+                at);
+    t.SetFirst(at);
+    const Read read = ReadOf(t.Bytes());
+    ASSERT_TRUE(read.known);
+    EXPECT_EQ(read.layout.jpegs.size(), 1u);
+}
+
+TEST(ExifTags, OrientationLensAndPixelSize)
+{
+    Tiff t(false);
+    const uint32_t exif = ExifDirectory(t, 4032, 3024);
+    t.SetFirst(static_cast<uint32_t>(t.Directory({t.Ascii(0x010F, kMake), t.Short(0x0112, 6), Tiff::Long(0x8769, exif)})));
+    JpegLayout tags;
+    ReadTiffTags(reinterpret_cast<const unsigned char*>(t.Bytes().data()), t.Bytes().size(), tags);
+    EXPECT_EQ(tags.orientation, 6u);
+    EXPECT_EQ(tags.lens, kLens);
+    EXPECT_EQ(tags.taken, kTaken);
+    EXPECT_EQ(tags.exifWidth, 4032u);
+    EXPECT_EQ(tags.exifHeight, 3024u);
+
+    // An orientation out of range is none.
+    Tiff bad(false);
+    bad.SetFirst(static_cast<uint32_t>(bad.Directory({bad.Short(0x0112, 9)})));
+    JpegLayout none;
+    ReadTiffTags(reinterpret_cast<const unsigned char*>(bad.Bytes().data()), bad.Bytes().size(), none);
+    EXPECT_EQ(none.orientation, 0u);
+}
