@@ -312,8 +312,9 @@ public:
     }
 
     // The primary picture, its grid's tiles joined.
-    DecodedPicture Whole(const CString& path) const override
+    DecodedPicture Whole(const CString& path, const PictureHead& head) const override
     {
+        (void)head;
         const HeifLibrary* heif = HeifLibrary::Get();
         if (!heif)
             return DecodedPicture();
@@ -367,7 +368,11 @@ public:
         return Decode(path, minWidth, minHeight);
     }
 
-    DecodedPicture Whole(const CString& path) const override { return Decode(path, 0, 0); }
+    DecodedPicture Whole(const CString& path, const PictureHead& head) const override
+    {
+        (void)head;
+        return Decode(path, 0, 0);
+    }
 
 private:
     static DecodedPicture Decode(const CString& path, unsigned minWidth, unsigned minHeight)
