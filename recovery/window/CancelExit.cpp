@@ -152,7 +152,7 @@ void CRecoveryDlg::StopWork()
     KillTimer(TIMER_RESCAN);
     KillTimer(TIMER_INTAKE);
     m_bIntakeArmed = false;
-    m_copier.Stop();
+    m_run.Stop();
     m_state.copying = false;
     m_intake.Stop();
     m_preview.Close();

@@ -75,7 +75,7 @@ void CRecoveryDlg::OnNext()
     }
     m_strDevice = chosen->strDevice;
     // Not while a copy runs (Next is hidden then): a stray command does nothing.
-    if (m_copier.Running())
+    if (m_run.Running())
         return;
 
     // Every search empties the per-user work folder: a save folder inside it

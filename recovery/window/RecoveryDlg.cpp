@@ -84,13 +84,9 @@ CRecoveryDlg::CRecoveryDlg()
       m_bSearchProgressShown(false),
       m_dwLastCountStep(0),
       m_bIntakeArmed(false),
-      m_nCopyShown(-1),
       m_dwLastStatusStep(0),
       m_dwLastListStep(0),
       m_bScrollPending(false),
-      m_nCopyBytes(0),
-      m_copyStartTick(0),
-      m_copyEstimate(kCopyLeastSeconds),
       m_bSearchUnrecorded(false),
       m_bLastSearchKnown(false),
       m_bCloseAsking(false)

@@ -16,7 +16,7 @@
 //   EngineSearch           the engine's process and the thread that waits for it
 //   FindsIntake            the data folder's walks, the thumbnail workers and
 //                          the engine's finds file, a step per tick
-//   PictureCopier          copying into the save folder
+//   RecoveryRun            copying into the save folder, its line and summary
 //   FolderRemover          deleting an earlier search's work folder
 //   SearchProgress         the engine's progress file, time left, the line
 //   TaskbarProgress        the taskbar button's progress
@@ -46,9 +46,9 @@
 #include "IconButton.h"
 #include "LastSearch.h"
 #include "LinkLabel.h"
-#include "PictureCopier.h"
 #include "PicturePreview.h"
 #include "PictureList.h"
+#include "RecoveryRun.h"
 #include "SearchProgress.h"
 #include "SkinDialog.h"
 #include "Thumbnail.h"
@@ -72,8 +72,6 @@ const UINT WM_ENGINE_ENDED = WM_APP + 42;
 const UINT kRescanIntervalMs = 200;
 const UINT kIntakeIntervalMs = 40;
 const UINT kCopyIntervalMs = 50;
-// The copy's time left is shown once it has been measured for this long.
-const double kCopyLeastSeconds = 2.0;
 
 class CWorkFolderPlace;
 
@@ -178,15 +176,12 @@ protected:
     // The preview asks the list for the pictures around the one shown.
     BOOL PreTranslateMessage(MSG* pMsg) override;
 
-    // Recovering.
+    // Recovering: the run's start, its tick (and at its end the summary
+    // and the results again) and its Cancel.
     void StartRecovery();
     void OnCopyTick();
-    void FinishRecovery();
     // Copies one picture into the folder; runs on the copier's thread.
     virtual CPictureCopier::Outcome CopyPicture(const CString& source, const CString& folder);
-    // Leaves a recovery that cannot go on for the analysed view, so that
-    // Recover can be tried again.
-    void AbortRecovery();
     // Opens the save folder for the user (a seam: tests record the call).
     virtual void OpenSaveFolder(const CString& folder);
     // Stops a running copy after the picture being copied; the summary says
@@ -286,18 +281,13 @@ protected:
     DWORD m_dwLastCountStep;
     // The walks, the thumbnail workers and the finds file of the search.
     CFindsIntake m_intake;
-    CPictureCopier m_copier;
+    // The copy of the ticked pictures into the save folder.
+    CRecoveryRun m_run;
     bool m_bIntakeArmed;
-    int m_nCopyShown;
     DWORD m_dwLastStatusStep;
     DWORD m_dwLastListStep;
     // The list has been told of new items and scrolls to them next tick.
     bool m_bScrollPending;
-    // The item of each picture being copied.
-    std::vector<int> m_copyItems;
-    uint64_t m_nCopyBytes;
-    ULONGLONG m_copyStartTick;
-    CTimeLeftEstimate m_copyEstimate;
     // The drive of the search shown, whether it still has to be recorded,
     // and the last search offered at start.
     CString m_strSearchDrive;
