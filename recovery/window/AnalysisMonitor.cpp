@@ -15,65 +15,53 @@ const std::chrono::milliseconds kIntakeBudget(25);
 const std::chrono::milliseconds kWalkBudget(15);
 const UINT kWalkStepMs = 10;
 
-// The status line's dots move at most this often, however short the
-// intake's ticks.
-const DWORD kStatusStepMs = 200;
-
-// The list control hears of new items at most this often: each time it
-// draws itself again and, on the next tick, scrolls to the last one.
-const DWORD kListStepMs = 200;
-
 }  // namespace
 
 void CRecoveryDlg::OnRescanTick()
 {
     KillTimer(TIMER_RESCAN);
-    ShowSearchProgress();
+    if (m_state.searching)
+        m_searchView.Update();
     ShowClearingInStatus();
     const CFindsIntake::Walk walk = m_intake.WalkStep(m_strDataDir, m_state.searching, kWalkBudget, m_list);
     // Records of listed finds may have moved them; between intakes nobody
     // else tells the list.
-    if (m_list.Reordered() && !m_bIntakeArmed)
+    if (m_list.Reordered() && !m_pacer.Armed())
         m_list.ShowCount();
-    if (m_intake.Waiting() > 0 && !m_bIntakeArmed) {
-        m_bIntakeArmed = true;
+    if (m_pacer.Arm(m_intake.Waiting()))
         SetTimer(TIMER_INTAKE, kIntakeIntervalMs);
-    }
     if (walk == CFindsIntake::Walk::Going)
         SetTimer(TIMER_RESCAN, kWalkStepMs);
     else if (walk == CFindsIntake::Walk::Ended)
         SetTimer(TIMER_RESCAN, kRescanIntervalMs);
-    else if (!m_bIntakeArmed)
+    else if (!m_pacer.Armed())
         EnterAnalysedState();
 }
 
 void CRecoveryDlg::OnIntakeTick()
 {
-    if (m_intake.Waiting() == 0) {
+    switch (m_pacer.Next(m_intake.Waiting(), GetTickCount())) {
+    case CIntakePacer::Step::End:
         EndIntake();
         return;
-    }
-    // Stepping the status line, telling the list of new items and
-    // scrolling to them each draw at once: one of them per tick, so that
-    // the window answers in between.
-    if (m_bScrollPending) {
-        ScrollToLastPicture();
+    case CIntakePacer::Step::Scroll:
+        // In the order found the newest find is the last; sorted, new finds
+        // join anywhere and the user's place in the list is kept.
+        m_list.ScrollToLast();
         return;
-    }
-    if (GetTickCount() - m_dwLastStatusStep >= kStatusStepMs) {
-        m_dwLastStatusStep = GetTickCount();
+    case CIntakePacer::Step::StatusLine:
         StepStatusLine();
         return;
+    case CIntakePacer::Step::TakeIn:
+        break;
     }
-
     // The results are out of the workers' queue before a box: it lets
     // further ticks run, and they must not take these files in again.
     for (int outOfStep = m_intake.TakeIn(kIntakeBudget, m_list); outOfStep > 0; --outOfStep)
         MessageBox("Photo items count error", nullptr, MB_OK);
-    if (GetTickCount() - m_dwLastListStep >= kListStepMs && m_list.CountChanged()) {
-        m_dwLastListStep = GetTickCount();
+    if (m_pacer.ListStepDue(GetTickCount()) && m_list.CountChanged()) {
+        m_pacer.ListStepped(GetTickCount());
         m_list.ShowCount();
-        m_bScrollPending = true;
         m_filterBar.SetTypeCounts(m_list.Items());
         ShowCountLine(false);
         // Its place among the pictures, and its Next button, may change.
@@ -88,32 +76,23 @@ void CRecoveryDlg::ReadFindRecords()
 {
     m_intake.ReadRecords(m_list);
     // Between intakes nobody else tells the list.
-    if (m_list.Reordered() && !m_bIntakeArmed)
+    if (m_list.Reordered() && !m_pacer.Armed())
         m_list.ShowCount();
-}
-
-void CRecoveryDlg::ScrollToLastPicture()
-{
-    m_bScrollPending = false;
-    // In the order found the newest find is the last; sorted, new finds
-    // join anywhere and the user's place in the list is kept.
-    m_list.ScrollToLast();
 }
 
 void CRecoveryDlg::EndIntake()
 {
-    if (m_list.CountChanged()) {
+    const bool countChanged = m_list.CountChanged();
+    if (countChanged)
         m_list.ShowCount();
-        m_bScrollPending = true;
-    }
-    if (m_bScrollPending)
-        ScrollToLastPicture();
+    if (m_pacer.ScrollAtEnd(countChanged))
+        m_list.ScrollToLast();
     m_filterBar.SetTypeCounts(m_list.Items());
     ShowCountLine(true);
     if (m_preview.IsOpen())
         m_preview.OnPicturesChanged();
     KillTimer(TIMER_INTAKE);
-    m_bIntakeArmed = false;
+    m_pacer.Disarm();
     if (m_intake.LastPass())
         EnterAnalysedState();
 }
@@ -136,13 +115,13 @@ void CRecoveryDlg::ShowClearingInStatus()
     if (!m_state.searching)
         return;
     const bool saysClearing = m_state.StatusSaysClearing();
-    if (saysClearing != m_remover.Busy() && (saysClearing || !m_bIntakeArmed))
+    if (saysClearing != m_remover.Busy() && (saysClearing || !m_pacer.Armed()))
         StepStatusLine();
 }
 
 void CRecoveryDlg::EnterAnalysedState()
 {
-    HideSearchProgress();
+    m_searchView.Hide();
     // After the last walk every record is in. The file stays with the work
     // folder, for the last search to be listed again at a later start.
     if (m_intake.LastPass()) {

@@ -151,7 +151,7 @@ void CRecoveryDlg::StopWork()
     KillTimer(TIMER_COPY);
     KillTimer(TIMER_RESCAN);
     KillTimer(TIMER_INTAKE);
-    m_bIntakeArmed = false;
+    m_pacer.Disarm();
     m_run.Stop();
     m_state.copying = false;
     m_intake.Stop();

@@ -96,7 +96,7 @@ void CRecoveryDlg::OnNext()
 
     // An earlier search's progress and finds files go before this engine
     // starts.
-    m_searchProgress.Begin(m_strTempDir);
+    m_searchView.Begin(m_strTempDir);
     m_intake.UseFindsFile(m_strTempDir, true);
     m_state.searching = true;
     BeginSearchRecord(drive);
@@ -346,7 +346,7 @@ void CRecoveryDlg::EnterAnalysisView()
     // A fresh start for the intake: nothing listed, nothing with the
     // workers, the placeholder drawn anew.
     KillTimer(TIMER_INTAKE);
-    m_bIntakeArmed = false;
+    m_pacer.Disarm();
     m_intake.Restart();
     m_preview.Close();
     ClearPictureList();

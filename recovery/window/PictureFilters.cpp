@@ -8,13 +8,6 @@
 #include "PictureDescription.h"
 #include "resource.h"
 
-namespace {
-
-// The count line steps at most this often during a search.
-const DWORD kCountStepMs = 500;
-
-}  // namespace
-
 void CRecoveryDlg::InitFilterBar()
 {
     const RECT zero = {0, 0, 10, 10};
@@ -60,9 +53,8 @@ void CRecoveryDlg::ShowCountLine(bool now)
 {
     if (!m_lblCount.IsWindow())
         return;
-    if (!now && GetTickCount() - m_dwLastCountStep < kCountStepMs)
+    if (!m_pacer.CountLineDue(now, GetTickCount()))
         return;
-    m_dwLastCountStep = GetTickCount();
     const CPictureList::Counts counts = m_list.Count();
     CString line = CountLine(counts.shown, counts.found, counts.ticked, counts.tickedBytes);
     if (counts.recovered > 0)

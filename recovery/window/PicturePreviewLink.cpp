@@ -8,7 +8,7 @@
 void CRecoveryDlg::ClearPictureList()
 {
     m_list.Clear();
-    m_bScrollPending = false;
+    m_pacer.ListCleared();
     m_intake.ForgetListed();
 }
 

@@ -14,7 +14,7 @@ void CRecoveryDlg::StartRecovery()
     // start a run.
     if (m_state.copying)
         return;
-    if (!m_intake.LastPass() || m_bIntakeArmed) {
+    if (!m_intake.LastPass() || m_pacer.Armed()) {
         MessageBox("Please wait until the last pictures found have been listed, then press 'Recover' again.",
                    "Quorvane", MB_OK);
         return;

@@ -81,12 +81,6 @@ END_MESSAGE_MAP()
 CRecoveryDlg::CRecoveryDlg()
     : CSkinDialog(IDD_RECOVERY, nullptr),
       m_hIcon(LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_APP))),
-      m_bSearchProgressShown(false),
-      m_dwLastCountStep(0),
-      m_bIntakeArmed(false),
-      m_dwLastStatusStep(0),
-      m_dwLastListStep(0),
-      m_bScrollPending(false),
       m_bSearchUnrecorded(false),
       m_bLastSearchKnown(false),
       m_bCloseAsking(false)
@@ -173,7 +167,7 @@ void CRecoveryDlg::InitLayout()
     m_progress.ShowWindow(SW_HIDE);
     m_places.Put(m_lblProgress, CWindowPlaces::ProgressText, FALSE);
     m_lblProgress.ShowWindow(SW_HIDE);
-    InitSearchProgressLayout();
+    m_searchView.Create(m_hWnd, IDC_SEARCH_PROGRESS, m_places, m_progress, m_lblProgress);
     InitResultsControls();
     StyleButton(m_btnNewSearch);
     StyleLabel(m_lblLastSearch, {9, false, false, true, 0x00FF00, true});

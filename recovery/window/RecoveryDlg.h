@@ -5,7 +5,6 @@
 //   MainWindowCommands.cpp start-up tick, timer dispatch, Browse, Reload, Help, Select all
 //   EngineRun.cpp          Next, work folder, engine files and arguments, its end
 //   AnalysisMonitor.cpp    rescan and intake ticks, analysed state
-//   SearchProgressView.cpp the search's progress bar, line and taskbar button
 //   PictureFilters.cpp     the filter bar, the count line, what the list shows
 //   PicturePreviewLink.cpp the picture list's questions and the large preview
 //   Recovering.cpp         copying the ticked pictures
@@ -20,6 +19,8 @@
 //   FolderRemover          deleting an earlier search's work folder
 //   SearchProgress         the engine's progress file, time left, the line
 //   TaskbarProgress        the taskbar button's progress
+//   SearchProgressView     the search's progress bar, line and taskbar button
+//   IntakePacer            whether the intake ticks, and what each tick does
 // and the picture list in an object of its own:
 //   PictureList            the owner-data list control, its tooltip and ticks,
 //                          the pictures (PictureItems), which of them it shows
@@ -44,15 +45,15 @@
 #include "FindsIntake.h"
 #include "FolderRemover.h"
 #include "IconButton.h"
+#include "IntakePacer.h"
 #include "LastSearch.h"
 #include "LinkLabel.h"
 #include "PicturePreview.h"
 #include "PictureList.h"
 #include "RecoveryRun.h"
-#include "SearchProgress.h"
+#include "SearchProgressView.h"
 #include "SkinDialog.h"
 #include "Thumbnail.h"
-#include "TaskbarProgress.h"
 #include "WindowPlaces.h"
 #include "WindowState.h"
 
@@ -134,23 +135,12 @@ protected:
     // Analysis monitor.
     void OnRescanTick();
     void OnIntakeTick();
-    // Keeps the list control in step with what the list shows now.
-    // Tells the list control of the items taken in since it last heard,
-    // and scrolls to the last.
-    void ScrollToLastPicture();
     void EndIntake();
     void StepStatusLine();
     // The status line says whether the last search's files are still
     // being deleted.
     void ShowClearingInStatus();
     void EnterAnalysedState();
-
-    // Search progress.
-    void InitSearchProgressLayout();
-    // Shows the engine's latest progress, if it writes any.
-    void ShowSearchProgress();
-    // The bar goes back to the Recovering view's place, the line goes.
-    void HideSearchProgress();
 
     // Picture list: emptied with what the intake handed it; the list's
     // notifications go to it.
@@ -267,10 +257,8 @@ protected:
     CString m_strDataDir;
     CString m_strDevice;
     std::vector<DriveEntry> m_drives;
-    CLinkLabel m_lblSearchProgress;
-    CSearchProgress m_searchProgress;
-    CTaskbarProgress m_taskbar;
-    bool m_bSearchProgressShown;
+    // The search's progress bar, line and taskbar button.
+    CSearchProgressView m_searchView;
     // The pictures found, as the list control shows them.
     CPictureList m_list;
     CFilterBar m_filterBar;
@@ -278,16 +266,12 @@ protected:
     CWindowPlaces m_places;
     CLinkLabel m_lblCount;
     CPicturePreview m_preview;
-    DWORD m_dwLastCountStep;
     // The walks, the thumbnail workers and the finds file of the search.
     CFindsIntake m_intake;
     // The copy of the ticked pictures into the save folder.
     CRecoveryRun m_run;
-    bool m_bIntakeArmed;
-    DWORD m_dwLastStatusStep;
-    DWORD m_dwLastListStep;
-    // The list has been told of new items and scrolls to them next tick.
-    bool m_bScrollPending;
+    // Whether the intake timer runs, and what its ticks do.
+    CIntakePacer m_pacer;
     // The drive of the search shown, whether it still has to be recorded,
     // and the last search offered at start.
     CString m_strSearchDrive;

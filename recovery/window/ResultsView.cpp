@@ -68,11 +68,11 @@ void CRecoveryDlg::OnNewSearch()
     RememberLastSearch();
     KillTimer(TIMER_RESCAN);
     KillTimer(TIMER_INTAKE);
-    m_bIntakeArmed = false;
+    m_pacer.Disarm();
     m_state.reopening = false;
     m_intake.Pause();
     m_preview.Close();
-    HideSearchProgress();
+    m_searchView.Hide();
 
     m_state.view = WindowView::Ready;
     ShowLastSearchLink();

@@ -59,7 +59,7 @@ void CRecoveryDlg::ShowState()
         {&m_btnNewSearch, m_state.NewSearchShown()},
         {&m_lblProgress, tip || view == WindowView::Recovering},
         // The bar is the copy's, or the search's once it tells its progress.
-        {&m_progress, view == WindowView::Recovering || (view == WindowView::Analysing && m_bSearchProgressShown)},
+        {&m_progress, view == WindowView::Recovering || (view == WindowView::Analysing && m_searchView.Shown())},
     };
     // What goes, goes before anything comes: no moment shows two views.
     // Only a change is made: the views are shown again at every step of

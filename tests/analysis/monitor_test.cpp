@@ -5,6 +5,7 @@
 
 #include <set>
 
+#include "IntakePacer.h"
 #include "Thumbnail.h"
 
 using namespace analysis;
@@ -369,6 +370,64 @@ TEST_F(MonitorTest, SecondAnalysisStartsAFreshList)
     EXPECT_TRUE(Near(ItemPixels(Ctl(IDC_PICTURE_LIST), Dlg().Images(), 0)[32 * 64 + 32], 0x0000FF));
     // The first run's pictures are gone from the work folder.
     EXPECT_FALSE(Exists(Out("one.png")));
+}
+
+// The intake's pace, tick by tick: a tick does one thing, the status line
+// and the list's news come at most every so often, a scroll follows the
+// list's news once, and one still due when the intake ends is not lost.
+TEST(IntakePacerTest, TicksDoOneThingEachAtItsPace)
+{
+    using Step = CIntakePacer::Step;
+    CIntakePacer pacer;
+    EXPECT_FALSE(pacer.Arm(0));
+    EXPECT_TRUE(pacer.Arm(3));
+    EXPECT_FALSE(pacer.Arm(3));  // already ticking
+    EXPECT_TRUE(pacer.Armed());
+
+    DWORD now = 10000;
+    EXPECT_EQ(pacer.Next(3, now), Step::StatusLine);
+    EXPECT_EQ(pacer.Next(3, now + 40), Step::TakeIn);
+    EXPECT_TRUE(pacer.ListStepDue(now + 40));
+    pacer.ListStepped(now + 40);
+    EXPECT_EQ(pacer.Next(3, now + 80), Step::Scroll);
+    EXPECT_EQ(pacer.Next(3, now + 120), Step::TakeIn);
+    EXPECT_FALSE(pacer.ListStepDue(now + 120));
+    EXPECT_EQ(pacer.Next(3, now + 200), Step::StatusLine);
+    EXPECT_TRUE(pacer.ListStepDue(now + 240));
+    EXPECT_EQ(pacer.Next(0, now + 240), Step::End);
+
+    // A scroll due when nothing waits any more is made by the end.
+    pacer.ListStepped(now + 240);
+    EXPECT_EQ(pacer.Next(0, now + 280), Step::End);
+    EXPECT_TRUE(pacer.ScrollAtEnd(false));
+    EXPECT_FALSE(pacer.ScrollAtEnd(false));
+    EXPECT_TRUE(pacer.ScrollAtEnd(true));
+    pacer.Disarm();
+    EXPECT_FALSE(pacer.Armed());
+    EXPECT_TRUE(pacer.Arm(1));
+
+    // An emptied list has nothing to scroll to.
+    pacer.ListStepped(now + 500);
+    pacer.ListCleared();
+    EXPECT_EQ(pacer.Next(1, now + 520), Step::StatusLine);
+    EXPECT_FALSE(pacer.ScrollAtEnd(false));
+}
+
+// The tick count wraps after 49.7 days: the pace goes on across it.
+TEST(IntakePacerTest, PaceHoldsAcrossTheTickCountsWrap)
+{
+    using Step = CIntakePacer::Step;
+    CIntakePacer pacer;
+    const DWORD beforeWrap = 0xFFFFFFC0u;
+    EXPECT_EQ(pacer.Next(1, beforeWrap), Step::StatusLine);
+    EXPECT_EQ(pacer.Next(1, 0x10), Step::TakeIn);  // 0x50 ms later: not yet
+    EXPECT_EQ(pacer.Next(1, 0x88), Step::StatusLine);
+
+    EXPECT_TRUE(pacer.CountLineDue(false, beforeWrap));
+    EXPECT_FALSE(pacer.CountLineDue(false, 0x88));
+    EXPECT_TRUE(pacer.CountLineDue(true, 0x88));  // forced
+    EXPECT_FALSE(pacer.CountLineDue(false, 0x88 + CIntakePacer::kCountStepMs - 1));
+    EXPECT_TRUE(pacer.CountLineDue(false, 0x88 + CIntakePacer::kCountStepMs));
 }
 
 }  // namespace
