@@ -305,8 +305,10 @@ public:
     {
         (void)head;
         const HeifLibrary* heif = HeifLibrary::Get();
+        if (!heif)
+            return DecodedPicture();
         CHeifFile file(*heif);
-        if (!heif || !file.Open(path))
+        if (!file.Open(path))
             return DecodedPicture();
         return DecodedPicture::Whole(file.Thumbnail(minWidth, minHeight), file.Width(), file.Height());
     }
