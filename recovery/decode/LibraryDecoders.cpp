@@ -1,3 +1,5 @@
+// HEIC/AVIF and WebP through their DLLs: loading, and the two decoders that
+// share its file reading and pixel copying (about 430 lines).
 #include "LibraryDecoders.h"
 
 #include <windows.h>

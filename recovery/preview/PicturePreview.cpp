@@ -1,3 +1,7 @@
+// The preview window. Longer than most files here (about 780 lines): its
+// controls and keys, the worker that decodes the picture off the window's
+// thread, and the drawing of what it has, which share the one window's
+// state; the picture itself comes from the picture source.
 #include "PicturePreview.h"
 
 #include <objbase.h>
