@@ -30,7 +30,7 @@ void CRecoveryDlg::OnRescanTick()
     KillTimer(TIMER_RESCAN);
     ShowSearchProgress();
     ShowClearingInStatus();
-    const CFindsIntake::Walk walk = m_intake.WalkStep(m_strDataDir, m_state.searching, kWalkBudget, m_list);
+    const CFindsIntake::Walk walk = m_intake.WalkStep(m_workFolders.Folder(), m_state.searching, kWalkBudget, m_list);
     // Records of listed finds may have moved them; between intakes nobody
     // else tells the list.
     if (m_list.Reordered() && !m_bIntakeArmed)
@@ -124,7 +124,7 @@ void CRecoveryDlg::StepStatusLine()
     if (m_state.reopening)
         m_state.StepReopening();
     else
-        m_state.StepAnalysing(m_remover.Busy());
+        m_state.StepAnalysing(m_workFolders.Clearing());
     ShowState();
 }
 
@@ -136,7 +136,7 @@ void CRecoveryDlg::ShowClearingInStatus()
     if (!m_state.searching)
         return;
     const bool saysClearing = m_state.StatusSaysClearing();
-    if (saysClearing != m_remover.Busy() && (saysClearing || !m_bIntakeArmed))
+    if (saysClearing != m_workFolders.Clearing() && (saysClearing || !m_bIntakeArmed))
         StepStatusLine();
 }
 

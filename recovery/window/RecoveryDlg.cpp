@@ -91,8 +91,6 @@ CRecoveryDlg::CRecoveryDlg()
       m_nCopyBytes(0),
       m_copyStartTick(0),
       m_copyEstimate(kCopyLeastSeconds),
-      m_bSearchUnrecorded(false),
-      m_bLastSearchKnown(false),
       m_bCloseAsking(false)
 {
 }
@@ -127,6 +125,12 @@ BOOL CRecoveryDlg::OnInitDialog()
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     InitControls();
+    // Nothing may be reading the old finds while an earlier work folder goes.
+    m_workFolders.OnPutAside([this] {
+        m_preview.Close();
+        m_intake.Stop();
+    });
+    m_workFolders.NotifyWhenCleared(m_hWnd, WM_WORK_FOLDER_CLEARED);
 
     if (CheckAdministrator()) {
         SetTimer(TIMER_STARTUP, 100);

@@ -17,7 +17,9 @@
 //   FindsIntake            the data folder's walks, the thumbnail workers and
 //                          the engine's finds file, a step per tick
 //   PictureCopier          copying into the save folder
-//   FolderRemover          deleting an earlier search's work folder
+//   WorkFolders            each search's work folder, and deleting an earlier
+//                          search's (FolderRemover) off the window's thread
+//   SearchRecord           the record of the search shown, the last search offered
 //   SearchProgress         the engine's progress file, time left, the line
 //   TaskbarProgress        the taskbar button's progress
 // and the picture list in an object of its own:
@@ -42,19 +44,19 @@
 #include "EngineSearch.h"
 #include "FilterBar.h"
 #include "FindsIntake.h"
-#include "FolderRemover.h"
 #include "IconButton.h"
-#include "LastSearch.h"
 #include "LinkLabel.h"
 #include "PictureCopier.h"
 #include "PicturePreview.h"
 #include "PictureList.h"
 #include "SearchProgress.h"
+#include "SearchRecord.h"
 #include "SkinDialog.h"
 #include "Thumbnail.h"
 #include "TaskbarProgress.h"
 #include "WindowPlaces.h"
 #include "WindowState.h"
+#include "WorkFolders.h"
 
 enum : UINT_PTR {
     TIMER_RESCAN = 1025,
@@ -74,8 +76,6 @@ const UINT kIntakeIntervalMs = 40;
 const UINT kCopyIntervalMs = 50;
 // The copy's time left is shown once it has been measured for this long.
 const double kCopyLeastSeconds = 2.0;
-
-class CWorkFolderPlace;
 
 class CRecoveryDlg : public CSkinDialog, private IPictureListHost {
 public:
@@ -112,23 +112,11 @@ protected:
     void LoadSaveFolder();
 
     // Engine run.
-    // Keeps the work folder off the searched disk: movedFolder is set when
-    // it goes to the save folder's drive; false when the user said No.
-    bool ChooseWorkFolder(const DriveEntry& chosen, CString& movedFolder);
-    bool PrepareWorkFolder();
-    bool PrepareMovedWorkFolder(const CString& folder);
-    void UseWorkFolder(const CString& folder);
-    // An earlier search's work folder: renamed aside at once and deleted
-    // off the window's thread, so that Next never waits for it.
-    void PutAsideWorkFolder(const CString& folder);
-    void RemoveMovedWorkFolder(const CWorkFolderPlace& place, const CString& ownFolder);
-    // workfolder.ini forgets the moved work folder once nothing of it is left.
-    void ForgetRemovedWorkFolder();
+    // An earlier search's work folder is gone (see CWorkFolders).
     LRESULT OnWorkFolderCleared(WPARAM, LPARAM);
     // Starts the engine with the enabled formats; every failure is told
     // and ends the search.
     void LaunchEngine();
-    bool CheckEngineFiles(CString& enginePath);
     void EngineNotStarted();
     void EnterAnalysisView();
     LRESULT OnEngineEnded(WPARAM wParam, LPARAM lParam);
@@ -268,8 +256,8 @@ protected:
     CLinkLabel m_lblLastSearch;
     CListCtrl m_listDrives;
     HICON m_hIcon;
-    CString m_strTempDir;
-    CString m_strDataDir;
+    // The search's work folder and the clearing out of earlier ones.
+    CWorkFolders m_workFolders;
     CString m_strDevice;
     std::vector<DriveEntry> m_drives;
     CLinkLabel m_lblSearchProgress;
@@ -298,16 +286,8 @@ protected:
     uint64_t m_nCopyBytes;
     ULONGLONG m_copyStartTick;
     CTimeLeftEstimate m_copyEstimate;
-    // The drive of the search shown, whether it still has to be recorded,
-    // and the last search offered at start.
-    CString m_strSearchDrive;
-    bool m_bSearchUnrecorded;
-    LastSearch m_lastSearch;
-    bool m_bLastSearchKnown;
+    // The record of the search shown and the last search offered at start.
+    CSearchRecord m_searchRecord;
     // The close question is open.
     bool m_bCloseAsking;
-    // The moved work folder of an earlier search being deleted.
-    CString m_strRemovingMoved;
-    // Earlier searches' work folders, deleted off the window's thread.
-    CFolderRemover m_remover;
 };
