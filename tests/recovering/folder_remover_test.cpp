@@ -170,7 +170,7 @@ TEST(WorkFolders, MovedFolderIsMadeEmptyHiddenAndRemembered)
     ASSERT_EQ(folders.Prepare(folder.c_str()), CWorkFolders::Prepared::Ready);
     EXPECT_EQ(released, 1);
     EXPECT_EQ(std::string(folders.Folder()), folder);
-    EXPECT_EQ(std::string(folders.OutFolder()), folder + "\temp");
+    EXPECT_EQ(std::string(folders.OutFolder()), folder + "\\temp");
     EXPECT_EQ(std::string(ReadMovedWorkFolder()), folder);
     const DWORD attributes = GetFileAttributesA(folder.c_str());
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
@@ -183,8 +183,8 @@ TEST(WorkFolders, MovedFolderIsMadeEmptyHiddenAndRemembered)
     // A save folder deep enough that the engine's longest name would not fit.
     std::string deep = save.Path();
     while (deep.size() + 34 + strlen(kMovedWorkFolderName) < MAX_PATH)
-        deep += "\deeper";
-    const std::string tooLong = deep + "\" + kMovedWorkFolderName;
+        deep += "\\deeper";
+    const std::string tooLong = deep + "\\" + kMovedWorkFolderName;
     EXPECT_EQ(folders.Prepare(tooLong.c_str()), CWorkFolders::Prepared::Failed);
     EXPECT_EQ(std::string(ReadMovedWorkFolder()), folder);
     EXPECT_FALSE(Exists(tooLong));
