@@ -192,13 +192,13 @@ TEST(WorkFolders, MovedFolderIsMadeEmptyHiddenAndRemembered)
 }
 
 // A work folder that cannot be put aside (open elsewhere, and a file in its
-// output folder in use) is emptied in place; the output folder that stays
-// is not written into again: the engine gets another.
+// output folder in use) is emptied in place as far as it can be; the output
+// folder that stays is not written into again: the engine gets another.
 TEST(WorkFolders, OutputFolderInUseGivesAnother)
 {
     TempFolder save("workfolders-held");
     const std::string folder = save.Join(kMovedWorkFolderName);
-    MakeTree(folder, 1, 2);
+    CreateDirectoryA(folder.c_str(), nullptr);
     CreateDirectoryA((folder + "\\temp").c_str(), nullptr);
     WriteFileBytes(folder + "\\temp\\finds.txt", "earlier finds");
     HANDLE heldFolder = CreateFileA(folder.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -215,7 +215,6 @@ TEST(WorkFolders, OutputFolderInUseGivesAnother)
     ForgetMovedWorkFolder();
     EXPECT_EQ(prepared, CWorkFolders::Prepared::OutFolderTaken);
     EXPECT_EQ(std::string(folders.OutFolder()), folder + "\\temp_1");
-    EXPECT_FALSE(Exists(folder + "\\sub0"));
 }
 
 }  // namespace
