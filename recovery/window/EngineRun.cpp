@@ -87,7 +87,9 @@ void CRecoveryDlg::OnNext()
     m_searchProgress.Begin(m_workFolders.OutFolder());
     m_intake.UseFindsFile(m_workFolders.OutFolder(), true);
     m_state.searching = true;
-    BeginSearchRecord(drive);
+    // A search of this drive: it is recorded when it ends.
+    m_searchRecord.Begin(drive);
+    m_state.reopening = false;
     EnterAnalysisView();
     LaunchEngine();
 }

@@ -191,8 +191,6 @@ protected:
     // The Ready view's link, when a work folder holds the finds of a search.
     void ShowLastSearchLink();
     void OnLastSearchLink();
-    // A search of this drive starts: it is recorded when it ends.
-    void BeginSearchRecord(const CString& drive);
     // Writes lastsearch.ini for the search once its engine has ended; a
     // cancelled search is written again, with every find, by its last pass
     // (final), and not after.

@@ -85,12 +85,6 @@ void CRecoveryDlg::OnLastSearchLink()
     EnterAnalysisView();
 }
 
-void CRecoveryDlg::BeginSearchRecord(const CString& drive)
-{
-    m_searchRecord.Begin(drive);
-    m_state.reopening = false;
-}
-
 void CRecoveryDlg::RememberLastSearch(bool final)
 {
     if (!m_state.searching)
