@@ -23,7 +23,7 @@ void CRecoveryDlg::OnRescanTick()
     if (m_state.searching)
         m_searchView.Update();
     ShowClearingInStatus();
-    const CFindsIntake::Walk walk = m_intake.WalkStep(m_strDataDir, m_state.searching, kWalkBudget, m_list);
+    const CFindsIntake::Walk walk = m_intake.WalkStep(m_workFolders.Folder(), m_state.searching, kWalkBudget, m_list);
     // Records of listed finds may have moved them; between intakes nobody
     // else tells the list.
     if (m_list.Reordered() && !m_pacer.Armed())
@@ -103,7 +103,7 @@ void CRecoveryDlg::StepStatusLine()
     if (m_state.reopening)
         m_state.StepReopening();
     else
-        m_state.StepAnalysing(m_remover.Busy());
+        m_state.StepAnalysing(m_workFolders.Clearing());
     ShowState();
 }
 
@@ -115,7 +115,7 @@ void CRecoveryDlg::ShowClearingInStatus()
     if (!m_state.searching)
         return;
     const bool saysClearing = m_state.StatusSaysClearing();
-    if (saysClearing != m_remover.Busy() && (saysClearing || !m_pacer.Armed()))
+    if (saysClearing != m_workFolders.Clearing() && (saysClearing || !m_pacer.Armed()))
         StepStatusLine();
 }
 

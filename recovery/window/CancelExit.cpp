@@ -157,7 +157,7 @@ void CRecoveryDlg::StopWork()
     m_intake.Stop();
     m_preview.Close();
     // An old work folder not yet deleted is swept at the next search.
-    m_remover.Stop();
+    m_workFolders.Stop();
     ClearPictureList();
 }
 

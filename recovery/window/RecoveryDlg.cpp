@@ -81,8 +81,6 @@ END_MESSAGE_MAP()
 CRecoveryDlg::CRecoveryDlg()
     : CSkinDialog(IDD_RECOVERY, nullptr),
       m_hIcon(LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_APP))),
-      m_bSearchUnrecorded(false),
-      m_bLastSearchKnown(false),
       m_bCloseAsking(false)
 {
 }
@@ -117,6 +115,12 @@ BOOL CRecoveryDlg::OnInitDialog()
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     InitControls();
+    // Nothing may be reading the old finds while an earlier work folder goes.
+    m_workFolders.OnPutAside([this] {
+        m_preview.Close();
+        m_intake.Stop();
+    });
+    m_workFolders.NotifyWhenCleared(m_hWnd, WM_WORK_FOLDER_CLEARED);
 
     if (CheckAdministrator()) {
         SetTimer(TIMER_STARTUP, 100);

@@ -16,7 +16,9 @@
 //   FindsIntake            the data folder's walks, the thumbnail workers and
 //                          the engine's finds file, a step per tick
 //   RecoveryRun            copying into the save folder, its line and summary
-//   FolderRemover          deleting an earlier search's work folder
+//   WorkFolders            each search's work folder, and deleting an earlier
+//                          search's (FolderRemover) off the window's thread
+//   SearchRecord           the record of the search shown, the last search offered
 //   SearchProgress         the engine's progress file, time left, the line
 //   TaskbarProgress        the taskbar button's progress
 //   SearchProgressView     the search's progress bar, line and taskbar button
@@ -43,19 +45,19 @@
 #include "EngineSearch.h"
 #include "FilterBar.h"
 #include "FindsIntake.h"
-#include "FolderRemover.h"
 #include "IconButton.h"
 #include "IntakePacer.h"
-#include "LastSearch.h"
 #include "LinkLabel.h"
 #include "PicturePreview.h"
 #include "PictureList.h"
 #include "RecoveryRun.h"
 #include "SearchProgressView.h"
+#include "SearchRecord.h"
 #include "SkinDialog.h"
 #include "Thumbnail.h"
 #include "WindowPlaces.h"
 #include "WindowState.h"
+#include "WorkFolders.h"
 
 enum : UINT_PTR {
     TIMER_RESCAN = 1025,
@@ -73,8 +75,6 @@ const UINT WM_ENGINE_ENDED = WM_APP + 42;
 const UINT kRescanIntervalMs = 200;
 const UINT kIntakeIntervalMs = 40;
 const UINT kCopyIntervalMs = 50;
-
-class CWorkFolderPlace;
 
 class CRecoveryDlg : public CSkinDialog, private IPictureListHost {
 public:
@@ -111,23 +111,11 @@ protected:
     void LoadSaveFolder();
 
     // Engine run.
-    // Keeps the work folder off the searched disk: movedFolder is set when
-    // it goes to the save folder's drive; false when the user said No.
-    bool ChooseWorkFolder(const DriveEntry& chosen, CString& movedFolder);
-    bool PrepareWorkFolder();
-    bool PrepareMovedWorkFolder(const CString& folder);
-    void UseWorkFolder(const CString& folder);
-    // An earlier search's work folder: renamed aside at once and deleted
-    // off the window's thread, so that Next never waits for it.
-    void PutAsideWorkFolder(const CString& folder);
-    void RemoveMovedWorkFolder(const CWorkFolderPlace& place, const CString& ownFolder);
-    // workfolder.ini forgets the moved work folder once nothing of it is left.
-    void ForgetRemovedWorkFolder();
+    // An earlier search's work folder is gone (see CWorkFolders).
     LRESULT OnWorkFolderCleared(WPARAM, LPARAM);
     // Starts the engine with the enabled formats; every failure is told
     // and ends the search.
     void LaunchEngine();
-    bool CheckEngineFiles(CString& enginePath);
     void EngineNotStarted();
     void EnterAnalysisView();
     LRESULT OnEngineEnded(WPARAM wParam, LPARAM lParam);
@@ -188,8 +176,6 @@ protected:
     // The Ready view's link, when a work folder holds the finds of a search.
     void ShowLastSearchLink();
     void OnLastSearchLink();
-    // A search of this drive starts: it is recorded when it ends.
-    void BeginSearchRecord(const CString& drive);
     // Writes lastsearch.ini for the search once its engine has ended; a
     // cancelled search is written again, with every find, by its last pass
     // (final), and not after.
@@ -253,8 +239,8 @@ protected:
     CLinkLabel m_lblLastSearch;
     CListCtrl m_listDrives;
     HICON m_hIcon;
-    CString m_strTempDir;
-    CString m_strDataDir;
+    // The search's work folder and the clearing out of earlier ones.
+    CWorkFolders m_workFolders;
     CString m_strDevice;
     std::vector<DriveEntry> m_drives;
     // The search's progress bar, line and taskbar button.
@@ -272,16 +258,8 @@ protected:
     CRecoveryRun m_run;
     // Whether the intake timer runs, and what its ticks do.
     CIntakePacer m_pacer;
-    // The drive of the search shown, whether it still has to be recorded,
-    // and the last search offered at start.
-    CString m_strSearchDrive;
-    bool m_bSearchUnrecorded;
-    LastSearch m_lastSearch;
-    bool m_bLastSearchKnown;
+    // The record of the search shown and the last search offered at start.
+    CSearchRecord m_searchRecord;
     // The close question is open.
     bool m_bCloseAsking;
-    // The moved work folder of an earlier search being deleted.
-    CString m_strRemovingMoved;
-    // Earlier searches' work folders, deleted off the window's thread.
-    CFolderRemover m_remover;
 };

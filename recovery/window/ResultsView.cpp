@@ -6,30 +6,7 @@
 // end of a search does.
 #include "RecoveryDlg.h"
 
-#include "FileUtils.h"
-#include "SettingsFiles.h"
 #include "resource.h"
-
-namespace {
-
-const char kEngineFolderName[] = "tarnwick-software";
-
-
-// The work folders a search may have left its finds in: the per-user one
-// and the one a search moved to a save folder's drive.
-std::vector<CString> WorkFolders()
-{
-    std::vector<CString> folders;
-    const CString appData = GetAppDataFolder();
-    if (!appData.IsEmpty())
-        folders.push_back(appData + "\\" + kEngineFolderName + "\\data");
-    const CString moved = ReadMovedWorkFolder();
-    if (!moved.IsEmpty())
-        folders.push_back(moved);
-    return folders;
-}
-
-}  // namespace
 
 void CRecoveryDlg::InitResultsControls()
 {
@@ -80,56 +57,36 @@ void CRecoveryDlg::OnNewSearch()
 
 void CRecoveryDlg::ShowLastSearchLink()
 {
-    m_bLastSearchKnown = m_lblLastSearch.IsWindow() && FindLastSearch(WorkFolders(), m_lastSearch);
-    if (m_bLastSearchKnown)
-        m_lblLastSearch.SetCaption(LastSearchLinkText(m_lastSearch));
+    if (!m_lblLastSearch.IsWindow())
+        m_searchRecord.Forget();
+    else if (m_searchRecord.Find(CWorkFolders::KeptFolders()))
+        m_lblLastSearch.SetCaption(m_searchRecord.LinkText());
     ShowState();
 }
 
 void CRecoveryDlg::OnLastSearchLink()
 {
-    if (m_state.searching || !m_bLastSearchKnown || m_state.view != WindowView::Ready)
+    if (m_state.searching || !m_searchRecord.Known() || m_state.view != WindowView::Ready)
         return;
     // Read again: the folder may have gone since the link was shown.
     LastSearch search;
-    if (!ReadLastSearch(m_lastSearch.workFolder, search)) {
+    if (!m_searchRecord.Reopen(search)) {
         MessageBox("The pictures of the last search are no longer there.", "Quorvane", MB_OK);
         ShowLastSearchLink();
         return;
     }
-    m_strDataDir = search.workFolder;
-    m_strTempDir = search.outDir;
-    m_strSearchDrive = search.drive;
     // Listed again, not searched: nothing to record, and the finds file is
     // read from its start and kept.
-    m_bSearchUnrecorded = false;
-    m_intake.UseFindsFile(m_strTempDir, false);
+    m_workFolders.UseListed(search.workFolder, search.outDir);
+    m_intake.UseFindsFile(m_workFolders.OutFolder(), false);
 
     // Nothing runs that Cancel could stop; Recover comes with the list.
     m_state.reopening = true;
     EnterAnalysisView();
 }
 
-void CRecoveryDlg::BeginSearchRecord(const CString& drive)
-{
-    m_strSearchDrive = drive;
-    m_bSearchUnrecorded = true;
-    m_state.reopening = false;
-}
-
 void CRecoveryDlg::RememberLastSearch(bool final)
 {
-    if (!m_bSearchUnrecorded || m_state.searching)
-        return;
-    if (final)
-        m_bSearchUnrecorded = false;
-    if (m_list.Items().Count() == 0 || m_strDataDir.IsEmpty())
-        return;
-    LastSearch search;
-    search.workFolder = m_strDataDir;
-    search.outDir = m_strTempDir;
-    search.drive = m_strSearchDrive;
-    GetLocalTime(&search.ended);
-    search.pictures = m_list.Items().Count();
-    WriteLastSearch(search);
+    if (!m_state.searching)
+        m_searchRecord.Remember(final, m_list.Items().Count(), m_workFolders.Folder(), m_workFolders.OutFolder());
 }

@@ -49,7 +49,7 @@ void CRecoveryDlg::ShowState()
         {&m_lblSelectDrive, ready},
         {&m_lblSaveDir, saveFolder},
         {&m_editSaveDir, saveFolder},
-        {&m_lblLastSearch, ready && m_bLastSearchKnown},
+        {&m_lblLastSearch, ready && m_searchRecord.Known()},
         {&m_lblStatus, finds},
         {&m_listPictures, finds},
         {&m_filterBar, finds},

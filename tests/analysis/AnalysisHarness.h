@@ -95,8 +95,8 @@ public:
     size_t Waiting() const { return m_intake.Waiting(); }
     HIMAGELIST Images() const { return m_list.Images(); }
     std::vector<DriveEntry> Drives() const { return m_drives; }
-    CString TempDir() const { return m_strTempDir; }
-    CString DataDir() const { return m_strDataDir; }
+    CString TempDir() const { return m_workFolders.OutFolder(); }
+    CString DataDir() const { return m_workFolders.Folder(); }
     void SetSaveFolder(const std::string& folder) { m_editSaveDir.SetWindowText(folder.c_str()); }
 
     // The disks the window sees; when none are given, the machine's with a

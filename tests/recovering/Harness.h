@@ -35,7 +35,7 @@ public:
     void AnalyseFolder(const std::string& folder)
     {
         RunOnUi([&] {
-            m_strDataDir = folder.c_str();
+            m_workFolders.UseListed(folder.c_str(), "");
             EnterAnalysisView();
         });
     }

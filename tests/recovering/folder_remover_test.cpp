@@ -1,12 +1,17 @@
 // The folder remover: the folder's name is free at once, the rest goes in
-// the background, and what a stopped removal leaves is swept later.
+// the background, and what a stopped removal leaves is swept later; and the
+// work folder made for a search on the save folder's drive.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "FolderRemover.h"
+#include "SettingsFiles.h"
+#include "WorkFolderPlace.h"
+#include "WorkFolders.h"
 #include "UiTest.h"
 
 using namespace uitest;
@@ -139,6 +144,77 @@ TEST(FolderRemover, FolderInUseIsLeftAsItWas)
     EXPECT_TRUE(remover.WaitIdle(10000));
     EXPECT_TRUE(Exists(data + "\\sub0\\file2.jpg"));
     EXPECT_FALSE(CFolderRemover::LeftoversOf(data));
+}
+
+bool WaitCleared(const CWorkFolders& folders)
+{
+    for (int i = 0; i < 300 && folders.Clearing(); ++i)
+        Sleep(100);
+    return !folders.Clearing();
+}
+
+// The moved work folder: an earlier search's finds go aside (after the
+// window lets go of them), the folder comes back empty and hidden and is
+// remembered for a later search to remove; one whose engine paths would be
+// too long is refused, and the one remembered stays.
+TEST(WorkFolders, MovedFolderIsMadeEmptyHiddenAndRemembered)
+{
+    TempFolder save("workfolders");
+    const std::string folder = save.Join(kMovedWorkFolderName);
+    MakeTree(folder, 2, 3);
+    ForgetMovedWorkFolder();
+
+    CWorkFolders folders;
+    int released = 0;
+    folders.OnPutAside([&] { ++released; });
+    ASSERT_EQ(folders.Prepare(folder.c_str()), CWorkFolders::Prepared::Ready);
+    EXPECT_EQ(released, 1);
+    EXPECT_EQ(std::string(folders.Folder()), folder);
+    EXPECT_EQ(std::string(folders.OutFolder()), folder + "\\temp");
+    EXPECT_EQ(std::string(ReadMovedWorkFolder()), folder);
+    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_FALSE(Exists(folder + "\\sub0"));
+    EXPECT_FALSE(Exists(folder + "\\sub1"));
+    ASSERT_TRUE(WaitCleared(folders));
+    EXPECT_FALSE(CFolderRemover::LeftoversOf(folder));
+
+    // A save folder deep enough that the engine's longest name would not fit.
+    std::string deep = save.Path();
+    while (deep.size() + 34 + strlen(kMovedWorkFolderName) < MAX_PATH)
+        deep += "\\deeper";
+    const std::string tooLong = deep + "\\" + kMovedWorkFolderName;
+    EXPECT_EQ(folders.Prepare(tooLong.c_str()), CWorkFolders::Prepared::Failed);
+    EXPECT_EQ(std::string(ReadMovedWorkFolder()), folder);
+    EXPECT_FALSE(Exists(tooLong));
+    ForgetMovedWorkFolder();
+}
+
+// A work folder that cannot be put aside (open elsewhere, and a file in its
+// output folder in use) is emptied in place as far as it can be; the output
+// folder that stays is not written into again: the engine gets another.
+TEST(WorkFolders, OutputFolderInUseGivesAnother)
+{
+    TempFolder save("workfolders-held");
+    const std::string folder = save.Join(kMovedWorkFolderName);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    CreateDirectoryA((folder + "\\temp").c_str(), nullptr);
+    WriteFileBytes(folder + "\\temp\\finds.txt", "earlier finds");
+    HANDLE heldFolder = CreateFileA(folder.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE heldFile = CreateFileA((folder + "\\temp\\finds.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(heldFolder, INVALID_HANDLE_VALUE);
+    ASSERT_NE(heldFile, INVALID_HANDLE_VALUE);
+    CWorkFolders folders;
+    const CWorkFolders::Prepared prepared = folders.Prepare(folder.c_str());
+    CloseHandle(heldFile);
+    CloseHandle(heldFolder);
+    EXPECT_TRUE(WaitCleared(folders));
+    ForgetMovedWorkFolder();
+    EXPECT_EQ(prepared, CWorkFolders::Prepared::OutFolderTaken);
+    EXPECT_EQ(std::string(folders.OutFolder()), folder + "\\temp_1");
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 // The record of the last search (lastsearch.ini in its work folder): what
 // is written is read back, a damaged or foreign record is refused, the
-// newest of several wins, and the link's words.
+// newest of several wins, and the link's words; and the window's record of
+// the search it shows: when it is written, and when no more.
 #include <gtest/gtest.h>
 
 #include "LastSearch.h"
+#include "SearchRecord.h"
 #include "UiTest.h"
 
 using namespace uitest;
@@ -102,6 +104,76 @@ TEST(LastSearchRecord, TheNewestOfTheWorkFoldersIsOffered)
     ASSERT_TRUE(FindLastSearch({older.Path().c_str(), newer.Path().c_str()}, found));
     EXPECT_EQ(std::string(found.workFolder), older.Path());
     EXPECT_FALSE(FindLastSearch({empty.Path().c_str()}, found));
+}
+
+// A search is written while it lasts (a cancelled one at once, then with
+// every find), and not once it has been written for good; one listed again
+// is never written, lest an old search come back as the newest.
+TEST(SearchRecord, WrittenUntilFinalAndNeverForAListedSearch)
+{
+    TempFolder work("searchrecord-work");
+    const CString folder = work.Path().c_str();
+    const CString out = work.Join("temp").c_str();
+    CSearchRecord record;
+    LastSearch read;
+
+    // Nothing begun: nothing written.
+    record.Remember(true, 5, folder, out);
+    EXPECT_FALSE(ReadLastSearch(folder, read));
+
+    record.Begin("E:");
+    // No pictures or no work folder: nothing written, and the search is
+    // still to be recorded.
+    record.Remember(false, 0, folder, out);
+    record.Remember(false, 4, "", out);
+    EXPECT_FALSE(ReadLastSearch(folder, read));
+    record.Remember(false, 4, folder, out);
+    ASSERT_TRUE(ReadLastSearch(folder, read));
+    EXPECT_EQ(read.pictures, 4);
+    EXPECT_EQ(std::string(read.drive), "E:");
+    EXPECT_EQ(std::string(read.outDir), work.Join("temp"));
+    record.Remember(true, 9, folder, out);
+    ASSERT_TRUE(ReadLastSearch(folder, read));
+    EXPECT_EQ(read.pictures, 9);
+    record.Remember(true, 11, folder, out);
+    ASSERT_TRUE(ReadLastSearch(folder, read));
+    EXPECT_EQ(read.pictures, 9);
+
+    // Offered at the next start and listed again: its record stays as it
+    // was, whatever is remembered after.
+    CSearchRecord next;
+    EXPECT_FALSE(next.Known());
+    ASSERT_TRUE(next.Find({folder}));
+    EXPECT_TRUE(next.Known());
+    EXPECT_EQ(std::string(next.LinkText()).find("Show the 9 pictures found on E: on "), 0u);
+    LastSearch reopened;
+    ASSERT_TRUE(next.Reopen(reopened));
+    EXPECT_EQ(std::string(reopened.outDir), work.Join("temp"));
+    next.Remember(true, 2, folder, out);
+    ASSERT_TRUE(ReadLastSearch(folder, read));
+    EXPECT_EQ(read.pictures, 9);
+
+    // A new search begun after it is written again, with its own drive.
+    next.Begin("F:");
+    next.Remember(true, 3, folder, out);
+    ASSERT_TRUE(ReadLastSearch(folder, read));
+    EXPECT_EQ(read.pictures, 3);
+    EXPECT_EQ(std::string(read.drive), "F:");
+}
+
+// The record offered can go before its link is pressed: it is read again.
+TEST(SearchRecord, AnOfferWhoseFolderWentIsNotReopened)
+{
+    TempFolder work("searchrecord-gone");
+    CreateDirectoryA(work.Join("data").c_str(), nullptr);
+    ASSERT_TRUE(WriteLastSearch(Search(work.Join("data"), 5, 2026, 12, 1)));
+    CSearchRecord record;
+    ASSERT_TRUE(record.Find({work.Join("data").c_str()}));
+    RemoveTree(work.Join("data"));
+    LastSearch read;
+    EXPECT_FALSE(record.Reopen(read));
+    EXPECT_FALSE(record.Find({work.Join("data").c_str()}));
+    EXPECT_FALSE(record.Known());
 }
 
 }  // namespace

@@ -1,0 +1,39 @@
+#include "SearchRecord.h"
+
+void CSearchRecord::Begin(const CString& drive)
+{
+    m_drive = drive;
+    m_unrecorded = true;
+}
+
+void CSearchRecord::Remember(bool final, int pictures, const CString& workFolder, const CString& outFolder)
+{
+    if (!m_unrecorded)
+        return;
+    if (final)
+        m_unrecorded = false;
+    if (pictures == 0 || workFolder.IsEmpty())
+        return;
+    LastSearch search;
+    search.workFolder = workFolder;
+    search.outDir = outFolder;
+    search.drive = m_drive;
+    GetLocalTime(&search.ended);
+    search.pictures = pictures;
+    WriteLastSearch(search);
+}
+
+bool CSearchRecord::Find(const std::vector<CString>& workFolders)
+{
+    m_known = FindLastSearch(workFolders, m_offered);
+    return m_known;
+}
+
+bool CSearchRecord::Reopen(LastSearch& search)
+{
+    if (!m_known || !ReadLastSearch(m_offered.workFolder, search))
+        return false;
+    m_drive = search.drive;
+    m_unrecorded = false;
+    return true;
+}
