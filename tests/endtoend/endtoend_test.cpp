@@ -146,6 +146,12 @@ protected:
         CreateDirectoryA(m_programFolder.c_str(), nullptr);
         ASSERT_TRUE(CopyFileA(Env("QV_E2E_PROGRAM").c_str(), (m_programFolder + "\\quorvane.exe").c_str(), FALSE));
         CopyFileA(Env("QV_E2E_ICON").c_str(), (m_programFolder + "\\icon.png").c_str(), FALSE);
+        // The picture decoders lie beside the program, as the setup puts them.
+        const std::string built = Env("QV_E2E_PROGRAM");
+        const std::string builtFolder = built.substr(0, built.find_last_of('\\'));
+        for (const char* dll : {"libheif.dll", "libde265.dll", "libdav1d.dll", "libwebp.dll", "libwebpdemux.dll"})
+            ASSERT_TRUE(CopyFileA((builtFolder + "\\" + dll).c_str(), (m_programFolder + "\\" + dll).c_str(), FALSE))
+                << dll;
         WriteFileBytes(m_programFolder + "\\settings.ini", "savedir=" + m_saveFolder + "\r\n");
     }
 
@@ -245,9 +251,15 @@ TEST_F(EndToEndTest, DeletedPicturesComeBackByteForByte)
     for (const char* type : {"RAW (2)", "HEIC (1)", "AVIF (1)", "WebP (1)"})
         EXPECT_NE(std::find(typeBoxes.begin(), typeBoxes.end(), type), typeBoxes.end()) << type;
 
-    // The details of a picture in its tooltip: the pointer rests on it.
+    // The details of a picture in its tooltip, the phone's HEIC (drawn
+    // through its library): the pointer rests on it.
+    int phone = 1;
+    for (int item = 0; item < found; ++item) {
+        if (ListItemText(pictures, item) == "phone.heic")
+            phone = item;
+    }
     RECT icon = {LVIR_ICON, 0, 0, 0};
-    if (ListItemRect(pictures, 1, icon)) {
+    if (ListItemRect(pictures, phone, icon)) {
         POINT at = {(icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2};
         ClientToScreen(pictures, &at);
         SetCursorPos(at.x - 3, at.y - 3);
