@@ -12,7 +12,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
+
+#include "JpegLayout.h"
 
 using namespace Gdiplus::DllExports;
 using Gdiplus::GpBitmap;
@@ -72,6 +75,9 @@ struct HeifLibrary {
     decltype(&heif_image_get_height) imageHeight;
     decltype(&heif_image_get_plane_readonly) plane;
     decltype(&heif_image_release) imageRelease;
+    decltype(&heif_image_handle_get_list_of_metadata_block_IDs) metadataIds;
+    decltype(&heif_image_handle_get_metadata_size) metadataSize;
+    decltype(&heif_image_handle_get_metadata) metadata;
 
     // Null when libheif.dll is not beside the program or lacks a function.
     static const HeifLibrary* Get()
@@ -100,6 +106,9 @@ private:
         find(library.imageHeight, "heif_image_get_height");
         find(library.plane, "heif_image_get_plane_readonly");
         find(library.imageRelease, "heif_image_release");
+        find(library.metadataIds, "heif_image_handle_get_list_of_metadata_block_IDs");
+        find(library.metadataSize, "heif_image_handle_get_metadata_size");
+        find(library.metadata, "heif_image_handle_get_metadata");
         return find.Complete() ? &library : nullptr;
     }
 };
@@ -269,6 +278,26 @@ public:
 
     CGdiBitmap Primary() const { return Decode(m_primary); }
 
+    // The primary picture's Exif item as a TIFF block (the item starts with
+    // the offset of its TIFF header); empty when it has none.
+    std::string ExifTiff() const
+    {
+        heif_item_id id = 0;
+        if (m_heif.metadataIds(m_primary, "Exif", &id, 1) != 1)
+            return std::string();
+        const size_t size = m_heif.metadataSize(m_primary, id);
+        // An Exif block is at most 64 KiB in a JPEG; a HEIC's may be larger,
+        // but not without bound.
+        if (size <= 4 || size > (4u << 20))
+            return std::string();
+        std::string block(size, '\0');
+        if (m_heif.metadata(m_primary, id, &block[0]).code != heif_error_Ok)
+            return std::string();
+        const auto* b = reinterpret_cast<const unsigned char*>(block.data());
+        const uint64_t start = 4 + (static_cast<uint64_t>(b[0]) << 24 | b[1] << 16 | b[2] << 8 | b[3]);
+        return start < size ? block.substr(static_cast<size_t>(start)) : std::string();
+    }
+
 private:
     // Decoded as 8-bit RGBA with the file's rotation and mirroring applied.
     CGdiBitmap Decode(heif_image_handle* handle) const
@@ -300,6 +329,28 @@ private:
 class CHeifDecoder : public CPictureDecoder {
 public:
     bool Draws() const override { return HeifLibrary::Get() != nullptr; }
+    HeadUse ReadsHead() const override { return HeadUse::Details; }
+
+    // The date taken, camera and lens from the Exif item; the boxes only,
+    // nothing decoded. Its orientation is not taken: the file's own turn
+    // and mirror (irot, imir), which libheif applies, are the ones that
+    // count, and the Exif's repeats them.
+    void ReadHead(const CString& path, const std::string& bytes, PictureHead& head) const override
+    {
+        (void)bytes;
+        const HeifLibrary* heif = HeifLibrary::Get();
+        if (!heif)
+            return;
+        CHeifFile file(*heif);
+        if (!file.Open(path))
+            return;
+        const std::string tiff = file.ExifTiff();
+        JpegLayout tags;
+        ReadTiffTags(reinterpret_cast<const unsigned char*>(tiff.data()), tiff.size(), tags);
+        head.taken = tags.taken;
+        head.camera = CameraName(tags.make, tags.model);
+        head.lens = tags.lens;
+    }
 
     // The file's own thumbnail item: no decode of the whole photo.
     DecodedPicture Reduced(const CString& path, const PictureHead& head, unsigned minWidth,

@@ -116,3 +116,23 @@ TEST_F(LibraryDecoders, AFileCutShortIsRefusedEveryTime)
     // Not a file at all.
     EXPECT_FALSE(CPictureSource(Sample("missing.webp").c_str()).Whole());
 }
+
+TEST_F(LibraryDecoders, PhoneDetailsComeFromTheExifItemButNotItsTurn)
+{
+    // The Exif item says orientation 6; the file's own boxes hold no turn,
+    // and they are what libheif shows: the picture stays as stored.
+    CPictureSource source(Sample("exif.heic").c_str());
+    const PictureDetails& details = source.Details();
+    EXPECT_EQ(details.taken, "2024:07:14 15:32:08");
+    EXPECT_EQ(details.camera, "Quorvane Test Phone 1");
+    const DecodedPicture picture = source.Whole();
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture.width, 160u);
+    EXPECT_EQ(picture.height, 120u);
+    EXPECT_TRUE(Near(PixelAt(picture, 5, 5), 0xFF0000)) << std::hex << PixelAt(picture, 5, 5);
+    // A HEIC without one has no date or camera, and is not refused for it.
+    CPictureSource plain(Sample("plain.heic").c_str());
+    EXPECT_TRUE(plain.Details().taken.empty());
+    EXPECT_TRUE(plain.Details().camera.empty());
+    EXPECT_TRUE(plain.Whole());
+}
