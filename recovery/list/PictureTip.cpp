@@ -2,41 +2,32 @@
 
 CPictureTip::~CPictureTip()
 {
-    if (m_hTip && IsWindow(m_hTip))
-        DestroyWindow(m_hTip);
+    if (m_tip.IsWindow())
+        m_tip.DestroyWindow();
 }
 
 bool CPictureTip::Create(HWND list)
 {
     const HWND parent = GetParent(list);
-    m_hTip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr,
-                             reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(list, GWLP_HINSTANCE)), nullptr);
-    if (!m_hTip)
+    if (!m_tip.Create(parent, TTS_NOPREFIX | TTS_ALWAYSTIP, WS_EX_TOPMOST))
         return false;
-    TOOLINFOA tool = {};
-    tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_IDISHWND;
-    tool.hwnd = parent;
-    tool.uId = reinterpret_cast<UINT_PTR>(list);
-    tool.lpszText = LPSTR_TEXTCALLBACKA;
-    ::SendMessageA(m_hTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    m_tip.AddWindowTool(parent, list);
     // Lines of their own, as wide as a long folder needs.
-    ::SendMessageA(m_hTip, TTM_SETMAXTIPWIDTH, 0, 480);
-    ::SendMessageA(m_hTip, TTM_SETDELAYTIME, TTDT_AUTOPOP, 30000);
+    m_tip.SetMaxTipWidth(480);
+    m_tip.SetDelayTime(TTDT_AUTOPOP, 30000);
     return true;
 }
 
 void CPictureTip::Track(const MSG& msg, int position)
 {
-    if (!m_hTip)
+    if (!m_tip.IsWindow())
         return;
     if (position != m_nPosition) {
-        ::SendMessageA(m_hTip, TTM_POP, 0, 0);
+        m_tip.Pop();
         m_nPosition = position;
     }
     MSG relayed = msg;
-    ::SendMessageA(m_hTip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+    m_tip.RelayEvent(&relayed);
 }
 
 void CPictureTip::Answer(NMHDR* header, const CString& text)

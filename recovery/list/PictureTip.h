@@ -20,7 +20,7 @@ public:
 
     // A tip for the list, owned by the list's parent.
     bool Create(HWND list);
-    HWND Handle() const { return m_hTip; }
+    HWND Handle() const { return m_tip.m_hWnd; }
     // The pointer's message over the list, and the place of the picture it
     // is on (-1 for none).
     void Track(const MSG& msg, int position);
@@ -30,7 +30,7 @@ public:
     void Answer(NMHDR* header, const CString& text);
 
 private:
-    HWND m_hTip = nullptr;
+    CToolTipCtrl m_tip;
     int m_nPosition = -1;
     // Kept until the next question: the tip reads it after the answer.
     CString m_strText;
