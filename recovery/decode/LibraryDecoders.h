@@ -6,9 +6,11 @@
 // The DLLs are loaded on first use from the program's own folder only, never
 // from the search path, and every function is looked up by name: a missing
 // DLL or function leaves those types undrawn (the placeholder, as for RAW),
-// never the program unstarted. A file is read whole into memory (at most
-// kLibraryFileLimit bytes) and handed to the library with its length; the
-// picture's size is checked before any pixels are asked for, and every
+// never the program unstarted. libheif reads a file (at most
+// kLibraryFileLimit bytes) through a reader of ours, only the boxes and the
+// items it needs (a thumbnail, the Exif item: a few KB for the details);
+// a WebP is read whole into memory. The picture's size is checked before
+// any pixels are asked for, and every
 // library call's result is checked. A file a library refuses is simply not
 // drawn: callers never try it again in a loop.
 #pragma once
