@@ -6,44 +6,17 @@
 #include "RecoveryDlg.h"
 
 #include "PictureDescription.h"
-#include "resource.h"
-
-void CRecoveryDlg::InitFilterBar()
-{
-    const RECT zero = {0, 0, 10, 10};
-    m_filterBar.Create(*this, zero, IDC_FILTER_BAR);
-
-    HWND count = CreateWindowExA(0, "STATIC", "", WS_CHILD | SS_LEFT, 0, 0, 10, 10, m_hWnd,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PICTURE_COUNT)),
-                                 AfxGetInstanceHandle(), nullptr);
-    if (count && m_lblCount.SubclassWindow(count)) {
-        m_lblCount.SetTransparent(TRUE)
-            .SetFaceName(m_lblSelectAll.GetLogFont().lfFaceName, 0)
-            .SetPointSize(9)
-            .SetForeColor(0xFFFFFF);
-    }
-}
-
-void CRecoveryDlg::PlaceFilterBar()
-{
-    // The bar takes the top of the list's room; the count line goes after
-    // the select-all label, up to the Settings link.
-    m_places.Put(m_filterBar, CWindowPlaces::FilterBar);
-    m_filterBar.ShowWindow(SW_SHOW);
-    m_places.Put(m_lblCount, CWindowPlaces::CountLine);
-    m_lblCount.ShowWindow(SW_SHOW);
-}
 
 void CRecoveryDlg::ResetFilters()
 {
-    m_filterBar.Reset();
-    m_filterBar.SetTypeCounts(m_list.Items());
-    m_list.ResetView(m_filterBar.Filter(), m_filterBar.Sort());
+    m_view.Filters().Reset();
+    m_view.Filters().SetTypeCounts(m_list.Items());
+    m_list.ResetView(m_view.Filters().Filter(), m_view.Filters().Sort());
 }
 
 void CRecoveryDlg::ApplyFilter()
 {
-    m_list.ApplyFilter(m_filterBar.Filter(), m_filterBar.Sort());
+    m_list.ApplyFilter(m_view.Filters().Filter(), m_view.Filters().Sort());
     ShowCountLine(true);
     if (m_preview.IsOpen())
         m_preview.OnPicturesChanged();
@@ -51,7 +24,7 @@ void CRecoveryDlg::ApplyFilter()
 
 void CRecoveryDlg::ShowCountLine(bool now)
 {
-    if (!m_lblCount.IsWindow())
+    if (!m_view.CountLineMade())
         return;
     if (!m_pacer.CountLineDue(now, GetTickCount()))
         return;
@@ -61,6 +34,5 @@ void CRecoveryDlg::ShowCountLine(bool now)
         line += " - " + GroupedNumber(static_cast<uint64_t>(counts.recovered)) + " recovered";
     if (counts.damaged > 0)
         line += " - " + GroupedNumber(static_cast<uint64_t>(counts.damaged)) + " damaged";
-    if (line != m_lblCount.GetWindowText())
-        m_lblCount.SetCaption(line);
+    m_view.ShowCountLine(line);
 }

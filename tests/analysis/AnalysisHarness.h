@@ -89,15 +89,15 @@ public:
     void AddPicture(const std::string& source, const std::string& itemPath) { ListPicture(m_list, source, itemPath); }
 
     CPicturePreview& Preview() { return m_preview; }
-    HWND FilterBar() const { return m_filterBar.m_hWnd; }
-    std::string CountText() const { return m_lblCount.GetWindowText().GetString(); }
+    HWND FilterBar() { return m_view.Filters().m_hWnd; }
+    std::string CountText() const { return Text(Item(m_hWnd, IDC_PICTURE_COUNT)); }
 
     size_t Waiting() const { return m_intake.Waiting(); }
     HIMAGELIST Images() const { return m_list.Images(); }
-    std::vector<DriveEntry> Drives() const { return m_drives; }
+    std::vector<DriveEntry> Drives() const { return m_view.Drives(); }
     CString TempDir() const { return m_workFolders.OutFolder(); }
     CString DataDir() const { return m_workFolders.Folder(); }
-    void SetSaveFolder(const std::string& folder) { m_editSaveDir.SetWindowText(folder.c_str()); }
+    void SetSaveFolder(const std::string& folder) { m_view.SetSaveFolder(folder.c_str()); }
 
     // The disks the window sees; when none are given, the machine's with a
     // memory card B: on disk 1 (see WindowFixture).

@@ -41,7 +41,7 @@ public:
     }
     void SetSaveFolder(const std::string& folder)
     {
-        RunOnUi([&] { m_editSaveDir.SetWindowText(folder.c_str()); });
+        RunOnUi([&] { m_view.SetSaveFolder(folder.c_str()); });
     }
     std::string ListedPath(int item)
     {
