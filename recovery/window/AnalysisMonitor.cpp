@@ -64,10 +64,8 @@ void CRecoveryDlg::OnIntakeTick()
         m_pacer.ListStepped(GetTickCount());
         m_list.ShowCount();
         m_view.Filters().SetTypeCounts(m_list.Items());
-        ShowCountLine(false);
-        // Its place among the pictures, and its Next button, may change.
-        if (m_preview.IsOpen())
-            m_preview.OnPicturesChanged();
+        m_finds.ShowCountLine(false);
+        m_finds.PicturesChanged();
     }
     // The intake ends on the next tick, which finds nothing waiting: the
     // last step of the status line stays for a tick like the others.
@@ -81,9 +79,8 @@ void CRecoveryDlg::EndIntake()
     if (m_pacer.ScrollAtEnd(countChanged))
         m_list.ScrollToLast();
     m_view.Filters().SetTypeCounts(m_list.Items());
-    ShowCountLine(true);
-    if (m_preview.IsOpen())
-        m_preview.OnPicturesChanged();
+    m_finds.ShowCountLine(true);
+    m_finds.PicturesChanged();
     KillTimer(TIMER_INTAKE);
     m_pacer.Disarm();
     if (m_intake.LastPass())
@@ -121,7 +118,7 @@ void CRecoveryDlg::EnterAnalysedState()
     m_state.SetStatus(StatusLine::Analysed);
     m_state.selectAllTicks = false;
     m_view.Filters().SetTypeCounts(m_list.Items());
-    ShowCountLine(true);
+    m_finds.ShowCountLine(true);
     m_view.PlaceListAboveSaveFolder();
     ShowState();
 }

@@ -162,8 +162,8 @@ void CRecoveryDlg::EnterAnalysisView()
     m_intake.Restart();
     m_preview.Close();
     ClearPictureList();
-    ResetFilters();
-    ShowCountLine(true);
+    m_finds.ResetFilters();
+    m_finds.ShowCountLine(true);
     ShowClearingInStatus();
     SetTimer(TIMER_RESCAN, 500);
 }

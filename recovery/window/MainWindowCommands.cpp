@@ -116,9 +116,8 @@ void CRecoveryDlg::OnSelectAll()
     // The pictures a filter hides keep their ticks.
     const bool tick = m_state.selectAllTicks;
     m_list.TickShown(tick);
-    ShowCountLine(true);
-    if (m_preview.IsOpen())
-        m_preview.OnPicturesChanged();
+    m_finds.ShowCountLine(true);
+    m_finds.PicturesChanged();
 
     m_state.selectAllTicks = !tick;
     ShowState();

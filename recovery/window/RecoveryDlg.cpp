@@ -39,6 +39,7 @@ END_MESSAGE_MAP()
 CRecoveryDlg::CRecoveryDlg()
     : CSkinDialog(IDD_RECOVERY, nullptr),
       m_hIcon(LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_APP))),
+      m_finds(m_list, m_preview, m_view, m_pacer),
       m_bCloseAsking(false)
 {
 }
@@ -58,9 +59,7 @@ BOOL CRecoveryDlg::OnInitDialog()
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     m_view.Create(*this, m_searchView);
-    // The list keeps no items of its own (LVS_OWNERDATA): it asks for each
-    // one's image and tick as it draws it.
-    m_list.Attach(m_view.PictureListControl(), *this);
+    m_finds.Attach(m_hWnd);
     // Nothing may be reading the old finds while an earlier work folder goes.
     m_workFolders.OnPutAside([this] {
         m_preview.Close();

@@ -4,8 +4,9 @@
 //   MainWindowCommands.cpp start-up tick, timer dispatch, Browse, Reload, Help, Select all
 //   EngineRun.cpp          Next, work folder, the engine's start and its end
 //   AnalysisMonitor.cpp    rescan and intake ticks, analysed state
-//   PictureFilters.cpp     the filter bar, the count line, what the list shows
-//   PicturePreviewLink.cpp the picture list's questions and the large preview
+//   PicturePreviewLink.cpp the picture list's messages and the filter bar's choice
+//   CancelExit.cpp         Cancel/Recover button, Enter and Escape, every end of the window
+//   SettingsLink.cpp       the Settings link
 //   Recovering.cpp         copying the ticked pictures
 //   ResultsView.cpp        the results kept after Recover, New search, the
 //                          last search offered again at start
@@ -31,8 +32,8 @@
 //                          the pictures (PictureItems), which of them it shows
 //                          (PictureView) and the thumbnails it draws from
 //   FilterBar              the controls that choose what it shows
-//   CancelExit.cpp         Cancel/Recover button, Enter and Escape, every end of the window
-//   SettingsLink.cpp       the Settings link
+//   FindsView              the list's host: the count line, what the filter bar
+//                          asks it to show, the preview it opens
 #pragma once
 
 #include <windows.h>
@@ -47,6 +48,7 @@
 #include "DriveDiscovery.h"
 #include "EngineSearch.h"
 #include "FindsIntake.h"
+#include "FindsView.h"
 #include "IntakePacer.h"
 #include "MainView.h"
 #include "PicturePreview.h"
@@ -76,7 +78,7 @@ const UINT kRescanIntervalMs = 200;
 const UINT kIntakeIntervalMs = 40;
 const UINT kCopyIntervalMs = 50;
 
-class CRecoveryDlg : public CSkinDialog, private IPictureListHost {
+class CRecoveryDlg : public CSkinDialog {
 public:
     CRecoveryDlg();
     ~CRecoveryDlg() override;
@@ -122,23 +124,11 @@ protected:
     void EnterAnalysedState();
 
     // Picture list: emptied with what the intake handed it; the list's
-    // notifications go to it.
+    // notifications and keys go to it, the filter bar's choice to m_finds.
     void ClearPictureList();
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-    // The list's ticks changed; the picture at this place is to be opened.
-    void OnTicksChanged() override;
-    void OnOpenPicture(int position) override;
-
-    // Filters, sorting and the count line.
-    // Shows what the filter bar now asks for, keeping the selection's
-    // picture in view.
-    void ApplyFilter();
-    // The count line, at most every few ticks unless now is set.
-    void ShowCountLine(bool now);
-    void ResetFilters();
-
-    // The preview asks the list for the pictures around the one shown.
     BOOL PreTranslateMessage(MSG* pMsg) override;
+    void ApplyFilter();
 
     // Recovering: the run's start, its tick (and at its end the summary
     // and the results again).
@@ -209,6 +199,8 @@ protected:
     CRecoveryRun m_run;
     // Whether the intake timer runs, and what its ticks do.
     CIntakePacer m_pacer;
+    // The count line, the filters and the preview: the list's host.
+    CFindsView m_finds;
     // The record of the search shown and the last search offered at start.
     CSearchRecord m_searchRecord;
     // The close question is open.
