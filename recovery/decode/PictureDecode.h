@@ -16,8 +16,8 @@
 std::string ReadPictureHead(const CString& path);
 // None unless GDI+ reads a picture with pixels.
 CGdiBitmap DecodePictureFile(const CString& path);
-// A baseline JPEG at an eighth of its width and height, from each block's
-// DC alone: for a thumbnail of a large photo without an Exif thumbnail, a
+// A JPEG at an eighth of its width and height, from each block's DC alone
+// (a progressive one's from its first scans, when they hold every DC): for a thumbnail of a large photo without an Exif thumbnail, a
 // small part of a whole decode's time and memory. None for any other file,
 // or one whose data does not decode to its end; with partial, a JPEG whose
 // data stops fitting part-way gives its whole rows before that, the rest
