@@ -27,6 +27,12 @@ CGdiBitmap DecodeJpegEighth(const CString& path, bool partial = false);
 // full-sized preview): its thumbnail without a whole decode.
 CGdiBitmap DecodeJpegEighthRange(const CString& path, uint64_t offset, uint64_t length, bool partial = false);
 
+// A large uncompressed BMP at a whole fraction of its size, at least
+// minWidth x minHeight, from the rows a box filter samples alone, standing
+// for the whole picture. Empty for any other file, or one too small to be
+// worth it.
+DecodedPicture DecodeBmpSampled(const CString& path, unsigned minWidth, unsigned minHeight);
+
 // A small copy of a picture held in its file's first bytes (a camera's
 // Exif thumbnail, at offset, length bytes), standing for the picture of
 // width x height: the part of it in the picture's shape (cameras pad one of
