@@ -326,7 +326,9 @@ TEST_F(PictureSourceTest, LargeBmpIsSampledNotDecodedWhole)
         ThumbnailPixels sampled, whole;
         ASSERT_TRUE(RenderThumbnail(path.c_str(), sampled));
         ASSERT_TRUE(RenderThumbnail(Save("same.dat", bytes).c_str(), whole));
-        EXPECT_LT(MeanDifference(sampled, whole), 3.0);
+        // They differ at the disc's edge: the box filter smooths it where
+        // GDI+ scaling the whole picture straight to 64 x 64 samples it.
+        EXPECT_LT(MeanDifference(sampled, whole), 5.0);
 
         // Cut short: nothing sampled, and the thumbnail is what a whole
         // decode gives of the cut file (if anything).
