@@ -74,6 +74,7 @@ BEGIN_MESSAGE_MAP(CRecoveryDlg, CSkinDialog)
     ON_STN_CLICKED(IDC_SETTINGS_LINK, &CRecoveryDlg::OnSettings)
     ON_STN_CLICKED(IDC_SELECT_ALL, &CRecoveryDlg::OnSelectAll)
     ON_BN_CLICKED(IDC_NEW_SEARCH, &CRecoveryDlg::OnNewSearch)
+    ON_CONTROL(CBN_SELCHANGE, IDC_ARRANGEMENT, &CRecoveryDlg::OnArrangementChanged)
     ON_STN_CLICKED(IDC_LAST_SEARCH, &CRecoveryDlg::OnLastSearchLink)
     ON_CONTROL(CFilterBar::kFilterChanged, IDC_FILTER_BAR, &CRecoveryDlg::ApplyFilter)
 END_MESSAGE_MAP()
@@ -106,6 +107,7 @@ void CRecoveryDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_BROWSE, m_btnBrowse);
     DDX_Control(pDX, IDC_RECOVER, m_btnRecover);
     DDX_Control(pDX, IDC_DRIVE_LIST, m_listDrives);
+    DDX_Control(pDX, IDC_ARRANGEMENT, m_comboArrangement);
 }
 
 BOOL CRecoveryDlg::OnInitDialog()
@@ -174,6 +176,7 @@ void CRecoveryDlg::InitLayout()
     m_searchView.Create(m_hWnd, IDC_SEARCH_PROGRESS, m_places, m_progress, m_lblProgress);
     InitResultsControls();
     StyleButton(m_btnNewSearch);
+    InitArrangement();
     StyleLabel(m_lblLastSearch, {9, false, false, true, 0x00FF00, true});
 
     // The list keeps no items of its own (LVS_OWNERDATA): it asks for each

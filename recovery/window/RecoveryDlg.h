@@ -158,8 +158,17 @@ protected:
     // and the results again) and its Cancel.
     void StartRecovery();
     void OnCopyTick();
-    // Copies one picture into the folder; runs on the copier's thread.
-    virtual CPictureCopier::Outcome CopyPicture(const CString& source, const CString& folder);
+    // Copies one picture into the recovery folder under name (a path inside
+    // it); runs on the copier's thread.
+    virtual CPictureCopier::Outcome CopyPicture(const CString& source, const CString& folder, const CString& name,
+                                                CString& copied);
+    // The folder inside the save folder that this search's pictures go to:
+    // the one its earlier Recover used, else a new one named for it.
+    CString ChooseRecoveryFolder(const CString& saveFolder);
+    // How Recover arranges the pictures: the choice beside it, kept in
+    // settings.ini.
+    void InitArrangement();
+    void OnArrangementChanged();
     // Opens the save folder for the user (a seam: tests record the call).
     virtual void OpenSaveFolder(const CString& folder);
     // Stops a running copy after the picture being copied; the summary says
@@ -236,6 +245,9 @@ protected:
     CIconButton m_btnBrowse;
     CIconButton m_btnRecover;
     CIconButton m_btnNewSearch;
+    CComboBox m_comboArrangement;
+    // Where the last Recover put its pictures.
+    CString m_recoveryFolder;
     CLinkLabel m_lblLastSearch;
     CListCtrl m_listDrives;
     HICON m_hIcon;

@@ -57,6 +57,7 @@ void CRecoveryDlg::ShowState()
         {&m_lblSelectAll, view == WindowView::Analysed},
         {&m_btnRecover, m_state.RecoverShown()},
         {&m_btnNewSearch, m_state.NewSearchShown()},
+        {&m_comboArrangement, m_state.NewSearchShown()},
         {&m_lblProgress, tip || view == WindowView::Recovering},
         // The bar is the copy's, or the search's once it tells its progress.
         {&m_progress, view == WindowView::Recovering || (view == WindowView::Analysing && m_searchView.Shown())},

@@ -45,11 +45,11 @@ TEST(RecoveryRun, ReportsTheListsItemsAndWhyTheOthersWereNotCopied)
     CRecoveryRun run;
     // The ticked pictures shown, not the first ones: p1 copies, p3 is gone,
     // p4 the folder refuses, p5 copies.
-    const auto copy = [](const CString& source, const CString&) {
+    const auto copy = [](const CString& source, const CString&, const CString&, CString&) {
         return source == "p3" ? Outcome::Gone : source == "p4" ? Outcome::Refused : Outcome::Copied;
     };
-    EXPECT_FALSE(run.Start(pictures, {}, "C:\\saved", copy, 0));
-    ASSERT_TRUE(run.Start(pictures, {1, 3, 4, 5}, "C:\\saved", copy, 0));
+    EXPECT_FALSE(run.Start(pictures, {}, "C:\\saved", Arrangement::OneFolder, copy, 0));
+    ASSERT_TRUE(run.Start(pictures, {1, 3, 4, 5}, "C:\\saved", Arrangement::OneFolder, copy, 0));
     EXPECT_EQ(run.Total(), 4);
     EXPECT_STREQ(run.FirstLine(), "Recovering photo 0 of 4");
 
@@ -76,8 +76,8 @@ TEST(RecoveryRun, TimeLeftFromTheBytesCopiedOnlyOnceMeasuredAndNotAtTheEnd)
     std::atomic<int> allowed{0};
     std::atomic<int> entered{0};
     CRecoveryRun run;
-    ASSERT_TRUE(run.Start(pictures, {0, 1, 2, 3}, "C:\\saved",
-                          [&](const CString&, const CString&) {
+    ASSERT_TRUE(run.Start(pictures, {0, 1, 2, 3}, "C:\\saved", Arrangement::OneFolder,
+                          [&](const CString&, const CString&, const CString&, CString&) {
                               const int at = ++entered;
                               while (at > allowed)
                                   Sleep(5);
@@ -112,8 +112,8 @@ TEST(RecoveryRun, CancelKeepsWhatWasCopiedAndSaysWhatWasNot)
     const CPictureItems pictures = Pictures(5, 100);
     std::atomic<bool> release{false};
     CRecoveryRun run;
-    ASSERT_TRUE(run.Start(pictures, {0, 1, 2, 3, 4}, "C:\\saved",
-                          [&](const CString& source, const CString&) {
+    ASSERT_TRUE(run.Start(pictures, {0, 1, 2, 3, 4}, "C:\\saved", Arrangement::OneFolder,
+                          [&](const CString& source, const CString&, const CString&, CString&) {
                               while (source == "p1" && !release)
                                   Sleep(5);
                               return Outcome::Copied;
@@ -134,8 +134,8 @@ TEST(RecoveryRun, MissingSaveFolderEndsTheRunAtOnce)
     const CPictureItems pictures = Pictures(3, 100);
     std::atomic<int> calls{0};
     CRecoveryRun run;
-    ASSERT_TRUE(run.Start(pictures, {0, 1, 2}, "C:\\saved",
-                          [&](const CString&, const CString&) {
+    ASSERT_TRUE(run.Start(pictures, {0, 1, 2}, "C:\\saved", Arrangement::OneFolder,
+                          [&](const CString&, const CString&, const CString&, CString&) {
                               ++calls;
                               return Outcome::FolderMissing;
                           },
@@ -146,21 +146,31 @@ TEST(RecoveryRun, MissingSaveFolderEndsTheRunAtOnce)
     EXPECT_TRUE(run.RecoveredItems().empty());
 }
 
-TEST(RecoveryRun, CopyIntoFolderMakesTheFolderAndTellsGoneFromMissing)
+TEST(RecoveryRun, CopyIntoFolderMakesTheFoldersAndNeverReplacesAFile)
 {
     TempFolder temp("recovery_run");
-    const std::string top = temp.Path();
+    const std::string top = temp.Join("");
     const std::string source = temp.Join("a.jpg");
+    const std::string other = temp.Join("b.jpg");
     WriteFileBytes(source, "picture bytes");
-    const std::string saved = temp.Join("saved");
+    WriteFileBytes(other, "other bytes");
+    // The save folder is made one level, the recovery folder inside it.
+    const std::string folder = temp.Join("saved\\Quorvane recovery 2026-12-09 E");
+    CString copied;
 
-    EXPECT_EQ(CopyIntoFolder((top + "\\gone.jpg").c_str(), saved.c_str()), Outcome::Gone);
-    EXPECT_EQ(CopyIntoFolder(source.c_str(), ""), Outcome::FolderMissing);
-    EXPECT_EQ(CopyIntoFolder(source.c_str(), (top + "\\no\\such\\place").c_str()), Outcome::FolderMissing);
-    EXPECT_EQ(CopyIntoFolder(source.c_str(), saved.c_str()), Outcome::Copied);
-    EXPECT_EQ(ReadFileBytes(saved + "\\a.jpg"), "picture bytes");
-    // The same picture again is already there: still counted as recovered,
-    // and not copied twice.
-    EXPECT_EQ(CopyIntoFolder(source.c_str(), saved.c_str()), Outcome::Copied);
-    EXPECT_EQ(FilesIn(saved).size(), 1u);
+    EXPECT_EQ(CopyIntoFolder((top + "gone.jpg").c_str(), folder.c_str(), "a.jpg", copied), Outcome::Gone);
+    EXPECT_EQ(CopyIntoFolder(source.c_str(), "", "a.jpg", copied), Outcome::FolderMissing);
+    EXPECT_EQ(CopyIntoFolder(source.c_str(), (top + "no\\such\\place").c_str(), "a.jpg", copied),
+              Outcome::FolderMissing);
+    EXPECT_EQ(CopyIntoFolder(source.c_str(), folder.c_str(), "DCIM\\100CANON\\IMG_1.jpg", copied), Outcome::Copied);
+    EXPECT_STREQ(copied, (folder + "\\DCIM\\100CANON\\IMG_1.jpg").c_str());
+    EXPECT_EQ(ReadFileBytes(folder + "\\DCIM\\100CANON\\IMG_1.jpg"), "picture bytes");
+    // The same picture again is already there: counted, not copied twice;
+    // a different one under that name gets a name of its own.
+    EXPECT_EQ(CopyIntoFolder(source.c_str(), folder.c_str(), "DCIM\\100CANON\\IMG_1.jpg", copied),
+              Outcome::AlreadyThere);
+    EXPECT_EQ(CopyIntoFolder(other.c_str(), folder.c_str(), "DCIM\\100CANON\\IMG_1.jpg", copied), Outcome::Copied);
+    EXPECT_STREQ(copied, (folder + "\\DCIM\\100CANON\\IMG_1 (2).jpg").c_str());
+    EXPECT_EQ(ReadFileBytes(folder + "\\DCIM\\100CANON\\IMG_1.jpg"), "picture bytes");
+    EXPECT_EQ(FilesIn(folder + "\\DCIM\\100CANON").size(), 2u);
 }
