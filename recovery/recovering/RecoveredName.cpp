@@ -185,21 +185,6 @@ CString RecoveryFolderName(const SYSTEMTIME& day, const CString& drive)
     return ValidWindowsName(folder).c_str();
 }
 
-bool LooksLikeLostFirstLetter(const std::string& name)
-{
-    if (name.empty() || name[0] != '_')
-        return false;
-    std::string base, extension;
-    SplitExtension(name, base, extension);
-    if (base.size() > 8 || extension.size() > 5)
-        return false;
-    for (char c : name.substr(1, base.size() - 1)) {
-        if (c == ' ' || c == '.' || std::strchr("+,;=[]", c))
-            return false;
-    }
-    return true;
-}
-
 char GuessFirstLetter(const std::string& name, const std::vector<std::string>& others)
 {
     std::string base, extension;

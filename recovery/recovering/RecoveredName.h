@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Framework.h"
+#include "PictureDescription.h"
 #include "PictureItems.h"
 
 enum class Arrangement { OriginalFolders, ByDateTaken, OneFolder };
@@ -82,9 +83,6 @@ private:
     std::map<std::string, std::vector<std::string>> m_foldersIn;
 };
 
-// A deleted short name whose first letter the file system replaced:
-// "_MG_0123.jpg", "_00CANON"; an 8.3 shape starting with '_'.
-bool LooksLikeLostFirstLetter(const std::string& name);
 // The letter the other names make likely for name's lost first one ('I'
 // for "_MG_0123.jpg" beside "IMG_0124.JPG"); 0 when they do not agree.
 char GuessFirstLetter(const std::string& name, const std::vector<std::string>& others);
