@@ -98,11 +98,16 @@ bool SameFileContents(const CString& strA, const CString& strB)
 
 SafeCopyResult CopyWithoutReplacing(const CString& strSource, const CString& strFolder, CString* pTarget)
 {
-    // A folder and name too long for a path cannot take the copy.
-    if (strFolder.GetLength() >= MAX_PATH)
-        return SafeCopyResult::Refused;
     const int nSlash = strSource.ReverseFind('\\');
-    const CString strName = nSlash < 0 ? strSource : strSource.Mid(nSlash + 1);
+    return CopyWithoutReplacingAs(strSource, strFolder, nSlash < 0 ? strSource : strSource.Mid(nSlash + 1), pTarget);
+}
+
+SafeCopyResult CopyWithoutReplacingAs(const CString& strSource, const CString& strFolder, const CString& strName,
+                                      CString* pTarget)
+{
+    // A folder and name too long for a path cannot take the copy.
+    if (strFolder.GetLength() >= MAX_PATH || strName.IsEmpty())
+        return SafeCopyResult::Refused;
 
     for (int n = 1; n <= kMaxTries; ++n) {
         char szTarget[MAX_PATH] = {};

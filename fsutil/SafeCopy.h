@@ -18,6 +18,9 @@ enum class SafeCopyResult {
 // overwritten. pTarget, when given, receives the file that holds the bytes.
 SafeCopyResult CopyWithoutReplacing(const CString& strSource, const CString& strFolder,
                                     CString* pTarget = nullptr);
+// The same under a name of the caller's instead of the source's own.
+SafeCopyResult CopyWithoutReplacingAs(const CString& strSource, const CString& strFolder, const CString& strName,
+                                      CString* pTarget = nullptr);
 
 // The name a copy gets on its nth try: the name itself for 1, else
 // "name (n).ext" (the extension from the last dot; none for ".name").

@@ -39,6 +39,8 @@
 // the Ready view's link to the pictures of the last search.
 #define IDC_NEW_SEARCH          1024
 #define IDC_LAST_SEARCH         1025
+// How Recover arranges the pictures, after New search in its row.
+#define IDC_ARRANGEMENT         1026
 
 // Settings dialog (IDD_SETTINGS) items; the ids overlap the main window's
 // on purpose: each dialog has its own id space.

@@ -85,9 +85,39 @@ CString ReadSaveFolder()
     return ReadSetting(g_strSettingsFile, "savedir=", GetPicturesFolder());
 }
 
+namespace {
+
+// settings.ini is written whole: the save folder, and the arrangement when
+// one was chosen. A value is never part of the line format.
+void WriteSettingsFile(const CString& strFolder, bool bFolder, const CString& strArrangement)
+{
+    CString strArrangeLine;
+    if (!strArrangement.IsEmpty() && strArrangement.Find('%') < 0 && strArrangement.Find('\n') < 0)
+        strArrangeLine = "arrange=" + strArrangement + "\n";
+    if (bFolder)
+        WriteSetting(g_strSettingsFile, "savedir=%s\n" + strArrangeLine, strFolder);
+    else
+        WriteSetting(g_strSettingsFile, strArrangeLine, "");
+}
+
+}  // namespace
+
 void WriteSaveFolder(const CString& strFolder)
 {
-    WriteSetting(g_strSettingsFile, "savedir=%s\n", strFolder);
+    WriteSettingsFile(strFolder, true, ReadArrangement());
+}
+
+CString ReadArrangement()
+{
+    return ReadSetting(g_strSettingsFile, "arrange=", "");
+}
+
+void WriteArrangement(const CString& strArrangement)
+{
+    // No line feed is ever a stored folder: it tells "none stored".
+    const CString strNone = "\n";
+    const CString strFolder = ReadSetting(g_strSettingsFile, "savedir=", strNone);
+    WriteSettingsFile(strFolder, strFolder != strNone, strArrangement);
 }
 
 CString ReadEngineFormats()

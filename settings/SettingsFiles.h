@@ -33,6 +33,11 @@ bool IsFormatEnabled(const CString& strFormats, const CString& strToken);
 // The stored save folder, or the user's My Pictures folder.
 CString ReadSaveFolder();
 void WriteSaveFolder(const CString& strFolder);
+// How Recover arranges the pictures, as its choice words it ("Original
+// folders", ...); empty when never chosen. Kept in settings.ini beside the
+// save folder: writing either keeps the other.
+CString ReadArrangement();
+void WriteArrangement(const CString& strArrangement);
 
 // The formats to search for, as tokens in the fixed order joined by ",";
 // empty when the stored list enables none. With no file or no list every

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "SizeFormat.h"
 
 namespace {
@@ -37,6 +39,22 @@ CString FromUtf8(const std::string& text)
 
 }  // namespace
 
+bool LooksLikeLostFirstLetter(const std::string& name)
+{
+    if (name.empty() || name[0] != '_')
+        return false;
+    const size_t dot = name.rfind('.');
+    const std::string base = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+    const std::string extension = base.size() == name.size() ? std::string() : name.substr(dot);
+    if (base.size() > 8 || extension.size() > 5)
+        return false;
+    for (char c : name.substr(1, base.size() - 1)) {
+        if (c == ' ' || c == '.' || std::strchr("+,;=[]", c))
+            return false;
+    }
+    return true;
+}
+
 CString GroupedNumber(uint64_t number)
 {
     char digits[32];
@@ -58,6 +76,9 @@ CString DescribePicture(const CPictureItems& items, int item)
     switch (items.State(item)) {
     case FindState::Deleted:
         text += "\r\nDeleted; was in " + FromUtf8(items.Folder(item));
+        if (LooksLikeLostFirstLetter(items.Name(item)))
+            text += "\r\nThe first letter of its name was lost when it was deleted: Recover gives it the letter "
+                    "of the names beside it, where they agree, or keeps the _";
         break;
     case FindState::Present:
         text += "\r\nStill on the disk, in " + FromUtf8(items.Folder(item));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "Framework.h"
 #include "PictureItems.h"
@@ -12,6 +13,9 @@ CString GroupedNumber(uint64_t number);
 // Several lines ("\r\n" between them): name, folder, state, type and size,
 // date, camera; only what is known.
 CString DescribePicture(const CPictureItems& items, int item);
+// A deleted short name whose first letter the file system replaced:
+// "_MG_0123.jpg", "_00CANON"; an 8.3 shape starting with '_'.
+bool LooksLikeLostFirstLetter(const std::string& name);
 // Why a picture of a type this program does not draw shows the placeholder:
 // "Quorvane cannot show HEIC pictures; Recover copies the file as it was
 // found.", or for a RAW that carries no preview picture: "This RAW file

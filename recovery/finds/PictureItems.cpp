@@ -158,6 +158,18 @@ void CPictureItems::SetDate(Item& item)
         item.date = static_cast<uint64_t>(local.dwHighDateTime) << 32 | local.dwLowDateTime;
 }
 
+uint64_t CPictureItems::RecordDate(int item) const
+{
+    const Item& entry = At(item);
+    if (entry.state == FindState::Found || entry.written == 0)
+        return 0;
+    FILETIME utc = {static_cast<DWORD>(entry.written), static_cast<DWORD>(entry.written >> 32)};
+    FILETIME local;
+    if (!FileTimeToLocalFileTime(&utc, &local))
+        return 0;
+    return static_cast<uint64_t>(local.dwHighDateTime) << 32 | local.dwLowDateTime;
+}
+
 uint16_t CPictureItems::CameraIndex(const std::string& camera)
 {
     if (camera.empty())

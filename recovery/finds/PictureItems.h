@@ -49,6 +49,11 @@ public:
     // Local time in FILETIME units: the record's date where the file system
     // had one, else the Exif date taken; 0 when neither is known.
     uint64_t Date(int item) const { return At(item).date; }
+    // The Exif date taken alone, local; 0 when not known.
+    uint64_t Taken(int item) const { return At(item).taken; }
+    // The record's own date alone (the file's modification time the disk
+    // still held), local; 0 for a find by its contents or when not known.
+    uint64_t RecordDate(int item) const;
     const std::string& Camera(int item) const { return m_cameras[At(item).camera]; }
     // Finds of each type taken in so far.
     int TypeCount(PictureType type) const { return m_typeCounts[type]; }

@@ -6,10 +6,19 @@ CPictureCopier::~CPictureCopier()
 }
 
 void CPictureCopier::Start(std::vector<CString> sources, const CString& folder, CopyOne copy,
-                           std::vector<uint64_t> sizes)
+                           std::vector<uint64_t> sizes, std::vector<CString> names, AfterOne after)
 {
     Stop();
     m_sources = std::move(sources);
+    m_names = std::move(names);
+    m_names.resize(m_sources.size());
+    for (size_t at = 0; at < m_sources.size(); ++at) {
+        if (m_names[at].IsEmpty()) {
+            const int slash = m_sources[at].ReverseFind('\\');
+            m_names[at] = slash < 0 ? m_sources[at] : m_sources[at].Mid(slash + 1);
+        }
+    }
+    m_after = std::move(after);
     m_sizes = std::move(sizes);
     m_sizes.resize(m_sources.size(), 0);
     m_copied.clear();
@@ -53,14 +62,17 @@ void CPictureCopier::Run()
             break;
         }
         const CString& source = m_sources[at];
-        const Outcome outcome = m_copy(source, m_folder);
+        CString copied;
+        const Outcome outcome = m_copy(source, m_folder, m_names[at], copied);
         if (outcome == Outcome::FolderMissing) {
             m_folderMissing = true;
             break;
         }
+        if (m_after)
+            m_after(at, outcome, copied);
         {
             std::lock_guard<std::mutex> lock(m_lock);
-            if (outcome == Outcome::Copied)
+            if (outcome == Outcome::Copied || outcome == Outcome::AlreadyThere)
                 m_copied.push_back(static_cast<int>(at));
             else
                 m_failures.push_back(outcome == Outcome::Gone ? CString() : source);

@@ -15,21 +15,30 @@ class CPictureCopier {
 public:
     enum class Outcome {
         Copied,
+        AlreadyThere,   // the same bytes were there already: counts as copied
         Gone,           // the picture's file was deleted since the analysis
         Refused,        // the save folder would not take it
         FolderMissing,  // the save folder is not there and cannot be made: stop
     };
-    // Copies one picture into the folder.
-    using CopyOne = std::function<Outcome(const CString& source, const CString& folder)>;
+    // Copies one picture into the folder under name (a path inside it);
+    // copied receives the file that holds it (name, or "name (2)" when name
+    // was taken).
+    using CopyOne =
+        std::function<Outcome(const CString& source, const CString& folder, const CString& name, CString& copied)>;
+    // Told of each picture dealt with, on the run's thread: its place in
+    // sources, how it went and where it went.
+    using AfterOne = std::function<void(size_t at, Outcome outcome, const CString& copied)>;
 
     CPictureCopier() = default;
     ~CPictureCopier();
     CPictureCopier(const CPictureCopier&) = delete;
     CPictureCopier& operator=(const CPictureCopier&) = delete;
 
-    // sizes, when given, holds each source's bytes, for BytesDone.
+    // names: each source's path inside the folder (its own file name when
+    // not given). sizes, when given, holds each source's bytes, for
+    // BytesDone.
     void Start(std::vector<CString> sources, const CString& folder, CopyOne copy,
-               std::vector<uint64_t> sizes = {});
+               std::vector<uint64_t> sizes = {}, std::vector<CString> names = {}, AfterOne after = nullptr);
     // Pictures dealt with so far, copied or not.
     int Done() const { return m_done; }
     // Pictures dealt with up to the last one whose file was there: what the
@@ -63,8 +72,10 @@ private:
     void Run();
 
     std::vector<CString> m_sources;
+    std::vector<CString> m_names;
     CString m_folder;
     CopyOne m_copy;
+    AfterOne m_after;
     std::thread m_thread;
     std::mutex m_lock;
     std::vector<CString> m_failures;

@@ -13,11 +13,15 @@
 #include "Framework.h"
 #include "PictureCopier.h"
 #include "PictureItems.h"
+#include "RecoveredName.h"
 #include "SearchProgress.h"
 
-// Copies source into folder, making the folder if it is not there; a
-// picture already there with the same bytes counts as copied.
-CPictureCopier::Outcome CopyIntoFolder(const CString& source, const CString& folder);
+// Copies source into the recovery folder under name (a path inside it),
+// making the recovery folder (and the save folder it lies in, one level)
+// and name's folders when they are not there. A picture already there with
+// the same bytes is not copied again; copied receives the file holding it.
+CPictureCopier::Outcome CopyIntoFolder(const CString& source, const CString& folder, const CString& name,
+                                       CString& copied);
 
 class CRecoveryRun {
 public:
@@ -36,11 +40,13 @@ public:
     CRecoveryRun(const CRecoveryRun&) = delete;
     CRecoveryRun& operator=(const CRecoveryRun&) = delete;
 
-    // Starts copying the pictures at items (in that order) into folder with
-    // copy, on a thread of its own; false, and nothing started, when there
-    // are no items. now: GetTickCount64's, for the time left.
+    // Starts copying the pictures at items (in that order) into the
+    // recovery folder, arranged so, with copy, on a thread of its own; each
+    // copy gets its date and a row in the folder's record. false, and
+    // nothing started, when there are no items. now: GetTickCount64's, for
+    // the time left. pictures must stay as they are until the run ends.
     bool Start(const CPictureItems& pictures, const std::vector<int>& items, const CString& folder,
-               CPictureCopier::CopyOne copy, ULONGLONG now);
+               Arrangement arrangement, CPictureCopier::CopyOne copy, ULONGLONG now);
     // Pictures in the run.
     int Total() const { return m_copier.Total(); }
     // The line before the first tick: no picture done, no time left.
@@ -65,7 +71,11 @@ public:
     CString Summary();
 
 private:
+    void AfterCopy(size_t at, CPictureCopier::Outcome outcome, const CString& copied);
+
     CPictureCopier m_copier;
+    const CPictureItems* m_pictures = nullptr;
+    CString m_folder;
     // The item of each picture being copied, and their bytes together.
     std::vector<int> m_items;
     uint64_t m_bytes;

@@ -58,7 +58,9 @@ bool WriteLastSearch(const LastSearch& search)
     const bool written = WritePrivateProfileStringA(kSection, "Drive", search.drive, file) &&
                          WritePrivateProfileStringA(kSection, "Output", search.outDir, file) &&
                          WritePrivateProfileStringA(kSection, "Pictures", pictures, file) &&
-                         WritePrivateProfileStringA(kSection, "Ended", ended, file);
+                         WritePrivateProfileStringA(kSection, "Ended", ended, file) &&
+                         (search.recoveryFolder.IsEmpty() ||
+                          WritePrivateProfileStringA(kSection, "Recovered into", search.recoveryFolder, file));
     // Flushes the system's cache of the file, so that a reader sees it whole.
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, file);
     if (!written)
@@ -99,8 +101,28 @@ bool ReadLastSearch(const CString& workFolder, LastSearch& search)
     // Also checks the day against its month.
     if (year < 1601 || TimeNumber(read.ended) == 0)
         return false;
+    // Only a full path without a way up is taken as the recovery folder:
+    // the record is a file anybody may have changed. Without it the next
+    // Recover starts a new one.
+    const CString recovered = ReadValue(file, "Recovered into");
+    const bool drivePath = recovered.GetLength() > 3 && recovered[1] == ':' && recovered[2] == '\\';
+    const bool sharePath = recovered.Left(2) == "\\\\";
+    if ((drivePath || sharePath) && recovered.Find("..") < 0 && recovered.Find('/') < 0)
+        read.recoveryFolder = recovered;
     search = read;
     return true;
+}
+
+bool WriteRecoveryFolder(const CString& workFolder, const CString& recoveryFolder)
+{
+    if (workFolder.IsEmpty())
+        return false;
+    const CString file = RecordPath(workFolder);
+    if (GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES)
+        return false;
+    const bool written = WritePrivateProfileStringA(kSection, "Recovered into", recoveryFolder, file) != FALSE;
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, file);
+    return written;
 }
 
 bool FindLastSearch(const std::vector<CString>& workFolders, LastSearch& newest)

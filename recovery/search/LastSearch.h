@@ -21,6 +21,7 @@ struct LastSearch {
     CString drive;       // "E:"
     SYSTEMTIME ended = {};  // local time
     int pictures = 0;
+    CString recoveryFolder;  // where Recover put its pictures; empty before the first
 };
 
 // Writes the record into search.workFolder; false when it cannot be written.
@@ -29,6 +30,9 @@ bool WriteLastSearch(const LastSearch& search);
 // damaged (a field missing or out of range, an output folder outside the
 // work folder) or when the work folder is gone.
 bool ReadLastSearch(const CString& workFolder, LastSearch& search);
+// Adds where Recover put the search's pictures to the record in this work
+// folder; false when there is no record or it cannot be written.
+bool WriteRecoveryFolder(const CString& workFolder, const CString& recoveryFolder);
 // The newest good record of these work folders; false when none has one.
 bool FindLastSearch(const std::vector<CString>& workFolders, LastSearch& newest);
 // "Show the 1,240 pictures found on E: on 9 December 2026".

@@ -4,6 +4,26 @@ void CSearchRecord::Begin(const CString& drive)
 {
     m_drive = drive;
     m_unrecorded = true;
+    GetLocalTime(&m_day);
+    m_workFolder.Empty();
+    m_recoveryFolder.Empty();
+}
+
+SYSTEMTIME CSearchRecord::Day() const
+{
+    if (m_day.wYear != 0)
+        return m_day;
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    return today;
+}
+
+void CSearchRecord::KeepRecoveryFolder(const CString& folder)
+{
+    if (m_recoveryFolder == folder)
+        return;
+    m_recoveryFolder = folder;
+    WriteRecoveryFolder(m_workFolder, folder);
 }
 
 void CSearchRecord::Remember(bool final, int pictures, const CString& workFolder, const CString& outFolder)
@@ -20,6 +40,8 @@ void CSearchRecord::Remember(bool final, int pictures, const CString& workFolder
     search.drive = m_drive;
     GetLocalTime(&search.ended);
     search.pictures = pictures;
+    search.recoveryFolder = m_recoveryFolder;
+    m_workFolder = workFolder;
     WriteLastSearch(search);
 }
 
@@ -34,6 +56,9 @@ bool CSearchRecord::Reopen(LastSearch& search)
     if (!m_known || !ReadLastSearch(m_offered.workFolder, search))
         return false;
     m_drive = search.drive;
+    m_day = search.ended;
+    m_workFolder = search.workFolder;
+    m_recoveryFolder = search.recoveryFolder;
     m_unrecorded = false;
     return true;
 }

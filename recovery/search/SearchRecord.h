@@ -31,8 +31,21 @@ public:
     // listed again is not recorded again.
     bool Reopen(LastSearch& search);
 
+    // The search shown: its drive ("E:", empty when not known) and the day
+    // it was made (today's when not known), for its recovery folder's name.
+    CString Drive() const { return m_drive; }
+    SYSTEMTIME Day() const;
+    // Where Recover put this search's pictures; empty before the first
+    // Recover. Kept with the search's record, so that its pictures listed
+    // again go to the same folder.
+    CString RecoveryFolder() const { return m_recoveryFolder; }
+    void KeepRecoveryFolder(const CString& folder);
+
 private:
     CString m_drive;
+    SYSTEMTIME m_day = {};
+    CString m_workFolder;
+    CString m_recoveryFolder;
     bool m_unrecorded = false;
     LastSearch m_offered;
     bool m_known = false;

@@ -3,6 +3,8 @@
 
 #include <utility>
 
+#include "RecoveredName.h"
+#include "SettingsFiles.h"
 #include "SizeFormat.h"
 #include "resource.h"
 
@@ -80,6 +82,7 @@ void CMainView::Exchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_BROWSE, m_btnBrowse);
     DDX_Control(pDX, IDC_RECOVER, m_btnRecover);
     DDX_Control(pDX, IDC_DRIVE_LIST, m_listDrives);
+    DDX_Control(pDX, IDC_ARRANGEMENT, m_comboArrangement);
 }
 
 void CMainView::Create(CWnd& dialog, CSearchProgressView& searchView)
@@ -98,6 +101,7 @@ void CMainView::Create(CWnd& dialog, CSearchProgressView& searchView)
     searchView.Create(m_dialog, IDC_SEARCH_PROGRESS, m_places, m_progress, m_lblProgress);
     MakeResultsControls();
     StyleButton(m_btnNewSearch);
+    FillArrangement();
     StyleLabel(m_lblLastSearch, {9, false, false, true, 0x00FF00, true});
 
     m_listPictures.ShowWindow(SW_HIDE);
@@ -173,6 +177,25 @@ void CMainView::MakeFilterBar(CWnd& dialog)
     }
 }
 
+void CMainView::FillArrangement()
+{
+    for (Arrangement arrangement : {Arrangement::OriginalFolders, Arrangement::ByDateTaken, Arrangement::OneFolder})
+        m_comboArrangement.AddString(ArrangementText(arrangement));
+    // The folders the card still knew are what its owner knows: they are
+    // the first choice until another is made.
+    Arrangement stored = Arrangement::OriginalFolders;
+    ArrangementFromText(ReadArrangement(), stored);
+    m_comboArrangement.SetCurSel(static_cast<int>(stored));
+    m_places.Put(m_comboArrangement, CWindowPlaces::Arrangement, FALSE);
+    m_comboArrangement.ShowWindow(SW_HIDE);
+}
+
+CString CMainView::ArrangementChoice() const
+{
+    const int chosen = m_comboArrangement.GetCurSel();
+    return chosen >= 0 ? m_comboArrangement.GetLBText(chosen) : CString();
+}
+
 void CMainView::Show(const CWindowState& state, const Facts& facts)
 {
     const WindowView view = state.view;
@@ -218,6 +241,7 @@ void CMainView::Show(const CWindowState& state, const Facts& facts)
         {&m_lblSelectAll, view == WindowView::Analysed},
         {&m_btnRecover, state.RecoverShown()},
         {&m_btnNewSearch, state.NewSearchShown()},
+        {&m_comboArrangement, state.NewSearchShown()},
         {&m_lblProgress, tip || view == WindowView::Recovering},
         // The bar is the copy's, or the search's once it tells its progress.
         {&m_progress, view == WindowView::Recovering || (view == WindowView::Analysing && facts.searchBarShown)},

@@ -45,6 +45,10 @@ public:
     const DriveEntry* Drive(const CString& drive) const;
     const std::vector<DriveEntry>& Drives() const { return m_drives; }
 
+    // The arrangement's choice beside Recover, as its text; empty when none
+    // is chosen.
+    CString ArrangementChoice() const;
+
     CString SaveFolder() const { return m_editSaveDir.GetWindowText(); }
     void SetSaveFolder(const CString& folder) { m_editSaveDir.SetWindowText(folder); }
 
@@ -80,6 +84,7 @@ private:
     void PlaceHidden();
     void MakeResultsControls();
     void MakeFilterBar(CWnd& dialog);
+    void FillArrangement();
     static void SetLabelText(CLinkLabel& label, const char* text);
 
     HWND m_dialog = nullptr;
@@ -102,6 +107,7 @@ private:
     CIconButton m_btnBrowse;
     CIconButton m_btnRecover;
     CIconButton m_btnNewSearch;
+    CComboBox m_comboArrangement;
     CLinkLabel m_lblLastSearch;
     CListCtrl m_listDrives;
     CFilterBar m_filterBar;

@@ -1,10 +1,14 @@
-// Recovering: copying the ticked pictures into the save folder on the
-// copier's thread, with a progress bar and the time left kept current by
-// TIMER_COPY and a Cancel that stops after the picture being copied, then
-// the summary and the results again, the recovered pictures marked.
+// Recovering: copying the ticked pictures into the search's recovery folder
+// inside the save folder on the copier's thread, arranged as the choice
+// beside Recover says, with a progress bar and the time left kept current
+// by TIMER_COPY and a Cancel that stops after the picture being copied,
+// then the summary and the results again, the recovered pictures marked.
 #include "RecoveryDlg.h"
 
 #include <shellapi.h>
+
+#include "SafeCopy.h"
+#include "SettingsFiles.h"
 
 void CRecoveryDlg::StartRecovery()
 {
@@ -39,18 +43,52 @@ void CRecoveryDlg::StartRecovery()
     m_state.copyStopping = false;
     m_view.PlaceRecoverButton(true);
     m_preview.Close();
+    Arrangement arrangement = Arrangement::OriginalFolders;
+    ArrangementFromText(m_view.ArrangementChoice(), arrangement);
+    m_recoveryFolder = ChooseRecoveryFolder(m_view.SaveFolder());
+    m_searchRecord.KeepRecoveryFolder(m_recoveryFolder);
     m_run.Start(
-        m_list.Items(), ticked, m_view.SaveFolder(),
-        [this](const CString& source, const CString& folder) { return CopyPicture(source, folder); },
+        m_list.Items(), ticked, m_recoveryFolder, arrangement,
+        [this](const CString& source, const CString& folder, const CString& name, CString& copied) {
+            return CopyPicture(source, folder, name, copied);
+        },
         GetTickCount64());
     m_view.BeginCopy(m_run.Total(), m_run.FirstLine());
     ShowState();
     SetTimer(TIMER_COPY, kCopyIntervalMs);
 }
 
-CPictureCopier::Outcome CRecoveryDlg::CopyPicture(const CString& source, const CString& folder)
+CPictureCopier::Outcome CRecoveryDlg::CopyPicture(const CString& source, const CString& folder, const CString& name,
+                                                  CString& copied)
 {
-    return CopyIntoFolder(source, folder);
+    return CopyIntoFolder(source, folder, name, copied);
+}
+
+CString CRecoveryDlg::ChooseRecoveryFolder(const CString& saveFolder)
+{
+    CString save = saveFolder;
+    while (save.GetLength() > 1 && save.Right(1) == "\\")
+        save = save.Left(save.GetLength() - 1);
+    // Recovering more from the same results adds to the same folder, as
+    // long as it is in the save folder chosen now.
+    const CString kept = m_searchRecord.RecoveryFolder();
+    const int slash = kept.ReverseFind('\\');
+    if (slash > 0 && lstrcmpiA(kept.Left(slash), save) == 0)
+        return kept;
+    // A new folder, never one that is there already: the user's own, or an
+    // earlier search's of the same drive and day.
+    const CString name = RecoveryFolderName(m_searchRecord.Day(), m_searchRecord.Drive());
+    CString folder = save + "\\" + name;
+    for (int n = 2; n < 10000 && GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES; ++n)
+        folder = save + "\\" + NumberedName(name, n);
+    return folder;
+}
+
+void CRecoveryDlg::OnArrangementChanged()
+{
+    const CString chosen = m_view.ArrangementChoice();
+    if (!chosen.IsEmpty())
+        WriteArrangement(chosen);
 }
 
 void CRecoveryDlg::OnCopyTick()
@@ -75,7 +113,7 @@ void CRecoveryDlg::OnCopyTick()
         // view while the question is open.
         m_list.MarkRecovered(m_run.RecoveredItems());
         if (MessageBox(m_run.Summary(), "Quorvane", MB_YESNO | MB_ICONQUESTION) == IDYES)
-            OpenSaveFolder(m_view.SaveFolder());
+            OpenSaveFolder(m_recoveryFolder);
     }
 
     // Then the results again, the bar and line gone; Recover can be tried

@@ -134,8 +134,16 @@ protected:
     // and the results again).
     void StartRecovery();
     void OnCopyTick();
-    // Copies one picture into the folder; runs on the copier's thread.
-    virtual CPictureCopier::Outcome CopyPicture(const CString& source, const CString& folder);
+    // Copies one picture into the recovery folder under name (a path inside
+    // it); runs on the copier's thread.
+    virtual CPictureCopier::Outcome CopyPicture(const CString& source, const CString& folder, const CString& name,
+                                                CString& copied);
+    // The folder inside the save folder that this search's pictures go to:
+    // the one its earlier Recover used, else a new one named for it.
+    CString ChooseRecoveryFolder(const CString& saveFolder);
+    // How Recover arranges the pictures: the choice beside it, kept in
+    // settings.ini.
+    void OnArrangementChanged();
     // Opens the save folder for the user (a seam: tests record the call).
     virtual void OpenSaveFolder(const CString& folder);
 
@@ -185,6 +193,8 @@ protected:
     CEngineSearch m_search;
     // The controls, their places and what each view shows of them.
     CMainView m_view;
+    // Where the last Recover put its pictures.
+    CString m_recoveryFolder;
     HICON m_hIcon;
     // The search's work folder and the clearing out of earlier ones.
     CWorkFolders m_workFolders;

@@ -62,6 +62,10 @@ void CWindowPlaces::Init(HWND dialog, int filterBarHeight, int selectAllWidth)
 
     // New search and the last search's link after Next, in its row.
     m_places[NewSearch] = Sized(next.right + 10, next.top, Width(next) + 20, Height(next));
+    // The arrangement's choice after New search; its height takes in the
+    // dropped list.
+    const RECT& newSearch = m_places[NewSearch];
+    m_places[Arrangement] = Sized(newSearch.right + 10, next.top, 2 * Width(next) + 20, 6 * Height(next));
     const int linkHeight = Height(help) + 4;
     const int linkTop = next.top + (Height(next) - linkHeight) / 2;
     m_places[LastSearchLink] = {next.right + 12, linkTop, drives.right, linkTop + linkHeight};

@@ -29,6 +29,7 @@ public:
         PictureList,       // under the filter bar, down past the drive list
         PictureListShort,  // the same, ending where the drive list does
         CountLine,         // after the select-all label, up to the Settings link
+        Arrangement,       // how Recover arranges the pictures, after New search
         kPlaces
     };
 

@@ -195,6 +195,14 @@ TEST(PictureDescription, SaysWhatIsKnown)
     const std::string sized = DescribePicture(items, 9).GetString();
     EXPECT_NE(sized.find("\r\nRAW, 6000 x 4000 pixels, "), std::string::npos) << sized;
     EXPECT_NE(sized.find("carries no preview picture"), std::string::npos) << sized;
+    // A deleted short name whose first letter FAT lost says so; a name of
+    // a file still there keeps its underscore without a word.
+    items.Add("C:\\d\\_MG_0009.jpg", ThumbnailPixels(), PictureDetails(), true);
+    items.Add("C:\\d\\_MG_0010.jpg", ThumbnailPixels(), PictureDetails(), true);
+    items.SetRecord(10, "\\DCIM", true);
+    items.SetRecord(11, "\\DCIM", false);
+    EXPECT_NE(DescribePicture(items, 10).Find("The first letter of its name was lost when it was deleted"), -1);
+    EXPECT_EQ(DescribePicture(items, 11).Find("first letter"), -1);
     EXPECT_EQ(std::string(CountLine(1240, 38512, 812, 2469606195ull).GetString()),
               "1,240 of 38,512 pictures shown - 812 ticked (2.3 GB)");
 }

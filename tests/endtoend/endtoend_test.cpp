@@ -322,11 +322,44 @@ TEST_F(EndToEndTest, DeletedPicturesComeBackByteForByte)
 
     // Every original is among the recovered pictures, unchanged, and every
     // recovered picture is one of the originals.
+    // They are in one recovery folder of the search's, arranged in folders,
+    // beside its record of a header and a row for each.
     std::map<std::string, std::string> missing = wanted;
-    const std::vector<std::string> recovered = FilesIn(m_saveFolder);
+    EXPECT_TRUE(FilesIn(m_saveFolder).empty());
+    std::vector<std::string> folders;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((m_saveFolder + "\\Quorvane recovery *").c_str(), &entry);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE) << "no recovery folder in " << m_saveFolder;
+    do
+        folders.push_back(entry.cFileName);
+    while (FindNextFileA(find, &entry));
+    FindClose(find);
+    ASSERT_EQ(folders.size(), 1u);
+    const std::string recovery = m_saveFolder + "\\" + folders[0];
+    const std::string record = ReadFileBytes(recovery + "\\Recovered pictures.csv");
+    EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), ticked + 1);
+    std::vector<std::string> recovered;
+    std::vector<std::string> walk{""};
+    while (!walk.empty()) {
+        const std::string at = walk.back();
+        walk.pop_back();
+        HANDLE all = FindFirstFileA((recovery + at + "\\*").c_str(), &entry);
+        if (all == INVALID_HANDLE_VALUE)
+            continue;
+        do {
+            const std::string name = entry.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                walk.push_back(at + "\\" + name);
+            else if (!(at.empty() && name == "Recovered pictures.csv"))
+                recovered.push_back(at + "\\" + name);
+        } while (FindNextFileA(all, &entry));
+        FindClose(all);
+    }
     EXPECT_EQ(recovered.size(), static_cast<size_t>(ticked));
     for (const std::string& name : recovered) {
-        const std::string bytes = ReadFileBytes(m_saveFolder + "\\" + name);
+        const std::string bytes = ReadFileBytes(recovery + name);
         EXPECT_TRUE(wanted.count(bytes)) << name << " is not an original (" << bytes.size() << " bytes)";
         missing.erase(bytes);
     }

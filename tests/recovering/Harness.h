@@ -75,10 +75,11 @@ protected:
     }
     // A slow save disk: each copy takes a while, so that every step of the
     // progress can be seen.
-    CPictureCopier::Outcome CopyPicture(const CString& source, const CString& folder) override
+    CPictureCopier::Outcome CopyPicture(const CString& source, const CString& folder, const CString& name,
+                                        CString& copied) override
     {
         Sleep(150);
-        return CRecoveryDlg::CopyPicture(source, folder);
+        return CRecoveryDlg::CopyPicture(source, folder, name, copied);
     }
 
 private:

@@ -177,3 +177,41 @@ TEST(SearchRecord, AnOfferWhoseFolderWentIsNotReopened)
 }
 
 }  // namespace
+
+// Where Recover put a search's pictures goes with its record, so that the
+// search listed again adds to the same folder; a new search starts afresh,
+// and a folder the record cannot vouch for is not taken.
+TEST(SearchRecord, TheRecoveryFolderGoesWithTheRecord)
+{
+    TempFolder work("lastsearch-recovered");
+    const CString out = work.Join("temp").c_str();
+    const CString folder = "D:\\Saved\\Quorvane recovery 2026-12-09 E";
+    CSearchRecord record;
+    record.Begin("E:");
+    EXPECT_EQ(std::string(record.Drive()), "E:");
+    record.Remember(false, 3, work.Path().c_str(), out);
+    EXPECT_TRUE(record.RecoveryFolder().IsEmpty());
+    record.KeepRecoveryFolder(folder);
+    // Written again for good: the folder stays in it.
+    record.Remember(true, 4, work.Path().c_str(), out);
+
+    CSearchRecord later;
+    ASSERT_TRUE(later.Find({work.Path().c_str()}));
+    LastSearch search;
+    ASSERT_TRUE(later.Reopen(search));
+    EXPECT_EQ(std::string(later.RecoveryFolder()), std::string(folder));
+    EXPECT_EQ(std::string(later.Drive()), "E:");
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    EXPECT_EQ(later.Day().wDay, today.wDay);
+    later.Begin("F:");
+    EXPECT_TRUE(later.RecoveryFolder().IsEmpty());
+
+    for (const char* foreign : {"..\\..\\Windows", "relative\\folder", "D:\\Saved\\..\\..\\Windows", "D:/Saved"}) {
+        ASSERT_TRUE(WriteRecoveryFolder(work.Path().c_str(), foreign));
+        LastSearch read;
+        ASSERT_TRUE(ReadLastSearch(work.Path().c_str(), read));
+        EXPECT_TRUE(read.recoveryFolder.IsEmpty()) << foreign;
+    }
+    EXPECT_FALSE(WriteRecoveryFolder(work.Join("gone").c_str(), folder));
+}

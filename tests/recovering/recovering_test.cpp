@@ -143,6 +143,22 @@ protected:
         return found;
     }
 
+    // The folder Recover made inside save for the search (save: the save
+    // folder, m_out when empty), and in it where the pictures found by
+    // their contents go.
+    std::string RecoveryFolder(const std::string& save = "")
+    {
+        const std::string in = save.empty() ? m_out->Path() : save;
+        WIN32_FIND_DATAA entry;
+        HANDLE find = FindFirstFileA((in + "\\Quorvane recovery *").c_str(), &entry);
+        if (find == INVALID_HANDLE_VALUE)
+            return in + "\\<no recovery folder>";
+        FindClose(find);
+        return in + "\\" + entry.cFileName;
+    }
+    std::string Copies(const std::string& save = "") { return RecoveryFolder(save) + "\\Found by contents"; }
+    std::string CopyOf(int item, const std::string& save = "") { return Copies(save) + "\\" + NameOf(item); }
+
     std::unique_ptr<TempFolder> m_data;
     std::unique_ptr<TempFolder> m_out;
     std::vector<std::string> m_bytes;
@@ -190,7 +206,7 @@ TEST_F(RecoveringTest, ThreeTickedPicturesProgressThenSummaryThenResultsKept)
     EXPECT_FALSE(Visible(Item(m_dlg, IDC_NEW_SEARCH)));
 
     for (int item = 0; item < 4; ++item) {
-        const std::string copy = m_out->Join(NameOf(item));
+        const std::string copy = CopyOf(item);
         if (item == 1) {
             EXPECT_FALSE(Exists(copy));
         } else {
@@ -236,7 +252,7 @@ TEST_F(RecoveringTest, WithAFilterOnlyTheShownTickedPicturesAreCopied)
     m_lastCount = 1;
     const SeenBox summary = RecoverAndWaitForSummary(boxes);
     EXPECT_EQ(summary.text, std::string("1 files recovered.") + kSummaryQuestion);
-    EXPECT_EQ(FilesIn(m_out->Path()), (std::vector<std::string>{"f101.bmp"}));
+    EXPECT_EQ(FilesIn(Copies()), (std::vector<std::string>{"f101.bmp"}));
     // The results come back filtered as they were; clearing the filter
     // shows the hidden pictures with their ticks.
     ASSERT_TRUE(WaitUntil([&] { return InResultsView(m_dlg); }));
@@ -257,7 +273,8 @@ TEST_F(RecoveringTest, YesOpensTheSaveFolder)
     const SeenBox summary = RecoverAndWaitForSummary(boxes);
     EXPECT_EQ(summary.text, std::string("1 files recovered.") + kSummaryQuestion);
     ASSERT_TRUE(WaitUntil([&] { return InResultsView(m_dlg); }));
-    EXPECT_EQ(m_object->Opened(), std::vector<std::string>{m_out->Path()});
+    // The recovery folder is opened: the pictures are there.
+    EXPECT_EQ(m_object->Opened(), std::vector<std::string>{RecoveryFolder()});
 }
 
 TEST_F(RecoveringTest, NothingTickedAsksForAPictureAndStaysAnalysed)
@@ -293,9 +310,9 @@ TEST_F(RecoveringTest, PictureDeletedMeanwhileIsNotCountedAsRecovered)
     EXPECT_EQ(texts.back(), "Recovering photo 3 of 3");
     EXPECT_EQ(std::count(texts.begin(), texts.end(), "Recovering photo 2 of 3"), 0);
     EXPECT_EQ(m_lastBar, 3);
-    EXPECT_TRUE(Exists(m_out->Join(NameOf(0))));
-    EXPECT_FALSE(Exists(m_out->Join(NameOf(1))));
-    EXPECT_TRUE(Exists(m_out->Join(NameOf(2))));
+    EXPECT_TRUE(Exists(CopyOf(0)));
+    EXPECT_FALSE(Exists(CopyOf(1)));
+    EXPECT_TRUE(Exists(CopyOf(2)));
 }
 
 TEST_F(RecoveringTest, SaveFolderOneLevelMissingIsCreated)
@@ -308,8 +325,8 @@ TEST_F(RecoveringTest, SaveFolderOneLevelMissingIsCreated)
     const SeenBox summary = RecoverAndWaitForSummary(boxes);
     EXPECT_EQ(summary.text, std::string("2 files recovered.") + kSummaryQuestion);
     EXPECT_TRUE(IsFolder(folder.c_str()));
-    EXPECT_EQ(ReadFileBytes(folder + "\\" + NameOf(0)), OriginalOf(0));
-    EXPECT_EQ(ReadFileBytes(folder + "\\" + NameOf(1)), OriginalOf(1));
+    EXPECT_EQ(ReadFileBytes(CopyOf(0, folder)), OriginalOf(0));
+    EXPECT_EQ(ReadFileBytes(CopyOf(1, folder)), OriginalOf(1));
 }
 
 TEST_F(RecoveringTest, SaveFolderTwoLevelsMissingIsRefusedAndNothingCopied)
@@ -334,33 +351,32 @@ TEST_F(RecoveringTest, SaveFolderTwoLevelsMissingIsRefusedAndNothingCopied)
     CreateDirectoryA(m_out->Join("A").c_str(), nullptr);
     const SeenBox summary = RecoverAndWaitForSummary(boxes);
     EXPECT_EQ(summary.text, std::string("2 files recovered.") + kSummaryQuestion);
-    EXPECT_EQ(ReadFileBytes(folder + "\\" + NameOf(1)), OriginalOf(1));
+    EXPECT_EQ(ReadFileBytes(CopyOf(1, folder)), OriginalOf(1));
 }
 
-// Wine runs these tests as root, for whom a read-only file is writable:
-// only a copy that never opens an existing file for writing keeps it.
-TEST_F(RecoveringTest, NamesTakenInTheSaveFolderGetNewNamesAndNothingIsLost)
+// A folder of the recovery folder's name that is there already (the
+// user's own, or an earlier search's of the same drive and day) is never
+// added to: the recovery gets a folder of its own, " (2)".
+TEST_F(RecoveringTest, ARecoveryFolderNameTakenGetsANumberAndTheFolderThereIsLeft)
 {
     MessageBoxWatcher boxes;
-    Analysed(3);
-    const std::string readOnly = m_out->Join(NameOf(0));
-    WriteFileBytes(readOnly, "older picture");
-    ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
-    const std::string held = m_out->Join(NameOf(2));
-    WriteFileBytes(held, "picture in use");
-    HANDLE hHeld = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(hHeld, INVALID_HANDLE_VALUE);
+    Analysed(2);
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    char name[64];
+    wsprintfA(name, "Quorvane recovery %04u-%02u-%02u", today.wYear, today.wMonth, today.wDay);
+    const std::string taken = m_out->Join(name);
+    ASSERT_TRUE(CreateDirectoryA(taken.c_str(), nullptr));
+    WriteFileBytes(taken + "\\" + NameOf(0), "the user's own file");
 
-    const SeenBox summary = RecoverAndWaitForSummary(boxes);
-    CloseHandle(hHeld);
-    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(summary.text, std::string("3 files recovered.") + kSummaryQuestion);
-    EXPECT_EQ(ReadFileBytes(readOnly), "older picture");
-    EXPECT_EQ(ReadFileBytes(m_out->Join(Numbered(NameOf(0), 2))), OriginalOf(0));
-    EXPECT_EQ(ReadFileBytes(m_out->Join(NameOf(1))), OriginalOf(1));
-    EXPECT_EQ(ReadFileBytes(held), "picture in use");
-    EXPECT_EQ(ReadFileBytes(m_out->Join(Numbered(NameOf(2), 2))), OriginalOf(2));
-    EXPECT_EQ(FilesIn(m_out->Path()).size(), 5u);
+    EXPECT_EQ(RecoverAndWaitForSummary(boxes).text, std::string("2 files recovered.") + kSummaryQuestion);
+    EXPECT_EQ(FilesIn(taken), std::vector<std::string>{NameOf(0)});
+    EXPECT_EQ(ReadFileBytes(taken + "\\" + NameOf(0)), "the user's own file");
+    const std::string own = taken + " (2)\\Found by contents\\";
+    EXPECT_EQ(ReadFileBytes(own + NameOf(0)), OriginalOf(0));
+    EXPECT_EQ(ReadFileBytes(own + NameOf(1)), OriginalOf(1));
+    // Nothing loose in the save folder.
+    EXPECT_TRUE(FilesIn(m_out->Path()).empty());
 }
 
 // A second search of a card (or of another card) finds pictures under the
@@ -385,34 +401,56 @@ TEST_F(RecoveringTest, RecoveringTwiceIntoOneFolderKeepsEveryDifferentPicture)
     ASSERT_TRUE(WaitUntil([&] { return InAnalysedView(m_dlg) && ItemCount(List()) == 2; }, 10000));
     EXPECT_EQ(RecoverAndWaitForSummary(boxes).text, std::string("2 files recovered.") + kSummaryQuestion);
 
-    std::vector<std::string> files = FilesIn(m_out->Path());
+    std::vector<std::string> files = FilesIn(Copies());
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files, (std::vector<std::string>{"f100 (2).bmp", "f100.bmp", "f101.bmp"}));
-    EXPECT_EQ(ReadFileBytes(m_out->Join("f100.bmp")), firstBytes);
-    EXPECT_EQ(ReadFileBytes(m_out->Join("f100 (2).bmp")), secondBytes);
-    EXPECT_EQ(ReadFileBytes(m_out->Join("f101.bmp")), sameBytes);
+    EXPECT_EQ(ReadFileBytes(Copies() + "\\f100.bmp"), firstBytes);
+    EXPECT_EQ(ReadFileBytes(Copies() + "\\f100 (2).bmp"), secondBytes);
+    EXPECT_EQ(ReadFileBytes(Copies() + "\\f101.bmp"), sameBytes);
+    // The record lists each copy once, in the one recovery folder.
+    const std::string record = ReadFileBytes(RecoveryFolder() + "\\Recovered pictures.csv");
+    EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), 4);
+    EXPECT_NE(record.find("\"Found by contents\\f100 (2).bmp\""), std::string::npos);
 }
 
-// The only refusal a folder gives here: a name clash where the numbered name
-// no longer fits in a path.
+// A folder of the arrangement that cannot be made (a file has its name)
+// refuses its pictures; one deleted since the analysis is gone. The
+// arrangement is chosen beside Recover.
 TEST_F(RecoveringTest, BothKindsOfFailureInOneSentence)
 {
     MessageBoxWatcher boxes;
     Analysed(3);
-    // Room for \f101.bmp (256 characters in all), not for \f101 (2).bmp (260).
-    const std::string folder = LongFolder(247);
-    m_object->SetSaveFolder(folder);
-    ASSERT_TRUE(DeleteFileA(m_object->ListedPath(0).c_str()));
-    WriteFileBytes(folder + "\\" + NameOf(1), "the user's own file");
+    ASSERT_TRUE(SetTicked(List(), 1, false));
+    ASSERT_TRUE(SetTicked(List(), 2, false));
+    m_lastCount = 1;
+    EXPECT_EQ(RecoverAndWaitForSummary(boxes).text, std::string("1 files recovered.") + kSummaryQuestion);
+    ASSERT_TRUE(WaitUntil([&] { return InResultsView(m_dlg); }));
 
+    // None of these has a date: "By date taken" puts them into Undated,
+    // which is a file here.
+    HWND arrangement = Item(m_dlg, IDC_ARRANGEMENT);
+    ASSERT_TRUE(Visible(arrangement));
+    EXPECT_EQ(Text(arrangement), "Original folders");
+    SendMessageA(arrangement, CB_SETCURSEL, 1, 0);
+    SendMessageA(m_dlg, WM_COMMAND, MAKEWPARAM(IDC_ARRANGEMENT, CBN_SELCHANGE), reinterpret_cast<LPARAM>(arrangement));
+    EXPECT_EQ(Text(arrangement), "By date taken");
+    WriteFileBytes(RecoveryFolder() + "\\Undated", "not a folder");
+    ASSERT_TRUE(SetTicked(List(), 1, true));
+    ASSERT_TRUE(SetTicked(List(), 2, true));
+    ASSERT_TRUE(DeleteFileA(m_object->ListedPath(1).c_str()));
+
+    m_lastCount = 2;
     const SeenBox summary = RecoverAndWaitForSummary(boxes);
-    EXPECT_EQ(summary.text, std::string("1 files recovered.\n\n2 files could not be copied because 1 have been deleted "
+    EXPECT_EQ(summary.text, std::string("0 files recovered.\n\n2 files could not be copied because 1 have been deleted "
                                         "since the analysis and the save folder could not be written to for "
                                         "the other 1.") +
                                 kSummaryQuestion);
-    EXPECT_EQ(ReadFileBytes(folder + "\\" + NameOf(1)), "the user's own file");
-    EXPECT_EQ(ReadFileBytes(folder + "\\" + NameOf(2)), OriginalOf(2));
-    EXPECT_EQ(FilesIn(folder).size(), 2u);
+    EXPECT_EQ(ReadFileBytes(RecoveryFolder() + "\\Undated"), "not a folder");
+    EXPECT_EQ(FilesIn(Copies()), std::vector<std::string>{NameOf(0)});
+    // The choice is kept for the next start.
+    EXPECT_NE(ReadFileBytes(std::string(GetModuleFolder().GetString()) + "settings.ini").find("arrange=By date taken"),
+              std::string::npos);
+    DeleteFileA((GetModuleFolder() + "settings.ini").GetString());
 }
 
 TEST_F(RecoveringTest, EmptySaveFolderAsksForOneAndRecoverWorksAfterBrowse)
@@ -436,7 +474,7 @@ TEST_F(RecoveringTest, EmptySaveFolderAsksForOneAndRecoverWorksAfterBrowse)
     EXPECT_FALSE(Visible(Item(m_dlg, IDC_PROGRESS)));
     EXPECT_EQ(ItemCount(List()), 2);
     EXPECT_EQ(FilesIn(cwd), cwdBefore);
-    EXPECT_TRUE(FilesIn(m_out->Path()).empty());
+    EXPECT_TRUE(FilesIn(Copies()).empty());
 
     // Browse is there in the analysed view; the folder chosen is used.
     ASSERT_TRUE(Visible(Item(m_dlg, IDC_BROWSE)));
@@ -445,8 +483,8 @@ TEST_F(RecoveringTest, EmptySaveFolderAsksForOneAndRecoverWorksAfterBrowse)
     ASSERT_TRUE(WaitUntil([&] { return Text(Item(m_dlg, IDC_SAVE_DIR)) == m_out->Path(); }));
     EXPECT_TRUE(InAnalysedView(m_dlg));
     EXPECT_EQ(RecoverAndWaitForSummary(boxes).text, std::string("2 files recovered.") + kSummaryQuestion);
-    EXPECT_EQ(ReadFileBytes(m_out->Join(NameOf(0))), OriginalOf(0));
-    EXPECT_EQ(ReadFileBytes(m_out->Join(NameOf(1))), OriginalOf(1));
+    EXPECT_EQ(ReadFileBytes(CopyOf(0)), OriginalOf(0));
+    EXPECT_EQ(ReadFileBytes(CopyOf(1)), OriginalOf(1));
     DeleteFileA((GetModuleFolder() + "settings.ini").GetString());
 }
 
@@ -460,11 +498,15 @@ TEST_F(RecoveringTest, AnEmptyDriveRootTakesThePictures)
     m_object->SetSaveFolder(TEST_DRIVE);
 
     const SeenBox summary = RecoverAndWaitForSummary(boxes);
-    const std::string folder = TEST_DRIVE_FOLDER;
-    const std::string copy0 = ReadFileBytes(folder + "/" + NameOf(0));
-    const std::string copy1 = ReadFileBytes(folder + "/" + NameOf(1));
-    for (const std::string& name : FilesIn(folder))
-        DeleteFileA((folder + "/" + name).c_str());
+    const std::string copy0 = ReadFileBytes(CopyOf(0, TEST_DRIVE));
+    const std::string copy1 = ReadFileBytes(CopyOf(1, TEST_DRIVE));
+    const std::string recovery = RecoveryFolder(TEST_DRIVE);
+    for (const std::string& name : FilesIn(Copies(TEST_DRIVE)))
+        DeleteFileA((Copies(TEST_DRIVE) + "\\" + name).c_str());
+    RemoveDirectoryA(Copies(TEST_DRIVE).c_str());
+    for (const std::string& name : FilesIn(recovery))
+        DeleteFileA((recovery + "\\" + name).c_str());
+    EXPECT_TRUE(RemoveDirectoryA(recovery.c_str())) << recovery;
     EXPECT_EQ(summary.text, std::string("2 files recovered.") + kSummaryQuestion);
     EXPECT_EQ(copy0, OriginalOf(0));
     EXPECT_EQ(copy1, OriginalOf(1));
@@ -513,17 +555,17 @@ TEST_F(RecoveringTest, CancelDuringACopyKeepsWhatWasCopiedAndCountsIt)
     ASSERT_TRUE(boxes.WaitForCount(1));
     const std::string text = boxes.Seen()[0].text;
 
-    std::vector<std::string> copied = FilesIn(m_out->Path());
+    std::vector<std::string> copied = FilesIn(Copies());
     const int n = static_cast<int>(copied.size());
     EXPECT_GE(n, 2);
     EXPECT_LT(n, 6);
     EXPECT_EQ(text, std::to_string(n) + " files recovered.\n\nThe recovery was cancelled: " + std::to_string(6 - n) +
                         " of the 6 ticked files were not copied." + kSummaryQuestion);
     for (int item = 0; item < 6; ++item) {
-        const bool there = Exists(m_out->Join(NameOf(item)));
+        const bool there = Exists(CopyOf(item));
         EXPECT_EQ(there, item < n) << item;
         if (there) {
-            EXPECT_EQ(ReadFileBytes(m_out->Join(NameOf(item))), OriginalOf(item));
+            EXPECT_EQ(ReadFileBytes(CopyOf(item)), OriginalOf(item));
         }
     }
     // The results: the copied ones marked and unticked, the rest still
@@ -536,7 +578,7 @@ TEST_F(RecoveringTest, CancelDuringACopyKeepsWhatWasCopiedAndCountsIt)
     EXPECT_EQ(CountLine().substr(CountLine().rfind(" - ")), " - " + std::to_string(n) + " recovered");
     m_lastCount = 6 - n;
     EXPECT_EQ(RecoverAndWaitForSummary(boxes).text, std::to_string(6 - n) + " files recovered." + kSummaryQuestion);
-    EXPECT_EQ(FilesIn(m_out->Path()).size(), 6u);
+    EXPECT_EQ(FilesIn(Copies()).size(), 6u);
     ASSERT_TRUE(WaitUntil([&] { return InResultsView(m_dlg); }));
     EXPECT_EQ(CountLine().substr(CountLine().rfind(" - ")), " - 6 recovered");
 }
@@ -554,7 +596,7 @@ TEST_F(RecoveringTest, RecoverThenRecoverMoreThenNewSearch)
     m_lastCount = 1;
     EXPECT_EQ(RecoverAndWaitForSummary(boxes).text, std::string("1 files recovered.") + kSummaryQuestion);
     ASSERT_TRUE(WaitUntil([&] { return InResultsView(m_dlg); }));
-    EXPECT_EQ(FilesIn(m_out->Path()), std::vector<std::string>{NameOf(0)});
+    EXPECT_EQ(FilesIn(Copies()), std::vector<std::string>{NameOf(0)});
     EXPECT_EQ(Text(Item(m_dlg, IDC_SELECT_ALL)), "Select All Photos");
     EXPECT_TRUE(WaitUntil([&] { return IsGreen(MarkCorner(0)); })) << std::hex << MarkCorner(0);
     EXPECT_FALSE(IsGreen(before));
@@ -565,8 +607,8 @@ TEST_F(RecoveringTest, RecoverThenRecoverMoreThenNewSearch)
     ASSERT_TRUE(SetTicked(List(), 2, true));
     EXPECT_EQ(RecoverAndWaitForSummary(boxes).text, std::string("1 files recovered.") + kSummaryQuestion);
     ASSERT_TRUE(WaitUntil([&] { return InResultsView(m_dlg); }));
-    EXPECT_EQ(FilesIn(m_out->Path()).size(), 2u);
-    EXPECT_EQ(ReadFileBytes(m_out->Join(NameOf(2))), OriginalOf(2));
+    EXPECT_EQ(FilesIn(Copies()).size(), 2u);
+    EXPECT_EQ(ReadFileBytes(CopyOf(2)), OriginalOf(2));
     EXPECT_TRUE(WaitUntil([&] { return IsGreen(MarkCorner(2)); }));
 
     // Everything ticked again: the two already there are not copied twice.
@@ -574,7 +616,7 @@ TEST_F(RecoveringTest, RecoverThenRecoverMoreThenNewSearch)
     ASSERT_TRUE(WaitUntil([&] { return Ticked(List(), 0) && Ticked(List(), 1) && Ticked(List(), 2); }));
     EXPECT_EQ(RecoverAndWaitForSummary(boxes).text, std::string("3 files recovered.") + kSummaryQuestion);
     ASSERT_TRUE(WaitUntil([&] { return InResultsView(m_dlg); }));
-    std::vector<std::string> files = FilesIn(m_out->Path());
+    std::vector<std::string> files = FilesIn(Copies());
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files, (std::vector<std::string>{NameOf(0), NameOf(1), NameOf(2)}));
     EXPECT_EQ(CountLine(), "3 of 3 pictures shown - 0 ticked (0 bytes) - 3 recovered");
@@ -634,7 +676,7 @@ TEST_F(RecoveringTest, RecoverWaitsForAPendingRescan)
     ASSERT_TRUE(WaitUntil([&] { return InAnalysedView(m_dlg) && ItemCount(List()) == 2; }));
     Pump(500);
     EXPECT_FALSE(Visible(Item(m_dlg, IDC_PROGRESS)));
-    EXPECT_TRUE(FilesIn(m_out->Path()).empty());
+    EXPECT_TRUE(FilesIn(Copies()).empty());
     EXPECT_EQ(ItemCount(List()), 2);
 
     m_lastCount = 2;
@@ -663,7 +705,7 @@ TEST_F(RecoveringTest, ClosingWhileCopyingAsksFirst)
     EXPECT_EQ(m_result.load(), IDCANCEL);
     EXPECT_EQ(boxes.Count(), 2u);
     // The copy stopped with the window: not every picture got there.
-    EXPECT_LT(FilesIn(m_out->Path()).size(), 12u);
+    EXPECT_LT(FilesIn(Copies()).size(), 12u);
 }
 
 // Escape and Enter while copying, with the focus in the picture list: the
@@ -684,7 +726,7 @@ TEST_F(RecoveringTest, EscapeAndEnterWhileCopyingChangeNothing)
     EXPECT_EQ(boxes.Count(), 0u);
     ASSERT_TRUE(boxes.WaitForCount(1, 15000));
     EXPECT_EQ(boxes.Seen()[0].text, std::string("4 files recovered.") + kSummaryQuestion);
-    EXPECT_EQ(FilesIn(m_out->Path()).size(), 4u);
+    EXPECT_EQ(FilesIn(Copies()).size(), 4u);
     EXPECT_FALSE(m_ui->Finished());
 }
 

@@ -189,6 +189,8 @@ const Item kMainItems[] = {
     {IDC_SETTINGS_LINK, "Static", "Settings", 394, 16, 37, 9},
     {IDC_LOADING, "Static", "Loading, please wait...", 327, 4, 100, 8},
     {IDC_SELECT_ALL, "Static", "Unselect All Pictures", 9, 279, 379, 9},
+    // Its height is the dropped list's; the box itself is one line high.
+    {IDC_ARRANGEMENT, "ComboBox", "", 130, 266, 80, 60},
 };
 
 TEST(MainDialog, WindowCaptionStylesAndClientSize) {
@@ -226,14 +228,22 @@ TEST(MainDialog, ItemsInTabOrderWithClassTextAndPlace) {
         EXPECT_EQ(GetDlgCtrlID(kids[i]), want.id) << "position " << i;
         EXPECT_TRUE(SameClass(ClassOf(kids[i]), want.cls)) << want.id << ": " << ClassOf(kids[i]);
         EXPECT_EQ(TextOf(kids[i]), want.text) << "item " << want.id;
-        ExpectPlaced(dlg, kids[i], want);
+        if (want.id == IDC_ARRANGEMENT) {
+            const RECT got = dlg.ItemRect(kids[i]);
+            const RECT exp = dlg.Pixels(want.x, want.y, want.cx, want.cy);
+            EXPECT_EQ(got.left, exp.left);
+            EXPECT_EQ(got.top, exp.top);
+            EXPECT_EQ(got.right, exp.right);
+        } else {
+            ExpectPlaced(dlg, kids[i], want);
+        }
     }
 
     std::set<int> tabStops;
     for (HWND k : kids)
         if (StyleOf(k) & WS_TABSTOP) tabStops.insert(GetDlgCtrlID(k));
     EXPECT_EQ(tabStops, (std::set<int>{IDC_DRIVE_LIST, IDC_NEXT, IDC_BROWSE, IDC_RELOAD,
-                                       IDC_RECOVER, IDC_SAVE_DIR, IDC_PICTURE_LIST}));
+                                       IDC_RECOVER, IDC_SAVE_DIR, IDC_PICTURE_LIST, IDC_ARRANGEMENT}));
 
     // Tab really walks the tab stops in template order.
     std::vector<int> walk;
@@ -245,7 +255,7 @@ TEST(MainDialog, ItemsInTabOrderWithClassTextAndPlace) {
     }
     // The disabled save-folder box is skipped by the dialog manager.
     EXPECT_EQ(walk, (std::vector<int>{IDC_DRIVE_LIST, IDC_NEXT, IDC_BROWSE, IDC_RELOAD,
-                                      IDC_RECOVER, IDC_PICTURE_LIST}));
+                                      IDC_RECOVER, IDC_PICTURE_LIST, IDC_ARRANGEMENT}));
 }
 
 TEST(MainDialog, ControlStyles) {
@@ -278,6 +288,7 @@ TEST(MainDialog, ControlStyles) {
 
     for (int id : {IDC_NEXT, IDC_BROWSE, IDC_RELOAD, IDC_RECOVER})
         EXPECT_EQ(style(id) & BS_TYPEMASK, BS_PUSHBUTTON) << "item " << id;
+    EXPECT_EQ(style(IDC_ARRANGEMENT) & 3, CBS_DROPDOWNLIST) << "a choice, not a text";
 
     EXPECT_EQ(style(IDC_LOADING) & SS_TYPEMASK, SS_CENTER);
     EXPECT_NE(style(IDC_LOADING) & SS_CENTERIMAGE, 0);

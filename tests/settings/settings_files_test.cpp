@@ -116,6 +116,21 @@ TEST_F(SettingsFiles, WriteReplacesTheWholeFileAndTakesTheValueLiterally)
     EXPECT_EQ(ReadSaveFolder(), "C:\\100%s %d %n done");
 }
 
+// The arrangement lives beside the save folder: writing either keeps the
+// other, and no stored folder is made up for it.
+TEST_F(SettingsFiles, ArrangementAndSaveFolderKeepEachOther)
+{
+    EXPECT_EQ(ReadArrangement(), "");
+    WriteArrangement("By date taken");
+    EXPECT_EQ(Get(g_strSettingsFile), "arrange=By date taken\r\n");
+    EXPECT_EQ(ReadArrangement(), "By date taken");
+    WriteSaveFolder("C:\\100%s done");
+    EXPECT_EQ(Get(g_strSettingsFile), "savedir=C:\\100%s done\r\narrange=By date taken\r\n");
+    WriteArrangement("One folder");
+    EXPECT_EQ(Get(g_strSettingsFile), "savedir=C:\\100%s done\r\narrange=One folder\r\n");
+    EXPECT_EQ(ReadSaveFolder(), "C:\\100%s done");
+}
+
 TEST_F(SettingsFiles, LastMatchingLineWinsAndOnlyExactKeysMatch)
 {
     Put(g_strSettingsFile, "savedir=C:\\First\r\n\r\nsavedir=C:\\Second\r\nSaveDir=D:\\Pics\r\n savedir=E:\\X\r\n"
