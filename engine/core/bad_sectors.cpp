@@ -30,6 +30,13 @@ uint64_t BadSectors::runEnd(uint64_t sector) const {
   return it->second > sector ? it->second : sector;
 }
 
+uint64_t BadSectors::nextBad(uint64_t sector) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  auto it = runs_.upper_bound(sector);
+  if (it != runs_.begin() && std::prev(it)->second > sector) return sector;
+  return it == runs_.end() ? ~uint64_t(0) : it->first;
+}
+
 bool BadSectors::touches(uint64_t first, uint64_t end) const {
   std::lock_guard<std::mutex> lock(mu_);
   auto it = runs_.lower_bound(end);

@@ -15,6 +15,8 @@ class BadSectors {
   // The end of the known-bad run that holds sector, or sector itself if it
   // is not known to be bad.
   uint64_t runEnd(uint64_t sector) const;
+  // The first known-bad sector at or after sector; ~0 if there is none.
+  uint64_t nextBad(uint64_t sector) const;
   // Any known-bad sector in [first, end).
   bool touches(uint64_t first, uint64_t end) const;
   uint64_t count() const { return count_.load(); }

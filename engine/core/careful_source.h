@@ -1,10 +1,11 @@
-// A failing disk read at the least cost: a block that cannot be read whole
-// is read sector by sector; after a few unreadable sectors in a row the
-// next attempt skips ahead, twice as far after each further failure, so a
-// dead stretch costs a few dozen attempts instead of one per sector while
-// scattered bad sectors cost only themselves. Every
-// sector that is not read comes back as zeros and is counted, and a sector
-// known to be bad is never tried again.
+// A failing disk read at the least cost. As much as possible is read at
+// once; a read that fails is narrowed down by halves to the first sector
+// that does not read (a disk that says how far it got saves the halving),
+// so one bad sector costs about log2(sectors) short attempts, not one read
+// per sector. After a few unreadable sectors in a row the next attempt
+// skips ahead, twice as far after each further failure, so a dead stretch
+// costs a few dozen attempts. Every sector that is not read comes back as
+// zeros and is counted, and a sector known to be bad is never tried again.
 #pragma once
 #include <cstdint>
 #include <mutex>
@@ -32,7 +33,11 @@ class CarefulSource : public ByteSource {
   uint64_t unreadableSectors() const { return bad_.count(); }
 
  private:
-  void bySector(uint64_t offset, uint8_t* buf, size_t n, unsigned failures);
+  // [pos, stop) read as well as it can be; failures: unreadable sectors in
+  // a row right before pos.
+  void carefully(uint64_t offset, uint8_t* buf, uint64_t pos, uint64_t stop, unsigned failures);
+  // Bytes read from pos on, in whole sectors unless the read reached stop.
+  uint64_t readFrom(uint64_t offset, uint8_t* buf, uint64_t pos, uint64_t stop);
   static uint64_t skipAfter(unsigned failures);
 
   Medium& medium_;

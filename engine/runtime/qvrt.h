@@ -29,6 +29,10 @@ QVRT_API uint64_t qvrt_device_size(const QvDevice* dev);
  * could not be read or the read took too long (buf then holds anything).
  * Safe to call from two threads at once. */
 QVRT_API int qvrt_read(QvDevice* dev, uint64_t offset, void* buf, size_t n);
+/* As qvrt_read, but returns how many bytes from offset on were read before
+ * a failure (n when all of them): a failing disk often delivers everything
+ * up to its first bad sector. */
+QVRT_API size_t qvrt_read_some(QvDevice* dev, uint64_t offset, void* buf, size_t n);
 QVRT_API void qvrt_close_device(QvDevice* dev);
 
 /* Creates a folder and any missing parents; 0 on success. */
