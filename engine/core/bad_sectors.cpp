@@ -5,8 +5,8 @@
 
 namespace qv {
 
-void BadSectors::add(uint64_t first, uint64_t end) {
-  if (first >= end) return;
+uint64_t BadSectors::add(uint64_t first, uint64_t end) {
+  if (first >= end) return 0;
   std::lock_guard<std::mutex> lock(mu_);
   auto it = runs_.upper_bound(first);
   if (it != runs_.begin() && std::prev(it)->second >= first) --it;
@@ -20,6 +20,7 @@ void BadSectors::add(uint64_t first, uint64_t end) {
   }
   runs_[from] = to;
   count_ += (end - first) - known;
+  return (end - first) - known;
 }
 
 uint64_t BadSectors::runEnd(uint64_t sector) const {

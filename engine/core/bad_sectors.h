@@ -10,8 +10,9 @@ namespace qv {
 
 class BadSectors {
  public:
-  // Sectors [first, end) read as zeros from now on.
-  void add(uint64_t first, uint64_t end);
+  // Sectors [first, end) read as zeros from now on; how many of them were
+  // not known before.
+  uint64_t add(uint64_t first, uint64_t end);
   // The end of the known-bad run that holds sector, or sector itself if it
   // is not known to be bad.
   uint64_t runEnd(uint64_t sector) const;

@@ -21,9 +21,9 @@ uint64_t CarefulSource::skipAfter(unsigned failures) {
   return doublings >= 12 ? kMaxSkipSectors : std::min<uint64_t>(uint64_t(1) << doublings, kMaxSkipSectors);
 }
 
-uint64_t CarefulSource::readFrom(uint64_t offset, uint8_t* buf, uint64_t pos, uint64_t stop) {
+uint64_t CarefulSource::readFrom(uint64_t offset, uint8_t* buf, uint64_t pos, uint64_t stop, bool& gaveUp) {
   const size_t n = size_t(stop - pos);
-  const size_t got = std::min(medium_.readSome(pos, buf + (pos - offset), n), n);
+  const size_t got = std::min(medium_.readSome(pos, buf + (pos - offset), n, gaveUp), n);
   if (got == n) return n;
   // A part of a sector is no sign that the sector reads.
   const uint64_t end = (pos + got) / kSector * kSector;
@@ -37,6 +37,16 @@ void CarefulSource::carefully(uint64_t offset, uint8_t* buf, uint64_t pos, const
     std::memset(buf + (pos - offset), 0, size_t(to - pos));
     pos = to;
   };
+  bool gaveUp = false;
+  // The disk did not answer a read of [pos, end) in time: all of it is
+  // given up, and more ahead when it keeps not answering.
+  auto giveUp = [&](uint64_t end) {
+    failures = std::max(failures + 1, kFailuresBeforeSkipping);
+    const uint64_t from = pos / kSector;
+    const uint64_t until = std::min(std::max((end + kSector - 1) / kSector, from + skipAfter(failures)), stopSector);
+    givenUp_ += bad_.add(from, until);
+    zero(until);
+  };
   while (pos < stop) {
     const uint64_t sector = pos / kSector;
     const uint64_t known = bad_.runEnd(sector);
@@ -48,9 +58,13 @@ void CarefulSource::carefully(uint64_t offset, uint8_t* buf, uint64_t pos, const
       // At the edge of a bad stretch: one sector at a time, further apart
       // the longer the stretch goes on.
       const uint64_t end = std::min((sector + 1) * kSector, stop);
-      if (readFrom(offset, buf, pos, end) == end - pos) {
+      if (readFrom(offset, buf, pos, end, gaveUp) == end - pos) {
         pos = end;
         failures = 0;
+        continue;
+      }
+      if (gaveUp) {
+        giveUp(end);
         continue;
       }
       ++failures;
@@ -62,17 +76,26 @@ void CarefulSource::carefully(uint64_t offset, uint8_t* buf, uint64_t pos, const
     // Everything up to the next sector known to be bad in one read.
     const uint64_t nextBad = bad_.nextBad(sector);
     const uint64_t limit = nextBad < stopSector ? nextBad * kSector : stop;
-    const uint64_t got = readFrom(offset, buf, pos, limit);
+    const uint64_t got = readFrom(offset, buf, pos, limit, gaveUp);
     pos += got;
     if (pos == limit || got) continue;
+    if (gaveUp) {
+      giveUp(limit);
+      continue;
+    }
     // [pos, failEnd) does not read: halve it, keeping what reads, until
     // the sector that does not is found.
     uint64_t failEnd = limit;
     while (failEnd - pos > kSector && (failEnd - 1) / kSector > pos / kSector) {
       const uint64_t mid = std::min((pos / kSector + ((failEnd + kSector - 1) / kSector - pos / kSector) / 2) * kSector, stop);
-      const uint64_t half = readFrom(offset, buf, pos, mid);
+      const uint64_t half = readFrom(offset, buf, pos, mid, gaveUp);
       if (pos + half < mid) failEnd = mid;
       pos += half;
+      if (gaveUp) break;
+    }
+    if (gaveUp) {
+      giveUp(failEnd);
+      continue;
     }
     const uint64_t bad = pos / kSector;
     bad_.add(bad, bad + 1);

@@ -6,7 +6,12 @@
 // skips ahead, twice as far after each further failure, so a dead stretch
 // costs a few dozen attempts. Every sector that is not read comes back as
 // zeros and is counted, and a sector known to be bad is never tried again.
+// A read the disk did not answer in time (time_limited_medium.h) is not
+// narrowed down, which would wait as long again for each half: its whole
+// range is given up, counted apart, and the next read starts as at the
+// edge of a bad stretch.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 
@@ -31,17 +36,21 @@ class CarefulSource : public ByteSource {
 
   // Sectors read as zeros so far; may be read from any thread at any time.
   uint64_t unreadableSectors() const { return bad_.count(); }
+  // Of them, those in reads the disk did not answer in time.
+  uint64_t givenUpSectors() const { return givenUp_.load(); }
 
  private:
   // [pos, stop) read as well as it can be; failures: unreadable sectors in
   // a row right before pos.
   void carefully(uint64_t offset, uint8_t* buf, uint64_t pos, uint64_t stop, unsigned failures);
-  // Bytes read from pos on, in whole sectors unless the read reached stop.
-  uint64_t readFrom(uint64_t offset, uint8_t* buf, uint64_t pos, uint64_t stop);
+  // Bytes read from pos on, in whole sectors unless the read reached stop;
+  // gaveUp as Medium::readSome's.
+  uint64_t readFrom(uint64_t offset, uint8_t* buf, uint64_t pos, uint64_t stop, bool& gaveUp);
   static uint64_t skipAfter(unsigned failures);
 
   Medium& medium_;
   BadSectors bad_;
+  std::atomic<uint64_t> givenUp_{0};
   // Where the last bad stretch ended and how many failures in a row led up
   // to it: a read that goes on from there keeps the pace.
   std::mutex mu_;

@@ -33,6 +33,19 @@ QVRT_API int qvrt_read(QvDevice* dev, uint64_t offset, void* buf, size_t n);
  * a failure (n when all of them): a failing disk often delivers everything
  * up to its first bad sector. */
 QVRT_API size_t qvrt_read_some(QvDevice* dev, uint64_t offset, void* buf, size_t n);
+/* A read not back after ms milliseconds is cancelled where the system can
+ * (on Windows CancelIoEx; 9000 unless set). The caller gives up waiting on
+ * its own as well, for a device that ignores cancelling. */
+QVRT_API void qvrt_set_cancel_after(QvDevice* dev, unsigned ms);
+/* What became of the reads that took longer than that: cancelled (the
+ * system ended them when asked), ignored (cancelled, but they came back
+ * only when the device answered), late (they were never pending: the system
+ * read synchronously however long it took, so there was nothing to
+ * cancel). */
+typedef struct QvSlowReads {
+  uint64_t cancelled, ignored, late;
+} QvSlowReads;
+QVRT_API void qvrt_slow_reads(const QvDevice* dev, QvSlowReads* out);
 QVRT_API void qvrt_close_device(QvDevice* dev);
 
 /* Creates a folder and any missing parents; 0 on success. */

@@ -3,10 +3,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "careful_source.h"
 #include "scanner.h"
+#include "time_limited_medium.h"
 #include "support.h"
 
 using namespace qv;
@@ -21,13 +24,29 @@ class FaultyMedium : public Medium {
  public:
   explicit FaultyMedium(std::vector<uint8_t> data) : data_(std::move(data)) {}
   uint64_t size() const override { return data_.size(); }
-  bool read(uint64_t offset, uint8_t* buf, size_t n) override { return readSome(offset, buf, n) == n; }
+  bool read(uint64_t offset, uint8_t* buf, size_t n) override {
+    bool gaveUp = false;
+    return readSome(offset, buf, n, gaveUp) == n;
+  }
+  // Reads that touch a hanging range come back only once this is called.
+  void answerAgain() {
+    std::lock_guard<std::mutex> lock(hangMu);
+    answering = true;
+    hangCv.notify_all();
+  }
   // A failed read delivers what lies before its first bad byte, as a disk
   // does; it says so only when tellsHowFar (a raw Windows disk does not).
-  size_t readSome(uint64_t offset, uint8_t* buf, size_t n) override {
+  size_t readSome(uint64_t offset, uint8_t* buf, size_t n, bool& gaveUp) override {
+    gaveUp = false;
     ++reads;
     for (const auto& s : slow)
       if (offset < s.second && offset + n > s.first) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (const auto& h : hang)
+      if (offset < h.second && offset + n > h.first) {
+        ++hangs;
+        std::unique_lock<std::mutex> lock(hangMu);
+        hangCv.wait(lock, [&] { return answering; });
+      }
     uint64_t end = offset + n;
     for (const auto& b : bad)
       if (offset < b.second && end > b.first) end = std::max(offset, b.first);
@@ -39,13 +58,16 @@ class FaultyMedium : public Medium {
   }
   const std::vector<uint8_t>& data() const { return data_; }
 
-  std::vector<std::pair<uint64_t, uint64_t>> bad, slow;  // byte ranges
+  std::vector<std::pair<uint64_t, uint64_t>> bad, slow, hang;  // byte ranges
   bool tellsHowFar = false;
-  std::atomic<unsigned> reads{0}, failures{0};
+  std::atomic<unsigned> reads{0}, failures{0}, hangs{0};
   std::atomic<uint64_t> bytesRead{0};
 
  private:
   std::vector<uint8_t> data_;
+  std::mutex hangMu;
+  std::condition_variable hangCv;
+  bool answering = false;
 };
 
 class CollectSink : public FindSink {
@@ -134,4 +156,45 @@ TEST(FailingMedia, ADeadStretchIsSkippedInFewReadsAndPicturesAroundItAreFound) {
   EXPECT_GE(src.unreadableSectors(), dead);
   EXPECT_LE(src.unreadableSectors(), dead + CarefulSource::kMaxSkipSectors);
   EXPECT_LT(disk.failures, 200u) << "one attempt per sector would be " << dead;
+}
+
+TEST(FailingMedia, ReadsTheDiskDoesNotAnswerAreGivenUpOnceAndTheRestIsRead) {
+  FaultyMedium disk(qvtest::randomBytes(16 << 20, 24));
+  const std::vector<uint64_t> hanging = {3000, 20000};
+  for (uint64_t s : hanging) disk.hang.push_back({s * kSector, (s + 1) * kSector});
+  disk.bad.push_back({9000 * kSector, 9001 * kSector});
+  constexpr auto limit = std::chrono::milliseconds(200);
+  std::vector<uint8_t> got(disk.size());
+  {
+    TimeLimitedMedium timed(disk, limit);
+    CarefulSource src(timed);
+    const auto start = std::chrono::steady_clock::now();
+    for (uint64_t at = 0; at < got.size(); at += 4 << 20) src.readAt(at, got.data() + at, 4 << 20);
+    const auto took = std::chrono::steady_clock::now() - start;
+    // Each hanging sector costs one limit: neither halved nor tried again.
+    EXPECT_LT(took, hanging.size() * limit + std::chrono::milliseconds(800));
+    EXPECT_EQ(disk.hangs, hanging.size());
+    EXPECT_EQ(timed.givenUpReads(), hanging.size());
+    EXPECT_EQ(timed.abandonedReads(), hanging.size());
+    // The block with a hanging sector is given up whole; the others read
+    // but for the bad sector, which is found as usual.
+    const uint64_t blockSectors = (4 << 20) / kSector;
+    EXPECT_EQ(src.givenUpSectors(), hanging.size() * blockSectors);
+    EXPECT_EQ(src.unreadableSectors(), src.givenUpSectors() + 1);
+    std::vector<uint8_t> want = disk.data();
+    for (uint64_t s : hanging) {
+      const uint64_t from = s / blockSectors * blockSectors * kSector;
+      std::fill(want.begin() + long(from), want.begin() + long(from + (4 << 20)), 0);
+    }
+    std::fill(want.begin() + long(9000 * kSector), want.begin() + long(9001 * kSector), 0);
+    EXPECT_TRUE(got == want);
+
+    // The late answers land in the readers' own buffers, never in ours.
+    disk.answerAgain();
+    while (timed.abandonedReads()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(got == want);
+    std::vector<uint8_t> again(4 << 20);
+    src.readAt(0, again.data(), again.size());
+    EXPECT_TRUE(std::equal(again.begin(), again.end(), want.begin()));
+  }
 }
