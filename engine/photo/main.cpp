@@ -14,6 +14,7 @@
 #include "../core/finds_file.h"
 #include "../core/fs/record_pass.h"
 #include "../core/progress_reporter.h"
+#include "../core/read_cache.h"
 #include "../core/scanner.h"
 #include "../core/time_limited_medium.h"
 #include "../runtime/qvrt.h"
@@ -60,6 +61,9 @@ int main(int argc, char** argv) {
     qv::OutputSink files(cmd.outDir, finds);
     const uint64_t size = src.size();
     qv::ScanProgress live;
+    // The records' pass and the content search read the disk through it:
+    // once.
+    qv::ReadCache once(src, live.searched);
     auto sample = [&] {
       qv::SearchProgress p;
       p.searched = live.searched.load(std::memory_order_relaxed);
@@ -86,9 +90,9 @@ int main(int argc, char** argv) {
       // Tests and benchmarks compare thread counts; the finds are the same.
       if (const char* threads = std::getenv("QV_ENGINE_THREADS")) opts.threads = unsigned(std::strtoul(threads, nullptr, 10));
       if (opts.types) {
-        const qv::RecordPassStats recorded = qv::writeRecordedPictures(src, opts.types, sink);
+        const qv::RecordPassStats recorded = qv::writeRecordedPictures(once, opts.types, sink);
         qv::SkipRecorded unrecorded(sink, recorded.starts);
-        stats = qv::scan(src, opts, unrecorded);
+        stats = qv::scan(once, opts, unrecorded);
       }
     }
     qvrt_append_close(finds);
