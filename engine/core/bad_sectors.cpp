@@ -23,6 +23,28 @@ uint64_t BadSectors::add(uint64_t first, uint64_t end) {
   return (end - first) - known;
 }
 
+uint64_t BadSectors::remove(uint64_t first, uint64_t end) {
+  if (first >= end) return 0;
+  std::lock_guard<std::mutex> lock(mu_);
+  auto it = runs_.upper_bound(first);
+  if (it != runs_.begin() && std::prev(it)->second > first) --it;
+  uint64_t removed = 0;
+  while (it != runs_.end() && it->first < end) {
+    const uint64_t a = it->first, b = it->second;
+    removed += std::min(b, end) - std::max(a, first);
+    it = runs_.erase(it);
+    if (a < first) runs_[a] = first;
+    if (b > end) runs_[end] = b;
+  }
+  count_ -= removed;
+  return removed;
+}
+
+std::vector<std::pair<uint64_t, uint64_t>> BadSectors::runs() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return std::vector<std::pair<uint64_t, uint64_t>>(runs_.begin(), runs_.end());
+}
+
 uint64_t BadSectors::runEnd(uint64_t sector) const {
   std::lock_guard<std::mutex> lock(mu_);
   auto it = runs_.upper_bound(sector);

@@ -70,6 +70,7 @@ void CarefulSource::carefully(uint64_t offset, uint8_t* buf, uint64_t pos, const
       ++failures;
       const uint64_t until = std::min(sector + skipAfter(failures), stopSector);
       bad_.add(sector, until);
+      skipped_.add(sector + 1, until);
       zero(until);
       continue;
     }
@@ -109,6 +110,35 @@ void CarefulSource::carefully(uint64_t offset, uint8_t* buf, uint64_t pos, const
   } else if (stretchEnd_ <= stop / kSector && stretchEnd_ >= offset / kSector) {
     stretchEnd_ = ~uint64_t(0);
   }
+}
+
+std::vector<std::pair<uint64_t, uint64_t>> CarefulSource::readBack() {
+  std::vector<std::pair<uint64_t, uint64_t>> won;
+  const uint64_t sectors = (size() + kSector - 1) / kSector;
+  std::vector<uint8_t> buf(8 * kSector);
+  for (const auto& run : skipped_.runs()) {
+    uint64_t pos = std::min(run.second, sectors);
+    while (pos > run.first) {
+      // A few sectors at a time; where that fails, one at a time.
+      const uint64_t from = pos - std::min<uint64_t>(8, pos - run.first);
+      auto readable = [&](uint64_t a, uint64_t b) {
+        bool gaveUp = false;
+        const uint64_t end = std::min(b * kSector, size());
+        return medium_.readSome(a * kSector, buf.data(), size_t(end - a * kSector), gaveUp) == end - a * kSector;
+      };
+      if (readable(from, pos)) {
+        pos = from;
+        continue;
+      }
+      while (pos > from && readable(pos - 1, pos)) --pos;
+      break;
+    }
+    if (pos == run.second) continue;
+    skipped_.remove(pos, run.second);
+    bad_.remove(pos, run.second);
+    won.emplace_back(pos * kSector, std::min(run.second * kSector, size()));
+  }
+  return won;
 }
 
 }  // namespace qv

@@ -14,6 +14,8 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 #include "bad_sectors.h"
 #include "medium.h"
@@ -36,6 +38,12 @@ class CarefulSource : public ByteSource {
 
   // Sectors read as zeros so far; may be read from any thread at any time.
   uint64_t unreadableSectors() const { return bad_.count(); }
+  // After the search: each stretch skipped without being tried is read
+  // again from its far end backwards, until a read fails again; what
+  // reads is no longer unreadable. The byte ranges won back, in order.
+  std::vector<std::pair<uint64_t, uint64_t>> readBack();
+  // Sectors skipped without being tried, still unreadable.
+  uint64_t skippedSectors() const { return skipped_.count(); }
   // Of them, those in reads the disk did not answer in time.
   uint64_t givenUpSectors() const { return givenUp_.load(); }
 
@@ -50,6 +58,7 @@ class CarefulSource : public ByteSource {
 
   Medium& medium_;
   BadSectors bad_;
+  BadSectors skipped_;  // of bad_, those never tried
   std::atomic<uint64_t> givenUp_{0};
   // Where the last bad stretch ended and how many failures in a row led up
   // to it: a read that goes on from there keeps the pace.

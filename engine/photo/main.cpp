@@ -13,6 +13,7 @@
 #include "../core/command_line.h"
 #include "../core/finds_file.h"
 #include "../core/fs/record_pass.h"
+#include "../core/part_search.h"
 #include "../core/progress_reporter.h"
 #include "../core/read_cache.h"
 #include "../core/scanner.h"
@@ -93,6 +94,9 @@ int main(int argc, char** argv) {
         const qv::RecordPassStats recorded = qv::writeRecordedPictures(once, opts.types, sink);
         qv::SkipRecorded unrecorded(sink, recorded.starts);
         stats = qv::scan(once, opts, unrecorded);
+        // Then back for what dead stretches hid, from their far ends.
+        const qv::ScanStats won = qv::searchParts(src, src.readBack(), opts, unrecorded);
+        stats.finds += won.finds;
       }
     }
     qvrt_append_close(finds);

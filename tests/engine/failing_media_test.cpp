@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "careful_source.h"
+#include "part_search.h"
 #include "scanner.h"
 #include "time_limited_medium.h"
 #include "support.h"
@@ -156,6 +157,41 @@ TEST(FailingMedia, ADeadStretchIsSkippedInFewReadsAndPicturesAroundItAreFound) {
   EXPECT_GE(src.unreadableSectors(), dead);
   EXPECT_LE(src.unreadableSectors(), dead + CarefulSource::kMaxSkipSectors);
   EXPECT_LT(disk.failures, 200u) << "one attempt per sector would be " << dead;
+}
+
+TEST(FailingMedia, WhatADeadStretchHidIsReadFromItsFarEndAndSearched) {
+  std::vector<uint8_t> jpg = readFile(pic("exif.jpg")), png = readFile(pic("many_idat.png"));
+  std::vector<uint8_t> data = qvtest::randomBytes(24 << 20, 25);
+  const uint64_t deadFrom = 5 << 20, deadTo = (9 << 20) + 5 * kSector;
+  // Right behind the stretch, where the skipping lands past it.
+  std::copy(png.begin(), png.end(), data.begin() + long(deadTo));
+  std::copy(jpg.begin(), jpg.end(), data.begin() + long(deadTo + (png.size() / kSector + 8) * kSector));
+  FaultyMedium disk(std::move(data));
+  disk.bad.push_back({deadFrom, deadTo});
+  CarefulSource src(disk);
+  CollectSink sink;
+  ScanOptions opts;
+  opts.blockSize = 1 << 20;
+  scan(src, opts, sink);
+  EXPECT_TRUE(sink.finds.empty()) << "the skip did not pass the pictures: no test";
+  const uint64_t dead = (deadTo - deadFrom) / kSector;
+  ASSERT_GT(src.unreadableSectors(), dead + 64);
+
+  const unsigned before = disk.reads;
+  const auto won = src.readBack();
+  ASSERT_EQ(won.size(), 1u);
+  EXPECT_EQ(won[0].first, deadTo);
+  // Every readable sector back, every dead one still counted, in few reads.
+  EXPECT_EQ(src.unreadableSectors(), dead);
+  EXPECT_LT(src.skippedSectors(), dead);  // inside the stretch: never tried, still counted
+  EXPECT_LT(disk.reads - before, 100 + (won[0].second - won[0].first) / (8 * kSector));
+  searchParts(src, won, opts, sink);
+  ASSERT_EQ(sink.finds.size(), 2u);
+  EXPECT_TRUE(sink.finds[0] == png);
+  EXPECT_TRUE(sink.finds[1] == jpg);
+  std::vector<uint8_t> behind(won[0].second - won[0].first);
+  src.readAt(won[0].first, behind.data(), behind.size());
+  EXPECT_TRUE(std::equal(behind.begin(), behind.end(), disk.data().begin() + long(deadTo)));
 }
 
 TEST(FailingMedia, ReadsTheDiskDoesNotAnswerAreGivenUpOnceAndTheRestIsRead) {
