@@ -35,6 +35,9 @@ class CarefulSource : public ByteSource {
   explicit CarefulSource(Medium& m) : medium_(m) {}
   uint64_t size() const override { return medium_.size(); }
   void readAt(uint64_t offset, uint8_t* buf, size_t n) override;
+  bool unreadable(uint64_t offset, uint64_t n) const override {
+    return n && bad_.touches(offset / kSector, (offset + n + kSector - 1) / kSector);
+  }
 
   // Sectors read as zeros so far; may be read from any thread at any time.
   uint64_t unreadableSectors() const { return bad_.count(); }

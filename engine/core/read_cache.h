@@ -27,6 +27,7 @@ class ReadCache : public ByteSource {
   ReadCache(ByteSource& disk, const std::atomic<uint64_t>& searched, uint64_t budget = uint64_t(256) << 20);
   uint64_t size() const override { return size_; }
   void readAt(uint64_t offset, uint8_t* buf, size_t n) override;
+  bool unreadable(uint64_t offset, uint64_t n) const override { return disk_.unreadable(offset, n); }
 
   // Bytes served from what was kept, and chunks kept now.
   uint64_t servedBytes() const { return served_.load(); }

@@ -4,10 +4,14 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
+#include <fstream>
+#include <set>
 #include <mutex>
 #include <thread>
 
 #include "careful_source.h"
+#include "fs/record_pass.h"
 #include "part_search.h"
 #include "scanner.h"
 #include "time_limited_medium.h"
@@ -233,4 +237,62 @@ TEST(FailingMedia, ReadsTheDiskDoesNotAnswerAreGivenUpOnceAndTheRestIsRead) {
     src.readAt(0, again.data(), again.size());
     EXPECT_TRUE(std::equal(again.begin(), again.end(), want.begin()));
   }
+}
+
+namespace {
+
+// A FAT16 volume of 40 photos in its root folder, 512-byte clusters, two
+// FATs, made by the real tools; the photos fragmented (written into the
+// holes left by every other small file of folder F), so that their chains
+// are needed.
+std::vector<uint8_t> fatCardOf40(const char* dir) {
+  const std::string folder = std::string(dir), img = folder + "/card.img";
+  std::string cmd = "set -e; export PATH=$PATH:/usr/sbin:/sbin; rm -rf '" + folder + "'; mkdir -p '" + folder +
+                    "'; mkfs.fat -F 16 -s 1 -n CARD -C '" + img + "' 8192 >/dev/null; mmd -i '" + img + "' ::F; head -c 1024 /dev/zero > '" + folder +
+                    "/fill'; for i in $(seq 100 199); do mcopy -i '" + img + "' '" + folder +
+                    "/fill' ::F/$i; done; for i in $(seq 100 2 199); do mdel -i '" + img +
+                    "' ::F/$i; done; for i in $(seq 10 49); do mcopy -i '" + img + "' '" + pic("exif.jpg") +
+                    "' ::IMG_00$i.JPG; done";
+  if (std::system(cmd.c_str()) != 0) return {};
+  return readFile(img);
+}
+
+std::set<std::string> recordedNames(Medium& disk) {
+  CarefulSource src(disk);
+  class Names : public FindSink {
+   public:
+    void onFind(const Find& f, View&) override {
+      if (!f.damaged) names.insert(f.name);
+    }
+    std::set<std::string> names;
+  } sink;
+  writeRecordedPictures(src, kAllTypes, sink);
+  return sink.names;
+}
+
+uint16_t le16At(const std::vector<uint8_t>& d, size_t at) { return uint16_t(d[at] | d[at + 1] << 8); }
+
+}  // namespace
+
+TEST(FailingMedia, NamesSurviveABadSectorInTheFirstFatOrInTheFolder) {
+  const std::vector<uint8_t> card = fatCardOf40("/tmp/qv-failing-fat");
+  ASSERT_FALSE(card.empty()) << "mkfs.fat and mcopy made no card";
+  const uint64_t fat1 = le16At(card, 14), fatSectors = le16At(card, 22);
+  const uint64_t root = fat1 + card[16] * fatSectors;
+  FaultyMedium whole(card);
+  const std::set<std::string> all = recordedNames(whole);
+  ASSERT_EQ(all.size(), 40u);
+
+  // The chains come from the second FAT where the first cannot be read.
+  FaultyMedium badFat(card);
+  badFat.bad.push_back({fat1 * kSector, (fat1 + 1) * kSector});
+  EXPECT_EQ(recordedNames(badFat), all);
+
+  // A folder sector that cannot be read loses its own 16 entries, not the
+  // ones after it.
+  FaultyMedium badFolder(card);
+  badFolder.bad.push_back({(root + 1) * kSector, (root + 2) * kSector});
+  const std::set<std::string> kept = recordedNames(badFolder);
+  EXPECT_EQ(kept.size(), 40u - 16u);
+  EXPECT_TRUE(kept.count("IMG_0049.jpg")) << "the folder walk stopped at the bad sector";
 }
