@@ -123,10 +123,11 @@ int main(int argc, char** argv) {
   }
   std::printf("photo: %u pictures recovered, %llu bytes searched, %llu sectors unreadable\n", written,
               static_cast<unsigned long long>(stats.bytes), static_cast<unsigned long long>(unreadable));
-  std::printf("photo: %llu bytes read from the disk; %llu reads given up (%llu sectors); slow reads %llu cancelled,"
-              " %llu not cancelled, %llu never pending\n",
+  std::printf("photo: %llu bytes read from the disk; %llu reads given up (%llu sectors); slow reads: %llu cancels"
+              " asked, %llu cancelled, %llu not cancelled, %llu never pending\n",
               static_cast<unsigned long long>(bytesRead), static_cast<unsigned long long>(givenUpReads),
-              static_cast<unsigned long long>(givenUp), static_cast<unsigned long long>(slow.cancelled),
+              static_cast<unsigned long long>(givenUp), static_cast<unsigned long long>(slow.asked),
+              static_cast<unsigned long long>(slow.cancelled),
               static_cast<unsigned long long>(slow.ignored), static_cast<unsigned long long>(slow.late));
   std::fflush(stdout);
   return 0;

@@ -13,7 +13,7 @@ struct QvDevice {
   HANDLE handle;
   uint64_t size;
   std::atomic<DWORD> cancelAfterMs{9000};
-  std::atomic<uint64_t> cancelled{0}, ignored{0}, late{0};
+  std::atomic<uint64_t> asked{0}, cancelled{0}, ignored{0}, late{0};
 };
 
 namespace {
@@ -85,6 +85,7 @@ DWORD readSome(QvDevice* dev, uint64_t offset, uint8_t* buf, DWORD n) {
   bool ok = ReadFile(dev->handle, buf, n, &got, &ov) != 0;
   if (!ok && GetLastError() == ERROR_IO_PENDING) {
     if (WaitForSingleObject(ov.hEvent, limit) != WAIT_OBJECT_0) {
+      ++dev->asked;
       CancelIoEx(dev->handle, &ov);
       ok = GetOverlappedResult(dev->handle, &ov, &got, TRUE) != 0;
       if (!ok && GetLastError() == ERROR_OPERATION_ABORTED)
@@ -151,6 +152,7 @@ extern "C" int qvrt_read(QvDevice* dev, uint64_t offset, void* buf, size_t n) {
 extern "C" void qvrt_set_cancel_after(QvDevice* dev, unsigned ms) { dev->cancelAfterMs = ms; }
 
 extern "C" void qvrt_slow_reads(const QvDevice* dev, QvSlowReads* out) {
+  out->asked = dev->asked.load();
   out->cancelled = dev->cancelled.load();
   out->ignored = dev->ignored.load();
   out->late = dev->late.load();

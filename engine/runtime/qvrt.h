@@ -37,13 +37,14 @@ QVRT_API size_t qvrt_read_some(QvDevice* dev, uint64_t offset, void* buf, size_t
  * (on Windows CancelIoEx; 9000 unless set). The caller gives up waiting on
  * its own as well, for a device that ignores cancelling. */
 QVRT_API void qvrt_set_cancel_after(QvDevice* dev, unsigned ms);
-/* What became of the reads that took longer than that: cancelled (the
- * system ended them when asked), ignored (cancelled, but they came back
- * only when the device answered), late (they were never pending: the system
- * read synchronously however long it took, so there was nothing to
- * cancel). */
+/* What became of the reads that took longer than that: asked (still
+ * pending, cancelling was asked for), cancelled (the system ended them when
+ * asked), ignored (asked, but they came back only when the device
+ * answered), late (they were never pending: the system read synchronously
+ * however long it took, so there was nothing to cancel). A read that has
+ * not come back yet is counted in asked only. */
 typedef struct QvSlowReads {
-  uint64_t cancelled, ignored, late;
+  uint64_t asked, cancelled, ignored, late;
 } QvSlowReads;
 QVRT_API void qvrt_slow_reads(const QvDevice* dev, QvSlowReads* out);
 QVRT_API void qvrt_close_device(QvDevice* dev);

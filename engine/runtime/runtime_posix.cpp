@@ -90,7 +90,7 @@ extern "C" size_t qvrt_read_some(QvDevice* dev, uint64_t offset, void* buf, size
 // read that hangs.
 extern "C" void qvrt_set_cancel_after(QvDevice*, unsigned) {}
 
-extern "C" void qvrt_slow_reads(const QvDevice*, QvSlowReads* out) { *out = QvSlowReads{0, 0, 0}; }
+extern "C" void qvrt_slow_reads(const QvDevice*, QvSlowReads* out) { *out = QvSlowReads{0, 0, 0, 0}; }
 
 extern "C" int qvrt_read(QvDevice* dev, uint64_t offset, void* buf, size_t n) {
   return qvrt_read_some(dev, offset, buf, n) == n ? 0 : -1;
