@@ -5,8 +5,8 @@
 
 namespace qv {
 
-void BadSectors::add(uint64_t first, uint64_t end) {
-  if (first >= end) return;
+uint64_t BadSectors::add(uint64_t first, uint64_t end) {
+  if (first >= end) return 0;
   std::lock_guard<std::mutex> lock(mu_);
   auto it = runs_.upper_bound(first);
   if (it != runs_.begin() && std::prev(it)->second >= first) --it;
@@ -20,6 +20,29 @@ void BadSectors::add(uint64_t first, uint64_t end) {
   }
   runs_[from] = to;
   count_ += (end - first) - known;
+  return (end - first) - known;
+}
+
+uint64_t BadSectors::remove(uint64_t first, uint64_t end) {
+  if (first >= end) return 0;
+  std::lock_guard<std::mutex> lock(mu_);
+  auto it = runs_.upper_bound(first);
+  if (it != runs_.begin() && std::prev(it)->second > first) --it;
+  uint64_t removed = 0;
+  while (it != runs_.end() && it->first < end) {
+    const uint64_t a = it->first, b = it->second;
+    removed += std::min(b, end) - std::max(a, first);
+    it = runs_.erase(it);
+    if (a < first) runs_[a] = first;
+    if (b > end) runs_[end] = b;
+  }
+  count_ -= removed;
+  return removed;
+}
+
+std::vector<std::pair<uint64_t, uint64_t>> BadSectors::runs() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return std::vector<std::pair<uint64_t, uint64_t>>(runs_.begin(), runs_.end());
 }
 
 uint64_t BadSectors::runEnd(uint64_t sector) const {
@@ -28,6 +51,13 @@ uint64_t BadSectors::runEnd(uint64_t sector) const {
   if (it == runs_.begin()) return sector;
   --it;
   return it->second > sector ? it->second : sector;
+}
+
+uint64_t BadSectors::nextBad(uint64_t sector) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  auto it = runs_.upper_bound(sector);
+  if (it != runs_.begin() && std::prev(it)->second > sector) return sector;
+  return it == runs_.end() ? ~uint64_t(0) : it->first;
 }
 
 bool BadSectors::touches(uint64_t first, uint64_t end) const {

@@ -1,13 +1,21 @@
-// A failing disk read at the least cost: a block that cannot be read whole
-// is read sector by sector; after a few unreadable sectors in a row the
-// next attempt skips ahead, twice as far after each further failure, so a
-// dead stretch costs a few dozen attempts instead of one per sector while
-// scattered bad sectors cost only themselves. Every
-// sector that is not read comes back as zeros and is counted, and a sector
-// known to be bad is never tried again.
+// A failing disk read at the least cost. As much as possible is read at
+// once; a read that fails is narrowed down by halves to the first sector
+// that does not read (a disk that says how far it got saves the halving),
+// so one bad sector costs about log2(sectors) short attempts, not one read
+// per sector. After a few unreadable sectors in a row the next attempt
+// skips ahead, twice as far after each further failure, so a dead stretch
+// costs a few dozen attempts. Every sector that is not read comes back as
+// zeros and is counted, and a sector known to be bad is never tried again.
+// A read the disk did not answer in time (time_limited_medium.h) is not
+// narrowed down, which would wait as long again for each half: its whole
+// range is given up, counted apart, and the next read starts as at the
+// edge of a bad stretch.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 #include "bad_sectors.h"
 #include "medium.h"
@@ -27,16 +35,34 @@ class CarefulSource : public ByteSource {
   explicit CarefulSource(Medium& m) : medium_(m) {}
   uint64_t size() const override { return medium_.size(); }
   void readAt(uint64_t offset, uint8_t* buf, size_t n) override;
+  bool unreadable(uint64_t offset, uint64_t n) const override {
+    return n && bad_.touches(offset / kSector, (offset + n + kSector - 1) / kSector);
+  }
 
   // Sectors read as zeros so far; may be read from any thread at any time.
   uint64_t unreadableSectors() const { return bad_.count(); }
+  // After the search: each stretch skipped without being tried is read
+  // again from its far end backwards, until a read fails again; what
+  // reads is no longer unreadable. The byte ranges won back, in order.
+  std::vector<std::pair<uint64_t, uint64_t>> readBack();
+  // Sectors skipped without being tried, still unreadable.
+  uint64_t skippedSectors() const { return skipped_.count(); }
+  // Of them, those in reads the disk did not answer in time.
+  uint64_t givenUpSectors() const { return givenUp_.load(); }
 
  private:
-  void bySector(uint64_t offset, uint8_t* buf, size_t n, unsigned failures);
+  // [pos, stop) read as well as it can be; failures: unreadable sectors in
+  // a row right before pos.
+  void carefully(uint64_t offset, uint8_t* buf, uint64_t pos, uint64_t stop, unsigned failures);
+  // Bytes read from pos on, in whole sectors unless the read reached stop;
+  // gaveUp as Medium::readSome's.
+  uint64_t readFrom(uint64_t offset, uint8_t* buf, uint64_t pos, uint64_t stop, bool& gaveUp);
   static uint64_t skipAfter(unsigned failures);
 
   Medium& medium_;
   BadSectors bad_;
+  BadSectors skipped_;  // of bad_, those never tried
+  std::atomic<uint64_t> givenUp_{0};
   // Where the last bad stretch ended and how many failures in a row led up
   // to it: a read that goes on from there keeps the pace.
   std::mutex mu_;

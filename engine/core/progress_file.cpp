@@ -28,15 +28,17 @@ std::string formatProgress(const SearchProgress& p) {
   s += "size=" + std::to_string(p.size) + "\n";
   s += "found=" + std::to_string(p.found) + "\n";
   s += "unreadable=" + std::to_string(p.unreadable) + "\n";
+  s += "givenup=" + std::to_string(p.givenUp) + "\n";
   s += std::string("ended=") + (p.ended ? "1" : "0") + "\n";
   s += "end\n";
   return s;
 }
 
 bool parseProgress(const char* text, size_t n, SearchProgress& out) {
-  static const char* const kKeys[] = {"searched", "size", "found", "unreadable", "ended"};
-  uint64_t values[5] = {};
-  bool seen[5] = {};
+  static const char* const kKeys[] = {"searched", "size", "found", "unreadable", "ended", "givenup"};
+  constexpr int kRequired = 5, kAll = 6;
+  uint64_t values[kAll] = {};
+  bool seen[kAll] = {};
   bool closed = false;
   size_t pos = 0;
   while (pos < n) {
@@ -55,7 +57,7 @@ bool parseProgress(const char* text, size_t n, SearchProgress& out) {
     const size_t keyLen = size_t(eq - line);
     uint64_t value = 0;
     if (!parseNumber(eq + 1, len - keyLen - 1, value)) return false;
-    for (int k = 0; k < 5; ++k) {
+    for (int k = 0; k < kAll; ++k) {
       if (std::strlen(kKeys[k]) == keyLen && std::memcmp(kKeys[k], line, keyLen) == 0) {
         if (seen[k]) return false;
         seen[k] = true;
@@ -64,14 +66,15 @@ bool parseProgress(const char* text, size_t n, SearchProgress& out) {
     }
   }
   if (!closed) return false;
-  for (bool s : seen)
-    if (!s) return false;
-  if (values[0] > values[1] || values[4] > 1) return false;
+  for (int k = 0; k < kRequired; ++k)
+    if (!seen[k]) return false;
+  if (values[0] > values[1] || values[4] > 1 || values[5] > values[3]) return false;
   out.searched = values[0];
   out.size = values[1];
   out.found = values[2];
   out.unreadable = values[3];
   out.ended = values[4] == 1;
+  out.givenUp = values[5];
   return true;
 }
 

@@ -14,6 +14,7 @@ struct SearchProgress {
   uint64_t size = 0;        // bytes on the disk
   uint64_t found = 0;       // pictures found so far
   uint64_t unreadable = 0;  // sectors that could not be read, skipped
+  uint64_t givenUp = 0;     // of them, sectors the disk did not answer for in time
   bool ended = false;       // the search has ended; nothing more follows
 };
 
@@ -22,6 +23,8 @@ std::string formatProgress(const SearchProgress& p);
 
 // False for anything but a whole, consistent file: every key once, decimal
 // numbers only, searched <= size, ended 0 or 1, and the closing "end".
+// "givenup" may be missing (an older engine's file: none), and is at most
+// "unreadable".
 // Unknown keys are passed over, so that later engines may add some.
 bool parseProgress(const char* text, size_t n, SearchProgress& out);
 

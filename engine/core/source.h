@@ -17,6 +17,13 @@ class ByteSource {
   // end. Unreadable parts come back as zeros: a bad sector must not end the
   // search.
   virtual void readAt(uint64_t offset, uint8_t* buf, size_t n) = 0;
+  // Whether any of these bytes, read before, came back as zeros because
+  // the disk could not read them.
+  virtual bool unreadable(uint64_t offset, uint64_t n) const {
+    (void)offset;
+    (void)n;
+    return false;
+  }
 };
 
 // Raw disks accept only whole sectors; 4096 covers 4K-sector media too.

@@ -1,5 +1,6 @@
 // photo: searches a disk or disk image for pictures and writes each one it
 // finds into the output folder.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,8 +13,11 @@
 #include "../core/command_line.h"
 #include "../core/finds_file.h"
 #include "../core/fs/record_pass.h"
+#include "../core/part_search.h"
 #include "../core/progress_reporter.h"
+#include "../core/read_cache.h"
 #include "../core/scanner.h"
+#include "../core/time_limited_medium.h"
 #include "../runtime/qvrt.h"
 #include "output_sink.h"
 #include "runtime_medium.h"
@@ -36,12 +40,21 @@ int main(int argc, char** argv) {
     qvrt_close_device(dev);
     return 4;
   }
+  // A read the disk has not answered after this long is given up.
+  unsigned limitMs = 10000;
+  if (const char* ms = std::getenv("QV_READ_TIME_LIMIT_MS")) limitMs = unsigned(std::strtoul(ms, nullptr, 10));
+  if (!limitMs) limitMs = 10000;
+  qvrt_set_cancel_after(dev, limitMs / 10 * 9);
   qv::ScanStats stats;
   unsigned written = 0;
-  uint64_t unreadable = 0;
+  uint64_t unreadable = 0, givenUp = 0, bytesRead = 0, givenUpReads = 0;
+  bool readsLeftBehind = false;
+  // A read left behind may come back after the search; the disk stays open
+  // for it until the program ends.
+  auto* disk = new qv::RuntimeMedium(dev);
   {
-    qv::RuntimeMedium disk(dev);
-    qv::CarefulSource src(disk);
+    qv::TimeLimitedMedium timed(*disk, std::chrono::milliseconds(limitMs));
+    qv::CarefulSource src(timed);
     // Started afresh with each search, like the output folder.
     const std::string findsPath = qv::findsFilePath(cmd.outDir);
     QvAppendFile* finds = findsPath.empty() ? nullptr : qvrt_append_create(findsPath.c_str());
@@ -49,12 +62,16 @@ int main(int argc, char** argv) {
     qv::OutputSink files(cmd.outDir, finds);
     const uint64_t size = src.size();
     qv::ScanProgress live;
+    // The records' pass and the content search read the disk through it:
+    // once.
+    qv::ReadCache once(src, live.searched);
     auto sample = [&] {
       qv::SearchProgress p;
       p.searched = live.searched.load(std::memory_order_relaxed);
       p.size = size;
       p.found = live.found.load(std::memory_order_relaxed);
       p.unreadable = src.unreadableSectors();
+      p.givenUp = src.givenUpSectors();
       return p;
     };
     const std::string progressPath = qv::progressFilePath(cmd.outDir);
@@ -74,14 +91,20 @@ int main(int argc, char** argv) {
       // Tests and benchmarks compare thread counts; the finds are the same.
       if (const char* threads = std::getenv("QV_ENGINE_THREADS")) opts.threads = unsigned(std::strtoul(threads, nullptr, 10));
       if (opts.types) {
-        const qv::RecordPassStats recorded = qv::writeRecordedPictures(src, opts.types, sink);
+        const qv::RecordPassStats recorded = qv::writeRecordedPictures(once, opts.types, sink);
         qv::SkipRecorded unrecorded(sink, recorded.starts);
-        stats = qv::scan(src, opts, unrecorded);
+        stats = qv::scan(once, opts, unrecorded);
+        // Then back for what dead stretches hid, from their far ends.
+        const qv::ScanStats won = qv::searchParts(src, src.readBack(), opts, unrecorded);
+        stats.finds += won.finds;
       }
     }
     qvrt_append_close(finds);
     written = files.written();
     unreadable = src.unreadableSectors();
+    givenUp = src.givenUpSectors();
+    givenUpReads = timed.givenUpReads();
+    readsLeftBehind = timed.abandonedReads() > 0;
     // Ended only once every find is written: the program may take the
     // folder as complete from then on.
     if (progress) {
@@ -91,8 +114,21 @@ int main(int argc, char** argv) {
       progress->finish(last);
     }
   }
-  qvrt_close_device(dev);
+  bytesRead = disk->bytesRead();
+  QvSlowReads slow;
+  qvrt_slow_reads(dev, &slow);
+  if (!readsLeftBehind) {
+    delete disk;
+    qvrt_close_device(dev);
+  }
   std::printf("photo: %u pictures recovered, %llu bytes searched, %llu sectors unreadable\n", written,
               static_cast<unsigned long long>(stats.bytes), static_cast<unsigned long long>(unreadable));
+  std::printf("photo: %llu bytes read from the disk; %llu reads given up (%llu sectors); slow reads: %llu cancels"
+              " asked, %llu cancelled, %llu not cancelled, %llu never pending\n",
+              static_cast<unsigned long long>(bytesRead), static_cast<unsigned long long>(givenUpReads),
+              static_cast<unsigned long long>(givenUp), static_cast<unsigned long long>(slow.asked),
+              static_cast<unsigned long long>(slow.cancelled),
+              static_cast<unsigned long long>(slow.ignored), static_cast<unsigned long long>(slow.late));
+  std::fflush(stdout);
   return 0;
 }

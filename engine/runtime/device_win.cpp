@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <winioctl.h>
 
+#include <atomic>
 #include <string>
 
 #include "../core/device_name.h"
@@ -11,6 +12,8 @@
 struct QvDevice {
   HANDLE handle;
   uint64_t size;
+  std::atomic<DWORD> cancelAfterMs{9000};
+  std::atomic<uint64_t> asked{0}, cancelled{0}, ignored{0}, late{0};
 };
 
 namespace {
@@ -67,23 +70,38 @@ bool sizeOf(HANDLE h, bool disk, uint64_t& size) {
 }
 
 // A failing card may take seconds for one read; one that takes longer than
-// this is cancelled and counts as unreadable, so the search goes on.
-constexpr DWORD kReadTimeLimitMs = 10000;
-
-bool readExact(HANDLE h, uint64_t offset, uint8_t* buf, DWORD n) {
+// the device's limit is cancelled and counts as unreadable. Where the
+// system does not cancel it (or never lets it be pending), the engine's
+// time limit gives up waiting for it on the reading thread's behalf.
+DWORD readSome(QvDevice* dev, uint64_t offset, uint8_t* buf, DWORD n) {
   OVERLAPPED ov = {};
   ov.Offset = static_cast<DWORD>(offset);
   ov.OffsetHigh = static_cast<DWORD>(offset >> 32);
   ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (!ov.hEvent) return false;
+  if (!ov.hEvent) return 0;
+  const DWORD limit = dev->cancelAfterMs.load();
+  const DWORD began = GetTickCount();
   DWORD got = 0;
-  bool ok = ReadFile(h, buf, n, &got, &ov) != 0;
+  bool ok = ReadFile(dev->handle, buf, n, &got, &ov) != 0;
   if (!ok && GetLastError() == ERROR_IO_PENDING) {
-    if (WaitForSingleObject(ov.hEvent, kReadTimeLimitMs) != WAIT_OBJECT_0) CancelIoEx(h, &ov);
-    ok = GetOverlappedResult(h, &ov, &got, TRUE) != 0;
+    if (WaitForSingleObject(ov.hEvent, limit) != WAIT_OBJECT_0) {
+      ++dev->asked;
+      CancelIoEx(dev->handle, &ov);
+      ok = GetOverlappedResult(dev->handle, &ov, &got, TRUE) != 0;
+      if (!ok && GetLastError() == ERROR_OPERATION_ABORTED)
+        ++dev->cancelled;
+      else
+        ++dev->ignored;
+      ok = false;
+    } else {
+      ok = GetOverlappedResult(dev->handle, &ov, &got, TRUE) != 0;
+    }
+  } else if (GetTickCount() - began > limit) {
+    ++dev->late;
   }
   CloseHandle(ov.hEvent);
-  return ok && got == n;
+  // A failed read may still say how far it got.
+  return got <= n ? got : 0;
 }
 
 }  // namespace
@@ -106,22 +124,38 @@ extern "C" QvDevice* qvrt_open_device(const char* name) {
     CloseHandle(h);
     return nullptr;
   }
-  return new QvDevice{h, size};
+  QvDevice* dev = new QvDevice;
+  dev->handle = h;
+  dev->size = size;
+  return dev;
 }
 
 extern "C" uint64_t qvrt_device_size(const QvDevice* dev) { return dev->size; }
 
-extern "C" int qvrt_read(QvDevice* dev, uint64_t offset, void* buf, size_t n) {
+extern "C" size_t qvrt_read_some(QvDevice* dev, uint64_t offset, void* buf, size_t n) {
   auto* p = static_cast<uint8_t*>(buf);
   const DWORD chunk = 16u << 20;
-  while (n) {
-    DWORD k = n < chunk ? static_cast<DWORD>(n) : chunk;
-    if (!readExact(dev->handle, offset, p, k)) return -1;
-    p += k;
-    offset += k;
-    n -= k;
+  size_t done = 0;
+  while (done < n) {
+    const DWORD k = n - done < chunk ? static_cast<DWORD>(n - done) : chunk;
+    const DWORD got = readSome(dev, offset + done, p + done, k);
+    done += got;
+    if (got < k) break;
   }
-  return 0;
+  return done;
+}
+
+extern "C" int qvrt_read(QvDevice* dev, uint64_t offset, void* buf, size_t n) {
+  return qvrt_read_some(dev, offset, buf, n) == n ? 0 : -1;
+}
+
+extern "C" void qvrt_set_cancel_after(QvDevice* dev, unsigned ms) { dev->cancelAfterMs = ms; }
+
+extern "C" void qvrt_slow_reads(const QvDevice* dev, QvSlowReads* out) {
+  out->asked = dev->asked.load();
+  out->cancelled = dev->cancelled.load();
+  out->ignored = dev->ignored.load();
+  out->late = dev->late.load();
 }
 
 extern "C" void qvrt_close_device(QvDevice* dev) {

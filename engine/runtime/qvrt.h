@@ -29,6 +29,24 @@ QVRT_API uint64_t qvrt_device_size(const QvDevice* dev);
  * could not be read or the read took too long (buf then holds anything).
  * Safe to call from two threads at once. */
 QVRT_API int qvrt_read(QvDevice* dev, uint64_t offset, void* buf, size_t n);
+/* As qvrt_read, but returns how many bytes from offset on were read before
+ * a failure (n when all of them): a failing disk often delivers everything
+ * up to its first bad sector. */
+QVRT_API size_t qvrt_read_some(QvDevice* dev, uint64_t offset, void* buf, size_t n);
+/* A read not back after ms milliseconds is cancelled where the system can
+ * (on Windows CancelIoEx; 9000 unless set). The caller gives up waiting on
+ * its own as well, for a device that ignores cancelling. */
+QVRT_API void qvrt_set_cancel_after(QvDevice* dev, unsigned ms);
+/* What became of the reads that took longer than that: asked (still
+ * pending, cancelling was asked for), cancelled (the system ended them when
+ * asked), ignored (asked, but they came back only when the device
+ * answered), late (they were never pending: the system read synchronously
+ * however long it took, so there was nothing to cancel). A read that has
+ * not come back yet is counted in asked only. */
+typedef struct QvSlowReads {
+  uint64_t asked, cancelled, ignored, late;
+} QvSlowReads;
+QVRT_API void qvrt_slow_reads(const QvDevice* dev, QvSlowReads* out);
 QVRT_API void qvrt_close_device(QvDevice* dev);
 
 /* Creates a folder and any missing parents; 0 on success. */

@@ -80,6 +80,12 @@ CString SearchProgressLine(const qv::SearchProgress& progress, double secondsLef
                        progress.unreadable == 1 ? "sector" : "sectors");
         line += skipped;
     }
+    if (progress.givenUp > 0 && !progress.ended) {
+        CString givenUp;
+        givenUp.Format(" - The disk is not answering: %llu %s given up",
+                       static_cast<unsigned long long>(progress.givenUp), progress.givenUp == 1 ? "sector" : "sectors");
+        line += givenUp;
+    }
     return line;
 }
 

@@ -42,8 +42,9 @@ private:
 // "less than a minute", "about 4 minutes", "about 2 hours".
 CString TimeLeftText(double seconds);
 // "37% searched - 412 pictures found - about 4 minutes left", with
-// "- 12 unreadable sectors skipped" when there are any; no time left when
-// secondsLeft is negative.
+// "- 12 unreadable sectors skipped" when there are any, and while the search
+// runs "- The disk is not answering: 3 sectors given up" when reads were
+// given up; no time left when secondsLeft is negative.
 CString SearchProgressLine(const qv::SearchProgress& progress, double secondsLeft);
 
 class CSearchProgress {

@@ -7,7 +7,7 @@
 QUORVANE_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth
   x11-utils cmake ninja-build googletest imagemagick fp-utils dosfstools mtools
   clang libclang-rt-14-dev python3 nsis libjpeg-turbo-progs ntfs-3g exfatprogs exfat-fuse fdisk
-  libheif-examples libavif-bin webp meson nasm dpkg-dev)
+  libheif-examples libavif-bin webp meson nasm dpkg-dev python3-fusepy)
 
 install_packages() {
   local missing=()

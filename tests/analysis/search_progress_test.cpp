@@ -196,4 +196,11 @@ TEST(SearchProgressLine, SaysItAsPeopleDo)
     qv::SearchProgress ended = Progress(1000, 1000, 2, 1);
     ended.ended = true;
     EXPECT_STREQ(SearchProgressLine(ended, 10), "100% searched - 2 pictures found - 1 unreadable sector skipped");
+    // Reads the disk did not answer: said while the search runs.
+    qv::SearchProgress hanging = Progress(500, 1000, 3, 8195);
+    hanging.givenUp = 8192;
+    EXPECT_STREQ(SearchProgressLine(hanging, -1), "50% searched - 3 pictures found - 8195 unreadable sectors skipped"
+                                                  " - The disk is not answering: 8192 sectors given up");
+    hanging.ended = true;
+    EXPECT_STREQ(SearchProgressLine(hanging, -1), "50% searched - 3 pictures found - 8195 unreadable sectors skipped");
 }

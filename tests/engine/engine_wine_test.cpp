@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "finds_file.h"
+#include "progress_file.h"
 
 namespace {
 
@@ -170,6 +172,33 @@ class EngineTest : public ::testing::Test {
     return code;
   }
 
+  // As run, with what it prints.
+  DWORD runCapture(const std::string& args, std::string& printed) {
+    const std::string log = dir_ + "\\photo.log";
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    HANDLE out = CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return 0xFFFFFFFF;
+    std::string cmd = "\"" + engine_ + "\\photo.exe\" " + args;
+    std::vector<char> line(cmd.begin(), cmd.end());
+    line.push_back('\0');
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = out;
+    PROCESS_INFORMATION pi = {};
+    const bool started =
+        CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
+    CloseHandle(out);
+    if (!started) return 0xFFFFFFFF;
+    CloseHandle(pi.hThread);
+    WaitForSingleObject(pi.hProcess, 120000);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    printed = readFile(log);
+    return code;
+  }
+
   std::string args(const std::string& device, const std::string& cmds = kAll) {
     return "/d \"" + out_ + "\" /cmd " + device + " " + cmds;
   }
@@ -316,4 +345,28 @@ TEST_F(EngineTest, PicturesFromTheFileSystemsKeepTheirNamesAndDates) {
       EXPECT_EQ(named, 1) << p.name;
     }
   }
+}
+
+// The test disk served through FUSE with its last sector hanging for 30 s:
+// the read is given up after the limit, the search goes on and ends well
+// before the disk answers, and every picture is found.
+TEST_F(EngineTest, ADiskThatStopsAnsweringIsGivenUpAfterTheLimit) {
+  const std::string disk = winPath(QV_HANGING_DISK) + "\\disk.img";
+  ASSERT_TRUE(exists(disk)) << "the failing disk is not served (FUSE)";
+  SetEnvironmentVariableA("QV_READ_TIME_LIMIT_MS", "3000");
+  const DWORD began = GetTickCount();
+  std::string printed;
+  EXPECT_EQ(runCapture(args(disk), printed), 0u);
+  const DWORD took = GetTickCount() - began;
+  SetEnvironmentVariableA("QV_READ_TIME_LIMIT_MS", nullptr);
+  std::printf("%s(took %lu ms)\n", printed.c_str(), (unsigned long)took);
+  EXPECT_LT(took, 20000u) << "waited for the hanging read";
+  EXPECT_NE(printed.find(" 1 reads given up"), std::string::npos) << printed;
+  const std::string progress = readFile(dir_ + "\\data.progress");
+  qv::SearchProgress p;
+  ASSERT_TRUE(qv::parseProgress(progress.data(), progress.size(), p)) << progress;
+  EXPECT_TRUE(p.ended);
+  EXPECT_GT(p.givenUp, 0u);
+  EXPECT_EQ(p.givenUp, p.unreadable);
+  EXPECT_EQ(checkOnlyWholePictures(), int(originals_.size()));
 }

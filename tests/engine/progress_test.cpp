@@ -28,9 +28,11 @@ TEST(ProgressFile, ReadsBackWhatWasWritten) {
   in.size = 18446744073709551615ull;
   in.found = 412;
   in.unreadable = 12;
+  in.givenUp = 8;
   in.ended = true;
   qv::SearchProgress out;
   ASSERT_TRUE(parse(qv::formatProgress(in), out));
+  EXPECT_EQ(out.givenUp, 8u);
   EXPECT_EQ(out.searched, in.searched);
   EXPECT_EQ(out.size, in.size);
   EXPECT_EQ(out.found, 412u);
@@ -41,6 +43,7 @@ TEST(ProgressFile, ReadsBackWhatWasWritten) {
   ASSERT_TRUE(parse("searched=1\r\nsize=2\r\nrate=9\r\nfound=0\r\nunreadable=0\r\nended=0\r\nend\r\n", out));
   EXPECT_EQ(out.size, 2u);
   EXPECT_FALSE(out.ended);
+  EXPECT_EQ(out.givenUp, 0u) << "an older engine's file gives up nothing";
 }
 
 TEST(ProgressFile, RefusesAnythingButAWholeConsistentFile) {
@@ -59,6 +62,7 @@ TEST(ProgressFile, RefusesAnythingButAWholeConsistentFile) {
            "searched=5\nsize=10\nfound=\nunreadable=0\nended=0\nend\n",                // empty
            "searched=5\nsize=18446744073709551616\nfound=1\nunreadable=0\nended=0\nend\n",  // overflow
            "searched=5\nsize=10\nfound=1\nunreadable=0\nended=2\nend\n",               // flag
+           "searched=5\nsize=10\nfound=1\nunreadable=3\ngivenup=4\nended=0\nend\n",    // more given up than unreadable
            "searched=5\nsize=10\nfound=1\nunreadable=0\nended=0\nend\nsearched=9\n",  // after end
            "\xff\xfe garbage\n",
        })

@@ -17,6 +17,8 @@ class DiskReader {
   uint64_t size() const { return size_; }
   // False, and nothing read, if any of the n bytes lies past the disk's end.
   bool read(uint64_t offset, void* buf, size_t n);
+  // Whether any of these bytes, read before, could not be read (zeros).
+  bool unreadable(uint64_t offset, uint64_t n) const { return src_.unreadable(offset, n); }
 
   static constexpr size_t kBlock = 64 << 10;
 

@@ -52,6 +52,8 @@ class FatVolume {
     clusters_ = uint32_t(std::min<uint64_t>(clusters_, described - 2));
     clusterBytes_ = uint64_t(spc) * bps_;
     fatAt_ = vol_.offset + uint64_t(rsvd) * bps_;
+    fatBytes_ = uint64_t(fatSz) * bps_;
+    fats_ = fats;
     dataAt_ = vol_.offset + firstData * bps_;
     dataEnd_ = std::min(vol_.offset + vol_.size, dataAt_ + uint64_t(clusters_) * clusterBytes_);
     if (dataAt_ >= dataEnd_) return false;
@@ -71,15 +73,21 @@ class FatVolume {
   bool validCluster(uint32_t c) const { return c >= 2 && c < clusters_ + 2; }
   uint64_t clusterAt(uint32_t c) const { return dataAt_ + uint64_t(c - 2) * clusterBytes_; }
 
-  // The FAT entry of cluster c; 0 (free) when it cannot be read.
+  // The FAT entry of cluster c, from the first copy of the FAT that could
+  // be read there; 0 (free) when none can.
   uint32_t next(uint32_t c) {
+    const uint64_t at = bits_ == 12 ? c + c / 2 : uint64_t(c) * (bits_ / 8);
+    const size_t width = bits_ == 32 ? 4 : 2;
     uint8_t e[4] = {};
-    if (bits_ == 12) {
-      if (!disk_.read(fatAt_ + c + c / 2, e, 2)) return 0;
-      return c & 1 ? le16(e) >> 4 : le16(e) & 0xFFF;
+    for (uint32_t copy = 0; copy < fats_; ++copy) {
+      const uint64_t where = fatAt_ + copy * fatBytes_ + at;
+      if (!disk_.read(where, e, width)) return 0;
+      if (!disk_.unreadable(where, width)) break;
+      if (copy + 1 == fats_) return 0;
     }
-    if (bits_ == 16) return disk_.read(fatAt_ + uint64_t(c) * 2, e, 2) ? le16(e) : 0;
-    return disk_.read(fatAt_ + uint64_t(c) * 4, e, 4) ? le32(e) & 0x0FFFFFFF : 0;
+    if (bits_ == 12) return c & 1 ? le16(e) >> 4 : le16(e) & 0xFFF;
+    if (bits_ == 16) return le16(e);
+    return le32(e) & 0x0FFFFFFF;
   }
 
   // The runs of the chain from first that hold `bytes` (all of a
@@ -125,13 +133,17 @@ class FatVolume {
     return {Extent{clusterAt(first), size}};
   }
 
-  std::vector<uint8_t> readDir(const Dir& d) {
+  // A directory's bytes, and for each entry whether it lies in a sector
+  // that could not be read.
+  std::vector<uint8_t> readDir(const Dir& d, std::vector<bool>& lost) {
     std::vector<uint8_t> bytes;
+    lost.clear();
     for (const Extent& e : d.extents) {
       const size_t at = bytes.size();
       const uint64_t n = std::min<uint64_t>(e.length, kMaxDirBytes - at);
       bytes.resize(at + size_t(n));
       if (!disk_.read(e.offset, bytes.data() + at, size_t(n))) bytes.resize(at);
+      for (size_t i = at; i + kEntry <= bytes.size(); i += kEntry) lost.push_back(disk_.unreadable(e.offset + (i - at), kEntry));
       if (bytes.size() >= kMaxDirBytes) break;
     }
     return bytes;
@@ -142,7 +154,9 @@ class FatVolume {
     for (unsigned n = 0; !todo.empty() && n < kMaxDirs; ++n) {
       Dir d = std::move(todo.front());
       todo.pop_front();
-      entries(readDir(d), d, todo);
+      std::vector<bool> lost;
+      const std::vector<uint8_t> bytes = readDir(d, lost);
+      entries(bytes, lost, d, todo);
     }
   }
 
@@ -206,10 +220,16 @@ class FatVolume {
     return wallClockTime(1980 + (d >> 9), d >> 5 & 15, d & 31, t >> 11, t >> 5 & 63, (t & 31) * 2, 0);
   }
 
-  void entries(const std::vector<uint8_t>& dir, const Dir& d, std::deque<Dir>& todo) {
+  void entries(const std::vector<uint8_t>& dir, const std::vector<bool>& lost, const Dir& d, std::deque<Dir>& todo) {
     std::vector<const uint8_t*> parts;
     for (size_t i = 0; i + kEntry <= dir.size(); i += kEntry) {
       const uint8_t* e = dir.data() + i;
+      if (i / kEntry < lost.size() && lost[i / kEntry]) {
+        // A sector that could not be read: the entries after it still count;
+        // a long name cut by it does not.
+        parts.clear();
+        continue;
+      }
       if (e[0] == 0x00) break;  // nothing was ever written from here on
       const uint8_t attr = e[11];
       const bool deleted = e[0] == 0xE5;
@@ -267,6 +287,8 @@ class FatVolume {
   uint32_t clusters_ = 0;
   int bits_ = 0;
   uint64_t clusterBytes_ = 0;
+  uint64_t fatBytes_ = 0;
+  uint32_t fats_ = 1;
   uint64_t fatAt_ = 0, dataAt_ = 0, dataEnd_ = 0;
   std::set<uint32_t> seenDirs_;
 };
