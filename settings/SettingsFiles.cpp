@@ -75,6 +75,47 @@ void WriteSetting(const CString& strFile, const CString& strLineFormat, const CS
     std::fclose(pFile);
 }
 
+void ReplaceSetting(const CString& strFile, const CString& strKey, const CString& strValue)
+{
+    const std::string& key = strKey.str();
+    std::string kept;
+    bool bWritten = false;
+    if (FILE* pFile = std::fopen(GetModuleFolder() + strFile, "rb")) {
+        std::string text;
+        char buffer[4096];
+        size_t nRead;
+        while ((nRead = std::fread(buffer, 1, sizeof(buffer), pFile)) > 0)
+            text.append(buffer, nRead);
+        std::fclose(pFile);
+        size_t nStart = 0;
+        while (nStart < text.size()) {
+            size_t nEnd = text.find('\n', nStart);
+            if (nEnd == std::string::npos)
+                nEnd = text.size();
+            std::string line = text.substr(nStart, nEnd - nStart);
+            nStart = nEnd + 1;
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (line.compare(0, key.size(), key) == 0) {
+                // The new value takes the place of the first line it replaces.
+                if (!bWritten)
+                    kept += key + strValue.str() + "\n";
+                bWritten = true;
+                continue;
+            }
+            kept += line + "\n";
+        }
+    }
+    if (!bWritten)
+        kept += key + strValue.str() + "\n";
+
+    FILE* pFile = std::fopen(GetModuleFolder() + strFile, "w");
+    if (!pFile)
+        return;
+    std::fputs(kept.c_str(), pFile);
+    std::fclose(pFile);
+}
+
 bool IsFormatEnabled(const CString& strFormats, const CString& strToken)
 {
     return strFormats.Find(strToken) >= 0;
@@ -87,7 +128,21 @@ CString ReadSaveFolder()
 
 void WriteSaveFolder(const CString& strFolder)
 {
+    // The window's place stays: the file holds more than the folder.
+    const CString strPlace = ReadWindowPlace();
     WriteSetting(g_strSettingsFile, "savedir=%s\n", strFolder);
+    if (!strPlace.IsEmpty())
+        ReplaceSetting(g_strSettingsFile, "window=", strPlace);
+}
+
+CString ReadWindowPlace()
+{
+    return ReadSetting(g_strSettingsFile, "window=", "");
+}
+
+void WriteWindowPlace(const CString& strPlace)
+{
+    ReplaceSetting(g_strSettingsFile, "window=", strPlace);
 }
 
 CString ReadEngineFormats()

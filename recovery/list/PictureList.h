@@ -82,7 +82,10 @@ public:
     // The control has not heard of every picture shown or of a new order.
     bool CountChanged() const;
     bool Reordered() const { return m_bReordered; }
-    // In the order found, to the newest find; sorted, the place is kept.
+    // In the order found, to the newest find, while the user looks at the
+    // newest: not once they scrolled away from the find last scrolled to,
+    // selected a picture or moved the focus onto one. Sorted, the place is
+    // kept.
     void ScrollToLast();
     // Empties the list and forgets what was recovered.
     void Clear();
@@ -129,6 +132,8 @@ private:
     void OnClick(NMHDR* header, bool twice);
     void OnKeyDown(NMHDR* header);
     void TrackTip(const MSG& msg);
+    bool InView(int position) const;
+    bool LooksElsewhere() const;
     void Redraw(int position);
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
     int NextItem(int after, UINT flags) const;
@@ -145,5 +150,7 @@ private:
     // Pictures placed elsewhere than at the list's end since the control
     // was last told: it must draw everything.
     bool m_bReordered = false;
+    // The place of the find last scrolled to, -1 before the first.
+    int m_followed = -1;
     CPictureTip m_tip;
 };

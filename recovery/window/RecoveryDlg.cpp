@@ -76,6 +76,8 @@ BEGIN_MESSAGE_MAP(CRecoveryDlg, CSkinDialog)
     ON_BN_CLICKED(IDC_NEW_SEARCH, &CRecoveryDlg::OnNewSearch)
     ON_STN_CLICKED(IDC_LAST_SEARCH, &CRecoveryDlg::OnLastSearchLink)
     ON_CONTROL(CFilterBar::kFilterChanged, IDC_FILTER_BAR, &CRecoveryDlg::ApplyFilter)
+    ON_WM_SIZE()
+    ON_WM_GETMINMAXINFO()
 END_MESSAGE_MAP()
 
 CRecoveryDlg::CRecoveryDlg()
@@ -115,6 +117,7 @@ BOOL CRecoveryDlg::OnInitDialog()
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     InitControls();
+    m_placement.Restore(m_hWnd, m_places.LeastSize());
     // Nothing may be reading the old finds while an earlier work folder goes.
     m_workFolders.OnPutAside([this] {
         m_preview.Close();
@@ -247,6 +250,21 @@ void CRecoveryDlg::OnPaint()
     const int y = (Height(window) - GetSystemMetrics(SM_CYICON) + 1) / 2;
     DrawIcon(dc, x, y, m_hIcon);
     EndPaint(m_hWnd, &ps);
+}
+
+void CRecoveryDlg::OnSize(UINT type, int cx, int cy)
+{
+    CSkinDialog::OnSize(type, cx, cy);
+    if (type == SIZE_MINIMIZED)
+        return;
+    m_places.Resize(cx, cy);
+    // The labels are drawn over the skin: they are drawn again with it.
+    RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void CRecoveryDlg::OnGetMinMaxInfo(MINMAXINFO* info)
+{
+    m_places.LimitSize(info);
 }
 
 HCURSOR CRecoveryDlg::OnQueryDragIcon()

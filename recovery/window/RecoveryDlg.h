@@ -56,6 +56,7 @@
 #include "SkinDialog.h"
 #include "Thumbnail.h"
 #include "WindowPlaces.h"
+#include "WindowPlacement.h"
 #include "WindowState.h"
 #include "WorkFolders.h"
 
@@ -212,6 +213,10 @@ protected:
     BOOL OnHelpInfo(HELPINFO* info);
     void OnSettings();
     void OnSelectAll();
+    // The window changes size: the controls follow its edges; never
+    // smaller than the template.
+    void OnSize(UINT type, int cx, int cy);
+    void OnGetMinMaxInfo(MINMAXINFO* info);
 
     DECLARE_MESSAGE_MAP()
 
@@ -250,6 +255,8 @@ protected:
     CFilterBar m_filterBar;
     // Where the controls go in each view.
     CWindowPlaces m_places;
+    // The window's size and place from the last run, and for the next.
+    CWindowPlacement m_placement;
     CLinkLabel m_lblCount;
     CPicturePreview m_preview;
     // The walks, the thumbnail workers and the finds file of the search.

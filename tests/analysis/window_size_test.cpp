@@ -1,0 +1,218 @@
+// The main window's size: every view's controls follow its edges from the
+// least size to maximised, and its place is kept in settings.ini for the
+// next run, on a screen that is still there.
+#include "AnalysisHarness.h"
+
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+using namespace analysis;
+
+namespace {
+
+::testing::Environment* const g_gdiplus = ::testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
+
+RECT InClient(HWND dialog, HWND child)
+{
+    RECT rc;
+    GetWindowRect(child, &rc);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+std::vector<std::pair<int, RECT>> ShownControls(HWND dialog)
+{
+    std::vector<std::pair<int, RECT>> shown;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (IsWindowVisible(child))
+            shown.emplace_back(GetDlgCtrlID(child), InClient(dialog, child));
+    }
+    return shown;
+}
+
+// No shown control leaves the client area or lies over another.
+void ExpectLaidOut(HWND dialog, const char* view)
+{
+    RECT client;
+    GetClientRect(dialog, &client);
+    const auto shown = ShownControls(dialog);
+    EXPECT_GE(shown.size(), 4u) << view;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        const RECT& rc = shown[i].second;
+        EXPECT_TRUE(rc.left >= 0 && rc.top >= 0 && rc.right <= client.right && rc.bottom <= client.bottom)
+            << view << ": control " << shown[i].first << " leaves the window";
+        for (size_t j = i + 1; j < shown.size(); ++j) {
+            RECT both;
+            EXPECT_FALSE(IntersectRect(&both, &rc, &shown[j].second))
+                << view << ": controls " << shown[i].first << " and " << shown[j].first << " overlap";
+        }
+    }
+}
+
+SIZE SizeOf(const RECT& rc) { return SIZE{rc.right - rc.left, rc.bottom - rc.top}; }
+
+RECT WindowRectOf(HWND window)
+{
+    RECT rc;
+    GetWindowRect(window, &rc);
+    return rc;
+}
+
+std::string StoredPlace()
+{
+    const std::string text = ReadFileBytes(ModuleFile("settings.ini"));
+    const size_t at = text.find("window=");
+    if (at == std::string::npos)
+        return "";
+    return text.substr(at + 7, text.find('\r', at) - at - 7);
+}
+
+class WindowSizeTest : public WindowFixture {
+protected:
+    void SetUp() override
+    {
+        SetFormats(nullptr);
+        DeleteFileA(ModuleFile("settings.ini").c_str());
+    }
+    void TearDown() override
+    {
+        WindowFixture::TearDown();
+        DeleteFileA(ModuleFile("settings.ini").c_str());
+    }
+
+    void Show(int command)
+    {
+        PostMessageA(m_hwnd, WM_SYSCOMMAND, command, 0);
+        ASSERT_TRUE(WaitUntil([&] { return (IsZoomed(m_hwnd) != FALSE) == (command == SC_MAXIMIZE); }));
+        Pump(200);
+    }
+
+    EngineInstall m_engine;
+    TempFolder m_files{"windowsize"};
+};
+
+TEST_F(WindowSizeTest, EveryViewFitsFromTheLeastSizeToMaximised)
+{
+    Open();
+    const RECT opened = WindowRectOf(m_hwnd);
+    const RECT drives = InClient(m_hwnd, Ctl(IDC_DRIVE_LIST));
+    const RECT browse = InClient(m_hwnd, Ctl(IDC_BROWSE));
+    RECT client;
+    GetClientRect(m_hwnd, &client);
+    ExpectLaidOut(m_hwnd, "ready");
+
+    // The template's size is the least.
+    SetWindowPos(m_hwnd, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER);
+    Pump(100);
+    EXPECT_EQ(SizeOf(WindowRectOf(m_hwnd)).cx, SizeOf(opened).cx);
+    EXPECT_EQ(SizeOf(WindowRectOf(m_hwnd)).cy, SizeOf(opened).cy);
+
+    Show(SC_MAXIMIZE);
+    RECT maxClient;
+    GetClientRect(m_hwnd, &maxClient);
+    ASSERT_GT(maxClient.right, client.right);
+    ASSERT_GT(maxClient.bottom, client.bottom);
+    const int dx = maxClient.right - client.right, dy = maxClient.bottom - client.bottom;
+    ExpectLaidOut(m_hwnd, "ready, maximised");
+    // The drive list takes the room; Browse keeps to the bottom right corner.
+    const RECT bigDrives = InClient(m_hwnd, Ctl(IDC_DRIVE_LIST));
+    EXPECT_EQ(bigDrives.right - bigDrives.left, drives.right - drives.left + dx);
+    EXPECT_EQ(bigDrives.bottom - bigDrives.top, drives.bottom - drives.top + dy);
+    const RECT bigBrowse = InClient(m_hwnd, Ctl(IDC_BROWSE));
+    EXPECT_EQ(bigBrowse.left, browse.left + dx);
+    EXPECT_EQ(bigBrowse.top, browse.top + dy);
+
+    const std::string release = m_files.Join("release");
+    m_engine.SetScript({"waitfor|" + release});
+    SelectFirstDrive();
+    PostCommand(m_hwnd, IDC_NEXT);
+    ASSERT_TRUE(WaitUntil([&] { return Text(Ctl(IDC_RECOVER)) == "Cancel"; }));
+    Pump(300);
+    ExpectLaidOut(m_hwnd, "analysing, maximised");
+    const RECT list = InClient(m_hwnd, Ctl(IDC_PICTURE_LIST));
+    EXPECT_EQ(list.right, bigDrives.right);
+    EXPECT_EQ(list.bottom, bigDrives.bottom + 40);
+
+    WriteFileBytes(release, "");
+    ASSERT_TRUE(WaitAnalysed());
+    ExpectLaidOut(m_hwnd, "analysed, maximised");
+    EXPECT_EQ(InClient(m_hwnd, Ctl(IDC_PICTURE_LIST)).bottom, bigDrives.bottom);
+
+    // Back at the template's size, every control is where it began.
+    Show(SC_RESTORE);
+    ExpectLaidOut(m_hwnd, "analysed");
+    const RECT small = InClient(m_hwnd, Ctl(IDC_PICTURE_LIST));
+    EXPECT_EQ(small.right, drives.right);
+    EXPECT_EQ(small.bottom, drives.bottom);
+    const RECT smallBrowse = InClient(m_hwnd, Ctl(IDC_BROWSE));
+    EXPECT_TRUE(EqualRect(&smallBrowse, &browse));
+}
+
+TEST_F(WindowSizeTest, PlaceAndMaximisedStateComeBackInTheNextRun)
+{
+    Open();
+    const SIZE least = SizeOf(WindowRectOf(m_hwnd));
+    CloseWindow();
+    // Left as it opened, nothing is stored.
+    EXPECT_EQ(StoredPlace(), "");
+
+    Open();
+    SetWindowPos(m_hwnd, nullptr, 60, 50, least.cx + 200, least.cy + 100, SWP_NOZORDER);
+    Pump(100);
+    Show(SC_MAXIMIZE);
+    CloseWindow();
+    char want[80];
+    std::snprintf(want, sizeof want, "60,50,%ld,%ld,1", 60 + least.cx + 200, 50 + least.cy + 100);
+    EXPECT_EQ(StoredPlace(), want);
+
+    Open();
+    EXPECT_TRUE(IsZoomed(m_hwnd));
+    Show(SC_RESTORE);
+    const RECT back = WindowRectOf(m_hwnd);
+    EXPECT_EQ(back.left, 60);
+    EXPECT_EQ(back.top, 50);
+    EXPECT_EQ(SizeOf(back).cx, least.cx + 200);
+    EXPECT_EQ(SizeOf(back).cy, least.cy + 100);
+    // Every control follows the restored size.
+    ExpectLaidOut(m_hwnd, "restored");
+    RECT client;
+    GetClientRect(m_hwnd, &client);
+    const RECT help = InClient(m_hwnd, Ctl(IDC_HELP_LINK));
+    EXPECT_GT(help.left, client.right - 60);
+    // The save folder's line stays beside the place.
+    CloseWindow();
+    EXPECT_EQ(StoredPlace(), "60,50," + std::to_string(60 + least.cx + 200) + "," +
+                                 std::to_string(50 + least.cy + 100) + ",0");
+}
+
+TEST_F(WindowSizeTest, PlaceOnAScreenThatIsGoneOrUnreadableIsNotUsed)
+{
+    Open();
+    const RECT opened = WindowRectOf(m_hwnd);
+    CloseWindow();
+
+    for (const char* stored : {"-9000,-9000,-8000,-8400,0", "30000,200,31000,900,1", "60,50,80,70,2",
+                               "60,50,x,900,0", "60,50,1000,900", "60,50,1000,900,0,"}) {
+        WriteFileBytes(ModuleFile("settings.ini"), "savedir=C:\\Pics\r\nwindow=" + std::string(stored) + "\r\n");
+        Open();
+        const RECT rc = WindowRectOf(m_hwnd);
+        EXPECT_FALSE(IsZoomed(m_hwnd)) << stored;
+        EXPECT_TRUE(EqualRect(&rc, &opened)) << stored;
+        CloseWindow();
+        // Left where it opened: the stored line is not rewritten.
+        EXPECT_EQ(StoredPlace(), stored);
+        EXPECT_NE(ReadFileBytes(ModuleFile("settings.ini")).find("savedir=C:\\Pics\r\n"), std::string::npos);
+    }
+
+    // A place smaller than the least grows to it.
+    WriteFileBytes(ModuleFile("settings.ini"), "window=40,30,140,90,0\r\n");
+    Open();
+    const RECT grown = WindowRectOf(m_hwnd);
+    EXPECT_EQ(grown.left, 40);
+    EXPECT_EQ(grown.top, 30);
+    EXPECT_EQ(SizeOf(grown).cx, SizeOf(opened).cx);
+    EXPECT_EQ(SizeOf(grown).cy, SizeOf(opened).cy);
+}
+
+}  // namespace
