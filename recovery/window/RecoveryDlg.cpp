@@ -78,6 +78,7 @@ BEGIN_MESSAGE_MAP(CRecoveryDlg, CSkinDialog)
     ON_CONTROL(CFilterBar::kFilterChanged, IDC_FILTER_BAR, &CRecoveryDlg::ApplyFilter)
     ON_WM_SIZE()
     ON_WM_GETMINMAXINFO()
+    ON_MESSAGE(WM_SHOWWINDOW, &CRecoveryDlg::OnShowWindow)
 END_MESSAGE_MAP()
 
 CRecoveryDlg::CRecoveryDlg()
@@ -265,6 +266,13 @@ void CRecoveryDlg::OnSize(UINT type, int cx, int cy)
 void CRecoveryDlg::OnGetMinMaxInfo(MINMAXINFO* info)
 {
     m_places.LimitSize(info);
+}
+
+LRESULT CRecoveryDlg::OnShowWindow(WPARAM shown, LPARAM)
+{
+    if (shown)
+        m_placement.Opened(m_hWnd);
+    return Default();
 }
 
 HCURSOR CRecoveryDlg::OnQueryDragIcon()

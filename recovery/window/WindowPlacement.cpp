@@ -75,8 +75,6 @@ bool CWindowPlacement::Read(HWND window, RECT& place, bool& maximised)
 
 void CWindowPlacement::Restore(HWND window, SIZE least)
 {
-    m_known = Read(window, m_opened, m_openedMaximised);
-
     RECT place;
     bool maximised = false;
     if (!Parse(ReadWindowPlace(), place, maximised))
@@ -99,9 +97,16 @@ void CWindowPlacement::Restore(HWND window, SIZE least)
     // Not shown yet: it is shown, at this place, when the dialog opens.
     const bool shown = ::IsWindowVisible(window) != FALSE;
     wp.showCmd = maximised ? SW_SHOWMAXIMIZED : (shown ? SW_SHOWNORMAL : SW_HIDE);
-    if (!::SetWindowPlacement(window, &wp))
-        return;
-    m_known = Read(window, m_opened, m_openedMaximised);
+    // Maximised, it is shown at once, and told so before it is maximised.
+    if (::SetWindowPlacement(window, &wp) && ::IsWindowVisible(window))
+        m_known = Read(window, m_opened, m_openedMaximised);
+}
+
+void CWindowPlacement::Opened(HWND window)
+{
+    // Placed by now: restored, or centred by the dialog when it was not.
+    if (!m_known)
+        m_known = Read(window, m_opened, m_openedMaximised);
 }
 
 void CWindowPlacement::Remember(HWND window) const
@@ -110,7 +115,8 @@ void CWindowPlacement::Remember(HWND window) const
     bool maximised = false;
     if (!Read(window, place, maximised))
         return;
-    if (m_known && EqualRect(&place, &m_opened) && maximised == m_openedMaximised)
+    // Never shown (the program ended at its start), or where it opened.
+    if (!m_known || (EqualRect(&place, &m_opened) && maximised == m_openedMaximised))
         return;
     WriteWindowPlace(Format(place, maximised));
 }

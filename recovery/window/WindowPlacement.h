@@ -14,6 +14,8 @@ public:
     // smaller than least; nothing changes when no place is stored, the
     // stored one cannot be read or lies on no screen there is now.
     void Restore(HWND window, SIZE least);
+    // The window is about to be shown the first time: where it opens.
+    void Opened(HWND window);
     // Stores where the window is, unless it is still where it opened: the
     // window keeps its template size until the user changes it.
     void Remember(HWND window) const;
