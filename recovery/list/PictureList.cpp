@@ -232,33 +232,39 @@ void CPictureList::ScrollToLast()
     if (m_view.Count() == 0 || m_view.Sort() != PictureSort::Found || LooksElsewhere())
         return;
     const int last = m_view.Count() - 1;
-    if (last == m_followed && InView(last))
+    if (last == m_followed && InView(last, last))
         return;
     // What comes under the pointer is another picture than the tip's.
     m_tip.Hide();
     Send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(last), TRUE);
     m_followed = last;
+    m_focusSeen = NextItem(-1, LVNI_FOCUSED);
 }
 
-bool CPictureList::InView(int position) const
+bool CPictureList::InView(int first, int last) const
 {
-    RECT item = {LVIR_BOUNDS, 0, 0, 0};
-    if (!Send(LVM_GETITEMRECT, static_cast<WPARAM>(position), reinterpret_cast<LPARAM>(&item)))
+    // The items of a range fill the rows from the first's to the last's:
+    // some of them are in view unless all lie above it or all below.
+    RECT top = {LVIR_BOUNDS, 0, 0, 0};
+    RECT bottom = {LVIR_BOUNDS, 0, 0, 0};
+    if (!Send(LVM_GETITEMRECT, static_cast<WPARAM>(first), reinterpret_cast<LPARAM>(&top)) ||
+        !Send(LVM_GETITEMRECT, static_cast<WPARAM>(last), reinterpret_cast<LPARAM>(&bottom)))
         return false;
     RECT client = {};
     ::GetClientRect(m_hList, &client);
-    RECT both = {};
-    return ::IntersectRect(&both, &item, &client) != FALSE;
+    return top.top < client.bottom && bottom.bottom > client.top;
 }
 
 bool CPictureList::LooksElsewhere() const
 {
-    // A picture chosen, or the focus moved onto one, by the user.
-    if (Send(LVM_GETSELECTEDCOUNT) > 0 || NextItem(-1, LVNI_FOCUSED) >= 0)
+    // A picture chosen, or the focus moved since the list last followed
+    // (some list controls, Wine's, give the first item the focus of their
+    // own accord).
+    if (Send(LVM_GETSELECTEDCOUNT) > 0 || (m_followed >= 0 && NextItem(-1, LVNI_FOCUSED) != m_focusSeen))
         return true;
-    // The find last scrolled to was scrolled out of sight; once back at
-    // it, the list follows again.
-    return m_followed >= 0 && m_followed < m_view.Count() && !InView(m_followed);
+    // Scrolled away from the find last scrolled to and the ones after it;
+    // once back at them, the list follows again.
+    return m_followed >= 0 && m_followed < m_view.Count() && !InView(m_followed, m_view.Count() - 1);
 }
 
 void CPictureList::Clear()

@@ -132,7 +132,8 @@ private:
     void OnClick(NMHDR* header, bool twice);
     void OnKeyDown(NMHDR* header);
     void TrackTip(const MSG& msg);
-    bool InView(int position) const;
+    // Whether any of the places first to last is in the list's view.
+    bool InView(int first, int last) const;
     bool LooksElsewhere() const;
     void Redraw(int position);
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
@@ -152,5 +153,7 @@ private:
     bool m_bReordered = false;
     // The place of the find last scrolled to, -1 before the first.
     int m_followed = -1;
+    // The focused place when the list last followed.
+    int m_focusSeen = -1;
     CPictureTip m_tip;
 };

@@ -4,6 +4,7 @@
 #include "AnalysisHarness.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 #include <vector>
 
@@ -48,6 +49,14 @@ void ExpectLaidOut(HWND dialog, const char* view)
                 << view << ": controls " << shown[i].first << " and " << shown[j].first << " overlap";
         }
     }
+}
+
+// With QV_LOOK_MS set, the window stays as it is that long, for a person
+// (or a screenshot taken from outside) to look at.
+void Look()
+{
+    if (const char* ms = getenv("QV_LOOK_MS"))
+        Pump(static_cast<DWORD>(atoi(ms)));
 }
 
 SIZE SizeOf(const RECT& rc) { return SIZE{rc.right - rc.left, rc.bottom - rc.top}; }
@@ -123,13 +132,25 @@ TEST_F(WindowSizeTest, EveryViewFitsFromTheLeastSizeToMaximised)
     EXPECT_EQ(bigBrowse.left, browse.left + dx);
     EXPECT_EQ(bigBrowse.top, browse.top + dy);
 
+    // A search that finds pictures, then waits.
     const std::string release = m_files.Join("release");
-    m_engine.SetScript({"waitfor|" + release});
+    const uint32_t colours[] = {0xD04030, 0x30A050, 0x3060D0, 0xE0C020};
+    std::vector<std::string> script;
+    for (int i = 0; i < 4; ++i) {
+        const std::string picture = m_files.Join("p" + std::to_string(i) + ".jpg");
+        ASSERT_TRUE(SavePicture(picture, 160, 120, colours[i], L"image/jpeg"));
+        for (int copy = i; copy < 160; copy += 4)
+            script.push_back("copy|" + picture + "|f" + std::to_string(copy) + ".jpg");
+    }
+    script.push_back("waitfor|" + release);
+    m_engine.SetScript(script);
     SelectFirstDrive();
     PostCommand(m_hwnd, IDC_NEXT);
     ASSERT_TRUE(WaitUntil([&] { return Text(Ctl(IDC_RECOVER)) == "Cancel"; }));
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(Ctl(IDC_PICTURE_LIST)) == 160; }, 20000));
     Pump(300);
     ExpectLaidOut(m_hwnd, "analysing, maximised");
+    Look();
     const RECT list = InClient(m_hwnd, Ctl(IDC_PICTURE_LIST));
     EXPECT_EQ(list.right, bigDrives.right);
     EXPECT_EQ(list.bottom, bigDrives.bottom + 40);
@@ -138,10 +159,22 @@ TEST_F(WindowSizeTest, EveryViewFitsFromTheLeastSizeToMaximised)
     ASSERT_TRUE(WaitAnalysed());
     ExpectLaidOut(m_hwnd, "analysed, maximised");
     EXPECT_EQ(InClient(m_hwnd, Ctl(IDC_PICTURE_LIST)).bottom, bigDrives.bottom);
+    // The pictures take the list's width: the second row starts further on
+    // than the default width would allow.
+    RECT first = {LVIR_BOUNDS, 0, 0, 0};
+    RECT client0;
+    GetClientRect(Ctl(IDC_PICTURE_LIST), &client0);
+    ASSERT_TRUE(SendMessageA(Ctl(IDC_PICTURE_LIST), LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first)));
+    const int perRow = client0.right / (first.right - first.left);
+    RECT rowEnd = {LVIR_BOUNDS, 0, 0, 0};
+    ASSERT_TRUE(SendMessageA(Ctl(IDC_PICTURE_LIST), LVM_GETITEMRECT, perRow - 1, reinterpret_cast<LPARAM>(&rowEnd)));
+    EXPECT_EQ(rowEnd.top, first.top) << perRow << " pictures a row";
+    Look();
 
     // Back at the template's size, every control is where it began.
     Show(SC_RESTORE);
     ExpectLaidOut(m_hwnd, "analysed");
+    Look();
     const RECT small = InClient(m_hwnd, Ctl(IDC_PICTURE_LIST));
     EXPECT_EQ(small.right, drives.right);
     EXPECT_EQ(small.bottom, drives.bottom);
