@@ -267,6 +267,14 @@ bool CPictureList::LooksElsewhere() const
     return m_followed >= 0 && m_followed < m_view.Count() && !InView(m_followed, m_view.Count() - 1);
 }
 
+void CPictureList::Arrange()
+{
+    // Some list controls (Wine's) keep an icon view's rows as they were
+    // placed: a narrower list would leave pictures out to the right.
+    if (m_hList && m_view.Count() > 0)
+        Send(LVM_ARRANGE, LVA_DEFAULT);
+}
+
 void CPictureList::Clear()
 {
     Send(LVM_SETITEMCOUNT, 0, 0);

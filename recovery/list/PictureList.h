@@ -87,6 +87,8 @@ public:
     // selected a picture or moved the focus onto one. Sorted, the place is
     // kept.
     void ScrollToLast();
+    // The control changed size: the pictures fill its rows again.
+    void Arrange();
     // Empties the list and forgets what was recovered.
     void Clear();
 

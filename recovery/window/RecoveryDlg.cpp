@@ -259,6 +259,7 @@ void CRecoveryDlg::OnSize(UINT type, int cx, int cy)
     if (type == SIZE_MINIMIZED)
         return;
     m_places.Resize(cx, cy);
+    m_list.Arrange();
     // The labels are drawn over the skin: they are drawn again with it.
     RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }

@@ -180,6 +180,15 @@ TEST_F(WindowSizeTest, EveryViewFitsFromTheLeastSizeToMaximised)
     EXPECT_EQ(small.bottom, drives.bottom);
     const RECT smallBrowse = InClient(m_hwnd, Ctl(IDC_BROWSE));
     EXPECT_TRUE(EqualRect(&smallBrowse, &browse));
+    // The pictures fill the narrower rows again: none is left to the right.
+    RECT smallClient;
+    GetClientRect(Ctl(IDC_PICTURE_LIST), &smallClient);
+    const int smallRow = smallClient.right / (first.right - first.left);
+    RECT next = {LVIR_BOUNDS, 0, 0, 0};
+    ASSERT_TRUE(SendMessageA(Ctl(IDC_PICTURE_LIST), LVM_GETITEMRECT, smallRow, reinterpret_cast<LPARAM>(&next)));
+    RECT firstNow = {LVIR_BOUNDS, 0, 0, 0};
+    ASSERT_TRUE(SendMessageA(Ctl(IDC_PICTURE_LIST), LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&firstNow)));
+    EXPECT_GT(next.top, firstNow.top) << smallRow << " pictures a row";
 }
 
 TEST_F(WindowSizeTest, PlaceAndMaximisedStateComeBackInTheNextRun)
