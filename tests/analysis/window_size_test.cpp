@@ -2,9 +2,12 @@
 // least size to maximised, and its place is kept in settings.ini for the
 // next run, on a screen that is still there.
 #include "AnalysisHarness.h"
+#include "FolderPicker.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -255,6 +258,39 @@ TEST_F(WindowSizeTest, PlaceOnAScreenThatIsGoneOrUnreadableIsNotUsed)
     EXPECT_EQ(grown.top, 30);
     EXPECT_EQ(SizeOf(grown).cx, SizeOf(opened).cx);
     EXPECT_EQ(SizeOf(grown).cy, SizeOf(opened).cy);
+}
+
+}  // namespace
+
+namespace {
+
+// Browse's picker is Windows' own file dialog choosing folders, opened at the
+// save folder; cancelled, nothing is chosen.
+TEST(FolderPicker, OpensAtTheStartFolderAndCancelChoosesNothing)
+{
+    const std::string start = std::string(GetModuleFolder().GetString());
+    bool picked = true;
+    std::atomic<bool> finished{false};
+    std::thread picker([&] {
+        CString path;
+        picked = PickFolderFrom(nullptr, start.substr(0, start.size() - 1).c_str(), path);
+        finished = true;
+    });
+    HWND dialog = nullptr;
+    EXPECT_TRUE(WaitUntil([&] {
+        dialog = FindTopWindow(GetCurrentProcessId(), [](HWND w) {
+            char cls[64] = {};
+            GetClassNameA(w, cls, sizeof cls);
+            return IsWindowVisible(w) && std::string(cls) == "#32770";
+        });
+        return dialog != nullptr;
+    }, 10000));
+    Look();
+    if (dialog)
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitUntil([&] { return finished.load(); }, 10000));
+    picker.join();
+    EXPECT_FALSE(picked);
 }
 
 }  // namespace
