@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "BmpSampled.h"
 #include "jpeg_dc_picture.h"
 
 using namespace Gdiplus;
@@ -88,6 +89,33 @@ CGdiBitmap DecodePictureBytes(const unsigned char* bytes, size_t size)
     return Checked(image);
 }
 
+// A 24-bit GDI+ bitmap of width x height pixels, each three bytes at from
+// (red first when rgb, else blue first), rows from the top.
+CGdiBitmap BitmapOf(unsigned width, unsigned height, const uint8_t* from, bool rgb)
+{
+    GpBitmap* made = nullptr;
+    GdipCreateBitmapFromScan0(static_cast<INT>(width), static_cast<INT>(height), 0, PixelFormat24bppRGB, nullptr,
+                              &made);
+    CGdiBitmap image(made);
+    if (!image)
+        return image;
+    GpRect all = {0, 0, static_cast<INT>(width), static_cast<INT>(height)};
+    BitmapData data = {};
+    if (GdipBitmapLockBits(image.Get(), &all, ImageLockModeWrite, PixelFormat24bppRGB, &data) != Ok)
+        return CGdiBitmap();
+    // GDI+ keeps 24-bit pixels as blue, green, red.
+    for (UINT row = 0; row < height; ++row) {
+        auto* to = static_cast<uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(row) * data.Stride;
+        for (UINT col = 0; col < width; ++col, from += 3, to += 3) {
+            to[0] = from[rgb ? 2 : 0];
+            to[1] = from[1];
+            to[2] = from[rgb ? 0 : 2];
+        }
+    }
+    GdipBitmapUnlockBits(image.Get(), &data);
+    return image;
+}
+
 }  // namespace
 
 std::string ReadPictureHead(const CString& path)
@@ -139,28 +167,18 @@ CGdiBitmap DecodeJpegEighthRange(const CString& path, uint64_t offset, uint64_t 
     if (!decoded)
         return CGdiBitmap();
 
-    GpBitmap* made = nullptr;
-    GdipCreateBitmapFromScan0(static_cast<INT>(picture.width), static_cast<INT>(picture.height), 0,
-                              PixelFormat24bppRGB, nullptr, &made);
-    CGdiBitmap image(made);
-    if (!image)
-        return image;
-    GpRect all = {0, 0, static_cast<INT>(picture.width), static_cast<INT>(picture.height)};
-    BitmapData data = {};
-    if (GdipBitmapLockBits(image.Get(), &all, ImageLockModeWrite, PixelFormat24bppRGB, &data) != Ok)
-        return CGdiBitmap();
-    // GDI+ keeps 24-bit pixels as blue, green, red.
-    const uint8_t* from = picture.rgb.data();
-    for (UINT row = 0; row < picture.height; ++row) {
-        auto* to = static_cast<uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(row) * data.Stride;
-        for (UINT col = 0; col < picture.width; ++col, from += 3, to += 3) {
-            to[0] = from[2];
-            to[1] = from[1];
-            to[2] = from[0];
-        }
-    }
-    GdipBitmapUnlockBits(image.Get(), &data);
-    return image;
+    return BitmapOf(picture.width, picture.height, picture.rgb.data(), true);
+}
+
+DecodedPicture DecodeBmpSampled(const CString& path, unsigned minWidth, unsigned minHeight)
+{
+    const std::string none;
+    CFileBytes file(path, none);
+    SampledPicture picture;
+    if (!SampleBmp(file, minWidth, minHeight, picture))
+        return DecodedPicture();
+    return DecodedPicture::Whole(BitmapOf(picture.width, picture.height, picture.bgr.data(), false),
+                                 picture.fullWidth, picture.fullHeight);
 }
 
 DecodedPicture InShapeOf(CGdiBitmap image, unsigned width, unsigned height)

@@ -16,8 +16,8 @@
 std::string ReadPictureHead(const CString& path);
 // None unless GDI+ reads a picture with pixels.
 CGdiBitmap DecodePictureFile(const CString& path);
-// A baseline JPEG at an eighth of its width and height, from each block's
-// DC alone: for a thumbnail of a large photo without an Exif thumbnail, a
+// A JPEG at an eighth of its width and height, from each block's DC alone
+// (a progressive one's from its first scans, when they hold every DC): for a thumbnail of a large photo without an Exif thumbnail, a
 // small part of a whole decode's time and memory. None for any other file,
 // or one whose data does not decode to its end; with partial, a JPEG whose
 // data stops fitting part-way gives its whole rows before that, the rest
@@ -26,6 +26,12 @@ CGdiBitmap DecodeJpegEighth(const CString& path, bool partial = false);
 // The same of a JPEG kept inside a file, at offset, length bytes (a RAW's
 // full-sized preview): its thumbnail without a whole decode.
 CGdiBitmap DecodeJpegEighthRange(const CString& path, uint64_t offset, uint64_t length, bool partial = false);
+
+// A large uncompressed BMP at a whole fraction of its size, at least
+// minWidth x minHeight, from the rows a box filter samples alone, standing
+// for the whole picture. Empty for any other file, or one too small to be
+// worth it.
+DecodedPicture DecodeBmpSampled(const CString& path, unsigned minWidth, unsigned minHeight);
 
 // A small copy of a picture held in its file's first bytes (a camera's
 // Exif thumbnail, at offset, length bytes), standing for the picture of

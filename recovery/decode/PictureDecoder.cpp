@@ -17,6 +17,17 @@ public:
     bool Draws() const override { return true; }
 };
 
+// A large BMP gives a small copy from the rows a box filter samples alone.
+class CBmpDecoder : public CGdiplusDecoder {
+public:
+    DecodedPicture Reduced(const CString& path, const PictureHead& head, unsigned minWidth,
+                           unsigned minHeight) const override
+    {
+        (void)head;
+        return DecodeBmpSampled(path, minWidth, minHeight);
+    }
+};
+
 // The tags of a TIFF structure: camera, date, lens and orientation.
 void TakeTags(const JpegLayout& tags, PictureHead& head)
 {
@@ -211,6 +222,7 @@ const CPictureDecoder& PictureDecoderFor(PictureType type)
     static const CJpegDecoder jpeg;
     static const CGdiplusDecoder gdiplus;
     static const CTiffDecoder tiff;
+    static const CBmpDecoder bmp;
     static const CRawDecoder raw;
     static const CUndrawnDecoder undrawn;
     switch (type) {
@@ -218,8 +230,9 @@ const CPictureDecoder& PictureDecoderFor(PictureType type)
         return jpeg;
     case kTypeGif:
     case kTypePng:
-    case kTypeBmp:
         return gdiplus;
+    case kTypeBmp:
+        return bmp;
     case kTypeTiff:
         return tiff;
     case kTypeRaw:

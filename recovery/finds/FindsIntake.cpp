@@ -64,6 +64,7 @@ CFindsIntake::Walk CFindsIntake::WalkStep(const CString& dataDir, bool engineRun
 {
     // Before the walk: a find's record is written before its file appears.
     ReadRecords(sink);
+    m_thumbnails.SetSearching(engineRunning);
     if (!m_walk.Active()) {
         // Read before the walk starts: a walk that starts after the engine's
         // end sees every file it wrote, and so reads every folder.

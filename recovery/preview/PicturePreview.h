@@ -6,13 +6,10 @@
 
 #include <windows.h>
 
-#include <condition_variable>
-#include <memory>
-#include <mutex>
-#include <thread>
-
 #include "DecodedPicture.h"
 #include "Framework.h"
+#include "PreviewDecoder.h"
+#include "PreviewLayout.h"
 
 // What the preview asks of the window that owns the pictures. Items are
 // the window's own numbers for its pictures (stable while the list is
@@ -43,10 +40,8 @@ public:
         IDC_PREVIEW_MESSAGE = 106,  // "Loading...", the damaged text or why it is not drawn
         IDC_PREVIEW_CLOSE = IDCANCEL,
     };
-    // What the picture area shows.
-    // Undrawn: a picture of a type this program does not draw, or a RAW
-    // that carries no picture of itself.
-    enum class Showing { Nothing, Loading, Thumbnail, Picture, Damaged, Undrawn };
+    // What the picture area shows (see PreviewDecoder.h).
+    using Showing = PreviewShowing;
 
     static const char kClassName[];
     static const char kDamagedText[];
@@ -90,34 +85,10 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    // What the picture area shows: an Exif thumbnail stands for its photo,
-    // a screen-sized copy for the full picture.
-    struct Image {
-        DecodedPicture picture;
-        Showing showing = Showing::Nothing;
-    };
-    struct Request {
-        unsigned generation = 0;
-        CString path;
-        int maxWidth = 0, maxHeight = 0;
-    };
-    // Shared with the worker under m_lock.
-    struct Shared {
-        std::mutex lock;
-        std::condition_variable wake;
-        bool stopping = false;
-        bool pending = false;
-        Request request;
-        unsigned current = 0;  // results of other generations are dropped
-        HWND notify = nullptr;
-        Image result;          // done, not yet taken by the window
-        unsigned resultGeneration = 0;
-        int decodes = 0;
-    };
-
     bool Create(HWND owner);
     void CenterOnOwner(HWND owner);
     void CreateControls();
+    PreviewControls Controls() const;
     void Layout();
     void ShowItem(int item);
     void Refresh();
@@ -126,22 +97,17 @@ private:
     void ToggleTick();
     // The list position a step in direction goes to, or -1.
     int Target(int direction);
-    void SetShown(Image image);
-    RECT PictureArea() const;
-    void DrawPicture(HDC hdc, const RECT& area);
+    void SetShown(PreviewImage image);
+    RECT PictureArea() const { return m_layout.PictureArea(Controls()); }
     HWND Control(int id) const { return ::GetDlgItem(m_hWnd, id); }
-    static void Work(std::shared_ptr<Shared> shared);
-    static Image Decode(const Request& request);
 
     IPreviewHost* m_host = nullptr;
     int m_item = -1;
     int m_lastPosition = -1;  // where the item was last seen in the list
-    Image m_shown;
+    PreviewImage m_shown;
     CGdiBitmap m_placeholder;
     HFONT m_font = nullptr;
-    int m_unitX = 6, m_unitY = 13;  // average character width and height
-    HWND m_focus = nullptr;         // given back when the window is activated again
-    CLayout m_layout;               // the controls' places, following the window's edges
-    std::shared_ptr<Shared> m_shared;
-    std::thread m_worker;
+    HWND m_focus = nullptr;    // given back when the window is activated again
+    CPreviewLayout m_layout;   // the controls' places, following the window's edges
+    CPreviewDecoder m_decoder;  // the full picture, off the window's thread
 };

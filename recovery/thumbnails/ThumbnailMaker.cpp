@@ -50,8 +50,8 @@ void CThumbnailMaker::Add(const CString& path)
     m_todo.push_back(job);
     if (m_workers.empty()) {
         m_stopping = false;
-        const unsigned count = std::max(2u, std::thread::hardware_concurrency());
-        for (unsigned i = 0; i < count; ++i)
+        m_cores = std::max(1u, std::thread::hardware_concurrency());
+        for (unsigned i = 0; i < m_cores; ++i)
             m_workers.emplace_back(&CThumbnailMaker::Work, this);
     }
     m_wake.notify_one();
@@ -96,10 +96,23 @@ void CThumbnailMaker::Stop()
     m_workers.clear();
 }
 
+unsigned CThumbnailMaker::WorkersAtOnce(unsigned cores, bool searching)
+{
+    cores = std::max(1u, cores);
+    return searching && cores > 1 ? cores - 1 : cores;
+}
+
+void CThumbnailMaker::SetSearching(bool searching)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_searching == searching)
+        return;
+    m_searching = searching;
+    m_wake.notify_all();
+}
+
 void CThumbnailMaker::Work()
 {
-    // Thumbnails may wait; the window and the engine's search may not.
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
     // GDI+ reads files through COM objects.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     std::unique_lock<std::mutex> lock(m_lock);
@@ -107,13 +120,20 @@ void CThumbnailMaker::Work()
         // Started or done but not taken back: the results this worker would
         // add to.
         m_wake.wait(lock, [this] {
-            return m_stopping || (!m_todo.empty() && m_order.size() - m_todo.size() < kMaxAhead);
+            return m_stopping || (!m_todo.empty() && m_order.size() - m_todo.size() < kMaxAhead &&
+                                  m_busy < WorkersAtOnce(m_cores, m_searching));
         });
         if (m_stopping)
             break;
         std::shared_ptr<Job> job = m_todo.front();
         m_todo.pop_front();
+        ++m_busy;
+        // Thumbnails may wait; the window and the engine's search may not.
+        // A scheduler that ignores priorities still leaves the search its
+        // core: fewer workers run while it does.
+        const int priority = m_searching ? THREAD_PRIORITY_LOWEST : THREAD_PRIORITY_BELOW_NORMAL;
         lock.unlock();
+        SetThreadPriority(GetCurrentThread(), priority);
 
         ThumbnailPixels pixels;
         PictureDetails details;
@@ -124,6 +144,8 @@ void CThumbnailMaker::Work()
         job->result.pixels = std::move(pixels);
         job->result.details = std::move(details);
         job->done = true;
+        --m_busy;
+        m_wake.notify_one();
     }
     lock.unlock();
     if (SUCCEEDED(com))

@@ -45,6 +45,12 @@ public:
     // Ends the workers (waiting for the file each is on) and forgets
     // everything. Add starts them again.
     void Stop();
+    // While the search runs the workers leave it a core and run below it;
+    // after its end they take every core. Searching until told otherwise.
+    void SetSearching(bool searching);
+    // How many files the workers work on at once, searching or not: one
+    // fewer than the cores while searching (at least one), every core after.
+    static unsigned WorkersAtOnce(unsigned cores, bool searching);
 
 private:
     struct Job {
@@ -60,4 +66,7 @@ private:
     std::deque<std::shared_ptr<Job>> m_todo;   // not started
     std::vector<std::thread> m_workers;
     bool m_stopping = false;
+    bool m_searching = true;
+    unsigned m_busy = 0;  // workers on a file
+    unsigned m_cores = 1;
 };

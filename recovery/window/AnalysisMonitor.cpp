@@ -50,7 +50,8 @@ void CRecoveryDlg::OnIntakeTick()
         m_list.ScrollToLast();
         return;
     case CIntakePacer::Step::StatusLine:
-        StepStatusLine();
+        m_state.StepStatus(m_workFolders.Clearing());
+        ShowState();
         return;
     case CIntakePacer::Step::TakeIn:
         break;
@@ -62,22 +63,12 @@ void CRecoveryDlg::OnIntakeTick()
     if (m_pacer.ListStepDue(GetTickCount()) && m_list.CountChanged()) {
         m_pacer.ListStepped(GetTickCount());
         m_list.ShowCount();
-        m_filterBar.SetTypeCounts(m_list.Items());
-        ShowCountLine(false);
-        // Its place among the pictures, and its Next button, may change.
-        if (m_preview.IsOpen())
-            m_preview.OnPicturesChanged();
+        m_view.Filters().SetTypeCounts(m_list.Items());
+        m_finds.ShowCountLine(false);
+        m_finds.PicturesChanged();
     }
     // The intake ends on the next tick, which finds nothing waiting: the
     // last step of the status line stays for a tick like the others.
-}
-
-void CRecoveryDlg::ReadFindRecords()
-{
-    m_intake.ReadRecords(m_list);
-    // Between intakes nobody else tells the list.
-    if (m_list.Reordered() && !m_pacer.Armed())
-        m_list.ShowCount();
 }
 
 void CRecoveryDlg::EndIntake()
@@ -87,36 +78,23 @@ void CRecoveryDlg::EndIntake()
         m_list.ShowCount();
     if (m_pacer.ScrollAtEnd(countChanged))
         m_list.ScrollToLast();
-    m_filterBar.SetTypeCounts(m_list.Items());
-    ShowCountLine(true);
-    if (m_preview.IsOpen())
-        m_preview.OnPicturesChanged();
+    m_view.Filters().SetTypeCounts(m_list.Items());
+    m_finds.ShowCountLine(true);
+    m_finds.PicturesChanged();
     KillTimer(TIMER_INTAKE);
     m_pacer.Disarm();
     if (m_intake.LastPass())
         EnterAnalysedState();
 }
 
-void CRecoveryDlg::StepStatusLine()
-{
-    // While the last search's files are still being deleted the line says so.
-    if (m_state.reopening)
-        m_state.StepReopening();
-    else
-        m_state.StepAnalysing(m_workFolders.Clearing());
-    ShowState();
-}
-
 void CRecoveryDlg::ShowClearingInStatus()
 {
     // The intake steps the line as pictures come; without them it changes
-    // here when the deletion starts or ends. After the search the line
-    // says what to do next instead.
-    if (!m_state.searching)
-        return;
-    const bool saysClearing = m_state.StatusSaysClearing();
-    if (saysClearing != m_workFolders.Clearing() && (saysClearing || !m_pacer.Armed()))
-        StepStatusLine();
+    // here when the deletion starts or ends.
+    if (m_state.ClearingNews(m_workFolders.Clearing(), m_pacer.Armed())) {
+        m_state.StepStatus(m_workFolders.Clearing());
+        ShowState();
+    }
 }
 
 void CRecoveryDlg::EnterAnalysedState()
@@ -125,20 +103,22 @@ void CRecoveryDlg::EnterAnalysedState()
     // After the last walk every record is in. The file stays with the work
     // folder, for the last search to be listed again at a later start.
     if (m_intake.LastPass()) {
-        ReadFindRecords();
+        m_intake.ReadRecords(m_list);
+        // Between intakes nobody else tells the list.
+        if (m_list.Reordered() && !m_pacer.Armed())
+            m_list.ShowCount();
         m_state.reopening = false;
     }
     // A search cancelled is recorded at once, should the window end before
     // its last pass, and again with every find after it.
     RememberLastSearch(m_intake.LastPass());
-    m_lblProgress.SetCaption("");
-    m_places.Put(m_lblProgress, CWindowPlaces::ProgressText, FALSE);
+    m_view.ResetProgressLine();
 
     m_state.view = WindowView::Analysed;
     m_state.SetStatus(StatusLine::Analysed);
     m_state.selectAllTicks = false;
-    m_filterBar.SetTypeCounts(m_list.Items());
-    ShowCountLine(true);
-    PlaceListAboveSaveFolder();
+    m_view.Filters().SetTypeCounts(m_list.Items());
+    m_finds.ShowCountLine(true);
+    m_view.PlaceListAboveSaveFolder();
     ShowState();
 }

@@ -49,8 +49,13 @@ void CRecoveryDlg::OnRecover()
     // that is done, or told to stop, has nothing left to cancel.
     switch (m_state.view) {
     case WindowView::Recovering:
-        if (m_state.CancelsCopy())
-            CancelRecovery();
+        // What was copied stays; the tick after the picture being copied
+        // ends the run and shows the summary. The window answers meanwhile.
+        if (m_state.CancelsCopy()) {
+            m_run.RequestStop();
+            m_state.copyStopping = true;
+            ShowState();
+        }
         break;
     case WindowView::Analysing:
         if (m_state.CancelsSearch())
@@ -85,7 +90,7 @@ void CRecoveryDlg::OnOK()
     // which is normally applied as it is typed already; in the picture list
     // it opens the preview (PreTranslateMessage) and on a button it presses
     // that button, before it gets here.
-    if (m_filterBar.FindBoxHasFocus() && m_filterBar.Filter().text != m_list.ShownFilter().text)
+    if (m_view.Filters().FindBoxHasFocus() && m_view.Filters().Filter().text != m_list.ShownFilter().text)
         ApplyFilter();
 }
 
@@ -98,11 +103,6 @@ void CRecoveryDlg::OnCancel()
         CancelAnalysis();
 }
 
-int CRecoveryDlg::UnrecoveredFindCount()
-{
-    return m_list.Items().Count() - RecoveredCount();
-}
-
 void CRecoveryDlg::OnClose()
 {
     // The question's box lets messages through: a second close meanwhile
@@ -113,7 +113,8 @@ void CRecoveryDlg::OnClose()
     int answer = IDYES;
     if (m_state.searching) {
         answer = MessageBox(kExitQuestion, "Confirm", MB_YESNO | MB_ICONQUESTION);
-    } else if (const int count = UnrecoveredFindCount(); count > 0) {
+    } else if (const int count = m_list.Items().Count() - m_list.Count().recovered; count > 0) {
+        // Finds listed that were not recovered in this session.
         // No is the default: a close by habit must not look like a loss.
         answer = MessageBox(UnrecoveredCloseQuestion(count), "Confirm", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
     }

@@ -1,6 +1,7 @@
-// Next: the work folder, the engine's files and arguments, the analysing
-// view, and the end of the engine (or its stop by the user). The engine's
-// run itself, its process and waiter thread, is m_search's (EngineSearch.h):
+// Next: the work folder, the engine's start, the analysing view, and the end
+// of the engine (or its stop by the user). The engine's files and arguments
+// are EngineLaunch's; its run itself, its process and waiter thread, is
+// m_search's (EngineSearch.h):
 // it posts WM_ENGINE_ENDED, and every message box is shown from here, on the
 // window's thread.
 #include "RecoveryDlg.h"
@@ -8,8 +9,8 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
+#include "EngineLaunch.h"
 #include "FileUtils.h"
-#include "SettingsFiles.h"
 
 namespace {
 
@@ -32,31 +33,24 @@ void CRecoveryDlg::OnNext()
     // behind the first) must not start another.
     if (m_state.searching)
         return;
-    const int row = m_listDrives.GetNextItem(-1, LVNI_SELECTED);
-    if (row < 0) {
+    CString drive;
+    if (!m_view.SelectedDrive(drive)) {
         MessageBox("Please select drive from where to recover photos.", kCaption, MB_OK);
         return;
     }
-    const CString drive = m_listDrives.GetItemText(row, 0);
-    const DriveEntry* chosen = nullptr;
-    for (const DriveEntry& entry : m_drives) {
-        if (entry.strDrive == drive) {
-            chosen = &entry;
-            break;
-        }
-    }
+    const DriveEntry* chosen = m_view.Drive(drive);
     if (!chosen) {
         MessageBox("Error. Failed to find the disk.", kCaption, MB_OK);
         return;
     }
-    m_strDevice = chosen->strDevice;
+    const CString device = chosen->strDevice;
     // Not while a copy runs (Next is hidden then): a stray command does nothing.
     if (m_run.Running())
         return;
 
     // Every search empties the per-user work folder: a save folder inside it
     // would go with it, and every picture recovered there.
-    if (IsWithinFolder(m_editSaveDir.GetWindowText(), CWorkFolders::DefaultFolder())) {
+    if (IsWithinFolder(m_view.SaveFolder(), CWorkFolders::DefaultFolder())) {
         MessageBox("The save folder lies inside Quorvane's work folder, which every search empties.\n\n"
                    "Please choose another save folder with 'Browse'.",
                    kCaption, MB_OK);
@@ -68,7 +62,7 @@ void CRecoveryDlg::OnNext()
     const auto searchOwnDisk = [this] {
         return MessageBox(kOwnDiskQuestion, "Confirm", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
     };
-    if (!m_workFolders.Choose(DriveSystem(), *chosen, m_strDevice, m_editSaveDir.GetWindowText(), searchOwnDisk,
+    if (!m_workFolders.Choose(DriveSystem(), *chosen, device, m_view.SaveFolder(), searchOwnDisk,
                               movedFolder))
         return;
     switch (m_workFolders.Prepare(movedFolder)) {
@@ -91,7 +85,7 @@ void CRecoveryDlg::OnNext()
     m_searchRecord.Begin(drive);
     m_state.reopening = false;
     EnterAnalysisView();
-    LaunchEngine();
+    LaunchEngine(device);
 }
 
 LRESULT CRecoveryDlg::OnWorkFolderCleared(WPARAM, LPARAM)
@@ -101,38 +95,24 @@ LRESULT CRecoveryDlg::OnWorkFolderCleared(WPARAM, LPARAM)
     return 0;
 }
 
-void CRecoveryDlg::LaunchEngine()
+void CRecoveryDlg::LaunchEngine(const CString& device)
 {
-    CString enginePath;
-    const CString missing = CWorkFolders::CheckEngineFiles(enginePath);
-    if (!missing.IsEmpty()) {
-        MessageBox(missing, kCaption, MB_OK);
-        EngineNotStarted();
+    CString missing;
+    switch (::LaunchEngine(m_search, m_hWnd, WM_ENGINE_ENDED, m_workFolders.OutFolder(), device, missing)) {
+    case EngineLaunch::Started:
         return;
-    }
-
-    const CString formats = ReadEngineFormats();
-    CString arguments = "/d \"" + m_workFolders.OutFolder() + "\" /cmd " + m_strDevice + " fileopt,everything,disable,";
-    bool anyEnabled = false;
-    for (int i = 0; i < kFormatTokenCount; ++i) {
-        const char* token = g_formatTokens[i];
-        if (IsFormatEnabled(formats, token)) {
-            arguments += token;
-            arguments += ",enable,";
-            anyEnabled = true;
-        }
-    }
-    if (!anyEnabled) {
+    case EngineLaunch::FilesMissing:
+        MessageBox(missing, kCaption, MB_OK);
+        break;
+    case EngineLaunch::NoFormats:
         MessageBox("No file formats enabled.\n\nPlease go to 'Settings' to enable the type of file you wish to "
                    "recover.",
                    kCaption, MB_OK);
-        EngineNotStarted();
-        return;
+        break;
+    case EngineLaunch::NotStarted:
+        break;
     }
-    arguments += "search";
-
-    if (!m_search.Start(m_hWnd, WM_ENGINE_ENDED, enginePath, arguments))
-        EngineNotStarted();
+    EngineNotStarted();
 }
 
 void CRecoveryDlg::EngineNotStarted()
@@ -163,7 +143,7 @@ void CRecoveryDlg::EnterAnalysisView()
 {
     // The drive selection goes first, while nothing of the analysis is
     // there to take the focus it leaves.
-    m_places.Put(m_lblProgress, CWindowPlaces::TipText);
+    m_view.PlaceTipLine();
     m_state.view = WindowView::Analysing;
     // The last search listed again says so from the start; a search keeps
     // the line's last text until its first step.
@@ -171,11 +151,9 @@ void CRecoveryDlg::EnterAnalysisView()
         m_state.SetStatus(StatusLine::Reopening);
     ShowState();
 
-    // The select-all label as wide as its longer text, the count line after
-    // it, the filter bar and the list under them.
-    m_places.Put(m_lblSelectAll, CWindowPlaces::SelectAll);
-    PlaceFilterBar();
-    m_places.Put(m_listPictures, CWindowPlaces::PictureList);
+    // The select-all label, the count line after it, the filter bar and
+    // the list under them.
+    m_view.PlaceFinds();
 
     // A fresh start for the intake: nothing listed, nothing with the
     // workers, the placeholder drawn anew.
@@ -184,8 +162,8 @@ void CRecoveryDlg::EnterAnalysisView()
     m_intake.Restart();
     m_preview.Close();
     ClearPictureList();
-    ResetFilters();
-    ShowCountLine(true);
+    m_finds.ResetFilters();
+    m_finds.ShowCountLine(true);
     ShowClearingInStatus();
     SetTimer(TIMER_RESCAN, 500);
 }

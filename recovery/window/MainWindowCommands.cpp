@@ -9,7 +9,6 @@
 #include "FolderPicker.h"
 #include "HelpFile.h"
 #include "SettingsFiles.h"
-#include "SizeFormat.h"
 
 void CRecoveryDlg::OnTimer(UINT_PTR nIDEvent)
 {
@@ -35,42 +34,15 @@ void CRecoveryDlg::OnTimer(UINT_PTR nIDEvent)
 void CRecoveryDlg::OnStartupTick()
 {
     KillTimer(TIMER_STARTUP);
-    FillDriveList();
-    LoadSaveFolder();
+    m_view.ShowDrives(EnumerateDrives(DriveSystem()));
+    m_view.SetSaveFolder(ReadSaveFolder());
     m_state.view = WindowView::Ready;
     ShowLastSearchLink();
 }
 
-void CRecoveryDlg::FillDriveList()
-{
-    m_drives = EnumerateDrives(DriveSystem());
-    m_listDrives.DeleteAllItems();
-
-    for (size_t i = 0; i < m_drives.size(); ++i) {
-        const DriveEntry& drive = m_drives[i];
-        const int row = static_cast<int>(i);
-
-        LVITEMA item = {};
-        item.mask = LVIF_TEXT;
-        item.iItem = row;
-        item.pszText = const_cast<char*>(drive.strDrive.GetString());
-        m_listDrives.InsertItem(&item);
-
-        m_listDrives.SetItemText(row, 0, drive.strDrive);
-        m_listDrives.SetItemText(row, 1, drive.strFileSystem);
-        m_listDrives.SetItemText(row, 2, FormatSize(drive.nTotalBytes));
-        m_listDrives.SetItemText(row, 3, drive.strInfo);
-    }
-}
-
-void CRecoveryDlg::LoadSaveFolder()
-{
-    m_editSaveDir.SetWindowText(ReadSaveFolder());
-}
-
 bool CRecoveryDlg::PickFolder(CString& path)
 {
-    return PickFolderFrom(m_hWnd, m_editSaveDir.GetWindowText(), path);
+    return PickFolderFrom(m_hWnd, m_view.SaveFolder(), path);
 }
 
 void CRecoveryDlg::OnBrowse()
@@ -84,14 +56,14 @@ void CRecoveryDlg::OnBrowse()
     if (!folder.IsEmpty() && folder.GetAt(folder.GetLength() - 1) == '\\')
         folder = folder.Left(folder.GetLength() - 1);
 
-    m_editSaveDir.SetWindowText(folder);
+    m_view.SetSaveFolder(folder);
     WriteSaveFolder(folder);
 }
 
 void CRecoveryDlg::OnReload()
 {
     const HCURSOR previous = ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
-    FillDriveList();
+    m_view.ShowDrives(EnumerateDrives(DriveSystem()));
     ::SetCursor(previous);
 }
 
@@ -112,9 +84,8 @@ void CRecoveryDlg::OnSelectAll()
     // The pictures a filter hides keep their ticks.
     const bool tick = m_state.selectAllTicks;
     m_list.TickShown(tick);
-    ShowCountLine(true);
-    if (m_preview.IsOpen())
-        m_preview.OnPicturesChanged();
+    m_finds.ShowCountLine(true);
+    m_finds.PicturesChanged();
 
     m_state.selectAllTicks = !tick;
     ShowState();

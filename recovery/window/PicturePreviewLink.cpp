@@ -1,8 +1,6 @@
 // The window's side of the picture list: the list control's notifications
-// go to the list, its ticks to the count line, and a double click on a
-// picture (not on its tick box) or Enter on the selected one opens the large
-// preview, which steps through the pictures in the order the list shows
-// them; its tick box is the list's.
+// and keys go to the list, the filter bar's choice to the finds' view
+// (FindsView.h), and the list is emptied with what the intake handed it.
 #include "RecoveryDlg.h"
 
 void CRecoveryDlg::ClearPictureList()
@@ -20,16 +18,9 @@ LRESULT CRecoveryDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     return CSkinDialog::WindowProc(message, wParam, lParam);
 }
 
-void CRecoveryDlg::OnTicksChanged()
+void CRecoveryDlg::ApplyFilter()
 {
-    ShowCountLine(true);
-}
-
-void CRecoveryDlg::OnOpenPicture(int position)
-{
-    const int item = m_list.ItemAt(position);
-    if (item >= 0)
-        m_preview.Open(m_hWnd, m_list, item);
+    m_finds.ApplyFilter();
 }
 
 BOOL CRecoveryDlg::PreTranslateMessage(MSG* pMsg)

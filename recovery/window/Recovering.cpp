@@ -26,7 +26,7 @@ void CRecoveryDlg::StartRecovery()
         MessageBox("Please tick at least one picture to recover.", "Quorvane", MB_OK);
         return;
     }
-    if (m_editSaveDir.GetWindowText().IsEmpty()) {
+    if (m_view.SaveFolder().IsEmpty()) {
         MessageBox("Please choose a folder to save the recovered pictures in with 'Browse', then press "
                    "'Recover' again.",
                    "Quorvane", MB_OK);
@@ -37,16 +37,13 @@ void CRecoveryDlg::StartRecovery()
     m_state.view = WindowView::Recovering;
     m_state.copying = true;
     m_state.copyStopping = false;
-    PlaceRecoverButton(true);
+    m_view.PlaceRecoverButton(true);
     m_preview.Close();
     m_run.Start(
-        m_list.Items(), ticked, m_editSaveDir.GetWindowText(),
+        m_list.Items(), ticked, m_view.SaveFolder(),
         [this](const CString& source, const CString& folder) { return CopyPicture(source, folder); },
         GetTickCount64());
-    m_progress.SetRange32(0, m_run.Total());
-    m_progress.SetPos(0);
-    m_places.Put(m_lblProgress, CWindowPlaces::ProgressText, FALSE);
-    m_lblProgress.SetCaption(m_run.FirstLine());
+    m_view.BeginCopy(m_run.Total(), m_run.FirstLine());
     ShowState();
     SetTimer(TIMER_COPY, kCopyIntervalMs);
 }
@@ -59,9 +56,7 @@ CPictureCopier::Outcome CRecoveryDlg::CopyPicture(const CString& source, const C
 void CRecoveryDlg::OnCopyTick()
 {
     const CRecoveryRun::Shown shown = m_run.Tick(GetTickCount64());
-    SetLabelText(m_lblProgress, shown.line);
-    if (shown.moved)
-        m_progress.SetPos(shown.done);
+    m_view.ShowCopyStep(shown.line, shown.moved, shown.done);
     if (!shown.finished)
         return;
 
@@ -71,7 +66,7 @@ void CRecoveryDlg::OnCopyTick()
     m_state.copyStopping = true;
     ShowState();
     if (m_run.FolderMissing()) {
-        MessageBox("Output directory \"" + m_editSaveDir.GetWindowText() + "\" does not exists.", "Quorvane",
+        MessageBox("Output directory \"" + m_view.SaveFolder() + "\" does not exists.", "Quorvane",
                    MB_OK);
     } else {
         // Only the pictures that really reached the save folder count as
@@ -80,35 +75,16 @@ void CRecoveryDlg::OnCopyTick()
         // view while the question is open.
         m_list.MarkRecovered(m_run.RecoveredItems());
         if (MessageBox(m_run.Summary(), "Quorvane", MB_YESNO | MB_ICONQUESTION) == IDYES)
-            OpenSaveFolder(m_editSaveDir.GetWindowText());
+            OpenSaveFolder(m_view.SaveFolder());
     }
 
     // Then the results again, the bar and line gone; Recover can be tried
     // again.
     m_state.copying = false;
-    m_progress.SetPos(0);
-    PlaceRecoverButton(false);
+    m_view.EndCopy();
     EnterAnalysedState();
     m_state.selectAllTicks = !m_list.AnyShownTicked();
     ShowState();
-}
-
-void CRecoveryDlg::CancelRecovery()
-{
-    // What was copied stays; the tick after the picture being copied ends
-    // the run and shows the summary. The window answers meanwhile.
-    m_run.RequestStop();
-    m_state.copyStopping = true;
-    ShowState();
-}
-
-void CRecoveryDlg::PlaceRecoverButton(bool copying)
-{
-    // The place it leaves is drawn again with the window's background.
-    const RECT from = m_places.Rect(copying ? CWindowPlaces::RecoverButton : CWindowPlaces::CopyCancel);
-    m_places.Put(m_btnRecover, copying ? CWindowPlaces::CopyCancel : CWindowPlaces::RecoverButton, FALSE);
-    InvalidateRect(&from, TRUE);
-    m_btnRecover.Invalidate(TRUE);
 }
 
 void CRecoveryDlg::OpenSaveFolder(const CString& folder)

@@ -1,17 +1,21 @@
 // The program's main window: drive list, analysis with thumbnails, recovery.
 // The operations are spread over one source file per feature:
-//   RecoveryDlg.cpp        construction, controls, layout, admin check
-//   ShowState.cpp          the views: every control as the window's state says
+//   RecoveryDlg.cpp        construction, the views shown, admin check
 //   MainWindowCommands.cpp start-up tick, timer dispatch, Browse, Reload, Help, Select all
-//   EngineRun.cpp          Next, work folder, engine files and arguments, its end
+//   EngineRun.cpp          Next, work folder, the engine's start and its end
 //   AnalysisMonitor.cpp    rescan and intake ticks, analysed state
-//   PictureFilters.cpp     the filter bar, the count line, what the list shows
-//   PicturePreviewLink.cpp the picture list's questions and the large preview
+//   PicturePreviewLink.cpp the picture list's messages and the filter bar's choice
+//   CancelExit.cpp         Cancel/Recover button, Enter and Escape, every end of the window
+//   SettingsLink.cpp       the Settings link
 //   Recovering.cpp         copying the ticked pictures
 //   ResultsView.cpp        the results kept after Recover, New search, the
 //                          last search offered again at start
 // with what the window shows and what runs as values (WindowState), and
-// the work that runs off the window's thread in objects of their own:
+// the controls in an object of their own:
+//   MainView               the controls' styles, their places in each view
+//                          (WindowPlaces) and which of them each view shows
+// and the work that runs off the window's thread in objects of their own:
+//   EngineLaunch           the engine's files, its arguments and its start
 //   EngineSearch           the engine's process and the thread that waits for it
 //   FindsIntake            the data folder's walks, the thumbnail workers and
 //                          the engine's finds file, a step per tick
@@ -28,8 +32,8 @@
 //                          the pictures (PictureItems), which of them it shows
 //                          (PictureView) and the thumbnails it draws from
 //   FilterBar              the controls that choose what it shows
-//   CancelExit.cpp         Cancel/Recover button, Enter and Escape, every end of the window
-//   SettingsLink.cpp       the Settings link
+//   FindsView              the list's host: the count line, what the filter bar
+//                          asks it to show, the preview it opens
 #pragma once
 
 #include <windows.h>
@@ -43,11 +47,10 @@
 #include "Framework.h"
 #include "DriveDiscovery.h"
 #include "EngineSearch.h"
-#include "FilterBar.h"
 #include "FindsIntake.h"
-#include "IconButton.h"
+#include "FindsView.h"
 #include "IntakePacer.h"
-#include "LinkLabel.h"
+#include "MainView.h"
 #include "PicturePreview.h"
 #include "PictureList.h"
 #include "RecoveryRun.h"
@@ -55,7 +58,6 @@
 #include "SearchRecord.h"
 #include "SkinDialog.h"
 #include "Thumbnail.h"
-#include "WindowPlaces.h"
 #include "WindowPlacement.h"
 #include "WindowState.h"
 #include "WorkFolders.h"
@@ -77,7 +79,7 @@ const UINT kRescanIntervalMs = 200;
 const UINT kIntakeIntervalMs = 40;
 const UINT kCopyIntervalMs = 50;
 
-class CRecoveryDlg : public CSkinDialog, private IPictureListHost {
+class CRecoveryDlg : public CSkinDialog {
 public:
     CRecoveryDlg();
     ~CRecoveryDlg() override;
@@ -96,27 +98,19 @@ protected:
     // (under Wine every drive is on disk 0).
     virtual IDriveSystem& DriveSystem();
 
-    // Set-up, layout and views.
-    void InitControls();
-    void InitLayout();
-    void InitDriveListColumns();
     // Every control's text and visibility as m_state says.
     void ShowState();
-    void SetLabelText(CLinkLabel& label, const char* text);
-    void PlaceListAboveSaveFolder();
     bool CheckAdministrator();
 
     // Main window commands.
     void OnStartupTick();
-    void FillDriveList();
-    void LoadSaveFolder();
 
     // Engine run.
     // An earlier search's work folder is gone (see CWorkFolders).
     LRESULT OnWorkFolderCleared(WPARAM, LPARAM);
-    // Starts the engine with the enabled formats; every failure is told
-    // and ends the search.
-    void LaunchEngine();
+    // Starts the engine on device with the enabled formats; every failure
+    // is told and ends the search.
+    void LaunchEngine(const CString& device);
     void EngineNotStarted();
     void EnterAnalysisView();
     LRESULT OnEngineEnded(WPARAM wParam, LPARAM lParam);
@@ -125,54 +119,29 @@ protected:
     void OnRescanTick();
     void OnIntakeTick();
     void EndIntake();
-    void StepStatusLine();
     // The status line says whether the last search's files are still
     // being deleted.
     void ShowClearingInStatus();
     void EnterAnalysedState();
 
     // Picture list: emptied with what the intake handed it; the list's
-    // notifications go to it.
+    // notifications and keys go to it, the filter bar's choice to m_finds.
     void ClearPictureList();
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-    // The list's ticks changed; the picture at this place is to be opened.
-    void OnTicksChanged() override;
-    void OnOpenPicture(int position) override;
-
-    // Filters, sorting and the count line.
-    void InitFilterBar();
-    void PlaceFilterBar();
-    // Shows what the filter bar now asks for, keeping the selection's
-    // picture in view.
-    void ApplyFilter();
-    // The count line, at most every few ticks unless now is set.
-    void ShowCountLine(bool now);
-    void ResetFilters();
-
-    // Reads what the engine added to its finds file since the last time.
-    void ReadFindRecords();
-
-    // The preview asks the list for the pictures around the one shown.
     BOOL PreTranslateMessage(MSG* pMsg) override;
+    void ApplyFilter();
 
     // Recovering: the run's start, its tick (and at its end the summary
-    // and the results again) and its Cancel.
+    // and the results again).
     void StartRecovery();
     void OnCopyTick();
     // Copies one picture into the folder; runs on the copier's thread.
     virtual CPictureCopier::Outcome CopyPicture(const CString& source, const CString& folder);
     // Opens the save folder for the user (a seam: tests record the call).
     virtual void OpenSaveFolder(const CString& folder);
-    // Stops a running copy after the picture being copied; the summary says
-    // what was copied.
-    void CancelRecovery();
-    // The Recover button at its own place, or beside the copy's progress
-    // bar as its Cancel.
-    void PlaceRecoverButton(bool copying);
 
     // The results kept: the New search button, the recovered marks, the
     // record of the last search and its link in the Ready view.
-    void InitResultsControls();
     void OnNewSearch();
     // The Ready view's link, when a work folder holds the finds of a search.
     void ShowLastSearchLink();
@@ -181,8 +150,6 @@ protected:
     // cancelled search is written again, with every find, by its last pass
     // (final), and not after.
     void RememberLastSearch(bool final = true);
-    // Finds recovered in this session (the rest are found, not recovered).
-    int RecoveredCount() const { return m_list.Count().recovered; }
 
     // Cancel, exit and clean-up.
     void CancelAnalysis();
@@ -191,9 +158,6 @@ protected:
     // Enter and Escape: never the end of the window.
     void OnOK() override;
     void OnCancel() override;
-    // Finds listed that were not recovered in this session: what closing
-    // the window asks about.
-    int UnrecoveredFindCount();
     // Stops the engine (and waits for it), the workers and the timers.
     void StopWork();
     void EndWindow(int result);
@@ -225,40 +189,17 @@ protected:
     // What the window shows and what runs, and the engine's run.
     CWindowState m_state;
     CEngineSearch m_search;
-
-    CLinkLabel m_lblSelectAll;
-    CLinkLabel m_lblLoading;
-    CLinkLabel m_lblSettings;
-    CLinkLabel m_lblHelp;
-    CLinkLabel m_lblStatus;
-    CLinkLabel m_lblProgress;
-    CProgressCtrl m_progress;
-    CListCtrl m_listPictures;
-    CEdit m_editSaveDir;
-    CLinkLabel m_lblSaveDir;
-    CLinkLabel m_lblSelectDrive;
-    CIconButton m_btnNext;
-    CIconButton m_btnReload;
-    CIconButton m_btnBrowse;
-    CIconButton m_btnRecover;
-    CIconButton m_btnNewSearch;
-    CLinkLabel m_lblLastSearch;
-    CListCtrl m_listDrives;
+    // The controls, their places and what each view shows of them.
+    CMainView m_view;
     HICON m_hIcon;
     // The search's work folder and the clearing out of earlier ones.
     CWorkFolders m_workFolders;
-    CString m_strDevice;
-    std::vector<DriveEntry> m_drives;
     // The search's progress bar, line and taskbar button.
     CSearchProgressView m_searchView;
     // The pictures found, as the list control shows them.
     CPictureList m_list;
-    CFilterBar m_filterBar;
-    // Where the controls go in each view.
-    CWindowPlaces m_places;
     // The window's size and place from the last run, and for the next.
     CWindowPlacement m_placement;
-    CLinkLabel m_lblCount;
     CPicturePreview m_preview;
     // The walks, the thumbnail workers and the finds file of the search.
     CFindsIntake m_intake;
@@ -266,6 +207,8 @@ protected:
     CRecoveryRun m_run;
     // Whether the intake timer runs, and what its ticks do.
     CIntakePacer m_pacer;
+    // The count line, the filters and the preview: the list's host.
+    CFindsView m_finds;
     // The record of the search shown and the last search offered at start.
     CSearchRecord m_searchRecord;
     // The close question is open.

@@ -6,34 +6,6 @@
 // end of a search does.
 #include "RecoveryDlg.h"
 
-#include "resource.h"
-
-void CRecoveryDlg::InitResultsControls()
-{
-    // New search takes the row of the Recover button, after it.
-    const RECT button = m_places.Rect(CWindowPlaces::NewSearch);
-    HWND made = CreateWindowExA(0, "BUTTON", "New search", WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON, button.left,
-                                button.top, button.right - button.left, button.bottom - button.top, m_hWnd,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_NEW_SEARCH)),
-                                AfxGetInstanceHandle(), nullptr);
-    if (made) {
-        ::SendMessageA(made, WM_SETFONT, reinterpret_cast<WPARAM>(m_btnNext.GetFont()), FALSE);
-        m_btnNewSearch.SubclassWindow(made);
-        m_places.Put(made, CWindowPlaces::NewSearch, FALSE);
-    }
-
-    // The link goes under the drive list, in the row of Next, after it.
-    const RECT link = m_places.Rect(CWindowPlaces::LastSearchLink);
-    made = CreateWindowExA(0, "STATIC", "", WS_CHILD | SS_LEFT | SS_NOTIFY, link.left, link.top,
-                           link.right - link.left, link.bottom - link.top, m_hWnd,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_LAST_SEARCH)), AfxGetInstanceHandle(),
-                           nullptr);
-    if (made) {
-        m_lblLastSearch.SubclassWindow(made);
-        m_places.Put(made, CWindowPlaces::LastSearchLink, FALSE);
-    }
-}
-
 void CRecoveryDlg::OnNewSearch()
 {
     // Only from the results: not while the engine runs or pictures are
@@ -57,10 +29,10 @@ void CRecoveryDlg::OnNewSearch()
 
 void CRecoveryDlg::ShowLastSearchLink()
 {
-    if (!m_lblLastSearch.IsWindow())
+    if (!m_view.LastSearchLinkMade())
         m_searchRecord.Forget();
     else if (m_searchRecord.Find(CWorkFolders::KeptFolders()))
-        m_lblLastSearch.SetCaption(m_searchRecord.LinkText());
+        m_view.SetLastSearchLink(m_searchRecord.LinkText());
     ShowState();
 }
 

@@ -52,6 +52,23 @@ void CWindowState::StepReopening()
     m_clearing = false;
 }
 
+void CWindowState::StepStatus(bool clearing)
+{
+    if (reopening)
+        StepReopening();
+    else
+        StepAnalysing(clearing);
+}
+
+bool CWindowState::ClearingNews(bool clearing, bool intakeSteps) const
+{
+    // After the search the line says what to do next instead.
+    if (!searching)
+        return false;
+    const bool saysClearing = StatusSaysClearing();
+    return saysClearing != clearing && (saysClearing || !intakeSteps);
+}
+
 std::string CWindowState::StatusText() const
 {
     switch (m_status) {

@@ -53,6 +53,14 @@ public:
     void StepAnalysing(bool clearing);
     // The next dots of the reopening line.
     void StepReopening();
+    // The line's next step as pictures come in: the reopening line's while
+    // the last search is listed again, else the analysing line's.
+    void StepStatus(bool clearing);
+    // Whether the line is to step for the deletion of the last search's
+    // files alone (clearing), during a search: when it says otherwise, and
+    // the intake (intakeSteps) is not there to step it anyway; saying so no
+    // longer never waits.
+    bool ClearingNews(bool clearing, bool intakeSteps) const;
     StatusLine Status() const { return m_status; }
     bool StatusSaysClearing() const { return m_status == StatusLine::Analysing && m_clearing; }
     std::string StatusText() const;

@@ -79,7 +79,6 @@ const char kNoFormats[] =
 class TestDlg : public RunsOnUi<CRecoveryDlg> {
 public:
     using CRecoveryDlg::EnterAnalysedState;
-    using CRecoveryDlg::OnNext;
     using CRecoveryDlg::StopEngine;
 
     // The picture list, filled through its own interface (on the window's
@@ -89,15 +88,17 @@ public:
     void AddPicture(const std::string& source, const std::string& itemPath) { ListPicture(m_list, source, itemPath); }
 
     CPicturePreview& Preview() { return m_preview; }
-    HWND FilterBar() const { return m_filterBar.m_hWnd; }
-    std::string CountText() const { return m_lblCount.GetWindowText().GetString(); }
+    HWND FilterBar() const { return Item(m_hWnd, IDC_FILTER_BAR); }
+    std::string CountText() const { return Text(Item(m_hWnd, IDC_PICTURE_COUNT)); }
 
     size_t Waiting() const { return m_intake.Waiting(); }
     HIMAGELIST Images() const { return m_list.Images(); }
-    std::vector<DriveEntry> Drives() const { return m_drives; }
+    // The drives the window lists, from the disks it is given.
+    std::vector<DriveEntry> Drives() { return EnumerateDrives(DriveSystem()); }
     CString TempDir() const { return m_workFolders.OutFolder(); }
     CString DataDir() const { return m_workFolders.Folder(); }
-    void SetSaveFolder(const std::string& folder) { m_editSaveDir.SetWindowText(folder.c_str()); }
+    // Typed into the save folder's box (the window's only edit box).
+    void SetSaveFolder(const std::string& folder) { ::SetWindowTextA(NthChild(m_hWnd, "Edit", 0), folder.c_str()); }
 
     // The disks the window sees; when none are given, the machine's with a
     // memory card B: on disk 1 (see WindowFixture).
@@ -351,6 +352,18 @@ protected:
     HWND Ctl(int id) const { return Item(m_hwnd, id); }
 
     void SelectFirstDrive() { SelectRow(Ctl(IDC_DRIVE_LIST), 0); }
+
+    // Presses the main window's button of this caption as a user does; it
+    // returns once the window has acted on the press (a box it opens is
+    // answered first).
+    void Press(const char* caption)
+    {
+        HWND button = ChildWithText(m_hwnd, "Button", caption);
+        ASSERT_NE(button, nullptr) << caption;
+        SendMessageA(button, BM_CLICK, 0, 0);
+    }
+    // Escape, as the user presses it in the main window.
+    void PressEscape() { SendMessageA(m_hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0); }
 
     std::string FirstDevice()
     {

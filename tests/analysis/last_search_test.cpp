@@ -32,15 +32,13 @@ protected:
         DeleteFileA(FindsPath().c_str());
     }
 
-    // Ends the window on its own thread, as the program's end would.
+    // Ends the window as the end of the Windows session does.
     void EndWindow()
     {
         TestDlg* dlg = m_dlg;
         ASSERT_NE(dlg, nullptr);
-        dlg->RunOnUi([dlg] {
-            dlg->StopEngine();
-            dlg->EndDialog(IDCANCEL);
-        });
+        // Windows ending the session: no question, the engine stopped.
+        SendMessageA(m_hwnd, WM_ENDSESSION, TRUE, 0);
         ASSERT_TRUE(m_ui->WaitFinished(20000));
         m_ui.reset();
     }

@@ -252,3 +252,95 @@ TEST(DecodedPicture, FittedCopyIsNeverEnlargedAndStandsForTheSamePicture)
     moved.image = CGdiBitmap();
     EXPECT_FALSE(FittedCopy(moved, 100, 100));
 }
+
+namespace {
+
+// An uncompressed BMP of width x height pixels (24 or 32 bits, bottom-up or
+// top-down): gradients across and down with a disc in the middle, as a
+// photo or a screenshot is mostly smooth areas and edges.
+std::string BmpBytes(int width, int height, int bits, bool topDown)
+{
+    const uint32_t stride = (static_cast<uint32_t>(width) * bits / 8 + 3) & ~3u;
+    std::string file(54 + static_cast<size_t>(stride) * height, '\0');
+    auto put32 = [&file](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            file[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    file[0] = 'B', file[1] = 'M';
+    put32(2, static_cast<uint32_t>(file.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, static_cast<uint32_t>(width));
+    put32(22, static_cast<uint32_t>(topDown ? -height : height));
+    file[26] = 1;
+    file[28] = static_cast<char>(bits);
+    for (int y = 0; y < height; ++y) {
+        const int stored = topDown ? y : height - 1 - y;
+        char* row = &file[54 + static_cast<size_t>(stored) * stride];
+        for (int x = 0; x < width; ++x, row += bits / 8) {
+            const int dx = x - width / 2, dy = y - height / 2;
+            const bool disc = dx * dx + dy * dy < height * height / 9;
+            row[0] = static_cast<char>(disc ? 40 : 255 * y / height);    // blue
+            row[1] = static_cast<char>(disc ? 200 : 128);                // green
+            row[2] = static_cast<char>(disc ? 230 : 255 * x / width);    // red
+        }
+    }
+    return file;
+}
+
+// The mean difference of the pixels' channels.
+double MeanDifference(const ThumbnailPixels& a, const ThumbnailPixels& b)
+{
+    double sum = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        for (int shift = 0; shift < 24; shift += 8)
+            sum += std::abs(Channel(a[i], shift) - Channel(b[i], shift));
+    return sum / (3.0 * a.size());
+}
+
+}  // namespace
+
+// A large BMP's thumbnail from the rows a box filter samples is the whole
+// decode's (the same bytes under a name of no type, which GDI+ decodes
+// whole); one too small for it, or cut short, is decoded whole as before.
+TEST_F(PictureSourceTest, LargeBmpIsSampledNotDecodedWhole)
+{
+    struct Case {
+        const char* name;
+        int width, height, bits;
+        bool topDown;
+    };
+    for (const Case& c : {Case{"wide.bmp", 2400, 1600, 24, false}, Case{"tall.bmp", 1001, 1999, 32, true}}) {
+        SCOPED_TRACE(c.name);
+        const std::string bytes = BmpBytes(c.width, c.height, c.bits, c.topDown);
+        const std::string path = Save(c.name, bytes);
+        CPictureSource source(path.c_str());
+        const DecodedPicture reduced = source.Reduced(64, 64);
+        ASSERT_TRUE(reduced);
+        EXPECT_EQ(reduced.width, static_cast<unsigned>(c.width));
+        EXPECT_EQ(reduced.height, static_cast<unsigned>(c.height));
+        EXPECT_LT(reduced.image.Width(), static_cast<UINT>(c.width) / 4);
+        EXPECT_GE(reduced.image.Width(), 128u);
+        EXPECT_GE(reduced.image.Height(), 128u);
+
+        ThumbnailPixels sampled, whole;
+        ASSERT_TRUE(RenderThumbnail(path.c_str(), sampled));
+        ASSERT_TRUE(RenderThumbnail(Save("same.dat", bytes).c_str(), whole));
+        // They differ at the disc's edge: the box filter smooths it where
+        // GDI+ scaling the whole picture straight to 64 x 64 samples it.
+        EXPECT_LT(MeanDifference(sampled, whole), 5.0);
+
+        // Cut short: nothing sampled, and the thumbnail is what a whole
+        // decode gives of the cut file (if anything).
+        const std::string cut = bytes.substr(0, bytes.size() / 2);
+        const std::string cutPath = Save("cut.bmp", cut);
+        EXPECT_FALSE(CPictureSource(cutPath.c_str()).Reduced(64, 64));
+        ThumbnailPixels cutSampled, cutWhole;
+        EXPECT_EQ(RenderThumbnail(cutPath.c_str(), cutSampled), RenderThumbnail(Save("cut.dat", cut).c_str(), cutWhole));
+        EXPECT_EQ(cutSampled, cutWhole);
+    }
+    // Small enough to decode whole.
+    CPictureSource small(Save("small.bmp", BmpBytes(200, 150, 24, false)).c_str());
+    EXPECT_FALSE(small.Reduced(64, 64));
+    EXPECT_EQ(small.Whole().width, 200u);
+}

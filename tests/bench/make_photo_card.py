@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Makes a raw card image holding N camera-like JPEG photos.
 
-Usage: make_photo_card.py N OUTDIR POOLDIR [--small] [--icons K]
+Usage: make_photo_card.py N OUTDIR POOLDIR [--small] [--icons K] [--mix]
 
 A pool of distinct base photos (ImageMagick plasma and gradients with noise,
 1 to 12 megapixels, or 1 to 3 with --small) is made once in POOLDIR and
@@ -16,6 +16,12 @@ boundaries with random and zeroed clusters between some of them.
 With --icons K, K small pictures (PNG and GIF icons and buttons of 16 to 150
 pixels, as a computer's own disk holds next to the photos) are spread
 between the photos.
+
+With --mix, the card is a computer's or an editor's as much as a camera's: a
+quarter of the photos carry no Exif thumbnail, half of those progressive (as
+photos edited or downloaded are), and one in twenty photos is followed by a
+large PNG screenshot (1920x1080 or 2560x1440), counted with the small
+pictures.
 
 Leaves OUTDIR/card.img and OUTDIR/manifest.txt (photos, bytes of photos,
 photos with a thumbnail, small pictures).
@@ -168,6 +174,36 @@ def photo_bytes(serial, base, with_thumb):
     return data[:2] + exif_app1(serial, w, h, thumb if with_thumb else b"") + com + data[2:]
 
 
+def progressive(data, path):
+    """The photo's bytes made progressive (jpegtran keeps every coefficient),
+    kept beside the pool."""
+    if not os.path.exists(path):
+        with open(path + ".src.jpg", "wb") as f:
+            f.write(data)
+        run(["jpegtran", "-progressive", "-copy", "none", "-outfile", path + ".tmp.jpg", path + ".src.jpg"])
+        os.remove(path + ".src.jpg")
+        os.replace(path + ".tmp.jpg", path)
+    return read_without_app0(path)
+
+
+def make_screenshots(folder, pool):
+    """Screen-sized PNGs of a few pool photos, made once."""
+    os.makedirs(folder, exist_ok=True)
+    shots = []
+    for i, size in enumerate(["1920x1080", "2560x1440", "1920x1080", "2560x1440"]):
+        name = os.path.join(folder, f"shot{i}-{size}.png")
+        if not os.path.exists(name):
+            src = os.path.join(folder, "src.jpg")
+            with open(src, "wb") as f:
+                f.write(pool[(i * 7) % len(pool)][3])
+            run(["convert", src, "-resize", size + "!", "-strip", name + ".tmp.png"])
+            os.remove(src)
+            os.replace(name + ".tmp.png", name)
+        with open(name, "rb") as f:
+            shots.append(f.read())
+    return shots
+
+
 def make_icons(folder):
     """A few dozen small PNG and GIF pictures, made once."""
     os.makedirs(folder, exist_ok=True)
@@ -207,17 +243,24 @@ def main():
     os.makedirs(out, exist_ok=True)
     pool = make_pool(sys.argv[3], weights)
     icons = make_icons(os.path.join(sys.argv[3], "icons")) if icon_count else []
+    mix = "--mix" in sys.argv[4:]
+    if mix:
+        shots = make_screenshots(os.path.join(sys.argv[3], "shots"), pool)
+        pool = [b + (progressive(b[3], os.path.join(sys.argv[3], f"progressive{i:02d}.jpg")),)
+                for i, b in enumerate(pool)]
     by_class = {mp: [b for b in pool if b[0] == mp] for mp in weights}
     rng = random.Random(n)
     classes = list(weights)
-    total = thumbs = 0
+    total = thumbs = extra = 0
     with open(os.path.join(out, "card.img.tmp"), "wb") as card:
         card.write(bytes(CLUSTER * 16))  # where a file system would start
         for serial in range(n):
             card.write(filler(rng))
             base = rng.choice(by_class[rng.choices(classes, [weights[c] for c in classes])[0]])
-            with_thumb = rng.random() >= 0.05
-            photo = photo_bytes(serial, base, with_thumb)
+            with_thumb = rng.random() >= (0.25 if mix else 0.05)
+            if mix and not with_thumb and rng.random() < 0.5:
+                base = base[:3] + (base[5], base[4])
+            photo = photo_bytes(serial, base[:5], with_thumb)
             card.write(photo + bytes(-len(photo) % CLUSTER))
             total += len(photo)
             thumbs += with_thumb
@@ -225,10 +268,14 @@ def main():
             for _ in range(icon_count * (serial + 1) // n - icon_count * serial // n):
                 icon = rng.choice(icons)
                 card.write(icon + bytes(-len(icon) % CLUSTER))
+            if mix and rng.random() < 0.05:
+                shot = rng.choice(shots)
+                card.write(shot + bytes(-len(shot) % CLUSTER))
+                extra += 1
         card.write(bytes(CLUSTER * 16))
     os.replace(os.path.join(out, "card.img.tmp"), os.path.join(out, "card.img"))
     with open(os.path.join(out, "manifest.txt"), "w") as manifest:
-        manifest.write(f"{n} {total} {thumbs} {icon_count}\n")
+        manifest.write(f"{n} {total} {thumbs} {icon_count + extra}\n")
 
 
 if __name__ == "__main__":

@@ -278,7 +278,12 @@ int main()
         PostCommand(main, IDC_NEXT);
         // The old window takes about half a second a photo; give it twice that.
         const DWORD limit = 600000 + static_cast<DWORD>(std::max(photos, 0)) * 1000;
+        // The pictures listed when the engine's end is first seen: the rest
+        // are the thumbnails made after it.
+        int listedAtEnd = -1;
         const bool done = WaitUntil([&] {
+            if (listedAtEnd < 0 && engine.Ended())
+                listedAtEnd = static_cast<int>(SendMessageA(GetDlgItem(main, IDC_PICTURE_LIST), LVM_GETITEMCOUNT, 0, 0));
             return Text(GetDlgItem(main, IDC_STATUS)) == "Press 'Recover' to recover files detected." &&
                    Text(GetDlgItem(main, IDC_RECOVER)) == "Recover";
         }, limit);
@@ -299,6 +304,10 @@ int main()
         if (engine.Ended()) {
             std::printf("engine (Next until photo.exe ended): %8.2f s\n", engine.EndedAt() - next);
             std::printf("engine's end until analysed view:    %8.2f s\n", analysed - engine.EndedAt());
+            std::printf("Next until analysed view:            %8.2f s\n", analysed - next);
+            if (listedAtEnd >= 0 && analysed > engine.EndedAt())
+                std::printf("thumbnails a second after the end:   %8.1f  (%d listed then)\n",
+                            (listed - listedAtEnd) / (analysed - engine.EndedAt()), listedAtEnd);
         } else {
             std::printf("engine: %s; Next until analysed view: %.2f s\n",
                         engine.Seen() ? "not ended" : "photo.exe not seen", analysed - next);

@@ -43,7 +43,7 @@ public:
         });
     }
 
-    const std::vector<DriveEntry>& Drives() const { return m_drives; }
+    const std::vector<DriveEntry>& Drives() const { return m_view.Drives(); }
     HICON Icon() const { return m_hIcon; }
     int PickCalls() const { return m_pickCalls; }
 

@@ -92,4 +92,31 @@ TEST(WindowStateTest, StatusLineSteps)
     EXPECT_FALSE(state.StatusSaysClearing());
 }
 
+// The deletion of the last search's files is news for the line only during
+// a search, and only while the intake is not stepping the line anyway;
+// that the deletion has ended is told at once.
+TEST(WindowStateTest, ClearingNewsAndSteps)
+{
+    CWindowState state;
+    state.SetStatus(StatusLine::Start);
+    EXPECT_FALSE(state.ClearingNews(true, false));
+    state.searching = true;
+    EXPECT_TRUE(state.ClearingNews(true, false));
+    EXPECT_FALSE(state.ClearingNews(true, true));
+    EXPECT_FALSE(state.ClearingNews(false, false));
+
+    state.StepStatus(true);
+    EXPECT_TRUE(state.StatusSaysClearing());
+    EXPECT_FALSE(state.ClearingNews(true, false));
+    EXPECT_TRUE(state.ClearingNews(false, true));
+    state.StepStatus(false);
+    EXPECT_EQ(state.StatusText(), "Analyzing disk, please wait");
+
+    // Listed again: the reopening line, whatever the deletion does.
+    state.reopening = true;
+    state.StepStatus(true);
+    EXPECT_EQ(state.StatusText(), "Listing the pictures of the last search");
+    EXPECT_FALSE(state.StatusSaysClearing());
+}
+
 }  // namespace

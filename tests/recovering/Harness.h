@@ -41,7 +41,8 @@ public:
     }
     void SetSaveFolder(const std::string& folder)
     {
-        RunOnUi([&] { m_editSaveDir.SetWindowText(folder.c_str()); });
+        // The save folder's box: the window's only edit box.
+        ::SetWindowTextA(NthChild(m_hWnd, "Edit", 0), folder.c_str());
     }
     std::string ListedPath(int item)
     {

@@ -1,0 +1,67 @@
+// A picture hidden by a filter keeps its tick and comes back as it was when
+// the filter is cleared; Select All, Recover and the count act on what is
+// shown.
+#include "FindsView.h"
+
+#include "PictureDescription.h"
+
+CFindsView::CFindsView(CPictureList& list, CPicturePreview& preview, CMainView& view, CIntakePacer& pacer)
+    : m_list(list), m_preview(preview), m_view(view), m_pacer(pacer)
+{
+}
+
+void CFindsView::Attach(HWND window)
+{
+    m_window = window;
+    // The list keeps no items of its own (LVS_OWNERDATA): it asks for each
+    // one's image and tick as it draws it.
+    m_list.Attach(m_view.PictureListControl(), *this);
+}
+
+void CFindsView::ResetFilters()
+{
+    m_view.Filters().Reset();
+    m_view.Filters().SetTypeCounts(m_list.Items());
+    m_list.ResetView(m_view.Filters().Filter(), m_view.Filters().Sort());
+}
+
+void CFindsView::ApplyFilter()
+{
+    m_list.ApplyFilter(m_view.Filters().Filter(), m_view.Filters().Sort());
+    ShowCountLine(true);
+    PicturesChanged();
+}
+
+void CFindsView::ShowCountLine(bool now)
+{
+    if (!m_view.CountLineMade())
+        return;
+    if (!m_pacer.CountLineDue(now, GetTickCount()))
+        return;
+    const CPictureList::Counts counts = m_list.Count();
+    CString line = CountLine(counts.shown, counts.found, counts.ticked, counts.tickedBytes);
+    if (counts.recovered > 0)
+        line += " - " + GroupedNumber(static_cast<uint64_t>(counts.recovered)) + " recovered";
+    if (counts.damaged > 0)
+        line += " - " + GroupedNumber(static_cast<uint64_t>(counts.damaged)) + " damaged";
+    m_view.ShowCountLine(line);
+}
+
+void CFindsView::PicturesChanged()
+{
+    // Its place among the pictures, and its Next button, may change.
+    if (m_preview.IsOpen())
+        m_preview.OnPicturesChanged();
+}
+
+void CFindsView::OnTicksChanged()
+{
+    ShowCountLine(true);
+}
+
+void CFindsView::OnOpenPicture(int position)
+{
+    const int item = m_list.ItemAt(position);
+    if (item >= 0)
+        m_preview.Open(m_window, m_list, item);
+}

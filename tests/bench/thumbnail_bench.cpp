@@ -1,0 +1,97 @@
+// Where a thumbnail's time goes, file by file (scripts/bench-thumbnails):
+// reading the file's bytes, having its picture (the Exif thumbnail, the
+// JPEG eighth, the sampled BMP, or the whole decode: whichever the
+// thumbnail takes) and the rest of drawing it (scaling onto 64 x 64).
+// Each file is timed a few times, the fastest kept (the file is then in
+// the system's cache: the disk is not what is measured). Beside them, what
+// a whole decode of the file takes (where it has no cheaper picture, the
+// thumbnail's price). A benchmark, not a test.
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "PictureSource.h"
+#include "Thumbnail.h"
+
+namespace {
+
+double Ms(std::chrono::steady_clock::time_point from)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - from).count();
+}
+
+// The picture the thumbnail is drawn from, had as RenderThumbnail has it.
+const char* HavePicture(const char* path)
+{
+    CPictureSource source(path);
+    if (source.SmallCopy())
+        return "small copy";
+    unsigned width = 0, height = 0;
+    unsigned minWidth = kThumbSize, minHeight = kThumbSize;
+    if (source.HeadSize(width, height)) {
+        const ThumbnailRect fit = FitThumbnail(width, height);
+        minWidth = static_cast<unsigned>(fit.width);
+        minHeight = static_cast<unsigned>(fit.height);
+    }
+    if (source.Reduced(minWidth, minHeight))
+        return "reduced";
+    if (source.Whole())
+        return "whole";
+    return source.Salvage() ? "salvage" : "none";
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    Gdiplus::GdiplusStartup(&token, &input, nullptr);
+    const int kRounds = 3;
+    std::printf("%-22s %10s %-10s %8s %8s %8s %8s %8s\n", "file", "bytes", "from", "read", "picture", "scale",
+                "total", "whole");
+    for (int i = 1; i < argc; ++i) {
+        double read = 1e9, picture = 1e9, total = 1e9, whole = 1e9;
+        const char* from = "";
+        uint64_t bytes = 0;
+        for (int round = 0; round < kRounds; ++round) {
+            auto start = std::chrono::steady_clock::now();
+            HANDLE file = CreateFileA(argv[i], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+            if (file == INVALID_HANDLE_VALUE)
+                break;
+            std::vector<char> buffer(1 << 20);
+            DWORD got = 0;
+            bytes = 0;
+            while (ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got)
+                bytes += got;
+            CloseHandle(file);
+            read = std::min(read, Ms(start));
+
+            start = std::chrono::steady_clock::now();
+            from = HavePicture(argv[i]);
+            picture = std::min(picture, Ms(start));
+
+            start = std::chrono::steady_clock::now();
+            ThumbnailPixels pixels;
+            RenderThumbnail(argv[i], pixels);
+            total = std::min(total, Ms(start));
+
+            start = std::chrono::steady_clock::now();
+            CPictureSource(argv[i]).Whole();
+            whole = std::min(whole, Ms(start));
+        }
+        const char* name = std::max(std::strrchr(argv[i], '\\'), std::strrchr(argv[i], '/'));
+        std::printf("%-22s %10llu %-10s %8.1f %8.1f %8.1f %8.1f %8.1f\n", name ? name + 1 : argv[i],
+                    static_cast<unsigned long long>(bytes), from, read, picture, std::max(0.0, total - picture),
+                    total, whole);
+    }
+    Gdiplus::GdiplusShutdown(token);
+    return 0;
+}
