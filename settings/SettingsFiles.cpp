@@ -75,6 +75,47 @@ void WriteSetting(const CString& strFile, const CString& strLineFormat, const CS
     std::fclose(pFile);
 }
 
+void ReplaceSetting(const CString& strFile, const CString& strKey, const CString& strValue)
+{
+    const std::string& key = strKey.str();
+    std::string kept;
+    bool bWritten = false;
+    if (FILE* pFile = std::fopen(GetModuleFolder() + strFile, "rb")) {
+        std::string text;
+        char buffer[4096];
+        size_t nRead;
+        while ((nRead = std::fread(buffer, 1, sizeof(buffer), pFile)) > 0)
+            text.append(buffer, nRead);
+        std::fclose(pFile);
+        size_t nStart = 0;
+        while (nStart < text.size()) {
+            size_t nEnd = text.find('\n', nStart);
+            if (nEnd == std::string::npos)
+                nEnd = text.size();
+            std::string line = text.substr(nStart, nEnd - nStart);
+            nStart = nEnd + 1;
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (line.compare(0, key.size(), key) == 0) {
+                // The new value takes the place of the first line it replaces.
+                if (!bWritten)
+                    kept += key + strValue.str() + "\n";
+                bWritten = true;
+                continue;
+            }
+            kept += line + "\n";
+        }
+    }
+    if (!bWritten)
+        kept += key + strValue.str() + "\n";
+
+    FILE* pFile = std::fopen(GetModuleFolder() + strFile, "w");
+    if (!pFile)
+        return;
+    std::fputs(kept.c_str(), pFile);
+    std::fclose(pFile);
+}
+
 bool IsFormatEnabled(const CString& strFormats, const CString& strToken)
 {
     return strFormats.Find(strToken) >= 0;
@@ -88,9 +129,11 @@ CString ReadSaveFolder()
 namespace {
 
 // settings.ini is written whole: the save folder, and the arrangement when
-// one was chosen. A value is never part of the line format.
+// one was chosen. A value is never part of the line format. The window's
+// place stays: the file holds more than these.
 void WriteSettingsFile(const CString& strFolder, bool bFolder, const CString& strArrangement)
 {
+    const CString strPlace = ReadWindowPlace();
     CString strArrangeLine;
     if (!strArrangement.IsEmpty() && strArrangement.Find('%') < 0 && strArrangement.Find('\n') < 0)
         strArrangeLine = "arrange=" + strArrangement + "\n";
@@ -98,6 +141,8 @@ void WriteSettingsFile(const CString& strFolder, bool bFolder, const CString& st
         WriteSetting(g_strSettingsFile, "savedir=%s\n" + strArrangeLine, strFolder);
     else
         WriteSetting(g_strSettingsFile, strArrangeLine, "");
+    if (!strPlace.IsEmpty())
+        ReplaceSetting(g_strSettingsFile, "window=", strPlace);
 }
 
 }  // namespace
@@ -118,6 +163,16 @@ void WriteArrangement(const CString& strArrangement)
     const CString strNone = "\n";
     const CString strFolder = ReadSetting(g_strSettingsFile, "savedir=", strNone);
     WriteSettingsFile(strFolder, strFolder != strNone, strArrangement);
+}
+
+CString ReadWindowPlace()
+{
+    return ReadSetting(g_strSettingsFile, "window=", "");
+}
+
+void WriteWindowPlace(const CString& strPlace)
+{
+    ReplaceSetting(g_strSettingsFile, "window=", strPlace);
 }
 
 CString ReadEngineFormats()

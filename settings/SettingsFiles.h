@@ -1,4 +1,4 @@
-// settings.ini (the save folder) and formats.ini (the formats the engine
+// settings.ini (the save folder and the main window's place) and formats.ini (the formats the engine
 // looks for), one "key=value" line each, in the program's own folder.
 // Read afresh on every use and rewritten whole on every change.
 #pragma once
@@ -17,6 +17,9 @@ CString ReadSetting(const CString& strFile, const CString& strKey, const CString
 // Replaces the file with strLineFormat, strValue in place of its "%s" (each
 // line ends in "\n", written as CR LF). Failure is silent.
 void WriteSetting(const CString& strFile, const CString& strLineFormat, const CString& strValue);
+// Rewrites the file with one line strKey strValue in place of every line that
+// starts with strKey, keeping the other lines as they are. Failure is silent.
+void ReplaceSetting(const CString& strFile, const CString& strKey, const CString& strValue);
 
 // The formats there are, in the fixed order of a stored list and of the
 // engine's options: the five of old first, then "raw" (camera RAW), "heic",
@@ -38,6 +41,11 @@ void WriteSaveFolder(const CString& strFolder);
 // save folder: writing either keeps the other.
 CString ReadArrangement();
 void WriteArrangement(const CString& strArrangement);
+
+// The main window's place as stored ("left,top,right,bottom,maximised"),
+// empty when none is; written without touching the save folder's line.
+CString ReadWindowPlace();
+void WriteWindowPlace(const CString& strPlace);
 
 // The formats to search for, as tokens in the fixed order joined by ",";
 // empty when the stored list enables none. With no file or no list every

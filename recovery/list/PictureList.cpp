@@ -117,6 +117,9 @@ bool CPictureList::OnNotify(NMHDR* header, LRESULT& result)
     case LVN_KEYDOWN:
         OnKeyDown(header);
         return true;
+    case LVN_BEGINSCROLL:
+        m_tip.Hide();
+        return true;
     default:
         return false;
     }
@@ -126,10 +129,14 @@ bool CPictureList::PreTranslate(const MSG& msg)
 {
     if (!m_hList || msg.hwnd != m_hList)
         return false;
-    // The pointer over the list moves the details' tooltip along.
+    // The pointer over the list moves the details' tooltip along; leaving
+    // the list or scrolling it takes the tooltip down.
     if (msg.message == WM_MOUSEMOVE || msg.message == WM_LBUTTONDOWN || msg.message == WM_LBUTTONUP ||
-        msg.message == WM_RBUTTONDOWN || msg.message == WM_RBUTTONUP)
+        msg.message == WM_RBUTTONDOWN || msg.message == WM_RBUTTONUP || msg.message == WM_MOUSELEAVE)
         TrackTip(msg);
+    if (msg.message == WM_MOUSEWHEEL || msg.message == WM_MOUSEHWHEEL || msg.message == WM_VSCROLL ||
+        msg.message == WM_HSCROLL || msg.message == WM_NCLBUTTONDOWN || msg.message == WM_KEYDOWN)
+        m_tip.Hide();
     // Enter opens the preview; anywhere else it is the dialog's as before.
     if (msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN || !IsWindowVisible(m_hList))
         return false;
@@ -222,14 +229,57 @@ void CPictureList::ShowCount()
 
 void CPictureList::ScrollToLast()
 {
-    if (m_view.Count() > 0 && m_view.Sort() == PictureSort::Found)
-        Send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(m_view.Count() - 1), TRUE);
+    if (m_view.Count() == 0 || m_view.Sort() != PictureSort::Found || LooksElsewhere())
+        return;
+    const int last = m_view.Count() - 1;
+    if (last == m_followed && InView(last, last))
+        return;
+    // What comes under the pointer is another picture than the tip's.
+    m_tip.Hide();
+    Send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(last), TRUE);
+    m_followed = last;
+    m_focusSeen = NextItem(-1, LVNI_FOCUSED);
+}
+
+bool CPictureList::InView(int first, int last) const
+{
+    // The items of a range fill the rows from the first's to the last's:
+    // some of them are in view unless all lie above it or all below.
+    RECT top = {LVIR_BOUNDS, 0, 0, 0};
+    RECT bottom = {LVIR_BOUNDS, 0, 0, 0};
+    if (!Send(LVM_GETITEMRECT, static_cast<WPARAM>(first), reinterpret_cast<LPARAM>(&top)) ||
+        !Send(LVM_GETITEMRECT, static_cast<WPARAM>(last), reinterpret_cast<LPARAM>(&bottom)))
+        return false;
+    RECT client = {};
+    ::GetClientRect(m_hList, &client);
+    return top.top < client.bottom && bottom.bottom > client.top;
+}
+
+bool CPictureList::LooksElsewhere() const
+{
+    // A picture chosen, or the focus moved since the list last followed
+    // (some list controls, Wine's, give the first item the focus of their
+    // own accord).
+    if (Send(LVM_GETSELECTEDCOUNT) > 0 || (m_followed >= 0 && NextItem(-1, LVNI_FOCUSED) != m_focusSeen))
+        return true;
+    // Scrolled away from the find last scrolled to and the ones after it;
+    // once back at them, the list follows again.
+    return m_followed >= 0 && m_followed < m_view.Count() && !InView(m_followed, m_view.Count() - 1);
+}
+
+void CPictureList::Arrange()
+{
+    // Some list controls (Wine's) keep an icon view's rows as they were
+    // placed: a narrower list would leave pictures out to the right.
+    if (m_hList && m_view.Count() > 0)
+        Send(LVM_ARRANGE, LVA_DEFAULT);
 }
 
 void CPictureList::Clear()
 {
     Send(LVM_SETITEMCOUNT, 0, 0);
     m_bReordered = false;
+    m_followed = -1;
     m_pictures.Clear();
     m_view.Clear();
     m_slots.Forget();
@@ -248,6 +298,9 @@ void CPictureList::ApplyFilter(const PictureFilter& filter, PictureSort sort)
     const int focusedAt = NextItem(-1, LVNI_FOCUSED);
     const int focused = m_view.ItemAt(focusedAt);
     m_view.Set(m_pictures, filter, sort);
+    // Places change: the newest find is followed again unless the user
+    // has a picture chosen.
+    m_followed = -1;
     // Some list controls (Wine's) visit every item to clear a selection:
     // only when there is one.
     if (focusedAt >= 0 || Send(LVM_GETSELECTEDCOUNT) > 0)

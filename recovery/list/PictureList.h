@@ -82,8 +82,13 @@ public:
     // The control has not heard of every picture shown or of a new order.
     bool CountChanged() const;
     bool Reordered() const { return m_bReordered; }
-    // In the order found, to the newest find; sorted, the place is kept.
+    // In the order found, to the newest find, while the user looks at the
+    // newest: not once they scrolled away from the find last scrolled to,
+    // selected a picture or moved the focus onto one. Sorted, the place is
+    // kept.
     void ScrollToLast();
+    // The control changed size: the pictures fill its rows again.
+    void Arrange();
     // Empties the list and forgets what was recovered.
     void Clear();
 
@@ -129,6 +134,9 @@ private:
     void OnClick(NMHDR* header, bool twice);
     void OnKeyDown(NMHDR* header);
     void TrackTip(const MSG& msg);
+    // Whether any of the places first to last is in the list's view.
+    bool InView(int first, int last) const;
+    bool LooksElsewhere() const;
     void Redraw(int position);
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
     int NextItem(int after, UINT flags) const;
@@ -145,5 +153,9 @@ private:
     // Pictures placed elsewhere than at the list's end since the control
     // was last told: it must draw everything.
     bool m_bReordered = false;
+    // The place of the find last scrolled to, -1 before the first.
+    int m_followed = -1;
+    // The focused place when the list last followed.
+    int m_focusSeen = -1;
     CPictureTip m_tip;
 };

@@ -22,12 +22,28 @@ void CPictureTip::Track(const MSG& msg, int position)
 {
     if (!m_tip.IsWindow())
         return;
+    if (msg.message == WM_MOUSELEAVE) {
+        m_bLeaveTracked = false;
+        Hide();
+        return;
+    }
     if (position != m_nPosition) {
         m_tip.Pop();
         m_nPosition = position;
     }
+    if (msg.message == WM_MOUSEMOVE && !m_bLeaveTracked) {
+        TRACKMOUSEEVENT track = {sizeof(track), TME_LEAVE, msg.hwnd, 0};
+        m_bLeaveTracked = ::TrackMouseEvent(&track) != FALSE;
+    }
     MSG relayed = msg;
     m_tip.RelayEvent(&relayed);
+}
+
+void CPictureTip::Hide()
+{
+    if (m_tip.IsWindow())
+        m_tip.Pop();
+    m_nPosition = -1;
 }
 
 void CPictureTip::Answer(NMHDR* header, const CString& text)

@@ -167,6 +167,7 @@ void CRecoveryDlg::OnDestroy()
     // Every road out of the window ends here, a quit of the program's loop
     // included: none leaves a worker or the engine behind.
     StopWork();
+    m_placement.Remember(m_hWnd);
     // The thumbnails' image list is the window's: the list control, which
     // goes after its parent, must not destroy it as well.
     m_list.Detach();

@@ -76,6 +76,12 @@ public:
     bool LastSearchLinkMade() const { return m_lblLastSearch.IsWindow() != FALSE; }
     void SetLastSearchLink(const CString& text) { m_lblLastSearch.SetCaption(text); }
 
+    // The window changed size: every control follows its edges. Its least
+    // size is the template's; WM_GETMINMAXINFO keeps it there.
+    void Resize(int width, int height) { m_places.Resize(width, height); }
+    SIZE LeastSize() const { return m_places.LeastSize(); }
+    void LimitSize(MINMAXINFO* info) const { m_places.LimitSize(info); }
+
     CFilterBar& Filters() { return m_filterBar; }
     HWND PictureListControl() const { return m_listPictures.m_hWnd; }
 

@@ -6,15 +6,9 @@
 #include <shlobj.h>
 
 #include "FileUtils.h"
+#include "FolderPicker.h"
 #include "HelpFile.h"
 #include "SettingsFiles.h"
-
-namespace {
-
-// BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE
-const UINT kBrowseFlags = 0x59;
-
-}  // namespace
 
 void CRecoveryDlg::OnTimer(UINT_PTR nIDEvent)
 {
@@ -48,33 +42,7 @@ void CRecoveryDlg::OnStartupTick()
 
 bool CRecoveryDlg::PickFolder(CString& path)
 {
-    // The new-style picker is built from COM objects; balance our own
-    // initialisation whether or not the thread had one already.
-    const HRESULT comInit = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-
-    char displayName[MAX_PATH] = {};
-    BROWSEINFOA info = {};
-    info.hwndOwner = m_hWnd;
-    info.pidlRoot = nullptr;
-    info.pszDisplayName = displayName;
-    info.lpszTitle = "";
-    info.ulFlags = kBrowseFlags;
-    info.lpfn = nullptr;
-
-    bool picked = false;
-    PIDLIST_ABSOLUTE pidl = SHBrowseForFolderA(&info);
-    if (pidl) {
-        char folder[MAX_PATH] = {};
-        if (SHGetPathFromIDListA(pidl, folder)) {
-            path = folder;
-            picked = true;
-        }
-        CoTaskMemFree(pidl);
-    }
-
-    if (SUCCEEDED(comInit))
-        CoUninitialize();
-    return picked;
+    return PickFolderFrom(m_hWnd, m_view.SaveFolder(), path);
 }
 
 void CRecoveryDlg::OnBrowse()

@@ -35,6 +35,9 @@ BEGIN_MESSAGE_MAP(CRecoveryDlg, CSkinDialog)
     ON_CONTROL(CBN_SELCHANGE, IDC_ARRANGEMENT, &CRecoveryDlg::OnArrangementChanged)
     ON_STN_CLICKED(IDC_LAST_SEARCH, &CRecoveryDlg::OnLastSearchLink)
     ON_CONTROL(CFilterBar::kFilterChanged, IDC_FILTER_BAR, &CRecoveryDlg::ApplyFilter)
+    ON_WM_SIZE()
+    ON_WM_GETMINMAXINFO()
+    ON_MESSAGE(WM_SHOWWINDOW, &CRecoveryDlg::OnShowWindow)
 END_MESSAGE_MAP()
 
 CRecoveryDlg::CRecoveryDlg()
@@ -61,6 +64,7 @@ BOOL CRecoveryDlg::OnInitDialog()
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     m_view.Create(*this, m_searchView);
     m_finds.Attach(m_hWnd);
+    m_placement.Restore(m_hWnd, m_view.LeastSize());
     // Nothing may be reading the old finds while an earlier work folder goes.
     m_workFolders.OnPutAside([this] {
         m_preview.Close();
@@ -141,6 +145,29 @@ void CRecoveryDlg::OnPaint()
     const int y = (Height(window) - GetSystemMetrics(SM_CYICON) + 1) / 2;
     DrawIcon(dc, x, y, m_hIcon);
     EndPaint(m_hWnd, &ps);
+}
+
+void CRecoveryDlg::OnSize(UINT type, int cx, int cy)
+{
+    CSkinDialog::OnSize(type, cx, cy);
+    if (type == SIZE_MINIMIZED)
+        return;
+    m_view.Resize(cx, cy);
+    m_list.Arrange();
+    // The labels are drawn over the skin: they are drawn again with it.
+    RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void CRecoveryDlg::OnGetMinMaxInfo(MINMAXINFO* info)
+{
+    m_view.LimitSize(info);
+}
+
+LRESULT CRecoveryDlg::OnShowWindow(WPARAM shown, LPARAM)
+{
+    if (shown)
+        m_placement.Opened(m_hWnd);
+    return Default();
 }
 
 HCURSOR CRecoveryDlg::OnQueryDragIcon()

@@ -58,6 +58,7 @@
 #include "SearchRecord.h"
 #include "SkinDialog.h"
 #include "Thumbnail.h"
+#include "WindowPlacement.h"
 #include "WindowState.h"
 #include "WorkFolders.h"
 
@@ -184,6 +185,11 @@ protected:
     BOOL OnHelpInfo(HELPINFO* info);
     void OnSettings();
     void OnSelectAll();
+    // The window changes size: the controls follow its edges; never
+    // smaller than the template.
+    void OnSize(UINT type, int cx, int cy);
+    void OnGetMinMaxInfo(MINMAXINFO* info);
+    LRESULT OnShowWindow(WPARAM shown, LPARAM);
 
     DECLARE_MESSAGE_MAP()
 
@@ -202,6 +208,8 @@ protected:
     CSearchProgressView m_searchView;
     // The pictures found, as the list control shows them.
     CPictureList m_list;
+    // The window's size and place from the last run, and for the next.
+    CWindowPlacement m_placement;
     CPicturePreview m_preview;
     // The walks, the thumbnail workers and the finds file of the search.
     CFindsIntake m_intake;

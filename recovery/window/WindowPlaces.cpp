@@ -23,6 +23,55 @@ RECT Sized(int left, int top, int width, int height)
     return RECT{left, top, left + width, top + height};
 }
 
+// How each place follows the window's edges.
+UINT Anchors(CWindowPlaces::Place place)
+{
+    using namespace anchor;
+    switch (place) {
+    case CWindowPlaces::RecoverButton:
+    case CWindowPlaces::SearchBar:
+    case CWindowPlaces::NewSearch:
+    case CWindowPlaces::Arrangement:
+        return MoveY;
+    case CWindowPlaces::CopyCancel:
+        return Move;
+    case CWindowPlaces::ProgressBar:
+    case CWindowPlaces::ProgressText:
+    case CWindowPlaces::TipText:
+    case CWindowPlaces::SearchLine:
+    case CWindowPlaces::LastSearchLink:
+        return MoveY | SizeX;
+    case CWindowPlaces::FilterBar:
+    case CWindowPlaces::CountLine:
+        return SizeX;
+    case CWindowPlaces::PictureList:
+    case CWindowPlaces::PictureListShort:
+        return Size;
+    case CWindowPlaces::Status:
+    case CWindowPlaces::Loading:
+    case CWindowPlaces::SelectAll:
+    default:
+        return None;
+    }
+}
+
+// The template's own controls, where it puts them, and how they follow.
+struct TemplateControl {
+    int id;
+    UINT anchors;
+};
+const TemplateControl kTemplateControls[] = {
+    {IDC_SELECT_DRIVE_LABEL, anchor::None},
+    {IDC_RELOAD, anchor::None},
+    {IDC_SETTINGS_LINK, anchor::MoveX},
+    {IDC_HELP_LINK, anchor::MoveX},
+    {IDC_DRIVE_LIST, anchor::Size},
+    {IDC_SAVE_DIR_LABEL, anchor::MoveY},
+    {IDC_SAVE_DIR, anchor::MoveY | anchor::SizeX},
+    {IDC_BROWSE, anchor::Move},
+    {IDC_NEXT, anchor::MoveY},
+};
+
 }  // namespace
 
 void CWindowPlaces::Init(HWND dialog, int filterBarHeight, int selectAllWidth)
@@ -40,6 +89,9 @@ void CWindowPlaces::Init(HWND dialog, int filterBarHeight, int selectAllWidth)
     const int progressHeight = Height(ItemRect(dialog, IDC_PROGRESS));
     RECT window;
     ::GetWindowRect(dialog, &window);
+    m_least = {Width(window), Height(window)};
+    for (const TemplateControl& control : kTemplateControls)
+        m_layout.Add(::GetDlgItem(dialog, control.id), control.anchors);
 
     m_places[RecoverButton] = next;
     m_places[Status] = Sized(selectDrive.left, 5, Width(status), Height(selectDrive) + 5);
@@ -85,10 +137,40 @@ void CWindowPlaces::Init(HWND dialog, int filterBarHeight, int selectAllWidth)
 
 RECT CWindowPlaces::Rect(Place place) const
 {
-    return m_layout.Follow(m_places[place], anchor::None);
+    if (place == Loading) {
+        // Moved to the right and down by as much as the window grew, then
+        // back by half of that.
+        const RECT moved = m_layout.Follow(m_places[place], anchor::Move);
+        RECT rc = m_places[place];
+        ::OffsetRect(&rc, (moved.left - rc.left) / 2, (moved.top - rc.top) / 2);
+        return rc;
+    }
+    return m_layout.Follow(m_places[place], Anchors(place));
 }
 
 void CWindowPlaces::Put(HWND control, Place place, BOOL repaint)
 {
-    m_layout.Add(control, m_places[place], anchor::None, repaint);
+    if (place == Loading) {
+        m_loading = control;
+        const RECT rc = Rect(place);
+        ::MoveWindow(control, rc.left, rc.top, Width(rc), Height(rc), repaint);
+        return;
+    }
+    m_layout.Add(control, m_places[place], Anchors(place), repaint);
+}
+
+void CWindowPlaces::Resize(int width, int height)
+{
+    m_layout.Resize(width, height);
+    if (m_loading && ::IsWindow(m_loading))
+        Put(m_loading, Loading);
+}
+
+void CWindowPlaces::LimitSize(MINMAXINFO* info) const
+{
+    // Asked before the places are known too: then Windows' own limits stand.
+    if (!info || m_least.cx <= 0 || m_least.cy <= 0)
+        return;
+    info->ptMinTrackSize.x = m_least.cx;
+    info->ptMinTrackSize.y = m_least.cy;
 }

@@ -2,8 +2,10 @@
 // template places the controls of the Ready view (the drive list, Next,
 // Browse, the save folder, the labels); every other place is taken from
 // those once, at the start, so that the views follow the template.
-// Controls are put in their places through one layout, which will make
-// them follow the window's edges once the window can change size.
+// Controls are put in their places through one layout, which makes them
+// follow the window's edges as it changes size: the lists take the room,
+// the top row keeps to the top (its links to the right), and the save
+// folder's row, the buttons and the lines beside them keep to the bottom.
 #pragma once
 
 #include <windows.h>
@@ -41,7 +43,17 @@ public:
     // Moves control to the place (and keeps it there as the window changes).
     void Put(HWND control, Place place, BOOL repaint = TRUE);
 
+    // Every control placed again for a client area of this size (WM_SIZE).
+    void Resize(int width, int height);
+    // The window's least size: the template's, at which every view fits.
+    SIZE LeastSize() const { return m_least; }
+    // WM_GETMINMAXINFO: the window is never made smaller than its least size.
+    void LimitSize(MINMAXINFO* info) const;
+
 private:
     CLayout m_layout;
     RECT m_places[kPlaces] = {};
+    SIZE m_least = {0, 0};
+    // The loading text stays in the middle: half of every change of size.
+    HWND m_loading = nullptr;
 };

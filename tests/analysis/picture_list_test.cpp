@@ -467,6 +467,59 @@ TEST_F(PictureListTest, SpaceTogglesTheSelectedItems)
     Dlg().RunOnUi([&] { Dlg().List().Clear(); });
 }
 
+// Whether any of the item is inside the list's client area.
+bool InView(HWND list, int item)
+{
+    RECT rc = {LVIR_BOUNDS, 0, 0, 0};
+    RECT client, both;
+    GetClientRect(list, &client);
+    return SendMessageA(list, LVM_GETITEMRECT, item, reinterpret_cast<LPARAM>(&rc)) &&
+           IntersectRect(&both, &rc, &client);
+}
+
+// During a search the list follows the newest find only while the user
+// looks at it: not once they scrolled away, nor while a picture is selected.
+TEST_F(PictureListTest, NewFindsAreFollowedOnlyWhileTheUserLooksAtTheNewest)
+{
+    const HWND list = Ctl(IDC_PICTURE_LIST);
+    int listed = 0;
+    auto addAndFollow = [&](int count) {
+        Dlg().RunOnUi([&] {
+            for (int i = 0; i < count; ++i, ++listed)
+                Dlg().AddThumbnail(ThumbnailPixels(64 * 64, 0x00FF00), "C:\\f" + std::to_string(listed) + ".jpg");
+            Dlg().List().ShowCount();
+        });
+        // As in a search: the list's scroll step comes a tick after its new items.
+        Pump(100);
+        Dlg().RunOnUi([&] { Dlg().List().ScrollToLast(); });
+        Pump(100);
+    };
+    Dlg().RunOnUi([&] { Dlg().List().Clear(); });
+    addAndFollow(120);
+    ASSERT_TRUE(InView(list, listed - 1));
+    ASSERT_FALSE(InView(list, 0));
+
+    // Scrolled to the top, the user stays there.
+    PostMessageA(list, LVM_SCROLL, 0, -100000);
+    ASSERT_TRUE(WaitUntil([&] { return InView(list, 0); }));
+    addAndFollow(40);
+    EXPECT_TRUE(InView(list, 0));
+    EXPECT_FALSE(InView(list, listed - 1));
+
+    // A picture selected holds the list where it is.
+    Dlg().RunOnUi([&] { Dlg().List().Clear(); });
+    listed = 0;
+    addAndFollow(120);
+    addAndFollow(40);
+    ASSERT_TRUE(InView(list, listed - 1)) << "followed from batch to batch";
+    SelectRow(list, listed - 1);
+    const int selected = listed - 1;
+    addAndFollow(40);
+    EXPECT_TRUE(InView(list, selected));
+    EXPECT_FALSE(InView(list, listed - 1));
+    Dlg().RunOnUi([&] { Dlg().List().Clear(); });
+}
+
 }  // namespace
 
 namespace {

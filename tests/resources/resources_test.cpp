@@ -200,10 +200,9 @@ TEST(MainDialog, WindowCaptionStylesAndClientSize) {
     EXPECT_EQ(TextOf(h), "Quorvane");
     LONG style = StyleOf(h);
     for (DWORD bit : {DWORD{WS_POPUP}, DWORD{WS_CAPTION}, DWORD{WS_SYSMENU},
-                      DWORD{WS_MINIMIZEBOX}, DWORD{WS_VISIBLE}})
+                      DWORD{WS_MINIMIZEBOX}, DWORD{WS_MAXIMIZEBOX}, DWORD{WS_THICKFRAME},
+                      DWORD{WS_VISIBLE}})
         EXPECT_EQ(static_cast<DWORD>(style) & bit, bit) << std::hex << bit;
-    EXPECT_EQ(style & WS_MAXIMIZEBOX, 0);
-    EXPECT_EQ(style & WS_THICKFRAME, 0);
     EXPECT_NE(GetWindowLongA(h, GWL_EXSTYLE) & WS_EX_APPWINDOW, 0);
 
     Template t = ReadTemplate(IDD_RECOVERY);

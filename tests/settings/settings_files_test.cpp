@@ -131,6 +131,26 @@ TEST_F(SettingsFiles, ArrangementAndSaveFolderKeepEachOther)
     EXPECT_EQ(ReadSaveFolder(), "C:\\100%s done");
 }
 
+// The window's place and the save folder share the file: writing either
+// keeps the other; the place's own lines, however many, become one.
+TEST_F(SettingsFiles, WindowPlaceAndSaveFolderKeepEachOther)
+{
+    EXPECT_EQ(ReadWindowPlace(), "");
+    WriteWindowPlace("1,2,803,602,0");
+    EXPECT_EQ(Get(g_strSettingsFile), "window=1,2,803,602,0\r\n");
+
+    Put(g_strSettingsFile, "savedir=C:\\Old\r\nwindow=9,9,99,99,1\r\nother=x\r\nwindow=8,8,88,88,0");
+    WriteWindowPlace("1,2,803,602,1");
+    EXPECT_EQ(Get(g_strSettingsFile), "savedir=C:\\Old\r\nwindow=1,2,803,602,1\r\nother=x\r\n");
+    EXPECT_EQ(ReadSaveFolder(), "C:\\Old");
+
+    WriteSaveFolder("D:\\Pics");
+    EXPECT_EQ(Get(g_strSettingsFile), "savedir=D:\\Pics\r\nwindow=1,2,803,602,1\r\n");
+    EXPECT_EQ(ReadWindowPlace(), "1,2,803,602,1");
+    WriteArrangement("One folder");
+    EXPECT_EQ(Get(g_strSettingsFile), "savedir=D:\\Pics\r\narrange=One folder\r\nwindow=1,2,803,602,1\r\n");
+}
+
 TEST_F(SettingsFiles, LastMatchingLineWinsAndOnlyExactKeysMatch)
 {
     Put(g_strSettingsFile, "savedir=C:\\First\r\n\r\nsavedir=C:\\Second\r\nSaveDir=D:\\Pics\r\n savedir=E:\\X\r\n"
