@@ -10,7 +10,7 @@
 // 38512 as "38,512".
 CString GroupedNumber(uint64_t number);
 // Several lines ("\r\n" between them): name, folder, state, type and size,
-// date, camera; only what is known.
+// date, camera, lens; only what is known.
 CString DescribePicture(const CPictureItems& items, int item);
 // Why a picture of a type this program does not draw shows the placeholder:
 // "Quorvane cannot show HEIC pictures; Recover copies the file as it was
