@@ -641,7 +641,8 @@ void RawReader::AddCarriedThumbnails()
         JpegLayout exif;
         const std::string& head = m_jpegHeads[i];
         ReadJpegLayout(reinterpret_cast<const unsigned char*>(head.data()), head.size(), exif);
-        if (exif.thumbLength == 0 || exif.thumbOffset > head.size() || exif.thumbLength > head.size() - exif.thumbOffset)
+        if (exif.thumbLength == 0 || exif.thumbOffset > head.size() ||
+            exif.thumbLength > head.size() - exif.thumbOffset)
             continue;
         // AddJpeg checks it lies within the file and reads its frame.
         AddJpeg(m_layout.jpegs[i].offset + exif.thumbOffset, exif.thumbLength);
