@@ -88,6 +88,10 @@ public:
     // Fills what the RAW's own tags left unsaid from its JPEGs' Exif blocks.
     void FillFromJpegs();
     void ChooseSensorSize();
+    // Adds the small copy each JPEG carries in its own Exif block (a RAF's
+    // preview has one, as many cameras' do): a thumbnail drawn from it
+    // costs a few kilobytes, not the preview's scan.
+    void AddCarriedThumbnails();
 
 private:
     unsigned U16(const unsigned char* p) const { return m_big ? Big16(p) : static_cast<unsigned>(p[1]) << 8 | p[0]; }
@@ -630,6 +634,21 @@ void RawReader::FillFromJpegs()
     }
 }
 
+void RawReader::AddCarriedThumbnails()
+{
+    const size_t count = m_jpegHeads.size();
+    for (size_t i = 0; i < count; ++i) {
+        JpegLayout exif;
+        const std::string& head = m_jpegHeads[i];
+        ReadJpegLayout(reinterpret_cast<const unsigned char*>(head.data()), head.size(), exif);
+        if (exif.thumbLength == 0 || exif.thumbOffset > head.size() ||
+            exif.thumbLength > head.size() - exif.thumbOffset)
+            continue;
+        // AddJpeg checks it lies within the file and reads its frame.
+        AddJpeg(m_layout.jpegs[i].offset + exif.thumbOffset, exif.thumbLength);
+    }
+}
+
 void RawReader::ChooseSensorSize()
 {
     // Told outright; a DNG's crop of its raw data; the raw data's own
@@ -733,5 +752,6 @@ bool ReadRawLayout(ByteSource& file, RawLayout& layout)
     }
     reader.FillFromJpegs();
     reader.ChooseSensorSize();
+    reader.AddCarriedThumbnails();
     return true;
 }

@@ -111,6 +111,8 @@ CString DescribePicture(const CPictureItems& items, int item)
         text += "\r\nDate: " + LocalDateText(items.Date(item));
     if (!items.Camera(item).empty())
         text += "\r\nCamera: " + CString(items.Camera(item).c_str());
+    if (!items.Lens(item).empty())
+        text += "\r\nLens: " + CString(items.Lens(item).c_str());
     return text;
 }
 

@@ -49,7 +49,8 @@ void CPictureItems::Add(const CString& path, const ThumbnailPixels& pixels, cons
     entry.taken = ExifTime(details.taken);
     entry.width = details.width;
     entry.height = details.height;
-    entry.camera = CameraIndex(details.camera);
+    entry.camera = NameIndex(m_cameras, details.camera);
+    entry.lens = NameIndex(m_lenses, details.lens);
     entry.type = PictureTypeOf(entry.path);
     entry.state = FindState::Found;
     entry.ticked = true;
@@ -78,6 +79,7 @@ void CPictureItems::Clear()
     m_blocks.clear();
     m_blocks.shrink_to_fit();
     m_cameras.assign(1, std::string());
+    m_lenses.assign(1, std::string());
     std::fill(std::begin(m_typeCounts), std::end(m_typeCounts), 0);
     m_damagedCount = 0;
 }
@@ -170,17 +172,17 @@ uint64_t CPictureItems::RecordDate(int item) const
     return static_cast<uint64_t>(local.dwHighDateTime) << 32 | local.dwLowDateTime;
 }
 
-uint16_t CPictureItems::CameraIndex(const std::string& camera)
+uint16_t CPictureItems::NameIndex(std::vector<std::string>& names, const std::string& name)
 {
-    if (camera.empty())
+    if (name.empty())
         return 0;
-    for (size_t i = 1; i < m_cameras.size(); ++i) {
-        if (m_cameras[i] == camera)
+    for (size_t i = 1; i < names.size(); ++i) {
+        if (names[i] == name)
             return static_cast<uint16_t>(i);
     }
-    // More cameras than anyone owns: the rest go unnamed.
-    if (m_cameras.size() >= 1024)
+    // More cameras or lenses than anyone owns: the rest go unnamed.
+    if (names.size() >= 1024)
         return 0;
-    m_cameras.push_back(camera);
-    return static_cast<uint16_t>(m_cameras.size() - 1);
+    names.push_back(name);
+    return static_cast<uint16_t>(names.size() - 1);
 }

@@ -55,6 +55,7 @@ public:
     // still held), local; 0 for a find by its contents or when not known.
     uint64_t RecordDate(int item) const;
     const std::string& Camera(int item) const { return m_cameras[At(item).camera]; }
+    const std::string& Lens(int item) const { return m_lenses[At(item).lens]; }
     // Finds of each type taken in so far.
     int TypeCount(PictureType type) const { return m_typeCounts[type]; }
 
@@ -84,6 +85,7 @@ private:
         uint32_t width;
         uint32_t height;
         uint16_t camera;  // in m_cameras
+        uint16_t lens;    // in m_lenses
         PictureType type;
         FindState state;
         bool ticked;
@@ -98,12 +100,14 @@ private:
     uint8_t* Slot(int item) const;
     static void SetDate(Item& item);
     void MarkDamaged(Item& item, bool damaged, int decodes);
-    uint16_t CameraIndex(const std::string& camera);
+    // Where name is in names (0 for none), added when it is new.
+    static uint16_t NameIndex(std::vector<std::string>& names, const std::string& name);
 
     std::vector<Item> m_items;
     std::vector<std::unique_ptr<uint8_t[]>> m_blocks;
-    // Cameras are few: each name is kept once.
+    // Cameras and lenses are few: each name is kept once.
     std::vector<std::string> m_cameras{std::string()};
+    std::vector<std::string> m_lenses{std::string()};
     int m_typeCounts[kPictureTypes] = {};
     int m_damagedCount = 0;
 };

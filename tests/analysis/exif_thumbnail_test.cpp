@@ -167,10 +167,12 @@ std::string WithCameraExif(const std::string& main, const std::string& thumb)
     const std::string make("Canon\0", 6);
     const std::string model("Canon EOS 5D\0", 13);
     const std::string taken("2019:07:14 16:05:09\0", 20);
+    const std::string lens("EF50mm f/1.8 II\0", 16);
     const unsigned strings = 8 + 2 + 3 * 12 + 4;
     const unsigned exifIfd = strings + 6 + 13;
-    const unsigned dateAt = exifIfd + 2 + 12 + 4;
-    const unsigned ifd1 = dateAt + 20;
+    const unsigned dateAt = exifIfd + 2 + 2 * 12 + 4;
+    const unsigned lensAt = dateAt + 20;
+    const unsigned ifd1 = lensAt + 16;
     const unsigned thumbAt = ifd1 + 2 + 2 * 12 + 4;
 
     std::string tiff = "II*";
@@ -182,10 +184,11 @@ std::string WithCameraExif(const std::string& main, const std::string& thumb)
     Put16(tiff, 0x8769), Put16(tiff, 4), Put32(tiff, 1), Put32(tiff, exifIfd);
     Put32(tiff, ifd1);
     tiff += make + model;
-    Put16(tiff, 1);
+    Put16(tiff, 2);
     Put16(tiff, 0x9003), Put16(tiff, 2), Put32(tiff, 20), Put32(tiff, dateAt);
+    Put16(tiff, 0xA434), Put16(tiff, 2), Put32(tiff, 16), Put32(tiff, lensAt);
     Put32(tiff, 0);
-    tiff += taken;
+    tiff += taken + lens;
     Put16(tiff, 2);
     Put16(tiff, 0x0201), Put16(tiff, 4), Put32(tiff, 1), Put32(tiff, thumbAt);
     Put16(tiff, 0x0202), Put16(tiff, 4), Put32(tiff, 1), Put32(tiff, static_cast<unsigned>(thumb.size()));
@@ -220,6 +223,7 @@ TEST_F(ExifThumbnailTest, DetailsOfEachKindOfFile)
     EXPECT_EQ(details.height, 200u);
     EXPECT_EQ(details.taken, "2019:07:14 16:05:09");
     EXPECT_EQ(details.camera, "Canon EOS 5D");
+    EXPECT_EQ(details.lens, "EF50mm f/1.8 II");
     EXPECT_NE(details.written, 0u);
 
     // A JPEG without Exif, and the other types, decoded in full.

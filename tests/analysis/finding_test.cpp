@@ -195,14 +195,27 @@ TEST(PictureDescription, SaysWhatIsKnown)
     const std::string sized = DescribePicture(items, 9).GetString();
     EXPECT_NE(sized.find("\r\nRAW, 6000 x 4000 pixels, "), std::string::npos) << sized;
     EXPECT_NE(sized.find("carries no preview picture"), std::string::npos) << sized;
+    EXPECT_EQ(sized.find("Lens:"), std::string::npos) << sized;
+    // Camera and lens each on a line of their own, each find's own.
+    PictureDetails tagged = sensor;
+    tagged.camera = "Nikon Z 6";
+    tagged.lens = "NIKKOR Z 24-70mm f/4 S";
+    items.Add("C:\\d\\DSC_0001.NEF", ThumbnailPixels(), tagged, true);
+    tagged.lens = "NIKKOR Z 50mm f/1.8 S";
+    items.Add("C:\\d\\DSC_0002.NEF", ThumbnailPixels(), tagged, true);
+    EXPECT_EQ(items.Lens(10), "NIKKOR Z 24-70mm f/4 S");
+    EXPECT_EQ(items.Lens(11), "NIKKOR Z 50mm f/1.8 S");
+    EXPECT_EQ(items.Camera(11), "Nikon Z 6");
+    const std::string lens = DescribePicture(items, 11).GetString();
+    EXPECT_NE(lens.find("\r\nCamera: Nikon Z 6\r\nLens: NIKKOR Z 50mm f/1.8 S"), std::string::npos) << lens;
     // A deleted short name whose first letter FAT lost says so; a name of
     // a file still there keeps its underscore without a word.
     items.Add("C:\\d\\_MG_0009.jpg", ThumbnailPixels(), PictureDetails(), true);
     items.Add("C:\\d\\_MG_0010.jpg", ThumbnailPixels(), PictureDetails(), true);
-    items.SetRecord(10, "\\DCIM", true);
-    items.SetRecord(11, "\\DCIM", false);
-    EXPECT_NE(DescribePicture(items, 10).Find("The first letter of its name was lost when it was deleted"), -1);
-    EXPECT_EQ(DescribePicture(items, 11).Find("first letter"), -1);
+    items.SetRecord(12, "\\DCIM", true);
+    items.SetRecord(13, "\\DCIM", false);
+    EXPECT_NE(DescribePicture(items, 12).Find("The first letter of its name was lost when it was deleted"), -1);
+    EXPECT_EQ(DescribePicture(items, 13).Find("first letter"), -1);
     EXPECT_EQ(std::string(CountLine(1240, 38512, 812, 2469606195ull).GetString()),
               "1,240 of 38,512 pictures shown - 812 ticked (2.3 GB)");
 }

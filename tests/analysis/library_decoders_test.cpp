@@ -125,6 +125,7 @@ TEST_F(LibraryDecoders, PhoneDetailsComeFromTheExifItemButNotItsTurn)
     const PictureDetails& details = source.Details();
     EXPECT_EQ(details.taken, "2024:07:14 15:32:08");
     EXPECT_EQ(details.camera, "Quorvane Test Phone 1");
+    EXPECT_EQ(details.lens, "Quorvane Test Lens 4.2mm f/1.8");
     const DecodedPicture picture = source.Whole();
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture.width, 160u);
@@ -134,5 +135,44 @@ TEST_F(LibraryDecoders, PhoneDetailsComeFromTheExifItemButNotItsTurn)
     CPictureSource plain(Sample("plain.heic").c_str());
     EXPECT_TRUE(plain.Details().taken.empty());
     EXPECT_TRUE(plain.Details().camera.empty());
+    EXPECT_TRUE(plain.Details().lens.empty());
     EXPECT_TRUE(plain.Whole());
+}
+
+TEST_F(LibraryDecoders, APhonesPortraitIsTurnedOnceEverywhere)
+{
+    // Stored on its side and turned by the file's irot (its Exif says 6 as
+    // well, and is not applied again): 120 x 160, the red corner top right.
+    CPictureSource source(Sample("turned.heic").c_str());
+    const DecodedPicture whole = source.Whole();
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole.srcWidth, 120);
+    EXPECT_EQ(whole.srcHeight, 160);
+    EXPECT_EQ(whole.width, 120u);
+    EXPECT_EQ(whole.height, 160u);
+    EXPECT_TRUE(Near(PixelAt(whole, 112, 5), 0xFF0000)) << std::hex << PixelAt(whole, 112, 5);
+    EXPECT_TRUE(Near(PixelAt(whole, 5, 5), 0x2040C0)) << std::hex << PixelAt(whole, 5, 5);
+    EXPECT_EQ(source.Details().width, 120u);
+    EXPECT_EQ(source.Details().height, 160u);
+
+    // Its thumbnail item turned the same way, standing for the whole.
+    CPictureSource thumbed(Sample("turned.heic").c_str());
+    const DecodedPicture small = thumbed.Reduced(48, 64);
+    ASSERT_TRUE(small);
+    EXPECT_EQ(small.srcWidth, 72);
+    EXPECT_EQ(small.srcHeight, 96);
+    EXPECT_EQ(small.width, 120u);
+    EXPECT_EQ(small.height, 160u);
+    EXPECT_TRUE(Near(PixelAt(small, 68, 3), 0xFF0000)) << std::hex << PixelAt(small, 68, 3);
+    EXPECT_FALSE(thumbed.Reduced(80, 64));
+
+    // The list's thumbnail: 48 x 64 at (8, 0), red at its top right.
+    ThumbnailPixels pixels;
+    PictureDetails details;
+    ASSERT_TRUE(RenderThumbnail(Sample("turned.heic").c_str(), pixels, &details));
+    EXPECT_TRUE(Near(pixels[3 * kThumbSize + 52], 0xFF0000)) << std::hex << pixels[3 * kThumbSize + 52];
+    EXPECT_TRUE(Near(pixels[3 * kThumbSize + 11], 0x2040C0)) << std::hex << pixels[3 * kThumbSize + 11];
+    EXPECT_TRUE(Near(pixels[32 * kThumbSize + 3], 0xFFFFFF, 8));
+    EXPECT_EQ(details.width, 120u);
+    EXPECT_EQ(details.height, 160u);
 }

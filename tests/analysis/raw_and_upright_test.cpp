@@ -4,6 +4,7 @@
 // as its Exif orientation says.
 #include "AnalysisHarness.h"
 
+#include "PictureDescription.h"
 #include "PictureSource.h"
 #include "RawSamples.h"
 #include "Thumbnail.h"
@@ -68,6 +69,12 @@ TEST_F(RawPictureTest, EachFamilyShowsItsSmallestFittingJpegAndItsLargestWhole)
             EXPECT_EQ(details.camera, kModel);
             EXPECT_EQ(details.taken, kTaken);
             EXPECT_EQ(details.lens, kLens);
+            // The tooltip and the preview's details name both.
+            CPictureItems items;
+            items.Add(path.c_str(), pixels, details, true);
+            const std::string told = DescribePicture(items, 0).GetString();
+            EXPECT_NE(told.find(std::string("\r\nCamera: ") + kModel + "\r\nLens: " + kLens), std::string::npos)
+                << told;
         }
 
         CPictureSource source(path.c_str());

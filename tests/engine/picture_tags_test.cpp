@@ -97,6 +97,39 @@ TEST(RawLayout, EachFamilyGivesItsJpegsAndTheSensorsDetails)
     ASSERT_EQ(raf.layout.jpegs.size(), 1u);
     EXPECT_EQ(raf.layout.jpegs[0].offset, 160u);
 
+    // A RAF whose JPEG carries its own Exif block, as the cameras write it:
+    // the camera from it, and the small copy in it a JPEG of the RAW too,
+    // the one a thumbnail takes.
+    Tiff exif(false);
+    const std::string thumb = FakeJpeg(160, 120);
+    const uint32_t thumbAt = static_cast<uint32_t>(exif.Blob(thumb));
+    const uint32_t ifd1 = static_cast<uint32_t>(exif.Directory(
+        {Tiff::Long(0x0201, thumbAt), Tiff::Long(0x0202, static_cast<uint32_t>(thumb.size()))}));
+    exif.SetFirst(static_cast<uint32_t>(
+        exif.Directory({exif.Ascii(0x010F, "FUJIFILM"), exif.Ascii(0x0110, "X-T3")}, ifd1)));
+    const std::string app1 = "Exif" + std::string(2, '\0') + exif.Bytes();
+    const std::string preview = FakeJpeg(1920, 1280, 4000);
+    const std::string carrying = preview.substr(0, 2) + "\xFF\xE1" + Big16(static_cast<unsigned>(app1.size() + 2)) +
+                                 app1 + preview.substr(2);
+    const Read fuji = ReadOf(Raf(carrying));
+    ASSERT_EQ(fuji.layout.jpegs.size(), 2u);
+    EXPECT_EQ(fuji.layout.model, "X-T3");
+    EXPECT_EQ(fuji.layout.width, kSensorWidth);
+    const EmbeddedJpeg* carried = fuji.layout.Smallest(64, 43);
+    ASSERT_NE(carried, nullptr);
+    EXPECT_EQ(carried->width, 160u);
+    EXPECT_EQ(carried->height, 120u);
+    EXPECT_EQ(carried->offset, 160u + 2 + 4 + 6 + thumbAt);
+    EXPECT_EQ(carried->length, thumb.size());
+    EXPECT_EQ(fuji.layout.Largest()->width, 1920u);
+    // A small copy said to run past its block is not taken.
+    std::string past = carrying;
+    const std::string length = std::string("\x02\x02\x04\x00\x01\x00\x00\x00", 8);
+    ASSERT_NE(past.find(length), std::string::npos);
+    past[past.find(length) + 8] = '\xF0';
+    past[past.find(length) + 9] = '\x7F';
+    EXPECT_EQ(ReadOf(Raf(past)).layout.jpegs.size(), 1u);
+
     // Not a RAW: nothing.
     EXPECT_FALSE(ReadOf(large).known);
     EXPECT_FALSE(ReadOf(std::string(40, '\0')).known);
