@@ -13,7 +13,8 @@
 
 // Time left from the rate over the last stretch of the search. The rate is
 // taken across the whole stretch, so one slow or quick read does not make
-// the figure jump about.
+// the figure jump about. None in the first seconds, nor while the figure
+// has stood still for as long (the disk is not answering).
 class CTimeLeftEstimate {
 public:
     // The stretch the rate is measured over, and the least of it that must
@@ -41,7 +42,8 @@ private:
 
 // "less than a minute", "about 4 minutes", "about 2 hours".
 CString TimeLeftText(double seconds);
-// "37% searched - 412 pictures found - about 4 minutes left", with
+// "37% searched - 412 pictures found - about 4 minutes left" (the share of
+// the file systems' pass and the content search together), with
 // "- 12 unreadable sectors skipped" when there are any, and while the search
 // runs "- The disk is not answering: 3 sectors given up" when reads were
 // given up; no time left when secondsLeft is negative.
@@ -59,7 +61,8 @@ public:
     void End();
 
     bool Showing() const { return m_bValid; }
-    // Share searched in thousandths (0..1000).
+    // Share searched in thousandths (0..1000), the file systems' pass
+    // included.
     int Permille() const;
     CString Line() const;
     const qv::SearchProgress& Last() const { return m_last; }
