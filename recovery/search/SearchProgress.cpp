@@ -45,12 +45,12 @@ double CTimeLeftEstimate::SecondsLeft(uint64_t size) const
     const double span = last.seconds - first.seconds;
     if (span < m_leastSeconds || last.searched <= first.searched || last.searched > size)
         return -1;
-    // A figure that has stood still as long as the least stretch: the disk
-    // is not answering, and nothing says when it will again.
+    // A figure that has stood still that long: the disk is not answering,
+    // and nothing says when it will again.
     size_t moved = m_samples.size() - 1;
     while (moved > 0 && m_samples[moved - 1].searched == last.searched)
         --moved;
-    if (last.seconds - m_samples[moved].seconds >= m_leastSeconds)
+    if (m_stillSeconds > 0 && last.seconds - m_samples[moved].seconds >= m_stillSeconds)
         return -1;
     const double rate = static_cast<double>(last.searched - first.searched) / span;
     return static_cast<double>(size - last.searched) / rate;

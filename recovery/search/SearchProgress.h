@@ -13,8 +13,8 @@
 
 // Time left from the rate over the last stretch of the search. The rate is
 // taken across the whole stretch, so one slow or quick read does not make
-// the figure jump about. None in the first seconds, nor while the figure
-// has stood still for as long (the disk is not answering).
+// the figure jump about. None in the first seconds, nor, for a search,
+// while the figure has stood still for as long (the disk is not answering).
 class CTimeLeftEstimate {
 public:
     // The stretch the rate is measured over, and the least of it that must
@@ -22,8 +22,10 @@ public:
     static constexpr double kStretchSeconds = 30.0;
     static constexpr double kLeastSeconds = 5.0;
 
-    // A steadier measure (a copy's) may give its first figure sooner.
-    explicit CTimeLeftEstimate(double leastSeconds = kLeastSeconds) : m_leastSeconds(leastSeconds) {}
+    // A steadier measure (a copy's) may give its first figure sooner, and
+    // keep one through a standstill (stillSeconds 0).
+    explicit CTimeLeftEstimate(double leastSeconds = kLeastSeconds, double stillSeconds = kLeastSeconds)
+        : m_leastSeconds(leastSeconds), m_stillSeconds(stillSeconds) {}
 
     void Reset() { m_samples.clear(); }
     // Bytes searched at a time in seconds (from any fixed start).
@@ -38,6 +40,7 @@ private:
     };
     std::deque<Sample> m_samples;
     double m_leastSeconds;
+    double m_stillSeconds;
 };
 
 // "less than a minute", "about 4 minutes", "about 2 hours".
