@@ -29,14 +29,16 @@ std::string formatProgress(const SearchProgress& p) {
   s += "found=" + std::to_string(p.found) + "\n";
   s += "unreadable=" + std::to_string(p.unreadable) + "\n";
   s += "givenup=" + std::to_string(p.givenUp) + "\n";
+  s += "records=" + std::to_string(p.recordsChecked) + "\n";
+  s += "recordsize=" + std::to_string(p.recordsSize) + "\n";
   s += std::string("ended=") + (p.ended ? "1" : "0") + "\n";
   s += "end\n";
   return s;
 }
 
 bool parseProgress(const char* text, size_t n, SearchProgress& out) {
-  static const char* const kKeys[] = {"searched", "size", "found", "unreadable", "ended", "givenup"};
-  constexpr int kRequired = 5, kAll = 6;
+  static const char* const kKeys[] = {"searched", "size", "found", "unreadable", "ended", "givenup", "records", "recordsize"};
+  constexpr int kRequired = 5, kAll = 8;
   uint64_t values[kAll] = {};
   bool seen[kAll] = {};
   bool closed = false;
@@ -69,14 +71,22 @@ bool parseProgress(const char* text, size_t n, SearchProgress& out) {
   for (int k = 0; k < kRequired; ++k)
     if (!seen[k]) return false;
   if (values[0] > values[1] || values[4] > 1 || values[5] > values[3]) return false;
+  if (seen[6] != seen[7] || values[6] > values[7]) return false;
+  // The two together must not wrap around.
+  if (values[7] > UINT64_MAX - values[1]) return false;
   out.searched = values[0];
   out.size = values[1];
   out.found = values[2];
   out.unreadable = values[3];
   out.ended = values[4] == 1;
   out.givenUp = values[5];
+  out.recordsChecked = values[6];
+  out.recordsSize = values[7];
   return true;
 }
+
+uint64_t progressDone(const SearchProgress& p) { return p.recordsChecked + p.searched; }
+uint64_t progressTotal(const SearchProgress& p) { return p.recordsSize + p.size; }
 
 std::string progressFilePath(const std::string& outDir) {
   std::string p = outDir;

@@ -16,7 +16,18 @@ struct SearchProgress {
   uint64_t unreadable = 0;  // sectors that could not be read, skipped
   uint64_t givenUp = 0;     // of them, sectors the disk did not answer for in time
   bool ended = false;       // the search has ended; nothing more follows
+  // The file systems' pass, before the content search: bytes of the
+  // pictures their records describe that have been checked so far, and in
+  // all (0 while the records are still being read).
+  uint64_t recordsChecked = 0;
+  uint64_t recordsSize = 0;
 };
+
+// The whole search's work, the records' pass and the content search
+// together, in bytes: done so far and in all. Its share is what the search
+// has got through.
+uint64_t progressDone(const SearchProgress& p);
+uint64_t progressTotal(const SearchProgress& p);
 
 // Lines "key=value" in a fixed order, closed by a line "end".
 std::string formatProgress(const SearchProgress& p);
@@ -24,7 +35,8 @@ std::string formatProgress(const SearchProgress& p);
 // False for anything but a whole, consistent file: every key once, decimal
 // numbers only, searched <= size, ended 0 or 1, and the closing "end".
 // "givenup" may be missing (an older engine's file: none), and is at most
-// "unreadable".
+// "unreadable"; "records" and "recordsize" may be missing together (no
+// records' pass told), and records is at most recordsize.
 // Unknown keys are passed over, so that later engines may add some.
 bool parseProgress(const char* text, size_t n, SearchProgress& out);
 

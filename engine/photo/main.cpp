@@ -1,5 +1,7 @@
 // photo: searches a disk or disk image for pictures and writes each one it
 // finds into the output folder.
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -62,6 +64,10 @@ int main(int argc, char** argv) {
     qv::OutputSink files(cmd.outDir, finds);
     const uint64_t size = src.size();
     qv::ScanProgress live;
+    qv::RecordPassProgress records;
+    // Every find on its way to the output folder, from the records and from
+    // the content search alike.
+    std::atomic<uint64_t> handedOn{0};
     // The records' pass and the content search read the disk through it:
     // once.
     qv::ReadCache once(src, live.searched);
@@ -69,7 +75,11 @@ int main(int argc, char** argv) {
       qv::SearchProgress p;
       p.searched = live.searched.load(std::memory_order_relaxed);
       p.size = size;
-      p.found = live.found.load(std::memory_order_relaxed);
+      p.found = handedOn.load(std::memory_order_relaxed);
+      p.recordsChecked = records.checked.load(std::memory_order_relaxed);
+      p.recordsSize = records.size.load(std::memory_order_relaxed);
+      // Read apart, the two may disagree for a moment.
+      p.recordsChecked = std::min(p.recordsChecked, p.recordsSize);
       p.unreadable = src.unreadableSectors();
       p.givenUp = src.givenUpSectors();
       return p;
@@ -84,14 +94,15 @@ int main(int argc, char** argv) {
           },
           std::chrono::milliseconds(500));
     {
-      qv::BackgroundSink sink(files, 64 << 20);
+      qv::BackgroundSink background(files, 64 << 20);
+      qv::CountingSink sink(background, handedOn);
       qv::ScanOptions opts;
       opts.types = cmd.types;
       opts.progress = &live;
       // Tests and benchmarks compare thread counts; the finds are the same.
       if (const char* threads = std::getenv("QV_ENGINE_THREADS")) opts.threads = unsigned(std::strtoul(threads, nullptr, 10));
       if (opts.types) {
-        const qv::RecordPassStats recorded = qv::writeRecordedPictures(once, opts.types, sink);
+        const qv::RecordPassStats recorded = qv::writeRecordedPictures(once, opts.types, sink, &records);
         qv::SkipRecorded unrecorded(sink, recorded.starts);
         stats = qv::scan(once, opts, unrecorded);
         // Then back for what dead stretches hid, from their far ends.

@@ -88,7 +88,7 @@ CPictureCopier::Outcome CopyIntoFolder(const CString& source, const CString& fol
     return CPictureCopier::Outcome::Refused;
 }
 
-CRecoveryRun::CRecoveryRun() : m_bytes(0), m_startTick(0), m_estimate(kLeastSeconds), m_shown(0) {}
+CRecoveryRun::CRecoveryRun() : m_bytes(0), m_startTick(0), m_estimate(kLeastSeconds, 0), m_shown(0) {}
 
 bool CRecoveryRun::Start(const CPictureItems& pictures, const std::vector<int>& items, const CString& folder,
                          Arrangement arrangement, CPictureCopier::CopyOne copy, ULONGLONG now)

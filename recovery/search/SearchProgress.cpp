@@ -45,6 +45,13 @@ double CTimeLeftEstimate::SecondsLeft(uint64_t size) const
     const double span = last.seconds - first.seconds;
     if (span < m_leastSeconds || last.searched <= first.searched || last.searched > size)
         return -1;
+    // A figure that has stood still that long: the disk is not answering,
+    // and nothing says when it will again.
+    size_t moved = m_samples.size() - 1;
+    while (moved > 0 && m_samples[moved - 1].searched == last.searched)
+        --moved;
+    if (m_stillSeconds > 0 && last.seconds - m_samples[moved].seconds >= m_stillSeconds)
+        return -1;
     const double rate = static_cast<double>(last.searched - first.searched) / span;
     return static_cast<double>(size - last.searched) / rate;
 }
@@ -66,13 +73,14 @@ CString TimeLeftText(double seconds)
 
 CString SearchProgressLine(const qv::SearchProgress& progress, double secondsLeft)
 {
-    // Whole percents, rounded down: 100% only once the last byte is searched.
-    const unsigned percent =
-        progress.size ? static_cast<unsigned>(static_cast<double>(progress.searched) * 100 / progress.size) : 0;
+    // Whole percents of the records' pass and the content search together,
+    // rounded down: 100% only once the last byte is searched.
+    const uint64_t done = qv::progressDone(progress), total = qv::progressTotal(progress);
+    const unsigned percent = total ? static_cast<unsigned>(static_cast<double>(done) * 100 / total) : 0;
     CString line;
     line.Format("%u%% searched - %llu %s found", percent, static_cast<unsigned long long>(progress.found),
                 progress.found == 1 ? "picture" : "pictures");
-    if (secondsLeft >= 0 && !progress.ended && progress.searched < progress.size)
+    if (secondsLeft >= 0 && !progress.ended && done < total)
         line += " - " + TimeLeftText(secondsLeft) + " left";
     if (progress.unreadable > 0) {
         CString skipped;
@@ -114,7 +122,7 @@ bool CSearchProgress::Poll()
         return m_bValid;
     m_last = progress;
     m_bValid = true;
-    m_estimate.Add(static_cast<double>(now - m_startTick) / 1000.0, progress.searched);
+    m_estimate.Add(static_cast<double>(now - m_startTick) / 1000.0, qv::progressDone(progress));
     return true;
 }
 
@@ -127,16 +135,17 @@ void CSearchProgress::End()
 
 int CSearchProgress::Permille() const
 {
-    if (!m_bValid || m_last.size == 0)
+    const uint64_t total = qv::progressTotal(m_last);
+    if (!m_bValid || total == 0)
         return 0;
-    return static_cast<int>(static_cast<double>(m_last.searched) * 1000 / m_last.size);
+    return static_cast<int>(static_cast<double>(qv::progressDone(m_last)) * 1000 / total);
 }
 
 CString CSearchProgress::Line() const
 {
     if (!m_bValid)
         return CString();
-    return SearchProgressLine(m_last, m_estimate.SecondsLeft(m_last.size));
+    return SearchProgressLine(m_last, m_estimate.SecondsLeft(qv::progressTotal(m_last)));
 }
 
 bool CSearchProgress::ReadProgressFile(const CString& path, const FILETIME& notBefore, qv::SearchProgress& progress)

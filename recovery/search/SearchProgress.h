@@ -13,7 +13,8 @@
 
 // Time left from the rate over the last stretch of the search. The rate is
 // taken across the whole stretch, so one slow or quick read does not make
-// the figure jump about.
+// the figure jump about. None in the first seconds, nor, for a search,
+// while the figure has stood still for as long (the disk is not answering).
 class CTimeLeftEstimate {
 public:
     // The stretch the rate is measured over, and the least of it that must
@@ -21,8 +22,10 @@ public:
     static constexpr double kStretchSeconds = 30.0;
     static constexpr double kLeastSeconds = 5.0;
 
-    // A steadier measure (a copy's) may give its first figure sooner.
-    explicit CTimeLeftEstimate(double leastSeconds = kLeastSeconds) : m_leastSeconds(leastSeconds) {}
+    // A steadier measure (a copy's) may give its first figure sooner, and
+    // keep one through a standstill (stillSeconds 0).
+    explicit CTimeLeftEstimate(double leastSeconds = kLeastSeconds, double stillSeconds = kLeastSeconds)
+        : m_leastSeconds(leastSeconds), m_stillSeconds(stillSeconds) {}
 
     void Reset() { m_samples.clear(); }
     // Bytes searched at a time in seconds (from any fixed start).
@@ -37,11 +40,13 @@ private:
     };
     std::deque<Sample> m_samples;
     double m_leastSeconds;
+    double m_stillSeconds;
 };
 
 // "less than a minute", "about 4 minutes", "about 2 hours".
 CString TimeLeftText(double seconds);
-// "37% searched - 412 pictures found - about 4 minutes left", with
+// "37% searched - 412 pictures found - about 4 minutes left" (the share of
+// the file systems' pass and the content search together), with
 // "- 12 unreadable sectors skipped" when there are any, and while the search
 // runs "- The disk is not answering: 3 sectors given up" when reads were
 // given up; no time left when secondsLeft is negative.
@@ -59,7 +64,8 @@ public:
     void End();
 
     bool Showing() const { return m_bValid; }
-    // Share searched in thousandths (0..1000).
+    // Share searched in thousandths (0..1000), the file systems' pass
+    // included.
     int Permille() const;
     CString Line() const;
     const qv::SearchProgress& Last() const { return m_last; }

@@ -148,11 +148,19 @@ TEST(TimeLeft, FollowsAChangingRateWithoutJumping)
     }
     EXPECT_NEAR(estimate.SecondsLeft(size), (size - (searched - 2500000)) / (5.0 * kMB), 1.0);
 
-    // A stall: nothing moves for a while, and the estimate grows.
+    // A short stall: nothing moves for a moment, and the estimate grows.
     const double before = estimate.SecondsLeft(size);
-    for (int i = 0; i < 20; ++i, t += 0.5)
+    for (int i = 0; i < 6; ++i, t += 0.5)
         estimate.Add(t, searched - 2500000);
-    EXPECT_GT(estimate.SecondsLeft(size), before);
+    const double stalled = estimate.SecondsLeft(size);
+    EXPECT_GT(stalled, before);
+    // A long one (the disk is not answering): no time is promised at all,
+    // however quick the stretch before it was, until reading goes on again.
+    for (int i = 0; i < 8; ++i, t += 0.5)
+        estimate.Add(t, searched - 2500000);
+    EXPECT_LT(estimate.SecondsLeft(size), 0);
+    estimate.Add(t, searched);
+    EXPECT_GT(estimate.SecondsLeft(size), 0);
 }
 
 TEST(TimeLeft, UnknownUntilReadingHasGoneOnForAWhile)
@@ -203,4 +211,48 @@ TEST(SearchProgressLine, SaysItAsPeopleDo)
                                                   " - The disk is not answering: 8192 sectors given up");
     hanging.ended = true;
     EXPECT_STREQ(SearchProgressLine(hanging, -1), "50% searched - 3 pictures found - 8195 unreadable sectors skipped");
+}
+
+TEST(SearchProgressLine, CountsTheFileSystemsPass)
+{
+    // Pictures come from the file systems' records before the content search
+    // has searched a byte: the share counts their checked bytes.
+    qv::SearchProgress records = Progress(0, 60 * kMB, 5);
+    records.recordsChecked = 30 * kMB;
+    records.recordsSize = 60 * kMB;
+    EXPECT_STREQ(SearchProgressLine(records, -1), "25% searched - 5 pictures found");
+    records.recordsChecked = records.recordsSize;
+    records.searched = 30 * kMB;
+    EXPECT_STREQ(SearchProgressLine(records, 120), "75% searched - 5 pictures found - about 2 minutes left");
+    // Both done, the last finds still being written: no time left.
+    records.searched = records.size;
+    EXPECT_STREQ(SearchProgressLine(records, 5), "100% searched - 5 pictures found");
+}
+
+TEST(SearchProgressFile, ShareAndTimeLeftCountTheFileSystemsPass)
+{
+    TempFolder folder("progress-records");
+    const std::string outDir = folder.Join("data\\temp");
+    const std::string path = folder.Join("data.progress");
+    CSearchProgress progress;
+    progress.Begin(outDir.c_str());
+    qv::SearchProgress p = Progress(0, 100 * kMB, 2);
+    p.recordsChecked = 25 * kMB;
+    p.recordsSize = 100 * kMB;
+    WriteFileBytes(path, qv::formatProgress(p));
+    ASSERT_TRUE(progress.Poll());
+    EXPECT_EQ(progress.Permille(), 125);
+    EXPECT_STREQ(progress.Line(), "12% searched - 2 pictures found");
+    // The records' pass goes on at 10 MB/s for a while: a time left comes,
+    // from that rate and both parts' bytes.
+    for (int i = 1; i <= 24; ++i) {
+        Sleep(260);
+        p.recordsChecked = 25 * kMB + static_cast<uint64_t>(i) * 2600000;
+        WriteFileBytes(path, qv::formatProgress(p));
+        progress.Poll();
+    }
+    const CString line = progress.Line();
+    EXPECT_EQ(progress.Permille(), static_cast<int>((25 * kMB + 24 * 2600000ull) * 1000 / (200 * kMB)));
+    EXPECT_NE(line.str().find("less than a minute left"), std::string::npos) << line.str();
+    progress.End();
 }

@@ -296,3 +296,49 @@ TEST(FailingMedia, NamesSurviveABadSectorInTheFirstFatOrInTheFolder) {
   EXPECT_EQ(kept.size(), 40u - 16u);
   EXPECT_TRUE(kept.count("IMG_0049.jpg")) << "the folder walk stopped at the bad sector";
 }
+
+namespace {
+
+// An NTFS volume of 12 photos, 4 KiB clusters and 1 KiB records, made by the
+// real tools without mounting it.
+std::vector<uint8_t> ntfsCardOf12(const char* dir) {
+  const std::string folder = std::string(dir), img = folder + "/card.img";
+  std::string cmd = "set -e; export PATH=$PATH:/usr/sbin:/sbin; rm -rf '" + folder + "'; mkdir -p '" + folder +
+                    "'; truncate -s 8M '" + img + "'; mkntfs -F -q -c 4096 '" + img +
+                    "' >/dev/null 2>&1; for i in $(seq 10 21); do ntfscp -q '" + img + "' '" + pic("exif.jpg") +
+                    "' IMG_00$i.JPG; done";
+  if (std::system(cmd.c_str()) != 0) return {};
+  return readFile(img);
+}
+
+uint64_t le64At(const std::vector<uint8_t>& d, size_t at) {
+  uint64_t v = 0;
+  for (size_t i = 8; i-- > 0;) v = v << 8 | d[at + i];
+  return v;
+}
+
+}  // namespace
+
+TEST(FailingMedia, NtfsNamesComeFromTheMirrorWhenTheFirstRecordsCannotBeRead) {
+  const std::vector<uint8_t> card = ntfsCardOf12("/tmp/qv-failing-ntfs");
+  ASSERT_FALSE(card.empty()) << "mkntfs and ntfscp made no card";
+  const uint64_t cluster = uint64_t(le16At(card, 11)) * card[13];
+  const uint64_t mft = le64At(card, 48) * cluster, mirror = le64At(card, 56) * cluster;
+  ASSERT_NE(mft, mirror);
+  FaultyMedium whole(card);
+  const std::set<std::string> all = recordedNames(whole);
+  ASSERT_EQ(all.size(), 12u);
+
+  // The $MFT's own record, or all four the mirror holds: the mirror says
+  // where the $MFT lies, and every name is kept.
+  for (const uint64_t bad : {kSector, 4 * 1024 * uint64_t(1)}) {
+    FaultyMedium badMft(card);
+    badMft.bad.push_back({mft, mft + bad});
+    EXPECT_EQ(recordedNames(badMft), all) << bad;
+  }
+  // Both copies unreadable: no names, and nothing made up from the zeros.
+  FaultyMedium both(card);
+  both.bad.push_back({mft, mft + kSector});
+  both.bad.push_back({mirror, mirror + kSector});
+  EXPECT_TRUE(recordedNames(both).empty());
+}

@@ -19,6 +19,7 @@
 #include <sstream>
 
 #include "finds_file.h"
+#include "progress_file.h"
 #include "fs/record_pass.h"
 #include "recognizers.h"
 #include "source.h"
@@ -214,6 +215,55 @@ class CheckingSink : public qv::FindSink {
 // Bytes of the boot sectors, tables, directories and file records changed
 // at random: the readers must neither crash (the sanitizers watch) nor hand
 // on anything but whole pictures.
+namespace {
+
+// Notes how far the records' pass says it has got at each of its finds.
+class ProgressAtEachFind : public qv::FindSink {
+ public:
+  explicit ProgressAtEachFind(const qv::RecordPassProgress& progress) : progress_(progress) {}
+  void onFind(const qv::Find&, qv::View&) override {
+    seen.emplace_back(progress_.checked.load(), progress_.size.load());
+  }
+  std::vector<std::pair<uint64_t, uint64_t>> seen;
+
+ private:
+  const qv::RecordPassProgress& progress_;
+};
+
+}  // namespace
+
+// The window's share of the search counts the records' pass: its pictures
+// come while the content search has not searched a byte.
+TEST_F(FileSystemsTest, TheRecordsPassTellsHowFarItHasGot) {
+  for (const auto& [image, pictures] : expectedByImage()) {
+    const std::vector<uint8_t> disk = readFile(images() + "/" + image);
+    qv::MemorySource src(disk);
+    qv::RecordPassProgress progress;
+    ProgressAtEachFind sink(progress);
+    const qv::RecordPassStats stats = qv::writeRecordedPictures(src, qv::kAllTypes, sink, &progress);
+    ASSERT_EQ(sink.seen.size(), pictures.size()) << image;
+    const uint64_t size = progress.size.load();
+    EXPECT_GT(size, 0u) << image;
+    EXPECT_LE(size, stats.records * disk.size()) << image;
+    for (size_t i = 0; i < sink.seen.size(); ++i) {
+      EXPECT_EQ(sink.seen[i].second, size) << image << ": known before the first picture is checked";
+      EXPECT_LT(sink.seen[i].first, size) << image;
+      if (i) EXPECT_GT(sink.seen[i].first, sink.seen[i - 1].first) << image;
+    }
+    EXPECT_EQ(progress.checked.load(), size) << image;
+  }
+  // The engine's last progress: both parts whole, every picture counted.
+  const auto files = recover("mbr.img");
+  const std::vector<uint8_t> bytes = readFile((out_ / "data.progress").string());
+  qv::SearchProgress last;
+  ASSERT_TRUE(qv::parseProgress(reinterpret_cast<const char*>(bytes.data()), bytes.size(), last));
+  EXPECT_TRUE(last.ended);
+  EXPECT_GT(last.recordsSize, 0u);
+  EXPECT_EQ(last.recordsChecked, last.recordsSize);
+  EXPECT_EQ(last.searched, last.size);
+  EXPECT_EQ(last.found, files.size());
+}
+
 TEST_F(FileSystemsTest, DamagedRecordsAreSurvived) {
   std::mt19937 rng(14);
   for (const auto& [image, volumeStarts] :

@@ -44,6 +44,29 @@ TEST(ProgressFile, ReadsBackWhatWasWritten) {
   EXPECT_EQ(out.size, 2u);
   EXPECT_FALSE(out.ended);
   EXPECT_EQ(out.givenUp, 0u) << "an older engine's file gives up nothing";
+  EXPECT_EQ(out.recordsSize, 0u) << "nor tells a records' pass";
+  EXPECT_EQ(qv::progressTotal(out), 2u);
+}
+
+TEST(ProgressFile, TheRecordsPassCountsInTheWholeSearchsShare) {
+  qv::SearchProgress in;
+  in.searched = 40;
+  in.size = 100;
+  in.recordsChecked = 30;
+  in.recordsSize = 50;
+  qv::SearchProgress out;
+  ASSERT_TRUE(parse(qv::formatProgress(in), out));
+  EXPECT_EQ(out.recordsChecked, 30u);
+  EXPECT_EQ(out.recordsSize, 50u);
+  EXPECT_EQ(qv::progressDone(out), 70u);
+  EXPECT_EQ(qv::progressTotal(out), 150u);
+  for (const char* bad : {
+           "searched=5\nsize=10\nfound=1\nunreadable=0\nrecords=3\nended=0\nend\n",               // alone
+           "searched=5\nsize=10\nfound=1\nunreadable=0\nrecordsize=3\nended=0\nend\n",            // alone
+           "searched=5\nsize=10\nfound=1\nunreadable=0\nrecords=4\nrecordsize=3\nended=0\nend\n",  // past its size
+           "searched=5\nsize=10\nfound=1\nunreadable=0\nrecords=0\nrecordsize=18446744073709551610\nended=0\nend\n",
+       })
+    EXPECT_FALSE(parse(bad, out)) << bad;
 }
 
 TEST(ProgressFile, RefusesAnythingButAWholeConsistentFile) {

@@ -19,6 +19,8 @@ constexpr size_t kMaxDirs = 1 << 20;
 constexpr size_t kMaxDirNameBytes = 64 << 20;
 constexpr size_t kMaxPending = 1 << 20;
 constexpr uint64_t kRecordBits = 0x0000FFFFFFFFFFFF;
+// Records the $MFTMirr always holds: $MFT, $MFTMirr, $LogFile, $Volume.
+constexpr uint64_t kMirrorRecords = 4;
 
 enum : uint32_t { kStandardInformation = 0x10, kFileName = 0x30, kData = 0x80, kEnd = 0xFFFFFFFF };
 
@@ -95,11 +97,16 @@ class NtfsVolume {
     const uint64_t mftLcn = le64(b + 48);
     if (mftLcn >= clusters_) return false;
 
+    // The $MFTMirr holds a copy of the first records, for when the $MFT's
+    // own cannot be read.
+    const uint64_t mirrorLcn = le64(b + 56);
+    if (mirrorLcn && mirrorLcn < clusters_ && kMirrorRecords * recordSize_ <= (clusters_ - mirrorLcn) * clusterBytes_)
+      mirror_ = vol_.offset + mirrorLcn * clusterBytes_;
+
     // The $MFT's own record, the first one, says where the rest of it is.
     std::vector<uint8_t> rec(recordSize_);
-    if (!disk_.read(vol_.offset + mftLcn * clusterBytes_, rec.data(), rec.size()) || !applyFixups(rec.data(), rec.size()))
-      return false;
     mft_.push_back(Extent{vol_.offset + mftLcn * clusterBytes_, recordSize_, false});
+    if (!readRecord(0, rec.data())) return false;
     Parsed self = parseRecord(rec.data(), 0);
     if (self.record.extents.empty() || self.record.extents.front().sparse) return true;
     mft_ = self.record.extents;
@@ -113,7 +120,7 @@ class NtfsVolume {
     const uint64_t records = std::min(written / recordSize_, kMaxRecords);
     std::vector<Pending> pending;
     for (uint64_t i = 1; i < records; ++i) {
-      if (!readMft(i * recordSize_, rec.data(), rec.size()) || !applyFixups(rec.data(), rec.size())) continue;
+      if (!readRecord(i, rec.data())) continue;
       Parsed p = parseRecord(rec.data(), i * recordSize_);
       if (p.directory) keepDir(i, rec.data(), p);
       if (!p.picture) continue;
@@ -131,6 +138,17 @@ class NtfsVolume {
   }
 
  private:
+  // Record i of the $MFT, fixed up: from the $MFT, or for the first ones
+  // from the mirror when the $MFT's copy cannot be read (a bad sector reads
+  // as zeros) or does not check.
+  bool readRecord(uint64_t i, uint8_t* rec) {
+    fromMirror_ = false;
+    if (readMft(i * recordSize_, rec, size_t(recordSize_)) && applyFixups(rec, size_t(recordSize_))) return true;
+    if (!mirror_ || i >= kMirrorRecords) return false;
+    fromMirror_ = true;
+    return disk_.read(mirror_ + i * recordSize_, rec, size_t(recordSize_)) && applyFixups(rec, size_t(recordSize_));
+  }
+
   // Bytes of the $MFT by their position in it.
   bool readMft(uint64_t pos, uint8_t* buf, size_t n) {
     uint64_t start = 0;
@@ -262,7 +280,7 @@ class NtfsVolume {
       if (!value) return false;
       f.size = valueLen;
       f.resident.assign(value, value + valueLen);
-      f.residentAt = mftDiskOffset(at + uint64_t(value - h));
+      f.residentAt = fromMirror_ ? mirror_ + at + uint64_t(value - h) : mftDiskOffset(at + uint64_t(value - h));
       return f.residentAt != 0;
     }
     if (len < 64) return false;
@@ -288,6 +306,8 @@ class NtfsVolume {
   const RecordOut& out_;
   uint64_t clusterBytes_ = 0, clusters_ = 0, recordSize_ = 0;
   std::vector<Extent> mft_;
+  uint64_t mirror_ = 0;  // the $MFTMirr's disk offset; 0: none
+  bool fromMirror_ = false;  // the record being parsed came from it
   std::vector<DirRecord> dirs_;
   std::string names_;
   uint64_t lastRef_ = 0;

@@ -78,7 +78,7 @@ int recordedPicture(FileView& view, const FileRecord& r, unsigned types, Find& f
 
 }  // namespace
 
-RecordPassStats writeRecordedPictures(ByteSource& src, unsigned types, FindSink& sink) {
+RecordPassStats writeRecordedPictures(ByteSource& src, unsigned types, FindSink& sink, RecordPassProgress* progress) {
   RecordPassStats stats;
   DiskReader disk(src);
   std::vector<FileRecord> records;
@@ -92,7 +92,14 @@ RecordPassStats writeRecordedPictures(ByteSource& src, unsigned types, FindSink&
   // Clusters of a deleted file that a live one now uses hold the live file.
   std::stable_sort(records.begin(), records.end(),
                    [](const FileRecord& a, const FileRecord& b) { return !a.deleted && b.deleted; });
+  // A record may claim any size; none counts for more than the disk holds.
+  const auto weight = [&src](const FileRecord& r) { return std::min<uint64_t>(r.size, src.size()); };
+  uint64_t total = 0, checked = 0;
+  for (const FileRecord& r : records) total += weight(r);
+  if (progress) progress->size.store(total, std::memory_order_relaxed);
   for (const FileRecord& r : records) {
+    if (progress) progress->checked.store(checked, std::memory_order_relaxed);
+    checked += weight(r);
     const uint64_t start = r.start();
     if (!start || stats.starts.count(start)) continue;
     FileView view(disk, r);
@@ -110,6 +117,7 @@ RecordPassStats writeRecordedPictures(ByteSource& src, unsigned types, FindSink&
     ++stats.written;
     if (f.damaged) ++stats.damaged;
   }
+  if (progress) progress->checked.store(checked, std::memory_order_relaxed);
   return stats;
 }
 

@@ -7,6 +7,8 @@
 // does not check out, but it starts as its type does), marked so. The
 // content search then skips the pictures written here.
 #pragma once
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <set>
 
@@ -23,7 +25,32 @@ struct RecordPassStats {
   std::set<uint64_t> starts;  // disk offsets of the pictures written
 };
 
-RecordPassStats writeRecordedPictures(ByteSource& src, unsigned types, FindSink& sink);
+// How far the pass has got, for another thread to read while it runs: bytes
+// of the described pictures checked so far, and in all (0 until the volumes'
+// records have all been read). A picture counts at most the disk's size.
+struct RecordPassProgress {
+  std::atomic<uint64_t> checked{0};
+  std::atomic<uint64_t> size{0};
+};
+
+RecordPassStats writeRecordedPictures(ByteSource& src, unsigned types, FindSink& sink,
+                                      RecordPassProgress* progress = nullptr);
+
+// Counts the finds it hands on into a counter another thread may read while
+// the search runs: those of the records' pass and of the content search
+// alike.
+class CountingSink : public FindSink {
+ public:
+  CountingSink(FindSink& inner, std::atomic<uint64_t>& count) : inner_(inner), count_(count) {}
+  void onFind(const Find& find, View& data) override {
+    inner_.onFind(find, data);
+    count_.fetch_add(1, std::memory_order_relaxed);
+  }
+
+ private:
+  FindSink& inner_;
+  std::atomic<uint64_t>& count_;
+};
 
 // In front of the content search's sink: a picture that starts where one
 // written from the records starts is that same file, written already.
