@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -320,12 +321,19 @@ TEST_F(SetupTest, InstalledProgramFindsItsEngineAndBlocksSetupWhileRunning)
     for (int item = 0; item < found; ++item)
         ticked += SendMessageA(list, LVM_GETITEMSTATE, item, LVIS_STATEIMAGEMASK) >> 12 == 2 ? 1 : 0;
 
-    // Recovered into the save folder, which the uninstall test must spare.
+    // Recovered into the search's recovery folder in the save folder, which
+    // the uninstall test must spare, beside the record of what was copied.
     PostCommand(main, IDC_RECOVER);
     HWND box = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (box = ProgramBox(process.dwProcessId)) != nullptr; }, 60000));
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDNO)));
-    EXPECT_EQ(FilesIn(saveFolder).size(), static_cast<size_t>(ticked));
+    EXPECT_TRUE(FilesIn(saveFolder).empty());
+    const std::vector<std::string> recovered = FilesBelow(saveFolder);
+    const auto records = std::count_if(recovered.begin(), recovered.end(), [](const std::string& path) {
+        return path.size() > 23 && path.compare(path.size() - 23, 23, "\\Recovered pictures.csv") == 0;
+    });
+    EXPECT_EQ(records, 1);
+    EXPECT_EQ(recovered.size() - records, static_cast<size_t>(ticked));
 
     // The results stay after Recover.
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(GetDlgItem(main, IDC_NEW_SEARCH)) != FALSE; }, 10000));

@@ -375,6 +375,31 @@ std::vector<std::string> FilesIn(const std::string& folder)
     return names;
 }
 
+std::vector<std::string> FilesBelow(const std::string& folder)
+{
+    std::vector<std::string> names;
+    std::vector<std::string> walk{""};
+    while (!walk.empty()) {
+        const std::string at = walk.back();
+        walk.pop_back();
+        WIN32_FIND_DATAA entry;
+        HANDLE find = FindFirstFileA((folder + at + "\\*").c_str(), &entry);
+        if (find == INVALID_HANDLE_VALUE)
+            continue;
+        do {
+            const std::string name = entry.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                walk.push_back(at + "\\" + name);
+            else
+                names.push_back((at + "\\" + name).substr(1));
+        } while (FindNextFileA(find, &entry));
+        FindClose(find);
+    }
+    return names;
+}
+
 void WriteFileBytes(const std::string& path, const std::string& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -125,6 +125,8 @@ private:
 
 // Names of the files (not folders) directly in a folder.
 std::vector<std::string> FilesIn(const std::string& folder);
+// Every file in the folder and the folders below it, as paths relative to it.
+std::vector<std::string> FilesBelow(const std::string& folder);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string ReadFileBytes(const std::string& path);
 bool Exists(const std::string& path);
