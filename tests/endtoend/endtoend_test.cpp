@@ -339,23 +339,9 @@ TEST_F(EndToEndTest, DeletedPicturesComeBackByteForByte)
     const std::string record = ReadFileBytes(recovery + "\\Recovered pictures.csv");
     EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), ticked + 1);
     std::vector<std::string> recovered;
-    std::vector<std::string> walk{""};
-    while (!walk.empty()) {
-        const std::string at = walk.back();
-        walk.pop_back();
-        HANDLE all = FindFirstFileA((recovery + at + "\\*").c_str(), &entry);
-        if (all == INVALID_HANDLE_VALUE)
-            continue;
-        do {
-            const std::string name = entry.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                walk.push_back(at + "\\" + name);
-            else if (!(at.empty() && name == "Recovered pictures.csv"))
-                recovered.push_back(at + "\\" + name);
-        } while (FindNextFileA(all, &entry));
-        FindClose(all);
+    for (const std::string& name : FilesBelow(recovery)) {
+        if (name != "Recovered pictures.csv")
+            recovered.push_back("\\" + name);
     }
     EXPECT_EQ(recovered.size(), static_cast<size_t>(ticked));
     for (const std::string& name : recovered) {
