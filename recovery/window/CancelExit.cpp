@@ -51,18 +51,14 @@ void CRecoveryDlg::OnRecover()
     case WindowView::Recovering:
         // What was copied stays; the tick after the picture being copied
         // ends the run and shows the summary. The window answers meanwhile.
-        if (m_state.CancelsCopy()) {
-            m_run.RequestStop();
-            m_state.copyStopping = true;
-            ShowState();
-        }
+        m_recovering.Cancel();
         break;
     case WindowView::Analysing:
         if (m_state.CancelsSearch())
             CancelAnalysis();
         break;
     case WindowView::Analysed:
-        StartRecovery();
+        m_recovering.Start();
         break;
     default:
         break;
@@ -76,12 +72,7 @@ void CRecoveryDlg::CancelAnalysis()
         return;
 
     StopEngine();
-    // One more walk, now that the engine is gone, takes in what it wrote
-    // last; the intake goes on with what the workers still have, and the
-    // analysed state is entered again when both are done.
-    if (!m_intake.LastPass())
-        SetTimer(TIMER_RESCAN, kRescanIntervalMs);
-    EnterAnalysedState();
+    m_monitor.SearchStopped();
 }
 
 void CRecoveryDlg::OnOK()
@@ -146,20 +137,14 @@ void CRecoveryDlg::StopWork()
     StopEngine();
     // A search cut short by the window's end is still offered at the next
     // start, with what it had found.
-    RememberLastSearch();
+    m_results.Remember();
     // The copy and the analysis die with the window; their ticks must not
     // reach a list that is being emptied.
-    KillTimer(TIMER_COPY);
-    KillTimer(TIMER_RESCAN);
-    KillTimer(TIMER_INTAKE);
-    m_pacer.Disarm();
-    m_run.Stop();
-    m_state.copying = false;
-    m_intake.Stop();
-    m_preview.Close();
+    m_recovering.Stop();
+    m_monitor.Stop();
     // An old work folder not yet deleted is swept at the next search.
     m_workFolders.Stop();
-    ClearPictureList();
+    m_monitor.ClearList();
 }
 
 void CRecoveryDlg::OnDestroy()

@@ -45,7 +45,7 @@ void CRecoveryDlg::OnNext()
     }
     const CString device = chosen->strDevice;
     // Not while a copy runs (Next is hidden then): a stray command does nothing.
-    if (m_run.Running())
+    if (m_recovering.Running())
         return;
 
     // Every search empties the per-user work folder: a save folder inside it
@@ -82,15 +82,15 @@ void CRecoveryDlg::OnNext()
     m_intake.UseFindsFile(m_workFolders.OutFolder(), true);
     m_state.searching = true;
     // A search of this drive: it is recorded when it ends.
-    m_searchRecord.Begin(drive);
+    m_results.Record().Begin(drive);
     m_state.reopening = false;
-    EnterAnalysisView();
+    m_monitor.Enter();
     LaunchEngine(device);
 }
 
 LRESULT CRecoveryDlg::OnWorkFolderCleared(WPARAM, LPARAM)
 {
-    ShowClearingInStatus();
+    m_monitor.ShowClearing();
     m_workFolders.Cleared();
     return 0;
 }
@@ -137,35 +137,6 @@ LRESULT CRecoveryDlg::OnEngineEnded(WPARAM wParam, LPARAM lParam)
         EngineNotStarted();
     ShowState();
     return 0;
-}
-
-void CRecoveryDlg::EnterAnalysisView()
-{
-    // The drive selection goes first, while nothing of the analysis is
-    // there to take the focus it leaves.
-    m_view.PlaceTipLine();
-    m_state.view = WindowView::Analysing;
-    // The last search listed again says so from the start; a search keeps
-    // the line's last text until its first step.
-    if (m_state.reopening)
-        m_state.SetStatus(StatusLine::Reopening);
-    ShowState();
-
-    // The select-all label, the count line after it, the filter bar and
-    // the list under them.
-    m_view.PlaceFinds();
-
-    // A fresh start for the intake: nothing listed, nothing with the
-    // workers, the placeholder drawn anew.
-    KillTimer(TIMER_INTAKE);
-    m_pacer.Disarm();
-    m_intake.Restart();
-    m_preview.Close();
-    ClearPictureList();
-    m_finds.ResetFilters();
-    m_finds.ShowCountLine(true);
-    ShowClearingInStatus();
-    SetTimer(TIMER_RESCAN, 500);
 }
 
 void CRecoveryDlg::StopEngine()

@@ -1,5 +1,6 @@
 // The main window's commands that do not run an analysis: the start-up tick,
-// the timer dispatch, Browse, Reload, Help (the link and F1) and Select all.
+// the timer dispatch, Browse, Reload, Help (the link and F1), Select all, and
+// the results' and Recover's commands handed to their parts.
 #include "RecoveryDlg.h"
 
 #include <objbase.h>
@@ -12,23 +13,11 @@
 
 void CRecoveryDlg::OnTimer(UINT_PTR nIDEvent)
 {
-    switch (nIDEvent) {
-    case TIMER_STARTUP:
+    // The parts' timers go back to the part that started them.
+    if (nIDEvent == TIMER_STARTUP)
         OnStartupTick();
-        break;
-    case TIMER_RESCAN:
-        OnRescanTick();
-        break;
-    case TIMER_INTAKE:
-        OnIntakeTick();
-        break;
-    case TIMER_COPY:
-        OnCopyTick();
-        break;
-    default:
+    else if (!m_monitor.OnTimer(nIDEvent) && !m_recovering.OnTimer(nIDEvent))
         Default();
-        break;
-    }
 }
 
 void CRecoveryDlg::OnStartupTick()
@@ -37,7 +26,7 @@ void CRecoveryDlg::OnStartupTick()
     m_view.ShowDrives(EnumerateDrives(DriveSystem()));
     m_view.SetSaveFolder(ReadSaveFolder());
     m_state.view = WindowView::Ready;
-    ShowLastSearchLink();
+    m_results.ShowReady();
 }
 
 bool CRecoveryDlg::PickFolder(CString& path)
@@ -77,6 +66,21 @@ BOOL CRecoveryDlg::OnHelpInfo(HELPINFO* info)
     (void)info;
     OpenHelpFile(*this);
     return TRUE;
+}
+
+void CRecoveryDlg::OnNewSearch()
+{
+    m_results.NewSearch();
+}
+
+void CRecoveryDlg::OnLastSearchLink()
+{
+    m_results.OnLastSearchLink();
+}
+
+void CRecoveryDlg::OnArrangementChanged()
+{
+    m_recovering.OnArrangementChanged();
 }
 
 void CRecoveryDlg::OnSelectAll()

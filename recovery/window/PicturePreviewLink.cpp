@@ -1,14 +1,7 @@
 // The window's side of the picture list: the list control's notifications
 // and keys go to the list, the filter bar's choice to the finds' view
-// (FindsView.h), and the list is emptied with what the intake handed it.
+// (FindsView.h).
 #include "RecoveryDlg.h"
-
-void CRecoveryDlg::ClearPictureList()
-{
-    m_list.Clear();
-    m_pacer.ListCleared();
-    m_intake.ForgetListed();
-}
 
 LRESULT CRecoveryDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {

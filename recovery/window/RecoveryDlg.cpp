@@ -1,7 +1,10 @@
-// Construction of the main window, its views shown as its state says, the
-// painting of the minimised window and the administrator check at start.
+// Construction of the main window and the wiring of its parts, its views
+// shown as its state says, the parts' timers and boxes, the seams tests
+// answer differently, the painting of the minimised window and the
+// administrator check at start.
 #include "RecoveryDlg.h"
 
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include "FileUtils.h"
@@ -43,9 +46,19 @@ END_MESSAGE_MAP()
 CRecoveryDlg::CRecoveryDlg()
     : CSkinDialog(IDD_RECOVERY, nullptr),
       m_hIcon(LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_APP))),
-      m_finds(m_list, m_preview, m_view, m_pacer),
+      m_monitor(*this, m_state, m_view, m_searchView, m_workFolders, m_intake, m_list, m_finds, m_preview),
+      m_finds(m_list, m_preview, m_view, m_monitor.Pacer()),
+      m_results(*this, m_state, m_view, m_workFolders, m_intake, m_list, m_monitor),
+      m_recovering(
+          *this, m_state, m_view, m_list, m_preview, m_monitor, m_results.Record(),
+          [this](const CString& source, const CString& folder, const CString& name, CString& copied) {
+              return CopyPicture(source, folder, name, copied);
+          },
+          [this](const CString& folder) { OpenSaveFolder(folder); }),
       m_bCloseAsking(false)
 {
+    // The search is recorded each time its finds are shown.
+    m_monitor.OnAnalysed([this](bool lastPass) { m_results.Remember(lastPass); });
 }
 
 CRecoveryDlg::~CRecoveryDlg() = default;
@@ -87,9 +100,24 @@ void CRecoveryDlg::ShowState()
 {
     CMainView::Facts facts;
     facts.anyFinds = m_list.Items().Count() > 0;
-    facts.lastSearchKnown = m_searchRecord.Known();
+    facts.lastSearchKnown = m_results.Record().Known();
     facts.searchBarShown = m_searchView.Shown();
     m_view.Show(m_state, facts);
+}
+
+void CRecoveryDlg::StartTimer(UINT_PTR timer, UINT ms)
+{
+    SetTimer(timer, ms);
+}
+
+void CRecoveryDlg::StopTimer(UINT_PTR timer)
+{
+    KillTimer(timer);
+}
+
+int CRecoveryDlg::Ask(const char* text, const char* caption, UINT type)
+{
+    return MessageBox(text, caption, type);
 }
 
 BOOL CRecoveryDlg::IsAdministrator()
@@ -105,6 +133,23 @@ bool CRecoveryDlg::QueryWindowsVersion(int& code, CString& servicePack)
 IDriveSystem& CRecoveryDlg::DriveSystem()
 {
     return GetRealDriveSystem();
+}
+
+CPictureCopier::Outcome CRecoveryDlg::CopyPicture(const CString& source, const CString& folder, const CString& name,
+                                                  CString& copied)
+{
+    return CopyIntoFolder(source, folder, name, copied);
+}
+
+void CRecoveryDlg::OpenSaveFolder(const CString& folder)
+{
+    SHELLEXECUTEINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = "open";
+    info.lpFile = folder;
+    info.nShow = SW_SHOW;
+    ShellExecuteExA(&info);
 }
 
 bool CRecoveryDlg::CheckAdministrator()

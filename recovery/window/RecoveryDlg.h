@@ -3,17 +3,19 @@
 //   RecoveryDlg.cpp        construction, the views shown, admin check
 //   MainWindowCommands.cpp start-up tick, timer dispatch, Browse, Reload, Help, Select all
 //   EngineRun.cpp          Next, work folder, the engine's start and its end
-//   AnalysisMonitor.cpp    rescan and intake ticks, analysed state
 //   PicturePreviewLink.cpp the picture list's messages and the filter bar's choice
 //   CancelExit.cpp         Cancel/Recover button, Enter and Escape, every end of the window
 //   SettingsLink.cpp       the Settings link
-//   Recovering.cpp         copying the ticked pictures
-//   ResultsView.cpp        the results kept after Recover, New search, the
-//                          last search offered again at start
 // with what the window shows and what runs as values (WindowState), and
 // the controls in an object of their own:
 //   MainView               the controls' styles, their places in each view
 //                          (WindowPlaces) and which of them each view shows
+// the window's parts that run on its timers and boxes (IWindowHost):
+//   AnalysisMonitor        rescan and intake ticks, the analysing and
+//                          analysed views
+//   ResultsView            the results kept, New search, the last search
+//                          offered again at start (SearchRecord)
+//   RecoveringView         Recover: copying the ticked pictures (RecoveryRun)
 // and the work that runs off the window's thread in objects of their own:
 //   EngineLaunch           the engine's files, its arguments and its start
 //   EngineSearch           the engine's process and the thread that waits for it
@@ -45,6 +47,7 @@
 #include <vector>
 
 #include "Framework.h"
+#include "AnalysisMonitor.h"
 #include "DriveDiscovery.h"
 #include "EngineSearch.h"
 #include "FindsIntake.h"
@@ -53,19 +56,18 @@
 #include "MainView.h"
 #include "PicturePreview.h"
 #include "PictureList.h"
-#include "RecoveryRun.h"
+#include "Recovering.h"
+#include "ResultsView.h"
 #include "SearchProgressView.h"
-#include "SearchRecord.h"
 #include "SkinDialog.h"
 #include "Thumbnail.h"
+#include "WindowHost.h"
 #include "WindowPlacement.h"
 #include "WindowState.h"
 #include "WorkFolders.h"
 
+// The window's own timer; the parts' timers are theirs (1025 to 1027).
 enum : UINT_PTR {
-    TIMER_RESCAN = 1025,
-    TIMER_INTAKE = 1026,
-    TIMER_COPY = 1027,
     TIMER_STARTUP = 1028,
 };
 
@@ -74,12 +76,7 @@ const UINT WM_WORK_FOLDER_CLEARED = WM_APP + 41;
 // The engine's run is over (see CEngineSearch::Read).
 const UINT WM_ENGINE_ENDED = WM_APP + 42;
 
-// How often each timer ticks.
-const UINT kRescanIntervalMs = 200;
-const UINT kIntakeIntervalMs = 40;
-const UINT kCopyIntervalMs = 50;
-
-class CRecoveryDlg : public CSkinDialog {
+class CRecoveryDlg : public CSkinDialog, private IWindowHost {
 public:
     CRecoveryDlg();
     ~CRecoveryDlg() override;
@@ -99,7 +96,7 @@ protected:
     virtual IDriveSystem& DriveSystem();
 
     // Every control's text and visibility as m_state says.
-    void ShowState();
+    void ShowState() override;
     bool CheckAdministrator();
 
     // Main window commands.
@@ -112,52 +109,26 @@ protected:
     // is told and ends the search.
     void LaunchEngine(const CString& device);
     void EngineNotStarted();
-    void EnterAnalysisView();
     LRESULT OnEngineEnded(WPARAM wParam, LPARAM lParam);
 
-    // Analysis monitor.
-    void OnRescanTick();
-    void OnIntakeTick();
-    void EndIntake();
-    // The status line says whether the last search's files are still
-    // being deleted.
-    void ShowClearingInStatus();
-    void EnterAnalysedState();
-
-    // Picture list: emptied with what the intake handed it; the list's
-    // notifications and keys go to it, the filter bar's choice to m_finds.
-    void ClearPictureList();
+    // Picture list: the list's notifications and keys go to it, the filter
+    // bar's choice to m_finds.
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
     void ApplyFilter();
 
-    // Recovering: the run's start, its tick (and at its end the summary
-    // and the results again).
-    void StartRecovery();
-    void OnCopyTick();
-    // Copies one picture into the recovery folder under name (a path inside
-    // it); runs on the copier's thread.
+    // Recovering (m_recovering) and its seams: copies one picture into the
+    // recovery folder under name (a path inside it), on the copier's
+    // thread; opens the save folder for the user (tests record the call).
     virtual CPictureCopier::Outcome CopyPicture(const CString& source, const CString& folder, const CString& name,
                                                 CString& copied);
-    // The folder inside the save folder that this search's pictures go to:
-    // the one its earlier Recover used, else a new one named for it.
-    CString ChooseRecoveryFolder(const CString& saveFolder);
-    // How Recover arranges the pictures: the choice beside it, kept in
-    // settings.ini.
-    void OnArrangementChanged();
-    // Opens the save folder for the user (a seam: tests record the call).
     virtual void OpenSaveFolder(const CString& folder);
+    void OnArrangementChanged();
 
-    // The results kept: the New search button, the recovered marks, the
-    // record of the last search and its link in the Ready view.
+    // The results kept (m_results): the New search button and the last
+    // search's link in the Ready view.
     void OnNewSearch();
-    // The Ready view's link, when a work folder holds the finds of a search.
-    void ShowLastSearchLink();
     void OnLastSearchLink();
-    // Writes lastsearch.ini for the search once its engine has ended; a
-    // cancelled search is written again, with every find, by its last pass
-    // (final), and not after.
-    void RememberLastSearch(bool final = true);
 
     // Cancel, exit and clean-up.
     void CancelAnalysis();
@@ -193,14 +164,18 @@ protected:
 
     DECLARE_MESSAGE_MAP()
 
+private:
+    // The parts' timers, boxes and state shown (IWindowHost).
+    void StartTimer(UINT_PTR timer, UINT ms) override;
+    void StopTimer(UINT_PTR timer) override;
+    int Ask(const char* text, const char* caption, UINT type) override;
+
 protected:
     // What the window shows and what runs, and the engine's run.
     CWindowState m_state;
     CEngineSearch m_search;
     // The controls, their places and what each view shows of them.
     CMainView m_view;
-    // Where the last Recover put its pictures.
-    CString m_recoveryFolder;
     HICON m_hIcon;
     // The search's work folder and the clearing out of earlier ones.
     CWorkFolders m_workFolders;
@@ -213,14 +188,16 @@ protected:
     CPicturePreview m_preview;
     // The walks, the thumbnail workers and the finds file of the search.
     CFindsIntake m_intake;
-    // The copy of the ticked pictures into the save folder.
-    CRecoveryRun m_run;
-    // Whether the intake timer runs, and what its ticks do.
-    CIntakePacer m_pacer;
+    // The rescan and intake ticks, from the analysing view to the analysed
+    // one; the pace of the intake is its own.
+    CAnalysisMonitor m_monitor;
     // The count line, the filters and the preview: the list's host.
     CFindsView m_finds;
-    // The record of the search shown and the last search offered at start.
-    CSearchRecord m_searchRecord;
+    // The results kept, New search and the last search offered at start,
+    // with the record of the search shown.
+    CResultsView m_results;
+    // Recover: the copy of the ticked pictures into the save folder.
+    CRecoveringView m_recovering;
     // The close question is open.
     bool m_bCloseAsking;
 };

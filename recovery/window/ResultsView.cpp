@@ -1,12 +1,21 @@
 // The results stay after Recover: the recovered pictures are marked and the
-// New search button goes back to the drive list. The finds of the last
-// search that ended stay in its work folder until a new search starts; its
-// record (lastsearch.ini, see LastSearch.h) offers them again in the Ready
-// view, through a link under the drive list, and the link lists them as the
-// end of a search does.
-#include "RecoveryDlg.h"
+// New search button goes back to the drive list; the last search's record
+// and its link in the Ready view.
+#include "ResultsView.h"
 
-void CRecoveryDlg::OnNewSearch()
+CResultsView::CResultsView(IWindowHost& host, CWindowState& state, CMainView& view, CWorkFolders& workFolders,
+                           CFindsIntake& intake, CPictureList& list, CAnalysisMonitor& monitor)
+    : m_host(host),
+      m_state(state),
+      m_view(view),
+      m_workFolders(workFolders),
+      m_intake(intake),
+      m_list(list),
+      m_monitor(monitor)
+{
+}
+
+void CResultsView::NewSearch()
 {
     // Only from the results: not while the engine runs or pictures are
     // being copied (the button is hidden then; a stray command does nothing).
@@ -14,37 +23,32 @@ void CRecoveryDlg::OnNewSearch()
         return;
     // A search cancelled and left before its last files were listed is
     // recorded with what was listed.
-    RememberLastSearch();
-    KillTimer(TIMER_RESCAN);
-    KillTimer(TIMER_INTAKE);
-    m_pacer.Disarm();
+    Remember();
     m_state.reopening = false;
-    m_intake.Pause();
-    m_preview.Close();
-    m_searchView.Hide();
+    m_monitor.Leave();
 
     m_state.view = WindowView::Ready;
-    ShowLastSearchLink();
+    ShowReady();
 }
 
-void CRecoveryDlg::ShowLastSearchLink()
+void CResultsView::ShowReady()
 {
     if (!m_view.LastSearchLinkMade())
-        m_searchRecord.Forget();
-    else if (m_searchRecord.Find(CWorkFolders::KeptFolders()))
-        m_view.SetLastSearchLink(m_searchRecord.LinkText());
-    ShowState();
+        m_record.Forget();
+    else if (m_record.Find(CWorkFolders::KeptFolders()))
+        m_view.SetLastSearchLink(m_record.LinkText());
+    m_host.ShowState();
 }
 
-void CRecoveryDlg::OnLastSearchLink()
+void CResultsView::OnLastSearchLink()
 {
-    if (m_state.searching || !m_searchRecord.Known() || m_state.view != WindowView::Ready)
+    if (m_state.searching || !m_record.Known() || m_state.view != WindowView::Ready)
         return;
     // Read again: the folder may have gone since the link was shown.
     LastSearch search;
-    if (!m_searchRecord.Reopen(search)) {
-        MessageBox("The pictures of the last search are no longer there.", "Quorvane", MB_OK);
-        ShowLastSearchLink();
+    if (!m_record.Reopen(search)) {
+        m_host.Ask("The pictures of the last search are no longer there.", "Quorvane", MB_OK);
+        ShowReady();
         return;
     }
     // Listed again, not searched: nothing to record, and the finds file is
@@ -54,11 +58,11 @@ void CRecoveryDlg::OnLastSearchLink()
 
     // Nothing runs that Cancel could stop; Recover comes with the list.
     m_state.reopening = true;
-    EnterAnalysisView();
+    m_monitor.Enter();
 }
 
-void CRecoveryDlg::RememberLastSearch(bool final)
+void CResultsView::Remember(bool final)
 {
     if (!m_state.searching)
-        m_searchRecord.Remember(final, m_list.Items().Count(), m_workFolders.Folder(), m_workFolders.OutFolder());
+        m_record.Remember(final, m_list.Items().Count(), m_workFolders.Folder(), m_workFolders.OutFolder());
 }

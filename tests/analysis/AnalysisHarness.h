@@ -78,8 +78,9 @@ const char kNoFormats[] =
 // The main window, with its picture list and a few reads for the tests.
 class TestDlg : public RunsOnUi<CRecoveryDlg> {
 public:
-    using CRecoveryDlg::EnterAnalysedState;
-    using CRecoveryDlg::StopEngine;
+    // The finds shown as the analysis shows them at its end, through the
+    // monitor's own step.
+    void ShowAnalysed() { m_monitor.EnterAnalysed(); }
 
     // The picture list, filled through its own interface (on the window's
     // thread) as the intake fills it.

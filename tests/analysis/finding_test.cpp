@@ -260,7 +260,7 @@ TEST_F(FindingTest, FilterBarChoosesWhatIsShownAndSelectAllActsOnIt)
     });
     List(0, 3, 40);
     List(3, 2, 300);
-    Dlg().RunOnUi([&] { Dlg().EnterAnalysedState(); });
+    Dlg().RunOnUi([&] { Dlg().ShowAnalysed(); });
     const uint64_t bytes = ReadFileBytes(m_files.Join("p0.png")).size() + ReadFileBytes(m_files.Join("p1.png")).size() +
                            ReadFileBytes(m_files.Join("p2.png")).size() + ReadFileBytes(m_files.Join("p3.png")).size() +
                            ReadFileBytes(m_files.Join("p4.png")).size();
@@ -308,7 +308,7 @@ TEST_F(FindingTest, FilterBarChoosesWhatIsShownAndSelectAllActsOnIt)
     List(5, 1, 40);
     Dlg().RunOnUi([&] { Dlg().List().ShowCount(); });
     EXPECT_EQ(ItemCount(m_list), 1);
-    Dlg().RunOnUi([&] { Dlg().EnterAnalysedState(); });
+    Dlg().RunOnUi([&] { Dlg().ShowAnalysed(); });
     EXPECT_EQ(Dlg().CountText().substr(0, 21), "1 of 6 pictures shown");
 }
 

@@ -88,29 +88,40 @@ TEST_F(StopEngineTest, EngineEndingBeforeTheStop)
     EXPECT_EQ(m_boxes->Count(), 0u);
 }
 
-bool MessageBoxOpen()
+// The open message box of this process whose text is text (any, when
+// text is empty), or nullptr.
+HWND OpenMessageBox(const std::string& text = "")
 {
     struct Find {
-        static BOOL CALLBACK Each(HWND hwnd, LPARAM found)
+        const std::string* text;
+        HWND box;
+        static BOOL CALLBACK Each(HWND hwnd, LPARAM param)
         {
+            Find& find = *reinterpret_cast<Find*>(param);
             char cls[16] = {};
             GetClassNameA(hwnd, cls, sizeof cls);
             DWORD pid = 0;
             GetWindowThreadProcessId(hwnd, &pid);
             if (pid == GetCurrentProcessId() && lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(hwnd) &&
-                GetDlgItem(hwnd, 0xFFFF) != nullptr)
-                *reinterpret_cast<bool*>(found) = true;
+                GetDlgItem(hwnd, 0xFFFF) != nullptr &&
+                (find.text->empty() || Text(GetDlgItem(hwnd, 0xFFFF)) == *find.text)) {
+                find.box = hwnd;
+                return FALSE;
+            }
             return TRUE;
         }
     };
-    bool found = false;
-    EnumWindows(Find::Each, reinterpret_cast<LPARAM>(&found));
-    return found;
+    Find find = {&text, nullptr};
+    EnumWindows(Find::Each, reinterpret_cast<LPARAM>(&find));
+    return find.box;
 }
+
+bool MessageBoxOpen() { return OpenMessageBox() != nullptr; }
 
 // A stop while a launch message is open: the window answers and the stop
 // is done at once (nothing waits for the box), and the launch failure is
-// still told when the box is answered.
+// still told when the box is answered. The stop is Escape, its question
+// answered Yes, pressed while the box is open.
 TEST_F(StopEngineTest, StopWhileALaunchMessageIsOpen)
 {
     m_boxes.reset();
@@ -118,14 +129,21 @@ TEST_F(StopEngineTest, StopWhileALaunchMessageIsOpen)
     SelectFirstDrive();
     PostCommand(m_hwnd, IDC_NEXT);
     ASSERT_TRUE(WaitUntil(MessageBoxOpen, 10000));
+    HWND launchBox = OpenMessageBox(kNoFormats);
+    ASSERT_NE(launchBox, nullptr);
 
     std::atomic<bool> stopped{false};
     std::thread stopper([&] {
-        Dlg().RunOnUi([&] { Dlg().StopEngine(); });
+        PressEscape();
         stopped = true;
     });
+    const char kCancelQuestion[] = "Quorvane is currently analyzing disk, are you sure you want to cancel?";
+    HWND question = nullptr;
+    EXPECT_TRUE(WaitUntil([&] { return (question = OpenMessageBox(kCancelQuestion)) != nullptr; }, 5000));
+    if (question)
+        PostMessageA(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(question, IDYES)));
     EXPECT_TRUE(WaitUntil([&] { return stopped.load(); }, 5000));
-    EXPECT_TRUE(MessageBoxOpen());
+    EXPECT_TRUE(IsWindowVisible(launchBox));
     DWORD_PTR result = 0;
     EXPECT_NE(SendMessageTimeoutA(m_hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_BLOCK, 2000, &result), 0);
 

@@ -36,7 +36,7 @@ public:
     {
         RunOnUi([&] {
             m_workFolders.UseListed(folder.c_str(), "");
-            EnterAnalysisView();
+            m_monitor.Enter();
         });
     }
     void SetSaveFolder(const std::string& folder)
