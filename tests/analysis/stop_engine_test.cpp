@@ -127,7 +127,8 @@ TEST_F(StopEngineTest, StopWhileALaunchMessageIsOpen)
     m_boxes.reset();
     SetFormats("formats=none");
     SelectFirstDrive();
-    PostCommand(m_hwnd, IDC_NEXT);
+    // Posted: the box it opens holds the window's thread until answered.
+    PostMessageA(ChildWithText(m_hwnd, "Button", "Next"), BM_CLICK, 0, 0);
     ASSERT_TRUE(WaitUntil(MessageBoxOpen, 10000));
     HWND launchBox = OpenMessageBox(kNoFormats);
     ASSERT_NE(launchBox, nullptr);
