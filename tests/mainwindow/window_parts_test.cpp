@@ -1,0 +1,199 @@
+// The main window's parts through their own interfaces, with a fake window
+// (IWindowHost) that records the timers they run and the boxes they show,
+// and answers the boxes. No window is made: the parts' controls are absent,
+// and what is checked is what each part asks of the window and the state
+// it leaves.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "AnalysisMonitor.h"
+#include "FileUtils.h"
+#include "UiTest.h"
+#include "Recovering.h"
+#include "ResultsView.h"
+
+namespace {
+
+using uitest::RemoveTree;
+
+// The parts' timers, as values.
+const UINT_PTR kRescan = CAnalysisMonitor::kRescanTimer;
+const UINT_PTR kCopy = CRecoveringView::kCopyTimer;
+
+class FakeWindow : public IWindowHost {
+public:
+    void StartTimer(UINT_PTR timer, UINT ms) override { timers[timer] = ms; }
+    void StopTimer(UINT_PTR timer) override { timers.erase(timer); }
+    int Ask(const char* text, const char*, UINT) override
+    {
+        boxes.push_back(text);
+        return IDNO;
+    }
+    void ShowState() override { ++shown; }
+
+    // The timers running, with their intervals.
+    std::map<UINT_PTR, UINT> timers;
+    std::vector<std::string> boxes;
+    int shown = 0;
+};
+
+// The parts wired as the window wires them.
+struct Parts {
+    Parts()
+    {
+        monitor.OnAnalysed([this](bool lastPass) { analysed.push_back(lastPass); });
+    }
+    ~Parts() { monitor.Stop(); }
+
+    // Ticks the monitor as the window does, the timer due first, until it
+    // asks for none (at most limit ticks).
+    void TickUntilQuiet(int limit = 500)
+    {
+        for (int i = 0; i < limit && !window.timers.empty(); ++i) {
+            auto due = window.timers.begin();
+            for (auto it = window.timers.begin(); it != window.timers.end(); ++it) {
+                if (it->second < due->second)
+                    due = it;
+            }
+            Sleep(due->second > 50 ? 10 : due->second);
+            monitor.OnTimer(due->first);
+        }
+    }
+
+    FakeWindow window;
+    CWindowState state;
+    CMainView view;
+    CSearchProgressView searchView;
+    CWorkFolders workFolders;
+    CFindsIntake intake;
+    CPictureList list;
+    CPicturePreview preview;
+    CAnalysisMonitor monitor{window, state, view, searchView, workFolders, intake, list, finds, preview};
+    CFindsView finds{list, preview, view, monitor.Pacer()};
+    CResultsView results{window, state, view, workFolders, intake, list, monitor};
+    std::vector<std::string> copied;
+    CRecoveringView recovering{window, state, view, list, preview, monitor, results.Record(),
+                               [this](const CString& source, const CString&, const CString&, CString&) {
+                                   copied.push_back(source.GetString());
+                                   return CPictureCopier::Outcome::Copied;
+                               },
+                               [](const CString&) {}};
+    std::vector<bool> analysed;
+};
+
+std::string EmptyFolder()
+{
+    char temp[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "quorvane-parts";
+    RemoveTree(folder);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+// An analysis with no engine running: the monitor walks the folder on its
+// own ticks, and the walk made after the engine's end ends it. Then it asks
+// for no more ticks, the analysed view is shown and the search recorded for
+// good; ticks of timers not its own are not its business.
+TEST(WindowPartsTest, MonitorEndsTheAnalysisOnItsOwnTicks)
+{
+    Parts parts;
+    const std::string folder = EmptyFolder();
+    parts.workFolders.UseListed(folder.c_str(), "");
+    parts.monitor.Enter();
+    EXPECT_EQ(parts.state.view, WindowView::Analysing);
+    ASSERT_EQ(parts.window.timers.count(kRescan), 1u);
+    EXPECT_EQ(parts.window.timers[kRescan], 500u);
+    EXPECT_FALSE(parts.monitor.AllListed());
+
+    parts.TickUntilQuiet();
+    EXPECT_TRUE(parts.window.timers.empty());
+    EXPECT_EQ(parts.state.view, WindowView::Analysed);
+    EXPECT_EQ(parts.state.Status(), StatusLine::Analysed);
+    EXPECT_TRUE(parts.monitor.AllListed());
+    EXPECT_EQ(parts.analysed, std::vector<bool>{true});
+    EXPECT_GT(parts.window.shown, 0);
+    EXPECT_TRUE(parts.window.boxes.empty());
+
+    EXPECT_FALSE(parts.monitor.OnTimer(kCopy));
+    EXPECT_FALSE(parts.recovering.OnTimer(kRescan));
+    RemoveTree(folder);
+}
+
+// Cancel during a search: the analysed view at once, the search recorded
+// (not for good), and one more walk asked for to take in what the engine
+// wrote last. New search then stops every tick and shows the Ready view.
+TEST(WindowPartsTest, StoppedSearchWalksOnceMoreAndNewSearchStopsTheTicks)
+{
+    Parts parts;
+    const std::string folder = EmptyFolder();
+    parts.workFolders.UseListed(folder.c_str(), "");
+    parts.state.searching = true;
+    parts.monitor.Enter();
+    parts.state.searching = false;  // the engine stopped
+    parts.monitor.SearchStopped();
+    EXPECT_EQ(parts.state.view, WindowView::Analysed);
+    EXPECT_EQ(parts.analysed, std::vector<bool>{false});
+    ASSERT_EQ(parts.window.timers.count(kRescan), 1u);
+    EXPECT_EQ(parts.window.timers[kRescan], 200u);
+
+    // Recover before that walk is in: refused, with the reason, and no copy.
+    parts.recovering.Start();
+    ASSERT_EQ(parts.window.boxes.size(), 1u);
+    EXPECT_EQ(parts.window.boxes[0],
+              "Please wait until the last pictures found have been listed, then press 'Recover' again.");
+    EXPECT_FALSE(parts.state.copying);
+    EXPECT_EQ(parts.window.timers.count(kCopy), 0u);
+
+    parts.results.NewSearch();
+    EXPECT_EQ(parts.state.view, WindowView::Ready);
+    EXPECT_TRUE(parts.window.timers.empty());
+    // A stray New search from the Ready view does nothing.
+    const int shown = parts.window.shown;
+    parts.results.NewSearch();
+    EXPECT_EQ(parts.window.shown, shown);
+    RemoveTree(folder);
+}
+
+// Recover refuses, each time with its reason, until every find is listed,
+// a picture is ticked and a save folder is chosen; a refusal starts nothing.
+TEST(WindowPartsTest, RecoverRefusesUntilItCanCopy)
+{
+    Parts parts;
+    const std::string folder = EmptyFolder();
+    parts.workFolders.UseListed(folder.c_str(), "");
+    parts.monitor.Enter();
+    parts.TickUntilQuiet();
+    ASSERT_EQ(parts.state.view, WindowView::Analysed);
+
+    parts.recovering.Start();
+    // Shown whatever the absent filter bar would say.
+    parts.list.ApplyFilter(PictureFilter(), PictureSort::Found);
+    parts.list.Add((folder + "\\a.jpg").c_str(), ThumbnailPixels(kThumbSize * kThumbSize, 0xFFFFFF),
+                   ::PictureDetails(), true);
+    parts.list.ShowCount();
+    parts.list.TickShown(true);
+    parts.recovering.Start();
+    const std::vector<std::string> expected = {
+        "Please tick at least one picture to recover.",
+        "Please choose a folder to save the recovered pictures in with 'Browse', then press 'Recover' again.",
+    };
+    EXPECT_EQ(parts.window.boxes, expected);
+    EXPECT_EQ(parts.state.view, WindowView::Analysed);
+    EXPECT_FALSE(parts.state.copying);
+    EXPECT_FALSE(parts.recovering.Running());
+    EXPECT_TRUE(parts.window.timers.empty());
+    EXPECT_TRUE(parts.copied.empty());
+    // The copy's Cancel with no copy running does nothing.
+    const int shown = parts.window.shown;
+    parts.recovering.Cancel();
+    EXPECT_EQ(parts.window.shown, shown);
+    RemoveTree(folder);
+}
+
+}  // namespace
