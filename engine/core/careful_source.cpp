@@ -131,6 +131,8 @@ std::vector<std::pair<uint64_t, uint64_t>> CarefulSource::readBack() {
         continue;
       }
       while (pos > from && readable(pos - 1, pos)) --pos;
+      // The sector that failed was tried: unreadable, no longer skipped.
+      if (pos > from) skipped_.remove(pos - 1, pos);
       break;
     }
     if (pos == run.second) continue;

@@ -47,6 +47,10 @@ class CarefulSource : public ByteSource {
   std::vector<std::pair<uint64_t, uint64_t>> readBack();
   // Sectors skipped without being tried, still unreadable.
   uint64_t skippedSectors() const { return skipped_.count(); }
+  // The unreadable sectors as ranges [first, end), in order, and of them
+  // those skipped without being tried.
+  std::vector<std::pair<uint64_t, uint64_t>> unreadableRuns() const { return bad_.runs(); }
+  std::vector<std::pair<uint64_t, uint64_t>> skippedRuns() const { return skipped_.runs(); }
   // Of them, those in reads the disk did not answer in time.
   uint64_t givenUpSectors() const { return givenUp_.load(); }
 

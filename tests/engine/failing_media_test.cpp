@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "careful_source.h"
+#include "disk_copy.h"
 #include "fs/record_pass.h"
 #include "part_search.h"
 #include "scanner.h"
@@ -341,4 +342,200 @@ TEST(FailingMedia, NtfsNamesComeFromTheMirrorWhenTheFirstRecordsCannotBeRead) {
   both.bad.push_back({mft, mft + kSector});
   both.bad.push_back({mirror, mirror + kSector});
   EXPECT_TRUE(recordedNames(both).empty());
+}
+
+namespace {
+
+// The copy kept in memory. Each map it is given is checked against what
+// the image holds at that moment: a map must never name a sector as copied
+// before the disk's bytes are in the image, nor a readable one as
+// unreadable.
+class MemoryCopy : public CopyTarget {
+ public:
+  explicit MemoryCopy(const FaultyMedium& disk) : disk_(disk), image(disk.size(), 0) {}
+  bool write(uint64_t offset, const uint8_t* data, size_t n) override {
+    if (full && offset + n > *full) return false;
+    std::memcpy(image.data() + offset, data, n);
+    return true;
+  }
+  bool saveMap(const std::string& text) override {
+    CopyMap m;
+    EXPECT_TRUE(parseCopyMap(text, m)) << text;
+    for (const auto& r : m.copied) {
+      const uint64_t to = std::min(r.second * kSector, image.size());
+      EXPECT_TRUE(std::equal(image.begin() + long(r.first * kSector), image.begin() + long(to),
+                             disk_.data().begin() + long(r.first * kSector)))
+          << "sectors " << r.first << "-" << r.second << " named copied before they were";
+    }
+    for (const auto& r : m.unreadable)
+      for (uint64_t s = r.first; s < r.second; ++s) EXPECT_TRUE(badSector(s)) << "sector " << s << " reads";
+    map = m;
+    ++maps;
+    return true;
+  }
+  bool badSector(uint64_t s) const {
+    for (const auto& b : disk_.bad)
+      if (s * kSector < b.second && (s + 1) * kSector > b.first) return true;
+    return false;
+  }
+
+  const FaultyMedium& disk_;
+  std::vector<uint8_t> image;
+  CopyMap map;
+  unsigned maps = 0;
+  const uint64_t* full = nullptr;  // the image's disk fills up there
+};
+
+// The engine's stack with a copy: the careful reader over the copying disk.
+struct CopiedSearch {
+  CopiedSearch(FaultyMedium& disk, MemoryCopy& copy, int mapEveryMs = 0)
+      : copying(disk, copy, std::chrono::milliseconds(mapEveryMs)), src(copying) {
+    copying.setSettled([this](SectorRuns& unreadable, SectorRuns& notRead) {
+      unreadable = src.unreadableRuns();
+      notRead = src.skippedRuns();
+    });
+  }
+  CopyingMedium copying;
+  CarefulSource src;
+};
+
+SectorRuns sectorsOf(const std::vector<std::pair<uint64_t, uint64_t>>& byteRanges, uint64_t size) {
+  BadSectors set;
+  for (const auto& b : byteRanges) set.add(b.first / kSector, (std::min(b.second, size) + kSector - 1) / kSector);
+  return set.runs();
+}
+
+}  // namespace
+
+TEST(DiskCopy, TheImageIsTheDiskWhereItReadsAndTheMapNamesExactlyTheUnreadableSectors) {
+  std::vector<uint8_t> jpg = readFile(pic("exif.jpg")), png = readFile(pic("many_idat.png"));
+  std::vector<uint8_t> data = qvtest::randomBytes(16 << 20, 31);
+  const uint64_t deadFrom = 5 << 20, deadTo = (9 << 20) + 5 * kSector;
+  std::copy(png.begin(), png.end(), data.begin() + long(deadTo));
+  std::copy(jpg.begin(), jpg.end(), data.begin() + (12 << 20));
+  for (bool tellsHowFar : {false, true}) {
+    SCOPED_TRACE(tellsHowFar ? "disk tells how far a read got" : "disk tells nothing");
+    FaultyMedium disk(data);
+    disk.tellsHowFar = tellsHowFar;
+    disk.bad = {{deadFrom, deadTo}, {7 * kSector, 8 * kSector}, {(14 << 20) + 77, (14 << 20) + 78}};
+    MemoryCopy copy(disk);
+    CopiedSearch s(disk, copy, 5);
+    CollectSink sink;
+    ScanOptions opts;
+    opts.blockSize = 1 << 20;
+    scan(s.src, opts, sink);
+    // Skipped over and never tried: not read, which is not unreadable.
+    ASSERT_TRUE(s.copying.finish());
+    ASSERT_FALSE(copy.map.notRead.empty());
+    EXPECT_EQ(copy.map.complete, disk.size() / kSector);
+    searchParts(s.src, s.src.readBack(), opts, sink);
+    ASSERT_TRUE(s.copying.finish());
+
+    EXPECT_EQ(copy.map.size, disk.size());
+    EXPECT_EQ(copy.map.complete, disk.size() / kSector);
+    // The stretch's inside was never tried: it stays not read; every other
+    // sector is copied or named unreadable, the bad ones exactly.
+    BadSectors named;
+    for (const auto& r : copy.map.unreadable) named.add(r.first, r.second);
+    for (const auto& r : copy.map.notRead) named.add(r.first, r.second);
+    EXPECT_EQ(named.runs(), sectorsOf(disk.bad, disk.size()));
+    EXPECT_EQ(named.count(), s.src.unreadableSectors());
+    for (const auto& r : copy.map.notRead) {
+      EXPECT_GT(r.first, deadFrom / kSector);
+      EXPECT_LT(r.second, deadTo / kSector);
+    }
+    for (const auto& r : copy.map.copied) named.add(r.first, r.second);
+    EXPECT_EQ(named.runs(), SectorRuns({{0, disk.size() / kSector}}));
+    // Where the disk reads, the image is the disk; elsewhere zeros.
+    std::vector<uint8_t> want = disk.data();
+    for (const auto& r : sectorsOf(disk.bad, disk.size()))
+      std::fill(want.begin() + long(r.first * kSector), want.begin() + long(r.second * kSector), 0);
+    EXPECT_TRUE(copy.image == want);
+    EXPECT_EQ(sink.finds.size(), 2u);
+  }
+}
+
+TEST(DiskCopy, ASearchCutShortLeavesATrueImageAndMapUpToThatPoint) {
+  // The copy's disk fills up halfway (as a card dies, or the search is
+  // cancelled, the map written last must hold): copying stops there, and
+  // every map written on the way was true (checked as each was written).
+  FaultyMedium disk(qvtest::randomBytes(16 << 20, 32));
+  disk.bad = {{3 * kSector, 4 * kSector}, {(12 << 20), (12 << 20) + kSector}};
+  MemoryCopy copy(disk);
+  const uint64_t full = 10 << 20;
+  copy.full = &full;
+  CopiedSearch s(disk, copy);
+  std::vector<uint8_t> buf(disk.size());
+  for (uint64_t at = 0; at < disk.size(); at += 1 << 20) s.src.readAt(at, buf.data() + at, 1 << 20);
+  EXPECT_FALSE(s.copying.finish());
+  EXPECT_TRUE(s.copying.failed());
+  EXPECT_GT(copy.maps, 2u);
+  ASSERT_FALSE(copy.map.copied.empty());
+  EXPECT_LE(copy.map.copied.back().second * kSector, full);
+  EXPECT_EQ(s.copying.copiedSectors() * kSector, full - kSector);
+  // The search itself went on to the end of the disk.
+  EXPECT_EQ(s.src.unreadableSectors(), 2u);
+}
+
+TEST(DiskCopy, SearchingTheCopyFindsWhatTheDiskGaveAndCountsTheSameSectorsUnreadable) {
+  std::vector<uint8_t> jpg = readFile(pic("exif.jpg")), png = readFile(pic("many_idat.png"));
+  std::vector<uint8_t> data = qvtest::randomBytes(16 << 20, 33);
+  std::copy(jpg.begin(), jpg.end(), data.begin() + (1 << 20));
+  std::copy(png.begin(), png.end(), data.begin() + (6 << 20));
+  // A JPEG whose middle sector is bad: searched as zeros it would read on.
+  std::copy(jpg.begin(), jpg.end(), data.begin() + (11 << 20));
+  FaultyMedium disk(data);
+  disk.tellsHowFar = true;
+  disk.bad = {{(11 << 20) + 4 * kSector, (11 << 20) + 5 * kSector}, {8 << 20, (8 << 20) + 64 * kSector}};
+  MemoryCopy copy(disk);
+  CopiedSearch s(disk, copy);
+  CollectSink fromDisk;
+  ScanOptions opts;
+  opts.blockSize = 1 << 20;
+  scan(s.src, opts, fromDisk);
+  searchParts(s.src, s.src.readBack(), opts, fromDisk);
+  ASSERT_TRUE(s.copying.finish());
+
+  // The image is read as a file: every byte reads; the map says which hold
+  // the disk's.
+  CopyMap map;
+  ASSERT_TRUE(parseCopyMap(formatCopyMap(copy.map), map));
+  FaultyMedium imageFile(copy.image);
+  MappedImageMedium image(imageFile, map);
+  CarefulSource again(image);
+  CollectSink fromCopy;
+  scan(again, opts, fromCopy);
+  searchParts(again, again.readBack(), opts, fromCopy);
+  EXPECT_EQ(fromCopy.finds, fromDisk.finds);
+  EXPECT_GE(fromCopy.finds.size(), 2u);
+  EXPECT_EQ(again.unreadableSectors(), s.src.unreadableSectors());
+  EXPECT_EQ(again.unreadableRuns(), s.src.unreadableRuns());
+}
+
+TEST(DiskCopy, AMapThatIsNotOneIsRefused) {
+  CopyMap m;
+  m.size = 10 * kSector + 1;
+  m.complete = 11;
+  m.copied = {{0, 4}, {6, 11}};
+  m.unreadable = {{4, 5}};
+  m.notRead = {{5, 6}};
+  const std::string text = formatCopyMap(m);
+  CopyMap back;
+  ASSERT_TRUE(parseCopyMap("# a note\r\n" + text, back));
+  EXPECT_EQ(back.copied, m.copied);
+  EXPECT_EQ(back.unreadable, m.unreadable);
+  EXPECT_EQ(back.notRead, m.notRead);
+  EXPECT_EQ(back.complete, 11u);
+  const std::string head = "quorvane disk copy\nsize 5120\ncomplete 0\n";
+  for (const char* bad : {"copied 0 4\ncopied 3 6\n",  // overlap
+                          "copied 4 2\n",              // backwards
+                          "copied 0 11\n",             // past the disk
+                          "copied 0 -1\n", "copied 0\n", "copied 0 1 2\n", "taken 0 1\n",
+                          "size 5120\n"}) {
+    EXPECT_FALSE(parseCopyMap(head + bad, back)) << bad;
+  }
+  EXPECT_FALSE(parseCopyMap("size 5120\ncomplete 0\n", back));
+  EXPECT_FALSE(parseCopyMap("quorvane disk copy\ncomplete 0\n", back));
+  EXPECT_EQ(copyMapPath("D:\\copies\\E 2026-12-10.IMG"), "D:\\copies\\E 2026-12-10.map");
+  EXPECT_EQ(copyMapPath("card.bin"), "card.bin.map");
 }
