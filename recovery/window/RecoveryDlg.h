@@ -110,7 +110,14 @@ protected:
     LRESULT OnWorkFolderCleared(WPARAM, LPARAM);
     // Starts the engine on device with the enabled formats; every failure
     // is told and ends the search.
-    void LaunchEngine(const CString& device);
+    void LaunchEngine(const CString& device, const CString& copyPath = CString());
+    // The copy of the disk kept while searching (DiskCopyCommands.cpp): the
+    // drives listed with the saved copies, the copy's file for a search of
+    // chosen (empty: none wanted); false when its folder is refused (said).
+    std::vector<DriveEntry> ListedDrives();
+    bool PrepareDiskCopy(const DriveEntry& chosen, const CString& device, CString& copyPath);
+    void OnCopyBrowse();
+    void OnCopyChanged();
     void EngineNotStarted();
     void EnterAnalysisView();
     LRESULT OnEngineEnded(WPARAM wParam, LPARAM lParam);
