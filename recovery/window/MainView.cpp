@@ -319,7 +319,7 @@ void CMainView::ShowDrives(std::vector<DriveEntry> drives)
     bool anyCopy = false;
     for (const DriveEntry& drive : m_drives)
         anyCopy = anyCopy || !drive.strImage.IsEmpty();
-    ListView_SetColumnWidth(m_listDrives.m_hWnd, 0, anyCopy ? 250 : 80);
+    ListView_SetColumnWidth(m_listDrives.m_hWnd, 0, anyCopy ? 310 : 80);
 
     for (size_t i = 0; i < m_drives.size(); ++i) {
         const DriveEntry& drive = m_drives[i];

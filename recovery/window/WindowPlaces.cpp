@@ -143,9 +143,9 @@ void CWindowPlaces::Init(HWND dialog, int filterBarHeight, int selectAllWidth)
     // The copy of the disk: a row under Next, its folder up to a Browse
     // under the save folder's.
     const int copyTop = next.bottom + 6;
-    m_places[CopyCheck] = Sized(next.left, copyTop, 230, Height(save) + 2);
+    m_places[CopyCheck] = Sized(next.left, copyTop, 290, Height(save) + 2);
     m_places[CopyBrowse] = Sized(browse.left, copyTop, Width(browse), Height(browse));
-    m_places[CopyPlace] = {next.left + 236, copyTop + 1, browse.left - 8, copyTop + 1 + Height(save)};
+    m_places[CopyPlace] = {next.left + 296, copyTop + 1, browse.left - 8, copyTop + 1 + Height(save)};
 }
 
 RECT CWindowPlaces::Rect(Place place) const
