@@ -539,3 +539,71 @@ TEST(DiskCopy, AMapThatIsNotOneIsRefused) {
   EXPECT_EQ(copyMapPath("D:\\copies\\E 2026-12-10.IMG"), "D:\\copies\\E 2026-12-10.map");
   EXPECT_EQ(copyMapPath("card.bin"), "card.bin.map");
 }
+
+namespace {
+
+// An empty exFAT volume made by mkfs.exfat, with one photo written into it by
+// hand: its data in clusters near the volume's end (no FAT chain) and its
+// entry set (file, stream extension, name) in the root directory.
+std::vector<uint8_t> exfatCardWithOnePhoto(const char* dir, const std::vector<uint8_t>& photo) {
+  const std::string folder = dir, img = folder + "/card.img";
+  const std::string cmd = "set -e; export PATH=$PATH:/usr/sbin:/sbin; rm -rf '" + folder + "'; mkdir -p '" + folder +
+                          "'; truncate -s 8M '" + img + "'; mkfs.exfat '" + img + "' >/dev/null 2>&1";
+  if (std::system(cmd.c_str()) != 0) return {};
+  std::vector<uint8_t> card = readFile(img);
+  auto le32 = [&](size_t at) { return uint32_t(card[at] | card[at + 1] << 8 | card[at + 2] << 16 | uint32_t(card[at + 3]) << 24); };
+  const uint64_t bps = uint64_t(1) << card[108], cluster = bps << card[109];
+  const uint64_t heap = le32(88) * bps;
+  const uint32_t clusters = le32(92), root = le32(96);
+  const uint32_t first = clusters + 2 - uint32_t((photo.size() + cluster - 1) / cluster) - 1;
+  std::copy(photo.begin(), photo.end(), card.begin() + long(heap + (first - 2) * cluster));
+  // The first free entry of the root directory.
+  size_t at = heap + (root - 2) * cluster;
+  while (card[at] != 0) at += 32;
+  const std::u16string name = u"IMG_0777.JPG";
+  uint8_t set[96] = {};
+  set[0] = 0x85;
+  set[1] = 2;
+  set[4] = 0x20;  // archive
+  const uint32_t stamp = (46u << 25) | (6u << 21) | (15u << 16) | (12u << 11);
+  for (int k = 0; k < 3; ++k)
+    for (int i = 0; i < 4; ++i) set[8 + 4 * k + i] = uint8_t(stamp >> (8 * i));
+  uint8_t* s = set + 32;
+  s[0] = 0xC0;
+  s[1] = 0x03;  // allocation possible, no FAT chain
+  s[3] = uint8_t(name.size());
+  for (int i = 0; i < 8; ++i) s[8 + i] = s[24 + i] = uint8_t(uint64_t(photo.size()) >> (8 * i));
+  for (int i = 0; i < 4; ++i) s[20 + i] = uint8_t(first >> (8 * i));
+  uint8_t* n = set + 64;
+  n[0] = 0xC1;
+  for (size_t i = 0; i < name.size(); ++i) {
+    n[2 + 2 * i] = uint8_t(name[i]);
+    n[3 + 2 * i] = uint8_t(name[i] >> 8);
+  }
+  uint16_t sum = 0;
+  for (size_t i = 0; i < sizeof set; ++i)
+    if (i != 2 && i != 3) sum = uint16_t(((sum & 1) ? 0x8000 : 0) + (sum >> 1) + set[i]);
+  set[2] = uint8_t(sum);
+  set[3] = uint8_t(sum >> 8);
+  std::copy(set, set + sizeof set, card.begin() + long(at));
+  return card;
+}
+
+}  // namespace
+
+TEST(FailingMedia, ExfatNamesComeFromTheBackupBootSectorWhenTheMainCannotBeRead) {
+  const std::vector<uint8_t> card = exfatCardWithOnePhoto("/tmp/qv-failing-exfat", readFile(pic("exif.jpg")));
+  ASSERT_FALSE(card.empty()) << "mkfs.exfat made no card";
+  FaultyMedium whole(card);
+  const std::set<std::string> all = {"IMG_0777.jpg"};
+  ASSERT_EQ(recordedNames(whole), all);
+
+  FaultyMedium badBoot(card);
+  badBoot.bad.push_back({0, kSector});
+  EXPECT_EQ(recordedNames(badBoot), all);
+  // Both boot sectors unreadable: nothing, and nothing made up.
+  FaultyMedium both(card);
+  both.bad.push_back({0, kSector});
+  both.bad.push_back({12 * kSector, 13 * kSector});
+  EXPECT_TRUE(recordedNames(both).empty());
+}
