@@ -45,6 +45,7 @@ void CarefulSource::carefully(uint64_t offset, uint8_t* buf, uint64_t pos, const
     const uint64_t from = pos / kSector;
     const uint64_t until = std::min(std::max((end + kSector - 1) / kSector, from + skipAfter(failures)), stopSector);
     givenUp_ += bad_.add(from, until);
+    givenUpRuns_.add(from, until);
     zero(until);
   };
   while (pos < stop) {

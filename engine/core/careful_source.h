@@ -51,6 +51,8 @@ class CarefulSource : public ByteSource {
   // those skipped without being tried.
   std::vector<std::pair<uint64_t, uint64_t>> unreadableRuns() const { return bad_.runs(); }
   std::vector<std::pair<uint64_t, uint64_t>> skippedRuns() const { return skipped_.runs(); }
+  // Of them, those in reads the disk did not answer in time, as ranges.
+  std::vector<std::pair<uint64_t, uint64_t>> givenUpRuns() const { return givenUpRuns_.runs(); }
   // Of them, those in reads the disk did not answer in time.
   uint64_t givenUpSectors() const { return givenUp_.load(); }
 
@@ -67,6 +69,7 @@ class CarefulSource : public ByteSource {
   BadSectors bad_;
   BadSectors skipped_;  // of bad_, those never tried
   std::atomic<uint64_t> givenUp_{0};
+  BadSectors givenUpRuns_;
   // Where the last bad stretch ended and how many failures in a row led up
   // to it: a read that goes on from there keeps the pace.
   std::mutex mu_;

@@ -15,7 +15,8 @@
 //                          unreadable or skipped (notread)
 //   copied 0 100           in the image as the disk has them
 //   unreadable 100 101     the disk did not give them; zeros in the image
-//   notread 5000 9096      skipped over, never read; zeros in the image
+//   notread 5000 9096      skipped over or not answered in time, never
+//                          read; zeros in the image
 //
 // copied, unreadable and notread lines come in order and never overlap;
 // any sector named by none of them was not read either. Lines starting with

@@ -115,7 +115,10 @@ int main(int argc, char** argv) {
     if (copying) {
       copying->setSettled([&src](qv::SectorRuns& unreadable, qv::SectorRuns& notRead) {
         unreadable = src.unreadableRuns();
+        // Skipped over, or asked for and not answered: either may read.
         notRead = src.skippedRuns();
+        const qv::SectorRuns givenUp = src.givenUpRuns();
+        notRead.insert(notRead.end(), givenUp.begin(), givenUp.end());
       });
       // A map from the start: nothing copied yet.
       copying->finish();

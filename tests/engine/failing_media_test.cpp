@@ -388,11 +388,13 @@ class MemoryCopy : public CopyTarget {
 
 // The engine's stack with a copy: the careful reader over the copying disk.
 struct CopiedSearch {
-  CopiedSearch(FaultyMedium& disk, MemoryCopy& copy, int mapEveryMs = 0)
+  CopiedSearch(Medium& disk, MemoryCopy& copy, int mapEveryMs = 0)
       : copying(disk, copy, std::chrono::milliseconds(mapEveryMs)), src(copying) {
     copying.setSettled([this](SectorRuns& unreadable, SectorRuns& notRead) {
       unreadable = src.unreadableRuns();
       notRead = src.skippedRuns();
+      const SectorRuns givenUp = src.givenUpRuns();
+      notRead.insert(notRead.end(), givenUp.begin(), givenUp.end());
     });
   }
   CopyingMedium copying;
@@ -475,6 +477,29 @@ TEST(DiskCopy, ASearchCutShortLeavesATrueImageAndMapUpToThatPoint) {
   EXPECT_EQ(s.copying.copiedSectors() * kSector, full - kSector);
   // The search itself went on to the end of the disk.
   EXPECT_EQ(s.src.unreadableSectors(), 2u);
+}
+
+TEST(DiskCopy, ReadsTheDiskDidNotAnswerAreNotReadInTheMapNotUnreadable) {
+  FaultyMedium disk(qvtest::randomBytes(8 << 20, 34));
+  disk.hang.push_back({3000 * kSector, 3001 * kSector});
+  disk.bad.push_back({9000 * kSector, 9001 * kSector});
+  MemoryCopy copy(disk);
+  {
+    TimeLimitedMedium timed(disk, std::chrono::milliseconds(200));
+    CopiedSearch s(timed, copy);
+    std::vector<uint8_t> buf(disk.size());
+    for (uint64_t at = 0; at < disk.size(); at += 4 << 20) s.src.readAt(at, buf.data() + at, 4 << 20);
+    ASSERT_TRUE(s.copying.finish());
+    ASSERT_GT(s.src.givenUpSectors(), 0u);
+    // The given-up block may well read: not read, not unreadable (the copy
+    // checks each map's unreadable sectors are bad ones).
+    EXPECT_EQ(copy.map.unreadable, SectorRuns({{9000, 9001}}));
+    ASSERT_EQ(copy.map.notRead.size(), 1u);
+    EXPECT_LE(copy.map.notRead[0].first, 3000u);
+    EXPECT_GT(copy.map.notRead[0].second, 3000u);
+    EXPECT_EQ(copy.map.notRead[0].second - copy.map.notRead[0].first, s.src.givenUpSectors());
+    disk.answerAgain();
+  }
 }
 
 TEST(DiskCopy, SearchingTheCopyFindsWhatTheDiskGaveAndCountsTheSameSectorsUnreadable) {
