@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
   // A copy searched later: what its map does not name as copied is
   // unreadable.
   qv::CopyMap copiedBefore;
-  const bool searchingCopy = !image && readCopyMap(cmd.device, copiedBefore) && copiedBefore.size == qvrt_device_size(dev);
+  const bool searchingCopy = readCopyMap(cmd.device, copiedBefore) && copiedBefore.size == qvrt_device_size(dev);
   // A read the disk has not answered after this long is given up.
   unsigned limitMs = 10000;
   if (const char* ms = std::getenv("QV_READ_TIME_LIMIT_MS")) limitMs = unsigned(std::strtoul(ms, nullptr, 10));

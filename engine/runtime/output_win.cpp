@@ -155,7 +155,8 @@ struct QvImageFile {
 };
 
 extern "C" QvImageFile* qvrt_image_create(const char* path, uint64_t size) {
-  HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Never over a file that is there: it may be the very disk image searched.
+  HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
   LARGE_INTEGER end;
   end.QuadPart = static_cast<LONGLONG>(size);

@@ -79,9 +79,10 @@ QVRT_API QvAppendFile* qvrt_append_create(const char* path);
 QVRT_API int qvrt_append(QvAppendFile* f, const void* data, size_t n);
 QVRT_API void qvrt_append_close(QvAppendFile* f);
 
-/* A copy of the disk: created empty (an old one is replaced) and sized to
- * size bytes, which read as zeros until written; shared for reading. NULL
- * if it cannot be created or sized (no room). */
+/* A copy of the disk: created, never over a file that is there (it may be
+ * the disk image being read), and sized to size bytes, which read as zeros
+ * until written; shared for reading. NULL if it is there already or cannot
+ * be created or sized (no room). */
 typedef struct QvImageFile QvImageFile;
 QVRT_API QvImageFile* qvrt_image_create(const char* path, uint64_t size);
 /* n bytes at offset, handed to the system at once; 0 on success. */

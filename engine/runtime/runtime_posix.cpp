@@ -229,7 +229,8 @@ struct QvImageFile {
 };
 
 extern "C" QvImageFile* qvrt_image_create(const char* path, uint64_t size) {
-  int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  // Never over a file that is there: it may be the very disk image searched.
+  int fd = open(path, O_WRONLY | O_CREAT | O_EXCL, 0666);
   if (fd < 0) return nullptr;
   if (ftruncate(fd, off_t(size)) != 0) {
     close(fd);
