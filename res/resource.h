@@ -46,6 +46,8 @@
 #define IDC_COPY_DISK           1040
 #define IDC_COPY_PLACE          1041
 #define IDC_COPY_BROWSE         1042
+// After Reload: a saved copy of a disk picked by hand.
+#define IDC_OPEN_COPY           1043
 
 // Settings dialog (IDD_SETTINGS) items; the ids overlap the main window's
 // on purpose: each dialog has its own id space.

@@ -21,9 +21,8 @@ bool Digits(const CString& text, int from, int count)
 
 // "Saved copy of E: (2026-12-10 21:30, 64 MB)" for a name this program
 // gave; "Saved copy: NAME (64 MB)" for any other.
-CString CopyLabel(const CString& fileName, long long size)
+CString CopyLabel(const CString& stem, long long size)
 {
-    const CString stem = fileName.Left(fileName.GetLength() - 4);
     const int prefix = static_cast<int>(sizeof kPrefix) - 1;
     // "Copy of E 2026-12-10 21-30-05"
     if (stem.GetLength() == prefix + 21 && stem.Left(prefix) == kPrefix && stem.GetAt(prefix + 1) == ' ' &&
@@ -34,6 +33,14 @@ CString CopyLabel(const CString& fileName, long long size)
                stem.Mid(prefix + 13, 2) + ":" + stem.Mid(prefix + 16, 2) + ", " + FormatSize(size) + ")";
     }
     return "Saved copy: " + stem + " (" + FormatSize(size) + ")";
+}
+
+// The name without ".img", in any case.
+CString Stem(const CString& name)
+{
+    CString ext = name.Right(4);
+    ext.MakeLower();
+    return name.GetLength() > 4 && ext == ".img" ? name.Left(name.GetLength() - 4) : name;
 }
 
 CString Joined(const CString& folder, const CString& name)
@@ -74,7 +81,7 @@ std::vector<DriveEntry> FindSavedCopies(const CString& folder)
             continue;
         DriveEntry entry;
         entry.nTotalBytes = static_cast<long long>(found.nFileSizeHigh) << 32 | found.nFileSizeLow;
-        entry.strDrive = CopyLabel(name, entry.nTotalBytes);
+        entry.strDrive = CopyLabel(Stem(name), entry.nTotalBytes);
         entry.strInfo = name;
         entry.strImage = path;
         entry.strDevice = "\"" + path + "\"";
@@ -84,6 +91,23 @@ std::vector<DriveEntry> FindSavedCopies(const CString& folder)
     std::sort(copies.begin(), copies.end(),
               [](const DriveEntry& a, const DriveEntry& b) { return a.strInfo.str() < b.strInfo.str(); });
     return copies;
+}
+
+bool SavedCopyEntry(const CString& path, DriveEntry& entry)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    const int slash = path.ReverseFind('\\');
+    const CString name = path.Mid(slash + 1);
+    entry = DriveEntry();
+    entry.nTotalBytes = static_cast<long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    // A name without ".img" keeps its whole name in the label.
+    entry.strDrive = CopyLabel(Stem(name), entry.nTotalBytes);
+    entry.strInfo = name;
+    entry.strImage = path;
+    entry.strDevice = "\"" + path + "\"";
+    return true;
 }
 
 CopyPlace CheckCopyPlace(IDriveSystem& system, const CWorkFolderPlace& searched, const CString& folder,

@@ -18,6 +18,10 @@ CString DiskCopyName(const CString& drive, const SYSTEMTIME& when);
 // shows them: "Saved copy of E: (2026-12-10 21:30, 64 MB)", the image's size,
 // its path in strImage and, quoted, in strDevice. By name.
 std::vector<DriveEntry> FindSavedCopies(const CString& folder);
+// The drive list's row for the image file at path (a copy picked by hand, which
+// may have no map: it is then searched as an ordinary image). False when
+// the file is not there.
+bool SavedCopyEntry(const CString& path, DriveEntry& entry);
 
 enum class CopyPlace {
     Fine,

@@ -3,6 +3,8 @@
 // search starts.
 #include "RecoveryDlg.h"
 
+#include <commdlg.h>
+
 #include "DiskCopies.h"
 #include "FileUtils.h"
 #include "SettingsFiles.h"
@@ -23,6 +25,13 @@ const char kCopyOnSearchedDisk[] =
     "would overwrite the deleted pictures it is meant to keep.\n\n"
     "Please choose a folder on another drive, such as an external disk, with the 'Browse' beside \"Save a copy "
     "of the disk while searching\", then press Next again.";
+
+bool SamePath(CString a, CString b)
+{
+    a.MakeLower();
+    b.MakeLower();
+    return a == b;
+}
 
 unsigned long long FileBytes(const CString& path)
 {
@@ -92,6 +101,47 @@ void CRecoveryDlg::OnCopyBrowse()
     // The saved copies listed are the new folder's.
     if (moved)
         m_view.ShowDrives(ListedDrives());
+}
+
+bool CRecoveryDlg::PickDiskCopy(CString& path)
+{
+    char file[MAX_PATH] = {};
+    const CString start = m_view.CopyFolder();
+    OPENFILENAMEA open = {};
+    open.lStructSize = sizeof open;
+    open.hwndOwner = m_hWnd;
+    open.lpstrFilter = "Copies of a disk (*.img)\0*.img\0";
+    open.lpstrFile = file;
+    open.nMaxFile = sizeof file;
+    open.lpstrInitialDir = start.IsEmpty() ? nullptr : start.GetString();
+    open.lpstrTitle = "Open a saved copy of a disk";
+    open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (!GetOpenFileNameA(&open))
+        return false;
+    path = file;
+    return true;
+}
+
+void CRecoveryDlg::OnOpenCopy()
+{
+    CString path;
+    DriveEntry picked;
+    if (!PickDiskCopy(path) || !SavedCopyEntry(path, picked))
+        return;
+    // Listed after the drives and selected, ready for Next; once is enough.
+    std::vector<DriveEntry> drives = ListedDrives();
+    bool listed = false;
+    for (const DriveEntry& drive : drives)
+        listed = listed || SamePath(drive.strImage, path);
+    if (!listed)
+        drives.push_back(picked);
+    m_view.ShowDrives(drives);
+    for (const DriveEntry& drive : m_view.Drives()) {
+        if (SamePath(drive.strImage, path)) {
+            m_view.SelectDrive(drive.strDrive);
+            break;
+        }
+    }
 }
 
 void CRecoveryDlg::OnCopyChanged()

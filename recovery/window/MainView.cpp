@@ -192,6 +192,27 @@ void CMainView::MakeCopyControls()
         StyleButton(m_btnCopyBrowse);
         m_places.Put(made, CWindowPlaces::CopyBrowse, FALSE);
     }
+    made = MakeChild(m_dialog, "BUTTON", "Open a copy", WS_TABSTOP | BS_PUSHBUTTON,
+                     m_places.Rect(CWindowPlaces::OpenCopy), IDC_OPEN_COPY);
+    if (made) {
+        ::SendMessageA(made, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        m_btnOpenCopy.SubclassWindow(made);
+        StyleButton(m_btnOpenCopy);
+        m_places.Put(made, CWindowPlaces::OpenCopy, FALSE);
+    }
+}
+
+bool CMainView::SelectDrive(const CString& drive)
+{
+    for (size_t i = 0; i < m_drives.size(); ++i) {
+        if (m_drives[i].strDrive != drive)
+            continue;
+        const int row = static_cast<int>(i);
+        ListView_SetItemState(m_listDrives.m_hWnd, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_EnsureVisible(m_listDrives.m_hWnd, row, FALSE);
+        return true;
+    }
+    return false;
 }
 
 void CMainView::SetCopy(bool wanted, const CString& folder)
@@ -275,6 +296,7 @@ void CMainView::Show(const CWindowState& state, const Facts& facts)
         {&m_chkCopy, ready},
         {&m_editCopyPlace, ready},
         {&m_btnCopyBrowse, ready},
+        {&m_btnOpenCopy, ready},
         {&m_lblStatus, finds},
         {&m_listPictures, finds},
         {&m_filterBar, finds},

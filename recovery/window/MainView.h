@@ -54,6 +54,8 @@ public:
     bool CopyWanted() const { return m_chkCopy.IsWindow() && m_chkCopy.GetCheck() == BST_CHECKED; }
     CString CopyFolder() const { return m_editCopyPlace.GetWindowText(); }
     void SetCopy(bool wanted, const CString& folder);
+    // Selects the drive list's row of this drive; false when none has it.
+    bool SelectDrive(const CString& drive);
 
     CString SaveFolder() const { return m_editSaveDir.GetWindowText(); }
     void SetSaveFolder(const CString& folder) { m_editSaveDir.SetWindowText(folder); }
@@ -129,4 +131,5 @@ private:
     CButton m_chkCopy;
     CEdit m_editCopyPlace;
     CIconButton m_btnCopyBrowse;
+    CIconButton m_btnOpenCopy;
 };

@@ -94,6 +94,8 @@ protected:
     virtual BOOL IsAdministrator();
     virtual bool QueryWindowsVersion(int& code, CString& servicePack);
     virtual bool PickFolder(CString& path);
+    // A saved copy of a disk (.img) picked by hand; false when none is.
+    virtual bool PickDiskCopy(CString& path);
     // The disk queries of the drive list and of the work folder's place
     // (under Wine every drive is on disk 0).
     virtual IDriveSystem& DriveSystem();
@@ -118,6 +120,7 @@ protected:
     bool PrepareDiskCopy(const DriveEntry& chosen, const CString& device, CString& copyPath);
     void OnCopyBrowse();
     void OnCopyChanged();
+    void OnOpenCopy();
     void EngineNotStarted();
     void EnterAnalysisView();
     LRESULT OnEngineEnded(WPARAM wParam, LPARAM lParam);

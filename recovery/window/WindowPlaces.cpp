@@ -41,6 +41,8 @@ UINT Anchors(CWindowPlaces::Place place)
         return MoveY | SizeX;
     case CWindowPlaces::CopyBrowse:
         return Move;
+    case CWindowPlaces::OpenCopy:
+        return None;
     case CWindowPlaces::ProgressBar:
     case CWindowPlaces::ProgressText:
     case CWindowPlaces::TipText:
@@ -146,6 +148,8 @@ void CWindowPlaces::Init(HWND dialog, int filterBarHeight, int selectAllWidth)
     m_places[CopyCheck] = Sized(next.left, copyTop, 290, Height(save) + 2);
     m_places[CopyBrowse] = Sized(browse.left, copyTop, Width(browse), Height(browse));
     m_places[CopyPlace] = {next.left + 296, copyTop + 1, browse.left - 8, copyTop + 1 + Height(save)};
+    const RECT reload = ItemRect(dialog, IDC_RELOAD);
+    m_places[OpenCopy] = Sized(reload.right + 10, reload.top, Width(reload) + 40, Height(reload));
 }
 
 RECT CWindowPlaces::Rect(Place place) const

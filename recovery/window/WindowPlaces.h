@@ -37,6 +37,7 @@ public:
         CopyCheck,
         CopyPlace,
         CopyBrowse,
+        OpenCopy,          // a copy picked by hand, after Reload
         kPlaces
     };
 

@@ -140,3 +140,35 @@ TEST_F(DiskCopyTest, SavedCopiesAreListedAndSearchedInsteadOfADisk)
 }
 
 }  // namespace
+
+namespace {
+
+// A copy picked by hand, anywhere and without a map: listed after the
+// drives, selected, and searched by Next; listed once however often picked.
+TEST_F(DiskCopyTest, ACopyPickedByHandIsListedSelectedAndSearched)
+{
+    const std::string picked = m_copies + "\\card backup.IMG";
+    WriteFileBytes(picked, std::string(1 << 20, '\0'));
+    WriteFileBytes(Settings(), "savedir=K:\\Recovered\r\n");
+    Open();
+    HWND list = Ctl(IDC_DRIVE_LIST);
+    const int drives = ItemCount(list);
+    ASSERT_TRUE(Visible(Ctl(IDC_OPEN_COPY)));
+    Dlg().diskCopyPick = picked;
+    for (int i = 0; i < 2; ++i) {
+        PostCommand(m_hwnd, IDC_OPEN_COPY);
+        ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == drives + 1; }));
+        Pump(200);
+    }
+    EXPECT_EQ(ItemCount(list), drives + 1);
+    char text[260] = {};
+    ListView_GetItemText(list, drives, 0, text, sizeof text);
+    EXPECT_EQ(std::string(text), "Saved copy: card backup (" + std::string(FormatSize(1 << 20).GetString()) + ")");
+    EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_SELECTED), drives);
+    PostCommand(m_hwnd, IDC_NEXT);
+    ASSERT_TRUE(WaitUntil([&] { return m_engine.Started(); }, 10000));
+    EXPECT_NE(m_engine.Args().find("\" /cmd \"" + picked + "\"" + kCommands), std::string::npos) << m_engine.Args();
+    ASSERT_TRUE(WaitAnalysed());
+}
+
+}  // namespace
