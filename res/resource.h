@@ -41,6 +41,13 @@
 #define IDC_LAST_SEARCH         1025
 // How Recover arranges the pictures, after New search in its row.
 #define IDC_ARRANGEMENT         1026
+// Also made at run time, under Next in the Ready view: the copy of the disk
+// kept while searching (a check box, its folder, its Browse).
+#define IDC_COPY_DISK           1040
+#define IDC_COPY_PLACE          1041
+#define IDC_COPY_BROWSE         1042
+// After Reload: a saved copy of a disk picked by hand.
+#define IDC_OPEN_COPY           1043
 
 // Settings dialog (IDD_SETTINGS) items; the ids overlap the main window's
 // on purpose: each dialog has its own id space.

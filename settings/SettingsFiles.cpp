@@ -134,6 +134,7 @@ namespace {
 void WriteSettingsFile(const CString& strFolder, bool bFolder, const CString& strArrangement)
 {
     const CString strPlace = ReadWindowPlace();
+    const CString strCopy = ReadSetting(g_strSettingsFile, "diskcopy=", "");
     CString strArrangeLine;
     if (!strArrangement.IsEmpty() && strArrangement.Find('%') < 0 && strArrangement.Find('\n') < 0)
         strArrangeLine = "arrange=" + strArrangement + "\n";
@@ -143,6 +144,8 @@ void WriteSettingsFile(const CString& strFolder, bool bFolder, const CString& st
         WriteSetting(g_strSettingsFile, strArrangeLine, "");
     if (!strPlace.IsEmpty())
         ReplaceSetting(g_strSettingsFile, "window=", strPlace);
+    if (!strCopy.IsEmpty())
+        ReplaceSetting(g_strSettingsFile, "diskcopy=", strCopy);
 }
 
 }  // namespace
@@ -163,6 +166,22 @@ void WriteArrangement(const CString& strArrangement)
     const CString strNone = "\n";
     const CString strFolder = ReadSetting(g_strSettingsFile, "savedir=", strNone);
     WriteSettingsFile(strFolder, strFolder != strNone, strArrangement);
+}
+
+void ReadDiskCopy(bool& bWanted, CString& strFolder)
+{
+    const CString strLine = ReadSetting(g_strSettingsFile, "diskcopy=", "");
+    const int nBar = strLine.Find('|');
+    bWanted = nBar >= 0 && strLine.Left(nBar) == "on";
+    strFolder = nBar >= 0 ? strLine.Mid(nBar + 1) : CString();
+}
+
+void WriteDiskCopy(bool bWanted, const CString& strFolder)
+{
+    // A folder never holds a line feed; one that did would end the line.
+    if (strFolder.Find('\n') >= 0 || strFolder.Find('\r') >= 0)
+        return;
+    ReplaceSetting(g_strSettingsFile, "diskcopy=", CString(bWanted ? "on|" : "off|") + strFolder);
 }
 
 CString ReadWindowPlace()

@@ -36,6 +36,12 @@ bool IsFormatEnabled(const CString& strFormats, const CString& strToken);
 // The stored save folder, or the user's My Pictures folder.
 CString ReadSaveFolder();
 void WriteSaveFolder(const CString& strFolder);
+
+// Whether a copy of the disk is kept while searching, and the folder it goes
+// to (empty when none was chosen): the line "diskcopy=on|FOLDER" (or off)
+// in settings.ini; the file's other lines are kept.
+void ReadDiskCopy(bool& bWanted, CString& strFolder);
+void WriteDiskCopy(bool bWanted, const CString& strFolder);
 // How Recover arranges the pictures, as its choice words it ("Original
 // folders", ...); empty when never chosen. Kept in settings.ini beside the
 // save folder: writing either keeps the other.

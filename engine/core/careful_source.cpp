@@ -45,6 +45,7 @@ void CarefulSource::carefully(uint64_t offset, uint8_t* buf, uint64_t pos, const
     const uint64_t from = pos / kSector;
     const uint64_t until = std::min(std::max((end + kSector - 1) / kSector, from + skipAfter(failures)), stopSector);
     givenUp_ += bad_.add(from, until);
+    givenUpRuns_.add(from, until);
     zero(until);
   };
   while (pos < stop) {
@@ -131,6 +132,8 @@ std::vector<std::pair<uint64_t, uint64_t>> CarefulSource::readBack() {
         continue;
       }
       while (pos > from && readable(pos - 1, pos)) --pos;
+      // The sector that failed was tried: unreadable, no longer skipped.
+      if (pos > from) skipped_.remove(pos - 1, pos);
       break;
     }
     if (pos == run.second) continue;

@@ -47,6 +47,12 @@ class CarefulSource : public ByteSource {
   std::vector<std::pair<uint64_t, uint64_t>> readBack();
   // Sectors skipped without being tried, still unreadable.
   uint64_t skippedSectors() const { return skipped_.count(); }
+  // The unreadable sectors as ranges [first, end), in order, and of them
+  // those skipped without being tried.
+  std::vector<std::pair<uint64_t, uint64_t>> unreadableRuns() const { return bad_.runs(); }
+  std::vector<std::pair<uint64_t, uint64_t>> skippedRuns() const { return skipped_.runs(); }
+  // Of them, those in reads the disk did not answer in time, as ranges.
+  std::vector<std::pair<uint64_t, uint64_t>> givenUpRuns() const { return givenUpRuns_.runs(); }
   // Of them, those in reads the disk did not answer in time.
   uint64_t givenUpSectors() const { return givenUp_.load(); }
 
@@ -63,6 +69,7 @@ class CarefulSource : public ByteSource {
   BadSectors bad_;
   BadSectors skipped_;  // of bad_, those never tried
   std::atomic<uint64_t> givenUp_{0};
+  BadSectors givenUpRuns_;
   // Where the last bad stretch ended and how many failures in a row led up
   // to it: a read that goes on from there keeps the pace.
   std::mutex mu_;

@@ -36,9 +36,21 @@ bool typeMask(const std::string& name, unsigned& mask) {
 
 }  // namespace
 
-bool parseCommandLine(const std::vector<std::string>& args, EngineCommand& out, std::string& error) {
+bool parseCommandLine(const std::vector<std::string>& given, EngineCommand& out, std::string& error) {
+  // The copy's place, when there is one, comes right after the output
+  // folder; the rest is as without it.
+  std::vector<std::string> args = given;
+  std::string copyPath;
+  if (args.size() == 7 && args[2] == "/copy") {
+    copyPath = args[3];
+    if (copyPath.empty()) {
+      error = "empty copy path";
+      return false;
+    }
+    args.erase(args.begin() + 2, args.begin() + 4);
+  }
   if (args.size() != 5 || args[0] != "/d" || args[2] != "/cmd") {
-    error = "usage: photo /d \"OUTDIR\" /cmd DEVICE fileopt,everything,disable,TYPE,enable,...,search";
+    error = "usage: photo /d \"OUTDIR\" [/copy \"IMAGE\"] /cmd DEVICE fileopt,everything,disable,TYPE,enable,...,search";
     return false;
   }
   if (args[1].empty() || args[3].empty()) {
@@ -73,6 +85,7 @@ bool parseCommandLine(const std::vector<std::string>& args, EngineCommand& out, 
   }
   out.outDir = args[1];
   out.device = args[3];
+  out.copyPath = copyPath;
   out.types = types;
   return true;
 }

@@ -1,5 +1,5 @@
 // The engine's command line:
-//   /d "OUTDIR" /cmd DEVICE fileopt,everything,disable,jpg,enable,...,search
+//   /d "OUTDIR" [/copy "IMAGE"] /cmd DEVICE fileopt,everything,disable,jpg,enable,...,search
 #pragma once
 #include <string>
 #include <vector>
@@ -9,6 +9,7 @@ namespace qv {
 struct EngineCommand {
   std::string outDir;
   std::string device;
+  std::string copyPath;  // where the copy of the disk goes; empty: none kept
   unsigned types = 0;  // typeBit() of each enabled type
 };
 

@@ -13,6 +13,7 @@
 #include "../core/background_sink.h"
 #include "../core/careful_source.h"
 #include "../core/command_line.h"
+#include "../core/disk_copy.h"
 #include "../core/finds_file.h"
 #include "../core/fs/record_pass.h"
 #include "../core/part_search.h"
@@ -23,6 +24,37 @@
 #include "../runtime/qvrt.h"
 #include "output_sink.h"
 #include "runtime_medium.h"
+
+namespace {
+
+// The copy of the disk on the runtime's files.
+class ImageTarget : public qv::CopyTarget {
+ public:
+  ImageTarget(QvImageFile* image, std::string mapPath) : image_(image), mapPath_(std::move(mapPath)) {}
+  bool write(uint64_t offset, const uint8_t* data, size_t n) override {
+    return qvrt_image_write(image_, offset, data, n) == 0;
+  }
+  bool saveMap(const std::string& text) override {
+    return qvrt_save_file(mapPath_.c_str(), text.data(), text.size()) == 0;
+  }
+
+ private:
+  QvImageFile* image_;
+  const std::string mapPath_;
+};
+
+// A disk image with a copy's map beside it: the map says which of its
+// sectors hold the disk's bytes. False when there is none (or it is not one).
+bool readCopyMap(const std::string& device, qv::CopyMap& map) {
+  const std::string path = qv::copyMapPath(device);
+  const long long size = qvrt_read_file(path.c_str(), nullptr, 0);
+  if (size <= 0 || size > (256 << 20)) return false;
+  std::string text(size_t(size), '\0');
+  if (qvrt_read_file(path.c_str(), &text[0], text.size()) != size) return false;
+  return qv::parseCopyMap(text, map);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -42,6 +74,21 @@ int main(int argc, char** argv) {
     qvrt_close_device(dev);
     return 4;
   }
+  // A copy of the disk, when asked for: made before anything is read, so
+  // that nothing is read from a dying disk without it.
+  QvImageFile* image = nullptr;
+  if (!cmd.copyPath.empty()) {
+    image = qvrt_image_create(cmd.copyPath.c_str(), qvrt_device_size(dev));
+    if (!image) {
+      std::fprintf(stderr, "photo: cannot create the copy %s\n", cmd.copyPath.c_str());
+      qvrt_close_device(dev);
+      return 5;
+    }
+  }
+  // A copy searched later: what its map does not name as copied is
+  // unreadable.
+  qv::CopyMap copiedBefore;
+  const bool searchingCopy = readCopyMap(cmd.device, copiedBefore) && copiedBefore.size == qvrt_device_size(dev);
   // A read the disk has not answered after this long is given up.
   unsigned limitMs = 10000;
   if (const char* ms = std::getenv("QV_READ_TIME_LIMIT_MS")) limitMs = unsigned(std::strtoul(ms, nullptr, 10));
@@ -54,9 +101,28 @@ int main(int argc, char** argv) {
   // A read left behind may come back after the search; the disk stays open
   // for it until the program ends.
   auto* disk = new qv::RuntimeMedium(dev);
+  auto* mapped = searchingCopy ? new qv::MappedImageMedium(*disk, copiedBefore) : nullptr;
+  bool copyKept = true;
   {
-    qv::TimeLimitedMedium timed(*disk, std::chrono::milliseconds(limitMs));
-    qv::CarefulSource src(timed);
+    qv::TimeLimitedMedium timed(mapped ? static_cast<qv::Medium&>(*mapped) : *disk, std::chrono::milliseconds(limitMs));
+    std::unique_ptr<ImageTarget> target;
+    std::unique_ptr<qv::CopyingMedium> copying;
+    if (image) {
+      target = std::make_unique<ImageTarget>(image, qv::copyMapPath(cmd.copyPath));
+      copying = std::make_unique<qv::CopyingMedium>(timed, *target);
+    }
+    qv::CarefulSource src(copying ? static_cast<qv::Medium&>(*copying) : timed);
+    if (copying) {
+      copying->setSettled([&src](qv::SectorRuns& unreadable, qv::SectorRuns& notRead) {
+        unreadable = src.unreadableRuns();
+        // Skipped over, or asked for and not answered: either may read.
+        notRead = src.skippedRuns();
+        const qv::SectorRuns givenUp = src.givenUpRuns();
+        notRead.insert(notRead.end(), givenUp.begin(), givenUp.end());
+      });
+      // A map from the start: nothing copied yet.
+      copying->finish();
+    }
     // Started afresh with each search, like the output folder.
     const std::string findsPath = qv::findsFilePath(cmd.outDir);
     QvAppendFile* finds = findsPath.empty() ? nullptr : qvrt_append_create(findsPath.c_str());
@@ -111,6 +177,7 @@ int main(int argc, char** argv) {
       }
     }
     qvrt_append_close(finds);
+    if (copying) copyKept = copying->finish();
     written = files.written();
     unreadable = src.unreadableSectors();
     givenUp = src.givenUpSectors();
@@ -129,6 +196,7 @@ int main(int argc, char** argv) {
   QvSlowReads slow;
   qvrt_slow_reads(dev, &slow);
   if (!readsLeftBehind) {
+    delete mapped;
     delete disk;
     qvrt_close_device(dev);
   }
@@ -140,6 +208,10 @@ int main(int argc, char** argv) {
               static_cast<unsigned long long>(givenUp), static_cast<unsigned long long>(slow.asked),
               static_cast<unsigned long long>(slow.cancelled),
               static_cast<unsigned long long>(slow.ignored), static_cast<unsigned long long>(slow.late));
+  if (image) {
+    qvrt_image_close(image);
+    if (!copyKept) std::printf("photo: the copy of the disk could not be written in full; its map names what it holds\n");
+  }
   std::fflush(stdout);
   return 0;
 }

@@ -149,3 +149,79 @@ extern "C" int qvrt_replace_file(const char* path, const void* data, size_t n) {
   if (!ok) DeleteFileA(tmp.c_str());
   return ok ? 0 : -1;
 }
+
+struct QvImageFile {
+  HANDLE handle;
+};
+
+extern "C" QvImageFile* qvrt_image_create(const char* path, uint64_t size) {
+  // Never over a file that is there: it may be the very disk image searched.
+  HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  LARGE_INTEGER end;
+  end.QuadPart = static_cast<LONGLONG>(size);
+  if (!SetFilePointerEx(h, end, nullptr, FILE_BEGIN) || !SetEndOfFile(h)) {
+    CloseHandle(h);
+    DeleteFileA(path);
+    return nullptr;
+  }
+  return new QvImageFile{h};
+}
+
+extern "C" int qvrt_image_write(QvImageFile* f, uint64_t offset, const void* data, size_t n) {
+  auto* p = static_cast<const char*>(data);
+  while (n) {
+    // The handle is synchronous: the offset in the OVERLAPPED places the
+    // write, which returns once done.
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    const DWORD chunk = n > (1u << 30) ? (1u << 30) : static_cast<DWORD>(n);
+    DWORD wrote = 0;
+    if (!WriteFile(f->handle, p, chunk, &wrote, &at) || !wrote) return -1;
+    p += wrote;
+    n -= wrote;
+    offset += wrote;
+  }
+  return 0;
+}
+
+extern "C" void qvrt_image_close(QvImageFile* f) {
+  if (!f) return;
+  CloseHandle(f->handle);
+  delete f;
+}
+
+extern "C" int qvrt_save_file(const char* path, const void* data, size_t n) {
+  const std::string tmp = std::string(path) + ".tmp";
+  HANDLE h = CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return -1;
+  DWORD wrote = 0;
+  bool ok = WriteFile(h, data, static_cast<DWORD>(n), &wrote, nullptr) && wrote == n;
+  ok = CloseHandle(h) && ok;
+  // Fails while a reader holds the map without sharing its deletion; the
+  // next map written takes its place.
+  ok = ok && MoveFileExA(tmp.c_str(), path, MOVEFILE_REPLACE_EXISTING);
+  if (!ok) DeleteFileA(tmp.c_str());
+  return ok ? 0 : -1;
+}
+
+extern "C" long long qvrt_read_file(const char* path, void* buf, size_t cap) {
+  HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return -1;
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(h, &size)) {
+    CloseHandle(h);
+    return -1;
+  }
+  size_t want = cap < static_cast<unsigned long long>(size.QuadPart) ? cap : static_cast<size_t>(size.QuadPart);
+  size_t got = 0;
+  while (got < want) {
+    DWORD r = 0;
+    if (!ReadFile(h, static_cast<char*>(buf) + got, static_cast<DWORD>(want - got), &r, nullptr) || !r) break;
+    got += r;
+  }
+  CloseHandle(h);
+  return got == want ? static_cast<long long>(size.QuadPart) : -1;
+}

@@ -79,6 +79,22 @@ QVRT_API QvAppendFile* qvrt_append_create(const char* path);
 QVRT_API int qvrt_append(QvAppendFile* f, const void* data, size_t n);
 QVRT_API void qvrt_append_close(QvAppendFile* f);
 
+/* A copy of the disk: created, never over a file that is there (it may be
+ * the disk image being read), and sized to size bytes, which read as zeros
+ * until written; shared for reading. NULL if it is there already or cannot
+ * be created or sized (no room). */
+typedef struct QvImageFile QvImageFile;
+QVRT_API QvImageFile* qvrt_image_create(const char* path, uint64_t size);
+/* n bytes at offset, handed to the system at once; 0 on success. */
+QVRT_API int qvrt_image_write(QvImageFile* f, uint64_t offset, const void* data, size_t n);
+QVRT_API void qvrt_image_close(QvImageFile* f);
+
+/* As qvrt_replace_file, but the file is an ordinary, visible one. */
+QVRT_API int qvrt_save_file(const char* path, const void* data, size_t n);
+/* Reads up to cap bytes of the file at path into buf; returns the file's
+ * whole size, or -1 if it cannot be read. */
+QVRT_API long long qvrt_read_file(const char* path, void* buf, size_t cap);
+
 #ifdef __cplusplus
 }
 #endif

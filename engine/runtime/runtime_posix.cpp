@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -221,4 +222,60 @@ extern "C" void qvrt_append_close(QvAppendFile* f) {
   if (!f) return;
   close(f->fd);
   delete f;
+}
+
+struct QvImageFile {
+  int fd;
+};
+
+extern "C" QvImageFile* qvrt_image_create(const char* path, uint64_t size) {
+  // Never over a file that is there: it may be the very disk image searched.
+  int fd = open(path, O_WRONLY | O_CREAT | O_EXCL, 0666);
+  if (fd < 0) return nullptr;
+  if (ftruncate(fd, off_t(size)) != 0) {
+    close(fd);
+    unlink(path);
+    return nullptr;
+  }
+  return new QvImageFile{fd};
+}
+
+extern "C" int qvrt_image_write(QvImageFile* f, uint64_t offset, const void* data, size_t n) {
+  auto* p = static_cast<const char*>(data);
+  while (n) {
+    ssize_t w = pwrite(f->fd, p, n, off_t(offset));
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return -1;
+    p += w;
+    n -= size_t(w);
+    offset += uint64_t(w);
+  }
+  return 0;
+}
+
+extern "C" void qvrt_image_close(QvImageFile* f) {
+  if (!f) return;
+  close(f->fd);
+  delete f;
+}
+
+extern "C" int qvrt_save_file(const char* path, const void* data, size_t n) { return qvrt_replace_file(path, data, n); }
+
+extern "C" long long qvrt_read_file(const char* path, void* buf, size_t cap) {
+  int fd = open(path, O_RDONLY);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    close(fd);
+    return -1;
+  }
+  size_t want = std::min<size_t>(cap, size_t(st.st_size)), got = 0;
+  while (got < want) {
+    ssize_t r = read(fd, static_cast<char*>(buf) + got, want - got);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    got += size_t(r);
+  }
+  close(fd);
+  return got == want ? static_cast<long long>(st.st_size) : -1;
 }

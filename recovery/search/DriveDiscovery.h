@@ -17,6 +17,7 @@ struct DriveEntry {
     CString strInfo;           // drive-type text
     CString strDevice;         // engine-side disk name, "/dev/sda"
     DWORD nDisk = 0;           // the disk's number, as in strPhysicalDrive
+    CString strImage;          // a saved copy of a disk: its file; empty for a drive
 };
 
 // The system calls drive discovery makes. The real one is the default; tests

@@ -4,7 +4,7 @@
 #include "WorkFolders.h"
 
 EngineLaunch LaunchEngine(CEngineSearch& search, HWND window, UINT message, const CString& outFolder,
-                          const CString& device, CString& missing)
+                          const CString& device, CString& missing, const CString& copyPath)
 {
     CString enginePath;
     missing = CWorkFolders::CheckEngineFiles(enginePath);
@@ -13,7 +13,10 @@ EngineLaunch LaunchEngine(CEngineSearch& search, HWND window, UINT message, cons
 
     // Every format off, then the enabled ones on, in the engine's order.
     const CString formats = ReadEngineFormats();
-    CString arguments = "/d \"" + outFolder + "\" /cmd " + device + " fileopt,everything,disable,";
+    CString arguments = "/d \"" + outFolder + "\" ";
+    if (!copyPath.IsEmpty())
+        arguments += "/copy \"" + copyPath + "\" ";
+    arguments += "/cmd " + device + " fileopt,everything,disable,";
     bool anyEnabled = false;
     for (int i = 0; i < kFormatTokenCount; ++i) {
         const char* token = g_formatTokens[i];

@@ -16,6 +16,7 @@ enum class EngineLaunch {
 };
 
 // Starts search's engine on device, keeping its finds in outFolder, and
-// has it post message to window when it ends.
+// has it post message to window when it ends. copyPath: where the engine
+// keeps a copy of the disk as it reads it; empty for none.
 EngineLaunch LaunchEngine(CEngineSearch& search, HWND window, UINT message, const CString& outFolder,
-                          const CString& device, CString& missing);
+                          const CString& device, CString& missing, const CString& copyPath = CString());

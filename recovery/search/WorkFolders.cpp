@@ -37,6 +37,8 @@ CString EngineFolder() { return JoinPath(GetAppDataFolder(), kEngineFolderName);
 
 }  // namespace
 
+CString CWorkFolders::DeviceImage(const CString& device) { return FindDeviceImage(EngineFolder(), device); }
+
 CString CWorkFolders::DefaultFolder() { return JoinPath(EngineFolder(), "data"); }
 
 std::vector<CString> CWorkFolders::KeptFolders()
@@ -62,7 +64,8 @@ bool CWorkFolders::Choose(IDriveSystem& system, const DriveEntry& chosen, const 
                           CString& movedFolder)
 {
     const CString engineFolder = EngineFolder();
-    const CWorkFolderPlace place(system, chosen, FindDeviceImage(engineFolder, device));
+    const CString tableImage = FindDeviceImage(engineFolder, device);
+    const CWorkFolderPlace place(system, chosen, tableImage.IsEmpty() ? chosen.strImage : tableImage);
     switch (place.Choose(JoinPath(engineFolder, "data"), saveFolder)) {
     case WorkFolderPlace::Default:
         break;

@@ -73,6 +73,9 @@ public:
     // The engine's program in the per-user engine folder, once its files are
     // all there; else the message that says what is missing.
     static CString CheckEngineFiles(CString& enginePath);
+    // The image file the engine's device table maps device to; empty when
+    // the engine reads the disk itself.
+    static CString DeviceImage(const CString& device);
 
 private:
     Prepared PrepareDefault();

@@ -25,6 +25,13 @@ const char kOwnDiskQuestion[] =
     "an external disk, then press Next again. Quorvane then keeps its work folder there.\n\n"
     "Search this disk anyway?";
 
+// The engine's exit code when the copy of the disk cannot be made.
+const DWORD kEngineCopyFailed = 5;
+const char kCopyFailed[] =
+    "The copy of the disk could not be made in the folder chosen for it, so the disk was not searched.\n\n"
+    "Please choose another folder for the copy with its 'Browse', or untick \"Save a copy of the disk while "
+    "searching\", then press Next again.";
+
 }  // namespace
 
 void CRecoveryDlg::OnNext()
@@ -46,6 +53,9 @@ void CRecoveryDlg::OnNext()
     const CString device = chosen->strDevice;
     // Not while a copy runs (Next is hidden then): a stray command does nothing.
     if (m_recovering.Running())
+        return;
+    CString copyPath;
+    if (!PrepareDiskCopy(*chosen, device, copyPath))
         return;
 
     // Every search empties the per-user work folder: a save folder inside it
@@ -85,7 +95,7 @@ void CRecoveryDlg::OnNext()
     m_results.Record().Begin(drive);
     m_state.reopening = false;
     m_monitor.Enter();
-    LaunchEngine(device);
+    LaunchEngine(device, copyPath);
 }
 
 LRESULT CRecoveryDlg::OnWorkFolderCleared(WPARAM, LPARAM)
@@ -95,10 +105,10 @@ LRESULT CRecoveryDlg::OnWorkFolderCleared(WPARAM, LPARAM)
     return 0;
 }
 
-void CRecoveryDlg::LaunchEngine(const CString& device)
+void CRecoveryDlg::LaunchEngine(const CString& device, const CString& copyPath)
 {
     CString missing;
-    switch (::LaunchEngine(m_search, m_hWnd, WM_ENGINE_ENDED, m_workFolders.OutFolder(), device, missing)) {
+    switch (::LaunchEngine(m_search, m_hWnd, WM_ENGINE_ENDED, m_workFolders.OutFolder(), device, missing, copyPath)) {
     case EngineLaunch::Started:
         return;
     case EngineLaunch::FilesMissing:
@@ -136,6 +146,9 @@ LRESULT CRecoveryDlg::OnEngineEnded(WPARAM wParam, LPARAM lParam)
     else
         EngineNotStarted();
     ShowState();
+    // The engine reads nothing from a disk it was to copy but could not.
+    if (ending.started && ending.exitCode == kEngineCopyFailed)
+        MessageBox(kCopyFailed, kCaption, MB_OK | MB_ICONEXCLAMATION);
     return 0;
 }
 

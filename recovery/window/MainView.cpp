@@ -13,6 +13,7 @@ namespace {
 const char kLabelFace[] = "Ariel";
 const char kSelectAll[] = "Select All Photos";
 const char kUnselectAll[] = "Unselect All Photos";
+const char kCopyCheck[] = "Save a copy of the disk while searching";
 const char kTip[] = "<- Tips: click \"Cancel\" to stop analyzing and recover detected files.";
 
 // Room for "Unselect All Photos" and "Select All Photos" at the label's size.
@@ -100,6 +101,7 @@ void CMainView::Create(CWnd& dialog, CSearchProgressView& searchView)
     PlaceHidden();
     searchView.Create(m_dialog, IDC_SEARCH_PROGRESS, m_places, m_progress, m_lblProgress);
     MakeResultsControls();
+    MakeCopyControls();
     StyleButton(m_btnNewSearch);
     FillArrangement();
     StyleLabel(m_lblLastSearch, {9, false, false, true, 0x00FF00, true});
@@ -161,6 +163,63 @@ void CMainView::MakeResultsControls()
         m_lblLastSearch.SubclassWindow(made);
         m_places.Put(made, CWindowPlaces::LastSearchLink, FALSE);
     }
+}
+
+void CMainView::MakeCopyControls()
+{
+    // The copy of the disk kept while searching: a check box, its folder
+    // (changed only through its Browse, as the save folder is) and Browse.
+    const HFONT font = reinterpret_cast<HFONT>(m_btnNext.GetFont());
+    HWND made = MakeChild(m_dialog, "BUTTON", kCopyCheck, WS_TABSTOP | BS_AUTOCHECKBOX,
+                          m_places.Rect(CWindowPlaces::CopyCheck), IDC_COPY_DISK);
+    if (made) {
+        ::SendMessageA(made, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        m_chkCopy.SubclassWindow(made);
+        m_places.Put(made, CWindowPlaces::CopyCheck, FALSE);
+    }
+    made = MakeChild(m_dialog, "EDIT", "", WS_BORDER | ES_AUTOHSCROLL | WS_DISABLED,
+                     m_places.Rect(CWindowPlaces::CopyPlace), IDC_COPY_PLACE);
+    if (made) {
+        ::SendMessageA(made, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        m_editCopyPlace.SubclassWindow(made);
+        m_places.Put(made, CWindowPlaces::CopyPlace, FALSE);
+    }
+    made = MakeChild(m_dialog, "BUTTON", "Browse", WS_TABSTOP | BS_PUSHBUTTON,
+                     m_places.Rect(CWindowPlaces::CopyBrowse), IDC_COPY_BROWSE);
+    if (made) {
+        ::SendMessageA(made, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        m_btnCopyBrowse.SubclassWindow(made);
+        StyleButton(m_btnCopyBrowse);
+        m_places.Put(made, CWindowPlaces::CopyBrowse, FALSE);
+    }
+    made = MakeChild(m_dialog, "BUTTON", "Open a copy", WS_TABSTOP | BS_PUSHBUTTON,
+                     m_places.Rect(CWindowPlaces::OpenCopy), IDC_OPEN_COPY);
+    if (made) {
+        ::SendMessageA(made, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        m_btnOpenCopy.SubclassWindow(made);
+        StyleButton(m_btnOpenCopy);
+        m_places.Put(made, CWindowPlaces::OpenCopy, FALSE);
+    }
+}
+
+bool CMainView::SelectDrive(const CString& drive)
+{
+    for (size_t i = 0; i < m_drives.size(); ++i) {
+        if (m_drives[i].strDrive != drive)
+            continue;
+        const int row = static_cast<int>(i);
+        ListView_SetItemState(m_listDrives.m_hWnd, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_EnsureVisible(m_listDrives.m_hWnd, row, FALSE);
+        return true;
+    }
+    return false;
+}
+
+void CMainView::SetCopy(bool wanted, const CString& folder)
+{
+    if (m_chkCopy.IsWindow())
+        m_chkCopy.SetCheck(wanted ? BST_CHECKED : BST_UNCHECKED);
+    m_editCopyPlace.SetWindowText(folder);
 }
 
 void CMainView::MakeFilterBar(CWnd& dialog)
@@ -234,6 +293,10 @@ void CMainView::Show(const CWindowState& state, const Facts& facts)
         {&m_lblSaveDir, saveFolder},
         {&m_editSaveDir, saveFolder},
         {&m_lblLastSearch, ready && facts.lastSearchKnown},
+        {&m_chkCopy, ready},
+        {&m_editCopyPlace, ready},
+        {&m_btnCopyBrowse, ready},
+        {&m_btnOpenCopy, ready},
         {&m_lblStatus, finds},
         {&m_listPictures, finds},
         {&m_filterBar, finds},
@@ -274,6 +337,11 @@ void CMainView::ShowDrives(std::vector<DriveEntry> drives)
 {
     m_drives = std::move(drives);
     m_listDrives.DeleteAllItems();
+    // A saved copy's name is longer than a drive's: the column makes room.
+    bool anyCopy = false;
+    for (const DriveEntry& drive : m_drives)
+        anyCopy = anyCopy || !drive.strImage.IsEmpty();
+    ListView_SetColumnWidth(m_listDrives.m_hWnd, 0, anyCopy ? 310 : 80);
 
     for (size_t i = 0; i < m_drives.size(); ++i) {
         const DriveEntry& drive = m_drives[i];

@@ -49,6 +49,14 @@ public:
     // is chosen.
     CString ArrangementChoice() const;
 
+    // The copy of the disk kept while searching: whether it is wanted and
+    // the folder it goes to (shown in the Ready view, under Next).
+    bool CopyWanted() const { return m_chkCopy.IsWindow() && m_chkCopy.GetCheck() == BST_CHECKED; }
+    CString CopyFolder() const { return m_editCopyPlace.GetWindowText(); }
+    void SetCopy(bool wanted, const CString& folder);
+    // Selects the drive list's row of this drive; false when none has it.
+    bool SelectDrive(const CString& drive);
+
     CString SaveFolder() const { return m_editSaveDir.GetWindowText(); }
     void SetSaveFolder(const CString& folder) { m_editSaveDir.SetWindowText(folder); }
 
@@ -90,6 +98,7 @@ private:
     void PlaceHidden();
     void MakeResultsControls();
     void MakeFilterBar(CWnd& dialog);
+    void MakeCopyControls();
     void FillArrangement();
     static void SetLabelText(CLinkLabel& label, const char* text);
 
@@ -118,4 +127,9 @@ private:
     CListCtrl m_listDrives;
     CFilterBar m_filterBar;
     CLinkLabel m_lblCount;
+    // The copy of the disk: check box, folder, Browse.
+    CButton m_chkCopy;
+    CEdit m_editCopyPlace;
+    CIconButton m_btnCopyBrowse;
+    CIconButton m_btnOpenCopy;
 };

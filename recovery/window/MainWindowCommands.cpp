@@ -23,7 +23,11 @@ void CRecoveryDlg::OnTimer(UINT_PTR nIDEvent)
 void CRecoveryDlg::OnStartupTick()
 {
     KillTimer(TIMER_STARTUP);
-    m_view.ShowDrives(EnumerateDrives(DriveSystem()));
+    bool copyWanted = false;
+    CString copyFolder;
+    ReadDiskCopy(copyWanted, copyFolder);
+    m_view.SetCopy(copyWanted, copyFolder);
+    m_view.ShowDrives(ListedDrives());
     m_view.SetSaveFolder(ReadSaveFolder());
     m_state.view = WindowView::Ready;
     m_results.ShowReady();
@@ -52,7 +56,7 @@ void CRecoveryDlg::OnBrowse()
 void CRecoveryDlg::OnReload()
 {
     const HCURSOR previous = ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
-    m_view.ShowDrives(EnumerateDrives(DriveSystem()));
+    m_view.ShowDrives(ListedDrives());
     ::SetCursor(previous);
 }
 

@@ -91,6 +91,8 @@ protected:
     virtual BOOL IsAdministrator();
     virtual bool QueryWindowsVersion(int& code, CString& servicePack);
     virtual bool PickFolder(CString& path);
+    // A saved copy of a disk (.img) picked by hand; false when none is.
+    virtual bool PickDiskCopy(CString& path);
     // The disk queries of the drive list and of the work folder's place
     // (under Wine every drive is on disk 0).
     virtual IDriveSystem& DriveSystem();
@@ -107,7 +109,15 @@ protected:
     LRESULT OnWorkFolderCleared(WPARAM, LPARAM);
     // Starts the engine on device with the enabled formats; every failure
     // is told and ends the search.
-    void LaunchEngine(const CString& device);
+    void LaunchEngine(const CString& device, const CString& copyPath = CString());
+    // The copy of the disk kept while searching (DiskCopyCommands.cpp): the
+    // drives listed with the saved copies, the copy's file for a search of
+    // chosen (empty: none wanted); false when its folder is refused (said).
+    std::vector<DriveEntry> ListedDrives();
+    bool PrepareDiskCopy(const DriveEntry& chosen, const CString& device, CString& copyPath);
+    void OnCopyBrowse();
+    void OnCopyChanged();
+    void OnOpenCopy();
     void EngineNotStarted();
     LRESULT OnEngineEnded(WPARAM wParam, LPARAM lParam);
 

@@ -35,6 +35,14 @@ UINT Anchors(CWindowPlaces::Place place)
         return MoveY;
     case CWindowPlaces::CopyCancel:
         return Move;
+    case CWindowPlaces::CopyCheck:
+        return MoveY;
+    case CWindowPlaces::CopyPlace:
+        return MoveY | SizeX;
+    case CWindowPlaces::CopyBrowse:
+        return Move;
+    case CWindowPlaces::OpenCopy:
+        return None;
     case CWindowPlaces::ProgressBar:
     case CWindowPlaces::ProgressText:
     case CWindowPlaces::TipText:
@@ -133,6 +141,15 @@ void CWindowPlaces::Init(HWND dialog, int filterBarHeight, int selectAllWidth)
     const int listTop = barTop + filterBarHeight + 2;
     m_places[PictureList] = {drives.left, listTop, drives.right, drives.bottom + 40};
     m_places[PictureListShort] = {drives.left, listTop, drives.right, drives.bottom};
+
+    // The copy of the disk: a row under Next, its folder up to a Browse
+    // under the save folder's.
+    const int copyTop = next.bottom + 6;
+    m_places[CopyCheck] = Sized(next.left, copyTop, 290, Height(save) + 2);
+    m_places[CopyBrowse] = Sized(browse.left, copyTop, Width(browse), Height(browse));
+    m_places[CopyPlace] = {next.left + 296, copyTop + 1, browse.left - 8, copyTop + 1 + Height(save)};
+    const RECT reload = ItemRect(dialog, IDC_RELOAD);
+    m_places[OpenCopy] = Sized(reload.right + 10, reload.top, Width(reload) + 40, Height(reload));
 }
 
 RECT CWindowPlaces::Rect(Place place) const

@@ -32,6 +32,12 @@ public:
         PictureListShort,  // the same, ending where the drive list does
         CountLine,         // after the select-all label, up to the Settings link
         Arrangement,       // how Recover arranges the pictures, after New search
+        // The copy of the disk kept while searching, a row under Next: its
+        // check box, its folder, and its Browse under the save folder's.
+        CopyCheck,
+        CopyPlace,
+        CopyBrowse,
+        OpenCopy,          // a copy picked by hand, after Reload
         kPlaces
     };
 

@@ -104,9 +104,18 @@ public:
     // The disks the window sees; when none are given, the machine's with a
     // memory card B: on disk 1 (see WindowFixture).
     DiskLayout* disks = nullptr;
+    // What "Open a copy" picks; empty: nothing.
+    std::string diskCopyPick;
 
 protected:
     BOOL IsAdministrator() override { return TRUE; }
+    bool PickDiskCopy(CString& path) override
+    {
+        if (diskCopyPick.empty())
+            return false;
+        path = diskCopyPick.c_str();
+        return true;
+    }
     IDriveSystem& DriveSystem() override
     {
         if (disks)

@@ -35,6 +35,12 @@ TEST(CommandLine, TheProgramsArgumentString) {
   EXPECT_EQ(cmd.types, typeBit(PicType::Raw) | typeBit(PicType::Webp));
   ASSERT_TRUE(parse({"/d", "o", "/cmd", "/dev/sda", "fileopt,everything,disable,search"}, cmd));
   EXPECT_EQ(cmd.types, 0u);
+  EXPECT_EQ(cmd.copyPath, "");
+  // A copy of the disk kept while searching.
+  ASSERT_TRUE(parse({"/d", "o", "/copy", "D:\\E 2026-12-10.img", "/cmd", "/dev/sdb", "fileopt,everything,disable,jpg,enable,search"}, cmd));
+  EXPECT_EQ(cmd.copyPath, "D:\\E 2026-12-10.img");
+  EXPECT_EQ(cmd.device, "/dev/sdb");
+  EXPECT_EQ(cmd.types, typeBit(PicType::Jpg));
 }
 
 TEST(CommandLine, AnythingElseIsRefused) {
@@ -51,6 +57,9 @@ TEST(CommandLine, AnythingElseIsRefused) {
   EXPECT_FALSE(parse({"/d", "o", "/cmd", "/dev/sda", "fileopt,everything,disable,jpg,search"}, cmd));
   EXPECT_FALSE(parse({"/d", "o", "/cmd", "/dev/sda", "everything,disable,jpg,enable,search"}, cmd));
   EXPECT_FALSE(parse({"/d", "o", "/cmd", "/dev/sda", ok + ","}, cmd));
+  EXPECT_FALSE(parse({"/d", "o", "/copy", "", "/cmd", "/dev/sda", ok}, cmd));
+  EXPECT_FALSE(parse({"/d", "o", "/cmd", "/dev/sda", ok, "/copy", "x.img"}, cmd));
+  EXPECT_FALSE(parse({"/copy", "x.img", "/d", "o", "/cmd", "/dev/sda", ok}, cmd));
 }
 
 TEST(DeviceNames, LettersToDiskNumbers) {

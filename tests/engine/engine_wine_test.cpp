@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "disk_copy.h"
 #include "finds_file.h"
 #include "progress_file.h"
 
@@ -369,4 +371,58 @@ TEST_F(EngineTest, ADiskThatStopsAnsweringIsGivenUpAfterTheLimit) {
   EXPECT_GT(p.givenUp, 0u);
   EXPECT_EQ(p.givenUp, p.unreadable);
   EXPECT_EQ(checkOnlyWholePictures(), int(originals_.size()));
+}
+
+// The test disk served through FUSE with bad sectors, searched with a copy
+// kept: the copy is the disk wherever it reads, its map names exactly the
+// bad sectors, and searching the copy finds what searching the disk found.
+TEST_F(EngineTest, TheCopyKeptWhileSearchingIsTheDiskAndSearchesTheSame) {
+  const std::string disk = winPath(QV_FAILING_DISK) + "\\disk.img";
+  ASSERT_TRUE(exists(disk)) << "the failing disk is not served (FUSE)";
+  const std::string copy = dir_ + "\\E 2026-12-10.img";
+  std::string printed;
+  ASSERT_EQ(runCapture("/d \"" + out_ + "\" /copy \"" + copy + "\" /cmd " + disk + " " + kAll, printed), 0u) << printed;
+  std::printf("%s", printed.c_str());
+  const auto fromDisk = listFiles(out_);
+
+  const std::string image = readFile(copy), card = readFile(samples() + "\\deleted.img");
+  ASSERT_EQ(image.size(), card.size());
+  qv::CopyMap map;
+  const std::string mapText = readFile(dir_ + "\\E 2026-12-10.map");
+  ASSERT_TRUE(qv::parseCopyMap(mapText, map)) << mapText;
+  EXPECT_EQ(map.size, card.size());
+  EXPECT_EQ(map.complete, card.size() / 512);
+  const std::vector<std::pair<uint64_t, uint64_t>> bad = {{2100, 2101}, {9000, 9100}, {30001, 30002}, {61234, 61235}, {77777, 77778}};
+  std::vector<std::pair<uint64_t, uint64_t>> named = map.unreadable;
+  named.insert(named.end(), map.notRead.begin(), map.notRead.end());
+  std::sort(named.begin(), named.end());
+  // Runs side by side are one.
+  std::vector<std::pair<uint64_t, uint64_t>> merged;
+  for (const auto& r : named)
+    if (!merged.empty() && merged.back().second == r.first)
+      merged.back().second = r.second;
+    else
+      merged.push_back(r);
+  EXPECT_EQ(merged, bad) << mapText;
+  uint64_t copied = 0;
+  for (const auto& r : map.copied) {
+    copied += r.second - r.first;
+    EXPECT_TRUE(image.compare(r.first * 512, (r.second - r.first) * 512, card, r.first * 512, (r.second - r.first) * 512) == 0)
+        << "sectors " << r.first << "-" << r.second;
+  }
+  EXPECT_EQ(copied, card.size() / 512 - 104);
+  for (const auto& r : bad) EXPECT_EQ(image.substr(r.first * 512, (r.second - r.first) * 512), std::string((r.second - r.first) * 512, '\0'));
+
+  removeTree(out_);
+  ASSERT_EQ(runCapture(args("\"" + copy + "\""), printed), 0u) << printed;
+  std::printf("%s", printed.c_str());
+  EXPECT_NE(printed.find(" 104 sectors unreadable"), std::string::npos) << printed;
+  const auto fromCopy = listFiles(out_);
+  EXPECT_GT(fromDisk.size(), 10u);
+  EXPECT_EQ(fromCopy.size(), fromDisk.size());
+  for (const auto& [name, data] : fromDisk) {
+    auto it = fromCopy.find(name);
+    ASSERT_NE(it, fromCopy.end()) << name;
+    EXPECT_TRUE(it->second == data) << name;
+  }
 }

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "careful_source.h"
+#include "disk_copy.h"
 #include "fs/record_pass.h"
 #include "part_search.h"
 #include "scanner.h"
@@ -340,5 +341,294 @@ TEST(FailingMedia, NtfsNamesComeFromTheMirrorWhenTheFirstRecordsCannotBeRead) {
   FaultyMedium both(card);
   both.bad.push_back({mft, mft + kSector});
   both.bad.push_back({mirror, mirror + kSector});
+  EXPECT_TRUE(recordedNames(both).empty());
+}
+
+namespace {
+
+// The copy kept in memory. Each map it is given is checked against what
+// the image holds at that moment: a map must never name a sector as copied
+// before the disk's bytes are in the image, nor a readable one as
+// unreadable.
+class MemoryCopy : public CopyTarget {
+ public:
+  explicit MemoryCopy(const FaultyMedium& disk) : disk_(disk), image(disk.size(), 0) {}
+  bool write(uint64_t offset, const uint8_t* data, size_t n) override {
+    if (full && offset + n > *full) return false;
+    std::memcpy(image.data() + offset, data, n);
+    return true;
+  }
+  bool saveMap(const std::string& text) override {
+    CopyMap m;
+    EXPECT_TRUE(parseCopyMap(text, m)) << text;
+    for (const auto& r : m.copied) {
+      const uint64_t to = std::min(r.second * kSector, image.size());
+      EXPECT_TRUE(std::equal(image.begin() + long(r.first * kSector), image.begin() + long(to),
+                             disk_.data().begin() + long(r.first * kSector)))
+          << "sectors " << r.first << "-" << r.second << " named copied before they were";
+    }
+    for (const auto& r : m.unreadable)
+      for (uint64_t s = r.first; s < r.second; ++s) EXPECT_TRUE(badSector(s)) << "sector " << s << " reads";
+    map = m;
+    ++maps;
+    return true;
+  }
+  bool badSector(uint64_t s) const {
+    for (const auto& b : disk_.bad)
+      if (s * kSector < b.second && (s + 1) * kSector > b.first) return true;
+    return false;
+  }
+
+  const FaultyMedium& disk_;
+  std::vector<uint8_t> image;
+  CopyMap map;
+  unsigned maps = 0;
+  const uint64_t* full = nullptr;  // the image's disk fills up there
+};
+
+// The engine's stack with a copy: the careful reader over the copying disk.
+struct CopiedSearch {
+  CopiedSearch(Medium& disk, MemoryCopy& copy, int mapEveryMs = 0)
+      : copying(disk, copy, std::chrono::milliseconds(mapEveryMs)), src(copying) {
+    copying.setSettled([this](SectorRuns& unreadable, SectorRuns& notRead) {
+      unreadable = src.unreadableRuns();
+      notRead = src.skippedRuns();
+      const SectorRuns givenUp = src.givenUpRuns();
+      notRead.insert(notRead.end(), givenUp.begin(), givenUp.end());
+    });
+  }
+  CopyingMedium copying;
+  CarefulSource src;
+};
+
+SectorRuns sectorsOf(const std::vector<std::pair<uint64_t, uint64_t>>& byteRanges, uint64_t size) {
+  BadSectors set;
+  for (const auto& b : byteRanges) set.add(b.first / kSector, (std::min(b.second, size) + kSector - 1) / kSector);
+  return set.runs();
+}
+
+}  // namespace
+
+TEST(DiskCopy, TheImageIsTheDiskWhereItReadsAndTheMapNamesExactlyTheUnreadableSectors) {
+  std::vector<uint8_t> jpg = readFile(pic("exif.jpg")), png = readFile(pic("many_idat.png"));
+  std::vector<uint8_t> data = qvtest::randomBytes(16 << 20, 31);
+  const uint64_t deadFrom = 5 << 20, deadTo = (9 << 20) + 5 * kSector;
+  std::copy(png.begin(), png.end(), data.begin() + long(deadTo));
+  std::copy(jpg.begin(), jpg.end(), data.begin() + (12 << 20));
+  for (bool tellsHowFar : {false, true}) {
+    SCOPED_TRACE(tellsHowFar ? "disk tells how far a read got" : "disk tells nothing");
+    FaultyMedium disk(data);
+    disk.tellsHowFar = tellsHowFar;
+    disk.bad = {{deadFrom, deadTo}, {7 * kSector, 8 * kSector}, {(14 << 20) + 77, (14 << 20) + 78}};
+    MemoryCopy copy(disk);
+    CopiedSearch s(disk, copy, 5);
+    CollectSink sink;
+    ScanOptions opts;
+    opts.blockSize = 1 << 20;
+    scan(s.src, opts, sink);
+    // Skipped over and never tried: not read, which is not unreadable.
+    ASSERT_TRUE(s.copying.finish());
+    ASSERT_FALSE(copy.map.notRead.empty());
+    EXPECT_EQ(copy.map.complete, disk.size() / kSector);
+    searchParts(s.src, s.src.readBack(), opts, sink);
+    ASSERT_TRUE(s.copying.finish());
+
+    EXPECT_EQ(copy.map.size, disk.size());
+    EXPECT_EQ(copy.map.complete, disk.size() / kSector);
+    // The stretch's inside was never tried: it stays not read; every other
+    // sector is copied or named unreadable, the bad ones exactly.
+    BadSectors named;
+    for (const auto& r : copy.map.unreadable) named.add(r.first, r.second);
+    for (const auto& r : copy.map.notRead) named.add(r.first, r.second);
+    EXPECT_EQ(named.runs(), sectorsOf(disk.bad, disk.size()));
+    EXPECT_EQ(named.count(), s.src.unreadableSectors());
+    for (const auto& r : copy.map.notRead) {
+      EXPECT_GT(r.first, deadFrom / kSector);
+      EXPECT_LT(r.second, deadTo / kSector);
+    }
+    for (const auto& r : copy.map.copied) named.add(r.first, r.second);
+    EXPECT_EQ(named.runs(), SectorRuns({{0, disk.size() / kSector}}));
+    // Where the disk reads, the image is the disk; elsewhere zeros.
+    std::vector<uint8_t> want = disk.data();
+    for (const auto& r : sectorsOf(disk.bad, disk.size()))
+      std::fill(want.begin() + long(r.first * kSector), want.begin() + long(r.second * kSector), 0);
+    EXPECT_TRUE(copy.image == want);
+    EXPECT_EQ(sink.finds.size(), 2u);
+  }
+}
+
+TEST(DiskCopy, ASearchCutShortLeavesATrueImageAndMapUpToThatPoint) {
+  // The copy's disk fills up halfway (as a card dies, or the search is
+  // cancelled, the map written last must hold): copying stops there, and
+  // every map written on the way was true (checked as each was written).
+  FaultyMedium disk(qvtest::randomBytes(16 << 20, 32));
+  disk.bad = {{3 * kSector, 4 * kSector}, {(12 << 20), (12 << 20) + kSector}};
+  MemoryCopy copy(disk);
+  const uint64_t full = 10 << 20;
+  copy.full = &full;
+  CopiedSearch s(disk, copy);
+  std::vector<uint8_t> buf(disk.size());
+  for (uint64_t at = 0; at < disk.size(); at += 1 << 20) s.src.readAt(at, buf.data() + at, 1 << 20);
+  EXPECT_FALSE(s.copying.finish());
+  EXPECT_TRUE(s.copying.failed());
+  EXPECT_GT(copy.maps, 2u);
+  ASSERT_FALSE(copy.map.copied.empty());
+  EXPECT_LE(copy.map.copied.back().second * kSector, full);
+  EXPECT_EQ(s.copying.copiedSectors() * kSector, full - kSector);
+  // The search itself went on to the end of the disk.
+  EXPECT_EQ(s.src.unreadableSectors(), 2u);
+}
+
+TEST(DiskCopy, ReadsTheDiskDidNotAnswerAreNotReadInTheMapNotUnreadable) {
+  FaultyMedium disk(qvtest::randomBytes(8 << 20, 34));
+  disk.hang.push_back({3000 * kSector, 3001 * kSector});
+  disk.bad.push_back({9000 * kSector, 9001 * kSector});
+  MemoryCopy copy(disk);
+  {
+    TimeLimitedMedium timed(disk, std::chrono::milliseconds(200));
+    CopiedSearch s(timed, copy);
+    std::vector<uint8_t> buf(disk.size());
+    for (uint64_t at = 0; at < disk.size(); at += 4 << 20) s.src.readAt(at, buf.data() + at, 4 << 20);
+    ASSERT_TRUE(s.copying.finish());
+    ASSERT_GT(s.src.givenUpSectors(), 0u);
+    // The given-up block may well read: not read, not unreadable (the copy
+    // checks each map's unreadable sectors are bad ones).
+    EXPECT_EQ(copy.map.unreadable, SectorRuns({{9000, 9001}}));
+    ASSERT_EQ(copy.map.notRead.size(), 1u);
+    EXPECT_LE(copy.map.notRead[0].first, 3000u);
+    EXPECT_GT(copy.map.notRead[0].second, 3000u);
+    EXPECT_EQ(copy.map.notRead[0].second - copy.map.notRead[0].first, s.src.givenUpSectors());
+    disk.answerAgain();
+  }
+}
+
+TEST(DiskCopy, SearchingTheCopyFindsWhatTheDiskGaveAndCountsTheSameSectorsUnreadable) {
+  std::vector<uint8_t> jpg = readFile(pic("exif.jpg")), png = readFile(pic("many_idat.png"));
+  std::vector<uint8_t> data = qvtest::randomBytes(16 << 20, 33);
+  std::copy(jpg.begin(), jpg.end(), data.begin() + (1 << 20));
+  std::copy(png.begin(), png.end(), data.begin() + (6 << 20));
+  // A JPEG whose middle sector is bad: searched as zeros it would read on.
+  std::copy(jpg.begin(), jpg.end(), data.begin() + (11 << 20));
+  FaultyMedium disk(data);
+  disk.tellsHowFar = true;
+  disk.bad = {{(11 << 20) + 4 * kSector, (11 << 20) + 5 * kSector}, {8 << 20, (8 << 20) + 64 * kSector}};
+  MemoryCopy copy(disk);
+  CopiedSearch s(disk, copy);
+  CollectSink fromDisk;
+  ScanOptions opts;
+  opts.blockSize = 1 << 20;
+  scan(s.src, opts, fromDisk);
+  searchParts(s.src, s.src.readBack(), opts, fromDisk);
+  ASSERT_TRUE(s.copying.finish());
+
+  // The image is read as a file: every byte reads; the map says which hold
+  // the disk's.
+  CopyMap map;
+  ASSERT_TRUE(parseCopyMap(formatCopyMap(copy.map), map));
+  FaultyMedium imageFile(copy.image);
+  MappedImageMedium image(imageFile, map);
+  CarefulSource again(image);
+  CollectSink fromCopy;
+  scan(again, opts, fromCopy);
+  searchParts(again, again.readBack(), opts, fromCopy);
+  EXPECT_EQ(fromCopy.finds, fromDisk.finds);
+  EXPECT_GE(fromCopy.finds.size(), 2u);
+  EXPECT_EQ(again.unreadableSectors(), s.src.unreadableSectors());
+  EXPECT_EQ(again.unreadableRuns(), s.src.unreadableRuns());
+}
+
+TEST(DiskCopy, AMapThatIsNotOneIsRefused) {
+  CopyMap m;
+  m.size = 10 * kSector + 1;
+  m.complete = 11;
+  m.copied = {{0, 4}, {6, 11}};
+  m.unreadable = {{4, 5}};
+  m.notRead = {{5, 6}};
+  const std::string text = formatCopyMap(m);
+  CopyMap back;
+  ASSERT_TRUE(parseCopyMap("# a note\r\n" + text, back));
+  EXPECT_EQ(back.copied, m.copied);
+  EXPECT_EQ(back.unreadable, m.unreadable);
+  EXPECT_EQ(back.notRead, m.notRead);
+  EXPECT_EQ(back.complete, 11u);
+  const std::string head = "quorvane disk copy\nsize 5120\ncomplete 0\n";
+  for (const char* bad : {"copied 0 4\ncopied 3 6\n",  // overlap
+                          "copied 4 2\n",              // backwards
+                          "copied 0 11\n",             // past the disk
+                          "copied 0 -1\n", "copied 0\n", "copied 0 1 2\n", "taken 0 1\n",
+                          "size 5120\n"}) {
+    EXPECT_FALSE(parseCopyMap(head + bad, back)) << bad;
+  }
+  EXPECT_FALSE(parseCopyMap("size 5120\ncomplete 0\n", back));
+  EXPECT_FALSE(parseCopyMap("quorvane disk copy\ncomplete 0\n", back));
+  EXPECT_EQ(copyMapPath("D:\\copies\\E 2026-12-10.IMG"), "D:\\copies\\E 2026-12-10.map");
+  EXPECT_EQ(copyMapPath("card.bin"), "card.bin.map");
+}
+
+namespace {
+
+// An empty exFAT volume made by mkfs.exfat, with one photo written into it by
+// hand: its data in clusters near the volume's end (no FAT chain) and its
+// entry set (file, stream extension, name) in the root directory.
+std::vector<uint8_t> exfatCardWithOnePhoto(const char* dir, const std::vector<uint8_t>& photo) {
+  const std::string folder = dir, img = folder + "/card.img";
+  const std::string cmd = "set -e; export PATH=$PATH:/usr/sbin:/sbin; rm -rf '" + folder + "'; mkdir -p '" + folder +
+                          "'; truncate -s 8M '" + img + "'; mkfs.exfat '" + img + "' >/dev/null 2>&1";
+  if (std::system(cmd.c_str()) != 0) return {};
+  std::vector<uint8_t> card = readFile(img);
+  auto le32 = [&](size_t at) { return uint32_t(card[at] | card[at + 1] << 8 | card[at + 2] << 16 | uint32_t(card[at + 3]) << 24); };
+  const uint64_t bps = uint64_t(1) << card[108], cluster = bps << card[109];
+  const uint64_t heap = le32(88) * bps;
+  const uint32_t clusters = le32(92), root = le32(96);
+  const uint32_t first = clusters + 2 - uint32_t((photo.size() + cluster - 1) / cluster) - 1;
+  std::copy(photo.begin(), photo.end(), card.begin() + long(heap + (first - 2) * cluster));
+  // The first free entry of the root directory.
+  size_t at = heap + (root - 2) * cluster;
+  while (card[at] != 0) at += 32;
+  const std::u16string name = u"IMG_0777.JPG";
+  uint8_t set[96] = {};
+  set[0] = 0x85;
+  set[1] = 2;
+  set[4] = 0x20;  // archive
+  const uint32_t stamp = (46u << 25) | (6u << 21) | (15u << 16) | (12u << 11);
+  for (int k = 0; k < 3; ++k)
+    for (int i = 0; i < 4; ++i) set[8 + 4 * k + i] = uint8_t(stamp >> (8 * i));
+  uint8_t* s = set + 32;
+  s[0] = 0xC0;
+  s[1] = 0x03;  // allocation possible, no FAT chain
+  s[3] = uint8_t(name.size());
+  for (int i = 0; i < 8; ++i) s[8 + i] = s[24 + i] = uint8_t(uint64_t(photo.size()) >> (8 * i));
+  for (int i = 0; i < 4; ++i) s[20 + i] = uint8_t(first >> (8 * i));
+  uint8_t* n = set + 64;
+  n[0] = 0xC1;
+  for (size_t i = 0; i < name.size(); ++i) {
+    n[2 + 2 * i] = uint8_t(name[i]);
+    n[3 + 2 * i] = uint8_t(name[i] >> 8);
+  }
+  uint16_t sum = 0;
+  for (size_t i = 0; i < sizeof set; ++i)
+    if (i != 2 && i != 3) sum = uint16_t(((sum & 1) ? 0x8000 : 0) + (sum >> 1) + set[i]);
+  set[2] = uint8_t(sum);
+  set[3] = uint8_t(sum >> 8);
+  std::copy(set, set + sizeof set, card.begin() + long(at));
+  return card;
+}
+
+}  // namespace
+
+TEST(FailingMedia, ExfatNamesComeFromTheBackupBootSectorWhenTheMainCannotBeRead) {
+  const std::vector<uint8_t> card = exfatCardWithOnePhoto("/tmp/qv-failing-exfat", readFile(pic("exif.jpg")));
+  ASSERT_FALSE(card.empty()) << "mkfs.exfat made no card";
+  FaultyMedium whole(card);
+  const std::set<std::string> all = {"IMG_0777.jpg"};
+  ASSERT_EQ(recordedNames(whole), all);
+
+  FaultyMedium badBoot(card);
+  badBoot.bad.push_back({0, kSector});
+  EXPECT_EQ(recordedNames(badBoot), all);
+  // Both boot sectors unreadable: nothing, and nothing made up.
+  FaultyMedium both(card);
+  both.bad.push_back({0, kSector});
+  both.bad.push_back({12 * kSector, 13 * kSector});
   EXPECT_TRUE(recordedNames(both).empty());
 }

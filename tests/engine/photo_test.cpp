@@ -133,3 +133,25 @@ TEST_F(PhotoTest, FinalProgressCountsTheFinds) {
   EXPECT_EQ(p.searched, fs::file_size(qvtest::samples() + "/deleted.img"));
   EXPECT_EQ(p.found, qvtest::allPictures().size());
 }
+
+TEST_F(PhotoTest, TheCopyIsTheCardAndNeverReplacesAFileThatIsThere) {
+  const std::string img = qvtest::samples() + "/deleted.img";
+  const std::vector<uint8_t> card = readFile(img);
+  const fs::path copy = dir_ / "Copy of E.img";
+  ASSERT_EQ(run(photo(), "/d \"" + (dir_ / "out").string() + "\" /copy \"" + copy.string() + "\" /cmd " + img + " " + kAll), 0);
+  EXPECT_TRUE(readFile(copy.string()) == card);
+  const std::string map(reinterpret_cast<const char*>(readFile((dir_ / "Copy of E.map").string()).data()),
+                        readFile((dir_ / "Copy of E.map").string()).size());
+  EXPECT_EQ(map, "quorvane disk copy\nsize " + std::to_string(card.size()) + "\ncomplete " +
+                     std::to_string(card.size() / 512) + "\ncopied 0 " + std::to_string(card.size() / 512) + "\n");
+
+  // The copy searched with its map finds what the card gave.
+  ASSERT_EQ(run(photo(), "/d \"" + (dir_ / "again").string() + "\" /cmd \"" + copy.string() + "\" " + kAll), 0);
+  EXPECT_EQ(outputs(dir_ / "again"), outputs(dir_ / "out"));
+
+  // A copy over a file that is there, the very image read among them: the
+  // engine ends at once and the file stays as it was.
+  EXPECT_EQ(run(photo(), "/d \"" + (dir_ / "x").string() + "\" /copy \"" + copy.string() + "\" /cmd \"" + copy.string() + "\" " + kAll), 5);
+  EXPECT_TRUE(readFile(copy.string()) == card);
+  EXPECT_FALSE(fs::exists(dir_ / "x" / "d0001"));
+}

@@ -30,10 +30,8 @@ class ExfatVolume {
 
   bool parse() {
     uint8_t b[512];
-    if (vol_.size < sizeof b || !disk_.read(vol_.offset, b, sizeof b)) return false;
-    if (std::memcmp(b + 3, "EXFAT   ", 8) != 0 || b[510] != 0x55 || b[511] != 0xAA) return false;
+    if (!bootSector(b)) return false;
     const unsigned bpsShift = b[108], spcShift = b[109];
-    if (bpsShift < 9 || bpsShift > 12 || spcShift > 25 - bpsShift) return false;
     const uint64_t bps = uint64_t(1) << bpsShift;
     clusterBytes_ = bps << spcShift;
     fatAt_ = vol_.offset + le32(b + 80) * bps;
@@ -50,6 +48,28 @@ class ExfatVolume {
   }
 
  private:
+  static bool soundBoot(const uint8_t* b) {
+    const unsigned bpsShift = b[108], spcShift = b[109];
+    return std::memcmp(b + 3, "EXFAT   ", 8) == 0 && b[510] == 0x55 && b[511] == 0xAA && bpsShift >= 9 &&
+           bpsShift <= 12 && spcShift <= 25 - bpsShift;
+  }
+
+  // The main boot sector, or, when it cannot be read, the backup boot
+  // sector: the first of the backup boot region, 12 sectors on, whose size
+  // the backup itself must say (512 to 4096 bytes).
+  bool bootSector(uint8_t* b) {
+    if (vol_.size < 512 || !disk_.read(vol_.offset, b, 512)) return false;
+    if (soundBoot(b)) return true;
+    if (!disk_.unreadable(vol_.offset, 512)) return false;
+    for (unsigned shift = 9; shift <= 12; ++shift) {
+      const uint64_t at = uint64_t(12) << shift;
+      if (at + 512 > vol_.size || !disk_.read(vol_.offset + at, b, 512) || disk_.unreadable(vol_.offset + at, 512))
+        continue;
+      if (soundBoot(b) && b[108] == shift) return true;
+    }
+    return false;
+  }
+
   bool validCluster(uint32_t c) const { return c >= 2 && uint64_t(c) < uint64_t(clusters_) + 2; }
   uint64_t clusterAt(uint32_t c) const { return dataAt_ + uint64_t(c - 2) * clusterBytes_; }
 
