@@ -178,6 +178,75 @@ TEST(RawLayout, RefusesWhatIsNotAPictureOrLiesOutsideTheFile)
     }
 }
 
+TEST(RawLayout, PlainRgbCopiesOfADngWithoutJpegs)
+{
+    // IFD0's thumbnail in strips of 7 rows (the last one short) and a
+    // larger reduced copy in a SubIFD; the raw data's directory is neither.
+    const std::string file = DngWithoutJpeg(40, 30, 7, 200, 150);
+    const Read read = ReadOf(file);
+    ASSERT_TRUE(read.known);
+    EXPECT_TRUE(read.layout.jpegs.empty());
+    EXPECT_EQ(read.layout.width, kSensorWidth);
+    EXPECT_EQ(read.layout.make, kMake);
+    ASSERT_EQ(read.layout.rgbCopies.size(), 2u);
+    const RgbCopy* small = read.layout.SmallestRgb(32, 24);
+    const RgbCopy* large = read.layout.LargestRgb();
+    ASSERT_TRUE(small && large);
+    EXPECT_EQ(small->width, 40u);
+    EXPECT_EQ(small->strips.size(), 5u);
+    EXPECT_EQ(large->width, 200u);
+    EXPECT_EQ(read.layout.SmallestRgb(100, 100), large);
+    EXPECT_EQ(read.layout.SmallestRgb(1000, 1000), large);
+
+    MemoryBytes bytes(reinterpret_cast<const unsigned char*>(file.data()), file.size());
+    std::vector<unsigned char> rows;
+    ASSERT_TRUE(ReadRgbCopy(bytes, *small, rows));
+    EXPECT_EQ(std::string(rows.begin(), rows.end()), CornerRgb(40, 30));
+
+    // Cut anywhere, a copy is offered only with every strip whole.
+    for (size_t size = 0; size < file.size(); size += 37) {
+        const std::string cut = file.substr(0, size);
+        MemoryBytes part(reinterpret_cast<const unsigned char*>(cut.data()), cut.size());
+        RawLayout layout;
+        ReadRawLayout(part, layout);
+        for (const RgbCopy& copy : layout.rgbCopies)
+            EXPECT_TRUE(ReadRgbCopy(part, copy, rows)) << size;
+    }
+}
+
+TEST(RawLayout, RgbCopiesThatAreNotPlainEightBitRgbAreRefused)
+{
+    const std::string file = DngWithoutJpeg(40, 30, 30);
+    ASSERT_EQ(ReadOf(file).layout.rgbCopies.size(), 1u);
+    // An entry of IFD0 changed: tag, type, count, value (little-endian).
+    const auto changed = [&](unsigned tag, uint32_t value, uint32_t count = 1) {
+        std::string bytes = file;
+        uint32_t ifd0 = 0;
+        for (int b = 3; b >= 0; --b)
+            ifd0 = ifd0 << 8 | static_cast<unsigned char>(bytes[4 + b]);
+        const unsigned entries = static_cast<unsigned char>(bytes[ifd0]);
+        for (unsigned i = 0; i < entries; ++i) {
+            const size_t at = ifd0 + 2 + 12 * i;
+            if ((static_cast<unsigned>(static_cast<unsigned char>(bytes[at])) |
+                 static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 1])) << 8) != tag)
+                continue;
+            for (int b = 0; b < 4; ++b) {
+                bytes[at + 4 + b] = static_cast<char>(count >> (8 * b));
+                bytes[at + 8 + b] = static_cast<char>(value >> (8 * b));
+            }
+        }
+        return ReadOf(bytes).layout.rgbCopies.size();
+    };
+    EXPECT_EQ(changed(0x0103, 5), 0u);       // LZW
+    EXPECT_EQ(changed(0x0106, 1), 0u);       // grey
+    EXPECT_EQ(changed(0x0115, 4), 0u);       // a fourth sample
+    EXPECT_EQ(changed(0x0102, 16, 1), 0u);   // 16 bits
+    EXPECT_EQ(changed(0x0117, 40 * 3 * 30 - 1), 0u);  // a strip short of its rows
+    EXPECT_EQ(changed(0x0111, static_cast<uint32_t>(file.size()) - 100), 0u);  // running past the end
+    EXPECT_EQ(changed(0x0111, 0xFFFFFFF0u), 0u);
+    EXPECT_EQ(changed(0x0101, 100000), 0u);  // more rows than its strips hold
+}
+
 TEST(RawLayout, DirectoriesThatLeadInCirclesAreWalkedOnce)
 {
     Tiff t(false);
