@@ -1,5 +1,5 @@
-// Where camera RAW files keep their JPEGs and details. Longer than most files
-// here (about 730 lines): one reader per family of RAW (TIFF-based with their
+// Where camera RAW files keep their JPEGs, plain RGB copies and details. Longer than most files
+// here (about 880 lines): one reader per family of RAW (TIFF-based with their
 // SubIFDs and maker notes, CR3's boxes, RAF's header), each small, sharing
 // the bounded IFD walk at the top; apart, each would repeat it.
 #include "RawLayout.h"
@@ -282,9 +282,13 @@ void RawReader::AddRgbCopy(uint64_t base, const Directory& dir, bool first, cons
     copy.width = dir.width;
     copy.height = dir.height;
     copy.rowsPerStrip = rows;
+    // Strips laid over one another are no picture: together they must fit
+    // in the file, so a small file cannot make a large one.
+    uint64_t total = 0;
     for (size_t i = 0; i < count; ++i) {
         const uint64_t need = std::min<uint64_t>(rows, dir.height - i * rows) * rowBytes;
-        if (sizes[i] < need || !Within(base + starts[i], need, m_size))
+        total += need;
+        if (sizes[i] < need || !Within(base + starts[i], need, m_size) || total > m_size)
             return;
         copy.strips.push_back(base + starts[i]);
     }

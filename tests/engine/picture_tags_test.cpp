@@ -245,6 +245,21 @@ TEST(RawLayout, RgbCopiesThatAreNotPlainEightBitRgbAreRefused)
     EXPECT_EQ(changed(0x0111, static_cast<uint32_t>(file.size()) - 100), 0u);  // running past the end
     EXPECT_EQ(changed(0x0111, 0xFFFFFFF0u), 0u);
     EXPECT_EQ(changed(0x0101, 100000), 0u);  // more rows than its strips hold
+
+    // Thirty one-row strips all laid over the same row: refused, so that a
+    // small file cannot make a large picture.
+    Tiff t(false);
+    const uint32_t row = static_cast<uint32_t>(t.Blob(CornerRgb(40, 1)));
+    std::string bits;
+    for (int i = 0; i < 3; ++i)
+        t.Put16(bits, 8);
+    const Tiff::Tag bitsTag{0x0102, Tiff::kShort, 3, static_cast<uint32_t>(t.Blob(bits))};
+    t.SetFirst(static_cast<uint32_t>(t.Directory(
+        {Tiff::Long(0x0100, 40), Tiff::Long(0x0101, 30), bitsTag, t.Short(0x0103, 1), t.Short(0x0106, 2),
+         t.Longs(0x0111, std::vector<uint32_t>(30, row)), t.Short(0x0115, 3), Tiff::Long(0x0116, 1),
+         t.Longs(0x0117, std::vector<uint32_t>(30, 120))})));
+    EXPECT_TRUE(ReadOf(t.Bytes()).known);
+    EXPECT_TRUE(ReadOf(t.Bytes()).layout.rgbCopies.empty());
 }
 
 TEST(RawLayout, DirectoriesThatLeadInCirclesAreWalkedOnce)

@@ -1,7 +1,7 @@
 // libFuzzer target: the window's own readers of picture files, on arbitrary
 // bytes: the JPEG header walk, the Exif and TIFF tags, and where a camera's
-// RAW keeps its JPEGs and plain RGB copies (TIFF directories, CR3's boxes, RAF's header). Nothing
-// they give may point outside the bytes.
+// RAW keeps its JPEGs and plain RGB copies (TIFF directories, CR3's boxes,
+// RAF's header). Nothing they give may point outside the bytes.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
