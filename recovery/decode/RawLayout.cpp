@@ -1,7 +1,8 @@
-// Where camera RAW files keep their JPEGs, plain RGB copies and details. Longer than most files
-// here (about 880 lines): one reader per family of RAW (TIFF-based with their
-// SubIFDs and maker notes, CR3's boxes, RAF's header), each small, sharing
-// the bounded IFD walk at the top; apart, each would repeat it.
+// Where camera RAW files keep their JPEGs, plain RGB copies and details.
+// Longer than most files here (about 880 lines): one reader per family of RAW
+// (TIFF-based with their SubIFDs and maker notes, CR3's boxes, RAF's header),
+// each small, sharing the bounded IFD walk at the top; apart, each would
+// repeat it.
 #include "RawLayout.h"
 
 #include <algorithm>
