@@ -233,7 +233,7 @@ TEST_F(EndToEndTest, DeletedPicturesComeBackByteForByte)
     // Today's formats too: a camera's RAW files, a phone's HEIC, AVIF and
     // WebP, each under its name (long names come back whole from their
     // entries) and counted under its type in the filter bar.
-    for (const char* name : {"_MG_0001.CR2", "_SC_0002.NEF", "phone.heic", "avatar.avif", "web.webp"}) {
+    for (const char* name : {"_MG_0001.CR2", "_SC_0002.NEF", "_MG_0003.DNG", "phone.heic", "avatar.avif", "web.webp"}) {
         const bool listed = std::any_of(names.begin(), names.end(), [&](const std::string& listedName) {
             return lstrcmpiA(listedName.c_str(), name) == 0;
         });
@@ -248,7 +248,7 @@ TEST_F(EndToEndTest, DeletedPicturesComeBackByteForByte)
         if (IsWindowVisible(child) && Text(child).find(" (") != std::string::npos)
             typeBoxes.push_back(Text(child));
     }
-    for (const char* type : {"RAW (2)", "HEIC (1)", "AVIF (1)", "WebP (1)"})
+    for (const char* type : {"RAW (3)", "HEIC (1)", "AVIF (1)", "WebP (1)"})
         EXPECT_NE(std::find(typeBoxes.begin(), typeBoxes.end(), type), typeBoxes.end()) << type;
 
     // The details of a picture in its tooltip, the phone's HEIC (drawn
