@@ -128,6 +128,7 @@ private:
     void WalkDirectory(uint64_t base, uint32_t offset, bool chain);
     void ReadExif(uint64_t base, uint32_t offset);
     void ReadOlympusNote(uint64_t at, uint32_t length, uint64_t tiffBase);
+    void ReadNikonNote(uint64_t at, uint32_t length);
     void AddJpeg(uint64_t offset, uint64_t length);
     // The directory's strips as an uncompressed 8-bit RGB copy, when it is one.
     void AddRgbCopy(uint64_t base, const Directory& dir, bool first, const Entry& offsets, const Entry& lengths);
@@ -325,8 +326,10 @@ void RawReader::ReadExif(uint64_t base, uint32_t offset)
             m_exifHeight = Number(base, entry);
             break;
         case 0x927C:
-            if (entry.count > 4)
+            if (entry.count > 4) {
+                ReadNikonNote(base + U32(entry.value), entry.count);
                 ReadOlympusNote(base + U32(entry.value), entry.count, base);
+            }
             break;
         default:
             break;
@@ -378,6 +381,41 @@ void RawReader::ReadOlympusNote(uint64_t at, uint32_t length, uint64_t tiffBase)
                 if (entry.tag == 0x0101)
                     start = Number(base, entry);
                 else if (entry.tag == 0x0102)
+                    size = Number(base, entry);
+            }
+            if (start && size)
+                AddJpeg(base + start, size);
+        }
+    }
+    m_big = wasBig;
+}
+
+// Nikon's maker note (its third kind): "Nikon\0", a version, then a TIFF
+// header of its own that its offsets count from. Its PreviewIFD (0x0011)
+// names a JPEG by its start and length (0x0201, 0x0202).
+void RawReader::ReadNikonNote(uint64_t at, uint32_t length)
+{
+    unsigned char head[18];
+    if (length < 18 || !ReadAt(at, sizeof head, head) || std::memcmp(head, "Nikon\0", 6) != 0 ||
+        !((head[10] == 'I' || head[10] == 'M') && head[11] == head[10]))
+        return;
+    const bool wasBig = m_big;
+    m_big = head[10] == 'M';
+    const uint64_t base = at + 10;
+    std::vector<Entry> entries;
+    uint32_t next = 0;
+    if (U16(head + 12) == 42 && ReadDirectory(base, U32(head + 14), entries, next)) {
+        uint32_t preview = 0;
+        for (const Entry& entry : entries) {
+            if (entry.tag == 0x0011)
+                preview = Number(base, entry);
+        }
+        if (preview && ReadDirectory(base, preview, entries, next)) {
+            uint32_t start = 0, size = 0;
+            for (const Entry& entry : entries) {
+                if (entry.tag == 0x0201)
+                    start = Number(base, entry);
+                else if (entry.tag == 0x0202)
                     size = Number(base, entry);
             }
             if (start && size)

@@ -262,6 +262,50 @@ TEST(RawLayout, RgbCopiesThatAreNotPlainEightBitRgbAreRefused)
     EXPECT_TRUE(ReadOf(t.Bytes()).layout.rgbCopies.empty());
 }
 
+namespace {
+
+// A NEF (big-endian) whose preview lies in Nikon's maker note (little-endian,
+// offsets from its own TIFF header), at start within the note.
+std::string NefWithNotePreview(const std::string& preview, uint32_t start = 0)
+{
+    Tiff note(false);
+    const uint32_t jpegAt = static_cast<uint32_t>(note.Blob(preview));
+    const uint32_t pv = static_cast<uint32_t>(note.Directory(
+        {Tiff::Long(0x0201, start ? start : jpegAt), Tiff::Long(0x0202, static_cast<uint32_t>(preview.size()))}));
+    note.SetFirst(static_cast<uint32_t>(note.Directory({{0x0011, 13, 1, pv}})));
+    const std::string noteBytes = std::string("Nikon\0\x02\x10\0\0", 10) + note.Bytes();
+    Tiff t(true);
+    const uint32_t noteAt = static_cast<uint32_t>(t.Blob(noteBytes, 4));
+    const uint32_t exif = static_cast<uint32_t>(t.Directory(
+        {t.Ascii(0x9003, kTaken), {0x927C, Tiff::kUndefined, static_cast<uint32_t>(noteBytes.size()), noteAt}}));
+    t.SetFirst(static_cast<uint32_t>(
+        t.Directory({t.Ascii(0x010F, "NIKON CORPORATION"), t.Ascii(0x0110, "NIKON D3"), Tiff::Long(0x8769, exif)})));
+    return t.Bytes();
+}
+
+}  // namespace
+
+TEST(RawLayout, NikonMakerNoteKeepsAPreviewOfItsOwn)
+{
+    const std::string preview = FakeJpeg(640, 424, 300);
+    const std::string file = NefWithNotePreview(preview);
+    const Read read = ReadOf(file);
+    ASSERT_TRUE(read.known);
+    ASSERT_EQ(read.layout.jpegs.size(), 1u);
+    EXPECT_EQ(read.layout.jpegs[0].width, 640u);
+    EXPECT_EQ(file.substr(read.layout.jpegs[0].offset, preview.size()), preview);
+    EXPECT_EQ(read.layout.taken, kTaken);
+
+    // Its start past the file's end, or so far that the sum wraps: refused.
+    for (uint32_t start : {static_cast<uint32_t>(file.size()), 0xFFFFFFF0u})
+        EXPECT_TRUE(ReadOf(NefWithNotePreview(preview, start)).layout.jpegs.empty()) << start;
+    // Cut short anywhere, what is given lies within what is left.
+    for (size_t size = 0; size < file.size(); size += 3) {
+        for (const EmbeddedJpeg& jpeg : ReadOf(file.substr(0, size)).layout.jpegs)
+            EXPECT_LE(jpeg.offset + jpeg.length, size);
+    }
+}
+
 TEST(RawLayout, DirectoriesThatLeadInCirclesAreWalkedOnce)
 {
     Tiff t(false);
