@@ -1,6 +1,8 @@
 #include "PictureDecoder.h"
 
 #include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
 
 #include <algorithm>
 
@@ -50,9 +52,48 @@ public:
     }
 };
 
-// A camera's RAW is drawn from the JPEG pictures it carries of itself: the
-// smallest that fills what is asked for, the largest for the whole. Its
-// raw sensor data is never decoded.
+// A GDI+ bitmap of the RGB copy's rows; empty when they cannot be read.
+CGdiBitmap DecodeRgbCopy(const CString& path, const RgbCopy& copy)
+{
+    const std::string noHead;
+    CFileBytes file(path, noHead);
+    std::vector<unsigned char> rows;
+    if (!ReadRgbCopy(file, copy, rows))
+        return CGdiBitmap();
+    using namespace Gdiplus::DllExports;
+    Gdiplus::GpBitmap* made = nullptr;
+    const INT width = static_cast<INT>(copy.width), height = static_cast<INT>(copy.height);
+    if (GdipCreateBitmapFromScan0(width, height, 0, PixelFormat24bppRGB, nullptr, &made) != Gdiplus::Ok)
+        return CGdiBitmap();
+    CGdiBitmap bitmap(made);
+    Gdiplus::Rect all(0, 0, width, height);
+    Gdiplus::BitmapData data = {};
+    if (GdipBitmapLockBits(made, &all, Gdiplus::ImageLockModeWrite, PixelFormat24bppRGB, &data) != Gdiplus::Ok)
+        return CGdiBitmap();
+    const size_t rowBytes = static_cast<size_t>(copy.width) * 3;
+    for (unsigned y = 0; y < copy.height; ++y) {
+        const unsigned char* from = rows.data() + y * rowBytes;
+        auto* to = static_cast<unsigned char*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride;
+        // GDI+ keeps blue first.
+        for (unsigned x = 0; x < copy.width; ++x, from += 3, to += 3) {
+            to[0] = from[2];
+            to[1] = from[1];
+            to[2] = from[0];
+        }
+    }
+    GdipBitmapUnlockBits(made, &data);
+    return bitmap;
+}
+
+uint64_t Area(unsigned width, unsigned height)
+{
+    return static_cast<uint64_t>(width) * height;
+}
+
+// A camera's RAW is drawn from the pictures it carries of itself, JPEGs
+// and plain RGB copies (a DNG's thumbnail): the smallest that fills what is
+// asked for, the largest for the whole. Its raw sensor data is never
+// decoded.
 class CRawDecoder : public CPictureDecoder {
 public:
     bool Draws() const override { return true; }
@@ -72,6 +113,7 @@ public:
         head.lens = layout.lens;
         head.orientation = layout.orientation;
         head.jpegs = std::move(layout.jpegs);
+        head.rgbCopies = std::move(layout.rgbCopies);
     }
 
     DecodedPicture Reduced(const CString& path, const PictureHead& head, unsigned minWidth,
@@ -79,9 +121,20 @@ public:
     {
         RawLayout layout;
         layout.jpegs = head.jpegs;
+        layout.rgbCopies = head.rgbCopies;
         const EmbeddedJpeg* chosen = layout.Smallest(minWidth, minHeight);
         unsigned width = 0, height = 0;
         Standing(head, layout, width, height);
+        // An RGB copy that fills what is asked for and is no larger than the
+        // JPEG chosen costs a read of its rows, no decode.
+        const RgbCopy* rgb = layout.SmallestRgb(minWidth, minHeight);
+        if (rgb && rgb->width >= minWidth && rgb->height >= minHeight &&
+            (!chosen || chosen->width < minWidth || chosen->height < minHeight ||
+             Area(rgb->width, rgb->height) < Area(chosen->width, chosen->height))) {
+            DecodedPicture picture = InShapeOf(DecodeRgbCopy(path, *rgb), width, height);
+            if (picture)
+                return picture;
+        }
         // Many cameras carry no small JPEG, only one of the sensor's size: a
         // baseline one that large gives its eighth from its DC values alone.
         if (chosen && (chosen->width + 7) / 8 >= std::max(minWidth, 1u) &&
@@ -98,26 +151,42 @@ public:
     {
         RawLayout layout;
         layout.jpegs = head.jpegs;
-        return FirstDecoding(path, head, layout, layout.Largest());
+        layout.rgbCopies = head.rgbCopies;
+        // An RGB copy is the whole only where no JPEG is larger.
+        const RgbCopy* rgb = layout.LargestRgb();
+        const EmbeddedJpeg* largest = layout.Largest();
+        if (rgb && (!largest || Area(rgb->width, rgb->height) > Area(largest->width, largest->height))) {
+            unsigned width = 0, height = 0;
+            Standing(head, layout, width, height);
+            DecodedPicture picture = InShapeOf(DecodeRgbCopy(path, *rgb), width, height);
+            if (picture)
+                return picture;
+        }
+        return FirstDecoding(path, head, layout, largest);
     }
 
 private:
     // The size a JPEG of the RAW stands for: the sensor's, or where the
-    // file does not tell it, its largest JPEG's (cameras make it in the
-    // sensor's shape).
+    // file does not tell it, its largest JPEG's or RGB copy's (cameras make
+    // them in the sensor's shape).
     static void Standing(const PictureHead& head, const RawLayout& layout, unsigned& width, unsigned& height)
     {
         width = head.width;
         height = head.height;
         const EmbeddedJpeg* largest = layout.Largest();
+        const RgbCopy* rgb = layout.LargestRgb();
         if ((width == 0 || height == 0) && largest) {
             width = largest->width;
             height = largest->height;
+        } else if ((width == 0 || height == 0) && rgb) {
+            width = rgb->width;
+            height = rgb->height;
         }
     }
 
     // The chosen JPEG, or when it does not decode, the others from the
-    // largest down; each stands for the sensor's picture.
+    // largest down, and last the largest RGB copy; each stands for the
+    // sensor's picture.
     static DecodedPicture FirstDecoding(const CString& path, const PictureHead& head, RawLayout& layout,
                                         const EmbeddedJpeg* chosen)
     {
@@ -130,7 +199,8 @@ private:
             layout.jpegs.erase(layout.jpegs.begin() + (chosen - layout.jpegs.data()));
             chosen = layout.Largest();
         }
-        return DecodedPicture();
+        const RgbCopy* rgb = layout.LargestRgb();
+        return rgb ? InShapeOf(DecodeRgbCopy(path, *rgb), width, height) : DecodedPicture();
     }
 };
 

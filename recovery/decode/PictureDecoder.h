@@ -27,6 +27,8 @@ struct PictureHead {
     unsigned orientation = 0;
     // The JPEG pictures a camera's RAW carries of itself.
     std::vector<EmbeddedJpeg> jpegs;
+    // The plain RGB copies it carries (a DNG's thumbnail).
+    std::vector<RgbCopy> rgbCopies;
     // A small copy of the picture the file carries (a camera's Exif
     // thumbnail), as a range of those bytes; length 0 when none.
     size_t copyOffset = 0;

@@ -1,7 +1,8 @@
-// Where camera RAW files keep their JPEGs and details. Longer than most files
-// here (about 730 lines): one reader per family of RAW (TIFF-based with their
-// SubIFDs and maker notes, CR3's boxes, RAF's header), each small, sharing
-// the bounded IFD walk at the top; apart, each would repeat it.
+// Where camera RAW files keep their JPEGs, plain RGB copies and details.
+// Longer than most files here (about 880 lines): one reader per family of RAW
+// (TIFF-based with their SubIFDs and maker notes, CR3's boxes, RAF's header),
+// each small, sharing the bounded IFD walk at the top; apart, each would
+// repeat it.
 #include "RawLayout.h"
 
 #include <algorithm>
@@ -17,6 +18,8 @@ const size_t kMaxDirectories = 32;
 const unsigned kMaxEntries = 1024;
 const size_t kMaxSubDirectories = 8;
 const size_t kMaxJpegs = 16;
+const size_t kMaxRgbCopies = 4;
+const size_t kMaxStrips = 4096;
 // A JPEG's first bytes: an Exif block (at most 64 KiB) and the frame after it.
 const size_t kJpegHead = 66 * 1024;
 // Blocks read whole to be parsed in memory (a CR3's metadata boxes).
@@ -75,6 +78,9 @@ struct Directory {
     uint32_t jpegOffset = 0, jpegLength = 0;
     uint32_t stripOffset = 0, stripLength = 0;
     unsigned strips = 0;
+    // What an uncompressed RGB copy needs told (TIFF's defaults otherwise).
+    unsigned samples = 1, planar = 1, rowsPerStrip = 0;
+    bool eightBits = false;  // BitsPerSample 8 for each sample
     unsigned cropWidth = 0, cropHeight = 0;  // DNG's DefaultCropSize
 };
 
@@ -122,7 +128,10 @@ private:
     void WalkDirectory(uint64_t base, uint32_t offset, bool chain);
     void ReadExif(uint64_t base, uint32_t offset);
     void ReadOlympusNote(uint64_t at, uint32_t length, uint64_t tiffBase);
+    void ReadNikonNote(uint64_t at, uint32_t length);
     void AddJpeg(uint64_t offset, uint64_t length);
+    // The directory's strips as an uncompressed 8-bit RGB copy, when it is one.
+    void AddRgbCopy(uint64_t base, const Directory& dir, bool first, const Entry& offsets, const Entry& lengths);
 
     // The first box of type within [from, end) (ISO base media); its body's range.
     bool FindBox(uint64_t from, uint64_t end, const char* type, const unsigned char* uuid, uint64_t& body,
@@ -251,6 +260,47 @@ void RawReader::AddJpeg(uint64_t offset, uint64_t length)
     }
 }
 
+void RawReader::AddRgbCopy(uint64_t base, const Directory& dir, bool first, const Entry& offsets,
+                           const Entry& lengths)
+{
+    // Uncompressed (TIFF's default), RGB, three 8-bit samples each pixel
+    // side by side; IFD0 or a reduced copy (NewSubfileType 1), not the
+    // full-size data of a SubIFD.
+    if (dir.compression > 1 || dir.photometric != 2 || dir.samples != 3 || !dir.eightBits || dir.planar != 1 ||
+        (dir.fullSize && !first) || m_layout.rgbCopies.size() >= kMaxRgbCopies)
+        return;
+    if (dir.width == 0 || dir.height == 0 || static_cast<uint64_t>(dir.width) * dir.height > kMaxRgbPixels)
+        return;
+    const unsigned rows = dir.rowsPerStrip && dir.rowsPerStrip < dir.height ? dir.rowsPerStrip : dir.height;
+    const uint64_t count = (static_cast<uint64_t>(dir.height) + rows - 1) / rows;
+    if (count > kMaxStrips || offsets.count != count || lengths.count != count)
+        return;
+    const std::vector<uint32_t> starts = Numbers(base, offsets, kMaxStrips);
+    const std::vector<uint32_t> sizes = Numbers(base, lengths, kMaxStrips);
+    if (starts.size() != count || sizes.size() != count)
+        return;
+    const uint64_t rowBytes = static_cast<uint64_t>(dir.width) * 3;
+    RgbCopy copy;
+    copy.width = dir.width;
+    copy.height = dir.height;
+    copy.rowsPerStrip = rows;
+    // Strips laid over one another are no picture: together they must fit
+    // in the file, so a small file cannot make a large one.
+    uint64_t total = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const uint64_t need = std::min<uint64_t>(rows, dir.height - i * rows) * rowBytes;
+        total += need;
+        if (sizes[i] < need || !Within(base + starts[i], need, m_size) || total > m_size)
+            return;
+        copy.strips.push_back(base + starts[i]);
+    }
+    for (const RgbCopy& known : m_layout.rgbCopies) {
+        if (known.strips.front() == copy.strips.front())
+            return;
+    }
+    m_layout.rgbCopies.push_back(std::move(copy));
+}
+
 void RawReader::ReadExif(uint64_t base, uint32_t offset)
 {
     std::vector<Entry> entries;
@@ -276,8 +326,10 @@ void RawReader::ReadExif(uint64_t base, uint32_t offset)
             m_exifHeight = Number(base, entry);
             break;
         case 0x927C:
-            if (entry.count > 4)
+            if (entry.count > 4) {
+                ReadNikonNote(base + U32(entry.value), entry.count);
                 ReadOlympusNote(base + U32(entry.value), entry.count, base);
+            }
             break;
         default:
             break;
@@ -338,6 +390,41 @@ void RawReader::ReadOlympusNote(uint64_t at, uint32_t length, uint64_t tiffBase)
     m_big = wasBig;
 }
 
+// Nikon's maker note (its third kind): "Nikon\0", a version, then a TIFF
+// header of its own that its offsets count from. Its PreviewIFD (0x0011)
+// names a JPEG by its start and length (0x0201, 0x0202).
+void RawReader::ReadNikonNote(uint64_t at, uint32_t length)
+{
+    unsigned char head[18];
+    if (length < 18 || !ReadAt(at, sizeof head, head) || std::memcmp(head, "Nikon\0", 6) != 0 ||
+        !((head[10] == 'I' || head[10] == 'M') && head[11] == head[10]))
+        return;
+    const bool wasBig = m_big;
+    m_big = head[10] == 'M';
+    const uint64_t base = at + 10;
+    std::vector<Entry> entries;
+    uint32_t next = 0;
+    if (U16(head + 12) == 42 && ReadDirectory(base, U32(head + 14), entries, next)) {
+        uint32_t preview = 0;
+        for (const Entry& entry : entries) {
+            if (entry.tag == 0x0011)
+                preview = Number(base, entry);
+        }
+        if (preview && ReadDirectory(base, preview, entries, next)) {
+            uint32_t start = 0, size = 0;
+            for (const Entry& entry : entries) {
+                if (entry.tag == 0x0201)
+                    start = Number(base, entry);
+                else if (entry.tag == 0x0202)
+                    size = Number(base, entry);
+            }
+            if (start && size)
+                AddJpeg(base + start, size);
+        }
+    }
+    m_big = wasBig;
+}
+
 void RawReader::WalkDirectory(uint64_t base, uint32_t offset, bool chain)
 {
     std::vector<Entry> entries;
@@ -346,6 +433,7 @@ void RawReader::WalkDirectory(uint64_t base, uint32_t offset, bool chain)
         return;
     const bool first = m_seen.size() == 1;
     Directory dir;
+    Entry stripOffsets, stripLengths;
     std::vector<uint32_t> subDirectories;
     uint32_t exif = 0;
     unsigned borders[4] = {};  // Panasonic's sensor top, left, bottom, right
@@ -366,12 +454,29 @@ void RawReader::WalkDirectory(uint64_t base, uint32_t offset, bool chain)
         case 0x0106:
             dir.photometric = Number(base, entry);
             break;
+        case 0x0102: {
+            const std::vector<uint32_t> bits = Numbers(base, entry, 4);
+            dir.eightBits = !bits.empty() && bits.size() == entry.count &&
+                            std::all_of(bits.begin(), bits.end(), [](uint32_t b) { return b == 8; });
+            break;
+        }
         case 0x0111:
             dir.strips = entry.count;
             dir.stripOffset = Number(base, entry);
+            stripOffsets = entry;
+            break;
+        case 0x0115:
+            dir.samples = Number(base, entry);
+            break;
+        case 0x0116:
+            dir.rowsPerStrip = Number(base, entry);
             break;
         case 0x0117:
             dir.stripLength = Number(base, entry);
+            stripLengths = entry;
+            break;
+        case 0x011C:
+            dir.planar = Number(base, entry);
             break;
         case 0x0201:
             dir.jpegOffset = Number(base, entry);
@@ -452,6 +557,7 @@ void RawReader::WalkDirectory(uint64_t base, uint32_t offset, bool chain)
     if ((dir.compression == 6 || dir.compression == 7) && dir.strips == 1 && dir.stripLength &&
         dir.photometric != 32803 && dir.photometric != 34892)
         AddJpeg(base + dir.stripOffset, dir.stripLength);
+    AddRgbCopy(base, dir, first, stripOffsets, stripLengths);
     m_directories.push_back(dir);
 
     if (exif)
@@ -709,26 +815,78 @@ bool MemoryBytes::Read(uint64_t offset, size_t length, unsigned char* to)
     return true;
 }
 
+namespace {
+
+template <typename Picture>
+uint64_t Area(const Picture& picture)
+{
+    return static_cast<uint64_t>(picture.width) * picture.height;
+}
+
+template <typename Picture>
+const Picture* LargestOf(const std::vector<Picture>& pictures)
+{
+    const Picture* best = nullptr;
+    for (const Picture& picture : pictures) {
+        if (!best || Area(picture) > Area(*best))
+            best = &picture;
+    }
+    return best;
+}
+
+template <typename Picture>
+const Picture* SmallestOf(const std::vector<Picture>& pictures, unsigned minWidth, unsigned minHeight)
+{
+    const Picture* best = nullptr;
+    for (const Picture& picture : pictures) {
+        if (picture.width < minWidth || picture.height < minHeight)
+            continue;
+        if (!best || Area(picture) < Area(*best))
+            best = &picture;
+    }
+    return best ? best : LargestOf(pictures);
+}
+
+}  // namespace
+
 const EmbeddedJpeg* RawLayout::Smallest(unsigned minWidth, unsigned minHeight) const
 {
-    const EmbeddedJpeg* best = nullptr;
-    for (const EmbeddedJpeg& jpeg : jpegs) {
-        if (jpeg.width < minWidth || jpeg.height < minHeight)
-            continue;
-        if (!best || static_cast<uint64_t>(jpeg.width) * jpeg.height < static_cast<uint64_t>(best->width) * best->height)
-            best = &jpeg;
-    }
-    return best ? best : Largest();
+    return SmallestOf(jpegs, minWidth, minHeight);
 }
 
 const EmbeddedJpeg* RawLayout::Largest() const
 {
-    const EmbeddedJpeg* best = nullptr;
-    for (const EmbeddedJpeg& jpeg : jpegs) {
-        if (!best || static_cast<uint64_t>(jpeg.width) * jpeg.height > static_cast<uint64_t>(best->width) * best->height)
-            best = &jpeg;
+    return LargestOf(jpegs);
+}
+
+const RgbCopy* RawLayout::SmallestRgb(unsigned minWidth, unsigned minHeight) const
+{
+    return SmallestOf(rgbCopies, minWidth, minHeight);
+}
+
+const RgbCopy* RawLayout::LargestRgb() const
+{
+    return LargestOf(rgbCopies);
+}
+
+bool ReadRgbCopy(ByteSource& file, const RgbCopy& copy, std::vector<unsigned char>& rows)
+{
+    rows.clear();
+    const uint64_t rowBytes = static_cast<uint64_t>(copy.width) * 3;
+    if (copy.width == 0 || copy.height == 0 || copy.rowsPerStrip == 0 ||
+        static_cast<uint64_t>(copy.width) * copy.height > kMaxRgbPixels ||
+        copy.strips.size() != (copy.height + static_cast<uint64_t>(copy.rowsPerStrip) - 1) / copy.rowsPerStrip)
+        return false;
+    rows.resize(static_cast<size_t>(rowBytes * copy.height));
+    for (size_t i = 0; i < copy.strips.size(); ++i) {
+        const uint64_t first = static_cast<uint64_t>(i) * copy.rowsPerStrip;
+        const uint64_t count = std::min<uint64_t>(copy.rowsPerStrip, copy.height - first);
+        if (!file.Read(copy.strips[i], static_cast<size_t>(count * rowBytes), rows.data() + first * rowBytes)) {
+            rows.clear();
+            return false;
+        }
     }
-    return best;
+    return true;
 }
 
 bool ReadRawLayout(ByteSource& file, RawLayout& layout)

@@ -43,6 +43,16 @@ struct EmbeddedJpeg {
     unsigned height = 0;
 };
 
+// A small copy of the picture kept as plain 8-bit RGB rows, uncompressed
+// (a DNG's thumbnail in IFD0, a reduced copy in a SubIFD): its strips,
+// each checked to lie within the file and to hold its rows.
+struct RgbCopy {
+    unsigned width = 0;
+    unsigned height = 0;
+    unsigned rowsPerStrip = 0;
+    std::vector<uint64_t> strips;  // where each strip starts
+};
+
 struct RawLayout {
     // The sensor's picture size (not a preview's); 0 when the file does not tell.
     unsigned width = 0;
@@ -52,14 +62,26 @@ struct RawLayout {
     unsigned orientation = 0;  // Exif orientation 1 to 8; 0 when not told
     // Each usable JPEG once, in the order found.
     std::vector<EmbeddedJpeg> jpegs;
+    // Each usable RGB copy once, in the order found.
+    std::vector<RgbCopy> rgbCopies;
 
     // The smallest at least minWidth x minHeight, or else the largest;
     // nullptr when there is none.
     const EmbeddedJpeg* Smallest(unsigned minWidth, unsigned minHeight) const;
     const EmbeddedJpeg* Largest() const;
+    // The same choice among the RGB copies.
+    const RgbCopy* SmallestRgb(unsigned minWidth, unsigned minHeight) const;
+    const RgbCopy* LargestRgb() const;
 };
+
+// Bounds on an RGB copy worth reading (a DNG's thumbnail is 256 x 171).
+const uint64_t kMaxRgbPixels = 16ull * 1024 * 1024;
 
 // Reads a RAW file of any of the families (TIFF-based: CR2, NEF, NRW, ARW,
 // SR2, SRF, DNG, PEF, SRW, ORF, RW2, RWL; Canon's CR3; Fujifilm's RAF).
 // False when the file is none of them; layout then holds nothing.
 bool ReadRawLayout(ByteSource& file, RawLayout& layout);
+
+// The copy's rows top down, width * 3 bytes each (red, green, blue); false
+// when a strip cannot be read.
+bool ReadRgbCopy(ByteSource& file, const RgbCopy& copy, std::vector<unsigned char>& rows);

@@ -176,3 +176,47 @@ TEST_F(LibraryDecoders, APhonesPortraitIsTurnedOnceEverywhere)
     EXPECT_EQ(details.width, 120u);
     EXPECT_EQ(details.height, 160u);
 }
+
+TEST_F(LibraryDecoders, APhonesGridIsJoinedAndItsThumbnailItemDrawsTheList)
+{
+    // 256 x 192 as four 128 x 96 tiles: red, green; blue, yellow.
+    const struct {
+        int x, y;
+        uint32_t rgb;
+    } quarters[] = {{20, 20, 0xFF0000}, {236, 20, 0x00C000}, {20, 172, 0x2040C0}, {236, 172, 0xFFFF00}};
+    for (const char* name : {"grid.heic", "grid_bare.heic"}) {
+        SCOPED_TRACE(name);
+        CPictureSource source(Sample(name).c_str());
+        const PictureDetails& details = source.Details();
+        EXPECT_EQ(details.camera, "Quorvane Test Phone 1");
+        EXPECT_EQ(details.taken, "2024:07:14 15:32:08");
+        const DecodedPicture whole = source.Whole();
+        ASSERT_TRUE(whole);
+        EXPECT_EQ(whole.srcWidth, 256);
+        EXPECT_EQ(whole.srcHeight, 192);
+        for (const auto& quarter : quarters)
+            EXPECT_TRUE(Near(PixelAt(whole, quarter.x, quarter.y), quarter.rgb))
+                << quarter.x << "," << quarter.y << " " << std::hex << PixelAt(whole, quarter.x, quarter.y);
+        EXPECT_EQ(source.Details().width, 256u);
+        EXPECT_EQ(source.Details().height, 192u);
+
+        // The list's thumbnail: the thumbnail item where there is one, else
+        // the grid decoded; both the four quarters in their places.
+        ThumbnailPixels pixels;
+        ASSERT_TRUE(RenderThumbnail(Sample(name).c_str(), pixels));
+        const ThumbnailRect fit = FitThumbnail(256, 192);
+        EXPECT_TRUE(Near(pixels[(fit.y + 3) * kThumbSize + fit.x + 3], 0xFF0000));
+        EXPECT_TRUE(Near(pixels[(fit.y + 3) * kThumbSize + fit.x + fit.width - 4], 0x00C000));
+        EXPECT_TRUE(Near(pixels[(fit.y + fit.height - 4) * kThumbSize + fit.x + 3], 0x2040C0));
+        EXPECT_TRUE(Near(pixels[(fit.y + fit.height - 4) * kThumbSize + fit.x + fit.width - 4], 0xFFFF00));
+    }
+    // The thumbnail item, standing for the whole grid; none in the other.
+    const DecodedPicture small = CPictureSource(Sample("grid.heic").c_str()).Reduced(64, 48);
+    ASSERT_TRUE(small);
+    EXPECT_EQ(small.srcWidth, 96);
+    EXPECT_EQ(small.srcHeight, 72);
+    EXPECT_EQ(small.width, 256u);
+    EXPECT_EQ(small.height, 192u);
+    EXPECT_TRUE(Near(PixelAt(small, 90, 66), 0xFFFF00)) << std::hex << PixelAt(small, 90, 66);
+    EXPECT_FALSE(CPictureSource(Sample("grid_bare.heic").c_str()).Reduced(64, 48));
+}

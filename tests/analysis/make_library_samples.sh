@@ -5,6 +5,7 @@
 #   make_library_samples.sh OUTDIR
 set -euo pipefail
 out=$1
+here=$(cd "$(dirname "$0")" && pwd)
 mkdir -p "$out"
 cd "$out"
 convert -size 160x120 xc:'#2040c0' -fill '#ff0000' -draw 'rectangle 0,0 39,29' PNG24:corner.png
@@ -43,8 +44,17 @@ tiff = b'MM\0\x2a' + struct.pack('>I', 8) + ifd0(exif_at) + ifd([(0x9003, 2, len
 app1 = b'Exif\0\0' + tiff
 jpeg = open('plain.jpg', 'rb').read()
 open('exif.jpg', 'wb').write(jpeg[:2] + b'\xff\xe1' + struct.pack('>H', len(app1) + 2) + app1 + jpeg[2:])
+open('exif.tiff', 'wb').write(tiff)
 PY
 heif-enc -q 90 -o exif.heic exif.jpg >/dev/null
+# Phones' HEICs: 256 x 192 as a grid of four 128 x 96 tiles (red, green;
+# blue, yellow), with the same Exif item, with and without a 96 x 72
+# thumbnail item.
+convert -size 256x192 xc:'#2040c0' -fill '#ff0000' -draw 'rectangle 0,0 127,95' -fill '#00c000' \
+  -draw 'rectangle 128,0 255,95' -fill '#ffff00' -draw 'rectangle 128,96 255,191' PNG24:quad.png
+"$here/make_grid_heic.py" grid.heic quad.png 2 2 96 exif.tiff
+"$here/make_grid_heic.py" grid_bare.heic quad.png 2 2 0 exif.tiff
+rm quad.png exif.tiff
 # A phone's portrait HEIC: stored on its side, with a thumbnail item, turned
 # upright by an irot of 270 degrees anticlockwise on both items (the file's
 # own boxes; heif-enc writes none), its Exif saying 6 as well.

@@ -121,8 +121,9 @@ TEST_F(PictureSourceTest, CameraPhotoIsKnownFromItsFirstBytesAndStandsForItselfI
 
 TEST_F(PictureSourceTest, EachTypeGoesToItsDecoder)
 {
-    // A RAW is drawn only from the JPEGs it carries: a TIFF's RGB strips
-    // are not one, and are not taken for its sensor either.
+    // A RAW is drawn only from the pictures it carries: IFD0's plain RGB
+    // strips are one (as a DNG's thumbnail is), but not taken for its
+    // sensor's size.
     ASSERT_TRUE(SavePicture(m_files.Join("a.tif"), 40, 30, 0x00FF00, L"image/tiff"));
     std::string tiff = ReadFileBytes(m_files.Join("a.tif"));
     CPictureSource raw(Save("a.nef", tiff).c_str());
@@ -130,7 +131,9 @@ TEST_F(PictureSourceTest, EachTypeGoesToItsDecoder)
     EXPECT_TRUE(raw.Draws());
     EXPECT_TRUE(raw.DrawsCarriedOnly());
     EXPECT_FALSE(raw.SmallCopy());
-    EXPECT_FALSE(raw.Whole());
+    const DecodedPicture carried = raw.Whole();
+    ASSERT_TRUE(carried);
+    EXPECT_EQ(carried.image.Width(), 40u);
     EXPECT_FALSE(raw.Salvage());
     EXPECT_EQ(raw.Details().width, 0u);
 

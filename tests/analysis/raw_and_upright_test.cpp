@@ -158,6 +158,45 @@ TEST_F(RawPictureTest, PreviewOutsideTheFileIsRefusedAndTheDetailsStay)
     EXPECT_FALSE(source.Reduced(64, 43));
 }
 
+TEST_F(RawPictureTest, DngWithoutJpegIsDrawnFromItsPlainRgbCopies)
+{
+    // IFD0's 96 x 64 thumbnail in strips of 5 rows, a 480 x 320 reduced
+    // copy in a SubIFD: blue, their top-left quarter red.
+    const std::string file = DngWithoutJpeg(96, 64, 5, 480, 320);
+    const std::string path = Save("rgb.dng", file);
+    ThumbnailPixels pixels;
+    PictureDetails details;
+    ASSERT_TRUE(RenderThumbnail(path.c_str(), pixels, &details));
+    // Drawn at (0, 11) 64 x 42, the red quarter 16 x 10.
+    EXPECT_TRUE(Near(pixels[14 * 64 + 4], 0xFF0000)) << std::hex << pixels[14 * 64 + 4];
+    EXPECT_TRUE(Near(pixels[32 * 64 + 40], 0x2040C0)) << std::hex << pixels[32 * 64 + 40];
+    EXPECT_TRUE(Near(pixels[4 * 64 + 32], 0xFFFFFF, 8));
+    EXPECT_EQ(details.width, kSensorWidth);
+    EXPECT_EQ(details.height, kSensorHeight);
+    EXPECT_EQ(details.camera, kModel);
+    CPictureItems items;
+    items.Add(path.c_str(), pixels, details, true);
+    const std::string told = DescribePicture(items, 0).GetString();
+    EXPECT_EQ(told.find("carries no preview"), std::string::npos) << told;
+
+    CPictureSource source(path.c_str());
+    const DecodedPicture reduced = source.Reduced(64, 43);
+    ASSERT_TRUE(reduced);
+    EXPECT_EQ(reduced.image.Width(), 96u);
+    EXPECT_EQ(reduced.width, kSensorWidth);
+    const DecodedPicture whole = CPictureSource(path.c_str()).Whole();
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole.image.Width(), 480u);
+    EXPECT_EQ(whole.image.Height(), 320u);
+    EXPECT_TRUE(Near(PixelOf(whole, 10, 10), 0xFF0000));
+    EXPECT_TRUE(Near(PixelOf(whole, 300, 200), 0x2040C0));
+
+    // Only the thumbnail: it is the preview too.
+    const DecodedPicture only = CPictureSource(Save("thumb.dng", DngWithoutJpeg(96, 64, 64)).c_str()).Whole();
+    ASSERT_TRUE(only);
+    EXPECT_EQ(only.image.Width(), 96u);
+}
+
 TEST_F(RawPictureTest, TurnedRawStandsUpright)
 {
     // Held upright (orientation 6): the sensor's 6000 x 4000 is 4000 x 6000,

@@ -233,7 +233,7 @@ TEST_F(EndToEndTest, DeletedPicturesComeBackByteForByte)
     // Today's formats too: a camera's RAW files, a phone's HEIC, AVIF and
     // WebP, each under its name (long names come back whole from their
     // entries) and counted under its type in the filter bar.
-    for (const char* name : {"_MG_0001.CR2", "_SC_0002.NEF", "phone.heic", "avatar.avif", "web.webp"}) {
+    for (const char* name : {"_MG_0001.CR2", "_SC_0002.NEF", "_MG_0003.DNG", "phone.heic", "avatar.avif", "web.webp"}) {
         const bool listed = std::any_of(names.begin(), names.end(), [&](const std::string& listedName) {
             return lstrcmpiA(listedName.c_str(), name) == 0;
         });
@@ -248,28 +248,30 @@ TEST_F(EndToEndTest, DeletedPicturesComeBackByteForByte)
         if (IsWindowVisible(child) && Text(child).find(" (") != std::string::npos)
             typeBoxes.push_back(Text(child));
     }
-    for (const char* type : {"RAW (2)", "HEIC (1)", "AVIF (1)", "WebP (1)"})
+    for (const char* type : {"RAW (3)", "HEIC (1)", "AVIF (1)", "WebP (1)"})
         EXPECT_NE(std::find(typeBoxes.begin(), typeBoxes.end(), type), typeBoxes.end()) << type;
 
-    // The details of a picture in its tooltip, the phone's HEIC (drawn
-    // through its library): the pointer rests on it.
-    int phone = 1;
-    for (int item = 0; item < found; ++item) {
-        if (ListItemText(pictures, item) == "phone.heic")
-            phone = item;
-    }
-    RECT icon = {LVIR_ICON, 0, 0, 0};
-    if (ListItemRect(pictures, phone, icon)) {
+    // The details of a picture in its tooltip and its preview: the phone's
+    // HEIC (drawn through its library) and the DNG drawn from its plain RGB
+    // thumbnail. The pointer rests on each, then a double click opens it.
+    const auto look = [&](const char* name, const char* tooltipShot, const char* previewShot) {
+        int chosen = -1;
+        for (int item = 0; item < found; ++item) {
+            if (lstrcmpiA(ListItemText(pictures, item).c_str(), name) == 0)
+                chosen = item;
+        }
+        RECT icon = {LVIR_ICON, 0, 0, 0};
+        if (chosen < 0 || !ListItemRect(pictures, chosen, icon))
+            return;
         POINT at = {(icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2};
         ClientToScreen(pictures, &at);
         SetCursorPos(at.x - 3, at.y - 3);
         Pump(100);
         SetCursorPos(at.x, at.y);
         Pump(1500);
-        Shot("3a-tooltip");
+        Shot(tooltipShot);
         SetCursorPos(5, 5);
 
-        // A double click on the picture opens the preview.
         const LPARAM middle = MAKELPARAM((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2);
         PostMessageA(pictures, WM_LBUTTONDOWN, MK_LBUTTON, middle);
         PostMessageA(pictures, WM_LBUTTONUP, 0, middle);
@@ -279,12 +281,14 @@ TEST_F(EndToEndTest, DeletedPicturesComeBackByteForByte)
         EXPECT_TRUE(WaitUntil([&] { return (preview = FindWindowA("QuorvanePreview", nullptr)) != nullptr &&
                                            IsWindowVisible(preview); }, 10000));
         Pump(1500);
-        Shot("3b-preview");
+        Shot(previewShot);
         if (preview) {
             PostMessageA(preview, WM_CLOSE, 0, 0);
             WaitUntil([&] { return !IsWindow(preview); }, 5000);
         }
-    }
+    };
+    look("phone.heic", "3a-tooltip", "3b-preview");
+    look("_MG_0003.DNG", "3d-dng-tooltip", "3e-dng-preview");
 
     // "Hide pictures smaller than 100 x 100" in the filter bar hides the
     // logo and the small PNG; the first entry shows everything again.

@@ -22,7 +22,33 @@ python3 "$here/../engine/make_raw_samples.py" "$out/raw" >/dev/null
 python3 "$here/../engine/make_raw_samples.py" "$out/raw-small" small >/dev/null
 cp "$out/raw/canon.cr2" IMG_0001.CR2
 cp "$out/raw-small/nikon.nef" DSC_0002.NEF
-heif-enc -q 60 -o phone.heic holiday.jpg >/dev/null
+# The phone's photo as phones write it: a grid of tiles with a thumbnail.
+convert holiday.jpg -resize '256x192!' PNG24:"$out/phone.png"
+"$here/../analysis/make_grid_heic.py" phone.heic "$out/phone.png" 2 2 96
+rm "$out/phone.png"
+# A DNG from a camera that writes no JPEG: IFD0 holds its thumbnail as plain
+# 8-bit RGB (256 x 171), a SubIFD the raw data.
+convert holiday.jpg -resize '256x171!' -depth 8 "rgb:$out/thumb.rgb"
+python3 - "$here/../engine" "$out/thumb.rgb" IMG_0003.DNG <<'PY'
+import sys
+sys.path.insert(0, sys.argv[1])
+from make_raw_samples import Tiff, Ref, ascii, exif_ifd
+thumb = open(sys.argv[2], 'rb').read()
+t = Tiff(True)
+t.ifd([(256, Tiff.LONG, [256]), (257, Tiff.LONG, [171]), (258, Tiff.SHORT, [8, 8, 8]), (259, Tiff.SHORT, [1]),
+       (262, Tiff.SHORT, [2]), (273, Tiff.LONG, [Ref("thumb")]), (277, Tiff.SHORT, [3]), (278, Tiff.LONG, [171]),
+       (279, Tiff.LONG, [len(thumb)]), (254, Tiff.LONG, [1]), (0x010F, Tiff.ASCII, ascii("Leica")),
+       (0x0110, Tiff.ASCII, ascii("Leica M Monochrom")), (0xC612, Tiff.BYTE, b"\1\4\0\0"),
+       (330, Tiff.LONG, [Ref("raw_ifd")]), (0x8769, Tiff.LONG, [Ref("exif")])], "ifd0")
+t.ifd([(254, Tiff.LONG, [0]), (256, Tiff.LONG, [3000]), (257, Tiff.LONG, [2000]), (258, Tiff.SHORT, [12]),
+       (259, Tiff.SHORT, [1]), (262, Tiff.SHORT, [32803]), (273, Tiff.LONG, [Ref("raw")]),
+       (279, Tiff.LONG, [300000])], "raw_ifd")
+exif_ifd(t)
+t.blob(thumb, "thumb")
+t.blob(bytes((i * 7) & 0xFF for i in range(300000)), "raw")
+open(sys.argv[3], 'wb').write(t.done())
+PY
+rm "$out/thumb.rgb"
 cwebp -quiet beach.png -o web.webp
 avifenc portrait.jpg avatar.avif >/dev/null
 rm -rf "$out/raw" "$out/raw-small"

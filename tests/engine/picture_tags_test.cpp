@@ -178,6 +178,134 @@ TEST(RawLayout, RefusesWhatIsNotAPictureOrLiesOutsideTheFile)
     }
 }
 
+TEST(RawLayout, PlainRgbCopiesOfADngWithoutJpegs)
+{
+    // IFD0's thumbnail in strips of 7 rows (the last one short) and a
+    // larger reduced copy in a SubIFD; the raw data's directory is neither.
+    const std::string file = DngWithoutJpeg(40, 30, 7, 200, 150);
+    const Read read = ReadOf(file);
+    ASSERT_TRUE(read.known);
+    EXPECT_TRUE(read.layout.jpegs.empty());
+    EXPECT_EQ(read.layout.width, kSensorWidth);
+    EXPECT_EQ(read.layout.make, kMake);
+    ASSERT_EQ(read.layout.rgbCopies.size(), 2u);
+    const RgbCopy* small = read.layout.SmallestRgb(32, 24);
+    const RgbCopy* large = read.layout.LargestRgb();
+    ASSERT_TRUE(small && large);
+    EXPECT_EQ(small->width, 40u);
+    EXPECT_EQ(small->strips.size(), 5u);
+    EXPECT_EQ(large->width, 200u);
+    EXPECT_EQ(read.layout.SmallestRgb(100, 100), large);
+    EXPECT_EQ(read.layout.SmallestRgb(1000, 1000), large);
+
+    MemoryBytes bytes(reinterpret_cast<const unsigned char*>(file.data()), file.size());
+    std::vector<unsigned char> rows;
+    ASSERT_TRUE(ReadRgbCopy(bytes, *small, rows));
+    EXPECT_EQ(std::string(rows.begin(), rows.end()), CornerRgb(40, 30));
+
+    // Cut anywhere, a copy is offered only with every strip whole.
+    for (size_t size = 0; size < file.size(); size += 37) {
+        const std::string cut = file.substr(0, size);
+        MemoryBytes part(reinterpret_cast<const unsigned char*>(cut.data()), cut.size());
+        RawLayout layout;
+        ReadRawLayout(part, layout);
+        for (const RgbCopy& copy : layout.rgbCopies)
+            EXPECT_TRUE(ReadRgbCopy(part, copy, rows)) << size;
+    }
+}
+
+TEST(RawLayout, RgbCopiesThatAreNotPlainEightBitRgbAreRefused)
+{
+    const std::string file = DngWithoutJpeg(40, 30, 30);
+    ASSERT_EQ(ReadOf(file).layout.rgbCopies.size(), 1u);
+    // An entry of IFD0 changed: tag, type, count, value (little-endian).
+    const auto changed = [&](unsigned tag, uint32_t value, uint32_t count = 1) {
+        std::string bytes = file;
+        uint32_t ifd0 = 0;
+        for (int b = 3; b >= 0; --b)
+            ifd0 = ifd0 << 8 | static_cast<unsigned char>(bytes[4 + b]);
+        const unsigned entries = static_cast<unsigned char>(bytes[ifd0]);
+        for (unsigned i = 0; i < entries; ++i) {
+            const size_t at = ifd0 + 2 + 12 * i;
+            if ((static_cast<unsigned>(static_cast<unsigned char>(bytes[at])) |
+                 static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 1])) << 8) != tag)
+                continue;
+            for (int b = 0; b < 4; ++b) {
+                bytes[at + 4 + b] = static_cast<char>(count >> (8 * b));
+                bytes[at + 8 + b] = static_cast<char>(value >> (8 * b));
+            }
+        }
+        return ReadOf(bytes).layout.rgbCopies.size();
+    };
+    EXPECT_EQ(changed(0x0103, 5), 0u);       // LZW
+    EXPECT_EQ(changed(0x0106, 1), 0u);       // grey
+    EXPECT_EQ(changed(0x0115, 4), 0u);       // a fourth sample
+    EXPECT_EQ(changed(0x0102, 16, 1), 0u);   // 16 bits
+    EXPECT_EQ(changed(0x0117, 40 * 3 * 30 - 1), 0u);  // a strip short of its rows
+    EXPECT_EQ(changed(0x0111, static_cast<uint32_t>(file.size()) - 100), 0u);  // running past the end
+    EXPECT_EQ(changed(0x0111, 0xFFFFFFF0u), 0u);
+    EXPECT_EQ(changed(0x0101, 100000), 0u);  // more rows than its strips hold
+
+    // Thirty one-row strips all laid over the same row: refused, so that a
+    // small file cannot make a large picture.
+    Tiff t(false);
+    const uint32_t row = static_cast<uint32_t>(t.Blob(CornerRgb(40, 1)));
+    std::string bits;
+    for (int i = 0; i < 3; ++i)
+        t.Put16(bits, 8);
+    const Tiff::Tag bitsTag{0x0102, Tiff::kShort, 3, static_cast<uint32_t>(t.Blob(bits))};
+    t.SetFirst(static_cast<uint32_t>(t.Directory(
+        {Tiff::Long(0x0100, 40), Tiff::Long(0x0101, 30), bitsTag, t.Short(0x0103, 1), t.Short(0x0106, 2),
+         t.Longs(0x0111, std::vector<uint32_t>(30, row)), t.Short(0x0115, 3), Tiff::Long(0x0116, 1),
+         t.Longs(0x0117, std::vector<uint32_t>(30, 120))})));
+    EXPECT_TRUE(ReadOf(t.Bytes()).known);
+    EXPECT_TRUE(ReadOf(t.Bytes()).layout.rgbCopies.empty());
+}
+
+namespace {
+
+// A NEF (big-endian) whose preview lies in Nikon's maker note (little-endian,
+// offsets from its own TIFF header), at start within the note.
+std::string NefWithNotePreview(const std::string& preview, uint32_t start = 0)
+{
+    Tiff note(false);
+    const uint32_t jpegAt = static_cast<uint32_t>(note.Blob(preview));
+    const uint32_t pv = static_cast<uint32_t>(note.Directory(
+        {Tiff::Long(0x0201, start ? start : jpegAt), Tiff::Long(0x0202, static_cast<uint32_t>(preview.size()))}));
+    note.SetFirst(static_cast<uint32_t>(note.Directory({{0x0011, 13, 1, pv}})));
+    const std::string noteBytes = std::string("Nikon\0\x02\x10\0\0", 10) + note.Bytes();
+    Tiff t(true);
+    const uint32_t noteAt = static_cast<uint32_t>(t.Blob(noteBytes, 4));
+    const uint32_t exif = static_cast<uint32_t>(t.Directory(
+        {t.Ascii(0x9003, kTaken), {0x927C, Tiff::kUndefined, static_cast<uint32_t>(noteBytes.size()), noteAt}}));
+    t.SetFirst(static_cast<uint32_t>(
+        t.Directory({t.Ascii(0x010F, "NIKON CORPORATION"), t.Ascii(0x0110, "NIKON D3"), Tiff::Long(0x8769, exif)})));
+    return t.Bytes();
+}
+
+}  // namespace
+
+TEST(RawLayout, NikonMakerNoteKeepsAPreviewOfItsOwn)
+{
+    const std::string preview = FakeJpeg(640, 424, 300);
+    const std::string file = NefWithNotePreview(preview);
+    const Read read = ReadOf(file);
+    ASSERT_TRUE(read.known);
+    ASSERT_EQ(read.layout.jpegs.size(), 1u);
+    EXPECT_EQ(read.layout.jpegs[0].width, 640u);
+    EXPECT_EQ(file.substr(read.layout.jpegs[0].offset, preview.size()), preview);
+    EXPECT_EQ(read.layout.taken, kTaken);
+
+    // Its start past the file's end, or so far that the sum wraps: refused.
+    for (uint32_t start : {static_cast<uint32_t>(file.size()), 0xFFFFFFF0u})
+        EXPECT_TRUE(ReadOf(NefWithNotePreview(preview, start)).layout.jpegs.empty()) << start;
+    // Cut short anywhere, what is given lies within what is left.
+    for (size_t size = 0; size < file.size(); size += 3) {
+        for (const EmbeddedJpeg& jpeg : ReadOf(file.substr(0, size)).layout.jpegs)
+            EXPECT_LE(jpeg.offset + jpeg.length, size);
+    }
+}
+
 TEST(RawLayout, DirectoriesThatLeadInCirclesAreWalkedOnce)
 {
     Tiff t(false);

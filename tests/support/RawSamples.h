@@ -219,6 +219,68 @@ inline std::string Dng(const std::string& large)
     return t.Bytes();
 }
 
+// Plain RGB rows of w x h: blue, its top-left quarter red, so that a test
+// sees the picture's way up.
+inline std::string CornerRgb(unsigned w, unsigned h)
+{
+    std::string rows;
+    for (unsigned y = 0; y < h; ++y) {
+        for (unsigned x = 0; x < w; ++x)
+            rows += x < w / 4 && y < h / 4 ? std::string("\xFF\x00\x00", 3) : std::string("\x20\x40\xC0", 3);
+    }
+    return rows;
+}
+
+// A plain RGB copy's tags (8 bits a sample, uncompressed) with its rows in
+// strips of rowsPerStrip rows.
+inline std::vector<Tiff::Tag> RgbCopyTags(Tiff& t, unsigned w, unsigned h, unsigned rowsPerStrip)
+{
+    const std::string rows = CornerRgb(w, h);
+    std::vector<uint32_t> offsets, lengths;
+    const size_t stripBytes = static_cast<size_t>(w) * 3 * rowsPerStrip;
+    for (size_t at = 0; at < rows.size(); at += stripBytes) {
+        const std::string strip = rows.substr(at, stripBytes);
+        offsets.push_back(static_cast<uint32_t>(t.Blob(strip)));
+        lengths.push_back(static_cast<uint32_t>(strip.size()));
+    }
+    std::string bits;
+    for (int i = 0; i < 3; ++i)
+        t.Put16(bits, 8);
+    const Tiff::Tag bitsTag{0x0102, Tiff::kShort, 3, static_cast<uint32_t>(t.Blob(bits))};
+    return {Tiff::Long(0x0100, w),       Tiff::Long(0x0101, h),     bitsTag,
+            t.Short(0x0103, 1),          t.Short(0x0106, 2),        t.Longs(0x0111, offsets),
+            t.Short(0x0115, 3),          Tiff::Long(0x0116, rowsPerStrip), t.Longs(0x0117, lengths)};
+}
+
+// A DNG from a camera that writes no JPEG: IFD0 a small plain RGB copy of
+// thumbW x thumbH (as converters write their thumbnail), a SubIFD the raw
+// data, and, when previewW is given, a larger plain RGB copy in a SubIFD
+// marked reduced.
+inline std::string DngWithoutJpeg(unsigned thumbW, unsigned thumbH, unsigned rowsPerStrip, unsigned previewW = 0,
+                                  unsigned previewH = 0)
+{
+    Tiff t(false);
+    const uint32_t rawAt = static_cast<uint32_t>(t.Blob(std::string(64, '\x5A')));
+    const uint32_t raw = static_cast<uint32_t>(t.Directory(
+        {Tiff::Long(0x00FE, 0), Tiff::Long(0x0100, kSensorWidth), Tiff::Long(0x0101, kSensorHeight),
+         t.Short(0x0103, 1), t.Short(0x0106, 32803), Tiff::Long(0x0111, rawAt), Tiff::Long(0x0117, 64)}));
+    std::vector<uint32_t> subs = {raw};
+    if (previewW) {
+        std::vector<Tiff::Tag> tags = RgbCopyTags(t, previewW, previewH, previewH);
+        tags.insert(tags.begin(), Tiff::Long(0x00FE, 1));
+        subs.push_back(static_cast<uint32_t>(t.Directory(tags)));
+    }
+    const uint32_t exif = ExifDirectory(t, 1, 1);
+    std::vector<Tiff::Tag> tags = RgbCopyTags(t, thumbW, thumbH, rowsPerStrip);
+    tags.insert(tags.begin(), Tiff::Long(0x00FE, 1));
+    tags.insert(tags.begin() + 6, t.Ascii(0x010F, kMake));
+    tags.insert(tags.begin() + 7, t.Ascii(0x0110, kModel));
+    tags.push_back(t.Longs(0x014A, subs));
+    tags.push_back(Tiff::Long(0x8769, exif));
+    t.SetFirst(static_cast<uint32_t>(t.Directory(tags)));
+    return t.Bytes();
+}
+
 // Panasonic's RW2: its own header, the sensor's size and borders in IFD0,
 // the JPEG as the value of tag 0x2E.
 inline std::string Rw2(const std::string& large)

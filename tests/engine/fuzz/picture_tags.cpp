@@ -1,9 +1,10 @@
 // libFuzzer target: the window's own readers of picture files, on arbitrary
 // bytes: the JPEG header walk, the Exif and TIFF tags, and where a camera's
-// RAW keeps its JPEGs (TIFF directories, CR3's boxes, RAF's header). Nothing
-// they give may point outside the bytes.
+// RAW keeps its JPEGs and plain RGB copies (TIFF directories, CR3's boxes,
+// RAF's header). Nothing they give may point outside the bytes.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "JpegLayout.h"
 #include "JpegSegments.h"
@@ -33,6 +34,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (data[embedded.offset] != 0xFF || data[embedded.offset + 1] != 0xD8) __builtin_trap();
     if (!embedded.width || !embedded.height) __builtin_trap();
   }
+  if (!known && !raw.rgbCopies.empty()) __builtin_trap();
+  for (const RgbCopy& copy : raw.rgbCopies) {
+    // Every strip it names is there to be read, within the pixel bound.
+    std::vector<unsigned char> rows;
+    if (!ReadRgbCopy(file, copy, rows) || rows.size() != static_cast<size_t>(copy.width) * copy.height * 3)
+      __builtin_trap();
+  }
+  if ((raw.SmallestRgb(64, 64) == nullptr) != raw.rgbCopies.empty()) __builtin_trap();
   const EmbeddedJpeg* smallest = raw.Smallest(64, 64);
   const EmbeddedJpeg* largest = raw.Largest();
   if ((smallest == nullptr) != raw.jpegs.empty() || (largest == nullptr) != raw.jpegs.empty()) __builtin_trap();
