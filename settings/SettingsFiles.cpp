@@ -134,6 +134,7 @@ namespace {
 void WriteSettingsFile(const CString& strFolder, bool bFolder, const CString& strArrangement)
 {
     const CString strPlace = ReadWindowPlace();
+    const CString strView = ReadListView();
     CString strArrangeLine;
     if (!strArrangement.IsEmpty() && strArrangement.Find('%') < 0 && strArrangement.Find('\n') < 0)
         strArrangeLine = "arrange=" + strArrangement + "\n";
@@ -143,6 +144,8 @@ void WriteSettingsFile(const CString& strFolder, bool bFolder, const CString& st
         WriteSetting(g_strSettingsFile, strArrangeLine, "");
     if (!strPlace.IsEmpty())
         ReplaceSetting(g_strSettingsFile, "window=", strPlace);
+    if (!strView.IsEmpty())
+        ReplaceSetting(g_strSettingsFile, "listview=", strView);
 }
 
 }  // namespace
@@ -173,6 +176,16 @@ CString ReadWindowPlace()
 void WriteWindowPlace(const CString& strPlace)
 {
     ReplaceSetting(g_strSettingsFile, "window=", strPlace);
+}
+
+CString ReadListView()
+{
+    return ReadSetting(g_strSettingsFile, "listview=", "");
+}
+
+void WriteListView(const CString& strView)
+{
+    ReplaceSetting(g_strSettingsFile, "listview=", strView);
 }
 
 CString ReadEngineFormats()

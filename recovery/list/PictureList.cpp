@@ -11,8 +11,22 @@
 namespace {
 
 // More slots than a screen of thumbnails, so that the ones on screen keep
-// theirs while the list is drawn.
+// theirs while the list is drawn (a 4K screen shows some 120 large ones).
 const int kThumbnailSlots = 256;
+
+int SlotsFor(int box)
+{
+    return box >= 256 ? 160 : box >= 128 ? 192 : kThumbnailSlots;
+}
+
+bool IsThumbnailSize(int box)
+{
+    for (int size : kThumbSizes) {
+        if (size == box)
+            return true;
+    }
+    return false;
+}
 
 const char kRecoveredLine[] = "\r\nAlready recovered into the save folder";
 
@@ -47,6 +61,7 @@ bool CPictureList::Attach(HWND list, IPictureListHost& host)
     m_host = &host;
     if (!m_slots.Handle() && !m_slots.Create(kThumbnailSlots))
         return false;
+    m_madeMessage = RegisterWindowMessageA("QuorvaneBoxThumbnailsMade");
     Send(LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, LVS_EX_CHECKBOXES);
     Send(LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK);
     Send(LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(m_slots.Handle()));
@@ -129,6 +144,21 @@ bool CPictureList::PreTranslate(const MSG& msg)
 {
     if (!m_hList || msg.hwnd != m_hList)
         return false;
+    if (msg.message == m_madeMessage && m_madeMessage) {
+        OnThumbnailsMade();
+        return true;
+    }
+    // Ctrl + wheel: larger thumbnails away from the user, smaller towards.
+    if (msg.message == WM_MOUSEWHEEL && (GET_KEYSTATE_WPARAM(msg.wParam) & MK_CONTROL)) {
+        const int steps = sizeof kThumbSizes / sizeof kThumbSizes[0];
+        int at = 0;
+        while (at < steps - 1 && kThumbSizes[at] != ThumbnailSize())
+            ++at;
+        const int to = GET_WHEEL_DELTA_WPARAM(msg.wParam) > 0 ? std::min(at + 1, steps - 1) : std::max(at - 1, 0);
+        if (to != at && SetThumbnailSize(kThumbSizes[to]) && m_host)
+            m_host->OnThumbnailSizeChosen(kThumbSizes[to]);
+        return true;
+    }
     // The pointer over the list moves the details' tooltip along; leaving
     // the list or scrolling it takes the tooltip down.
     if (msg.message == WM_MOUSEMOVE || msg.message == WM_LBUTTONDOWN || msg.message == WM_LBUTTONUP ||
@@ -275,9 +305,74 @@ void CPictureList::Arrange()
         Send(LVM_ARRANGE, LVA_DEFAULT);
 }
 
+bool CPictureList::SetThumbnailSize(int box)
+{
+    if (!m_hList || !IsThumbnailSize(box))
+        return false;
+    if (box == m_slots.Box())
+        return true;
+    const int place = PlaceInView();
+    m_tip.Hide();
+    Send(WM_SETREDRAW, FALSE);
+    // The control lets go of the old image list before it goes.
+    Send(LVM_SETIMAGELIST, LVSIL_NORMAL, 0);
+    m_slots.Destroy();
+    bool made = m_slots.Create(SlotsFor(box), box);
+    if (!made) {
+        // Not had: the small ones rather than none.
+        m_slots.Destroy();
+        m_slots.Create(kThumbnailSlots);
+    }
+    m_boxes.SetBox(m_slots.Box(), m_hList, m_madeMessage);
+    Send(LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(m_slots.Handle()));
+    // The spacing follows the images' size again.
+    Send(LVM_SETICONSPACING, 0, MAKELPARAM(-1, -1));
+    if (m_view.Count() > 0)
+        Send(LVM_ARRANGE, LVA_DEFAULT);
+    Send(WM_SETREDRAW, TRUE);
+    ::InvalidateRect(m_hList, nullptr, TRUE);
+    if (place >= 0)
+        Send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(place), FALSE);
+    return made && m_slots.Box() == box;
+}
+
+int CPictureList::PlaceInView() const
+{
+    const int count = m_view.Count();
+    if (count == 0)
+        return -1;
+    const int focused = NextItem(-1, LVNI_FOCUSED);
+    if (focused >= 0 && InView(focused, focused))
+        return focused;
+    // The places fill the rows in order: the first whose bottom is below the
+    // view's top, found by halving.
+    int low = 0, high = count - 1;
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        RECT rect = {LVIR_BOUNDS, 0, 0, 0};
+        if (!Send(LVM_GETITEMRECT, static_cast<WPARAM>(middle), reinterpret_cast<LPARAM>(&rect)))
+            return -1;
+        if (rect.bottom > 0)
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return low;
+}
+
+void CPictureList::OnThumbnailsMade()
+{
+    for (int item : m_boxes.TakeMade()) {
+        const int position = m_view.PositionOf(item);
+        if (position >= 0 && InView(position, position))
+            Redraw(position);
+    }
+}
+
 void CPictureList::Clear()
 {
     Send(LVM_SETITEMCOUNT, 0, 0);
+    m_boxes.Clear();
     m_bReordered = false;
     m_followed = -1;
     m_pictures.Clear();
@@ -402,10 +497,20 @@ void CPictureList::OnDispInfo(NMHDR* header)
     // The name goes under the thumbnail; the control cuts it to fit.
     if (item.mask & LVIF_TEXT)
         PutText(header->code == LVN_GETDISPINFOW, item.pszText, item.cchTextMax, m_pictures.Name(picture).c_str());
-    if (item.mask & LVIF_IMAGE)
-        item.iImage = m_slots.SlotFor(picture, m_pictures.Thumbnail(picture),
-                                      (m_recovered.Has(picture) ? CThumbnailSlots::kRecovered : 0u) |
-                                          (m_pictures.Damaged(picture) ? CThumbnailSlots::kDamaged : 0u));
+    if (item.mask & LVIF_IMAGE) {
+        const unsigned marks = (m_recovered.Has(picture) ? CThumbnailSlots::kRecovered : 0u) |
+                               (m_pictures.Damaged(picture) ? CThumbnailSlots::kDamaged : 0u);
+        // A medium or large one is made as it is first shown; until then the
+        // small one stands in the middle of the box.
+        const uint8_t* large = nullptr;
+        if (m_slots.Box() > kThumbSize && m_pictures.Decodes(picture)) {
+            large = m_boxes.Get(picture);
+            if (!large)
+                m_boxes.Ask(picture, m_pictures.Path(picture));
+        }
+        item.iImage = large ? m_slots.SlotFor(picture, large, marks, m_slots.Box())
+                            : m_slots.SlotFor(picture, m_pictures.Thumbnail(picture), marks);
+    }
     if (item.mask & LVIF_STATE)
         item.state =
             (item.state & ~LVIS_STATEIMAGEMASK) | INDEXTOSTATEIMAGEMASK(m_pictures.Ticked(picture) ? 2 : 1);

@@ -1,5 +1,5 @@
-// The picture list: 64 x 64 thumbnails with their names, one ticked item
-// per picture, each carrying its own file's path. The pictures are held
+// The picture list: thumbnails (small, 64 x 64, unless the user chose
+// medium or large ones) with their names, one ticked item per picture, each carrying its own file's path. The pictures are held
 // here (CPictureItems) and the view (CPictureView) says which of them the
 // control shows in what order; the control keeps no items (LVS_OWNERDATA),
 // it only knows how many it shows and asks for the image, name and tick of
@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "BoxThumbnails.h"
 #include "FindsIntake.h"
 #include "Framework.h"
 #include "PictureItems.h"
@@ -36,6 +37,8 @@ public:
     // The picture at this place of the list is to be opened (double click,
     // Enter).
     virtual void OnOpenPicture(int position) = 0;
+    // The user chose another thumbnail size in the list (Ctrl + wheel).
+    virtual void OnThumbnailSizeChosen(int box) { (void)box; }
 
 protected:
     ~IPictureListHost() = default;
@@ -89,6 +92,13 @@ public:
     void ScrollToLast();
     // The control changed size: the pictures fill its rows again.
     void Arrange();
+    // Shows the pictures in box x box thumbnails (64, 128 or 256; false for
+    // any other). Ticks, the selection and the place stay: the focused
+    // picture, or else the first in view, is in view again.
+    bool SetThumbnailSize(int box);
+    int ThumbnailSize() const { return m_slots.Box(); }
+    // The medium and large thumbnails held now (made as they are shown).
+    const CBoxThumbnails& BoxThumbnails() const { return m_boxes; }
     // Empties the list and forgets what was recovered.
     void Clear();
 
@@ -133,6 +143,10 @@ private:
     LRESULT OnFindItem(NMHDR* header);
     void OnClick(NMHDR* header, bool twice);
     void OnKeyDown(NMHDR* header);
+    // Medium or large thumbnails were made: drawn where they are in view.
+    void OnThumbnailsMade();
+    // The focused place when it is in view, else the first place in view.
+    int PlaceInView() const;
     void TrackTip(const MSG& msg);
     // Whether any of the places first to last is in the list's view.
     bool InView(int first, int last) const;
@@ -148,6 +162,9 @@ private:
     CPictureView m_view;
     // The few thumbnails the control draws from.
     CThumbnailSlots m_slots;
+    CBoxThumbnails m_boxes;
+    // Told to the control's window when m_boxes has thumbnails made.
+    UINT m_madeMessage = 0;
     // Recovered in this session.
     CRecoveredPictures m_recovered;
     // Pictures placed elsewhere than at the list's end since the control

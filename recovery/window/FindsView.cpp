@@ -3,7 +3,11 @@
 // shown.
 #include "FindsView.h"
 
+#include <cstdlib>
+#include <string>
+
 #include "PictureDescription.h"
+#include "SettingsFiles.h"
 
 CFindsView::CFindsView(CPictureList& list, CPicturePreview& preview, CMainView& view, CIntakePacer& pacer)
     : m_list(list), m_preview(preview), m_view(view), m_pacer(pacer)
@@ -16,6 +20,16 @@ void CFindsView::Attach(HWND window)
     // The list keeps no items of its own (LVS_OWNERDATA): it asks for each
     // one's image and tick as it draws it.
     m_list.Attach(m_view.PictureListControl(), *this);
+    // The thumbnails' size the user chose last time.
+    const int box = std::atoi(ReadListView());
+    if (box != kThumbSize && m_list.SetThumbnailSize(box))
+        m_view.Filters().ShowThumbnailSize(box);
+}
+
+void CFindsView::OnThumbnailSizeChosen(int box)
+{
+    m_view.Filters().ShowThumbnailSize(box);
+    WriteListView(CString(std::to_string(box)));
 }
 
 void CFindsView::ResetFilters()
@@ -27,6 +41,13 @@ void CFindsView::ResetFilters()
 
 void CFindsView::ApplyFilter()
 {
+    // The view's choice changed, not what is shown.
+    const int box = m_view.Filters().ThumbnailSize();
+    if (box != m_list.ThumbnailSize()) {
+        if (m_list.SetThumbnailSize(box))
+            WriteListView(CString(std::to_string(box)));
+        return;
+    }
     m_list.ApplyFilter(m_view.Filters().Filter(), m_view.Filters().Sort());
     ShowCountLine(true);
     PicturesChanged();

@@ -34,6 +34,7 @@ public:
 private:
     void OnTicksChanged() override;
     void OnOpenPicture(int position) override;
+    void OnThumbnailSizeChosen(int box) override;
 
     CPictureList& m_list;
     CPicturePreview& m_preview;
