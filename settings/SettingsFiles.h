@@ -48,7 +48,7 @@ CString ReadWindowPlace();
 void WriteWindowPlace(const CString& strPlace);
 
 // The picture list's view as stored ("64", "128" or "256": the thumbnails'
-// size), empty when none is; written keeping the other lines.
+// size, or "details"), empty when none is; written keeping the other lines.
 CString ReadListView();
 void WriteListView(const CString& strView);
 

@@ -46,7 +46,9 @@ const char* const kSorts[] = {"Order found", "Date, newest first", "Date, oldest
                               "Name, A to Z"};
 // The list's views, as Explorer's View names them, with their thumbnails'
 // size.
-const Choice kViews[] = {{"Small thumbnails", 64}, {"Medium thumbnails", 128}, {"Large thumbnails", 256}};
+const Choice kViews[] = {
+    {"Small thumbnails", 64}, {"Medium thumbnails", 128}, {"Large thumbnails", 256}, {"Details", 0}};
+const int kViewCount = 4;
 const PictureSort kSortValues[] = {PictureSort::Found, PictureSort::NewestFirst, PictureSort::OldestFirst,
                                    PictureSort::LargestFirst, PictureSort::Name};
 
@@ -234,6 +236,7 @@ void CFilterBar::Reset()
         type.SetCheck(BST_CHECKED);
     for (CComboBox* combo : {&m_deleted, &m_minSide, &m_minBytes, &m_sort})
         combo->SetCurSel(0);
+    m_headerSort = PictureSort::Found;
     m_text.SetWindowText("");
     m_hideDamaged.SetCheck(BST_UNCHECKED);
     m_resetting = false;
@@ -252,21 +255,35 @@ PictureFilter CFilterBar::Filter() const
     return filter;
 }
 
-int CFilterBar::ThumbnailSize() const
+int CFilterBar::View() const
 {
-    return static_cast<int>(kViews[Selected(m_view) % 3].value);
+    return static_cast<int>(kViews[Selected(m_view) % kViewCount].value);
 }
 
-void CFilterBar::ShowThumbnailSize(int box)
+void CFilterBar::ShowView(int view)
 {
-    for (int i = 0; i < 3; ++i) {
-        if (static_cast<int>(kViews[i].value) == box)
+    for (int i = 0; i < kViewCount; ++i) {
+        if (static_cast<int>(kViews[i].value) == view)
             m_view.SetCurSel(i);
+    }
+}
+
+void CFilterBar::ShowSort(PictureSort sort)
+{
+    // An order of the details view's headers that the box does not have
+    // leaves it empty.
+    m_headerSort = sort;
+    m_sort.SetCurSel(-1);
+    for (int i = 0; i < 5; ++i) {
+        if (kSortValues[i] == sort)
+            m_sort.SetCurSel(i);
     }
 }
 
 PictureSort CFilterBar::Sort() const
 {
+    if (m_sort.GetCurSel() == CB_ERR)
+        return m_headerSort;
     return kSortValues[Selected(m_sort) % 5];
 }
 

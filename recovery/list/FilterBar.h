@@ -19,10 +19,13 @@ public:
     bool Create(CWnd& parent, const RECT& rc, int id);
     PictureFilter Filter() const;
     PictureSort Sort() const;
-    // The thumbnails' size chosen (64, 128 or 256); Show sets the choice
-    // without telling the parent.
-    int ThumbnailSize() const;
-    void ShowThumbnailSize(int box);
+    // The view chosen: the thumbnails' size (64, 128 or 256), or 0 for the
+    // details. Show sets the choice without telling the parent.
+    int View() const;
+    void ShowView(int view);
+    // Shows the order the details view's header chose, without telling the
+    // parent: in the Sort box where it has it, else with the box empty.
+    void ShowSort(PictureSort sort);
     // Back to showing everything in the order found.
     void Reset();
     void SetTypeCounts(const CPictureItems& items);
@@ -59,6 +62,7 @@ private:
     CComboBox m_sort;
     CButton m_hideDamaged;
     CComboBox m_view;
+    PictureSort m_headerSort = PictureSort::Found;  // while the Sort box is empty
     int m_damaged = 0;  // damaged finds: their filter shows when there are any
     bool m_resetting = false;
 };

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "PictureColumns.h"
 #include "PictureDescription.h"
 
 namespace {
@@ -135,6 +136,9 @@ bool CPictureList::OnNotify(NMHDR* header, LRESULT& result)
     case LVN_BEGINSCROLL:
         m_tip.Hide();
         return true;
+    case LVN_COLUMNCLICK:
+        OnColumnClick(header);
+        return true;
     default:
         return false;
     }
@@ -150,6 +154,15 @@ bool CPictureList::PreTranslate(const MSG& msg)
     }
     // Ctrl + wheel: larger thumbnails away from the user, smaller towards.
     if (msg.message == WM_MOUSEWHEEL && (GET_KEYSTATE_WPARAM(msg.wParam) & MK_CONTROL)) {
+        // From the rows, away from the user: the thumbnails again.
+        if (m_details) {
+            if (GET_WHEEL_DELTA_WPARAM(msg.wParam) > 0) {
+                ShowDetails(false);
+                if (m_host)
+                    m_host->OnThumbnailSizeChosen(ThumbnailSize());
+            }
+            return true;
+        }
         const int steps = sizeof kThumbSizes / sizeof kThumbSizes[0];
         int at = 0;
         while (at < steps - 1 && kThumbSizes[at] != ThumbnailSize())
@@ -305,15 +318,87 @@ void CPictureList::Arrange()
         Send(LVM_ARRANGE, LVA_DEFAULT);
 }
 
+void CPictureList::ChangeView(const std::function<void()>& change)
+{
+    const int place = PlaceInView();
+    m_tip.Hide();
+    Send(WM_SETREDRAW, FALSE);
+    change();
+    if (m_view.Count() > 0 && !m_details)
+        Send(LVM_ARRANGE, LVA_DEFAULT);
+    Send(WM_SETREDRAW, TRUE);
+    ::InvalidateRect(m_hList, nullptr, TRUE);
+    if (place >= 0)
+        Send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(place), FALSE);
+}
+
+void CPictureList::ShowDetails(bool details)
+{
+    if (!m_hList || details == m_details)
+        return;
+    ChangeView([&] {
+        m_details = details;
+        if (details && !m_columnsMade) {
+            for (int column = 0; column < kPictureColumns; ++column) {
+                LVCOLUMNA lvc = {};
+                lvc.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM | LVCF_FMT;
+                lvc.fmt = column == kColumnSize ? LVCFMT_RIGHT : LVCFMT_LEFT;
+                lvc.cx = ColumnWidth(column);
+                lvc.pszText = const_cast<char*>(ColumnTitle(column));
+                lvc.iSubItem = column;
+                Send(LVM_INSERTCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&lvc));
+            }
+            m_columnsMade = true;
+        }
+        const LONG_PTR style = ::GetWindowLongPtrA(m_hList, GWL_STYLE);
+        ::SetWindowLongPtrA(m_hList, GWL_STYLE, (style & ~LVS_TYPEMASK) | (details ? LVS_REPORT : LVS_ICON));
+        if (details)
+            Send(LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    });
+    ShowSortArrow();
+}
+
+void CPictureList::ShowSortArrow()
+{
+    if (!m_columnsMade)
+        return;
+    bool up = true;
+    const int sorted = SortColumn(m_view.Sort(), up);
+    HWND header = reinterpret_cast<HWND>(Send(LVM_GETHEADER));
+    for (int column = 0; header && column < kPictureColumns; ++column) {
+        HDITEMA item = {};
+        item.mask = HDI_FORMAT;
+        if (!::SendMessageA(header, HDM_GETITEMA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item)))
+            continue;
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (column == sorted)
+            item.fmt |= up ? HDF_SORTUP : HDF_SORTDOWN;
+        ::SendMessageA(header, HDM_SETITEMA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+void CPictureList::OnColumnClick(NMHDR* header)
+{
+    const int column = reinterpret_cast<NMLISTVIEW*>(header)->iSubItem;
+    const PictureSort sort = HeaderSort(column, m_view.Sort());
+    ApplyFilter(m_view.Filter(), sort);
+    if (m_host)
+        m_host->OnSortChosen(sort);
+}
+
 bool CPictureList::SetThumbnailSize(int box)
 {
     if (!m_hList || !IsThumbnailSize(box))
         return false;
     if (box == m_slots.Box())
         return true;
-    const int place = PlaceInView();
-    m_tip.Hide();
-    Send(WM_SETREDRAW, FALSE);
+    bool made = false;
+    ChangeView([&] { made = MakeSlots(box); });
+    return made && m_slots.Box() == box;
+}
+
+bool CPictureList::MakeSlots(int box)
+{
     // The control lets go of the old image list before it goes.
     Send(LVM_SETIMAGELIST, LVSIL_NORMAL, 0);
     m_slots.Destroy();
@@ -327,13 +412,7 @@ bool CPictureList::SetThumbnailSize(int box)
     Send(LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(m_slots.Handle()));
     // The spacing follows the images' size again.
     Send(LVM_SETICONSPACING, 0, MAKELPARAM(-1, -1));
-    if (m_view.Count() > 0)
-        Send(LVM_ARRANGE, LVA_DEFAULT);
-    Send(WM_SETREDRAW, TRUE);
-    ::InvalidateRect(m_hList, nullptr, TRUE);
-    if (place >= 0)
-        Send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(place), FALSE);
-    return made && m_slots.Box() == box;
+    return made;
 }
 
 int CPictureList::PlaceInView() const
@@ -384,6 +463,7 @@ void CPictureList::Clear()
 void CPictureList::ResetView(const PictureFilter& filter, PictureSort sort)
 {
     m_view.Set(m_pictures, filter, sort);
+    ShowSortArrow();
 }
 
 void CPictureList::ApplyFilter(const PictureFilter& filter, PictureSort sort)
@@ -393,6 +473,7 @@ void CPictureList::ApplyFilter(const PictureFilter& filter, PictureSort sort)
     const int focusedAt = NextItem(-1, LVNI_FOCUSED);
     const int focused = m_view.ItemAt(focusedAt);
     m_view.Set(m_pictures, filter, sort);
+    ShowSortArrow();
     // Places change: the newest find is followed again unless the user
     // has a picture chosen.
     m_followed = -1;
@@ -494,10 +575,16 @@ void CPictureList::OnDispInfo(NMHDR* header)
     const int picture = m_view.ItemAt(item.iItem);
     if (picture < 0)
         return;
-    // The name goes under the thumbnail; the control cuts it to fit.
+    // The name goes under the thumbnail, or in the first column; the
+    // control cuts it to fit.
     if (item.mask & LVIF_TEXT)
-        PutText(header->code == LVN_GETDISPINFOW, item.pszText, item.cchTextMax, m_pictures.Name(picture).c_str());
-    if (item.mask & LVIF_IMAGE) {
+        PutText(header->code == LVN_GETDISPINFOW, item.pszText, item.cchTextMax,
+                item.iSubItem > 0 ? ColumnText(m_pictures, picture, item.iSubItem)
+                                  : CString(m_pictures.Name(picture).c_str()));
+    // Rows show no thumbnails.
+    if ((item.mask & LVIF_IMAGE) && m_details)
+        item.iImage = -1;
+    else if (item.mask & LVIF_IMAGE) {
         const unsigned marks = (m_recovered.Has(picture) ? CThumbnailSlots::kRecovered : 0u) |
                                (m_pictures.Damaged(picture) ? CThumbnailSlots::kDamaged : 0u);
         // A medium or large one is made as it is first shown; until then the

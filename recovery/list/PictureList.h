@@ -17,6 +17,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,8 @@ public:
     virtual void OnOpenPicture(int position) = 0;
     // The user chose another thumbnail size in the list (Ctrl + wheel).
     virtual void OnThumbnailSizeChosen(int box) { (void)box; }
+    // The user sorted the details view by a column's header.
+    virtual void OnSortChosen(PictureSort sort) { (void)sort; }
 
 protected:
     ~IPictureListHost() = default;
@@ -97,6 +100,10 @@ public:
     // picture, or else the first in view, is in view again.
     bool SetThumbnailSize(int box);
     int ThumbnailSize() const { return m_slots.Box(); }
+    // The same pictures as rows with their details in columns (true), or as
+    // thumbnails of the size set. A click on a column's header sorts by it.
+    void ShowDetails(bool details);
+    bool ShowsDetails() const { return m_details; }
     // The medium and large thumbnails held now (made as they are shown).
     const CBoxThumbnails& BoxThumbnails() const { return m_boxes; }
     // Empties the list and forgets what was recovered.
@@ -147,6 +154,13 @@ private:
     void OnThumbnailsMade();
     // The focused place when it is in view, else the first place in view.
     int PlaceInView() const;
+    // The list's view changes, keeping the place in view.
+    void ChangeView(const std::function<void()>& change);
+    void OnColumnClick(NMHDR* header);
+    // The header's arrow shows the order.
+    void ShowSortArrow();
+    // The image list made again with box x box slots.
+    bool MakeSlots(int box);
     void TrackTip(const MSG& msg);
     // Whether any of the places first to last is in the list's view.
     bool InView(int first, int last) const;
@@ -165,6 +179,8 @@ private:
     CBoxThumbnails m_boxes;
     // Told to the control's window when m_boxes has thumbnails made.
     UINT m_madeMessage = 0;
+    bool m_details = false;
+    bool m_columnsMade = false;
     // Recovered in this session.
     CRecoveredPictures m_recovered;
     // Pictures placed elsewhere than at the list's end since the control
