@@ -3,6 +3,7 @@
 #include "AnalysisHarness.h"
 
 #include "BoxThumbnails.h"
+#include "PictureColumns.h"
 #include "Thumbnail.h"
 
 using namespace analysis;
@@ -96,6 +97,13 @@ public:
     void OnTicksChanged() override { ++m_ticksChanged; }
     void OnOpenPicture(int position) override { m_opened.push_back(position); }
     void OnThumbnailSizeChosen(int box) override { m_sizesChosen.push_back(box); }
+    void OnSortChosen(PictureSort sort) override { m_sortsChosen.push_back(sort); }
+    std::vector<PictureSort> SortsChosen()
+    {
+        std::vector<PictureSort> chosen;
+        RunOnUi([&] { chosen = m_sortsChosen; });
+        return chosen;
+    }
 
 private:
     static constexpr const char* kCaption = "Picture list host";
@@ -158,6 +166,7 @@ private:
     HWND m_listWindow = nullptr;
     std::vector<int> m_opened;
     std::vector<int> m_sizesChosen;
+    std::vector<PictureSort> m_sortsChosen;
     int m_ticksChanged = 0;
     UiThread m_ui;
 };
@@ -750,6 +759,105 @@ TEST_F(ThumbnailTest, LargeThumbnailsStayWithinTheirBudgetAndComeBack)
     }));
     EXPECT_TRUE(Near(centre(gone), colours[gone % 3], 8));
     EXPECT_LE(boxes.Held(), 8u);
+}
+
+// Clicks the details view's column header as a user does.
+void ClickHeader(HWND list, int column)
+{
+    HWND header = ListView_GetHeader(list);
+    RECT rc = {};
+    ASSERT_TRUE(Header_GetItemRect(header, column, &rc));
+    const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    PostMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(header, WM_LBUTTONUP, 0, at);
+}
+
+int HeaderArrow(HWND list, int column)
+{
+    HDITEMA item = {};
+    item.mask = HDI_FORMAT;
+    Header_GetItem(ListView_GetHeader(list), column, &item);
+    return item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
+}
+
+// The details view shows the same pictures as rows. A click on a column's
+// header sorts by it (the Date header as the Sort box's "Date, newest
+// first"), a second click the other way round, the arrow showing which;
+// the host hears of the order chosen.
+TEST_F(PictureListTest, DetailsViewSortsByHeaderAsTheSortBoxDoes)
+{
+    const HWND list = Ctl(IDC_PICTURE_LIST);
+    const int days[] = {14, 3, 27, 9, 21, 1};
+    const uint64_t bytes[] = {5000, 90000, 700, 12000, 64000, 3000};
+    Dlg().RunOnUi([&] {
+        Dlg().List().Clear();
+        for (int i = 0; i < 6; ++i) {
+            ::PictureDetails details;
+            details.bytes = bytes[i];
+            details.width = 640;
+            details.height = 480;
+            details.taken = "2021:05:" + std::string(days[i] < 10 ? "0" : "") + std::to_string(days[i]) + " 10:00:00";
+            details.camera = i % 2 ? "Canon EOS R6" : "";
+            Dlg().List().Add(("C:\\d\\IMG_" + std::to_string(i) + ".jpg").c_str(), ThumbnailPixels(64 * 64, 0xFFFFFF),
+                             details, true);
+        }
+        Dlg().List().ShowCount();
+        Dlg().List().ShowDetails(true);
+    });
+    ASSERT_EQ(ItemCount(list), 6);
+    EXPECT_EQ(GetWindowLongA(list, GWL_STYLE) & LVS_TYPEMASK, LVS_REPORT);
+    ASSERT_EQ(Header_GetItemCount(ListView_GetHeader(list)), 8);
+    char text[64] = "";
+    ListView_GetItemText(list, 1, kColumnState, text, sizeof text);
+    EXPECT_STREQ(text, "found by contents");
+    ListView_GetItemText(list, 1, kColumnDimensions, text, sizeof text);
+    EXPECT_STREQ(text, "640 x 480");
+    ListView_GetItemText(list, 1, kColumnCamera, text, sizeof text);
+    EXPECT_STREQ(text, "Canon EOS R6");
+
+    auto order = [&] {
+        std::vector<std::string> paths;
+        for (int i = 0; i < 6; ++i)
+            paths.push_back(PicturePath(i));
+        return paths;
+    };
+    // Every header in reach of the pointer.
+    SetWindowPos(list, nullptr, 0, 0, 1000, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ClickHeader(list, kColumnDate);
+    ASSERT_TRUE(WaitUntil([&] { return Dlg().SortsChosen().size() == 1; }));
+    EXPECT_EQ(Dlg().SortsChosen().back(), PictureSort::NewestFirst);
+    const std::vector<std::string> byHeader = order();
+    EXPECT_EQ(byHeader.front(), "C:\\d\\IMG_2.jpg");
+    EXPECT_EQ(byHeader.back(), "C:\\d\\IMG_5.jpg");
+    EXPECT_EQ(HeaderArrow(list, kColumnDate), HDF_SORTDOWN);
+    Dlg().RunOnUi([&] { Dlg().List().ApplyFilter(PictureFilter(), PictureSort::Found); });
+    EXPECT_EQ(HeaderArrow(list, kColumnDate), 0);
+    Dlg().RunOnUi([&] { Dlg().List().ApplyFilter(PictureFilter(), PictureSort::NewestFirst); });
+    EXPECT_EQ(order(), byHeader);
+    EXPECT_EQ(HeaderArrow(list, kColumnDate), HDF_SORTDOWN);
+
+    // Again: the other way round.
+    ClickHeader(list, kColumnDate);
+    ASSERT_TRUE(WaitUntil([&] { return Dlg().SortsChosen().size() == 2; }));
+    EXPECT_EQ(Dlg().SortsChosen().back(), PictureSort::OldestFirst);
+    EXPECT_EQ(order(), std::vector<std::string>(byHeader.rbegin(), byHeader.rend()));
+    EXPECT_EQ(HeaderArrow(list, kColumnDate), HDF_SORTUP);
+
+    // A column the Sort box has no order for: the file size, largest first.
+    ClickHeader(list, kColumnSize);
+    ASSERT_TRUE(WaitUntil([&] { return Dlg().SortsChosen().size() == 3; }));
+    EXPECT_EQ(PicturePath(0), "C:\\d\\IMG_1.jpg");
+    EXPECT_EQ(PicturePath(5), "C:\\d\\IMG_2.jpg");
+    EXPECT_EQ(HeaderArrow(list, kColumnDate), 0);
+    EXPECT_EQ(HeaderArrow(list, kColumnSize), HDF_SORTDOWN);
+
+    Dlg().RunOnUi([&] {
+        Dlg().List().ShowDetails(false);
+        Dlg().List().ApplyFilter(PictureFilter(), PictureSort::Found);
+        Dlg().List().Clear();
+    });
+    EXPECT_EQ(GetWindowLongA(list, GWL_STYLE) & LVS_TYPEMASK, LVS_ICON);
+    SetWindowPos(list, nullptr, 0, 0, 600, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace
