@@ -410,8 +410,9 @@ bool CPictureList::MakeSlots(int box)
     }
     m_boxes.SetBox(m_slots.Box(), m_hList, m_madeMessage);
     Send(LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(m_slots.Handle()));
-    // The spacing follows the images' size again.
-    Send(LVM_SETICONSPACING, 0, MAKELPARAM(-1, -1));
+    // The spacing follows the images' size again: -1 whole (some list
+    // controls, Wine's, take two words of 0xFFFF as a spacing of 65535).
+    Send(LVM_SETICONSPACING, 0, static_cast<LPARAM>(-1));
     return made;
 }
 

@@ -685,6 +685,14 @@ TEST_F(PictureListTest, ThumbnailSizeChangeKeepsTicksSelectionAndPlace)
     EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_FOCUSED), 40);
     EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_SELECTED), 40);
     EXPECT_TRUE(InView(list, 40));
+    // Laid out in rows of boxes at least as wide as the thumbnails.
+    RECT first = {LVIR_BOUNDS, 0, 0, 0}, second = {LVIR_BOUNDS, 0, 0, 0};
+    ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, 40, reinterpret_cast<LPARAM>(&first)));
+    ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, 41, reinterpret_cast<LPARAM>(&second)));
+    const int across = second.left - first.left;
+    EXPECT_TRUE((across >= 256 && across < 400) || (second.top > first.top && second.left <= first.left))
+        << first.left << "," << first.top << " " << second.left << "," << second.top;
+    EXPECT_LT(first.right - first.left, 400);
     // Drawn from the file at 256 x 170, left edge to right edge.
     EXPECT_TRUE(WaitUntil([&] { return Near(ImagePixelAt(list, Dlg().Images(), 40, 12, 128), 0x2040C0); }));
     EXPECT_TRUE(Near(ImagePixelAt(list, Dlg().Images(), 40, 128, 20), 0xFFFFFF, 8));
@@ -851,12 +859,22 @@ TEST_F(PictureListTest, DetailsViewSortsByHeaderAsTheSortBoxDoes)
     EXPECT_EQ(HeaderArrow(list, kColumnDate), 0);
     EXPECT_EQ(HeaderArrow(list, kColumnSize), HDF_SORTDOWN);
 
+    // Back to thumbnails, in rows again.
     Dlg().RunOnUi([&] {
+        Dlg().List().SetThumbnailSize(128);
         Dlg().List().ShowDetails(false);
+    });
+    EXPECT_EQ(GetWindowLongA(list, GWL_STYLE) & LVS_TYPEMASK, LVS_ICON);
+    RECT first = {LVIR_BOUNDS, 0, 0, 0}, second = {LVIR_BOUNDS, 0, 0, 0};
+    ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first)));
+    ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&second)));
+    EXPECT_EQ(first.top, second.top);
+    EXPECT_GT(second.left, first.left);
+    EXPECT_GE(first.top, 0);
+    Dlg().RunOnUi([&] {
         Dlg().List().ApplyFilter(PictureFilter(), PictureSort::Found);
         Dlg().List().Clear();
     });
-    EXPECT_EQ(GetWindowLongA(list, GWL_STYLE) & LVS_TYPEMASK, LVS_ICON);
     SetWindowPos(list, nullptr, 0, 0, 600, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

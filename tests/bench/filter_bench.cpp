@@ -215,8 +215,16 @@ TEST_F(FilterBench, Changes)
     Pump(3000);
     RECT client = {};
     GetClientRect(list, &client);
-    std::printf("list:                                %ld x %ld, %d pictures in view at the top\n", client.right,
-                client.bottom, static_cast<int>(SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0)));
+    int inView = 0;
+    while (inView < ItemCount(list) && InViewAt(list, inView))
+        ++inView;
+    RECT r0 = {LVIR_BOUNDS, 0, 0, 0}, r1 = {LVIR_BOUNDS, 0, 0, 0};
+    SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r0));
+    SendMessageA(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&r1));
+    std::printf("list:                                %ld x %ld, %d pictures in view at the top"
+                " (first at %ld,%ld, second at %ld,%ld, style %lx)\n",
+                client.right, client.bottom, inView, r0.left, r0.top, r1.left, r1.top,
+                static_cast<long>(GetWindowLongA(list, GWL_STYLE)));
     Screenshot(details ? "details-top" : "thumbnails-top");
 
     // Top to bottom a few screens at a time, as a dragged scroll bar does,
@@ -226,6 +234,8 @@ TEST_F(FilterBench, Changes)
     int steps = 0;
     const int step = details ? client.bottom * 20 : client.bottom * 4;
     for (;;) {
+        RECT before = {LVIR_BOUNDS, 0, 0, 0};
+        SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&before));
         const double start = Now();
         SendMessageA(list, LVM_SCROLL, 0, step);
         UpdateWindow(list);
@@ -238,7 +248,9 @@ TEST_F(FilterBench, Changes)
         Dlg().RunOnUi([&] { held = Dlg().List().BoxThumbnails().Held(); });
         longest = std::max(longest, Now() - answer);
         mostHeld = std::max(mostHeld, held);
-        if (InViewAt(list, ItemCount(list) - 1) || steps > 20000)
+        RECT after = {LVIR_BOUNDS, 0, 0, 0};
+        SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&after));
+        if (InViewAt(list, ItemCount(list) - 1) || after.top == before.top)
             break;
     }
     // The last screen's thumbnails made.
