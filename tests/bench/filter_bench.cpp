@@ -198,6 +198,7 @@ TEST_F(FilterBench, Changes)
     const int box = details ? 0 : std::atoi(thumbs);
     Dlg().RunOnUi([&] { Dlg().EnterAnalysedState(); });
     ShowWindow(m_hwnd, SW_MAXIMIZE);
+    ShowWindow(bar, SW_SHOW);
     Pump(500);
     UpdateWindow(m_hwnd);
     HWND view = ComboWithEntry(bar, "Details");
