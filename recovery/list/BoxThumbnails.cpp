@@ -170,7 +170,7 @@ void CBoxThumbnails::Work()
         if (generation != m_generation)
             continue;
         // A file that gives no picture stays with its small thumbnail.
-        m_made.push_back(Made{item, generation, std::move(rows)});
+        m_made.push_back(Made{item, std::move(rows)});
         if (!m_told && m_window && PostMessageA(m_window, m_message, 0, 0))
             m_told = true;
     }

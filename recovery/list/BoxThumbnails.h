@@ -56,8 +56,7 @@ public:
 private:
     struct Made {
         int item;
-        unsigned generation;
-        std::vector<uint8_t> pixels;
+        std::vector<uint8_t> pixels;  // empty: the file gave no picture
     };
     struct Entry {
         std::vector<uint8_t> pixels;
