@@ -135,6 +135,7 @@ void WriteSettingsFile(const CString& strFolder, bool bFolder, const CString& st
 {
     const CString strPlace = ReadWindowPlace();
     const CString strCopy = ReadSetting(g_strSettingsFile, "diskcopy=", "");
+    const CString strView = ReadListView();
     CString strArrangeLine;
     if (!strArrangement.IsEmpty() && strArrangement.Find('%') < 0 && strArrangement.Find('\n') < 0)
         strArrangeLine = "arrange=" + strArrangement + "\n";
@@ -146,6 +147,8 @@ void WriteSettingsFile(const CString& strFolder, bool bFolder, const CString& st
         ReplaceSetting(g_strSettingsFile, "window=", strPlace);
     if (!strCopy.IsEmpty())
         ReplaceSetting(g_strSettingsFile, "diskcopy=", strCopy);
+    if (!strView.IsEmpty())
+        ReplaceSetting(g_strSettingsFile, "listview=", strView);
 }
 
 }  // namespace
@@ -192,6 +195,16 @@ CString ReadWindowPlace()
 void WriteWindowPlace(const CString& strPlace)
 {
     ReplaceSetting(g_strSettingsFile, "window=", strPlace);
+}
+
+CString ReadListView()
+{
+    return ReadSetting(g_strSettingsFile, "listview=", "");
+}
+
+void WriteListView(const CString& strView)
+{
+    ReplaceSetting(g_strSettingsFile, "listview=", strView);
 }
 
 CString ReadEngineFormats()

@@ -53,6 +53,11 @@ void WriteArrangement(const CString& strArrangement);
 CString ReadWindowPlace();
 void WriteWindowPlace(const CString& strPlace);
 
+// The picture list's view as stored ("64", "128" or "256": the thumbnails'
+// size, or "details"), empty when none is; written keeping the other lines.
+CString ReadListView();
+void WriteListView(const CString& strView);
+
 // The formats to search for, as tokens in the fixed order joined by ",";
 // empty when the stored list enables none. With no file or no list every
 // format. A list written by this program's Settings (marked "version=2") is

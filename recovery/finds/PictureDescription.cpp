@@ -6,8 +6,6 @@
 
 #include "SizeFormat.h"
 
-namespace {
-
 // The date and time as the user's settings write them.
 CString LocalDateText(uint64_t localTime)
 {
@@ -21,6 +19,8 @@ CString LocalDateText(uint64_t localTime)
     GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &st, nullptr, time, sizeof time);
     return CString(date) + " " + time;
 }
+
+namespace {
 
 // The folder is UTF-8 from the disk's records; the window speaks the
 // system's code page.

@@ -8,6 +8,9 @@
 #include "Framework.h"
 #include "PictureItems.h"
 
+// A local time in FILETIME units as the user's settings write a date and
+// time.
+CString LocalDateText(uint64_t localTime);
 // 38512 as "38,512".
 CString GroupedNumber(uint64_t number);
 // Several lines ("\r\n" between them): name, folder, state, type and size,

@@ -82,14 +82,74 @@ bool CPictureView::Before(const CPictureItems& items, int a, int b) const
             return items.Bytes(a) > items.Bytes(b);
         break;
     }
-    case PictureSort::Name: {
+    case PictureSort::Name:
+    case PictureSort::NameZtoA: {
         const int order = CompareNames(items.Name(a), items.Name(b));
+        if (order != 0)
+            return m_sort == PictureSort::Name ? order < 0 : order > 0;
+        break;
+    }
+    default: {
+        const int order = CompareBy(items, a, b);
         if (order != 0)
             return order < 0;
         break;
     }
     }
     return a < b;
+}
+
+int CPictureView::CompareBy(const CPictureItems& items, int a, int b) const
+{
+    // Negative when a goes first in the ascending order, then turned.
+    int order = 0;
+    bool turned = false;
+    auto compare = [](uint64_t x, uint64_t y) { return x < y ? -1 : x > y ? 1 : 0; };
+    switch (m_sort) {
+    case PictureSort::SmallestFirst:
+        order = compare(static_cast<uint64_t>(items.Width(a)) * items.Height(a),
+                        static_cast<uint64_t>(items.Width(b)) * items.Height(b));
+        if (order == 0)
+            order = compare(items.Bytes(a), items.Bytes(b));
+        break;
+    case PictureSort::FolderZtoA:
+        turned = true;
+        // fall through
+    case PictureSort::FolderAtoZ:
+        order = CompareNames(items.Folder(a), items.Folder(b));
+        break;
+    case PictureSort::StateLast:
+        turned = true;
+        // fall through
+    case PictureSort::StateFirst:
+        // Deleted first: what the user most likely looks for.
+        order = compare(2 - static_cast<int>(items.State(a)), 2 - static_cast<int>(items.State(b)));
+        break;
+    case PictureSort::TypeZtoA:
+        turned = true;
+        // fall through
+    case PictureSort::TypeAtoZ:
+        order = CompareNames(PictureTypeName(items.Type(a)), PictureTypeName(items.Type(b)));
+        break;
+    case PictureSort::BytesLargestFirst:
+        turned = true;
+        // fall through
+    case PictureSort::BytesSmallestFirst:
+        order = compare(items.Bytes(a), items.Bytes(b));
+        break;
+    case PictureSort::CameraZtoA:
+        turned = true;
+        // fall through
+    case PictureSort::CameraAtoZ:
+        // Pictures without a camera come last either way.
+        if (items.Camera(a).empty() != items.Camera(b).empty())
+            return items.Camera(a).empty() ? 1 : -1;
+        order = CompareNames(items.Camera(a), items.Camera(b));
+        break;
+    default:
+        break;
+    }
+    return turned ? -order : order;
 }
 
 void CPictureView::Set(const CPictureItems& items, const PictureFilter& filter, PictureSort sort)
@@ -105,14 +165,15 @@ void CPictureView::Set(const CPictureItems& items, const PictureFilter& filter, 
         if (m_filter.Shows(items, item))
             m_items.push_back(item);
     }
-    if (m_sort == PictureSort::Name) {
+    if (m_sort == PictureSort::Name || m_sort == PictureSort::NameZtoA) {
         // Names are compared often: made once.
         std::vector<std::string> names(static_cast<size_t>(count));
         for (int item : m_items)
             names[static_cast<size_t>(item)] = items.Name(item);
+        const bool turned = m_sort == PictureSort::NameZtoA;
         std::sort(m_items.begin(), m_items.end(), [&](int a, int b) {
             const int order = CompareNames(names[static_cast<size_t>(a)], names[static_cast<size_t>(b)]);
-            return order != 0 ? order < 0 : a < b;
+            return order != 0 ? (turned ? order > 0 : order < 0) : a < b;
         });
     } else if (m_sort != PictureSort::Found) {
         std::sort(m_items.begin(), m_items.end(), [&](int a, int b) { return Before(items, a, b); });

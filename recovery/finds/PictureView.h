@@ -12,7 +12,28 @@
 
 #include "PictureItems.h"
 
-enum class PictureSort { Found, NewestFirst, OldestFirst, LargestFirst, Name };
+// The Sort box's five orders, then the other ways the details view's
+// column headers sort (each column both ways). Largest and smallest are by
+// pixels, then bytes; by bytes alone is the Size column's.
+enum class PictureSort {
+    Found,
+    NewestFirst,
+    OldestFirst,
+    LargestFirst,
+    Name,
+    NameZtoA,
+    SmallestFirst,
+    FolderAtoZ,
+    FolderZtoA,
+    StateFirst,  // deleted, present, found by contents
+    StateLast,
+    TypeAtoZ,
+    TypeZtoA,
+    BytesLargestFirst,
+    BytesSmallestFirst,
+    CameraAtoZ,
+    CameraZtoA,
+};
 
 struct PictureFilter {
     bool types[kPictureTypes] = {true, true, true, true, true, true, true, true, true};
@@ -47,6 +68,9 @@ public:
 
 private:
     bool Before(const CPictureItems& items, int a, int b) const;
+    // The details view's other orders: negative, zero or positive as a
+    // goes before, with or after b.
+    int CompareBy(const CPictureItems& items, int a, int b) const;
 
     PictureFilter m_filter;
     PictureSort m_sort = PictureSort::Found;

@@ -13,6 +13,7 @@ enum : int {
     IDC_FIND_TEXT,
     IDC_SORT,
     IDC_HIDE_DAMAGED,
+    IDC_VIEW,
 };
 
 const int kRowHeight = 26;
@@ -43,6 +44,11 @@ const Choice kMinBytes[] = {
 };
 const char* const kSorts[] = {"Order found", "Date, newest first", "Date, oldest first", "Size, largest first",
                               "Name, A to Z"};
+// The list's views, as Explorer's View names them, with their thumbnails'
+// size.
+const Choice kViews[] = {
+    {"Small thumbnails", 64}, {"Medium thumbnails", 128}, {"Large thumbnails", 256}, {"Details", 0}};
+const int kViewCount = 4;
 const PictureSort kSortValues[] = {PictureSort::Found, PictureSort::NewestFirst, PictureSort::OldestFirst,
                                    PictureSort::LargestFirst, PictureSort::Name};
 
@@ -89,6 +95,7 @@ BEGIN_MESSAGE_MAP(CFilterBar, CWnd)
     ON_CONTROL(CBN_SELCHANGE, IDC_MIN_BYTES, &CFilterBar::OnChanged)
     ON_CONTROL(CBN_SELCHANGE, IDC_SORT, &CFilterBar::OnChanged)
     ON_CONTROL(BN_CLICKED, IDC_HIDE_DAMAGED, &CFilterBar::OnChanged)
+    ON_CONTROL(CBN_SELCHANGE, IDC_VIEW, &CFilterBar::OnChanged)
     ON_CONTROL(EN_CHANGE, IDC_FIND_TEXT, &CFilterBar::OnChanged)
 END_MESSAGE_MAP()
 
@@ -162,8 +169,14 @@ bool CFilterBar::Create(CWnd& parent, const RECT& rc, int id)
     Add(m_hideDamaged, "BUTTON", "Hide damaged pictures", BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP,
         row3.Next(160, 20, 0, 1), IDC_HIDE_DAMAGED);
     m_hideDamaged.ShowWindow(SW_HIDE);
+    // How the list shows the pictures; kept when the filters are reset.
+    Add("STATIC", "View:", SS_LEFT, row3.Next(32, 16, 2, 4), -1);
+    Add(m_view, "COMBOBOX", "", list, row3.Next(132, 200), IDC_VIEW);
+    for (const Choice& view : kViews)
+        m_view.AddString(view.text);
+    m_view.SetCurSel(0);
     // The lists open as wide as their longest entry.
-    for (CComboBox* combo : {&m_deleted, &m_minSide, &m_minBytes, &m_sort})
+    for (CComboBox* combo : {&m_deleted, &m_minSide, &m_minBytes, &m_sort, &m_view})
         FitDroppedWidth(*combo);
     Reset();
     LayOutTypes();
@@ -223,6 +236,7 @@ void CFilterBar::Reset()
         type.SetCheck(BST_CHECKED);
     for (CComboBox* combo : {&m_deleted, &m_minSide, &m_minBytes, &m_sort})
         combo->SetCurSel(0);
+    m_headerSort = PictureSort::Found;
     m_text.SetWindowText("");
     m_hideDamaged.SetCheck(BST_UNCHECKED);
     m_resetting = false;
@@ -241,8 +255,35 @@ PictureFilter CFilterBar::Filter() const
     return filter;
 }
 
+int CFilterBar::View() const
+{
+    return static_cast<int>(kViews[Selected(m_view) % kViewCount].value);
+}
+
+void CFilterBar::ShowView(int view)
+{
+    for (int i = 0; i < kViewCount; ++i) {
+        if (static_cast<int>(kViews[i].value) == view)
+            m_view.SetCurSel(i);
+    }
+}
+
+void CFilterBar::ShowSort(PictureSort sort)
+{
+    // An order of the details view's headers that the box does not have
+    // leaves it empty.
+    m_headerSort = sort;
+    m_sort.SetCurSel(-1);
+    for (int i = 0; i < 5; ++i) {
+        if (kSortValues[i] == sort)
+            m_sort.SetCurSel(i);
+    }
+}
+
 PictureSort CFilterBar::Sort() const
 {
+    if (m_sort.GetCurSel() == CB_ERR)
+        return m_headerSort;
     return kSortValues[Selected(m_sort) % 5];
 }
 

@@ -1,7 +1,8 @@
 // The bar above the picture list where the user narrows the finds down:
 // the types found (with their counts), deleted ones only, damaged ones
 // hidden (once there are any), a least size in pixels and in bytes, a text
-// to look for in names and folders, and the order. A strip of standard controls on the system's face colour; it tells
+// to look for in names and folders, and the order; beside them how the
+// list shows the pictures (the thumbnails' size). A strip of standard controls on the system's face colour; it tells
 // its parent of every change with WM_COMMAND (its id, kFilterChanged).
 #pragma once
 
@@ -18,6 +19,13 @@ public:
     bool Create(CWnd& parent, const RECT& rc, int id);
     PictureFilter Filter() const;
     PictureSort Sort() const;
+    // The view chosen: the thumbnails' size (64, 128 or 256), or 0 for the
+    // details. Show sets the choice without telling the parent.
+    int View() const;
+    void ShowView(int view);
+    // Shows the order the details view's header chose, without telling the
+    // parent: in the Sort box where it has it, else with the box empty.
+    void ShowSort(PictureSort sort);
     // Back to showing everything in the order found.
     void Reset();
     void SetTypeCounts(const CPictureItems& items);
@@ -53,6 +61,8 @@ private:
     CEdit m_text;
     CComboBox m_sort;
     CButton m_hideDamaged;
+    CComboBox m_view;
+    PictureSort m_headerSort = PictureSort::Found;  // while the Sort box is empty
     int m_damaged = 0;  // damaged finds: their filter shows when there are any
     bool m_resetting = false;
 };

@@ -6,13 +6,28 @@
 
 #include <algorithm>
 
+#include "PictureColumns.h"
 #include "PictureDescription.h"
 
 namespace {
 
 // More slots than a screen of thumbnails, so that the ones on screen keep
-// theirs while the list is drawn.
+// theirs while the list is drawn (a 4K screen shows some 120 large ones).
 const int kThumbnailSlots = 256;
+
+int SlotsFor(int box)
+{
+    return box >= 256 ? 160 : box >= 128 ? 192 : kThumbnailSlots;
+}
+
+bool IsThumbnailSize(int box)
+{
+    for (int size : kThumbSizes) {
+        if (size == box)
+            return true;
+    }
+    return false;
+}
 
 const char kRecoveredLine[] = "\r\nAlready recovered into the save folder";
 
@@ -47,6 +62,7 @@ bool CPictureList::Attach(HWND list, IPictureListHost& host)
     m_host = &host;
     if (!m_slots.Handle() && !m_slots.Create(kThumbnailSlots))
         return false;
+    m_madeMessage = RegisterWindowMessageA("QuorvaneBoxThumbnailsMade");
     Send(LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, LVS_EX_CHECKBOXES);
     Send(LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK);
     Send(LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(m_slots.Handle()));
@@ -120,6 +136,9 @@ bool CPictureList::OnNotify(NMHDR* header, LRESULT& result)
     case LVN_BEGINSCROLL:
         m_tip.Hide();
         return true;
+    case LVN_COLUMNCLICK:
+        OnColumnClick(header);
+        return true;
     default:
         return false;
     }
@@ -129,6 +148,30 @@ bool CPictureList::PreTranslate(const MSG& msg)
 {
     if (!m_hList || msg.hwnd != m_hList)
         return false;
+    if (msg.message == m_madeMessage && m_madeMessage) {
+        OnThumbnailsMade();
+        return true;
+    }
+    // Ctrl + wheel: larger thumbnails away from the user, smaller towards.
+    if (msg.message == WM_MOUSEWHEEL && (GET_KEYSTATE_WPARAM(msg.wParam) & MK_CONTROL)) {
+        // From the rows, away from the user: the thumbnails again.
+        if (m_details) {
+            if (GET_WHEEL_DELTA_WPARAM(msg.wParam) > 0) {
+                ShowDetails(false);
+                if (m_host)
+                    m_host->OnThumbnailSizeChosen(ThumbnailSize());
+            }
+            return true;
+        }
+        const int steps = sizeof kThumbSizes / sizeof kThumbSizes[0];
+        int at = 0;
+        while (at < steps - 1 && kThumbSizes[at] != ThumbnailSize())
+            ++at;
+        const int to = GET_WHEEL_DELTA_WPARAM(msg.wParam) > 0 ? std::min(at + 1, steps - 1) : std::max(at - 1, 0);
+        if (to != at && SetThumbnailSize(kThumbSizes[to]) && m_host)
+            m_host->OnThumbnailSizeChosen(kThumbSizes[to]);
+        return true;
+    }
     // The pointer over the list moves the details' tooltip along; leaving
     // the list or scrolling it takes the tooltip down.
     if (msg.message == WM_MOUSEMOVE || msg.message == WM_LBUTTONDOWN || msg.message == WM_LBUTTONUP ||
@@ -275,9 +318,141 @@ void CPictureList::Arrange()
         Send(LVM_ARRANGE, LVA_DEFAULT);
 }
 
+void CPictureList::ChangeView(const std::function<void()>& change)
+{
+    const int place = PlaceInView();
+    m_tip.Hide();
+    Send(WM_SETREDRAW, FALSE);
+    change();
+    if (m_view.Count() > 0 && !m_details)
+        Send(LVM_ARRANGE, LVA_DEFAULT);
+    Send(WM_SETREDRAW, TRUE);
+    ::InvalidateRect(m_hList, nullptr, TRUE);
+    if (place >= 0)
+        Send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(place), FALSE);
+}
+
+void CPictureList::ShowDetails(bool details)
+{
+    if (!m_hList || details == m_details)
+        return;
+    ChangeView([&] {
+        m_details = details;
+        if (details && !m_columnsMade) {
+            for (int column = 0; column < kPictureColumns; ++column) {
+                LVCOLUMNA lvc = {};
+                lvc.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM | LVCF_FMT;
+                lvc.fmt = column == kColumnSize ? LVCFMT_RIGHT : LVCFMT_LEFT;
+                lvc.cx = ColumnWidth(column);
+                lvc.pszText = const_cast<char*>(ColumnTitle(column));
+                lvc.iSubItem = column;
+                Send(LVM_INSERTCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&lvc));
+            }
+            m_columnsMade = true;
+        }
+        const LONG_PTR style = ::GetWindowLongPtrA(m_hList, GWL_STYLE);
+        ::SetWindowLongPtrA(m_hList, GWL_STYLE, (style & ~LVS_TYPEMASK) | (details ? LVS_REPORT : LVS_ICON));
+        if (details)
+            Send(LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    });
+    ShowSortArrow();
+}
+
+void CPictureList::ShowSortArrow()
+{
+    if (!m_columnsMade)
+        return;
+    bool up = true;
+    const int sorted = SortColumn(m_view.Sort(), up);
+    HWND header = reinterpret_cast<HWND>(Send(LVM_GETHEADER));
+    for (int column = 0; header && column < kPictureColumns; ++column) {
+        HDITEMA item = {};
+        item.mask = HDI_FORMAT;
+        if (!::SendMessageA(header, HDM_GETITEMA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item)))
+            continue;
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (column == sorted)
+            item.fmt |= up ? HDF_SORTUP : HDF_SORTDOWN;
+        ::SendMessageA(header, HDM_SETITEMA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+void CPictureList::OnColumnClick(NMHDR* header)
+{
+    const int column = reinterpret_cast<NMLISTVIEW*>(header)->iSubItem;
+    const PictureSort sort = HeaderSort(column, m_view.Sort());
+    ApplyFilter(m_view.Filter(), sort);
+    if (m_host)
+        m_host->OnSortChosen(sort);
+}
+
+bool CPictureList::SetThumbnailSize(int box)
+{
+    if (!m_hList || !IsThumbnailSize(box))
+        return false;
+    if (box == m_slots.Box())
+        return true;
+    bool made = false;
+    ChangeView([&] { made = MakeSlots(box); });
+    return made && m_slots.Box() == box;
+}
+
+bool CPictureList::MakeSlots(int box)
+{
+    // The control lets go of the old image list before it goes.
+    Send(LVM_SETIMAGELIST, LVSIL_NORMAL, 0);
+    m_slots.Destroy();
+    bool made = m_slots.Create(SlotsFor(box), box);
+    if (!made) {
+        // Not had: the small ones rather than none.
+        m_slots.Destroy();
+        m_slots.Create(kThumbnailSlots);
+    }
+    m_boxes.SetBox(m_slots.Box(), m_hList, m_madeMessage);
+    Send(LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(m_slots.Handle()));
+    // The spacing follows the images' size again: -1 whole (some list
+    // controls, Wine's, take two words of 0xFFFF as a spacing of 65535).
+    Send(LVM_SETICONSPACING, 0, static_cast<LPARAM>(-1));
+    return made;
+}
+
+int CPictureList::PlaceInView() const
+{
+    const int count = m_view.Count();
+    if (count == 0)
+        return -1;
+    const int focused = NextItem(-1, LVNI_FOCUSED);
+    if (focused >= 0 && InView(focused, focused))
+        return focused;
+    // The places fill the rows in order: the first whose bottom is below the
+    // view's top, found by halving.
+    int low = 0, high = count - 1;
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        RECT rect = {LVIR_BOUNDS, 0, 0, 0};
+        if (!Send(LVM_GETITEMRECT, static_cast<WPARAM>(middle), reinterpret_cast<LPARAM>(&rect)))
+            return -1;
+        if (rect.bottom > 0)
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return low;
+}
+
+void CPictureList::OnThumbnailsMade()
+{
+    for (int item : m_boxes.TakeMade()) {
+        const int position = m_view.PositionOf(item);
+        if (position >= 0 && InView(position, position))
+            Redraw(position);
+    }
+}
+
 void CPictureList::Clear()
 {
     Send(LVM_SETITEMCOUNT, 0, 0);
+    m_boxes.Clear();
     m_bReordered = false;
     m_followed = -1;
     m_pictures.Clear();
@@ -289,6 +464,7 @@ void CPictureList::Clear()
 void CPictureList::ResetView(const PictureFilter& filter, PictureSort sort)
 {
     m_view.Set(m_pictures, filter, sort);
+    ShowSortArrow();
 }
 
 void CPictureList::ApplyFilter(const PictureFilter& filter, PictureSort sort)
@@ -298,6 +474,7 @@ void CPictureList::ApplyFilter(const PictureFilter& filter, PictureSort sort)
     const int focusedAt = NextItem(-1, LVNI_FOCUSED);
     const int focused = m_view.ItemAt(focusedAt);
     m_view.Set(m_pictures, filter, sort);
+    ShowSortArrow();
     // Places change: the newest find is followed again unless the user
     // has a picture chosen.
     m_followed = -1;
@@ -399,13 +576,29 @@ void CPictureList::OnDispInfo(NMHDR* header)
     const int picture = m_view.ItemAt(item.iItem);
     if (picture < 0)
         return;
-    // The name goes under the thumbnail; the control cuts it to fit.
+    // The name goes under the thumbnail, or in the first column; the
+    // control cuts it to fit.
     if (item.mask & LVIF_TEXT)
-        PutText(header->code == LVN_GETDISPINFOW, item.pszText, item.cchTextMax, m_pictures.Name(picture).c_str());
-    if (item.mask & LVIF_IMAGE)
-        item.iImage = m_slots.SlotFor(picture, m_pictures.Thumbnail(picture),
-                                      (m_recovered.Has(picture) ? CThumbnailSlots::kRecovered : 0u) |
-                                          (m_pictures.Damaged(picture) ? CThumbnailSlots::kDamaged : 0u));
+        PutText(header->code == LVN_GETDISPINFOW, item.pszText, item.cchTextMax,
+                item.iSubItem > 0 ? ColumnText(m_pictures, picture, item.iSubItem)
+                                  : CString(m_pictures.Name(picture).c_str()));
+    // Rows show no thumbnails.
+    if ((item.mask & LVIF_IMAGE) && m_details)
+        item.iImage = -1;
+    else if (item.mask & LVIF_IMAGE) {
+        const unsigned marks = (m_recovered.Has(picture) ? CThumbnailSlots::kRecovered : 0u) |
+                               (m_pictures.Damaged(picture) ? CThumbnailSlots::kDamaged : 0u);
+        // A medium or large one is made as it is first shown; until then the
+        // small one stands in the middle of the box.
+        const uint8_t* large = nullptr;
+        if (m_slots.Box() > kThumbSize && m_pictures.Decodes(picture)) {
+            large = m_boxes.Get(picture);
+            if (!large)
+                m_boxes.Ask(picture, m_pictures.Path(picture));
+        }
+        item.iImage = large ? m_slots.SlotFor(picture, large, marks, m_slots.Box())
+                            : m_slots.SlotFor(picture, m_pictures.Thumbnail(picture), marks);
+    }
     if (item.mask & LVIF_STATE)
         item.state =
             (item.state & ~LVIS_STATEIMAGEMASK) | INDEXTOSTATEIMAGEMASK(m_pictures.Ticked(picture) ? 2 : 1);

@@ -1,5 +1,5 @@
-// The picture list: 64 x 64 thumbnails with their names, one ticked item
-// per picture, each carrying its own file's path. The pictures are held
+// The picture list: thumbnails (small, 64 x 64, unless the user chose
+// medium or large ones) with their names, one ticked item per picture, each carrying its own file's path. The pictures are held
 // here (CPictureItems) and the view (CPictureView) says which of them the
 // control shows in what order; the control keeps no items (LVS_OWNERDATA),
 // it only knows how many it shows and asks for the image, name and tick of
@@ -17,9 +17,11 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "BoxThumbnails.h"
 #include "FindsIntake.h"
 #include "Framework.h"
 #include "PictureItems.h"
@@ -36,6 +38,10 @@ public:
     // The picture at this place of the list is to be opened (double click,
     // Enter).
     virtual void OnOpenPicture(int position) = 0;
+    // The user chose another thumbnail size in the list (Ctrl + wheel).
+    virtual void OnThumbnailSizeChosen(int box) { (void)box; }
+    // The user sorted the details view by a column's header.
+    virtual void OnSortChosen(PictureSort sort) { (void)sort; }
 
 protected:
     ~IPictureListHost() = default;
@@ -89,6 +95,17 @@ public:
     void ScrollToLast();
     // The control changed size: the pictures fill its rows again.
     void Arrange();
+    // Shows the pictures in box x box thumbnails (64, 128 or 256; false for
+    // any other). Ticks, the selection and the place stay: the focused
+    // picture, or else the first in view, is in view again.
+    bool SetThumbnailSize(int box);
+    int ThumbnailSize() const { return m_slots.Box(); }
+    // The same pictures as rows with their details in columns (true), or as
+    // thumbnails of the size set. A click on a column's header sorts by it.
+    void ShowDetails(bool details);
+    bool ShowsDetails() const { return m_details; }
+    // The medium and large thumbnails held now (made as they are shown).
+    const CBoxThumbnails& BoxThumbnails() const { return m_boxes; }
     // Empties the list and forgets what was recovered.
     void Clear();
 
@@ -133,6 +150,17 @@ private:
     LRESULT OnFindItem(NMHDR* header);
     void OnClick(NMHDR* header, bool twice);
     void OnKeyDown(NMHDR* header);
+    // Medium or large thumbnails were made: drawn where they are in view.
+    void OnThumbnailsMade();
+    // The focused place when it is in view, else the first place in view.
+    int PlaceInView() const;
+    // The list's view changes, keeping the place in view.
+    void ChangeView(const std::function<void()>& change);
+    void OnColumnClick(NMHDR* header);
+    // The header's arrow shows the order.
+    void ShowSortArrow();
+    // The image list made again with box x box slots.
+    bool MakeSlots(int box);
     void TrackTip(const MSG& msg);
     // Whether any of the places first to last is in the list's view.
     bool InView(int first, int last) const;
@@ -148,6 +176,11 @@ private:
     CPictureView m_view;
     // The few thumbnails the control draws from.
     CThumbnailSlots m_slots;
+    CBoxThumbnails m_boxes;
+    // Told to the control's window when m_boxes has thumbnails made.
+    UINT m_madeMessage = 0;
+    bool m_details = false;
+    bool m_columnsMade = false;
     // Recovered in this session.
     CRecoveredPictures m_recovered;
     // Pictures placed elsewhere than at the list's end since the control

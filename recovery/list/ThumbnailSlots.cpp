@@ -7,20 +7,34 @@
 
 CThumbnailSlots::~CThumbnailSlots()
 {
+    Destroy();
+}
+
+void CThumbnailSlots::Destroy()
+{
     if (m_images)
         ImageList_Destroy(m_images);
     if (m_canvas)
         DeleteObject(m_canvas);
+    m_images = nullptr;
+    m_canvas = nullptr;
+    m_canvasBits = nullptr;
+    m_slotOfItem.clear();
+    m_itemInSlot.clear();
+    m_slotMarks.clear();
+    m_slotSides.clear();
+    m_nextSlot = 0;
 }
 
-bool CThumbnailSlots::Create(int slots)
+bool CThumbnailSlots::Create(int slots, int box)
 {
-    if (m_images || slots <= 0)
+    if (m_images || slots <= 0 || box < kThumbSize)
         return false;
+    m_box = box;
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = kThumbSize;
-    info.bmiHeader.biHeight = -kThumbSize;
+    info.bmiHeader.biWidth = box;
+    info.bmiHeader.biHeight = -box;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
@@ -28,26 +42,27 @@ bool CThumbnailSlots::Create(int slots)
     if (!m_canvas)
         return false;
     // Every slot made at once: an image list that grows copies itself.
-    m_images = ImageList_Create(kThumbSize, kThumbSize, ILC_COLOR24, slots, 0);
+    m_images = ImageList_Create(box, box, ILC_COLOR24, slots, 0);
     if (!m_images || !ImageList_SetImageCount(m_images, static_cast<UINT>(slots)))
         return false;
     ImageList_SetBkColor(m_images, 0xFFFFFF);
     m_itemInSlot.assign(static_cast<size_t>(slots), -1);
     m_slotMarks.assign(static_cast<size_t>(slots), 0);
+    m_slotSides.assign(static_cast<size_t>(slots), 0);
     return true;
 }
 
-int CThumbnailSlots::SlotFor(int item, const uint8_t* thumbnail, unsigned marks)
+int CThumbnailSlots::SlotFor(int item, const uint8_t* thumbnail, unsigned marks, int side)
 {
-    if (!m_images || item < 0 || !thumbnail)
+    if (!m_images || item < 0 || !thumbnail || side <= 0 || side > m_box)
         return -1;
     if (static_cast<size_t>(item) >= m_slotOfItem.size())
         m_slotOfItem.resize(static_cast<size_t>(item) + 1, -1);
     int& slot = m_slotOfItem[static_cast<size_t>(item)];
     if (slot >= 0) {
-        if (m_slotMarks[static_cast<size_t>(slot)] == marks)
+        if (m_slotMarks[static_cast<size_t>(slot)] == marks && m_slotSides[static_cast<size_t>(slot)] == side)
             return slot;
-        Fill(slot, thumbnail, marks);
+        Fill(slot, thumbnail, marks, side);
         return slot;
     }
 
@@ -57,15 +72,27 @@ int CThumbnailSlots::SlotFor(int item, const uint8_t* thumbnail, unsigned marks)
     if (previous >= 0)
         m_slotOfItem[static_cast<size_t>(previous)] = -1;
     previous = item;
-    Fill(slot, thumbnail, marks);
+    Fill(slot, thumbnail, marks, side);
     return slot;
 }
 
-void CThumbnailSlots::Fill(int slot, const uint8_t* thumbnail, unsigned marks)
+void CThumbnailSlots::Fill(int slot, const uint8_t* thumbnail, unsigned marks, int side)
 {
-    // 64 pixels of 3 bytes make a row a multiple of 4: the DIB's rows are
-    // the thumbnail's.
-    std::memcpy(m_canvasBits, thumbnail, CPictureItems::kThumbBytes);
+    // 64, 128 or 256 pixels of 3 bytes make a row a multiple of 4: the DIB's
+    // rows are the thumbnail's. A smaller thumbnail (the small one, while
+    // the large is made) sits in the middle at its own size.
+    const size_t row = static_cast<size_t>(m_box) * 3;
+    auto* canvas = static_cast<uint8_t*>(m_canvasBits);
+    if (side == m_box) {
+        std::memcpy(canvas, thumbnail, row * static_cast<size_t>(m_box));
+    } else {
+        std::memset(canvas, 0xFF, row * static_cast<size_t>(m_box));
+        const int offset = (m_box - side) / 2;
+        const size_t sideRow = static_cast<size_t>(side) * 3;
+        for (int y = 0; y < side; ++y)
+            std::memcpy(canvas + static_cast<size_t>(y + offset) * row + static_cast<size_t>(offset) * 3,
+                        thumbnail + static_cast<size_t>(y) * sideRow, sideRow);
+    }
     if (marks) {
         HDC dc = CreateCompatibleDC(nullptr);
         if (dc) {
@@ -81,6 +108,7 @@ void CThumbnailSlots::Fill(int slot, const uint8_t* thumbnail, unsigned marks)
     GdiFlush();
     ImageList_Replace(m_images, slot, m_canvas, nullptr);
     m_slotMarks[static_cast<size_t>(slot)] = marks;
+    m_slotSides[static_cast<size_t>(slot)] = side;
 }
 
 void CThumbnailSlots::DrawWarning(HDC dc)
@@ -89,7 +117,7 @@ void CThumbnailSlots::DrawWarning(HDC dc)
     // the sign people know for "look closer".
     const int size = 22;
     const int left = 1;
-    const int bottom = kThumbSize - 2;
+    const int bottom = m_box - 2;
     HBRUSH orange = CreateSolidBrush(RGB(255, 176, 0));
     HPEN edge = CreatePen(PS_SOLID, 1, RGB(96, 64, 0));
     HGDIOBJ oldBrush = SelectObject(dc, orange);
@@ -113,8 +141,8 @@ void CThumbnailSlots::DrawTick(HDC dc)
 {
     // A green disc with a white edge and a white tick, 22 pixels across.
     const int size = 22;
-    const int left = kThumbSize - size - 1;
-    const int top = kThumbSize - size - 1;
+    const int left = m_box - size - 1;
+    const int top = m_box - size - 1;
     HBRUSH green = CreateSolidBrush(RGB(0, 160, 0));
     HPEN edge = CreatePen(PS_SOLID, 2, RGB(255, 255, 255));
     HGDIOBJ oldBrush = SelectObject(dc, green);
@@ -138,5 +166,6 @@ void CThumbnailSlots::Forget()
     for (int& item : m_itemInSlot)
         item = -1;
     m_slotMarks.assign(m_slotMarks.size(), 0);
+    m_slotSides.assign(m_slotSides.size(), 0);
     m_nextSlot = 0;
 }

@@ -1,5 +1,5 @@
-// The picture list's image list: a fixed number of slots, each holding the
-// thumbnail of an item the list has drawn lately. An item asked for that
+// The picture list's image list: a fixed number of slots of the list's box
+// size, each holding the thumbnail of an item the list has drawn lately. An item asked for that
 // has no slot takes the one filled longest ago, so only the thumbnails on
 // screen (and a few hundred before them) are GDI images at any time.
 #pragma once
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Framework.h"
+#include "Thumbnail.h"
 
 class CThumbnailSlots {
 public:
@@ -19,23 +20,28 @@ public:
     CThumbnailSlots(const CThumbnailSlots&) = delete;
     CThumbnailSlots& operator=(const CThumbnailSlots&) = delete;
 
-    // Makes the image list with this many 64 x 64 slots.
-    bool Create(int slots);
+    // Makes the image list with this many box x box slots (64 x 64 unless
+    // told); made again at another size, every slot is empty.
+    bool Create(int slots, int box = kThumbSize);
+    void Destroy();
+    int Box() const { return m_box; }
     HIMAGELIST Handle() const { return m_images; }
     // Marks drawn over a thumbnail, any together.
     enum Mark : unsigned {
         kRecovered = 1,  // a green tick in the lower right corner
         kDamaged = 2,    // an orange warning triangle in the lower left corner
     };
-    // The slot showing the item; thumbnail (24 bits a pixel, rows from the
-    // top) fills it when the item has none, with its marks; a slot filled
-    // with other marks is filled again. -1 when there is no image list.
-    int SlotFor(int item, const uint8_t* thumbnail, unsigned marks = 0);
+    // The slot showing the item; thumbnail (side x side, 24 bits a pixel,
+    // rows from the top) fills it when the item has none, with its marks,
+    // centred on white when smaller than the box; a slot filled with other
+    // marks or from another side is filled again. -1 when there is no image
+    // list.
+    int SlotFor(int item, const uint8_t* thumbnail, unsigned marks = 0, int side = kThumbSize);
     // No item has a slot any more (the list was emptied).
     void Forget();
 
 private:
-    void Fill(int slot, const uint8_t* thumbnail, unsigned marks);
+    void Fill(int slot, const uint8_t* thumbnail, unsigned marks, int side);
     // Draw the recovered and the damaged mark on the canvas.
     void DrawTick(HDC dc);
     void DrawWarning(HDC dc);
@@ -46,5 +52,7 @@ private:
     std::vector<int> m_slotOfItem;  // -1: none
     std::vector<int> m_itemInSlot;  // -1: free
     std::vector<unsigned> m_slotMarks;  // the marks the slot's image has
+    std::vector<int> m_slotSides;       // the side of the thumbnail it was filled from
+    int m_box = kThumbSize;
     int m_nextSlot = 0;
 };

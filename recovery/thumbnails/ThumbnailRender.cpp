@@ -1,4 +1,4 @@
-// Drawing a file into a 64 x 64 thumbnail with GDI+. Camera photos carry a
+// Drawing a file into a thumbnail with GDI+. Camera photos carry a
 // small copy of themselves in their Exif data; drawing from it spares the
 // decode of many megapixels, which is most of the time a card's intake
 // would otherwise take. The picture source says which copies a file has.
@@ -7,6 +7,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -24,10 +25,10 @@ std::mutex g_largeDecode;
 
 // Draws the picture fitted on white into pixels; false when there was
 // nothing to draw.
-bool Draw(const DecodedPicture& picture, ThumbnailPixels& pixels)
+bool Draw(const DecodedPicture& picture, ThumbnailPixels& pixels, int box)
 {
     GpBitmap* made = nullptr;
-    GdipCreateBitmapFromScan0(kThumbSize, kThumbSize, 0, PixelFormat32bppRGB, nullptr, &made);
+    GdipCreateBitmapFromScan0(box, box, 0, PixelFormat32bppRGB, nullptr, &made);
     const CGdiBitmap thumb(made);
     if (!thumb)
         return false;
@@ -39,7 +40,7 @@ bool Draw(const DecodedPicture& picture, ThumbnailPixels& pixels)
         GdipSetInterpolationMode(graphics, InterpolationModeHighQualityBicubic);
         // A zero size would make the fit divide by zero.
         if (picture && picture.width > 0 && picture.height > 0) {
-            const ThumbnailRect rc = FitThumbnail(picture.width, picture.height);
+            const ThumbnailRect rc = FitThumbnailIn(picture.width, picture.height, box);
             GdipDrawImageRectRectI(graphics, picture.image.Get(), rc.x, rc.y, rc.width, rc.height, picture.srcX,
                                    picture.srcY, picture.srcWidth, picture.srcHeight, UnitPixel, nullptr, nullptr,
                                    nullptr);
@@ -47,14 +48,14 @@ bool Draw(const DecodedPicture& picture, ThumbnailPixels& pixels)
         }
         GdipDeleteGraphics(graphics);
     }
-    GpRect all = {0, 0, kThumbSize, kThumbSize};
+    GpRect all = {0, 0, box, box};
     BitmapData data = {};
     if (GdipBitmapLockBits(thumb.Get(), &all, ImageLockModeRead, PixelFormat32bppRGB, &data) == Ok) {
-        for (int row = 0; row < kThumbSize; ++row) {
+        for (int row = 0; row < box; ++row) {
             const auto* line = reinterpret_cast<const uint32_t*>(static_cast<const char*>(data.Scan0) +
                                                                  static_cast<ptrdiff_t>(row) * data.Stride);
-            for (int col = 0; col < kThumbSize; ++col)
-                pixels[static_cast<size_t>(row * kThumbSize + col)] = line[col] & 0xFFFFFF;
+            for (int col = 0; col < box; ++col)
+                pixels[static_cast<size_t>(row * box + col)] = line[col] & 0xFFFFFF;
         }
         GdipBitmapUnlockBits(thumb.Get(), &data);
     }
@@ -81,24 +82,56 @@ ThumbnailRect FitThumbnail(unsigned width, unsigned height)
     return rc;
 }
 
-bool RenderThumbnail(const CString& path, ThumbnailPixels& pixels, PictureDetails* details)
+ThumbnailRect FitThumbnailIn(unsigned width, unsigned height, int box)
 {
-    pixels.assign(static_cast<size_t>(kThumbSize * kThumbSize), 0xFFFFFF);
+    if (box <= kThumbSize)
+        return FitThumbnail(width, height);
+    const unsigned side = static_cast<unsigned>(box);
+    if (width <= side && height <= side)
+        return {static_cast<int>((side - width) / 2), static_cast<int>((side - height) / 2), static_cast<int>(width),
+                static_cast<int>(height)};
+    // The longer side fills the box; the other is scaled in whole numbers
+    // and truncated, never below one pixel.
+    ThumbnailRect rc = {0, 0, box, box};
+    if (width >= height)
+        rc.height = static_cast<int>(std::max<uint64_t>(1, uint64_t{height} * side / width));
+    else
+        rc.width = static_cast<int>(std::max<uint64_t>(1, uint64_t{width} * side / height));
+    rc.x = (box - rc.width) / 2;
+    rc.y = (box - rc.height) / 2;
+    return rc;
+}
+
+bool RenderThumbnail(const CString& path, ThumbnailPixels& pixels, PictureDetails* details, int box)
+{
+    if (box < kThumbSize)
+        box = kThumbSize;
+    pixels.assign(static_cast<size_t>(box) * static_cast<size_t>(box), 0xFFFFFF);
     CPictureSource source(path);
     DecodedPicture picture = source.SmallCopy();
+    // What the box shows of the picture: a copy with fewer pixels would be
+    // blown up. The small box takes the camera's copy without asking.
+    unsigned minWidth = static_cast<unsigned>(box), minHeight = static_cast<unsigned>(box);
+    unsigned width = 0, height = 0;
+    if ((!picture || box > kThumbSize) && source.HeadSize(width, height) && width > 0 && height > 0) {
+        const ThumbnailRect fit = FitThumbnailIn(width, height, box);
+        minWidth = static_cast<unsigned>(fit.width);
+        minHeight = static_cast<unsigned>(fit.height);
+    }
+    // In a larger box the camera's small copy (160 x 120 as a rule) is too
+    // small for a photo: it fills the box only when it has the pixels
+    // (either way round, a turned copy counts as well).
+    if (picture && box > kThumbSize) {
+        const unsigned copyLong = static_cast<unsigned>(std::max(picture.srcWidth, picture.srcHeight));
+        const unsigned copyShort = static_cast<unsigned>(std::min(picture.srcWidth, picture.srcHeight));
+        if (copyLong < std::max(minWidth, minHeight) || copyShort < std::min(minWidth, minHeight))
+            picture = DecodedPicture();
+    }
     // No Exif thumbnail, or one that is itself damaged: a copy that fills
     // the thumbnail (a photo at least eight times its size from its DC
     // values, a RAW's smallest JPEG that large), the rest decoded whole.
-    unsigned width = 0, height = 0;
-    if (!picture) {
-        unsigned minWidth = kThumbSize, minHeight = kThumbSize;
-        if (source.HeadSize(width, height)) {
-            const ThumbnailRect fit = FitThumbnail(width, height);
-            minWidth = static_cast<unsigned>(fit.width);
-            minHeight = static_cast<unsigned>(fit.height);
-        }
+    if (!picture)
         picture = source.Reduced(minWidth, minHeight);
-    }
     std::unique_lock<std::mutex> large(g_largeDecode, std::defer_lock);
     if (!picture && source.Draws()) {
         if (static_cast<LONGLONG>(source.Bytes()) > kLargeFile)
@@ -108,7 +141,7 @@ bool RenderThumbnail(const CString& path, ThumbnailPixels& pixels, PictureDetail
     // A damaged JPEG: what decodes of it, the rest grey, rather than nothing.
     if (!picture)
         picture = source.Salvage();
-    const bool drawn = Draw(picture, pixels);
+    const bool drawn = Draw(picture, pixels, box);
     if (details) {
         *details = source.Details();
         // A RAW without a picture still has its sensor's size.

@@ -3,7 +3,18 @@
 // shown.
 #include "FindsView.h"
 
+#include <cstdlib>
+#include <string>
+
 #include "PictureDescription.h"
+#include "SettingsFiles.h"
+
+namespace {
+
+// The details view's word in settings.ini; the thumbnails' is their size.
+const char kDetails[] = "details";
+
+}  // namespace
 
 CFindsView::CFindsView(CPictureList& list, CPicturePreview& preview, CMainView& view, CIntakePacer& pacer)
     : m_list(list), m_preview(preview), m_view(view), m_pacer(pacer)
@@ -16,6 +27,33 @@ void CFindsView::Attach(HWND window)
     // The list keeps no items of its own (LVS_OWNERDATA): it asks for each
     // one's image and tick as it draws it.
     m_list.Attach(m_view.PictureListControl(), *this);
+    // The view the user chose last time.
+    const CString stored = ReadListView();
+    const bool details = stored == kDetails;
+    const int view = details ? 0 : std::atoi(stored);
+    if (details || (view > 0 && view != kThumbSize))
+        ShowView(view);
+}
+
+bool CFindsView::ShowView(int view)
+{
+    if (view != 0 && !m_list.SetThumbnailSize(view))
+        return false;
+    m_list.ShowDetails(view == 0);
+    m_view.Filters().ShowView(view);
+    return true;
+}
+
+void CFindsView::OnThumbnailSizeChosen(int box)
+{
+    m_view.Filters().ShowView(box);
+    WriteListView(CString(std::to_string(box)));
+}
+
+void CFindsView::OnSortChosen(PictureSort sort)
+{
+    m_view.Filters().ShowSort(sort);
+    PicturesChanged();
 }
 
 void CFindsView::ResetFilters()
@@ -27,6 +65,13 @@ void CFindsView::ResetFilters()
 
 void CFindsView::ApplyFilter()
 {
+    // The view's choice changed, not what is shown.
+    const int view = m_view.Filters().View();
+    if (view != (m_list.ShowsDetails() ? 0 : m_list.ThumbnailSize())) {
+        if (ShowView(view))
+            WriteListView(view == 0 ? CString(kDetails) : CString(std::to_string(view)));
+        return;
+    }
     m_list.ApplyFilter(m_view.Filters().Filter(), m_view.Filters().Sort());
     ShowCountLine(true);
     PicturesChanged();

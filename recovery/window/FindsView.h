@@ -34,6 +34,10 @@ public:
 private:
     void OnTicksChanged() override;
     void OnOpenPicture(int position) override;
+    void OnThumbnailSizeChosen(int box) override;
+    void OnSortChosen(PictureSort sort) override;
+    // The thumbnails of this size, or the details for 0.
+    bool ShowView(int view);
 
     CPictureList& m_list;
     CPicturePreview& m_preview;

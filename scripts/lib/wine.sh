@@ -26,7 +26,7 @@ install_packages() {
 start_virtual_display() {
   local n=${1:-97}
   while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
-  Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  Xvfb :$n -screen 0 "${QUORVANE_SCREEN:-1280x1024}x24" -nolisten tcp >/dev/null 2>&1 &
   QUORVANE_XVFB_PID=$!
   export DISPLAY=:$n
   for _ in $(seq 50); do

@@ -45,6 +45,36 @@ TEST_F(ExifThumbnailTest, PhotoIsDrawnFromItsThumbnailInThePhotosPlace)
     EXPECT_TRUE(Near(pixels[56 * 64 + 32], 0xFFFFFF, 8));
 }
 
+// A large thumbnail is drawn from a copy with the pixels it shows: the
+// camera's 150 x 100 copy would be blown up in a 256 box, so the photo
+// itself is drawn (red, 256 x 170 at y 43). A picture smaller than the box
+// keeps its own size.
+TEST_F(ExifThumbnailTest, LargeThumbnailsAreDrawnFromEnoughPixels)
+{
+    const std::string photo = JpegBytes(m_files, "main.jpg", 1200, 800, 0xFF0000);
+    const std::string thumb = JpegBytes(m_files, "thumb.jpg", 150, 100, 0x0000FF);
+    const std::string path = m_files.Join("large.jpg");
+    WriteFileBytes(path, WithExifThumbnail(photo, thumb));
+    ThumbnailPixels pixels;
+    ASSERT_TRUE(RenderThumbnail(path.c_str(), pixels, nullptr, 256));
+    ASSERT_EQ(pixels.size(), 256u * 256u);
+    EXPECT_TRUE(Near(pixels[128 * 256 + 128], 0xFF0000));
+    EXPECT_TRUE(Near(pixels[46 * 256 + 3], 0xFF0000));
+    EXPECT_TRUE(Near(pixels[38 * 256 + 128], 0xFFFFFF, 8));
+    EXPECT_TRUE(Near(pixels[218 * 256 + 128], 0xFFFFFF, 8));
+    // The small box still takes the camera's copy.
+    ASSERT_TRUE(RenderThumbnail(path.c_str(), pixels));
+    EXPECT_TRUE(Near(pixels[32 * 64 + 32], 0x0000FF));
+
+    const std::string icon = m_files.Join("icon.png");
+    ASSERT_TRUE(SavePicture(icon, 24, 24, 0x00C000, L"image/png"));
+    ASSERT_TRUE(RenderThumbnail(icon.c_str(), pixels, nullptr, 128));
+    EXPECT_TRUE(Near(pixels[64 * 128 + 64], 0x00C000));
+    EXPECT_TRUE(Near(pixels[53 * 128 + 53], 0x00C000));
+    EXPECT_TRUE(Near(pixels[50 * 128 + 64], 0xFFFFFF, 8));
+    EXPECT_TRUE(Near(pixels[64 * 128 + 77], 0xFFFFFF, 8));
+}
+
 TEST_F(ExifThumbnailTest, BarsOfAThumbnailInAnotherShapeAreCroppedOff)
 {
     // A 3:2 photo with a 4:3 thumbnail that carries it between black bars

@@ -4,6 +4,9 @@
 // and the engine's finds file read while it is written.
 #include "AnalysisHarness.h"
 
+#include "PictureColumns.h"
+#include "SettingsFiles.h"
+
 #include "PictureDescription.h"
 #include "PicturePreview.h"
 #include "PictureView.h"
@@ -310,6 +313,75 @@ TEST_F(FindingTest, FilterBarChoosesWhatIsShownAndSelectAllActsOnIt)
     EXPECT_EQ(ItemCount(m_list), 1);
     Dlg().RunOnUi([&] { Dlg().ShowAnalysed(); });
     EXPECT_EQ(Dlg().CountText().substr(0, 21), "1 of 6 pictures shown");
+}
+
+// The View box beside the filters switches the list to the details and to
+// larger thumbnails, and remembers the choice. In the details a header click
+// sets the Sort box where it has that order, and the box's order shows as
+// the header's arrow.
+TEST_F(FindingTest, ViewBoxAndHeaderSortKeepStepWithTheSortBox)
+{
+    const std::string settings = std::string(GetModuleFolder().GetString()) + "settings.ini";
+    const bool hadSettings = GetFileAttributesA(settings.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const std::string before = hadSettings ? ReadFileBytes(settings) : std::string();
+    Dlg().RunOnUi([&] { Dlg().List().Clear(); });
+    List(0, 3, 40);
+    List(3, 2, 300);
+    Dlg().RunOnUi([&] { Dlg().EnterAnalysedState(); });
+    SetWindowPos(m_list, nullptr, 0, 0, 1000, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    HWND view = ComboWithEntry(Dlg().FilterBar(), "Large thumbnails");
+    ASSERT_NE(view, nullptr);
+    ChooseEntry(view, 2);
+    ASSERT_TRUE(WaitUntil([&] { return ReadListView() == "256"; }));
+    int cx = 0, cy = 0;
+    ImageList_GetIconSize(ListView_GetImageList(m_list, LVSIL_NORMAL), &cx, &cy);
+    EXPECT_EQ(cx, 256);
+
+    ChooseEntry(view, 3);
+    ASSERT_TRUE(WaitUntil([&] { return (GetWindowLongA(m_list, GWL_STYLE) & LVS_TYPEMASK) == LVS_REPORT; }));
+    EXPECT_EQ(ReadListView(), "details");
+    HWND sort = ComboWithEntry(Dlg().FilterBar(), "Size, largest first");
+    ASSERT_NE(sort, nullptr);
+    HWND header = ListView_GetHeader(m_list);
+    RECT rc = {};
+    ASSERT_TRUE(Header_GetItemRect(header, kColumnDimensions, &rc));
+    const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    PostMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(header, WM_LBUTTONUP, 0, at);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(sort, CB_GETCURSEL, 0, 0) == 3; }));
+    std::vector<std::string> byHeader;
+    for (int i = 0; i < 5; ++i)
+        byHeader.push_back(ShownName(i));
+    EXPECT_EQ(byHeader[0], "p3.png");
+    EXPECT_EQ(byHeader[1], "p4.png");
+    // The same order from the box.
+    ChooseEntry(sort, 0);
+    ASSERT_TRUE(WaitUntil([&] { return ShownName(0) == "p0.png"; }));
+    ChooseEntry(sort, 3);
+    ASSERT_TRUE(WaitUntil([&] { return ShownName(0) == "p3.png"; }));
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(ShownName(i), byHeader[static_cast<size_t>(i)]) << i;
+    HDITEMA item = {};
+    item.mask = HDI_FORMAT;
+    Header_GetItem(header, kColumnDimensions, &item);
+    EXPECT_EQ(item.fmt & (HDF_SORTUP | HDF_SORTDOWN), HDF_SORTDOWN);
+
+    // An order the box does not have leaves it empty.
+    PostMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(header, WM_LBUTTONUP, 0, at);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(sort, CB_GETCURSEL, 0, 0) == CB_ERR; }));
+    // The 40 x 40 ones first now, the 300 x 300 ones last.
+    EXPECT_LT(ShownName(2), "p3.png");
+    EXPECT_GE(ShownName(3), "p3.png");
+
+    ChooseEntry(view, 0);
+    ASSERT_TRUE(WaitUntil([&] { return (GetWindowLongA(m_list, GWL_STYLE) & LVS_TYPEMASK) == LVS_ICON; }));
+    EXPECT_EQ(ReadListView(), "64");
+    if (hadSettings)
+        WriteFileBytes(settings, before);
+    else
+        DeleteFileA(settings.c_str());
 }
 
 TEST_F(FindingTest, TooltipTellsTheDetails)

@@ -2,6 +2,8 @@
 // drawn pixels, the decode test, items with their own paths, and clearing.
 #include "AnalysisHarness.h"
 
+#include "BoxThumbnails.h"
+#include "PictureColumns.h"
 #include "Thumbnail.h"
 
 using namespace analysis;
@@ -28,6 +30,29 @@ TEST(FitThumbnail, WorkedSizes)
         EXPECT_EQ(rc.y, c.y) << c.w << "x" << c.h;
         EXPECT_EQ(rc.width, c.width) << c.w << "x" << c.h;
         EXPECT_EQ(rc.height, c.height) << c.w << "x" << c.h;
+    }
+}
+
+// In the medium and large boxes a picture that fits is drawn at its own
+// size, centred (an icon stays an icon); a larger one fills the box along
+// its longer side. The small box keeps its worked sizes.
+TEST(FitThumbnail, LargerBoxesNeverEnlarge)
+{
+    struct BoxFit {
+        unsigned w, h;
+        int box, x, y, width, height;
+    };
+    const BoxFit cases[] = {
+        {24, 24, 256, 116, 116, 24, 24},  {256, 256, 256, 0, 0, 256, 256}, {100, 20, 128, 14, 54, 100, 20},
+        {4000, 3000, 256, 0, 32, 256, 192}, {3000, 4000, 256, 32, 0, 192, 256}, {200, 100, 128, 0, 32, 128, 64},
+        {5000, 1, 256, 0, 127, 256, 1},   {16, 16, 64, 0, 0, 64, 64},      {100, 100, 64, 0, 0, 63, 63},
+    };
+    for (const BoxFit& c : cases) {
+        const ThumbnailRect rc = FitThumbnailIn(c.w, c.h, c.box);
+        EXPECT_EQ(rc.x, c.x) << c.w << "x" << c.h << " in " << c.box;
+        EXPECT_EQ(rc.y, c.y) << c.w << "x" << c.h << " in " << c.box;
+        EXPECT_EQ(rc.width, c.width) << c.w << "x" << c.h << " in " << c.box;
+        EXPECT_EQ(rc.height, c.height) << c.w << "x" << c.h << " in " << c.box;
     }
 }
 
@@ -62,8 +87,23 @@ public:
         return changed;
     }
 
+    std::vector<int> SizesChosen()
+    {
+        std::vector<int> chosen;
+        RunOnUi([&] { chosen = m_sizesChosen; });
+        return chosen;
+    }
+
     void OnTicksChanged() override { ++m_ticksChanged; }
     void OnOpenPicture(int position) override { m_opened.push_back(position); }
+    void OnThumbnailSizeChosen(int box) override { m_sizesChosen.push_back(box); }
+    void OnSortChosen(PictureSort sort) override { m_sortsChosen.push_back(sort); }
+    std::vector<PictureSort> SortsChosen()
+    {
+        std::vector<PictureSort> chosen;
+        RunOnUi([&] { chosen = m_sortsChosen; });
+        return chosen;
+    }
 
 private:
     static constexpr const char* kCaption = "Picture list host";
@@ -125,6 +165,8 @@ private:
     HWND m_hwnd = nullptr;
     HWND m_listWindow = nullptr;
     std::vector<int> m_opened;
+    std::vector<int> m_sizesChosen;
+    std::vector<PictureSort> m_sortsChosen;
     int m_ticksChanged = 0;
     UiThread m_ui;
 };
@@ -573,6 +615,267 @@ TEST_F(PictureListTest, RecordsAndFiltersMoveTheShownPictures)
     Dlg().RunOnUi([&] { counts = Dlg().List().Count(); });
     EXPECT_EQ(counts.shown, 3);
     EXPECT_EQ(counts.ticked, 3);
+}
+
+}  // namespace
+
+namespace {
+
+// The pixel at x, y of the list's image for the item, drawn box x box.
+uint32_t ImagePixelAt(HWND list, HIMAGELIST images, int item, int x, int y)
+{
+    const int index = ImageIndex(list, item);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP target = CreateCompatibleBitmap(screen, 256, 256);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc, target);
+    PatBlt(dc, 0, 0, 256, 256, BLACKNESS);
+    ImageList_Draw(images, index, dc, 0, 0, ILD_NORMAL);
+    const COLORREF c = GetPixel(dc, x, y);
+    SelectObject(dc, old);
+    DeleteObject(target);
+    DeleteDC(dc);
+    return static_cast<uint32_t>(GetRValue(c)) << 16 | static_cast<uint32_t>(GetGValue(c)) << 8 | GetBValue(c);
+}
+
+int IconSize(HIMAGELIST images)
+{
+    int cx = 0, cy = 0;
+    ImageList_GetIconSize(images, &cx, &cy);
+    return cx == cy ? cx : -1;
+}
+
+// A larger size keeps what the user had: the ticks, the selection and the
+// focused picture in view; the larger thumbnails come from the file at that
+// size (a 600 x 400 picture fills the large box's width, which its 64-pixel
+// thumbnail centred could not). Ctrl + wheel steps through the sizes and
+// tells the host.
+TEST_F(PictureListTest, ThumbnailSizeChangeKeepsTicksSelectionAndPlace)
+{
+    const std::string photo = m_files.Join("photo.png");
+    ASSERT_TRUE(SavePicture(photo, 600, 400, 0x2040C0, L"image/png"));
+    ThumbnailPixels small;
+    ASSERT_TRUE(RenderThumbnail(photo.c_str(), small));
+    const HWND list = Ctl(IDC_PICTURE_LIST);
+    const int count = 60;
+    Dlg().RunOnUi([&] {
+        Dlg().List().Clear();
+        for (int i = 0; i < count; ++i)
+            Dlg().AddThumbnail(small, photo);
+        Dlg().List().ShowCount();
+        Dlg().List().SetTicks({5, 7}, false);
+    });
+    ASSERT_EQ(ItemCount(list), count);
+    SelectRow(list, 40);
+    ListView_EnsureVisible(list, 40, FALSE);
+
+    bool set = false, refused = true;
+    Dlg().RunOnUi([&] {
+        set = Dlg().List().SetThumbnailSize(256);
+        refused = Dlg().List().SetThumbnailSize(100);
+    });
+    EXPECT_TRUE(set);
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(IconSize(Dlg().Images()), 256);
+    EXPECT_EQ(ItemCount(list), count);
+    EXPECT_FALSE(Ticked(list, 5));
+    EXPECT_FALSE(Ticked(list, 7));
+    EXPECT_TRUE(Ticked(list, 6));
+    EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_FOCUSED), 40);
+    EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_SELECTED), 40);
+    EXPECT_TRUE(InView(list, 40));
+    // Laid out in rows of boxes at least as wide as the thumbnails.
+    RECT first = {LVIR_BOUNDS, 0, 0, 0}, second = {LVIR_BOUNDS, 0, 0, 0};
+    ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, 40, reinterpret_cast<LPARAM>(&first)));
+    ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, 41, reinterpret_cast<LPARAM>(&second)));
+    const int across = second.left - first.left;
+    EXPECT_TRUE((across >= 256 && across < 400) || (second.top > first.top && second.left <= first.left))
+        << first.left << "," << first.top << " " << second.left << "," << second.top;
+    EXPECT_LT(first.right - first.left, 400);
+    // Drawn from the file at 256 x 170, left edge to right edge.
+    EXPECT_TRUE(WaitUntil([&] { return Near(ImagePixelAt(list, Dlg().Images(), 40, 12, 128), 0x2040C0); }));
+    EXPECT_TRUE(Near(ImagePixelAt(list, Dlg().Images(), 40, 128, 20), 0xFFFFFF, 8));
+    // Ctrl + wheel towards the user: medium, then small, and no smaller.
+    for (int turn = 0; turn < 3; ++turn)
+        PostMessageA(list, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, static_cast<WORD>(-WHEEL_DELTA)), MAKELPARAM(50, 50));
+    ASSERT_TRUE(WaitUntil([&] { return Dlg().SizesChosen().size() == 2; }));
+    Pump(100);
+    EXPECT_EQ(Dlg().SizesChosen(), (std::vector<int>{128, 64}));
+    EXPECT_EQ(IconSize(Dlg().Images()), 64);
+    EXPECT_FALSE(Ticked(list, 5));
+    EXPECT_TRUE(InView(list, 40));
+    PostMessageA(list, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, WHEEL_DELTA), MAKELPARAM(50, 50));
+    ASSERT_TRUE(WaitUntil([&] { return Dlg().SizesChosen().size() == 3; }));
+    EXPECT_EQ(IconSize(Dlg().Images()), 128);
+    Dlg().RunOnUi([&] {
+        Dlg().List().SetThumbnailSize(64);
+        Dlg().List().Clear();
+    });
+}
+
+// Large thumbnails are held within their budget: the ones drawn longest ago
+// go, and one asked for again is made again. A file that gives no picture
+// is made once and keeps its small thumbnail.
+TEST_F(ThumbnailTest, LargeThumbnailsStayWithinTheirBudgetAndComeBack)
+{
+    const uint32_t colours[] = {0xFF0000, 0x00FF00, 0x0000FF};
+    std::vector<std::string> paths;
+    for (int i = 0; i < 3; ++i) {
+        paths.push_back(m_files.Join("p" + std::to_string(i) + ".png"));
+        ASSERT_TRUE(SavePicture(paths.back(), 300, 300, colours[i], L"image/png"));
+    }
+    const std::string broken = m_files.Join("broken.png");
+    WriteFileBytes(broken, "not a picture");
+    const size_t bytes = 256 * 256 * 3;
+    CBoxThumbnails boxes(8 * bytes);
+    boxes.SetBox(256, nullptr, 0);
+    EXPECT_EQ(boxes.Capacity(256), 8u);
+    auto centre = [&](int item) {
+        const uint8_t* p = boxes.Get(item) + (128 * 256 + 128) * 3;
+        return static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
+    };
+    const int count = 40;
+    std::vector<bool> made(count + 1, false);
+    size_t mostHeld = 0;
+    for (int item = 0; item < count; ++item)
+        boxes.Ask(item, paths[static_cast<size_t>(item % 3)].c_str());
+    boxes.Ask(count, broken.c_str());
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            for (int item : boxes.TakeMade()) {
+                made[static_cast<size_t>(item)] = true;
+                EXPECT_TRUE(Near(centre(item), colours[item % 3], 8)) << item;
+            }
+            mostHeld = std::max(mostHeld, boxes.Held());
+            return boxes.Asked() == 0 && std::count(made.begin(), made.end(), true) == count;
+        },
+        20000));
+    EXPECT_EQ(mostHeld, 8u);
+    EXPECT_FALSE(made[count]);
+    // Some of the first are gone; asked again, they come back.
+    int gone = -1;
+    for (int item = 0; item < count && gone < 0; ++item)
+        gone = boxes.Get(item) ? -1 : item;
+    ASSERT_GE(gone, 0);
+    boxes.Ask(count, broken.c_str());
+    EXPECT_EQ(boxes.Asked(), 0u);
+    boxes.Ask(gone, paths[static_cast<size_t>(gone % 3)].c_str());
+    ASSERT_TRUE(WaitUntil([&] {
+        boxes.TakeMade();
+        return boxes.Get(gone) != nullptr;
+    }));
+    EXPECT_TRUE(Near(centre(gone), colours[gone % 3], 8));
+    EXPECT_LE(boxes.Held(), 8u);
+}
+
+// Clicks the details view's column header as a user does.
+void ClickHeader(HWND list, int column)
+{
+    HWND header = ListView_GetHeader(list);
+    RECT rc = {};
+    ASSERT_TRUE(Header_GetItemRect(header, column, &rc));
+    const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    PostMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(header, WM_LBUTTONUP, 0, at);
+}
+
+int HeaderArrow(HWND list, int column)
+{
+    HDITEMA item = {};
+    item.mask = HDI_FORMAT;
+    Header_GetItem(ListView_GetHeader(list), column, &item);
+    return item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
+}
+
+// The details view shows the same pictures as rows. A click on a column's
+// header sorts by it (the Date header as the Sort box's "Date, newest
+// first"), a second click the other way round, the arrow showing which;
+// the host hears of the order chosen.
+TEST_F(PictureListTest, DetailsViewSortsByHeaderAsTheSortBoxDoes)
+{
+    const HWND list = Ctl(IDC_PICTURE_LIST);
+    const int days[] = {14, 3, 27, 9, 21, 1};
+    const uint64_t bytes[] = {5000, 90000, 700, 12000, 64000, 3000};
+    Dlg().RunOnUi([&] {
+        Dlg().List().Clear();
+        for (int i = 0; i < 6; ++i) {
+            ::PictureDetails details;
+            details.bytes = bytes[i];
+            details.width = 640;
+            details.height = 480;
+            details.taken = "2021:05:" + std::string(days[i] < 10 ? "0" : "") + std::to_string(days[i]) + " 10:00:00";
+            details.camera = i % 2 ? "Canon EOS R6" : "";
+            Dlg().List().Add(("C:\\d\\IMG_" + std::to_string(i) + ".jpg").c_str(), ThumbnailPixels(64 * 64, 0xFFFFFF),
+                             details, true);
+        }
+        Dlg().List().ShowCount();
+        Dlg().List().ShowDetails(true);
+    });
+    ASSERT_EQ(ItemCount(list), 6);
+    EXPECT_EQ(GetWindowLongA(list, GWL_STYLE) & LVS_TYPEMASK, LVS_REPORT);
+    ASSERT_EQ(Header_GetItemCount(ListView_GetHeader(list)), 8);
+    char text[64] = "";
+    ListView_GetItemText(list, 1, kColumnState, text, sizeof text);
+    EXPECT_STREQ(text, "found by contents");
+    ListView_GetItemText(list, 1, kColumnDimensions, text, sizeof text);
+    EXPECT_STREQ(text, "640 x 480");
+    ListView_GetItemText(list, 1, kColumnCamera, text, sizeof text);
+    EXPECT_STREQ(text, "Canon EOS R6");
+
+    auto order = [&] {
+        std::vector<std::string> paths;
+        for (int i = 0; i < 6; ++i)
+            paths.push_back(PicturePath(i));
+        return paths;
+    };
+    // Every header in reach of the pointer.
+    SetWindowPos(list, nullptr, 0, 0, 1000, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ClickHeader(list, kColumnDate);
+    ASSERT_TRUE(WaitUntil([&] { return Dlg().SortsChosen().size() == 1; }));
+    EXPECT_EQ(Dlg().SortsChosen().back(), PictureSort::NewestFirst);
+    const std::vector<std::string> byHeader = order();
+    EXPECT_EQ(byHeader.front(), "C:\\d\\IMG_2.jpg");
+    EXPECT_EQ(byHeader.back(), "C:\\d\\IMG_5.jpg");
+    EXPECT_EQ(HeaderArrow(list, kColumnDate), HDF_SORTDOWN);
+    Dlg().RunOnUi([&] { Dlg().List().ApplyFilter(PictureFilter(), PictureSort::Found); });
+    EXPECT_EQ(HeaderArrow(list, kColumnDate), 0);
+    Dlg().RunOnUi([&] { Dlg().List().ApplyFilter(PictureFilter(), PictureSort::NewestFirst); });
+    EXPECT_EQ(order(), byHeader);
+    EXPECT_EQ(HeaderArrow(list, kColumnDate), HDF_SORTDOWN);
+
+    // Again: the other way round.
+    ClickHeader(list, kColumnDate);
+    ASSERT_TRUE(WaitUntil([&] { return Dlg().SortsChosen().size() == 2; }));
+    EXPECT_EQ(Dlg().SortsChosen().back(), PictureSort::OldestFirst);
+    EXPECT_EQ(order(), std::vector<std::string>(byHeader.rbegin(), byHeader.rend()));
+    EXPECT_EQ(HeaderArrow(list, kColumnDate), HDF_SORTUP);
+
+    // A column the Sort box has no order for: the file size, largest first.
+    ClickHeader(list, kColumnSize);
+    ASSERT_TRUE(WaitUntil([&] { return Dlg().SortsChosen().size() == 3; }));
+    EXPECT_EQ(PicturePath(0), "C:\\d\\IMG_1.jpg");
+    EXPECT_EQ(PicturePath(5), "C:\\d\\IMG_2.jpg");
+    EXPECT_EQ(HeaderArrow(list, kColumnDate), 0);
+    EXPECT_EQ(HeaderArrow(list, kColumnSize), HDF_SORTDOWN);
+
+    // Back to thumbnails, in rows again.
+    Dlg().RunOnUi([&] {
+        Dlg().List().SetThumbnailSize(128);
+        Dlg().List().ShowDetails(false);
+    });
+    EXPECT_EQ(GetWindowLongA(list, GWL_STYLE) & LVS_TYPEMASK, LVS_ICON);
+    RECT first = {LVIR_BOUNDS, 0, 0, 0}, second = {LVIR_BOUNDS, 0, 0, 0};
+    ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first)));
+    ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&second)));
+    EXPECT_EQ(first.top, second.top);
+    EXPECT_GT(second.left, first.left);
+    EXPECT_GE(first.top, 0);
+    Dlg().RunOnUi([&] {
+        Dlg().List().ApplyFilter(PictureFilter(), PictureSort::Found);
+        Dlg().List().Clear();
+    });
+    SetWindowPos(list, nullptr, 0, 0, 600, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <psapi.h>
 
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 using namespace analysis;
@@ -16,6 +17,16 @@ using namespace analysis;
 namespace {
 
 ::testing::Environment* const g_gdiplus = ::testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
+
+// Whether any of the item is inside the list's client area.
+bool InViewAt(HWND list, int item)
+{
+    RECT rc = {LVIR_BOUNDS, 0, 0, 0};
+    RECT client, both;
+    GetClientRect(list, &client);
+    return SendMessageA(list, LVM_GETITEMRECT, item, reinterpret_cast<LPARAM>(&rc)) &&
+           IntersectRect(&both, &rc, &client);
+}
 
 double Now()
 {
@@ -32,6 +43,46 @@ double PrivateMB()
     counters.cb = sizeof counters;
     GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
     return static_cast<double>(counters.PagefileUsage) / (1024.0 * 1024.0);
+}
+
+// Every JPEG in QV_BENCH_PHOTOS but the camera's small copies.
+std::vector<std::string> Photos()
+{
+    std::vector<std::string> photos;
+    const char* folder = std::getenv("QV_BENCH_PHOTOS");
+    if (!folder || !*folder)
+        return photos;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((std::string(folder) + "\\*.jpg").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return photos;
+    do {
+        if (!std::strstr(found.cFileName, "-thumb"))
+            photos.push_back(std::string(folder) + "\\" + found.cFileName);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return photos;
+}
+
+double PeakMB()
+{
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return static_cast<double>(counters.PeakPagefileUsage) / (1024.0 * 1024.0);
+}
+
+// Asks the script for a screenshot (QV_BENCH_SHOTS, a folder): writes the
+// name into "take" there and waits until the script has taken it.
+void Screenshot(const char* name)
+{
+    const char* folder = std::getenv("QV_BENCH_SHOTS");
+    if (!folder || !*folder)
+        return;
+    const std::string take = std::string(folder) + "\\take";
+    WriteFileBytes(take, name);
+    for (int i = 0; i < 200 && GetFileAttributesA(take.c_str()) != INVALID_FILE_ATTRIBUTES; ++i)
+        Pump(50);
 }
 
 class FilterBench : public WindowFixture {};
@@ -52,6 +103,10 @@ TEST_F(FilterBench, Changes)
         const double start = Now();
         std::mt19937 rng(7);
         const ThumbnailPixels pixels(static_cast<size_t>(kThumbSize * kThumbSize), 0x8080C0);
+        // With real photos (QV_BENCH_PHOTOS, a folder of JPEGs) the camera
+        // finds point at them, so that medium and large thumbnails are made
+        // from real files.
+        const std::vector<std::string> photos = Photos();
         for (int i = 0; i < n; ++i) {
             PictureDetails details;
             char name[MAX_PATH];
@@ -73,6 +128,8 @@ TEST_F(FilterBench, Changes)
             }
             details.written = 132000000000000000ull + rng();
             // The photos come from the file system's records, most of them deleted.
+            if (kind < 3 && !photos.empty())
+                std::snprintf(name, sizeof name, "%s", photos[static_cast<size_t>(i) % photos.size()].c_str());
             FindRecord record;
             record.folder = "\\DCIM\\100CANON";
             record.deleted = kind < 2;
@@ -129,6 +186,100 @@ TEST_F(FilterBench, Changes)
     std::printf("%-36s %8.3f s  (%d shown)\n", "find \"IMG_1\":", Now() - start,
                 static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)));
     SetWindowTextA(find, "");
+    UpdateWindow(list);
+
+    // The view (BENCH_THUMBS: 64, 128, 256 or "details") maximised: the
+    // time to switch to it and back, the longest answer while scrolling from
+    // the top to the bottom, the large thumbnails held, the peak memory.
+    const char* thumbs = std::getenv("QV_BENCH_THUMBS");
+    if (!thumbs || !*thumbs)
+        return;
+    const bool details = std::string(thumbs) == "details";
+    const int box = details ? 0 : std::atoi(thumbs);
+    Dlg().RunOnUi([&] { Dlg().EnterAnalysedState(); });
+    ShowWindow(m_hwnd, SW_MAXIMIZE);
+    ShowWindow(bar, SW_SHOW);
+    Pump(500);
+    UpdateWindow(m_hwnd);
+    HWND view = ComboWithEntry(bar, "Details");
+    const int entry = details ? 3 : box >= 256 ? 2 : box >= 128 ? 1 : 0;
+    auto switchTo = [&](int to, const char* what) {
+        const double start = Now();
+        ChooseEntry(view, to);
+        UpdateWindow(list);
+        std::printf("%-36s %8.3f s\n", what, Now() - start);
+    };
+    switchTo(entry, "switch to the view asked for:");
+    switchTo(3, "switch to the details:");
+    switchTo(1, "switch to medium thumbnails:");
+    switchTo(entry, "switch back to the view asked for:");
+    Pump(3000);
+    RECT client = {};
+    GetClientRect(list, &client);
+    int inView = 0;
+    while (inView < ItemCount(list) && InViewAt(list, inView))
+        ++inView;
+    RECT r0 = {LVIR_BOUNDS, 0, 0, 0}, r1 = {LVIR_BOUNDS, 0, 0, 0};
+    SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r0));
+    SendMessageA(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&r1));
+    std::printf("list:                                %ld x %ld, %d pictures in view at the top"
+                " (first at %ld,%ld, second at %ld,%ld, style %lx)\n",
+                client.right, client.bottom, inView, r0.left, r0.top, r1.left, r1.top,
+                static_cast<long>(GetWindowLongA(list, GWL_STYLE)));
+    Screenshot(details ? "details-top" : "thumbnails-top");
+
+    // Top to bottom a few screens at a time, as a dragged scroll bar does,
+    // with a pause between for the thumbnails in view to be made.
+    double longest = 0;
+    int slow = 0;  // answers over 100 ms
+    size_t mostHeld = 0;
+    int steps = 0;
+    const int step = details ? client.bottom * 20 : client.bottom * 4;
+    for (;;) {
+        RECT before = {LVIR_BOUNDS, 0, 0, 0};
+        SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&before));
+        const double start = Now();
+        SendMessageA(list, LVM_SCROLL, 0, step);
+        UpdateWindow(list);
+        const double took = Now() - start;
+        longest = std::max(longest, took);
+        slow += took > 0.1 ? 1 : 0;
+        ++steps;
+        Pump(20);
+        size_t held = 0;
+        const double answer = Now();
+        Dlg().RunOnUi([&] { held = Dlg().List().BoxThumbnails().Held(); });
+        longest = std::max(longest, Now() - answer);
+        slow += Now() - answer > 0.1 ? 1 : 0;
+        mostHeld = std::max(mostHeld, held);
+        RECT after = {LVIR_BOUNDS, 0, 0, 0};
+        SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&after));
+        if (InViewAt(list, ItemCount(list) - 1) || after.top == before.top)
+            break;
+    }
+    // The last screen's thumbnails made.
+    Pump(3000);
+    Screenshot(details ? "details-bottom" : "thumbnails-bottom");
+    std::printf("scrolled to the bottom:              %d steps, longest answer %.3f s, %d answers over 0.1 s\n",
+                steps, longest, slow);
+    std::printf("large thumbnails held at most:       %u (of at most %u)\n", static_cast<unsigned>(mostHeld),
+                static_cast<unsigned>(Dlg().List().BoxThumbnails().Capacity(box)));
+    std::printf("peak memory:                         %8.1f MB (now %.1f MB)\n", PeakMB(), PrivateMB());
+    if (details) {
+        // Sorted by date from the header, newest first.
+        HWND header = ListView_GetHeader(list);
+        RECT rc = {};
+        Header_GetItemRect(header, 6, &rc);
+        const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+        const double start = Now();
+        SendMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageA(header, WM_LBUTTONUP, 0, at);
+        UpdateWindow(list);
+        std::printf("%-36s %8.3f s\n", "sort by the Date header:", Now() - start);
+        SendMessageA(list, LVM_ENSUREVISIBLE, 0, FALSE);
+        UpdateWindow(list);
+        Screenshot("details-by-date");
+    }
 }
 
 }  // namespace

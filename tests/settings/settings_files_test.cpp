@@ -151,6 +151,21 @@ TEST_F(SettingsFiles, WindowPlaceAndSaveFolderKeepEachOther)
     EXPECT_EQ(Get(g_strSettingsFile), "savedir=D:\\Pics\r\narrange=One folder\r\nwindow=1,2,803,602,1\r\n");
 }
 
+// The list's view has a line of its own, kept when the others are written.
+TEST_F(SettingsFiles, ListViewKeepsItsLineBesideTheOthers)
+{
+    EXPECT_EQ(ReadListView(), "");
+    WriteWindowPlace("1,2,803,602,0");
+    WriteListView("256");
+    EXPECT_EQ(ReadListView(), "256");
+    WriteSaveFolder("D:\\Pics");
+    WriteArrangement("One folder");
+    WriteListView("128");
+    EXPECT_EQ(Get(g_strSettingsFile),
+              "savedir=D:\\Pics\r\narrange=One folder\r\nwindow=1,2,803,602,0\r\nlistview=128\r\n");
+    EXPECT_EQ(ReadWindowPlace(), "1,2,803,602,0");
+}
+
 TEST_F(SettingsFiles, LastMatchingLineWinsAndOnlyExactKeysMatch)
 {
     Put(g_strSettingsFile, "savedir=C:\\First\r\n\r\nsavedir=C:\\Second\r\nSaveDir=D:\\Pics\r\n savedir=E:\\X\r\n"
