@@ -2,11 +2,19 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
+
+#include "KeyboardCues.h"
 
 BEGIN_MESSAGE_MAP(CLinkLabel, CStatic)
     ON_WM_PAINT()
     ON_WM_SETCURSOR()
     ON_WM_LBUTTONDOWN()
+    ON_MESSAGE(WM_SETFOCUS, &CLinkLabel::OnFocusChange)
+    ON_MESSAGE(WM_KILLFOCUS, &CLinkLabel::OnFocusChange)
+    ON_MESSAGE(WM_UPDATEUISTATE, &CLinkLabel::OnUpdateUiState)
+    ON_MESSAGE(WM_GETDLGCODE, &CLinkLabel::OnGetDlgCode)
+    ON_MESSAGE(WM_KEYDOWN, &CLinkLabel::OnKeyDown)
 END_MESSAGE_MAP()
 
 CLinkLabel::CLinkLabel()
@@ -151,6 +159,31 @@ CLinkLabel& CLinkLabel::SetLinkCursor(HCURSOR hCursor)
     return *this;
 }
 
+CLinkLabel& CLinkLabel::SetAccessKey(char key)
+{
+    m_accessKey = key;
+    if (m_hWnd)
+        Invalidate(TRUE);
+    return *this;
+}
+
+void CLinkLabel::Activate()
+{
+    if (!m_hWnd)
+        return;
+    const int id = GetDlgCtrlID();
+    HWND parent = GetParentHwnd();
+    if (m_bNotifyParent) {
+        NMHDR header;
+        header.hwndFrom = m_hWnd;
+        header.idFrom = static_cast<UINT_PTR>(id);
+        header.code = NM_LINKCLICK;
+        ::SendMessageA(parent, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+    }
+    // What the static itself reports for a click.
+    ::SendMessageA(parent, WM_COMMAND, MAKEWPARAM(id, STN_CLICKED), reinterpret_cast<LPARAM>(m_hWnd));
+}
+
 void CLinkLabel::OnPaint()
 {
     PAINTSTRUCT ps;
@@ -181,9 +214,24 @@ void CLinkLabel::OnPaint()
     }
     if (style & SS_CENTERIMAGE)
         format = text.Find("\r\n") >= 0 ? DT_CENTER : DT_SINGLELINE | DT_CENTER | DT_VCENTER;
-    if (style & SS_NOPREFIX)
+    // The text as it is, or with its access key marked.
+    std::string drawn = text.GetString();
+    if (m_accessKey && !(style & SS_NOPREFIX)) {
+        drawn = TextWithAccessKey(text, m_accessKey);
+        format |= AccessKeyDrawFlags(m_hWnd);
+    } else if (style & SS_NOPREFIX) {
         format |= DT_NOPREFIX;
-    ::DrawTextA(hdc, text, -1, &rc, format);
+    }
+    ::DrawTextA(hdc, drawn.c_str(), -1, &rc, format);
+    // A link with the keyboard's focus shows it around its text.
+    if (m_bLink && ::GetFocus() == m_hWnd && !FocusCuesHidden(m_hWnd) && !drawn.empty()) {
+        RECT focus = rc;
+        ::DrawTextA(hdc, drawn.c_str(), -1, &focus, format | DT_CALCRECT);
+        ::InflateRect(&focus, 1, 1);
+        ::IntersectRect(&focus, &focus, &rc);
+        ::SetTextColor(hdc, m_crText);
+        ::DrawFocusRect(hdc, &focus);
+    }
 
     ::SetBkMode(hdc, oldMode);
     ::SelectObject(hdc, oldFont);
@@ -201,6 +249,42 @@ BOOL CLinkLabel::OnSetCursor(HWND hWnd, UINT nHitTest, UINT message)
         return TRUE;
     }
     return static_cast<BOOL>(Default());
+}
+
+LRESULT CLinkLabel::OnFocusChange(WPARAM, LPARAM)
+{
+    const LRESULT result = Default();
+    Repaint();
+    return result;
+}
+
+LRESULT CLinkLabel::OnUpdateUiState(WPARAM, LPARAM)
+{
+    // The cues shown or hidden: the label draws them itself.
+    const LRESULT result = Default();
+    Repaint();
+    return result;
+}
+
+LRESULT CLinkLabel::OnGetDlgCode(WPARAM, LPARAM lParam)
+{
+    LRESULT code = Default();
+    // A link takes Enter itself, as a button would: it is what it opens.
+    const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+    if (m_bLink && msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN)
+        code |= DLGC_WANTMESSAGE;
+    return code;
+}
+
+LRESULT CLinkLabel::OnKeyDown(WPARAM wParam, LPARAM lParam)
+{
+    // A link with the focus opens with Space or Enter, once per press.
+    const bool repeat = (lParam & (1 << 30)) != 0;
+    if (m_bLink && !repeat && (wParam == VK_SPACE || wParam == VK_RETURN)) {
+        Activate();
+        return 0;
+    }
+    return Default();
 }
 
 void CLinkLabel::OnLButtonDown(UINT nFlags, POINT point)

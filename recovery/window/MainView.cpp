@@ -1,6 +1,7 @@
 // The main window's controls: styles, places and what each view shows.
 #include "MainView.h"
 
+#include <cctype>
 #include <utility>
 
 #include "RecoveredName.h"
@@ -107,6 +108,80 @@ void CMainView::Create(CWnd& dialog, CSearchProgressView& searchView)
     m_listPictures.ShowWindow(SW_HIDE);
     m_lblSelectAll.ShowWindow(SW_HIDE);
     MakeFilterBar(dialog);
+    MakeKeyboardReachable();
+}
+
+void CMainView::MakeKeyboardReachable()
+{
+    for (CLinkLabel* link : {&m_lblSettings, &m_lblHelp, &m_lblSelectAll, &m_lblLastSearch}) {
+        if (link->IsWindow())
+            link->ModifyStyle(0, WS_TABSTOP);
+    }
+    // Every letter once, whichever view shows: no two commands share one.
+    m_btnReload.SetAccessKey('L');
+    m_lblSettings.SetAccessKey('S');
+    m_lblHelp.SetAccessKey('H');
+    m_btnBrowse.SetAccessKey('B');
+    m_btnNext.SetAccessKey('N');
+    m_lblLastSearch.SetAccessKey('P');
+    m_lblSelectAll.SetAccessKey('A');
+    m_btnRecover.SetAccessKey('R');
+    m_btnNewSearch.SetAccessKey('W');
+
+    // Tab follows the window's rows, top to bottom and left to right; a
+    // view that hides some of them keeps the others' order. Next and
+    // Recover take one place and never show together.
+    CWnd* const order[] = {
+        &m_btnReload, &m_lblSettings, &m_lblHelp,  &m_lblSelectAll, &m_filterBar,    &m_listDrives,
+        &m_listPictures, &m_editSaveDir, &m_btnBrowse, &m_btnNext, &m_btnRecover, &m_btnNewSearch,
+        &m_comboArrangement, &m_lblLastSearch,
+    };
+    HWND after = HWND_TOP;
+    for (CWnd* control : order) {
+        if (!control->IsWindow())
+            continue;
+        ::SetWindowPos(control->m_hWnd, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
+        after = control->m_hWnd;
+    }
+}
+
+void CMainView::FocusDrives()
+{
+    // The window gives the first tab stop the focus as it opens.
+    if (::GetFocus() == m_btnReload.m_hWnd)
+        ::SetFocus(m_listDrives.m_hWnd);
+}
+
+HWND CMainView::AccessKeyTarget(char key) const
+{
+    const int wanted = std::toupper(static_cast<unsigned char>(key));
+    auto usable = [](HWND control) {
+        return control && ::IsWindowVisible(control) && ::IsWindowEnabled(control);
+    };
+    const CIconButton* const buttons[] = {&m_btnReload, &m_btnBrowse, &m_btnNext, &m_btnRecover, &m_btnNewSearch};
+    for (const CIconButton* button : buttons) {
+        if (button->GetAccessKey() == wanted && usable(button->m_hWnd))
+            return button->m_hWnd;
+    }
+    const CLinkLabel* const links[] = {&m_lblSettings, &m_lblHelp, &m_lblLastSearch, &m_lblSelectAll};
+    for (const CLinkLabel* link : links) {
+        if (link->GetAccessKey() == wanted && usable(link->m_hWnd))
+            return link->m_hWnd;
+    }
+    return nullptr;
+}
+
+bool CMainView::TicksByKeyboard(const CWindowState& state) const
+{
+    const WindowView view = state.view;
+    if (view != WindowView::Analysing && view != WindowView::Analysed)
+        return false;
+    if (!::IsWindowVisible(m_listPictures.m_hWnd))
+        return false;
+    // Ctrl+A in a text box selects its text.
+    char cls[32] = {};
+    ::GetClassNameA(::GetFocus(), cls, sizeof cls);
+    return lstrcmpiA(cls, "Edit") != 0;
 }
 
 void CMainView::StyleControls()
@@ -260,8 +335,10 @@ void CMainView::Show(const CWindowState& state, const Facts& facts)
     }
     // One button, three jobs: Recover, the search's Cancel and the copy's.
     // Its caption changes last, once the view it belongs to is in place.
-    if (m_btnRecover.GetWindowText() != state.RecoverCaption())
+    if (m_btnRecover.GetWindowText() != state.RecoverCaption()) {
+        m_btnRecover.SetAccessKey(state.RecoverCaption()[0]);
         m_btnRecover.SetWindowText(state.RecoverCaption());
+    }
 }
 
 void CMainView::SetLabelText(CLinkLabel& label, const char* text)

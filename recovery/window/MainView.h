@@ -82,6 +82,16 @@ public:
     SIZE LeastSize() const { return m_places.LeastSize(); }
     void LimitSize(MINMAXINFO* info) const { m_places.LimitSize(info); }
 
+    // The keyboard starts at the drives, the first choice, unless the user
+    // has moved it already.
+    void FocusDrives();
+    // The shown, enabled command whose access key (Alt+key) this is; null
+    // when none is.
+    HWND AccessKeyTarget(char key) const;
+    // Whether Ctrl+A may tick the pictures shown: the list shows, its
+    // choice may change, and the keyboard is not in a text box.
+    bool TicksByKeyboard(const CWindowState& state) const;
+
     CFilterBar& Filters() { return m_filterBar; }
     HWND PictureListControl() const { return m_listPictures.m_hWnd; }
 
@@ -91,6 +101,9 @@ private:
     void MakeResultsControls();
     void MakeFilterBar(CWnd& dialog);
     void FillArrangement();
+    // The links join Tab's round, every command gets its access key, and
+    // Tab goes through the controls as they are laid out.
+    void MakeKeyboardReachable();
     static void SetLabelText(CLinkLabel& label, const char* text);
 
     HWND m_dialog = nullptr;

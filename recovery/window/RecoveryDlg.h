@@ -185,6 +185,9 @@ protected:
     BOOL OnHelpInfo(HELPINFO* info);
     void OnSettings();
     void OnSelectAll();
+    // Alt with a command's access key, and Ctrl+A; true when the key was one.
+    bool OnKeyboardCommand(const MSG& msg);
+    void TickAllShown();
     // The window changes size: the controls follow its edges; never
     // smaller than the template.
     void OnSize(UINT type, int cx, int cy);
