@@ -52,17 +52,19 @@ void CLinkLabel::Repaint()
 {
     if (!m_hWnd)
         return;
-    RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-    // The parent repaints what lies under the label, wiping old text that
-    // a transparent label cannot erase itself; the label then draws again.
     HWND hParent = GetParentHwnd();
-    if (!hParent)
+    if (!m_bTransparent || !hParent) {
+        RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
         return;
+    }
+    // A transparent label cannot wipe its old text: the parent repaints
+    // what lies under it, and the label and any other child there then
+    // draw again over that, in the one update, so no step shows the old
+    // text under the new one nor the background alone.
     RECT rc;
     GetWindowRect(&rc);
     ::MapWindowPoints(nullptr, hParent, reinterpret_cast<POINT*>(&rc), 2);
-    ::InvalidateRect(hParent, &rc, TRUE);
-    ::UpdateWindow(hParent);
+    ::RedrawWindow(hParent, &rc, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 int CLinkLabel::PointSizeToHeight(int nPoints, HDC hdcRef)
@@ -76,6 +78,12 @@ int CLinkLabel::PointSizeToHeight(int nPoints, HDC hdcRef)
     if (!hdcRef && hdc)
         ::ReleaseDC(nullptr, hdc);
     return -std::abs(pts[1].y - pts[0].y);
+}
+
+void CLinkLabel::SetDpi(UINT dpi)
+{
+    m_dpi = dpi;
+    SetPointSize(m_points);
 }
 
 CLinkLabel& CLinkLabel::SetForeColor(COLORREF crText)
@@ -128,7 +136,11 @@ CLinkLabel& CLinkLabel::SetItalic(bool bItalic)
 
 CLinkLabel& CLinkLabel::SetPointSize(int nPoints)
 {
-    m_lf.lfHeight = PointSizeToHeight(nPoints);
+    // The height at 96 dots per inch, made as large as the screen's
+    // resolution makes the rest of the window.
+    m_points = nPoints;
+    const UINT screen = m_dpi ? m_dpi : m_hWnd ? dpi::Of(m_hWnd) : dpi::kDesigned;
+    m_lf.lfHeight = dpi::Scale(PointSizeToHeight(nPoints), screen);
     m_lf.lfWidth = 0;
     RebuildFont();
     Repaint();

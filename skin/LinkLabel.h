@@ -30,6 +30,11 @@ public:
     // A link acts as if clicked: what a click, Space or Enter does.
     void Activate();
 
+    // The window is now on a screen of this many dots per inch: the font
+    // is made again for it, at the same point size. Until this is called
+    // the label takes its window's.
+    void SetDpi(UINT dpi);
+
     // Font height for a point size, converted at a fixed 96 dots per inch
     // through hdcRef's device-to-logical mapping (the screen's by default).
     static int PointSizeToHeight(int nPoints, HDC hdcRef = nullptr);
@@ -49,6 +54,8 @@ protected:
     bool m_bNotifyParent = false;
     HCURSOR m_hLinkCursor = nullptr;
     char m_accessKey = 0;
+    int m_points = 8;
+    UINT m_dpi = 0;
 
     void PreSubclassWindow() override;
     void RebuildFont();

@@ -21,6 +21,11 @@
 
 class CMainView {
 public:
+    CMainView() = default;
+    ~CMainView();
+    CMainView(const CMainView&) = delete;
+    CMainView& operator=(const CMainView&) = delete;
+
     // What the state alone does not say, for Show.
     struct Facts {
         bool anyFinds = false;         // the list holds a picture, shown or not
@@ -80,6 +85,10 @@ public:
     // size is the template's; WM_GETMINMAXINFO keeps it there.
     void Resize(int width, int height) { m_places.Resize(width, height); }
     SIZE LeastSize() const { return m_places.LeastSize(); }
+    // The window moved to a screen of this many dots per inch
+    // (WM_DPICHANGED): places, least size, fonts and columns follow; the
+    // controls move at the next Resize.
+    void Rescale(UINT dpi);
     void LimitSize(MINMAXINFO* info) const { m_places.LimitSize(info); }
 
     // The keyboard starts at the drives, the first choice, unless the user
@@ -108,6 +117,7 @@ private:
 
     HWND m_dialog = nullptr;
     CWindowPlaces m_places;
+    HFONT m_font = nullptr;  // the template's font, made again for another resolution
     std::vector<DriveEntry> m_drives;
 
     CLinkLabel m_lblSelectAll;

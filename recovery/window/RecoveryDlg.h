@@ -192,6 +192,7 @@ protected:
     // smaller than the template.
     void OnSize(UINT type, int cx, int cy);
     void OnGetMinMaxInfo(MINMAXINFO* info);
+    LRESULT OnDpiChanged(WPARAM dpi, LPARAM suggested);
     LRESULT OnShowWindow(WPARAM shown, LPARAM);
 
     DECLARE_MESSAGE_MAP()
