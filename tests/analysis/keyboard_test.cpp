@@ -41,13 +41,21 @@ protected:
         return focus;
     }
 
+    // The keyboard's focus on control, in the window in the foreground.
+    void FocusOn(HWND control)
+    {
+        SetForegroundWindow(m_hwnd);
+        WaitUntil([&] { return GetForegroundWindow() == m_hwnd; }, 2000);
+        Dlg().RunOnUi([&] { ::SetFocus(control); });
+        EXPECT_TRUE(WaitUntil([&] { return Focus() == control; })) << GetDlgCtrlID(control);
+    }
+
     // Tab pressed from the first control until the focus comes back to it:
     // the window's controls in the order Tab reaches them, one entry for all
     // the stops inside the filter bar.
     std::vector<int> TabRound(HWND first)
     {
-        Dlg().RunOnUi([&] { ::SetFocus(first); });
-        EXPECT_TRUE(WaitUntil([&] { return FocusedControl() == first; }));
+        FocusOn(first);
         std::vector<int> round = {GetDlgCtrlID(first)};
         for (int presses = 0; presses < 60; ++presses) {
             const HWND before = Focus();
@@ -132,9 +140,13 @@ TEST_F(KeyboardTest, TabReachesEveryCommandInLayoutOrder)
     Open();
     // The drive selection: the top row, the drives, the save folder's row
     // and Next (the save folder's box is greyed: only Browse changes it).
+    std::vector<int> expected = {IDC_RELOAD, IDC_SETTINGS_LINK, IDC_HELP_LINK, IDC_DRIVE_LIST, IDC_BROWSE, IDC_NEXT};
+    // The last search's link, after Next in its row, when an earlier test
+    // left a search to show.
+    if (Visible(Ctl(IDC_LAST_SEARCH)))
+        expected.push_back(IDC_LAST_SEARCH);
     const std::vector<int> ready = TabRound(Ctl(IDC_RELOAD));
-    EXPECT_EQ(ready, (std::vector<int>{IDC_RELOAD, IDC_SETTINGS_LINK, IDC_HELP_LINK, IDC_DRIVE_LIST, IDC_BROWSE,
-                                       IDC_NEXT}));
+    EXPECT_EQ(ready, expected);
     EXPECT_EQ(Sorted(ready), TabStops());
 
     SearchSixPictures();
@@ -161,8 +173,7 @@ TEST_F(KeyboardTest, AltLetterSpaceAndCtrlAWorkTheCommands)
     EXPECT_EQ(Ticked(), 0);
 
     // Space on the link with the focus, as a click.
-    Dlg().RunOnUi([&] { ::SetFocus(label); });
-    ASSERT_TRUE(WaitUntil([&] { return Focus() == label; }));
+    FocusOn(label);
     PressKey(m_hwnd, VK_SPACE);
     ASSERT_TRUE(WaitUntil([&] { return Text(label) == "Unselect All Photos"; }));
     EXPECT_EQ(Ticked(), 6);
@@ -171,8 +182,7 @@ TEST_F(KeyboardTest, AltLetterSpaceAndCtrlAWorkTheCommands)
     // and leaves the label offering to untick.
     PressWith(VK_MENU, 'A');
     ASSERT_TRUE(WaitUntil([&] { return Ticked() == 0; }));
-    Dlg().RunOnUi([&] { ::SetFocus(Ctl(IDC_PICTURE_LIST)); });
-    ASSERT_TRUE(WaitUntil([&] { return Focus() == Ctl(IDC_PICTURE_LIST); }));
+    FocusOn(Ctl(IDC_PICTURE_LIST));
     PressWith(VK_CONTROL, 'A');
     ASSERT_TRUE(WaitUntil([&] { return Ticked() == 6; }));
     EXPECT_EQ(Text(label), "Unselect All Photos");
