@@ -113,15 +113,17 @@ void CWindowPlaces::Init(HWND dialog, int filterBarHeight, int selectAllWidth)
     m_places[TipText] = {next.right + px(5), next.top, next.left + Width(save) + px(80), next.bottom};
 
     // The search's bar from the list's left edge, its line beside it. The
-    // line takes the room down to the window's bottom edge: a long one (the
+    // line takes the room across and down to the window's edges: a long one (the
     // disk's troubles told in full) wraps there rather than being cut off.
-    CRow searchRow(next.left, next.bottom + px(8));
+    // Three lines of it fit at the least size.
+    CRow searchRow(next.left, next.bottom + px(4));
     m_places[SearchBar] = searchRow.Next(px(220), px(14), px(10));
     RECT client;
     ::GetClientRect(dialog, &client);
-    const int lineTop = next.bottom + px(8) - px(2);
-    const int lineHeight = client.bottom - px(2) - lineTop > px(18) ? client.bottom - px(2) - lineTop : px(18);
-    m_places[SearchLine] = searchRow.Next(save.right + px(80) - searchRow.X(), lineHeight, 0, -px(2));
+    const int lineTop = next.bottom + px(4) - px(2);
+    const int lineHeight = client.bottom - lineTop > px(18) ? client.bottom - lineTop : px(18);
+    // It reaches the window's right edge, less the margin the lists keep.
+    m_places[SearchLine] = searchRow.Next(client.right - drives.left - searchRow.X(), lineHeight, 0, -px(2));
 
     // New search and the last search's link after Next, in its row.
     m_places[NewSearch] = Sized(next.right + px(10), next.top, Width(next) + px(20), Height(next));

@@ -215,6 +215,9 @@ TEST_F(SearchProgressViewTest, TheWholeLineShowsAtTheLeastSize)
         });
         EXPECT_TRUE(fits) << n << ": " << height << " pixels high";
         EXPECT_TRUE(fitsWithTime) << n << ": " << withTime << " pixels high";
+        // With QV_LOOK_MS set, held that long for a screenshot.
+        if (const char* ms = getenv("QV_LOOK_MS"))
+            Pump(static_cast<DWORD>(atoi(ms)));
         WriteFileBytes(step(n) + ".seen", "");
     }
     ASSERT_TRUE(WaitAnalysed(15000));
