@@ -147,11 +147,11 @@ bool CFilterBar::Create(CWnd& parent, const RECT& rc, int id)
     Add(m_minBytes, "COMBOBOX", "", list, row2.Next(Px(186), Px(200), Px(8)), IDC_MIN_BYTES);
     for (const Choice& choice : kMinBytes)
         m_minBytes.AddString(choice.text);
-    Add("STATIC", "Find:", SS_LEFT, row2.Next(Px(30), Px(16), Px(2), Px(4)), -1);
+    m_findLabel = Add("STATIC", "Find:", SS_LEFT, row2.Next(Px(30), Px(16), Px(2), Px(4)), -1);
     Add(m_text, "EDIT", "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, row2.Next(Px(108), Px(21), Px(8), Px(1)),
         IDC_FIND_TEXT);
     m_text.ModifyStyleEx(0, WS_EX_CLIENTEDGE, SWP_FRAMECHANGED);
-    Add("STATIC", "Sort:", SS_LEFT, row2.Next(Px(28), Px(16), Px(2), Px(4)), -1);
+    m_sortLabel = Add("STATIC", "Sort:", SS_LEFT, row2.Next(Px(28), Px(16), Px(2), Px(4)), -1);
     Add(m_sort, "COMBOBOX", "", list, row2.Next(Px(132), Px(200)), IDC_SORT);
     for (const char* sort : kSorts)
         m_sort.AddString(sort);
@@ -213,6 +213,9 @@ void CFilterBar::Rescale(UINT dpi)
     for (CComboBox* combo : {&m_deleted, &m_minSide, &m_minBytes, &m_sort})
         FitDroppedWidth(*combo);
     LayOutTypes();
+    RECT bar;
+    GetClientRect(&bar);
+    FitSecondRow(bar.right);
 }
 
 bool CFilterBar::AlwaysShown(int type)
@@ -256,9 +259,45 @@ void CFilterBar::LayOutTypes()
 void CFilterBar::OnSize(UINT type, int cx, int cy)
 {
     (void)type;
-    (void)cx;
     (void)cy;
     LayOutTypes();
+    FitSecondRow(cx);
+}
+
+void CFilterBar::FitSecondRow(int width)
+{
+    // The row is made for the bar at 96 dots per inch, where it just fits.
+    // A window that grew less than its fonts (a dialog's units follow its
+    // font's metrics, not the resolution alone) narrows the three lists
+    // and the Find box alike, so that none is cut off at the bar's edge.
+    if (!m_minSide.m_hWnd || !m_findLabel || !m_sortLabel)
+        return;
+    const int lists[] = {Px(240), Px(186), Px(108), Px(132)};
+    const int fixed = Px(kMargin + 2) + Px(6) + Px(8) + Px(30) + Px(2) + Px(8) + Px(28) + Px(2);
+    int wanted = 0;
+    for (int list : lists)
+        wanted += list;
+    const int room = width - fixed;
+    if (room <= 0)
+        return;
+    auto fit = [&](int list) { return wanted > room ? ::MulDiv(list, room, wanted) : list; };
+    CRow row(Px(kMargin + 2), Px(kMargin + kRowHeight + 1));
+    auto place = [](HWND control, const RECT& rc, bool list) {
+        // A list's height is its dropped list's: kept.
+        int height = rc.bottom - rc.top;
+        RECT dropped;
+        if (list && ::SendMessageA(control, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped)))
+            height = dropped.bottom - dropped.top;
+        ::SetWindowPos(control, nullptr, rc.left, rc.top, rc.right - rc.left, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    RECT rc = row.Next(fit(lists[0]), Px(200), Px(6));
+    place(m_minSide.m_hWnd, rc, true);
+    rc = row.Next(fit(lists[1]), Px(200), Px(8));
+    place(m_minBytes.m_hWnd, rc, true);
+    place(m_findLabel, row.Next(Px(30), Px(16), Px(2), Px(4)), false);
+    place(m_text.m_hWnd, row.Next(fit(lists[2]), Px(21), Px(8), Px(1)), false);
+    place(m_sortLabel, row.Next(Px(28), Px(16), Px(2), Px(4)), false);
+    place(m_sort.m_hWnd, row.Next(fit(lists[3]), Px(200)), true);
 }
 
 void CFilterBar::Reset()

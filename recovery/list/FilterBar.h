@@ -48,11 +48,16 @@ private:
     static bool AlwaysShown(int type);
     // Places the shown type boxes and the deleted choice after them.
     void LayOutTypes();
+    // Places the second row's lists and Find box, narrowed to the bar's
+    // width when they would not fit it.
+    void FitSecondRow(int width);
 
     // A size given for 96 dots per inch, at the screen's.
     int Px(int pixels) const { return ::MulDiv(pixels, static_cast<int>(m_dpi), 96); }
 
     UINT m_dpi = 96;
+    HWND m_findLabel = nullptr;
+    HWND m_sortLabel = nullptr;
     HFONT m_font = nullptr;
     HFONT m_ownFont = nullptr;  // made for a later resolution; deleted with the bar
     UINT m_fontDpi = 96;        // the resolution the stock font is made for

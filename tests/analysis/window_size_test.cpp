@@ -268,8 +268,17 @@ void ExpectTextsFit(HWND dialog, const char* view)
     std::vector<HWND> controls;
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         controls.push_back(child);
-        for (HWND inner = GetWindow(child, GW_CHILD); inner; inner = GetWindow(inner, GW_HWNDNEXT))
+        RECT room;
+        GetClientRect(child, &room);
+        for (HWND inner = GetWindow(child, GW_CHILD); inner; inner = GetWindow(inner, GW_HWNDNEXT)) {
             controls.push_back(inner);
+            // Nothing of a bar of controls is cut off at its edges.
+            RECT rc = InClient(child, inner);
+            if (IsWindowVisible(inner)) {
+                EXPECT_TRUE(rc.left >= 0 && rc.top >= 0 && rc.right <= room.right && rc.bottom <= room.bottom)
+                    << view << ": control " << GetDlgCtrlID(inner) << " leaves " << GetDlgCtrlID(child);
+            }
+        }
     }
     for (HWND control : controls) {
         if (!IsWindowVisible(control))
