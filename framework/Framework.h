@@ -4,6 +4,7 @@
 #include "Controls.h"
 #include "DataExchange.h"
 #include "Dialog.h"
+#include "Dpi.h"
 #include "Layout.h"
 #include "Lock.h"
 #include "MessageMap.h"

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "Dpi.h"
+
 void CLayout::Init(HWND parent)
 {
     RECT client = {0, 0, 0, 0};
@@ -128,4 +130,14 @@ RECT CRow::Next(int width, int height, int gapAfter, int dy)
     const RECT rc = {m_x, m_top + dy, m_x + width, m_top + dy + height};
     m_x += width + gapAfter;
     return rc;
+}
+
+void CLayout::Rescale(UINT from, UINT to)
+{
+    if (!from || !to || from == to)
+        return;
+    m_reference = {dpi::Rescale(m_reference.cx, from, to), dpi::Rescale(m_reference.cy, from, to)};
+    m_size = {dpi::Rescale(m_size.cx, from, to), dpi::Rescale(m_size.cy, from, to)};
+    for (Item& item : m_items)
+        item.place = dpi::Rescale(item.place, from, to);
 }

@@ -48,6 +48,10 @@ public:
 
     // Every child placed again for a client area of this size (WM_SIZE).
     void Resize(int width, int height);
+    // The window moved to a screen of another resolution: every place,
+    // and the reference size, given at from dots per inch, now at to. The
+    // children move at the next Resize.
+    void Rescale(UINT from, UINT to);
 
 private:
     struct Item {

@@ -1,6 +1,9 @@
 #include "IconButton.h"
 
 #include <algorithm>
+#include <string>
+
+#include "KeyboardCues.h"
 
 BEGIN_MESSAGE_MAP(CIconButton, CButton)
     ON_WM_SETCURSOR()
@@ -9,6 +12,7 @@ BEGIN_MESSAGE_MAP(CIconButton, CButton)
     ON_MESSAGE(BM_SETSTYLE, &CIconButton::OnSetStyle)
     ON_CONTROL_REFLECT(BN_CLICKED, &CIconButton::OnClicked)
     ON_WM_CTLCOLOR_REFLECT()
+    ON_MESSAGE(WM_UPDATEUISTATE, &CIconButton::OnUpdateUiState)
 END_MESSAGE_MAP()
 
 namespace {
@@ -157,14 +161,41 @@ void CIconButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)
     DrawBorder(hdc, rc);
 
     CString caption = GetWindowText();
+    m_prefixFlags = AccessKeyDrawFlags(m_hWnd);
     if (!caption.IsEmpty())
-        DrawCaption(hdc, caption, lpDrawItemStruct->rcItem);
+        DrawCaption(hdc, TextWithAccessKey(caption, m_accessKey).c_str(), lpDrawItemStruct->rcItem);
 
-    if (m_bFocused && !m_bFlat) {
+    // The focus, unless Windows hides it until the keyboard is used: a
+    // dark frame inside the border, which shows on any face and skin, and
+    // the dotted rectangle within it.
+    const bool focusShown = m_bFocused && !(lpDrawItemStruct->itemState & ODS_NOFOCUSRECT);
+    if (focusShown && !m_bPressed) {
+        RECT rcFrame = rc;
+        ::InflateRect(&rcFrame, -2, -2);
+        ::FrameRect(hdc, &rcFrame, ::GetSysColorBrush(COLOR_WINDOWFRAME));
+    }
+    if (focusShown) {
         RECT rcFocus = rc;
-        ::InflateRect(&rcFocus, -3, -3);
+        ::InflateRect(&rcFocus, -4, -4);
+        ::SetTextColor(hdc, RGB(0, 0, 0));
+        ::SetBkColor(hdc, RGB(255, 255, 255));
         ::DrawFocusRect(hdc, &rcFocus);
     }
+}
+
+void CIconButton::SetAccessKey(char key)
+{
+    m_accessKey = key;
+    if (m_hWnd)
+        Invalidate(TRUE);
+}
+
+LRESULT CIconButton::OnUpdateUiState(WPARAM, LPARAM)
+{
+    // The cues shown or hidden: the button draws them itself.
+    const LRESULT result = Default();
+    Invalidate(FALSE);
+    return result;
 }
 
 void CIconButton::CopyParentBackground(HDC hdc)
@@ -215,7 +246,7 @@ void CIconButton::DrawCaption(HDC hdc, const char* caption, const RECT& rcArea)
         ::OffsetRect(&area, m_ptPressedShift.x, m_ptPressedShift.y);
 
     RECT rcText = area;
-    ::DrawTextA(hdc, caption, -1, &rcText, DT_WORDBREAK | DT_CENTER | DT_CALCRECT);
+    ::DrawTextA(hdc, caption, -1, &rcText, DT_WORDBREAK | DT_CENTER | DT_CALCRECT | m_prefixFlags);
     const int dx = ((area.right - area.left) - (rcText.right - rcText.left)) / 2;
     const int dy = ((area.bottom - area.top) - (rcText.bottom - rcText.top)) / 2;
     ::OffsetRect(&rcText, area.left + dx - rcText.left, area.top + dy - rcText.top);
@@ -223,7 +254,7 @@ void CIconButton::DrawCaption(HDC hdc, const char* caption, const RECT& rcArea)
     ::SetBkMode(hdc, TRANSPARENT);
     const int textSlot = m_bPressed ? COLOR_TEXT_PRESSED : m_bFocused ? COLOR_TEXT_FOCUS : COLOR_TEXT_NORMAL;
     ::SetTextColor(hdc, m_colors[textSlot]);
-    ::DrawTextA(hdc, caption, -1, &rcText, DT_WORDBREAK | DT_CENTER);
+    ::DrawTextA(hdc, caption, -1, &rcText, DT_WORDBREAK | DT_CENTER | m_prefixFlags);
 }
 
 BOOL CIconButton::PreTranslateMessage(MSG* pMsg)

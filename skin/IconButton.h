@@ -33,6 +33,10 @@ public:
     int SetTransparent(BOOL bRepaint = TRUE);
 
     BOOL IsDefault() const { return m_bDefault; }
+    // The letter Alt presses the button by: drawn underlined where its
+    // caption first has it (while the window shows keyboard cues). 0: none.
+    void SetAccessKey(char key);
+    char GetAccessKey() const { return m_accessKey; }
 
     void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
@@ -46,6 +50,8 @@ protected:
     BOOL m_bDefault = FALSE;
     POINT m_ptPressedShift = { 1, 1 };
     HCURSOR m_hCursor = nullptr;
+    char m_accessKey = 0;
+    UINT m_prefixFlags = 0;
     HDC m_dcParentCopy = nullptr;
     HBITMAP m_bmpParentCopy = nullptr;
     HGDIOBJ m_hOldParentCopyBitmap = nullptr;
@@ -63,6 +69,7 @@ protected:
     LRESULT OnSetStyle(WPARAM wParam, LPARAM lParam);
     void OnClicked();
     HBRUSH CtlColor(HDC hdc, UINT nCtlType);
+    LRESULT OnUpdateUiState(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 };

@@ -2,11 +2,19 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
+
+#include "KeyboardCues.h"
 
 BEGIN_MESSAGE_MAP(CLinkLabel, CStatic)
     ON_WM_PAINT()
     ON_WM_SETCURSOR()
     ON_WM_LBUTTONDOWN()
+    ON_MESSAGE(WM_SETFOCUS, &CLinkLabel::OnFocusChange)
+    ON_MESSAGE(WM_KILLFOCUS, &CLinkLabel::OnFocusChange)
+    ON_MESSAGE(WM_UPDATEUISTATE, &CLinkLabel::OnUpdateUiState)
+    ON_MESSAGE(WM_GETDLGCODE, &CLinkLabel::OnGetDlgCode)
+    ON_MESSAGE(WM_KEYDOWN, &CLinkLabel::OnKeyDown)
 END_MESSAGE_MAP()
 
 CLinkLabel::CLinkLabel()
@@ -44,17 +52,19 @@ void CLinkLabel::Repaint()
 {
     if (!m_hWnd)
         return;
-    RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-    // The parent repaints what lies under the label, wiping old text that
-    // a transparent label cannot erase itself; the label then draws again.
     HWND hParent = GetParentHwnd();
-    if (!hParent)
+    if (!m_bTransparent || !hParent) {
+        RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
         return;
+    }
+    // A transparent label cannot wipe its old text: the parent repaints
+    // what lies under it, and the label and any other child there then
+    // draw again over that, in the one update, so no step shows the old
+    // text under the new one nor the background alone.
     RECT rc;
     GetWindowRect(&rc);
     ::MapWindowPoints(nullptr, hParent, reinterpret_cast<POINT*>(&rc), 2);
-    ::InvalidateRect(hParent, &rc, TRUE);
-    ::UpdateWindow(hParent);
+    ::RedrawWindow(hParent, &rc, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 int CLinkLabel::PointSizeToHeight(int nPoints, HDC hdcRef)
@@ -68,6 +78,12 @@ int CLinkLabel::PointSizeToHeight(int nPoints, HDC hdcRef)
     if (!hdcRef && hdc)
         ::ReleaseDC(nullptr, hdc);
     return -std::abs(pts[1].y - pts[0].y);
+}
+
+void CLinkLabel::SetDpi(UINT dpi)
+{
+    m_dpi = dpi;
+    SetPointSize(m_points);
 }
 
 CLinkLabel& CLinkLabel::SetForeColor(COLORREF crText)
@@ -120,7 +136,11 @@ CLinkLabel& CLinkLabel::SetItalic(bool bItalic)
 
 CLinkLabel& CLinkLabel::SetPointSize(int nPoints)
 {
-    m_lf.lfHeight = PointSizeToHeight(nPoints);
+    // The height at 96 dots per inch, made as large as the screen's
+    // resolution makes the rest of the window.
+    m_points = nPoints;
+    const UINT screen = m_dpi ? m_dpi : m_hWnd ? dpi::Of(m_hWnd) : dpi::kDesigned;
+    m_lf.lfHeight = dpi::Scale(PointSizeToHeight(nPoints), screen);
     m_lf.lfWidth = 0;
     RebuildFont();
     Repaint();
@@ -149,6 +169,31 @@ CLinkLabel& CLinkLabel::SetLinkCursor(HCURSOR hCursor)
 {
     m_hLinkCursor = hCursor;
     return *this;
+}
+
+CLinkLabel& CLinkLabel::SetAccessKey(char key)
+{
+    m_accessKey = key;
+    if (m_hWnd)
+        Invalidate(TRUE);
+    return *this;
+}
+
+void CLinkLabel::Activate()
+{
+    if (!m_hWnd)
+        return;
+    const int id = GetDlgCtrlID();
+    HWND parent = GetParentHwnd();
+    if (m_bNotifyParent) {
+        NMHDR header;
+        header.hwndFrom = m_hWnd;
+        header.idFrom = static_cast<UINT_PTR>(id);
+        header.code = NM_LINKCLICK;
+        ::SendMessageA(parent, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+    }
+    // What the static itself reports for a click.
+    ::SendMessageA(parent, WM_COMMAND, MAKEWPARAM(id, STN_CLICKED), reinterpret_cast<LPARAM>(m_hWnd));
 }
 
 void CLinkLabel::OnPaint()
@@ -181,9 +226,24 @@ void CLinkLabel::OnPaint()
     }
     if (style & SS_CENTERIMAGE)
         format = text.Find("\r\n") >= 0 ? DT_CENTER : DT_SINGLELINE | DT_CENTER | DT_VCENTER;
-    if (style & SS_NOPREFIX)
+    // The text as it is, or with its access key marked.
+    std::string drawn = text.GetString();
+    if (m_accessKey && !(style & SS_NOPREFIX)) {
+        drawn = TextWithAccessKey(text, m_accessKey);
+        format |= AccessKeyDrawFlags(m_hWnd);
+    } else if (style & SS_NOPREFIX) {
         format |= DT_NOPREFIX;
-    ::DrawTextA(hdc, text, -1, &rc, format);
+    }
+    ::DrawTextA(hdc, drawn.c_str(), -1, &rc, format);
+    // A link with the keyboard's focus shows it around its text.
+    if (m_bLink && ::GetFocus() == m_hWnd && !FocusCuesHidden(m_hWnd) && !drawn.empty()) {
+        RECT focus = rc;
+        ::DrawTextA(hdc, drawn.c_str(), -1, &focus, format | DT_CALCRECT);
+        ::InflateRect(&focus, 1, 1);
+        ::IntersectRect(&focus, &focus, &rc);
+        ::SetTextColor(hdc, m_crText);
+        ::DrawFocusRect(hdc, &focus);
+    }
 
     ::SetBkMode(hdc, oldMode);
     ::SelectObject(hdc, oldFont);
@@ -201,6 +261,42 @@ BOOL CLinkLabel::OnSetCursor(HWND hWnd, UINT nHitTest, UINT message)
         return TRUE;
     }
     return static_cast<BOOL>(Default());
+}
+
+LRESULT CLinkLabel::OnFocusChange(WPARAM, LPARAM)
+{
+    const LRESULT result = Default();
+    Repaint();
+    return result;
+}
+
+LRESULT CLinkLabel::OnUpdateUiState(WPARAM, LPARAM)
+{
+    // The cues shown or hidden: the label draws them itself.
+    const LRESULT result = Default();
+    Repaint();
+    return result;
+}
+
+LRESULT CLinkLabel::OnGetDlgCode(WPARAM, LPARAM lParam)
+{
+    LRESULT code = Default();
+    // A link takes Enter itself, as a button would: it is what it opens.
+    const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+    if (m_bLink && msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN)
+        code |= DLGC_WANTMESSAGE;
+    return code;
+}
+
+LRESULT CLinkLabel::OnKeyDown(WPARAM wParam, LPARAM lParam)
+{
+    // A link with the focus opens with Space or Enter, once per press.
+    const bool repeat = (lParam & (1 << 30)) != 0;
+    if (m_bLink && !repeat && (wParam == VK_SPACE || wParam == VK_RETURN)) {
+        Activate();
+        return 0;
+    }
+    return Default();
 }
 
 void CLinkLabel::OnLButtonDown(UINT nFlags, POINT point)

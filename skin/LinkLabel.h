@@ -23,6 +23,17 @@ public:
     virtual CLinkLabel& SetLinkMode(bool bLink, bool bNotifyParent);
     // No repaint; the label does not own the cursor.
     virtual CLinkLabel& SetLinkCursor(HCURSOR hCursor);
+    // The letter Alt picks the label by: drawn underlined where its text
+    // first has it (while the window shows keyboard cues). 0: none.
+    CLinkLabel& SetAccessKey(char key);
+    char GetAccessKey() const { return m_accessKey; }
+    // A link acts as if clicked: what a click, Space or Enter does.
+    void Activate();
+
+    // The window is now on a screen of this many dots per inch: the font
+    // is made again for it, at the same point size. Until this is called
+    // the label takes its window's.
+    void SetDpi(UINT dpi);
 
     // Font height for a point size, converted at a fixed 96 dots per inch
     // through hdcRef's device-to-logical mapping (the screen's by default).
@@ -42,6 +53,9 @@ protected:
     bool m_bTransparent = false;
     bool m_bNotifyParent = false;
     HCURSOR m_hLinkCursor = nullptr;
+    char m_accessKey = 0;
+    int m_points = 8;
+    UINT m_dpi = 0;
 
     void PreSubclassWindow() override;
     void RebuildFont();
@@ -50,6 +64,10 @@ protected:
     void OnPaint();
     BOOL OnSetCursor(HWND hWnd, UINT nHitTest, UINT message);
     void OnLButtonDown(UINT nFlags, POINT point);
+    LRESULT OnFocusChange(WPARAM wParam, LPARAM lParam);
+    LRESULT OnUpdateUiState(WPARAM wParam, LPARAM lParam);
+    LRESULT OnGetDlgCode(WPARAM wParam, LPARAM lParam);
+    LRESULT OnKeyDown(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 };

@@ -1,5 +1,7 @@
 #include "SkinDialog.h"
 
+#include <algorithm>
+
 BEGIN_MESSAGE_MAP(CSkinDialog, CDialog)
     ON_WM_ERASEBKGND()
     ON_WM_SIZE()
@@ -77,11 +79,22 @@ BOOL CSkinDialog::OnEraseBkgnd(HDC hdc)
         ::DeleteObject(hFill);
 
         HGDIOBJ hOldSkin = ::SelectObject(hdcSkin, m_hSkinBitmap);
-        const int tileWidth = static_cast<int>(m_dwSkinWidth);
-        const int tileHeight = static_cast<int>(m_dwSkinHeight);
+        // The tiles grow with the screen's resolution, as the controls do.
+        const UINT screen = dpi::Of(m_hWnd);
+        const int bitmapWidth = static_cast<int>(m_dwSkinWidth);
+        const int bitmapHeight = static_cast<int>(m_dwSkinHeight);
+        const int tileWidth = std::max(1, dpi::Scale(bitmapWidth, screen));
+        const int tileHeight = std::max(1, dpi::Scale(bitmapHeight, screen));
+        ::SetStretchBltMode(hdcBuffer, HALFTONE);
+        ::SetBrushOrgEx(hdcBuffer, 0, 0, nullptr);
         for (int y = 0; y < height; y += tileHeight)
-            for (int x = 0; x < width; x += tileWidth)
-                ::BitBlt(hdcBuffer, x, y, tileWidth, tileHeight, hdcSkin, 0, 0, SRCCOPY);
+            for (int x = 0; x < width; x += tileWidth) {
+                if (tileWidth == bitmapWidth && tileHeight == bitmapHeight)
+                    ::BitBlt(hdcBuffer, x, y, tileWidth, tileHeight, hdcSkin, 0, 0, SRCCOPY);
+                else
+                    ::StretchBlt(hdcBuffer, x, y, tileWidth, tileHeight, hdcSkin, 0, 0, bitmapWidth, bitmapHeight,
+                                 SRCCOPY);
+            }
         ::BitBlt(hdc, 0, 0, width, height, hdcBuffer, 0, 0, SRCCOPY);
 
         ::SelectObject(hdcSkin, hOldSkin);

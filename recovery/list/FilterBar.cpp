@@ -99,9 +99,9 @@ BEGIN_MESSAGE_MAP(CFilterBar, CWnd)
     ON_CONTROL(EN_CHANGE, IDC_FIND_TEXT, &CFilterBar::OnChanged)
 END_MESSAGE_MAP()
 
-int CFilterBar::Height()
+int CFilterBar::Height(UINT dpi)
 {
-    return 3 * kRowHeight + 2 * kMargin;
+    return dpi::Scale(3 * kRowHeight + 2 * kMargin, dpi);
 }
 
 HWND CFilterBar::Add(const char* cls, const char* text, DWORD style, const RECT& rc, int id)
@@ -128,16 +128,18 @@ bool CFilterBar::Create(CWnd& parent, const RECT& rc, int id)
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), AfxGetInstanceHandle(), nullptr);
     if (!bar || !SubclassWindow(bar))
         return false;
+    m_dpi = dpi::Of(parent.m_hWnd);
+    m_fontDpi = m_dpi;
     m_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     const DWORD list = CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP;
 
     // The first row: the label, then the type boxes (placed by LayOutTypes;
     // the later formats' boxes show once one is found).
-    const int top1 = kMargin + 2;
-    Add("STATIC", "Show:", SS_LEFT, CRow(kMargin + 2, top1).Next(36, 16, 0, 3), -1);
+    const int top1 = Px(kMargin + 2);
+    Add("STATIC", "Show:", SS_LEFT, CRow(Px(kMargin + 2), top1).Next(Px(36), Px(16), 0, Px(3)), -1);
     for (int type = 0; type < kPictureTypes; ++type) {
         Add(m_types[type], "BUTTON", PictureTypeName(static_cast<PictureType>(type)),
-            BS_AUTOCHECKBOX | WS_TABSTOP | (type == 0 ? WS_GROUP : 0), CRow(kTypesLeft, top1).Next(96, 20),
+            BS_AUTOCHECKBOX | WS_TABSTOP | (type == 0 ? WS_GROUP : 0), CRow(Px(kTypesLeft), top1).Next(Px(96), Px(20)),
             IDC_TYPE_FIRST + type);
         m_types[type].SetCheck(BST_CHECKED);
         if (!AlwaysShown(type))
@@ -145,29 +147,30 @@ bool CFilterBar::Create(CWnd& parent, const RECT& rc, int id)
     }
 
     // The second row: the least sizes, the text to find, the order.
-    CRow row2(kMargin + 2, kMargin + kRowHeight + 1);
-    Add(m_minSide, "COMBOBOX", "", list, row2.Next(240, 200, 6), IDC_MIN_SIDE);
+    CRow row2(Px(kMargin + 2), Px(kMargin + kRowHeight + 1));
+    Add(m_minSide, "COMBOBOX", "", list, row2.Next(Px(240), Px(200), Px(6)), IDC_MIN_SIDE);
     for (const Choice& choice : kMinSides)
         m_minSide.AddString(choice.text);
-    Add(m_minBytes, "COMBOBOX", "", list, row2.Next(186, 200, 8), IDC_MIN_BYTES);
+    Add(m_minBytes, "COMBOBOX", "", list, row2.Next(Px(186), Px(200), Px(8)), IDC_MIN_BYTES);
     for (const Choice& choice : kMinBytes)
         m_minBytes.AddString(choice.text);
-    Add("STATIC", "Find:", SS_LEFT, row2.Next(30, 16, 2, 4), -1);
-    Add(m_text, "EDIT", "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, row2.Next(108, 21, 8, 1), IDC_FIND_TEXT);
+    m_findLabel = Add("STATIC", "Find:", SS_LEFT, row2.Next(Px(30), Px(16), Px(2), Px(4)), -1);
+    Add(m_text, "EDIT", "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, row2.Next(Px(108), Px(21), Px(8), Px(1)),
+        IDC_FIND_TEXT);
     m_text.ModifyStyleEx(0, WS_EX_CLIENTEDGE, SWP_FRAMECHANGED);
-    Add("STATIC", "Sort:", SS_LEFT, row2.Next(28, 16, 2, 4), -1);
-    Add(m_sort, "COMBOBOX", "", list, row2.Next(132, 200), IDC_SORT);
+    m_sortLabel = Add("STATIC", "Sort:", SS_LEFT, row2.Next(Px(28), Px(16), Px(2), Px(4)), -1);
+    Add(m_sort, "COMBOBOX", "", list, row2.Next(Px(132), Px(200)), IDC_SORT);
     for (const char* sort : kSorts)
         m_sort.AddString(sort);
 
     // The third row: what the file system said, and whether damaged
     // pictures show (that box once there are any).
-    CRow row3(kMargin + 2, kMargin + 2 * kRowHeight);
-    Add(m_deleted, "COMBOBOX", "", list, row3.Next(kDeletedWidth, 200, 12), IDC_DELETED);
+    CRow row3(Px(kMargin + 2), Px(kMargin + 2 * kRowHeight));
+    Add(m_deleted, "COMBOBOX", "", list, row3.Next(Px(kDeletedWidth), Px(200), Px(12)), IDC_DELETED);
     m_deleted.AddString("Deleted and present");
     m_deleted.AddString("Deleted only");
     Add(m_hideDamaged, "BUTTON", "Hide damaged pictures", BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP,
-        row3.Next(160, 20, 0, 1), IDC_HIDE_DAMAGED);
+        row3.Next(Px(160), Px(20), 0, Px(1)), IDC_HIDE_DAMAGED);
     m_hideDamaged.ShowWindow(SW_HIDE);
     // How the list shows the pictures; kept when the filters are reset.
     Add("STATIC", "View:", SS_LEFT, row3.Next(32, 16, 2, 4), -1);
@@ -183,6 +186,51 @@ bool CFilterBar::Create(CWnd& parent, const RECT& rc, int id)
     return true;
 }
 
+CFilterBar::~CFilterBar()
+{
+    if (m_ownFont)
+        ::DeleteObject(m_ownFont);
+}
+
+void CFilterBar::Rescale(UINT dpi)
+{
+    if (!m_hWnd || !dpi || dpi == m_dpi)
+        return;
+    // The stock font is made for the screen the program started on.
+    LOGFONTA lf = {};
+    ::GetObjectA(::GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
+    lf.lfHeight = dpi::Rescale(lf.lfHeight, m_fontDpi, dpi);
+    lf.lfWidth = 0;
+    HFONT font = dpi == m_fontDpi ? nullptr : ::CreateFontIndirectA(&lf);
+    m_font = font ? font : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        RECT rc;
+        ::GetWindowRect(child, &rc);
+        // A drop-down list's height is its dropped list's; that too scales.
+        char cls[16] = {};
+        ::GetClassNameA(child, cls, sizeof cls);
+        RECT dropped;
+        if (lstrcmpiA(cls, "ComboBox") == 0 &&
+            ::SendMessageA(child, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped)))
+            rc.bottom = rc.top + (dropped.bottom - dropped.top);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
+        const RECT to = dpi::Rescale(rc, m_dpi, dpi);
+        ::SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
+        ::SetWindowPos(child, nullptr, to.left, to.top, to.right - to.left, to.bottom - to.top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (m_ownFont)
+        ::DeleteObject(m_ownFont);
+    m_ownFont = font;
+    m_dpi = dpi;
+    for (CComboBox* combo : {&m_deleted, &m_minSide, &m_minBytes, &m_sort})
+        FitDroppedWidth(*combo);
+    LayOutTypes();
+    RECT bar;
+    GetClientRect(&bar);
+    FitSecondRow(bar.right);
+}
+
 bool CFilterBar::AlwaysShown(int type)
 {
     return CanDrawPictureType(static_cast<PictureType>(type));
@@ -193,7 +241,7 @@ void CFilterBar::LayOutTypes()
     // Each box as wide as its text needs, so that all nine fit in the row.
     HDC dc = GetDC();
     HGDIOBJ old = ::SelectObject(dc, m_font);
-    const int box = ::GetSystemMetrics(SM_CXMENUCHECK) + 3;
+    const int box = ::GetSystemMetrics(SM_CXMENUCHECK) + Px(3);
     int widths[kPictureTypes] = {};
     for (int type = 0; type < kPictureTypes; ++type) {
         if (!AlwaysShown(type) && m_counts[type] <= 0) {
@@ -203,17 +251,17 @@ void CFilterBar::LayOutTypes()
         const CString text = m_types[type].GetWindowText();
         SIZE size = {};
         ::GetTextExtentPoint32A(dc, text, text.GetLength(), &size);
-        widths[type] = box + size.cx + 2;
+        widths[type] = box + size.cx + Px(2);
     }
     ::SelectObject(dc, old);
     ReleaseDC(dc);
 
-    CRow row(kTypesLeft, kMargin + 2);
+    CRow row(Px(kTypesLeft), Px(kMargin + 2));
     for (int type = 0; type < kPictureTypes; ++type) {
         if (!widths[type])
             continue;
-        const RECT rc = row.Next(widths[type], 20, kTypeGap);
-        m_types[type].SetWindowPos(nullptr, rc.left, rc.top, widths[type], 20,
+        const RECT rc = row.Next(widths[type], Px(20), Px(kTypeGap));
+        m_types[type].SetWindowPos(nullptr, rc.left, rc.top, widths[type], Px(20),
                                    SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_SHOWWINDOW);
     }
     m_hideDamaged.ShowWindow(m_damaged > 0 ? SW_SHOW : SW_HIDE);
@@ -224,9 +272,45 @@ void CFilterBar::LayOutTypes()
 void CFilterBar::OnSize(UINT type, int cx, int cy)
 {
     (void)type;
-    (void)cx;
     (void)cy;
     LayOutTypes();
+    FitSecondRow(cx);
+}
+
+void CFilterBar::FitSecondRow(int width)
+{
+    // The row is made for the bar at 96 dots per inch, where it just fits.
+    // A window that grew less than its fonts (a dialog's units follow its
+    // font's metrics, not the resolution alone) narrows the three lists
+    // and the Find box alike, so that none is cut off at the bar's edge.
+    if (!m_minSide.m_hWnd || !m_findLabel || !m_sortLabel)
+        return;
+    const int lists[] = {Px(240), Px(186), Px(108), Px(132)};
+    const int fixed = Px(kMargin + 2) + Px(6) + Px(8) + Px(30) + Px(2) + Px(8) + Px(28) + Px(2);
+    int wanted = 0;
+    for (int list : lists)
+        wanted += list;
+    const int room = width - fixed;
+    if (room <= 0)
+        return;
+    auto fit = [&](int list) { return wanted > room ? ::MulDiv(list, room, wanted) : list; };
+    CRow row(Px(kMargin + 2), Px(kMargin + kRowHeight + 1));
+    auto place = [](HWND control, const RECT& rc, bool list) {
+        // A list's height is its dropped list's: kept.
+        int height = rc.bottom - rc.top;
+        RECT dropped;
+        if (list && ::SendMessageA(control, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped)))
+            height = dropped.bottom - dropped.top;
+        ::SetWindowPos(control, nullptr, rc.left, rc.top, rc.right - rc.left, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    RECT rc = row.Next(fit(lists[0]), Px(200), Px(6));
+    place(m_minSide.m_hWnd, rc, true);
+    rc = row.Next(fit(lists[1]), Px(200), Px(8));
+    place(m_minBytes.m_hWnd, rc, true);
+    place(m_findLabel, row.Next(Px(30), Px(16), Px(2), Px(4)), false);
+    place(m_text.m_hWnd, row.Next(fit(lists[2]), Px(21), Px(8), Px(1)), false);
+    place(m_sortLabel, row.Next(Px(28), Px(16), Px(2), Px(4)), false);
+    place(m_sort.m_hWnd, row.Next(fit(lists[3]), Px(200)), true);
 }
 
 void CFilterBar::Reset()

@@ -31,8 +31,13 @@ public:
     void SetTypeCounts(const CPictureItems& items);
     // The keyboard is in the Find box.
     bool FindBoxHasFocus() const { return m_text.m_hWnd && ::GetFocus() == m_text.m_hWnd; }
-    // Height the bar needs.
-    static int Height();
+    // The window moved to a screen of this many dots per inch: the bar's
+    // controls keep their proportions, in a font made for it.
+    void Rescale(UINT dpi);
+    // Height the bar needs on a screen of this many dots per inch.
+    static int Height(UINT dpi = 96);
+
+    ~CFilterBar() override;
 
 protected:
     BOOL OnEraseBkgnd(HDC hdc);
@@ -51,8 +56,19 @@ private:
     static bool AlwaysShown(int type);
     // Places the shown type boxes and the deleted choice after them.
     void LayOutTypes();
+    // Places the second row's lists and Find box, narrowed to the bar's
+    // width when they would not fit it.
+    void FitSecondRow(int width);
 
+    // A size given for 96 dots per inch, at the screen's.
+    int Px(int pixels) const { return ::MulDiv(pixels, static_cast<int>(m_dpi), 96); }
+
+    UINT m_dpi = 96;
+    HWND m_findLabel = nullptr;
+    HWND m_sortLabel = nullptr;
     HFONT m_font = nullptr;
+    HFONT m_ownFont = nullptr;  // made for a later resolution; deleted with the bar
+    UINT m_fontDpi = 96;        // the resolution the stock font is made for
     CButton m_types[kPictureTypes];
     int m_counts[kPictureTypes] = {-1, -1, -1, -1, -1, -1, -1, -1, -1};
     CComboBox m_deleted;

@@ -71,15 +71,35 @@ CString TimeLeftText(double seconds)
     return text;
 }
 
+bool ReadingRecords(const qv::SearchProgress& progress)
+{
+    // The records' size is 0 until they are all read, and the content
+    // search starts only once the pictures they describe are checked.
+    return !progress.ended && progress.searched == 0 &&
+           (progress.recordsSize == 0 || progress.recordsChecked < progress.recordsSize);
+}
+
 CString SearchProgressLine(const qv::SearchProgress& progress, double secondsLeft)
 {
     // Whole percents of the records' pass and the content search together,
     // rounded down: 100% only once the last byte is searched.
     const uint64_t done = qv::progressDone(progress), total = qv::progressTotal(progress);
     const unsigned percent = total ? static_cast<unsigned>(static_cast<double>(done) * 100 / total) : 0;
+    const char* const pictures = progress.found == 1 ? "picture" : "pictures";
     CString line;
-    line.Format("%u%% searched - %llu %s found", percent, static_cast<unsigned long long>(progress.found),
-                progress.found == 1 ? "picture" : "pictures");
+    if (ReadingRecords(progress)) {
+        // No share: the bar shows it, and the records say only at their
+        // end how much there is to check.
+        line = "Reading the card's file records...";
+        if (progress.found > 0) {
+            CString found;
+            found.Format(" %llu %s found", static_cast<unsigned long long>(progress.found), pictures);
+            line += found;
+        }
+    } else {
+        line.Format("%u%% searched - %llu %s found", percent, static_cast<unsigned long long>(progress.found),
+                    pictures);
+    }
     if (secondsLeft >= 0 && !progress.ended && done < total)
         line += " - " + TimeLeftText(secondsLeft) + " left";
     if (progress.unreadable > 0) {

@@ -45,7 +45,13 @@ private:
 
 // "less than a minute", "about 4 minutes", "about 2 hours".
 CString TimeLeftText(double seconds);
-// "37% searched - 412 pictures found - about 4 minutes left" (the share of
+// Whether the engine is still in its first stage, reading the file systems'
+// records and checking the pictures they describe: the content search has
+// not searched a byte yet and the records' pass has not told it is through.
+bool ReadingRecords(const qv::SearchProgress& progress);
+
+// "Reading the card's file records... 12 pictures found" in the first stage,
+// then "37% searched - 412 pictures found - about 4 minutes left" (the share of
 // the file systems' pass and the content search together), with
 // "- 12 unreadable sectors skipped" when there are any, and while the search
 // runs "- The disk is not answering: 3 sectors given up" when reads were

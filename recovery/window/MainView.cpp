@@ -1,6 +1,7 @@
 // The main window's controls: styles, places and what each view shows.
 #include "MainView.h"
 
+#include <cctype>
 #include <utility>
 
 #include "RecoveredName.h"
@@ -65,6 +66,12 @@ HWND MakeChild(HWND parent, const char* className, const char* text, DWORD style
 
 }  // namespace
 
+CMainView::~CMainView()
+{
+    if (m_font)
+        ::DeleteObject(m_font);
+}
+
 void CMainView::Exchange(CDataExchange* pDX)
 {
     DDX_Control(pDX, IDC_SELECT_ALL, m_lblSelectAll);
@@ -89,15 +96,25 @@ void CMainView::Exchange(CDataExchange* pDX)
 void CMainView::Create(CWnd& dialog, CSearchProgressView& searchView)
 {
     m_dialog = dialog.m_hWnd;
+    const UINT screen = dpi::Of(m_dialog);
+    // A move to a screen of another resolution is scaled here (Rescale),
+    // the same on every version of Windows: Windows' own scaling of the
+    // dialog, where it has one, would move the controls a second time.
+    using SetBehaviourFn = BOOL(WINAPI*)(HWND, int, int);
+    const auto setBehaviour = reinterpret_cast<SetBehaviourFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleA("user32.dll"), "SetDialogDpiChangeBehavior")));
+    const int disableAll = 1;  // DDC_DISABLE_ALL
+    if (setBehaviour)
+        setBehaviour(m_dialog, disableAll, disableAll);
     m_listDrives.SetExtendedStyle(m_listDrives.GetExtendedStyle() | LVS_EX_FULLROWSELECT);
-    m_listDrives.InsertColumn(0, "Drive", LVCFMT_LEFT, 80);
-    m_listDrives.InsertColumn(1, "File System", LVCFMT_LEFT, 80);
-    m_listDrives.InsertColumn(2, "Capacity", LVCFMT_LEFT, 120);
-    m_listDrives.InsertColumn(3, "Information", LVCFMT_LEFT, 180);
+    m_listDrives.InsertColumn(0, "Drive", LVCFMT_LEFT, dpi::Scale(80, screen));
+    m_listDrives.InsertColumn(1, "File System", LVCFMT_LEFT, dpi::Scale(80, screen));
+    m_listDrives.InsertColumn(2, "Capacity", LVCFMT_LEFT, dpi::Scale(120, screen));
+    m_listDrives.InsertColumn(3, "Information", LVCFMT_LEFT, dpi::Scale(180, screen));
     StyleControls();
 
     // The other views' places follow from the template's Ready view.
-    m_places.Init(m_dialog, CFilterBar::Height(), kSelectAllWidth);
+    m_places.Init(m_dialog, CFilterBar::Height(screen), dpi::Scale(kSelectAllWidth, screen));
     PlaceHidden();
     searchView.Create(m_dialog, IDC_SEARCH_PROGRESS, m_places, m_progress, m_lblProgress);
     MakeResultsControls();
@@ -109,6 +126,122 @@ void CMainView::Create(CWnd& dialog, CSearchProgressView& searchView)
     m_listPictures.ShowWindow(SW_HIDE);
     m_lblSelectAll.ShowWindow(SW_HIDE);
     MakeFilterBar(dialog);
+    MakeKeyboardReachable();
+}
+
+void CMainView::MakeKeyboardReachable()
+{
+    for (CLinkLabel* link : {&m_lblSettings, &m_lblHelp, &m_lblSelectAll, &m_lblLastSearch}) {
+        if (link->IsWindow())
+            link->ModifyStyle(0, WS_TABSTOP);
+    }
+    // Every letter once, whichever view shows: no two commands share one.
+    m_btnReload.SetAccessKey('L');
+    m_lblSettings.SetAccessKey('S');
+    m_lblHelp.SetAccessKey('H');
+    m_btnBrowse.SetAccessKey('B');
+    m_btnNext.SetAccessKey('N');
+    m_lblLastSearch.SetAccessKey('P');
+    m_lblSelectAll.SetAccessKey('A');
+    m_btnRecover.SetAccessKey('R');
+    m_btnNewSearch.SetAccessKey('W');
+
+    // Tab follows the window's rows, top to bottom and left to right; a
+    // view that hides some of them keeps the others' order. Next and
+    // Recover take one place and never show together.
+    CWnd* const order[] = {
+        &m_btnReload, &m_lblSettings, &m_lblHelp,  &m_lblSelectAll, &m_filterBar,    &m_listDrives,
+        &m_listPictures, &m_editSaveDir, &m_btnBrowse, &m_btnNext, &m_btnRecover, &m_btnNewSearch,
+        &m_comboArrangement, &m_lblLastSearch,
+    };
+    HWND after = HWND_TOP;
+    for (CWnd* control : order) {
+        if (!control->IsWindow())
+            continue;
+        ::SetWindowPos(control->m_hWnd, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
+        after = control->m_hWnd;
+    }
+}
+
+void CMainView::Rescale(UINT to)
+{
+    const UINT from = m_places.Dpi();
+    if (!to || to == from || !m_dialog)
+        return;
+    m_places.Rescale(to);
+
+    // The template's font, made for the new resolution, for every control
+    // that has it, and for the window, whose font later controls take.
+    HFONT current = reinterpret_cast<HFONT>(::SendMessageA(m_dialog, WM_GETFONT, 0, 0));
+    LOGFONTA lf = {};
+    if (current && ::GetObjectA(current, sizeof lf, &lf)) {
+        lf.lfHeight = dpi::Rescale(lf.lfHeight, from, to);
+        lf.lfWidth = 0;
+        if (HFONT font = ::CreateFontIndirectA(&lf)) {
+            for (HWND child = ::GetWindow(m_dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+                if (reinterpret_cast<HFONT>(::SendMessageA(child, WM_GETFONT, 0, 0)) == current)
+                    ::SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+            }
+            ::SendMessageA(m_dialog, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+            if (m_font)
+                ::DeleteObject(m_font);
+            m_font = font;
+        }
+    }
+    for (CLinkLabel* label : {&m_lblSelectAll, &m_lblLoading, &m_lblSettings, &m_lblHelp, &m_lblStatus, &m_lblProgress,
+                              &m_lblSaveDir, &m_lblSelectDrive, &m_lblLastSearch, &m_lblCount}) {
+        if (label->IsWindow())
+            label->SetDpi(to);
+    }
+    // The buttons draw over a copy of the skin behind them: taken afresh.
+    for (CIconButton* button : {&m_btnNext, &m_btnReload, &m_btnBrowse, &m_btnRecover, &m_btnNewSearch}) {
+        if (button->IsWindow())
+            button->SetTransparent(TRUE);
+    }
+    m_filterBar.Rescale(to);
+    for (int column = 0; column < 4; ++column) {
+        const int width = static_cast<int>(::SendMessageA(m_listDrives.m_hWnd, LVM_GETCOLUMNWIDTH, column, 0));
+        ::SendMessageA(m_listDrives.m_hWnd, LVM_SETCOLUMNWIDTH, column, dpi::Rescale(width, from, to));
+    }
+}
+
+void CMainView::FocusDrives()
+{
+    // The window gives the first tab stop the focus as it opens.
+    if (::GetFocus() == m_btnReload.m_hWnd)
+        ::SetFocus(m_listDrives.m_hWnd);
+}
+
+HWND CMainView::AccessKeyTarget(char key) const
+{
+    const int wanted = std::toupper(static_cast<unsigned char>(key));
+    auto usable = [](HWND control) {
+        return control && ::IsWindowVisible(control) && ::IsWindowEnabled(control);
+    };
+    const CIconButton* const buttons[] = {&m_btnReload, &m_btnBrowse, &m_btnNext, &m_btnRecover, &m_btnNewSearch};
+    for (const CIconButton* button : buttons) {
+        if (button->GetAccessKey() == wanted && usable(button->m_hWnd))
+            return button->m_hWnd;
+    }
+    const CLinkLabel* const links[] = {&m_lblSettings, &m_lblHelp, &m_lblLastSearch, &m_lblSelectAll};
+    for (const CLinkLabel* link : links) {
+        if (link->GetAccessKey() == wanted && usable(link->m_hWnd))
+            return link->m_hWnd;
+    }
+    return nullptr;
+}
+
+bool CMainView::TicksByKeyboard(const CWindowState& state) const
+{
+    const WindowView view = state.view;
+    if (view != WindowView::Analysing && view != WindowView::Analysed)
+        return false;
+    if (!::IsWindowVisible(m_listPictures.m_hWnd))
+        return false;
+    // Ctrl+A in a text box selects its text.
+    char cls[32] = {};
+    ::GetClassNameA(::GetFocus(), cls, sizeof cls);
+    return lstrcmpiA(cls, "Edit") != 0;
 }
 
 void CMainView::StyleControls()
@@ -323,8 +456,10 @@ void CMainView::Show(const CWindowState& state, const Facts& facts)
     }
     // One button, three jobs: Recover, the search's Cancel and the copy's.
     // Its caption changes last, once the view it belongs to is in place.
-    if (m_btnRecover.GetWindowText() != state.RecoverCaption())
+    if (m_btnRecover.GetWindowText() != state.RecoverCaption()) {
+        m_btnRecover.SetAccessKey(state.RecoverCaption()[0]);
         m_btnRecover.SetWindowText(state.RecoverCaption());
+    }
 }
 
 void CMainView::SetLabelText(CLinkLabel& label, const char* text)

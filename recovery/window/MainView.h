@@ -21,6 +21,11 @@
 
 class CMainView {
 public:
+    CMainView() = default;
+    ~CMainView();
+    CMainView(const CMainView&) = delete;
+    CMainView& operator=(const CMainView&) = delete;
+
     // What the state alone does not say, for Show.
     struct Facts {
         bool anyFinds = false;         // the list holds a picture, shown or not
@@ -88,7 +93,21 @@ public:
     // size is the template's; WM_GETMINMAXINFO keeps it there.
     void Resize(int width, int height) { m_places.Resize(width, height); }
     SIZE LeastSize() const { return m_places.LeastSize(); }
+    // The window moved to a screen of this many dots per inch
+    // (WM_DPICHANGED): places, least size, fonts and columns follow; the
+    // controls move at the next Resize.
+    void Rescale(UINT dpi);
     void LimitSize(MINMAXINFO* info) const { m_places.LimitSize(info); }
+
+    // The keyboard starts at the drives, the first choice, unless the user
+    // has moved it already.
+    void FocusDrives();
+    // The shown, enabled command whose access key (Alt+key) this is; null
+    // when none is.
+    HWND AccessKeyTarget(char key) const;
+    // Whether Ctrl+A may tick the pictures shown: the list shows, its
+    // choice may change, and the keyboard is not in a text box.
+    bool TicksByKeyboard(const CWindowState& state) const;
 
     CFilterBar& Filters() { return m_filterBar; }
     HWND PictureListControl() const { return m_listPictures.m_hWnd; }
@@ -100,10 +119,14 @@ private:
     void MakeFilterBar(CWnd& dialog);
     void MakeCopyControls();
     void FillArrangement();
+    // The links join Tab's round, every command gets its access key, and
+    // Tab goes through the controls as they are laid out.
+    void MakeKeyboardReachable();
     static void SetLabelText(CLinkLabel& label, const char* text);
 
     HWND m_dialog = nullptr;
     CWindowPlaces m_places;
+    HFONT m_font = nullptr;  // the template's font, made again for another resolution
     std::vector<DriveEntry> m_drives;
 
     CLinkLabel m_lblSelectAll;

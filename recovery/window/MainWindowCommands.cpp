@@ -1,6 +1,7 @@
 // The main window's commands that do not run an analysis: the start-up tick,
-// the timer dispatch, Browse, Reload, Help (the link and F1), Select all, and
-// the results' and Recover's commands handed to their parts.
+// the timer dispatch, Browse, Reload, Help (the link and F1), Select all, the
+// keys that stand for the commands, and the results' and Recover's commands
+// handed to their parts.
 #include "RecoveryDlg.h"
 
 #include <objbase.h>
@@ -31,6 +32,7 @@ void CRecoveryDlg::OnStartupTick()
     m_view.SetSaveFolder(ReadSaveFolder());
     m_state.view = WindowView::Ready;
     m_results.ShowReady();
+    m_view.FocusDrives();
 }
 
 bool CRecoveryDlg::PickFolder(CString& path)
@@ -97,4 +99,37 @@ void CRecoveryDlg::OnSelectAll()
 
     m_state.selectAllTicks = !tick;
     ShowState();
+}
+
+void CRecoveryDlg::TickAllShown()
+{
+    // As Select All does when it ticks; the label then offers to untick.
+    m_list.TickShown(true);
+    m_finds.ShowCountLine(true);
+    m_finds.PicturesChanged();
+    m_state.selectAllTicks = false;
+    ShowState();
+}
+
+bool CRecoveryDlg::OnKeyboardCommand(const MSG& msg)
+{
+    const bool letter = msg.wParam >= 'A' && msg.wParam <= 'Z';
+    // Alt with a letter: the command that letter is underlined in.
+    if (msg.message == WM_SYSKEYDOWN && letter && (msg.lParam & (1 << 29))) {
+        HWND target = m_view.AccessKeyTarget(static_cast<char>(msg.wParam));
+        if (!target)
+            return false;
+        char cls[16] = {};
+        ::GetClassNameA(target, cls, sizeof cls);
+        const WORD code = lstrcmpiA(cls, "Button") == 0 ? BN_CLICKED : STN_CLICKED;
+        SendMessage(WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(target), code), reinterpret_cast<LPARAM>(target));
+        return true;
+    }
+    // Ctrl+A ticks the pictures shown.
+    if (msg.message == WM_KEYDOWN && msg.wParam == 'A' && ::GetKeyState(VK_CONTROL) < 0 && ::GetKeyState(VK_MENU) >= 0 &&
+        m_view.TicksByKeyboard(m_state)) {
+        TickAllShown();
+        return true;
+    }
+    return false;
 }

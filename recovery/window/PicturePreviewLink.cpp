@@ -20,5 +20,7 @@ BOOL CRecoveryDlg::PreTranslateMessage(MSG* pMsg)
 {
     if (m_list.PreTranslate(*pMsg))
         return TRUE;
+    if (OnKeyboardCommand(*pMsg))
+        return TRUE;
     return CSkinDialog::PreTranslateMessage(pMsg);
 }

@@ -43,6 +43,7 @@ BEGIN_MESSAGE_MAP(CRecoveryDlg, CSkinDialog)
     ON_CONTROL(CFilterBar::kFilterChanged, IDC_FILTER_BAR, &CRecoveryDlg::ApplyFilter)
     ON_WM_SIZE()
     ON_WM_GETMINMAXINFO()
+    ON_MESSAGE(WM_DPICHANGED, &CRecoveryDlg::OnDpiChanged)
     ON_MESSAGE(WM_SHOWWINDOW, &CRecoveryDlg::OnShowWindow)
 END_MESSAGE_MAP()
 
@@ -209,6 +210,26 @@ void CRecoveryDlg::OnSize(UINT type, int cx, int cy)
 void CRecoveryDlg::OnGetMinMaxInfo(MINMAXINFO* info)
 {
     m_view.LimitSize(info);
+}
+
+LRESULT CRecoveryDlg::OnDpiChanged(WPARAM dpi, LPARAM suggested)
+{
+    // Moved to a screen of another resolution: everything is scaled to it,
+    // then the window takes the place Windows suggests, which lays it out.
+    m_view.Rescale(LOWORD(dpi));
+    m_searchView.Rescale(LOWORD(dpi));
+    if (const RECT* to = reinterpret_cast<const RECT*>(suggested)) {
+        SetWindowPos(nullptr, to->left, to->top, Width(*to), Height(*to), SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    // The same size in pixels brings no WM_SIZE: laid out here either way.
+    if (!IsIconic()) {
+        RECT client;
+        GetClientRect(&client);
+        m_view.Resize(client.right, client.bottom);
+        m_list.Arrange();
+    }
+    RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    return 0;
 }
 
 LRESULT CRecoveryDlg::OnShowWindow(WPARAM shown, LPARAM)

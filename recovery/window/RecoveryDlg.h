@@ -166,10 +166,14 @@ protected:
     BOOL OnHelpInfo(HELPINFO* info);
     void OnSettings();
     void OnSelectAll();
+    // Alt with a command's access key, and Ctrl+A; true when the key was one.
+    bool OnKeyboardCommand(const MSG& msg);
+    void TickAllShown();
     // The window changes size: the controls follow its edges; never
     // smaller than the template.
     void OnSize(UINT type, int cx, int cy);
     void OnGetMinMaxInfo(MINMAXINFO* info);
+    LRESULT OnDpiChanged(WPARAM dpi, LPARAM suggested);
     LRESULT OnShowWindow(WPARAM shown, LPARAM);
 
     DECLARE_MESSAGE_MAP()

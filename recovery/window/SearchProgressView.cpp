@@ -44,6 +44,12 @@ void CSearchProgressView::Update()
     m_taskbar.Show(m_window, static_cast<ULONGLONG>(permille), 1000);
 }
 
+void CSearchProgressView::Rescale(UINT dpi)
+{
+    if (m_line.GetSafeHwnd())
+        m_line.SetDpi(dpi);
+}
+
 void CSearchProgressView::Hide()
 {
     m_progress.End();

@@ -27,6 +27,9 @@ public:
     // The search is over: the bar goes back to the copy's place, the line
     // and the taskbar button's progress go.
     void Hide();
+    // The window moved to a screen of this many dots per inch: the line's
+    // font follows (its place follows with the window's places).
+    void Rescale(UINT dpi);
     // Whether the bar and the line show the search's progress.
     bool Shown() const { return m_bShown; }
 

@@ -1,5 +1,6 @@
 #include "WindowPlaces.h"
 
+#include "Dpi.h"
 #include "resource.h"
 
 namespace {
@@ -85,6 +86,10 @@ const TemplateControl kTemplateControls[] = {
 void CWindowPlaces::Init(HWND dialog, int filterBarHeight, int selectAllWidth)
 {
     m_layout.Init(dialog);
+    m_dpi = dpi::Of(dialog);
+    // The gaps and sizes below are for 96 dots per inch; the template's
+    // places are at the screen's already.
+    const auto px = [this](int pixels) { return dpi::Scale(pixels, m_dpi); };
     const RECT next = ItemRect(dialog, IDC_NEXT);
     const RECT browse = ItemRect(dialog, IDC_BROWSE);
     const RECT save = ItemRect(dialog, IDC_SAVE_DIR);
@@ -102,44 +107,53 @@ void CWindowPlaces::Init(HWND dialog, int filterBarHeight, int selectAllWidth)
         m_layout.Add(::GetDlgItem(dialog, control.id), control.anchors);
 
     m_places[RecoverButton] = next;
-    m_places[Status] = Sized(selectDrive.left, 5, Width(status), Height(selectDrive) + 5);
-    const int loadingWidth = Width(selectDrive) + 30;
-    const int loadingHeight = Height(selectDrive) + 10;
+    m_places[Status] = Sized(selectDrive.left, px(5), Width(status), Height(selectDrive) + px(5));
+    const int loadingWidth = Width(selectDrive) + px(30);
+    const int loadingHeight = Height(selectDrive) + px(10);
     m_places[Loading] = Sized((Width(window) - loadingWidth) / 2, (Height(window) - loadingHeight) / 2, loadingWidth,
                               loadingHeight);
 
     // The copy's bar and line take the save folder's row and the one above.
-    const int progressTop = next.bottom + 15 - progressHeight;
+    const int progressTop = next.bottom + px(15) - progressHeight;
     m_places[ProgressBar] = Sized(next.left, progressTop, Width(save), progressHeight);
-    m_places[ProgressText] = {next.left, progressTop - 25, next.left + Width(save), progressTop - 5};
+    m_places[ProgressText] = {next.left, progressTop - px(25), next.left + Width(save), progressTop - px(5)};
     m_places[CopyCancel] = Sized(browse.left, progressTop, Width(next), Height(next));
-    m_places[TipText] = {next.right + 5, next.top, next.left + Width(save) + 80, next.bottom};
+    m_places[TipText] = {next.right + px(5), next.top, next.left + Width(save) + px(80), next.bottom};
 
-    // The search's bar from the list's left edge, its line beside it.
-    CRow searchRow(next.left, next.bottom + 8);
-    m_places[SearchBar] = searchRow.Next(220, 14, 10);
-    m_places[SearchLine] = searchRow.Next(save.right + 80 - searchRow.X(), 18, 0, -2);
+    // The search's bar from the list's left edge, its line beside it. The
+    // line takes the room across and down to the window's edges: a long one (the
+    // disk's troubles told in full) wraps there rather than being cut off.
+    // Three lines of it fit at the least size.
+    CRow searchRow(next.left, next.bottom + px(4));
+    m_places[SearchBar] = searchRow.Next(px(220), px(14), px(10));
+    RECT client;
+    ::GetClientRect(dialog, &client);
+    const int lineTop = next.bottom + px(4) - px(2);
+    const int lineHeight = client.bottom - lineTop > px(18) ? client.bottom - lineTop : px(18);
+    // It reaches the window's right edge, less the margin the lists keep.
+    m_places[SearchLine] = searchRow.Next(client.right - drives.left - searchRow.X(), lineHeight, 0, -px(2));
 
     // New search and the last search's link after Next, in its row.
-    m_places[NewSearch] = Sized(next.right + 10, next.top, Width(next) + 20, Height(next));
+    m_places[NewSearch] = Sized(next.right + px(10), next.top, Width(next) + px(20), Height(next));
     // The arrangement's choice after New search; its height takes in the
     // dropped list.
     const RECT& newSearch = m_places[NewSearch];
-    m_places[Arrangement] = Sized(newSearch.right + 10, next.top, 2 * Width(next) + 20, 6 * Height(next));
-    const int linkHeight = Height(help) + 4;
+    m_places[Arrangement] = Sized(newSearch.right + px(10), next.top, 2 * Width(next) + px(20), 6 * Height(next));
+    const int linkHeight = Height(help) + px(4);
     const int linkTop = next.top + (Height(next) - linkHeight) / 2;
-    m_places[LastSearchLink] = {next.right + 12, linkTop, drives.right, linkTop + linkHeight};
+    m_places[LastSearchLink] = {next.right + px(12), linkTop, drives.right, linkTop + linkHeight};
 
     // The finds: the select-all label and the count line after it, the
     // filter bar under them and the list under it, as wide as the drive list.
     const RECT& statusPlace = m_places[Status];
-    m_places[SelectAll] = Sized(drives.left, statusPlace.bottom + 3, selectAllWidth, Height(selectAll));
+    m_places[SelectAll] = Sized(drives.left, statusPlace.bottom + px(3), selectAllWidth, Height(selectAll));
     const RECT& selectAllPlace = m_places[SelectAll];
-    m_places[CountLine] = {selectAllPlace.right + 12, selectAllPlace.top, settings.left - 12, selectAllPlace.bottom};
-    const int barTop = statusPlace.bottom + Height(selectAll) + 5;
+    m_places[CountLine] = {selectAllPlace.right + px(12), selectAllPlace.top, settings.left - px(12),
+                           selectAllPlace.bottom};
+    const int barTop = statusPlace.bottom + Height(selectAll) + px(5);
     m_places[FilterBar] = {drives.left, barTop, drives.right, barTop + filterBarHeight};
-    const int listTop = barTop + filterBarHeight + 2;
-    m_places[PictureList] = {drives.left, listTop, drives.right, drives.bottom + 40};
+    const int listTop = barTop + filterBarHeight + px(2);
+    m_places[PictureList] = {drives.left, listTop, drives.right, drives.bottom + px(40)};
     m_places[PictureListShort] = {drives.left, listTop, drives.right, drives.bottom};
 
     // The copy of the disk: a row under Next, its folder up to a Browse
@@ -150,6 +164,17 @@ void CWindowPlaces::Init(HWND dialog, int filterBarHeight, int selectAllWidth)
     m_places[CopyPlace] = {next.left + 296, copyTop + 1, browse.left - 8, copyTop + 1 + Height(save)};
     const RECT reload = ItemRect(dialog, IDC_RELOAD);
     m_places[OpenCopy] = Sized(reload.right + 10, reload.top, Width(reload) + 40, Height(reload));
+}
+
+void CWindowPlaces::Rescale(UINT to)
+{
+    if (!to || to == m_dpi)
+        return;
+    m_layout.Rescale(m_dpi, to);
+    for (RECT& place : m_places)
+        place = dpi::Rescale(place, m_dpi, to);
+    m_least = {dpi::Rescale(m_least.cx, m_dpi, to), dpi::Rescale(m_least.cy, m_dpi, to)};
+    m_dpi = to;
 }
 
 RECT CWindowPlaces::Rect(Place place) const

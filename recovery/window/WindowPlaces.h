@@ -51,6 +51,10 @@ public:
 
     // Every control placed again for a client area of this size (WM_SIZE).
     void Resize(int width, int height);
+    // The window moved to a screen of this many dots per inch: every place
+    // and the least size follow; the controls move at the next Resize.
+    void Rescale(UINT dpi);
+    UINT Dpi() const { return m_dpi; }
     // The window's least size: the template's, at which every view fits.
     SIZE LeastSize() const { return m_least; }
     // WM_GETMINMAXINFO: the window is never made smaller than its least size.
@@ -60,6 +64,7 @@ private:
     CLayout m_layout;
     RECT m_places[kPlaces] = {};
     SIZE m_least = {0, 0};
+    UINT m_dpi = 96;
     // The loading text stays in the middle: half of every change of size.
     HWND m_loading = nullptr;
 };

@@ -196,7 +196,7 @@ TEST(SearchProgressLine, SaysItAsPeopleDo)
                  "37% searched - 412 pictures found - about 4 minutes left");
     // Rounded down: not 100% while anything is left.
     EXPECT_STREQ(SearchProgressLine(Progress(999, 1000, 1), -1), "99% searched - 1 picture found");
-    EXPECT_STREQ(SearchProgressLine(Progress(0, 0, 0), -1), "0% searched - 0 pictures found");
+    EXPECT_STREQ(SearchProgressLine(Progress(1, 1000, 0), -1), "0% searched - 0 pictures found");
     EXPECT_STREQ(SearchProgressLine(Progress(500, 1000, 3, 12), 7200),
                  "50% searched - 3 pictures found - about 2 hours left - 12 unreadable sectors skipped");
     // The last finds are still being written: nothing left to estimate.
@@ -220,13 +220,39 @@ TEST(SearchProgressLine, CountsTheFileSystemsPass)
     qv::SearchProgress records = Progress(0, 60 * kMB, 5);
     records.recordsChecked = 30 * kMB;
     records.recordsSize = 60 * kMB;
-    EXPECT_STREQ(SearchProgressLine(records, -1), "25% searched - 5 pictures found");
+    EXPECT_STREQ(SearchProgressLine(records, -1), "Reading the card's file records... 5 pictures found");
     records.recordsChecked = records.recordsSize;
+    // Records checked, the content search about to start.
+    EXPECT_STREQ(SearchProgressLine(records, -1), "50% searched - 5 pictures found");
     records.searched = 30 * kMB;
     EXPECT_STREQ(SearchProgressLine(records, 120), "75% searched - 5 pictures found - about 2 minutes left");
     // Both done, the last finds still being written: no time left.
     records.searched = records.size;
     EXPECT_STREQ(SearchProgressLine(records, 5), "100% searched - 5 pictures found");
+}
+
+TEST(SearchProgressLine, SaysTheStageAndNeverHidesTheDisksTrouble)
+{
+    // The records are being read: nothing to count yet, then the pictures
+    // they gave; a disk without file systems goes on to the search at once.
+    qv::SearchProgress first = Progress(0, 60 * kMB, 0);
+    EXPECT_TRUE(ReadingRecords(first));
+    EXPECT_STREQ(SearchProgressLine(first, -1), "Reading the card's file records...");
+    first.found = 1;
+    EXPECT_STREQ(SearchProgressLine(first, -1), "Reading the card's file records... 1 picture found");
+    first.found = 710;
+    first.unreadable = 3;
+    first.givenUp = 3;
+    EXPECT_STREQ(SearchProgressLine(first, -1), "Reading the card's file records... 710 pictures found"
+                                                " - 3 unreadable sectors skipped"
+                                                " - The disk is not answering: 3 sectors given up");
+    // The content search has begun, or all has ended: the share.
+    qv::SearchProgress searching = Progress(512, 60 * kMB, 710);
+    EXPECT_FALSE(ReadingRecords(searching));
+    qv::SearchProgress ended = Progress(0, 0, 0);
+    ended.ended = true;
+    EXPECT_FALSE(ReadingRecords(ended));
+    EXPECT_STREQ(SearchProgressLine(ended, -1), "0% searched - 0 pictures found");
 }
 
 TEST(SearchProgressFile, ShareAndTimeLeftCountTheFileSystemsPass)
@@ -242,7 +268,7 @@ TEST(SearchProgressFile, ShareAndTimeLeftCountTheFileSystemsPass)
     WriteFileBytes(path, qv::formatProgress(p));
     ASSERT_TRUE(progress.Poll());
     EXPECT_EQ(progress.Permille(), 125);
-    EXPECT_STREQ(progress.Line(), "12% searched - 2 pictures found");
+    EXPECT_STREQ(progress.Line(), "Reading the card's file records... 2 pictures found");
     // The records' pass goes on at 10 MB/s for a while: a time left comes,
     // from that rate and both parts' bytes.
     for (int i = 1; i <= 24; ++i) {

@@ -123,7 +123,8 @@ TEST_F(SearchProgressViewTest, BarAndLineFollowTheEngineAndGoAtTheEnd)
     WriteFileBytes(step(1) + ".seen", "");
 
     ASSERT_TRUE(WaitUntil([&] { return Exists(step(2)) && ProgressShown(); }, 10000));
-    EXPECT_TRUE(WaitUntil([&] { return Text(Ctl(IDC_SEARCH_PROGRESS)) == "0% searched - 0 pictures found"; }));
+    // Nothing searched yet: the engine reads the card's records first.
+    EXPECT_TRUE(WaitUntil([&] { return Text(Ctl(IDC_SEARCH_PROGRESS)) == "Reading the card's file records..."; }));
     EXPECT_EQ(BarPos(), 0);
     WriteFileBytes(step(2) + ".seen", "");
 
@@ -159,6 +160,67 @@ TEST_F(SearchProgressViewTest, BarAndLineFollowTheEngineAndGoAtTheEnd)
     EXPECT_TRUE(Same(ClientRectOf(m_hwnd, Ctl(IDC_PROGRESS)), m_recoveryBar));
     EXPECT_EQ(BarPos(), 0);
     EXPECT_EQ(m_boxes.Count(), 0u);
+}
+
+// The line as it would be drawn, with its own font, at its width: whether
+// all of it shows in its height. Run on the window's thread.
+bool WholeTextShows(HWND line, const std::string& text, int& height)
+{
+    const CLinkLabel* label = static_cast<CLinkLabel*>(CWnd::FromHandlePermanent(line));
+    if (!label)
+        return false;
+    RECT rc;
+    GetClientRect(line, &rc);
+    RECT needed = rc;
+    HDC dc = GetDC(line);
+    HGDIOBJ old = SelectObject(dc, label->GetLabelFont());
+    DrawTextA(dc, text.c_str(), -1, &needed, DT_LEFT | DT_WORDBREAK | DT_CALCRECT);
+    SelectObject(dc, old);
+    ReleaseDC(line, dc);
+    height = needed.bottom - needed.top;
+    return needed.bottom <= rc.bottom && needed.right <= rc.right;
+}
+
+// At the window's least size the longest lines the disk's troubles make
+// show whole: the stage, the counts and the not-answering state.
+TEST_F(SearchProgressViewTest, TheWholeLineShowsAtTheLeastSize)
+{
+    auto step = [&](int n) { return m_files.Join("step" + std::to_string(n)); };
+    const std::string troubles = "\\nunreadable=123456789\\ngivenup=12345678";
+    m_engine.SetScript({
+        "progress|searched=0\\nsize=2000000000\\nfound=123456" + troubles +
+            "\\nrecords=1000\\nrecordsize=5000000\\nended=0\\nend\\n",
+        "mark|" + step(1), "waitfor|" + step(1) + ".seen",
+        "progress|searched=1999999999\\nsize=2000000000\\nfound=1234567" + troubles +
+            "\\nrecords=5000000\\nrecordsize=5000000\\nended=0\\nend\\n",
+        "mark|" + step(2), "waitfor|" + step(2) + ".seen",
+    });
+    Next();
+    const char* const expected[] = {
+        "Reading the card's file records... 123456 pictures found - 123456789 unreadable sectors skipped"
+        " - The disk is not answering: 12345678 sectors given up",
+        "99% searched - 1234567 pictures found - 123456789 unreadable sectors skipped"
+        " - The disk is not answering: 12345678 sectors given up",
+    };
+    for (int n = 1; n <= 2; ++n) {
+        ASSERT_TRUE(WaitUntil([&] { return Exists(step(n)); }, 10000)) << n;
+        HWND line = Ctl(IDC_SEARCH_PROGRESS);
+        ASSERT_TRUE(WaitUntil([&] { return Text(line) == expected[n - 1]; })) << Text(line);
+        // A time left may come too: the longest there is.
+        bool fits = false, fitsWithTime = false;
+        int height = 0, withTime = 0;
+        Dlg().RunOnUi([&] {
+            fits = WholeTextShows(line, Text(line), height);
+            fitsWithTime = WholeTextShows(line, Text(line) + " - about 59 minutes left", withTime);
+        });
+        EXPECT_TRUE(fits) << n << ": " << height << " pixels high";
+        EXPECT_TRUE(fitsWithTime) << n << ": " << withTime << " pixels high";
+        // With QV_LOOK_MS set, held that long for a screenshot.
+        if (const char* ms = getenv("QV_LOOK_MS"))
+            Pump(static_cast<DWORD>(atoi(ms)));
+        WriteFileBytes(step(n) + ".seen", "");
+    }
+    ASSERT_TRUE(WaitAnalysed(15000));
 }
 
 }  // namespace

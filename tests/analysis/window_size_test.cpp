@@ -260,6 +260,137 @@ TEST_F(WindowSizeTest, PlaceOnAScreenThatIsGoneOrUnreadableIsNotUsed)
     EXPECT_EQ(SizeOf(grown).cy, SizeOf(opened).cy);
 }
 
+// Every shown text of the window (the filter bar's too) whole in its
+// control, measured in the font the control draws with. Run on the
+// window's thread: the labels' fonts are their own.
+void ExpectTextsFit(HWND dialog, const char* view)
+{
+    std::vector<HWND> controls;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        controls.push_back(child);
+        RECT room;
+        GetClientRect(child, &room);
+        for (HWND inner = GetWindow(child, GW_CHILD); inner; inner = GetWindow(inner, GW_HWNDNEXT)) {
+            controls.push_back(inner);
+            // Nothing of a bar of controls is cut off at its edges.
+            RECT rc = InClient(child, inner);
+            if (IsWindowVisible(inner)) {
+                EXPECT_TRUE(rc.left >= 0 && rc.top >= 0 && rc.right <= room.right && rc.bottom <= room.bottom)
+                    << view << ": control " << GetDlgCtrlID(inner) << " leaves " << GetDlgCtrlID(child);
+            }
+        }
+    }
+    for (HWND control : controls) {
+        if (!IsWindowVisible(control))
+            continue;
+        char cls[32] = {};
+        GetClassNameA(control, cls, sizeof cls);
+        std::string text = Text(control);
+        const bool combo = lstrcmpiA(cls, "ComboBox") == 0;
+        if (combo) {
+            const LRESULT at = SendMessageA(control, CB_GETCURSEL, 0, 0);
+            char entry[256] = {};
+            if (at >= 0 && SendMessageA(control, CB_GETLBTEXTLEN, at, 0) < 255)
+                SendMessageA(control, CB_GETLBTEXT, at, reinterpret_cast<LPARAM>(entry));
+            text = entry;
+        }
+        if (text.empty() || lstrcmpiA(cls, "Edit") == 0)
+            continue;
+        HFONT font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
+        if (const auto* label = dynamic_cast<const CLinkLabel*>(CWnd::FromHandlePermanent(control)))
+            font = label->GetLabelFont();
+        RECT rc;
+        GetClientRect(control, &rc);
+        HDC dc = GetDC(control);
+        HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(SYSTEM_FONT));
+        RECT needed = rc;
+        const bool button = lstrcmpiA(cls, "Button") == 0;
+        const LONG style = GetWindowLongA(control, GWL_STYLE);
+        const LONG type = style & BS_TYPEMASK;
+        const bool box = button && (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX || type == BS_AUTORADIOBUTTON);
+        // Room the control itself takes: a tick box's box, a list's arrow.
+        int taken = 0;
+        if (box)
+            taken = GetSystemMetrics(SM_CXMENUCHECK) + 2;
+        if (combo)
+            taken = GetSystemMetrics(SM_CXVSCROLL) + 4;
+        needed.right -= taken;
+        DrawTextA(dc, text.c_str(), -1, &needed, DT_CALCRECT | ((button || combo) ? DT_SINGLELINE : DT_WORDBREAK));
+        SelectObject(dc, old);
+        ReleaseDC(control, dc);
+        EXPECT_LE(needed.right - needed.left + taken, rc.right - rc.left)
+            << view << ": \"" << text << "\" is cut off at the right";
+        // The last line's cell may reach a pixel past the bottom: that row
+        // is the font's room below its descenders (the template's labels
+        // are that pixel short at 96 dots per inch too).
+        EXPECT_LE(needed.bottom - needed.top, rc.bottom - rc.top + 1)
+            << view << ": \"" << text << "\" is cut off below";
+    }
+}
+
+LONG FontHeight(HWND label)
+{
+    const auto* link = dynamic_cast<const CLinkLabel*>(CWnd::FromHandlePermanent(label));
+    return link ? -link->GetLogFont().lfHeight : 0;
+}
+
+// Windows says the window is now on a screen of 144 dots per inch (150%), as
+// it does when the window moves to such a monitor or the setting changes:
+// everything grows by half, the views still fit and every text shows whole.
+TEST_F(WindowSizeTest, OnAScreenOf144DotsPerInchEveryViewFitsAndEveryTextShows)
+{
+    Open();
+    Dlg().RunOnUi([&] { ExpectTextsFit(m_hwnd, "ready"); });
+    const RECT opened = WindowRectOf(m_hwnd);
+    const RECT drives = InClient(m_hwnd, Ctl(IDC_DRIVE_LIST));
+    RECT client;
+    GetClientRect(m_hwnd, &client);
+    const LONG linkHeight = FontHeight(Ctl(IDC_SETTINGS_LINK));
+    ASSERT_GT(linkHeight, 0);
+
+    const UINT dpi = 96 * 3 / 2;
+    RECT suggested = opened;
+    suggested.right = opened.left + SizeOf(opened).cx * 3 / 2;
+    suggested.bottom = opened.top + SizeOf(opened).cy * 3 / 2;
+    SendMessageA(m_hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    Pump(200);
+    const RECT now = WindowRectOf(m_hwnd);
+    // (The least size, scaled too, may round a pixel above it.)
+    EXPECT_NEAR(SizeOf(now).cx, SizeOf(suggested).cx, 1);
+    EXPECT_NEAR(SizeOf(now).cy, SizeOf(suggested).cy, 1);
+    // Everything half as large again: the lists, the fonts, the least size.
+    // The frame stays as it was: the client area gains its share too, and
+    // the drive list, which takes the room, with it.
+    RECT bigClient;
+    GetClientRect(m_hwnd, &bigClient);
+    const int moreX = bigClient.right - client.right * 3 / 2, moreY = bigClient.bottom - client.bottom * 3 / 2;
+    const RECT bigDrives = InClient(m_hwnd, Ctl(IDC_DRIVE_LIST));
+    EXPECT_NEAR(SizeOf(bigDrives).cx, SizeOf(drives).cx * 3 / 2 + moreX, 3);
+    EXPECT_NEAR(SizeOf(bigDrives).cy, SizeOf(drives).cy * 3 / 2 + moreY, 3);
+    EXPECT_NEAR(FontHeight(Ctl(IDC_SETTINGS_LINK)), linkHeight * 3 / 2, 1);
+    SetWindowPos(m_hwnd, nullptr, 0, 0, SizeOf(opened).cx, SizeOf(opened).cy, SWP_NOMOVE | SWP_NOZORDER);
+    Pump(100);
+    EXPECT_NEAR(SizeOf(WindowRectOf(m_hwnd)).cx, SizeOf(suggested).cx, 2);
+    ExpectLaidOut(m_hwnd, "ready at 144");
+    Dlg().RunOnUi([&] { ExpectTextsFit(m_hwnd, "ready at 144"); });
+    Look();
+
+    // The found pictures, with the filter bar.
+    const std::string picture = m_files.Join("p.jpg");
+    ASSERT_TRUE(SavePicture(picture, 160, 120, 0x30A050, L"image/jpeg"));
+    std::vector<std::string> script;
+    for (int i = 0; i < 12; ++i)
+        script.push_back("copy|" + picture + "|f" + std::to_string(i) + ".jpg");
+    m_engine.SetScript(script);
+    SelectFirstDrive();
+    PostCommand(m_hwnd, IDC_NEXT);
+    ASSERT_TRUE(WaitAnalysed());
+    Pump(300);
+    ExpectLaidOut(m_hwnd, "analysed at 144");
+    Dlg().RunOnUi([&] { ExpectTextsFit(m_hwnd, "analysed at 144"); });
+    Look();
+}
+
 }  // namespace
 
 namespace {

@@ -492,6 +492,10 @@ TEST(Strings, ApplicationTitleManifestAndVersion) {
     EXPECT_NE(xml.find("version=\"6.0.0.0\""), std::string::npos);
     // Windows asks for elevation before the program starts.
     EXPECT_NE(xml.find("level=\"requireAdministrator\""), std::string::npos);
+    // Aware of each monitor's resolution: per monitor (v2 where Windows has
+    // it), and aware at all on systems older than the per-monitor setting.
+    EXPECT_NE(xml.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
+    EXPECT_NE(xml.find(">true/pm</dpiAware>"), std::string::npos);
     EXPECT_NE(xml.find("version=\"" QV_VERSION_TEXT ".0\""), std::string::npos);
 
     char exe[MAX_PATH];

@@ -1,0 +1,199 @@
+// The main window from the keyboard: Tab goes through every command in the
+// order the window lays them out, Alt with a command's letter presses it,
+// Space and Enter open a link with the focus, Ctrl+A ticks the pictures shown.
+#include "AnalysisHarness.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+using namespace analysis;
+
+namespace {
+
+class KeyboardTest : public WindowFixture {
+protected:
+    void SetUp() override
+    {
+        SetFormats(nullptr);
+        DeleteFileA(ModuleFile("settings.ini").c_str());
+    }
+    void TearDown() override
+    {
+        WindowFixture::TearDown();
+        DeleteFileA(ModuleFile("settings.ini").c_str());
+    }
+
+    HWND Focus()
+    {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(m_ui->ThreadId(), &info) ? info.hwndFocus : nullptr;
+    }
+
+    // The window's own control that holds the focus (the filter bar for a
+    // control inside it), or null.
+    HWND FocusedControl()
+    {
+        HWND focus = Focus();
+        while (focus && GetParent(focus) != m_hwnd)
+            focus = GetParent(focus);
+        return focus;
+    }
+
+    // The keyboard's focus on control, in the window in the foreground.
+    void FocusOn(HWND control)
+    {
+        SetForegroundWindow(m_hwnd);
+        WaitUntil([&] { return GetForegroundWindow() == m_hwnd; }, 2000);
+        Dlg().RunOnUi([&] { ::SetFocus(control); });
+        EXPECT_TRUE(WaitUntil([&] { return Focus() == control; })) << GetDlgCtrlID(control);
+    }
+
+    // Tab pressed from the first control until the focus comes back to it:
+    // the window's controls in the order Tab reaches them, one entry for all
+    // the stops inside the filter bar.
+    std::vector<int> TabRound(HWND first)
+    {
+        FocusOn(first);
+        std::vector<int> round = {GetDlgCtrlID(first)};
+        for (int presses = 0; presses < 60; ++presses) {
+            const HWND before = Focus();
+            PressKey(m_hwnd, VK_TAB);
+            if (!WaitUntil([&] { return Focus() != before; }, 3000))
+                break;
+            const HWND now = FocusedControl();
+            if (now == first)
+                return round;
+            const int id = GetDlgCtrlID(now);
+            if (round.back() != id)
+                round.push_back(id);
+        }
+        ADD_FAILURE() << "Tab never came back to the first control";
+        return round;
+    }
+
+    // Every shown, enabled tab stop of the window (the filter bar as one).
+    std::vector<int> TabStops()
+    {
+        std::vector<int> stops;
+        for (HWND child = GetWindow(m_hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            const LONG style = GetWindowLongA(child, GWL_STYLE);
+            const bool container = (GetWindowLongA(child, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) != 0;
+            if ((style & WS_VISIBLE) && !(style & WS_DISABLED) && ((style & WS_TABSTOP) || container))
+                stops.push_back(GetDlgCtrlID(child));
+        }
+        std::sort(stops.begin(), stops.end());
+        return stops;
+    }
+
+    void SearchSixPictures()
+    {
+        const std::string picture = m_files.Join("p.jpg");
+        ASSERT_TRUE(SavePicture(picture, 160, 120, 0x3060D0, L"image/jpeg"));
+        std::vector<std::string> script;
+        for (int i = 0; i < 6; ++i)
+            script.push_back("copy|" + picture + "|f" + std::to_string(i) + ".jpg");
+        m_engine.SetScript(script);
+        SelectFirstDrive();
+        PostCommand(m_hwnd, IDC_NEXT);
+        ASSERT_TRUE(WaitAnalysed());
+        ASSERT_TRUE(WaitUntil([&] { return ItemCount(Ctl(IDC_PICTURE_LIST)) == 6; }));
+    }
+
+    int Ticked()
+    {
+        int ticked = 0;
+        for (int i = 0; i < ItemCount(Ctl(IDC_PICTURE_LIST)); ++i)
+            ticked += (SendMessageA(Ctl(IDC_PICTURE_LIST), LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK) >> 12) == 2;
+        return ticked;
+    }
+
+    void PressWith(WORD modifier, WORD key)
+    {
+        SetForegroundWindow(m_hwnd);
+        WaitUntil([&] { return GetForegroundWindow() == m_hwnd; }, 2000);
+        INPUT keys[4] = {};
+        for (INPUT& input : keys)
+            input.type = INPUT_KEYBOARD;
+        keys[0].ki.wVk = modifier;
+        keys[1].ki.wVk = key;
+        keys[2].ki.wVk = key;
+        keys[2].ki.dwFlags = KEYEVENTF_KEYUP;
+        keys[3].ki.wVk = modifier;
+        keys[3].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(4, keys, sizeof(INPUT));
+    }
+
+    EngineInstall m_engine;
+    TempFolder m_files{"keyboard"};
+};
+
+std::vector<int> Sorted(std::vector<int> ids)
+{
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+TEST_F(KeyboardTest, TabReachesEveryCommandInLayoutOrder)
+{
+    Open();
+    // The drive selection: the top row, the drives, the save folder's row
+    // and Next (the save folder's box is greyed: only Browse changes it).
+    std::vector<int> expected = {IDC_RELOAD, IDC_SETTINGS_LINK, IDC_HELP_LINK, IDC_DRIVE_LIST, IDC_BROWSE, IDC_NEXT};
+    // The last search's link, after Next in its row, when an earlier test
+    // left a search to show.
+    if (Visible(Ctl(IDC_LAST_SEARCH)))
+        expected.push_back(IDC_LAST_SEARCH);
+    const std::vector<int> ready = TabRound(Ctl(IDC_RELOAD));
+    EXPECT_EQ(ready, expected);
+    EXPECT_EQ(Sorted(ready), TabStops());
+
+    SearchSixPictures();
+    // The found pictures: the links at the top, select all, the filter
+    // bar, the pictures, the save folder's row, then the buttons' row.
+    const std::vector<int> analysed = TabRound(Ctl(IDC_SETTINGS_LINK));
+    EXPECT_EQ(analysed, (std::vector<int>{IDC_SETTINGS_LINK, IDC_HELP_LINK, IDC_SELECT_ALL, IDC_FILTER_BAR,
+                                          IDC_PICTURE_LIST, IDC_BROWSE, IDC_RECOVER, IDC_NEW_SEARCH,
+                                          IDC_ARRANGEMENT}));
+    EXPECT_EQ(Sorted(analysed), TabStops());
+}
+
+TEST_F(KeyboardTest, AltLetterSpaceAndCtrlAWorkTheCommands)
+{
+    Open();
+    SearchSixPictures();
+    HWND label = Ctl(IDC_SELECT_ALL);
+    ASSERT_EQ(Text(label), "Unselect All Photos");
+    ASSERT_EQ(Ticked(), 6);
+
+    // Alt+A is the select-all link's letter, as a click.
+    PressWith(VK_MENU, 'A');
+    ASSERT_TRUE(WaitUntil([&] { return Text(label) == "Select All Photos"; }));
+    EXPECT_EQ(Ticked(), 0);
+
+    // Space on the link with the focus, as a click.
+    FocusOn(label);
+    PressKey(m_hwnd, VK_SPACE);
+    ASSERT_TRUE(WaitUntil([&] { return Text(label) == "Unselect All Photos"; }));
+    EXPECT_EQ(Ticked(), 6);
+
+    // Ctrl+A in the list ticks every picture shown, whatever their ticks,
+    // and leaves the label offering to untick.
+    PressWith(VK_MENU, 'A');
+    ASSERT_TRUE(WaitUntil([&] { return Ticked() == 0; }));
+    FocusOn(Ctl(IDC_PICTURE_LIST));
+    PressWith(VK_CONTROL, 'A');
+    ASSERT_TRUE(WaitUntil([&] { return Ticked() == 6; }));
+    EXPECT_EQ(Text(label), "Unselect All Photos");
+    PressWith(VK_CONTROL, 'A');
+    Pump(300);
+    EXPECT_EQ(Ticked(), 6);
+
+    // Letters of commands the view does not show press nothing: Next's.
+    PressWith(VK_MENU, 'N');
+    Pump(300);
+    EXPECT_TRUE(Analysed());
+}
+
+}  // namespace
