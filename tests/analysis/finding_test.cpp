@@ -327,7 +327,7 @@ TEST_F(FindingTest, ViewBoxAndHeaderSortKeepStepWithTheSortBox)
     Dlg().RunOnUi([&] { Dlg().List().Clear(); });
     List(0, 3, 40);
     List(3, 2, 300);
-    Dlg().RunOnUi([&] { Dlg().EnterAnalysedState(); });
+    Dlg().RunOnUi([&] { Dlg().ShowAnalysed(); });
     SetWindowPos(m_list, nullptr, 0, 0, 1000, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     HWND view = ComboWithEntry(Dlg().FilterBar(), "Large thumbnails");

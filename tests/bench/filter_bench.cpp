@@ -196,7 +196,7 @@ TEST_F(FilterBench, Changes)
         return;
     const bool details = std::string(thumbs) == "details";
     const int box = details ? 0 : std::atoi(thumbs);
-    Dlg().RunOnUi([&] { Dlg().EnterAnalysedState(); });
+    Dlg().RunOnUi([&] { Dlg().ShowAnalysed(); });
     ShowWindow(m_hwnd, SW_MAXIMIZE);
     ShowWindow(bar, SW_SHOW);
     Pump(500);
