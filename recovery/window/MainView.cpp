@@ -145,14 +145,17 @@ void CMainView::MakeKeyboardReachable()
     m_lblSelectAll.SetAccessKey('A');
     m_btnRecover.SetAccessKey('R');
     m_btnNewSearch.SetAccessKey('W');
+    m_btnOpenCopy.SetAccessKey('O');
+    m_btnCopyBrowse.SetAccessKey('E');
 
     // Tab follows the window's rows, top to bottom and left to right; a
     // view that hides some of them keeps the others' order. Next and
     // Recover take one place and never show together.
     CWnd* const order[] = {
-        &m_btnReload, &m_lblSettings, &m_lblHelp,  &m_lblSelectAll, &m_filterBar,    &m_listDrives,
-        &m_listPictures, &m_editSaveDir, &m_btnBrowse, &m_btnNext, &m_btnRecover, &m_btnNewSearch,
-        &m_comboArrangement, &m_lblLastSearch,
+        &m_btnReload,    &m_btnOpenCopy,    &m_lblSettings,  &m_lblHelp,  &m_lblSelectAll,
+        &m_filterBar,    &m_listDrives,     &m_listPictures, &m_editSaveDir, &m_btnBrowse,
+        &m_btnNext,      &m_btnRecover,     &m_btnNewSearch, &m_comboArrangement, &m_lblLastSearch,
+        &m_chkCopy,      &m_editCopyPlace,  &m_btnCopyBrowse,
     };
     HWND after = HWND_TOP;
     for (CWnd* control : order) {
@@ -218,7 +221,8 @@ HWND CMainView::AccessKeyTarget(char key) const
     auto usable = [](HWND control) {
         return control && ::IsWindowVisible(control) && ::IsWindowEnabled(control);
     };
-    const CIconButton* const buttons[] = {&m_btnReload, &m_btnBrowse, &m_btnNext, &m_btnRecover, &m_btnNewSearch};
+    const CIconButton* const buttons[] = {&m_btnReload, &m_btnOpenCopy,    &m_btnBrowse,    &m_btnNext,
+                                          &m_btnRecover, &m_btnNewSearch, &m_btnCopyBrowse};
     for (const CIconButton* button : buttons) {
         if (button->GetAccessKey() == wanted && usable(button->m_hWnd))
             return button->m_hWnd;

@@ -140,11 +140,14 @@ TEST_F(KeyboardTest, TabReachesEveryCommandInLayoutOrder)
     Open();
     // The drive selection: the top row, the drives, the save folder's row
     // and Next (the save folder's box is greyed: only Browse changes it).
-    std::vector<int> expected = {IDC_RELOAD, IDC_SETTINGS_LINK, IDC_HELP_LINK, IDC_DRIVE_LIST, IDC_BROWSE, IDC_NEXT};
+    std::vector<int> expected = {IDC_RELOAD,    IDC_OPEN_COPY, IDC_SETTINGS_LINK, IDC_HELP_LINK,
+                                 IDC_DRIVE_LIST, IDC_BROWSE,    IDC_NEXT};
     // The last search's link, after Next in its row, when an earlier test
-    // left a search to show.
+    // left a search to show; then the copy of the disk's row below.
     if (Visible(Ctl(IDC_LAST_SEARCH)))
         expected.push_back(IDC_LAST_SEARCH);
+    expected.push_back(IDC_COPY_DISK);
+    expected.push_back(IDC_COPY_BROWSE);
     const std::vector<int> ready = TabRound(Ctl(IDC_RELOAD));
     EXPECT_EQ(ready, expected);
     EXPECT_EQ(Sorted(ready), TabStops());
