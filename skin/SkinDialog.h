@@ -22,6 +22,10 @@ protected:
 
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnEraseBkgnd(HDC hdc);
+    // Draws the skin's part that lies under area (client coordinates) into
+    // hdc, whose origin is that area's corner.
+    void DrawSkin(HDC hdc, const RECT& area);
+    LRESULT OnCtlColorButtonLike(WPARAM wParam, LPARAM lParam);
     void OnSize(UINT nType, int cx, int cy);
 
     DECLARE_MESSAGE_MAP()
