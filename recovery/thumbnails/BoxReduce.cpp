@@ -35,9 +35,16 @@ DecodedPicture BoxReduced(const DecodedPicture& picture, unsigned minWidth, unsi
     if (GdipBitmapLockBits(image.Get(), &all, ImageLockModeWrite, PixelFormat24bppRGB, &out) != Ok)
         return reduced;
 
-    // A band of factor rows at a time: GDI+ converts what it locks into a
-    // buffer of its own, and the whole picture's would be tens of megabytes.
-    // Each pixel is put on white by its alpha before the mean is taken.
+    // Read in the picture's own pixel format where it is one of the common
+    // ones: asked for another, GDI+ converts every pixel it hands out, which
+    // costs about what the decode did. A band of factor rows at a time: a
+    // converted picture's whole buffer would be tens of megabytes. Each
+    // pixel is put on white by its alpha before the mean is taken.
+    PixelFormat format = PixelFormat32bppARGB;
+    GdipGetImagePixelFormat(picture.image.Get(), &format);
+    if (format != PixelFormat24bppRGB && format != PixelFormat32bppRGB && format != PixelFormat32bppPARGB)
+        format = PixelFormat32bppARGB;
+    const unsigned step = format == PixelFormat24bppRGB ? 3 : 4;
     std::vector<uint64_t> sums(static_cast<size_t>(width) * 3);
     const uint64_t divisor = 255ull * factor * factor;
     bool read = true;
@@ -46,7 +53,7 @@ DecodedPicture BoxReduced(const DecodedPicture& picture, unsigned minWidth, unsi
         GpRect band = {picture.srcX, picture.srcY + static_cast<INT>(row * factor), static_cast<INT>(width * factor),
                        static_cast<INT>(factor)};
         BitmapData in = {};
-        if (GdipBitmapLockBits(picture.image.Get(), &band, ImageLockModeRead, PixelFormat32bppARGB, &in) != Ok) {
+        if (GdipBitmapLockBits(picture.image.Get(), &band, ImageLockModeRead, format, &in) != Ok) {
             read = false;
             break;
         }
@@ -54,19 +61,30 @@ DecodedPicture BoxReduced(const DecodedPicture& picture, unsigned minWidth, unsi
             const auto* line = static_cast<const uint8_t*>(in.Scan0) + static_cast<ptrdiff_t>(y) * in.Stride;
             for (unsigned col = 0; col < width; ++col) {
                 uint64_t* sum = &sums[static_cast<size_t>(col) * 3];
-                for (unsigned x = 0; x < factor; ++x, line += 4) {
-                    const unsigned alpha = line[3];
-                    const unsigned white = 255u * (255u - alpha);
-                    sum[0] += line[0] * alpha + white;
-                    sum[1] += line[1] * alpha + white;
-                    sum[2] += line[2] * alpha + white;
+                for (unsigned x = 0; x < factor; ++x, line += step) {
+                    if (step == 3 || format == PixelFormat32bppRGB) {
+                        sum[0] += 255u * line[0];
+                        sum[1] += 255u * line[1];
+                        sum[2] += 255u * line[2];
+                    } else if (format == PixelFormat32bppPARGB) {
+                        const unsigned white = 255u - line[3];
+                        sum[0] += 255u * (line[0] + white);
+                        sum[1] += 255u * (line[1] + white);
+                        sum[2] += 255u * (line[2] + white);
+                    } else {
+                        const unsigned alpha = line[3];
+                        const unsigned white = 255u * (255u - alpha);
+                        sum[0] += line[0] * alpha + white;
+                        sum[1] += line[1] * alpha + white;
+                        sum[2] += line[2] * alpha + white;
+                    }
                 }
             }
         }
         GdipBitmapUnlockBits(picture.image.Get(), &in);
         auto* to = static_cast<uint8_t*>(out.Scan0) + static_cast<ptrdiff_t>(row) * out.Stride;
         for (size_t i = 0; i < sums.size(); ++i)
-            to[i] = static_cast<uint8_t>((sums[i] + divisor / 2) / divisor);
+            to[i] = static_cast<uint8_t>(std::min<uint64_t>(255, (sums[i] + divisor / 2) / divisor));
     }
     GdipBitmapUnlockBits(image.Get(), &out);
     if (!read)
