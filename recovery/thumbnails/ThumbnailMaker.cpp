@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <chrono>
 
 namespace {
 
@@ -50,8 +51,8 @@ void CThumbnailMaker::Add(const CString& path)
     m_todo.push_back(job);
     if (m_workers.empty()) {
         m_stopping = false;
-        m_cores = std::max(1u, std::thread::hardware_concurrency());
-        for (unsigned i = 0; i < m_cores; ++i)
+        m_share = CWorkerShare(std::thread::hardware_concurrency());
+        for (unsigned i = 0; i < m_share.Cores(); ++i)
             m_workers.emplace_back(&CThumbnailMaker::Work, this);
     }
     m_wake.notify_one();
@@ -90,16 +91,11 @@ void CThumbnailMaker::Stop()
         m_order.clear();
         m_todo.clear();
         m_wake.notify_all();
+        m_restEnd.notify_all();
     }
     for (std::thread& worker : m_workers)
         worker.join();
     m_workers.clear();
-}
-
-unsigned CThumbnailMaker::WorkersAtOnce(unsigned cores, bool searching)
-{
-    cores = std::max(1u, cores);
-    return searching && cores > 1 ? cores - 1 : cores;
 }
 
 void CThumbnailMaker::SetSearching(bool searching)
@@ -109,6 +105,7 @@ void CThumbnailMaker::SetSearching(bool searching)
         return;
     m_searching = searching;
     m_wake.notify_all();
+    m_restEnd.notify_all();
 }
 
 void CThumbnailMaker::Work()
@@ -121,7 +118,7 @@ void CThumbnailMaker::Work()
         // add to.
         m_wake.wait(lock, [this] {
             return m_stopping || (!m_todo.empty() && m_order.size() - m_todo.size() < kMaxAhead &&
-                                  m_busy < WorkersAtOnce(m_cores, m_searching));
+                                  m_busy < m_share.Workers(m_searching));
         });
         if (m_stopping)
             break;
@@ -130,20 +127,28 @@ void CThumbnailMaker::Work()
         ++m_busy;
         // Thumbnails may wait; the window and the engine's search may not.
         // A scheduler that ignores priorities still leaves the search its
-        // core: fewer workers run while it does.
+        // core and most of the one it shares: fewer workers run while it
+        // does, and on few cores each rests after its file.
         const int priority = m_searching ? THREAD_PRIORITY_LOWEST : THREAD_PRIORITY_BELOW_NORMAL;
         lock.unlock();
         SetThreadPriority(GetCurrentThread(), priority);
 
         ThumbnailPixels pixels;
         PictureDetails details;
+        const auto started = std::chrono::steady_clock::now();
         const Outcome outcome = Examine(job->result.path, pixels, details);
+        const auto busy =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
 
         lock.lock();
         job->result.outcome = outcome;
         job->result.pixels = std::move(pixels);
         job->result.details = std::move(details);
         job->done = true;
+        // The rest ends early when the search does, or the workers stop.
+        const std::chrono::milliseconds rest = m_share.RestAfter(busy, m_searching);
+        if (rest.count() > 0)
+            m_restEnd.wait_for(lock, rest, [this] { return m_stopping || !m_searching; });
         --m_busy;
         m_wake.notify_one();
     }

@@ -13,6 +13,7 @@
 
 #include "Framework.h"
 #include "Thumbnail.h"
+#include "WorkerShare.h"
 
 class CThumbnailMaker {
 public:
@@ -45,12 +46,10 @@ public:
     // Ends the workers (waiting for the file each is on) and forgets
     // everything. Add starts them again.
     void Stop();
-    // While the search runs the workers leave it a core and run below it;
-    // after its end they take every core. Searching until told otherwise.
+    // While the search runs the workers take the share of the machine
+    // CWorkerShare gives them, and run below it; after its end they take
+    // every core. Searching until told otherwise.
     void SetSearching(bool searching);
-    // How many files the workers work on at once, searching or not: one
-    // fewer than the cores while searching (at least one), every core after.
-    static unsigned WorkersAtOnce(unsigned cores, bool searching);
 
 private:
     struct Job {
@@ -62,11 +61,12 @@ private:
 
     mutable std::mutex m_lock;
     std::condition_variable m_wake;
+    std::condition_variable m_restEnd;  // a worker resting after a file
     std::deque<std::shared_ptr<Job>> m_order;  // not taken back, in the order added
     std::deque<std::shared_ptr<Job>> m_todo;   // not started
     std::vector<std::thread> m_workers;
     bool m_stopping = false;
     bool m_searching = true;
-    unsigned m_busy = 0;  // workers on a file
-    unsigned m_cores = 1;
+    unsigned m_busy = 0;  // workers on a file, or resting after one
+    CWorkerShare m_share{1};
 };

@@ -4,6 +4,8 @@
 // would otherwise take. The picture source says which copies a file has.
 #include "Thumbnail.h"
 
+#include "BoxReduce.h"
+
 #include <objidl.h>
 #include <gdiplus.h>
 
@@ -25,8 +27,19 @@ std::mutex g_largeDecode;
 
 // Draws the picture fitted on white into pixels; false when there was
 // nothing to draw.
-bool Draw(const DecodedPicture& picture, ThumbnailPixels& pixels, int box)
+bool Draw(const DecodedPicture& whole, ThumbnailPixels& pixels, int box)
 {
+    // A picture many times the thumbnail's size is first box-reduced to
+    // about twice it: the bicubic scale of millions of pixels would cost
+    // as much as their decode, for no better a thumbnail.
+    DecodedPicture reduced;
+    if (whole && whole.width > 0 && whole.height > 0) {
+        const ThumbnailRect fit = FitThumbnailIn(whole.width, whole.height, box);
+        reduced = BoxReduced(whole, static_cast<unsigned>(std::max(1, 2 * fit.width)),
+                             static_cast<unsigned>(std::max(1, 2 * fit.height)));
+    }
+    const DecodedPicture& picture = reduced ? reduced : whole;
+
     GpBitmap* made = nullptr;
     GdipCreateBitmapFromScan0(box, box, 0, PixelFormat32bppRGB, nullptr, &made);
     const CGdiBitmap thumb(made);
