@@ -91,7 +91,6 @@ void CThumbnailMaker::Stop()
         m_order.clear();
         m_todo.clear();
         m_wake.notify_all();
-        m_restEnd.notify_all();
     }
     for (std::thread& worker : m_workers)
         worker.join();
@@ -105,7 +104,6 @@ void CThumbnailMaker::SetSearching(bool searching)
         return;
     m_searching = searching;
     m_wake.notify_all();
-    m_restEnd.notify_all();
 }
 
 void CThumbnailMaker::Work()
@@ -127,28 +125,20 @@ void CThumbnailMaker::Work()
         ++m_busy;
         // Thumbnails may wait; the window and the engine's search may not.
         // A scheduler that ignores priorities still leaves the search its
-        // core and most of the one it shares: fewer workers run while it
-        // does, and on few cores each rests after its file.
+        // core: fewer workers run while it does.
         const int priority = m_searching ? THREAD_PRIORITY_LOWEST : THREAD_PRIORITY_BELOW_NORMAL;
         lock.unlock();
         SetThreadPriority(GetCurrentThread(), priority);
 
         ThumbnailPixels pixels;
         PictureDetails details;
-        const auto started = std::chrono::steady_clock::now();
         const Outcome outcome = Examine(job->result.path, pixels, details);
-        const auto busy =
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
 
         lock.lock();
         job->result.outcome = outcome;
         job->result.pixels = std::move(pixels);
         job->result.details = std::move(details);
         job->done = true;
-        // The rest ends early when the search does, or the workers stop.
-        const std::chrono::milliseconds rest = m_share.RestAfter(busy, m_searching);
-        if (rest.count() > 0)
-            m_restEnd.wait_for(lock, rest, [this] { return m_stopping || !m_searching; });
         --m_busy;
         m_wake.notify_one();
     }

@@ -61,7 +61,6 @@ private:
 
     mutable std::mutex m_lock;
     std::condition_variable m_wake;
-    std::condition_variable m_restEnd;  // a worker resting after a file
     std::deque<std::shared_ptr<Job>> m_order;  // not taken back, in the order added
     std::deque<std::shared_ptr<Job>> m_todo;   // not started
     std::vector<std::thread> m_workers;
