@@ -55,7 +55,7 @@ void CRecoveryDlg::OnRecover()
         break;
     case WindowView::Analysing:
         if (m_state.CancelsSearch())
-            CancelAnalysis();
+            m_run.Cancel();
         break;
     case WindowView::Analysed:
         m_recovering.Start();
@@ -63,16 +63,6 @@ void CRecoveryDlg::OnRecover()
     default:
         break;
     }
-}
-
-void CRecoveryDlg::CancelAnalysis()
-{
-    if (MessageBox("Quorvane is currently analyzing disk, are you sure you want to cancel?", "Confirm",
-                   MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return;
-
-    StopEngine();
-    m_monitor.SearchStopped();
 }
 
 void CRecoveryDlg::OnOK()
@@ -91,7 +81,7 @@ void CRecoveryDlg::OnCancel()
     // button, question and all; anywhere else it does nothing. A copy's
     // Cancel has the same caption but is no search's: Escape leaves it be.
     if (m_state.CancelsSearch())
-        CancelAnalysis();
+        m_run.Cancel();
 }
 
 void CRecoveryDlg::OnClose()
@@ -134,7 +124,7 @@ void CRecoveryDlg::StopWork()
 {
     // The engine first, and waited for: it must not go on reading the disk
     // and filling the work folder with nobody to see it.
-    StopEngine();
+    m_run.Stop();
     // A search cut short by the window's end is still offered at the next
     // start, with what it had found.
     m_results.Remember();

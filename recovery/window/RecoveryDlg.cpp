@@ -59,6 +59,7 @@ CRecoveryDlg::CRecoveryDlg()
               return CopyPicture(source, folder, name, copied);
           },
           [this](const CString& folder) { OpenSaveFolder(folder); }),
+      m_run(*this, m_state, m_view, m_workFolders, m_searchView, m_intake, m_results, m_monitor),
       m_bCloseAsking(false)
 {
     // The search is recorded each time its finds are shown.
@@ -81,6 +82,7 @@ BOOL CRecoveryDlg::OnInitDialog()
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     m_view.Create(*this, m_searchView);
     m_finds.Attach(m_hWnd);
+    m_run.Attach(m_hWnd, WM_ENGINE_ENDED);
     m_placement.Restore(m_hWnd, m_view.LeastSize());
     // Nothing may be reading the old finds while an earlier work folder goes.
     m_workFolders.OnPutAside([this] {

@@ -2,7 +2,7 @@
 // The operations are spread over one source file per feature:
 //   RecoveryDlg.cpp        construction, the views shown, admin check
 //   MainWindowCommands.cpp start-up tick, timer dispatch, Browse, Reload, Help, Select all
-//   EngineRun.cpp          Next, work folder, the engine's start and its end
+//   EngineRun.cpp          Next's checks, the engine's end handed to m_run
 //   PicturePreviewLink.cpp the picture list's messages and the filter bar's choice
 //   CancelExit.cpp         Cancel/Recover button, Enter and Escape, every end of the window
 //   SettingsLink.cpp       the Settings link
@@ -16,6 +16,8 @@
 //   ResultsView            the results kept, New search, the last search
 //                          offered again at start (SearchRecord)
 //   RecoveringView         Recover: copying the ticked pictures (RecoveryRun)
+//   SearchRunView          the search's run: the work folder, the engine's
+//                          start (EngineLaunch), its end, Cancel and the stop
 // and the work that runs off the window's thread in objects of their own:
 //   EngineLaunch           the engine's files, its arguments and its start
 //   EngineSearch           the engine's process and the thread that waits for it
@@ -49,7 +51,6 @@
 #include "Framework.h"
 #include "AnalysisMonitor.h"
 #include "DriveDiscovery.h"
-#include "EngineSearch.h"
 #include "FindsIntake.h"
 #include "FindsView.h"
 #include "IntakePacer.h"
@@ -59,6 +60,7 @@
 #include "Recovering.h"
 #include "ResultsView.h"
 #include "SearchProgressView.h"
+#include "SearchRunView.h"
 #include "SkinDialog.h"
 #include "Thumbnail.h"
 #include "WindowHost.h"
@@ -104,12 +106,9 @@ protected:
     // Main window commands.
     void OnStartupTick();
 
-    // Engine run.
+    // Engine run (m_run).
     // An earlier search's work folder is gone (see CWorkFolders).
     LRESULT OnWorkFolderCleared(WPARAM, LPARAM);
-    // Starts the engine on device with the enabled formats; every failure
-    // is told and ends the search.
-    void LaunchEngine(const CString& device, const CString& copyPath = CString());
     // The copy of the disk kept while searching (DiskCopyCommands.cpp): the
     // drives listed with the saved copies, the copy's file for a search of
     // chosen (empty: none wanted); false when its folder is refused (said).
@@ -118,7 +117,6 @@ protected:
     void OnCopyBrowse();
     void OnCopyChanged();
     void OnOpenCopy();
-    void EngineNotStarted();
     LRESULT OnEngineEnded(WPARAM wParam, LPARAM lParam);
 
     // Picture list: the list's notifications and keys go to it, the filter
@@ -141,9 +139,6 @@ protected:
     void OnLastSearchLink();
 
     // Cancel, exit and clean-up.
-    void CancelAnalysis();
-    // Ends the engine and waits for its run to be over.
-    void StopEngine();
     // Enter and Escape: never the end of the window.
     void OnOK() override;
     void OnCancel() override;
@@ -185,9 +180,8 @@ private:
     int Ask(const char* text, const char* caption, UINT type) override;
 
 protected:
-    // What the window shows and what runs, and the engine's run.
+    // What the window shows and what runs.
     CWindowState m_state;
-    CEngineSearch m_search;
     // The controls, their places and what each view shows of them.
     CMainView m_view;
     HICON m_hIcon;
@@ -212,6 +206,9 @@ protected:
     CResultsView m_results;
     // Recover: the copy of the ticked pictures into the save folder.
     CRecoveringView m_recovering;
+    // The search's run: Next's work folder, the engine's start, its end
+    // and its stop.
+    CSearchRunView m_run;
     // The close question is open.
     bool m_bCloseAsking;
 };

@@ -16,6 +16,7 @@
 #include "UiTest.h"
 #include "Recovering.h"
 #include "ResultsView.h"
+#include "SearchRunView.h"
 
 namespace {
 
@@ -32,13 +33,15 @@ public:
     int Ask(const char* text, const char*, UINT) override
     {
         boxes.push_back(text);
-        return IDNO;
+        return answer;
     }
     void ShowState() override { ++shown; }
 
     // The timers running, with their intervals.
     std::map<UINT_PTR, UINT> timers;
     std::vector<std::string> boxes;
+    // What every box is answered.
+    int answer = IDNO;
     int shown = 0;
 };
 
@@ -83,6 +86,7 @@ struct Parts {
                                    return CPictureCopier::Outcome::Copied;
                                },
                                [](const CString&) {}};
+    CSearchRunView run{window, state, view, workFolders, searchView, intake, results, monitor};
     std::vector<bool> analysed;
 };
 
@@ -193,6 +197,42 @@ TEST(WindowPartsTest, RecoverRefusesUntilItCanCopy)
     const int shown = parts.window.shown;
     parts.recovering.Cancel();
     EXPECT_EQ(parts.window.shown, shown);
+    RemoveTree(folder);
+}
+
+// The search's Cancel asks first: No leaves the search running and the
+// analysing view as it was; Yes stops it, and the analysed view comes at
+// once with one more walk to take in what the engine wrote last. The
+// window's end stops the search without a question.
+TEST(WindowPartsTest, SearchCancelAsksAndTheWindowsEndDoesNot)
+{
+    const char kCancelQuestion[] = "Quorvane is currently analyzing disk, are you sure you want to cancel?";
+    Parts parts;
+    const std::string folder = EmptyFolder();
+    parts.workFolders.UseListed(folder.c_str(), "");
+    parts.state.searching = true;
+    parts.monitor.Enter();
+    ASSERT_TRUE(parts.state.CancelsSearch());
+
+    parts.run.Cancel();
+    EXPECT_EQ(parts.window.boxes, std::vector<std::string>{kCancelQuestion});
+    EXPECT_TRUE(parts.state.searching);
+    EXPECT_EQ(parts.state.view, WindowView::Analysing);
+    EXPECT_TRUE(parts.analysed.empty());
+    EXPECT_EQ(parts.window.timers[kRescan], 500u);
+
+    parts.window.answer = IDYES;
+    parts.run.Cancel();
+    EXPECT_EQ(parts.window.boxes.size(), 2u);
+    EXPECT_FALSE(parts.state.searching);
+    EXPECT_EQ(parts.state.view, WindowView::Analysed);
+    EXPECT_EQ(parts.analysed, std::vector<bool>{false});
+    EXPECT_EQ(parts.window.timers[kRescan], 200u);
+
+    parts.state.searching = true;
+    parts.run.Stop();
+    EXPECT_FALSE(parts.state.searching);
+    EXPECT_EQ(parts.window.boxes.size(), 2u);
     RemoveTree(folder);
 }
 
