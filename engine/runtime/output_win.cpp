@@ -136,18 +136,28 @@ extern "C" void qvrt_append_close(QvAppendFile* f) {
   delete f;
 }
 
-extern "C" int qvrt_replace_file(const char* path, const void* data, size_t n) {
+namespace {
+
+// Writes the bytes beside path and then moves them over it, so a reader sees
+// the old file or the new one whole. The move fails while a reader holds the
+// file without sharing its deletion; the caller writes again later.
+int WriteThenReplace(const char* path, const void* data, size_t n, DWORD attributes) {
+  if (n > (1u << 30)) return -1;
   const std::string tmp = std::string(path) + ".tmp";
-  HANDLE h = CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+  HANDLE h = CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr);
   if (h == INVALID_HANDLE_VALUE) return -1;
   DWORD wrote = 0;
   bool ok = WriteFile(h, data, static_cast<DWORD>(n), &wrote, nullptr) && wrote == n;
   ok = CloseHandle(h) && ok;
-  // Fails while a reader holds the file without sharing its deletion; the
-  // caller writes again later.
   ok = ok && MoveFileExA(tmp.c_str(), path, MOVEFILE_REPLACE_EXISTING);
   if (!ok) DeleteFileA(tmp.c_str());
   return ok ? 0 : -1;
+}
+
+}  // namespace
+
+extern "C" int qvrt_replace_file(const char* path, const void* data, size_t n) {
+  return WriteThenReplace(path, data, n, FILE_ATTRIBUTE_HIDDEN);
 }
 
 struct QvImageFile {
@@ -193,17 +203,8 @@ extern "C" void qvrt_image_close(QvImageFile* f) {
 }
 
 extern "C" int qvrt_save_file(const char* path, const void* data, size_t n) {
-  const std::string tmp = std::string(path) + ".tmp";
-  HANDLE h = CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return -1;
-  DWORD wrote = 0;
-  bool ok = WriteFile(h, data, static_cast<DWORD>(n), &wrote, nullptr) && wrote == n;
-  ok = CloseHandle(h) && ok;
-  // Fails while a reader holds the map without sharing its deletion; the
-  // next map written takes its place.
-  ok = ok && MoveFileExA(tmp.c_str(), path, MOVEFILE_REPLACE_EXISTING);
-  if (!ok) DeleteFileA(tmp.c_str());
-  return ok ? 0 : -1;
+  // The copy's map: where it fails, the next map written takes its place.
+  return WriteThenReplace(path, data, n, FILE_ATTRIBUTE_NORMAL);
 }
 
 extern "C" long long qvrt_read_file(const char* path, void* buf, size_t cap) {
