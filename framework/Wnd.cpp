@@ -199,7 +199,13 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
             return TRUE;
         }
     }
-    return DispatchToMap(message, code, id, wParam, lParam, pResult);
+    if (DispatchToMap(message, code, id, wParam, lParam, pResult))
+        return TRUE;
+    if (message == WM_COMMAND && OnCommand(id, code)) {
+        *pResult = 0;
+        return TRUE;
+    }
+    return FALSE;
 }
 
 void CWnd::ScreenToClient(RECT* pRect) const

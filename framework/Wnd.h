@@ -110,6 +110,15 @@ protected:
     // Offers the message to the maps (with reflection to child controls);
     // TRUE when a handler took it, its result in *pResult.
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
+    // A command (WM_COMMAND) that no entry of the maps takes, after the
+    // control it came from has seen it; true when it was handled. Lets a
+    // window hand commands on to the objects it is made of.
+    virtual bool OnCommand(UINT id, UINT code)
+    {
+        (void)id;
+        (void)code;
+        return false;
+    }
     // Looks the message up in this object's maps and runs the handler.
     BOOL DispatchToMap(UINT message, UINT code, UINT id, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
     // Runs a notification reflected by the parent; TRUE when handled.

@@ -1,3 +1,7 @@
+// The eighth-sized picture from the DC coefficients (jpeg_dc_picture.h).
+// Longer than most files here (about 550 lines): the baseline and the
+// progressive readers paint the same planes, and the progressive one's DC
+// scans need their own small bit reader and code tables.
 #include "jpeg_dc_picture.h"
 
 #include <algorithm>

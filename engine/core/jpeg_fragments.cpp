@@ -1,3 +1,6 @@
+// Joining a JPEG's pieces (jpeg_fragments.h). Longer than most files here
+// (about 500 lines): one search, the Joiner, whose bounds, candidates and
+// trial joins share its decoder states and would only be passed around if cut.
 #include "jpeg_fragments.h"
 
 #include <algorithm>

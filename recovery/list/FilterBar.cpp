@@ -1,3 +1,7 @@
+// The filter bar's controls. Longer than most files here (about 420 lines):
+// making its dozen controls, laying them out in one row or two as its width
+// and resolution allow, and reading them back into a filter are one
+// control's work on the same members; apart, each part would reach into them.
 #include "FilterBar.h"
 
 #include <algorithm>

@@ -156,6 +156,12 @@ void CAnalysisMonitor::ShowClearing()
     }
 }
 
+void CAnalysisMonitor::WorkFolderCleared()
+{
+    ShowClearing();
+    m_workFolders.Cleared();
+}
+
 void CAnalysisMonitor::EnterAnalysed()
 {
     m_searchView.Hide();

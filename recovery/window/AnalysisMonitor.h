@@ -55,6 +55,9 @@ public:
     // The status line says whether the last search's files are still being
     // deleted.
     void ShowClearing();
+    // The work folders' remover says it has deleted all it was given: the
+    // status line follows, and the remover is done with.
+    void WorkFolderCleared();
     // New search: the timers stopped, the intake paused, the preview and
     // the search's bar gone; the list stays until the next Enter.
     void Leave();

@@ -72,7 +72,7 @@ void CRecoveryDlg::OnOK()
     // it opens the preview (PreTranslateMessage) and on a button it presses
     // that button, before it gets here.
     if (m_view.Filters().FindBoxHasFocus() && m_view.Filters().Filter().text != m_list.ShownFilter().text)
-        ApplyFilter();
+        m_finds.ApplyFilter();
 }
 
 void CRecoveryDlg::OnCancel()
@@ -102,22 +102,19 @@ void CRecoveryDlg::OnClose()
     m_bCloseAsking = false;
     if (answer != IDYES)
         return;
-    EndWindow(IDCANCEL);
+    StopWork();
+    EndDialog(IDCANCEL);
 }
 
 LRESULT CRecoveryDlg::OnEndSession(WPARAM ending, LPARAM)
 {
     // Windows is logging off or shutting down and may end this process as
     // soon as this returns: the engine is stopped now, without a question.
-    if (ending)
-        EndWindow(IDCANCEL);
+    if (ending) {
+        StopWork();
+        EndDialog(IDCANCEL);
+    }
     return 0;
-}
-
-void CRecoveryDlg::EndWindow(int result)
-{
-    StopWork();
-    EndDialog(result);
 }
 
 void CRecoveryDlg::StopWork()

@@ -8,6 +8,7 @@
 
 #include "PictureDescription.h"
 #include "SettingsFiles.h"
+#include "resource.h"
 
 namespace {
 
@@ -16,9 +17,40 @@ const char kDetails[] = "details";
 
 }  // namespace
 
-CFindsView::CFindsView(CPictureList& list, CPicturePreview& preview, CMainView& view, CIntakePacer& pacer)
-    : m_list(list), m_preview(preview), m_view(view), m_pacer(pacer)
+CFindsView::CFindsView(IWindowHost& host, CWindowState& state, CPictureList& list, CPicturePreview& preview,
+                       CMainView& view, CIntakePacer& pacer)
+    : m_host(host), m_state(state), m_list(list), m_preview(preview), m_view(view), m_pacer(pacer)
 {
+}
+
+bool CFindsView::OnCommand(UINT id, UINT code)
+{
+    if (id == IDC_FILTER_BAR && code == CFilterBar::kFilterChanged)
+        ApplyFilter();
+    else if (id == IDC_SELECT_ALL && code == STN_CLICKED)
+        TickShown(m_state.selectAllTicks);
+    else
+        return false;
+    return true;
+}
+
+bool CFindsView::OnKey(const MSG& msg)
+{
+    // Ctrl+A ticks the pictures shown, as Select All does when it ticks.
+    if (msg.message != WM_KEYDOWN || msg.wParam != 'A' || ::GetKeyState(VK_CONTROL) >= 0 ||
+        ::GetKeyState(VK_MENU) < 0 || !m_view.TicksByKeyboard(m_state))
+        return false;
+    TickShown(true);
+    return true;
+}
+
+void CFindsView::TickShown(bool tick)
+{
+    m_list.TickShown(tick);
+    ShowCountLine(true);
+    PicturesChanged();
+    m_state.selectAllTicks = !tick;
+    m_host.ShowState();
 }
 
 void CFindsView::Attach(HWND window)

@@ -1,5 +1,6 @@
 #include "FolderPicker.h"
 
+#include <commdlg.h>
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
@@ -123,4 +124,22 @@ bool PickFolderFrom(HWND owner, const CString& start, CString& path)
     if (SUCCEEDED(comInit))
         CoUninitialize();
     return picked;
+}
+
+bool PickDiskCopyFrom(HWND owner, const CString& start, CString& path)
+{
+    char file[MAX_PATH] = {};
+    OPENFILENAMEA open = {};
+    open.lStructSize = sizeof open;
+    open.hwndOwner = owner;
+    open.lpstrFilter = "Copies of a disk (*.img)\0*.img\0";
+    open.lpstrFile = file;
+    open.nMaxFile = sizeof file;
+    open.lpstrInitialDir = start.IsEmpty() ? nullptr : start.GetString();
+    open.lpstrTitle = "Open a saved copy of a disk";
+    open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (!GetOpenFileNameA(&open))
+        return false;
+    path = file;
+    return true;
 }

@@ -2,7 +2,8 @@
 // which of them show, as the window's state says. The dialog template makes
 // the controls of the Ready view; the New search button, the last search's
 // link, the filter bar and the count line are made here. Nothing here acts
-// on a press: the dialog's message map does.
+// on a press: an access key is handed to the window as its control's press,
+// and the window's parts act on it.
 #pragma once
 
 #include <windows.h>
@@ -54,10 +55,9 @@ public:
     // is chosen.
     CString ArrangementChoice() const;
 
-    // The copy of the disk kept while searching: whether it is wanted and
-    // the folder it goes to (shown in the Ready view, under Next).
+    // The copy of the disk kept while searching (shown in the Ready view,
+    // under Next): the tick as the user left it, and the option shown.
     bool CopyWanted() const { return m_chkCopy.IsWindow() && m_chkCopy.GetCheck() == BST_CHECKED; }
-    CString CopyFolder() const { return m_editCopyPlace.GetWindowText(); }
     void SetCopy(bool wanted, const CString& folder);
     // Selects the drive list's row of this drive; false when none has it.
     bool SelectDrive(const CString& drive);
@@ -102,9 +102,10 @@ public:
     // The keyboard starts at the drives, the first choice, unless the user
     // has moved it already.
     void FocusDrives();
-    // The shown, enabled command whose access key (Alt+key) this is; null
-    // when none is.
-    HWND AccessKeyTarget(char key) const;
+    // Alt with a letter pressed: the window told of a press of the shown,
+    // enabled command that letter is underlined in; false when the key is
+    // no such press.
+    bool PressAccessKey(const MSG& msg);
     // Whether Ctrl+A may tick the pictures shown: the list shows, its
     // choice may change, and the keyboard is not in a text box.
     bool TicksByKeyboard(const CWindowState& state) const;
@@ -113,6 +114,9 @@ public:
     HWND PictureListControl() const { return m_listPictures.m_hWnd; }
 
 private:
+    // The shown, enabled command whose access key (Alt+key) this is; null
+    // when none is.
+    HWND AccessKeyTarget(char key) const;
     void StyleControls();
     void PlaceHidden();
     void MakeResultsControls();

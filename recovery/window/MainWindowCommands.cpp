@@ -1,43 +1,72 @@
-// The main window's commands that do not run an analysis: the start-up tick,
-// the timer dispatch, Browse, Reload, Help (the link and F1), Select all, the
-// keys that stand for the commands, and the results' and Recover's commands
-// handed to their parts.
+// The main window's commands and messages, and where each goes: the
+// start-up tick and the parts' timers, Browse, Next's drive checks, F1, the
+// commands the parts take (each asked in turn), the messages the parts'
+// threads post, and the keys that stand for commands.
 #include "RecoveryDlg.h"
 
-#include <objbase.h>
-#include <shlobj.h>
-
-#include "FileUtils.h"
 #include "FolderPicker.h"
-#include "HelpFile.h"
 #include "SettingsFiles.h"
+
+namespace {
+
+const char kCaption[] = "Quorvane";
+
+}  // namespace
 
 void CRecoveryDlg::OnTimer(UINT_PTR nIDEvent)
 {
     // The parts' timers go back to the part that started them.
-    if (nIDEvent == TIMER_STARTUP)
-        OnStartupTick();
-    else if (!m_monitor.OnTimer(nIDEvent) && !m_recovering.OnTimer(nIDEvent))
+    if (nIDEvent == TIMER_STARTUP) {
+        KillTimer(TIMER_STARTUP);
+        m_copyOption.Restore();
+        m_view.SetSaveFolder(ReadSaveFolder());
+        m_state.view = WindowView::Ready;
+        m_results.ShowReady();
+        m_view.FocusDrives();
+    } else if (!m_monitor.OnTimer(nIDEvent) && !m_recovering.OnTimer(nIDEvent)) {
         Default();
+    }
 }
 
-void CRecoveryDlg::OnStartupTick()
+bool CRecoveryDlg::OnCommand(UINT id, UINT code)
 {
-    KillTimer(TIMER_STARTUP);
-    bool copyWanted = false;
-    CString copyFolder;
-    ReadDiskCopy(copyWanted, copyFolder);
-    m_view.SetCopy(copyWanted, copyFolder);
-    m_view.ShowDrives(ListedDrives());
-    m_view.SetSaveFolder(ReadSaveFolder());
-    m_state.view = WindowView::Ready;
-    m_results.ShowReady();
-    m_view.FocusDrives();
+    return m_copyOption.OnCommand(id, code) || m_finds.OnCommand(id, code) || m_results.OnCommand(id, code) ||
+           m_recovering.OnCommand(id, code) || m_links.OnCommand(id, code);
+}
+
+LRESULT CRecoveryDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = 0;
+    if (message == WM_NOTIFY && m_list.OnNotify(reinterpret_cast<NMHDR*>(lParam), result))
+        return result;
+    // Posted by the engine's waiter (see CEngineSearch::Read) and by the
+    // remover of earlier work folders, from their own threads.
+    if (message == WM_ENGINE_ENDED) {
+        m_run.OnEngineEnded(wParam, lParam);
+        return 0;
+    }
+    if (message == WM_WORK_FOLDER_CLEARED) {
+        m_monitor.WorkFolderCleared();
+        return 0;
+    }
+    return CSkinDialog::WindowProc(message, wParam, lParam);
+}
+
+BOOL CRecoveryDlg::PreTranslateMessage(MSG* pMsg)
+{
+    if (m_list.PreTranslate(*pMsg) || m_view.PressAccessKey(*pMsg) || m_finds.OnKey(*pMsg))
+        return TRUE;
+    return CSkinDialog::PreTranslateMessage(pMsg);
 }
 
 bool CRecoveryDlg::PickFolder(CString& path)
 {
     return PickFolderFrom(m_hWnd, m_view.SaveFolder(), path);
+}
+
+bool CRecoveryDlg::PickDiskCopy(CString& path)
+{
+    return PickDiskCopyFrom(m_hWnd, m_copyOption.Folder(), path);
 }
 
 void CRecoveryDlg::OnBrowse()
@@ -55,81 +84,36 @@ void CRecoveryDlg::OnBrowse()
     WriteSaveFolder(folder);
 }
 
-void CRecoveryDlg::OnReload()
-{
-    const HCURSOR previous = ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
-    m_view.ShowDrives(ListedDrives());
-    ::SetCursor(previous);
-}
-
-void CRecoveryDlg::OnHelpLink()
-{
-    OpenHelpFile(*this);
-}
-
 BOOL CRecoveryDlg::OnHelpInfo(HELPINFO* info)
 {
     (void)info;
-    OpenHelpFile(*this);
+    m_links.OpenHelp();
     return TRUE;
 }
 
-void CRecoveryDlg::OnNewSearch()
+void CRecoveryDlg::OnNext()
 {
-    m_results.NewSearch();
-}
-
-void CRecoveryDlg::OnLastSearchLink()
-{
-    m_results.OnLastSearchLink();
-}
-
-void CRecoveryDlg::OnArrangementChanged()
-{
-    m_recovering.OnArrangementChanged();
-}
-
-void CRecoveryDlg::OnSelectAll()
-{
-    // The pictures a filter hides keep their ticks.
-    const bool tick = m_state.selectAllTicks;
-    m_list.TickShown(tick);
-    m_finds.ShowCountLine(true);
-    m_finds.PicturesChanged();
-
-    m_state.selectAllTicks = !tick;
-    ShowState();
-}
-
-void CRecoveryDlg::TickAllShown()
-{
-    // As Select All does when it ticks; the label then offers to untick.
-    m_list.TickShown(true);
-    m_finds.ShowCountLine(true);
-    m_finds.PicturesChanged();
-    m_state.selectAllTicks = false;
-    ShowState();
-}
-
-bool CRecoveryDlg::OnKeyboardCommand(const MSG& msg)
-{
-    const bool letter = msg.wParam >= 'A' && msg.wParam <= 'Z';
-    // Alt with a letter: the command that letter is underlined in.
-    if (msg.message == WM_SYSKEYDOWN && letter && (msg.lParam & (1 << 29))) {
-        HWND target = m_view.AccessKeyTarget(static_cast<char>(msg.wParam));
-        if (!target)
-            return false;
-        char cls[16] = {};
-        ::GetClassNameA(target, cls, sizeof cls);
-        const WORD code = lstrcmpiA(cls, "Button") == 0 ? BN_CLICKED : STN_CLICKED;
-        SendMessage(WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(target), code), reinterpret_cast<LPARAM>(target));
-        return true;
+    // A second click while the search it started runs (a click queued
+    // behind the first) must not start another.
+    if (m_state.searching)
+        return;
+    CString drive;
+    if (!m_view.SelectedDrive(drive)) {
+        MessageBox("Please select drive from where to recover photos.", kCaption, MB_OK);
+        return;
     }
-    // Ctrl+A ticks the pictures shown.
-    if (msg.message == WM_KEYDOWN && msg.wParam == 'A' && ::GetKeyState(VK_CONTROL) < 0 && ::GetKeyState(VK_MENU) >= 0 &&
-        m_view.TicksByKeyboard(m_state)) {
-        TickAllShown();
-        return true;
+    const DriveEntry* chosen = m_view.Drive(drive);
+    if (!chosen) {
+        MessageBox("Error. Failed to find the disk.", kCaption, MB_OK);
+        return;
     }
-    return false;
+    // Not while a copy runs (Next is hidden then): a stray command does nothing.
+    if (m_recovering.Running())
+        return;
+    // The search's run (m_run) takes it from there: the work folder, the
+    // engine's start, its end and its stop.
+    CString copyPath;
+    if (!m_copyOption.Prepare(*chosen, copyPath))
+        return;
+    m_run.Start(DriveSystem(), *chosen, drive, copyPath);
 }

@@ -7,6 +7,7 @@
 
 #include "SafeCopy.h"
 #include "SettingsFiles.h"
+#include "resource.h"
 
 namespace {
 
@@ -111,6 +112,14 @@ CString CRecoveringView::ChooseRecoveryFolder(const CString& saveFolder) const
     for (int n = 2; n < 10000 && GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES; ++n)
         folder = save + "\\" + NumberedName(name, n);
     return folder;
+}
+
+bool CRecoveringView::OnCommand(UINT id, UINT code)
+{
+    if (id != IDC_ARRANGEMENT || code != CBN_SELCHANGE)
+        return false;
+    OnArrangementChanged();
+    return true;
 }
 
 void CRecoveringView::OnArrangementChanged()

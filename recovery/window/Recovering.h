@@ -6,7 +6,8 @@
 // pictures marked.
 // Contract: Start refuses, with a box, while the last finds are still being
 // listed, with nothing ticked or without a save folder; OnTimer takes the
-// copy timer's ticks; every box is shown through the window (IWindowHost).
+// copy timer's ticks and OnCommand the arrangement's choice; every box is
+// shown through the window (IWindowHost).
 // The copy of one picture and the opening of the save folder are the
 // window's (its test seams), handed in as functions.
 // Limits: one run at a time, on the window's thread.
@@ -45,14 +46,16 @@ public:
     void Cancel();
     // True when the tick was the copy timer's.
     bool OnTimer(UINT_PTR timer);
-    // The choice beside Recover changed: kept in settings.ini.
-    void OnArrangementChanged();
+    // A command of the window; true when it was the choice beside Recover
+    // changing, which is kept in settings.ini.
+    bool OnCommand(UINT id, UINT code);
     // The window ends: the run stopped after the picture being copied.
     void Stop();
     // A run is going.
     bool Running() const { return m_run.Running(); }
 
 private:
+    void OnArrangementChanged();
     void OnCopyTick();
     // The folder inside the save folder that this search's pictures go to:
     // the one its earlier Recover used, else a new one named for it.

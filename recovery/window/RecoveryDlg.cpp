@@ -23,24 +23,11 @@ BEGIN_MESSAGE_MAP(CRecoveryDlg, CSkinDialog)
     ON_WM_QUERYDRAGICON()
     ON_BN_CLICKED(IDC_BROWSE, &CRecoveryDlg::OnBrowse)
     ON_BN_CLICKED(IDC_NEXT, &CRecoveryDlg::OnNext)
-    ON_BN_CLICKED(IDC_RELOAD, &CRecoveryDlg::OnReload)
-    ON_BN_CLICKED(IDC_COPY_BROWSE, &CRecoveryDlg::OnCopyBrowse)
-    ON_BN_CLICKED(IDC_COPY_DISK, &CRecoveryDlg::OnCopyChanged)
-    ON_BN_CLICKED(IDC_OPEN_COPY, &CRecoveryDlg::OnOpenCopy)
     ON_BN_CLICKED(IDC_RECOVER, &CRecoveryDlg::OnRecover)
     ON_WM_CLOSE()
     ON_WM_DESTROY()
     ON_MESSAGE(WM_ENDSESSION, &CRecoveryDlg::OnEndSession)
-    ON_MESSAGE(WM_WORK_FOLDER_CLEARED, &CRecoveryDlg::OnWorkFolderCleared)
-    ON_MESSAGE(WM_ENGINE_ENDED, &CRecoveryDlg::OnEngineEnded)
-    ON_STN_CLICKED(IDC_HELP_LINK, &CRecoveryDlg::OnHelpLink)
     ON_WM_HELPINFO()
-    ON_STN_CLICKED(IDC_SETTINGS_LINK, &CRecoveryDlg::OnSettings)
-    ON_STN_CLICKED(IDC_SELECT_ALL, &CRecoveryDlg::OnSelectAll)
-    ON_BN_CLICKED(IDC_NEW_SEARCH, &CRecoveryDlg::OnNewSearch)
-    ON_CONTROL(CBN_SELCHANGE, IDC_ARRANGEMENT, &CRecoveryDlg::OnArrangementChanged)
-    ON_STN_CLICKED(IDC_LAST_SEARCH, &CRecoveryDlg::OnLastSearchLink)
-    ON_CONTROL(CFilterBar::kFilterChanged, IDC_FILTER_BAR, &CRecoveryDlg::ApplyFilter)
     ON_WM_SIZE()
     ON_WM_GETMINMAXINFO()
     ON_MESSAGE(WM_DPICHANGED, &CRecoveryDlg::OnDpiChanged)
@@ -51,7 +38,7 @@ CRecoveryDlg::CRecoveryDlg()
     : CSkinDialog(IDD_RECOVERY, nullptr),
       m_hIcon(LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_APP))),
       m_monitor(*this, m_state, m_view, m_searchView, m_workFolders, m_intake, m_list, m_finds, m_preview),
-      m_finds(m_list, m_preview, m_view, m_monitor.Pacer()),
+      m_finds(*this, m_state, m_list, m_preview, m_view, m_monitor.Pacer()),
       m_results(*this, m_state, m_view, m_workFolders, m_intake, m_list, m_monitor),
       m_recovering(
           *this, m_state, m_view, m_list, m_preview, m_monitor, m_results.Record(),
@@ -60,6 +47,8 @@ CRecoveryDlg::CRecoveryDlg()
           },
           [this](const CString& folder) { OpenSaveFolder(folder); }),
       m_run(*this, m_state, m_view, m_workFolders, m_searchView, m_intake, m_results, m_monitor),
+      m_copyOption(*this, *this, m_view),
+      m_links(*this),
       m_bCloseAsking(false)
 {
     // The search is recorded each time its finds are shown.

@@ -1,23 +1,31 @@
 // The program's main window: drive list, analysis with thumbnails, recovery.
-// The operations are spread over one source file per feature:
-//   RecoveryDlg.cpp        construction, the views shown, admin check
-//   MainWindowCommands.cpp start-up tick, timer dispatch, Browse, Reload, Help, Select all
-//   EngineRun.cpp          Next's checks, the engine's end handed to m_run
-//   PicturePreviewLink.cpp the picture list's messages and the filter bar's choice
+// A thin dialog that owns its parts and wires them together; its own work
+// is spread over a few source files:
+//   RecoveryDlg.cpp        construction, the views shown, the parts' timers
+//                          and boxes, the seams tests answer, the window's
+//                          size, resolution and minimised icon, admin check
+//   MainWindowCommands.cpp the start-up tick, where each tick, command and
+//                          posted message goes, Browse, Next's drive checks
 //   CancelExit.cpp         Cancel/Recover button, Enter and Escape, every end of the window
-//   SettingsLink.cpp       the Settings link
 // with what the window shows and what runs as values (WindowState), and
 // the controls in an object of their own:
 //   MainView               the controls' styles, their places in each view
-//                          (WindowPlaces) and which of them each view shows
-// the window's parts that run on its timers and boxes (IWindowHost):
+//                          (WindowPlaces), which of them each view shows,
+//                          and the access keys (MainViewKeys)
+// the window's parts, which take their own commands (OnCommand, asked in
+// turn) and run on its timers and boxes (IWindowHost):
 //   AnalysisMonitor        rescan and intake ticks, the analysing and
-//                          analysed views
+//                          analysed views, the cleared work folder's news
 //   ResultsView            the results kept, New search, the last search
 //                          offered again at start (SearchRecord)
 //   RecoveringView         Recover: copying the ticked pictures (RecoveryRun)
+//                          and the arrangement's choice
 //   SearchRunView          the search's run: the work folder, the engine's
 //                          start (EngineLaunch), its end, Cancel and the stop
+//   DiskCopyOption         the copy of the disk kept while searching, the
+//                          drives listed with the saved copies, Reload and
+//                          Open a copy (its pickers through IDiskCopyHost)
+//   WindowLinks            the Help and Settings links
 // and the work that runs off the window's thread in objects of their own:
 //   EngineLaunch           the engine's files, its arguments and its start
 //   EngineSearch           the engine's process and the thread that waits for it
@@ -37,7 +45,8 @@
 //                          (PictureView) and the thumbnails it draws from
 //   FilterBar              the controls that choose what it shows
 //   FindsView              the list's host: the count line, what the filter bar
-//                          asks it to show, the preview it opens
+//                          asks it to show, Select All and Ctrl+A, the
+//                          preview it opens
 #pragma once
 
 #include <windows.h>
@@ -50,6 +59,7 @@
 
 #include "Framework.h"
 #include "AnalysisMonitor.h"
+#include "DiskCopyOption.h"
 #include "DriveDiscovery.h"
 #include "FindsIntake.h"
 #include "FindsView.h"
@@ -64,6 +74,7 @@
 #include "SkinDialog.h"
 #include "Thumbnail.h"
 #include "WindowHost.h"
+#include "WindowLinks.h"
 #include "WindowPlacement.h"
 #include "WindowState.h"
 #include "WorkFolders.h"
@@ -78,7 +89,7 @@ const UINT WM_WORK_FOLDER_CLEARED = WM_APP + 41;
 // The engine's run is over (see CEngineSearch::Read).
 const UINT WM_ENGINE_ENDED = WM_APP + 42;
 
-class CRecoveryDlg : public CSkinDialog, private IWindowHost {
+class CRecoveryDlg : public CSkinDialog, private IWindowHost, private IDiskCopyHost {
 public:
     CRecoveryDlg();
     ~CRecoveryDlg() override;
@@ -92,59 +103,37 @@ protected:
     // picker needs a person).
     virtual BOOL IsAdministrator();
     virtual bool QueryWindowsVersion(int& code, CString& servicePack);
-    virtual bool PickFolder(CString& path);
+    bool PickFolder(CString& path) override;
     // A saved copy of a disk (.img) picked by hand; false when none is.
-    virtual bool PickDiskCopy(CString& path);
+    bool PickDiskCopy(CString& path) override;
     // The disk queries of the drive list and of the work folder's place
     // (under Wine every drive is on disk 0).
-    virtual IDriveSystem& DriveSystem();
+    IDriveSystem& DriveSystem() override;
+    // Recovering's seams: copies one picture into the recovery folder
+    // under name (a path inside it), on the copier's thread; opens the
+    // save folder for the user (tests record the call).
+    virtual CPictureCopier::Outcome CopyPicture(const CString& source, const CString& folder, const CString& name,
+                                                CString& copied);
+    virtual void OpenSaveFolder(const CString& folder);
 
     // Every control's text and visibility as m_state says.
     void ShowState() override;
     bool CheckAdministrator();
 
-    // Main window commands.
-    void OnStartupTick();
-
-    // Engine run (m_run).
-    // An earlier search's work folder is gone (see CWorkFolders).
-    LRESULT OnWorkFolderCleared(WPARAM, LPARAM);
-    // The copy of the disk kept while searching (DiskCopyCommands.cpp): the
-    // drives listed with the saved copies, the copy's file for a search of
-    // chosen (empty: none wanted); false when its folder is refused (said).
-    std::vector<DriveEntry> ListedDrives();
-    bool PrepareDiskCopy(const DriveEntry& chosen, const CString& device, CString& copyPath);
-    void OnCopyBrowse();
-    void OnCopyChanged();
-    void OnOpenCopy();
-    LRESULT OnEngineEnded(WPARAM wParam, LPARAM lParam);
-
-    // Picture list: the list's notifications and keys go to it, the filter
-    // bar's choice to m_finds.
+    // The parts' messages: the list's notifications, the engine's end and
+    // the cleared work folder go to their part (MainWindowCommands.cpp).
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // The commands the message map leaves go to the parts, each asked in turn.
+    bool OnCommand(UINT id, UINT code) override;
+    // The list's keys, the access keys and Ctrl+A.
     BOOL PreTranslateMessage(MSG* pMsg) override;
-    void ApplyFilter();
 
-    // Recovering (m_recovering) and its seams: copies one picture into the
-    // recovery folder under name (a path inside it), on the copier's
-    // thread; opens the save folder for the user (tests record the call).
-    virtual CPictureCopier::Outcome CopyPicture(const CString& source, const CString& folder, const CString& name,
-                                                CString& copied);
-    virtual void OpenSaveFolder(const CString& folder);
-    void OnArrangementChanged();
-
-    // The results kept (m_results): the New search button and the last
-    // search's link in the Ready view.
-    void OnNewSearch();
-    void OnLastSearchLink();
-
-    // Cancel, exit and clean-up.
+    // Cancel, exit and clean-up (CancelExit.cpp).
     // Enter and Escape: never the end of the window.
     void OnOK() override;
     void OnCancel() override;
     // Stops the engine (and waits for it), the workers and the timers.
     void StopWork();
-    void EndWindow(int result);
 
     // Message handlers.
     void OnPaint();
@@ -152,18 +141,11 @@ protected:
     HCURSOR OnQueryDragIcon();
     void OnBrowse();
     void OnNext();
-    void OnReload();
     void OnRecover();
     void OnClose();
     void OnDestroy();
     LRESULT OnEndSession(WPARAM ending, LPARAM);
-    void OnHelpLink();
     BOOL OnHelpInfo(HELPINFO* info);
-    void OnSettings();
-    void OnSelectAll();
-    // Alt with a command's access key, and Ctrl+A; true when the key was one.
-    bool OnKeyboardCommand(const MSG& msg);
-    void TickAllShown();
     // The window changes size: the controls follow its edges; never
     // smaller than the template.
     void OnSize(UINT type, int cx, int cy);
@@ -199,7 +181,8 @@ protected:
     // The rescan and intake ticks, from the analysing view to the analysed
     // one; the pace of the intake is its own.
     CAnalysisMonitor m_monitor;
-    // The count line, the filters and the preview: the list's host.
+    // The count line, the filters, Select All and the preview: the list's
+    // host.
     CFindsView m_finds;
     // The results kept, New search and the last search offered at start,
     // with the record of the search shown.
@@ -209,6 +192,11 @@ protected:
     // The search's run: Next's work folder, the engine's start, its end
     // and its stop.
     CSearchRunView m_run;
+    // The copy of the disk kept while searching, and the drives listed
+    // with the saved copies.
+    CDiskCopyOption m_copyOption;
+    // The Help and Settings links.
+    CWindowLinks m_links;
     // The close question is open.
     bool m_bCloseAsking;
 };

@@ -3,6 +3,8 @@
 // and its link in the Ready view.
 #include "ResultsView.h"
 
+#include "resource.h"
+
 CResultsView::CResultsView(IWindowHost& host, CWindowState& state, CMainView& view, CWorkFolders& workFolders,
                            CFindsIntake& intake, CPictureList& list, CAnalysisMonitor& monitor)
     : m_host(host),
@@ -13,6 +15,17 @@ CResultsView::CResultsView(IWindowHost& host, CWindowState& state, CMainView& vi
       m_list(list),
       m_monitor(monitor)
 {
+}
+
+bool CResultsView::OnCommand(UINT id, UINT code)
+{
+    if (id == IDC_NEW_SEARCH && code == BN_CLICKED)
+        NewSearch();
+    else if (id == IDC_LAST_SEARCH && code == STN_CLICKED)
+        OnLastSearchLink();
+    else
+        return false;
+    return true;
 }
 
 void CResultsView::NewSearch()

@@ -5,8 +5,8 @@
 // LastSearch.h, held by CSearchRecord) offers them again in the Ready view,
 // through a link under the drive list, and the link lists them as the end
 // of a search does, through the analysis monitor.
-// Contract: New search and the link act only from the views where they are
-// shown (a stray command does nothing); every box is shown through the
+// Contract: OnCommand takes New search and the link, which act only from
+// the views where they are shown (a stray command does nothing); every box is shown through the
 // window (IWindowHost). Limits: on the window's thread; the record is
 // written only while no engine runs.
 #pragma once
@@ -27,6 +27,8 @@ public:
     CResultsView(const CResultsView&) = delete;
     CResultsView& operator=(const CResultsView&) = delete;
 
+    // A command of the window; true when it was New search or the link.
+    bool OnCommand(UINT id, UINT code);
     // New search: from the results back to the drive list (Ready).
     void NewSearch();
     // The Ready view, with its link when a work folder holds the finds of

@@ -144,6 +144,54 @@ TEST_F(FrameworkTest, ControlSeesItsNotificationBeforeTheParent)
     ::DeleteObject(brush);
 }
 
+// A window that hands the commands its map does not take to its parts.
+class CPartsTestDlg : public CDialog {
+public:
+    CPartsTestDlg() : CDialog(IDD_FRAMEWORK_TEST) {}
+
+    CLoggingButton m_btn;
+    std::function<void(CPartsTestDlg&)> m_onRun;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, IDC_BUTTON, m_btn); }
+    BOOL OnInitDialog() override
+    {
+        CDialog::OnInitDialog();
+        PostMessage(WM_TEST_RUN);
+        return TRUE;
+    }
+    bool OnCommand(UINT id, UINT code) override
+    {
+        // The edit box's own news (focus, changes) is not this test's.
+        if (id != IDC_EDIT)
+            g_log.push_back("parts " + std::to_string(id) + " " + std::to_string(code));
+        return id == IDC_BUTTON;
+    }
+    LRESULT OnRun(WPARAM, LPARAM)
+    {
+        m_onRun(*this);
+        return 0;
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CPartsTestDlg, CDialog)
+    ON_MESSAGE(WM_TEST_RUN, &CPartsTestDlg::OnRun)
+END_MESSAGE_MAP()
+
+// A command no map entry takes reaches OnCommand after the control has seen
+// it; one the maps take (Cancel, in the dialog's own map) never does.
+TEST_F(FrameworkTest, CommandsTheMapsLeaveGoToOnCommandAfterTheControl)
+{
+    CPartsTestDlg dlg;
+    dlg.m_onRun = [](CPartsTestDlg& d) {
+        d.m_btn.SendMessage(BM_CLICK);
+        d.SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    };
+    EXPECT_EQ(IDCANCEL, dlg.DoModal());
+    EXPECT_EQ((std::vector<std::string>{"child", "parts " + std::to_string(IDC_BUTTON) + " 0"}), g_log);
+}
+
 TEST_F(FrameworkTest, EscapeCancelsAndEnterConfirmsWithDataExchange)
 {
     {

@@ -12,11 +12,14 @@
 #include <vector>
 
 #include "AnalysisMonitor.h"
+#include "DiskCopyOption.h"
+#include "DiskLayout.h"
 #include "FileUtils.h"
 #include "UiTest.h"
 #include "Recovering.h"
 #include "ResultsView.h"
 #include "SearchRunView.h"
+#include "resource.h"
 
 namespace {
 
@@ -77,7 +80,7 @@ struct Parts {
     CPictureList list;
     CPicturePreview preview;
     CAnalysisMonitor monitor{window, state, view, searchView, workFolders, intake, list, finds, preview};
-    CFindsView finds{list, preview, view, monitor.Pacer()};
+    CFindsView finds{window, state, list, preview, view, monitor.Pacer()};
     CResultsView results{window, state, view, workFolders, intake, list, monitor};
     std::vector<std::string> copied;
     CRecoveringView recovering{window, state, view, list, preview, monitor, results.Record(),
@@ -233,6 +236,72 @@ TEST(WindowPartsTest, SearchCancelAsksAndTheWindowsEndDoesNot)
     parts.run.Stop();
     EXPECT_FALSE(parts.state.searching);
     EXPECT_EQ(parts.window.boxes.size(), 2u);
+    RemoveTree(folder);
+}
+
+// The pickers answered as a person would, and the machine's disks.
+class FakeMachine : public IDiskCopyHost {
+public:
+    bool PickFolder(CString& path) override
+    {
+        ++pickCalls;
+        if (folders.empty())
+            return false;
+        path = folders.front().c_str();
+        folders.erase(folders.begin());
+        return true;
+    }
+    bool PickDiskCopy(CString&) override { return false; }
+    IDriveSystem& DriveSystem() override { return disks; }
+
+    std::vector<std::string> folders;
+    int pickCalls = 0;
+    uitest::DiskLayout disks;
+};
+
+// The copy's Browse: the folder picked is kept without a last backslash,
+// written to settings.ini with the tick as it was, and the saved copies
+// listed with the drives are the new folder's; a Browse cancelled changes
+// nothing. Commands not the part's (another control's, or no click) are
+// left to the window.
+TEST(WindowPartsTest, DiskCopyBrowseKeepsItsFolderAndListsItsCopies)
+{
+    const std::string settings = std::string(GetModuleFolder().GetString()) + "settings.ini";
+    uitest::WriteFileBytes(settings, "savedir=C:\\Recovered\r\ndiskcopy=on|\r\n");
+    const std::string folder = EmptyFolder();
+    const std::string copy = folder + "\\Copy of E 2026-12-10 21-30-05.img";
+    uitest::WriteFileBytes(copy, std::string(4096, '\0'));
+    uitest::WriteFileBytes(folder + "\\Copy of E 2026-12-10 21-30-05.map",
+                           "quorvane disk copy\nsize 4096\ncomplete 8\ncopied 0 8\n");
+    FakeWindow window;
+    FakeMachine machine;
+    machine.disks.AddCard("B:", 1, 64ull << 20);
+    CMainView view;
+    CDiskCopyOption option(window, machine, view);
+    option.Restore();
+    ASSERT_TRUE(option.Wanted());
+    const size_t drives = view.Drives().size();
+    ASSERT_GT(drives, 0u);
+
+    machine.folders = {folder + "\\"};
+    EXPECT_TRUE(option.OnCommand(IDC_COPY_BROWSE, BN_CLICKED));
+    EXPECT_EQ(std::string(option.Folder().GetString()), folder);
+    EXPECT_TRUE(option.Wanted());
+    const std::string line = "diskcopy=on|" + folder + "\r\n";
+    EXPECT_NE(uitest::ReadFileBytes(settings).find(line), std::string::npos) << uitest::ReadFileBytes(settings);
+    EXPECT_NE(uitest::ReadFileBytes(settings).find("savedir=C:\\Recovered\r\n"), std::string::npos);
+    ASSERT_EQ(view.Drives().size(), drives + 1);
+    EXPECT_EQ(std::string(view.Drives().back().strImage.GetString()), copy);
+
+    EXPECT_TRUE(option.OnCommand(IDC_COPY_BROWSE, BN_CLICKED));
+    EXPECT_EQ(std::string(option.Folder().GetString()), folder);
+    EXPECT_EQ(machine.pickCalls, 2);
+
+    EXPECT_FALSE(option.OnCommand(IDC_NEXT, BN_CLICKED));
+    EXPECT_FALSE(option.OnCommand(IDC_COPY_BROWSE, BN_SETFOCUS));
+    EXPECT_EQ(machine.pickCalls, 2);
+    EXPECT_TRUE(window.boxes.empty());
+    DeleteFileA(settings.c_str());
     RemoveTree(folder);
 }
 

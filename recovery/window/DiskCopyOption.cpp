@@ -1,15 +1,11 @@
-// The copy of the disk kept while searching: its check box and Browse, the
-// saved copies in the drive list, and the checks on its folder before a
-// search starts.
-#include "RecoveryDlg.h"
-
-#include <commdlg.h>
+#include "DiskCopyOption.h"
 
 #include "DiskCopies.h"
-#include "FileUtils.h"
 #include "SettingsFiles.h"
 #include "SizeFormat.h"
 #include "WorkFolderPlace.h"
+#include "WorkFolders.h"
+#include "resource.h"
 
 namespace {
 
@@ -43,38 +39,79 @@ unsigned long long FileBytes(const CString& path)
 
 }  // namespace
 
-std::vector<DriveEntry> CRecoveryDlg::ListedDrives()
+CDiskCopyOption::CDiskCopyOption(IWindowHost& host, IDiskCopyHost& machine, CMainView& view)
+    : m_host(host), m_machine(machine), m_view(view)
 {
-    std::vector<DriveEntry> drives = EnumerateDrives(DriveSystem());
-    for (DriveEntry& copy : FindSavedCopies(m_view.CopyFolder()))
+}
+
+void CDiskCopyOption::Restore()
+{
+    ReadDiskCopy(m_wanted, m_folder);
+    m_view.SetCopy(m_wanted, m_folder);
+    m_view.ShowDrives(ListedDrives());
+}
+
+bool CDiskCopyOption::OnCommand(UINT id, UINT code)
+{
+    if (code != BN_CLICKED)
+        return false;
+    switch (id) {
+    case IDC_RELOAD:
+        ListDrives();
+        return true;
+    case IDC_COPY_DISK:
+        OnTicked();
+        return true;
+    case IDC_COPY_BROWSE:
+        OnBrowse();
+        return true;
+    case IDC_OPEN_COPY:
+        OnOpenCopy();
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::vector<DriveEntry> CDiskCopyOption::ListedDrives()
+{
+    std::vector<DriveEntry> drives = EnumerateDrives(m_machine.DriveSystem());
+    for (DriveEntry& copy : FindSavedCopies(m_folder))
         drives.push_back(copy);
     return drives;
 }
 
-bool CRecoveryDlg::PrepareDiskCopy(const DriveEntry& chosen, const CString& device, CString& copyPath)
+void CDiskCopyOption::ListDrives()
+{
+    const HCURSOR previous = ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
+    m_view.ShowDrives(ListedDrives());
+    ::SetCursor(previous);
+}
+
+bool CDiskCopyOption::Prepare(const DriveEntry& chosen, CString& copyPath)
 {
     copyPath = CString();
     // A saved copy is searched as it is: no copy of the copy.
-    if (!m_view.CopyWanted() || !chosen.strImage.IsEmpty())
+    if (!m_wanted || !chosen.strImage.IsEmpty())
         return true;
-    const CString folder = m_view.CopyFolder();
-    const CString image = CWorkFolders::DeviceImage(device);
+    const CString image = CWorkFolders::DeviceImage(chosen.strDevice);
     const unsigned long long size = image.IsEmpty() ? static_cast<unsigned long long>(chosen.nTotalBytes) : FileBytes(image);
-    const CWorkFolderPlace searched(DriveSystem(), chosen, image);
-    switch (CheckCopyPlace(DriveSystem(), searched, folder, size)) {
+    IDriveSystem& disks = m_machine.DriveSystem();
+    const CWorkFolderPlace searched(disks, chosen, image);
+    switch (CheckCopyPlace(disks, searched, m_folder, size)) {
     case CopyPlace::Fine:
         break;
     case CopyPlace::NotChosen:
-        MessageBox(kNoCopyFolder, kCaption, MB_OK | MB_ICONEXCLAMATION);
+        m_host.Ask(kNoCopyFolder, kCaption, MB_OK | MB_ICONEXCLAMATION);
         return false;
     case CopyPlace::Missing:
-        MessageBox(kCopyFolderMissing, kCaption, MB_OK | MB_ICONEXCLAMATION);
+        m_host.Ask(kCopyFolderMissing, kCaption, MB_OK | MB_ICONEXCLAMATION);
         return false;
     case CopyPlace::OnSearchedDisk:
-        MessageBox(kCopyOnSearchedDisk, kCaption, MB_OK | MB_ICONEXCLAMATION);
+        m_host.Ask(kCopyOnSearchedDisk, kCaption, MB_OK | MB_ICONEXCLAMATION);
         return false;
     case CopyPlace::NoRoom:
-        MessageBox("There is not room enough for a copy of the disk in the folder chosen for it: the copy needs " +
+        m_host.Ask("There is not room enough for a copy of the disk in the folder chosen for it: the copy needs " +
                        FormatSize(static_cast<long long>(size)) +
                        ".\n\nPlease choose a folder on a drive with more free room with the 'Browse' beside \"Save "
                        "a copy of the disk while searching\", then press Next again.",
@@ -83,50 +120,42 @@ bool CRecoveryDlg::PrepareDiskCopy(const DriveEntry& chosen, const CString& devi
     }
     SYSTEMTIME now;
     GetLocalTime(&now);
-    copyPath = folder + "\\" + DiskCopyName(chosen.strDrive, now);
+    copyPath = m_folder + "\\" + DiskCopyName(chosen.strDrive, now);
     return true;
 }
 
-void CRecoveryDlg::OnCopyBrowse()
+void CDiskCopyOption::OnTicked()
+{
+    // The tick box ticks itself; what it shows now is the choice.
+    m_wanted = m_view.CopyWanted();
+    WriteDiskCopy(m_wanted, m_folder);
+    // Ticked without a folder: the folder is asked for at once.
+    if (m_wanted && m_folder.IsEmpty())
+        OnBrowse();
+}
+
+void CDiskCopyOption::OnBrowse()
 {
     CString folder;
-    if (!PickFolder(folder))
+    if (!m_machine.PickFolder(folder))
         return;
     // "D:\" is kept as "D:", like the save folder.
     if (!folder.IsEmpty() && folder.GetAt(folder.GetLength() - 1) == '\\')
         folder = folder.Left(folder.GetLength() - 1);
-    const bool moved = folder != m_view.CopyFolder();
-    m_view.SetCopy(m_view.CopyWanted(), folder);
-    WriteDiskCopy(m_view.CopyWanted(), folder);
+    const bool moved = folder != m_folder;
+    m_folder = folder;
+    m_view.SetCopy(m_wanted, m_folder);
+    WriteDiskCopy(m_wanted, m_folder);
     // The saved copies listed are the new folder's.
     if (moved)
         m_view.ShowDrives(ListedDrives());
 }
 
-bool CRecoveryDlg::PickDiskCopy(CString& path)
-{
-    char file[MAX_PATH] = {};
-    const CString start = m_view.CopyFolder();
-    OPENFILENAMEA open = {};
-    open.lStructSize = sizeof open;
-    open.hwndOwner = m_hWnd;
-    open.lpstrFilter = "Copies of a disk (*.img)\0*.img\0";
-    open.lpstrFile = file;
-    open.nMaxFile = sizeof file;
-    open.lpstrInitialDir = start.IsEmpty() ? nullptr : start.GetString();
-    open.lpstrTitle = "Open a saved copy of a disk";
-    open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (!GetOpenFileNameA(&open))
-        return false;
-    path = file;
-    return true;
-}
-
-void CRecoveryDlg::OnOpenCopy()
+void CDiskCopyOption::OnOpenCopy()
 {
     CString path;
     DriveEntry picked;
-    if (!PickDiskCopy(path) || !SavedCopyEntry(path, picked))
+    if (!m_machine.PickDiskCopy(path) || !SavedCopyEntry(path, picked))
         return;
     // Listed after the drives and selected, ready for Next; once is enough.
     std::vector<DriveEntry> drives = ListedDrives();
@@ -142,12 +171,4 @@ void CRecoveryDlg::OnOpenCopy()
             break;
         }
     }
-}
-
-void CRecoveryDlg::OnCopyChanged()
-{
-    WriteDiskCopy(m_view.CopyWanted(), m_view.CopyFolder());
-    // Ticked without a folder: the folder is asked for at once.
-    if (m_view.CopyWanted() && m_view.CopyFolder().IsEmpty())
-        OnCopyBrowse();
 }
