@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "FileUtils.h"
 
@@ -17,6 +18,48 @@ namespace {
 
 // The longest line the files hold, terminator not counted.
 const size_t kMaxLine = MAX_PATH - 1;
+
+// The file's lines without their CR LF; none when it cannot be read.
+std::vector<std::string> ReadLines(const CString& strFile)
+{
+    std::vector<std::string> lines;
+    FILE* pFile = std::fopen(GetModuleFolder() + strFile, "rb");
+    if (!pFile)
+        return lines;
+    std::string text;
+    char buffer[4096];
+    size_t nRead;
+    while ((nRead = std::fread(buffer, 1, sizeof(buffer), pFile)) > 0)
+        text.append(buffer, nRead);
+    std::fclose(pFile);
+    size_t nStart = 0;
+    while (nStart < text.size()) {
+        size_t nEnd = text.find('\n', nStart);
+        if (nEnd == std::string::npos)
+            nEnd = text.size();
+        std::string line = text.substr(nStart, nEnd - nStart);
+        nStart = nEnd + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+bool StartsWith(const std::string& line, const std::string& key)
+{
+    return line.compare(0, key.size(), key) == 0;
+}
+
+// Replaces the file with text (each line ending in "\n", written as CR LF).
+void WriteText(const CString& strFile, const std::string& text)
+{
+    FILE* pFile = std::fopen(GetModuleFolder() + strFile, "w");
+    if (!pFile)
+        return;
+    std::fputs(text.c_str(), pFile);
+    std::fclose(pFile);
+}
 
 }  // namespace
 
@@ -80,40 +123,19 @@ void ReplaceSetting(const CString& strFile, const CString& strKey, const CString
     const std::string& key = strKey.str();
     std::string kept;
     bool bWritten = false;
-    if (FILE* pFile = std::fopen(GetModuleFolder() + strFile, "rb")) {
-        std::string text;
-        char buffer[4096];
-        size_t nRead;
-        while ((nRead = std::fread(buffer, 1, sizeof(buffer), pFile)) > 0)
-            text.append(buffer, nRead);
-        std::fclose(pFile);
-        size_t nStart = 0;
-        while (nStart < text.size()) {
-            size_t nEnd = text.find('\n', nStart);
-            if (nEnd == std::string::npos)
-                nEnd = text.size();
-            std::string line = text.substr(nStart, nEnd - nStart);
-            nStart = nEnd + 1;
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            if (line.compare(0, key.size(), key) == 0) {
-                // The new value takes the place of the first line it replaces.
-                if (!bWritten)
-                    kept += key + strValue.str() + "\n";
-                bWritten = true;
-                continue;
-            }
-            kept += line + "\n";
+    for (const std::string& line : ReadLines(strFile)) {
+        if (StartsWith(line, key)) {
+            // The new value takes the place of the first line it replaces.
+            if (!bWritten)
+                kept += key + strValue.str() + "\n";
+            bWritten = true;
+            continue;
         }
+        kept += line + "\n";
     }
     if (!bWritten)
         kept += key + strValue.str() + "\n";
-
-    FILE* pFile = std::fopen(GetModuleFolder() + strFile, "w");
-    if (!pFile)
-        return;
-    std::fputs(kept.c_str(), pFile);
-    std::fclose(pFile);
+    WriteText(strFile, kept);
 }
 
 bool IsFormatEnabled(const CString& strFormats, const CString& strToken)
@@ -128,27 +150,22 @@ CString ReadSaveFolder()
 
 namespace {
 
-// settings.ini is written whole: the save folder, and the arrangement when
-// one was chosen. A value is never part of the line format. The window's
-// place stays: the file holds more than these.
+// settings.ini starts with the save folder, and the arrangement when one
+// was chosen; every other line of the file stays as it was, in its order,
+// whatever it holds (the window's place, the copy of the disk, the list's
+// view and any line a later version writes).
 void WriteSettingsFile(const CString& strFolder, bool bFolder, const CString& strArrangement)
 {
-    const CString strPlace = ReadWindowPlace();
-    const CString strCopy = ReadSetting(g_strSettingsFile, "diskcopy=", "");
-    const CString strView = ReadListView();
-    CString strArrangeLine;
-    if (!strArrangement.IsEmpty() && strArrangement.Find('%') < 0 && strArrangement.Find('\n') < 0)
-        strArrangeLine = "arrange=" + strArrangement + "\n";
+    std::string text;
     if (bFolder)
-        WriteSetting(g_strSettingsFile, "savedir=%s\n" + strArrangeLine, strFolder);
-    else
-        WriteSetting(g_strSettingsFile, strArrangeLine, "");
-    if (!strPlace.IsEmpty())
-        ReplaceSetting(g_strSettingsFile, "window=", strPlace);
-    if (!strCopy.IsEmpty())
-        ReplaceSetting(g_strSettingsFile, "diskcopy=", strCopy);
-    if (!strView.IsEmpty())
-        ReplaceSetting(g_strSettingsFile, "listview=", strView);
+        text += "savedir=" + strFolder.str() + "\n";
+    if (!strArrangement.IsEmpty() && strArrangement.Find('%') < 0 && strArrangement.Find('\n') < 0)
+        text += "arrange=" + strArrangement.str() + "\n";
+    for (const std::string& line : ReadLines(g_strSettingsFile)) {
+        if (!StartsWith(line, "savedir=") && !StartsWith(line, "arrange="))
+            text += line + "\n";
+    }
+    WriteText(g_strSettingsFile, text);
 }
 
 }  // namespace

@@ -33,7 +33,8 @@ extern const CString g_strAllFormats;
 // True when strToken occurs in the list, case-sensitively, anywhere.
 bool IsFormatEnabled(const CString& strFormats, const CString& strToken);
 
-// The stored save folder, or the user's My Pictures folder.
+// The stored save folder, or the user's My Pictures folder. Written as the
+// first line of settings.ini; every other line of the file is kept.
 CString ReadSaveFolder();
 void WriteSaveFolder(const CString& strFolder);
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "Dpi.h"
 #include "PictureColumns.h"
 #include "PictureDescription.h"
 
@@ -15,9 +16,11 @@ namespace {
 // theirs while the list is drawn (a 4K screen shows some 120 large ones).
 const int kThumbnailSlots = 256;
 
+// box: the side in pixels. Boxes of 384 and 512 pixels (large ones at 150%
+// and 200%) fill a screen with fewer of them.
 int SlotsFor(int box)
 {
-    return box >= 256 ? 160 : box >= 128 ? 192 : kThumbnailSlots;
+    return box >= 384 ? 96 : box >= 256 ? 160 : box >= 128 ? 192 : kThumbnailSlots;
 }
 
 bool IsThumbnailSize(int box)
@@ -60,9 +63,10 @@ bool CPictureList::Attach(HWND list, IPictureListHost& host)
 {
     m_hList = list;
     m_host = &host;
-    if (!m_slots.Handle() && !m_slots.Create(kThumbnailSlots))
-        return false;
     m_madeMessage = RegisterWindowMessageA("QuorvaneBoxThumbnailsMade");
+    m_dpi = dpi::Of(list);
+    if (!m_slots.Handle() && !MakeSlots(m_size) && !m_slots.Handle())
+        return false;
     Send(LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, LVS_EX_CHECKBOXES);
     Send(LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK);
     Send(LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(m_slots.Handle()));
@@ -390,11 +394,27 @@ bool CPictureList::SetThumbnailSize(int box)
 {
     if (!m_hList || !IsThumbnailSize(box))
         return false;
-    if (box == m_slots.Box())
+    if (box == m_size && m_slots.Box() == BoxPixels(box))
         return true;
     bool made = false;
     ChangeView([&] { made = MakeSlots(box); });
-    return made && m_slots.Box() == box;
+    return made;
+}
+
+int CPictureList::BoxPixels(int box) const
+{
+    // Whole groups of four pixels: a row of 3-byte pixels is then whole
+    // DWORDs, as a bitmap's rows are.
+    return std::max(kThumbSize, (dpi::Scale(box, m_dpi) + 2) / 4 * 4);
+}
+
+void CPictureList::SetDpi(UINT dpi)
+{
+    if (!dpi || dpi == m_dpi)
+        return;
+    m_dpi = dpi;
+    if (m_hList && m_slots.Handle())
+        ChangeView([&] { MakeSlots(m_size); });
 }
 
 bool CPictureList::MakeSlots(int box)
@@ -402,11 +422,17 @@ bool CPictureList::MakeSlots(int box)
     // The control lets go of the old image list before it goes.
     Send(LVM_SETIMAGELIST, LVSIL_NORMAL, 0);
     m_slots.Destroy();
-    bool made = m_slots.Create(SlotsFor(box), box);
+    const int pixels = BoxPixels(box);
+    bool made = m_slots.Create(SlotsFor(pixels), pixels, m_dpi);
+    m_size = box;
     if (!made) {
         // Not had: the small ones rather than none.
         m_slots.Destroy();
-        m_slots.Create(kThumbnailSlots);
+        m_size = kThumbSize;
+        if (!m_slots.Create(kThumbnailSlots, BoxPixels(kThumbSize), m_dpi)) {
+            m_slots.Destroy();
+            m_slots.Create(kThumbnailSlots);
+        }
     }
     m_boxes.SetBox(m_slots.Box(), m_hList, m_madeMessage);
     Send(LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(m_slots.Handle()));

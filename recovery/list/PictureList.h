@@ -99,7 +99,14 @@ public:
     // any other). Ticks, the selection and the place stay: the focused
     // picture, or else the first in view, is in view again.
     bool SetThumbnailSize(int box);
-    int ThumbnailSize() const { return m_slots.Box(); }
+    // The size chosen (64, 128 or 256), as at 96 dots per inch.
+    int ThumbnailSize() const { return m_size; }
+    // The screen's dots per inch: the boxes and the thumbnails made for them
+    // are as large on screen as at 96 (a small box of 96 pixels at 144).
+    // The list's own screen's until told (WM_DPICHANGED).
+    void SetDpi(UINT dpi);
+    // The side in pixels of the box of this size at the list's resolution.
+    int BoxPixels(int box) const;
     // The same pictures as rows with their details in columns (true), or as
     // thumbnails of the size set. A click on a column's header sorts by it.
     void ShowDetails(bool details);
@@ -159,7 +166,8 @@ private:
     void OnColumnClick(NMHDR* header);
     // The header's arrow shows the order.
     void ShowSortArrow();
-    // The image list made again with box x box slots.
+    // The image list made again with slots for the box of this size (64,
+    // 128 or 256) at the list's resolution.
     bool MakeSlots(int box);
     void TrackTip(const MSG& msg);
     // Whether any of the places first to last is in the list's view.
@@ -177,6 +185,8 @@ private:
     // The few thumbnails the control draws from.
     CThumbnailSlots m_slots;
     CBoxThumbnails m_boxes;
+    int m_size = kThumbSize;
+    UINT m_dpi = 96;
     // Told to the control's window when m_boxes has thumbnails made.
     UINT m_madeMessage = 0;
     bool m_details = false;

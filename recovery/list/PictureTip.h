@@ -31,10 +31,15 @@ public:
     void Hide();
     // The place the tip tells of, -1 for none.
     int Position() const { return m_nPosition; }
-    // Answers the tip's question (TTN_GETDISPINFO, A or W) with text.
+    // Answers the tip's question (TTN_GETDISPINFO, A or W) with text, its
+    // long lines broken to fit.
     void Answer(NMHDR* header, const CString& text);
 
 private:
+    // The text with its lines broken to fit the tip's width on the screen;
+    // the tip takes the width of the widest.
+    CString Fit(const CString& text);
+
     CToolTipCtrl m_tip;
     int m_nPosition = -1;
     // The list tells when the pointer leaves it (WM_MOUSELEAVE).

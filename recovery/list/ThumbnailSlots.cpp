@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "Dpi.h"
 #include "PictureItems.h"
 #include "Thumbnail.h"
 
@@ -26,11 +27,12 @@ void CThumbnailSlots::Destroy()
     m_nextSlot = 0;
 }
 
-bool CThumbnailSlots::Create(int slots, int box)
+bool CThumbnailSlots::Create(int slots, int box, UINT dpi)
 {
-    if (m_images || slots <= 0 || box < kThumbSize)
+    if (m_images || slots <= 0 || box < kThumbSize || box % 4 != 0)
         return false;
     m_box = box;
+    m_dpi = dpi ? dpi : dpi::kDesigned;
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = box;
@@ -78,8 +80,8 @@ int CThumbnailSlots::SlotFor(int item, const uint8_t* thumbnail, unsigned marks,
 
 void CThumbnailSlots::Fill(int slot, const uint8_t* thumbnail, unsigned marks, int side)
 {
-    // 64, 128 or 256 pixels of 3 bytes make a row a multiple of 4: the DIB's
-    // rows are the thumbnail's. A smaller thumbnail (the small one, while
+    // A box of whole groups of four pixels of 3 bytes makes a row a multiple
+    // of 4: the DIB's rows are the thumbnail's. A smaller thumbnail (the small one, while
     // the large is made) sits in the middle at its own size.
     const size_t row = static_cast<size_t>(m_box) * 3;
     auto* canvas = static_cast<uint8_t*>(m_canvasBits);
@@ -113,23 +115,24 @@ void CThumbnailSlots::Fill(int slot, const uint8_t* thumbnail, unsigned marks, i
 
 void CThumbnailSlots::DrawWarning(HDC dc)
 {
-    // An orange triangle with a dark edge and a black "!", 22 pixels across:
-    // the sign people know for "look closer".
-    const int size = 22;
-    const int left = 1;
-    const int bottom = m_box - 2;
+    // An orange triangle with a dark edge and a black "!", 22 pixels across
+    // at 96 dots per inch: the sign people know for "look closer".
+    const auto px = [this](int pixels) { return dpi::Scale(pixels, m_dpi); };
+    const int size = px(22);
+    const int left = px(1);
+    const int bottom = m_box - px(2);
     HBRUSH orange = CreateSolidBrush(RGB(255, 176, 0));
     HPEN edge = CreatePen(PS_SOLID, 1, RGB(96, 64, 0));
     HGDIOBJ oldBrush = SelectObject(dc, orange);
     HGDIOBJ oldPen = SelectObject(dc, edge);
     const POINT triangle[] = {{left + size / 2, bottom - size + 2}, {left + size, bottom}, {left, bottom}};
     Polygon(dc, triangle, 3);
-    HPEN mark = CreatePen(PS_SOLID, 3, RGB(0, 0, 0));
+    HPEN mark = CreatePen(PS_SOLID, px(3), RGB(0, 0, 0));
     SelectObject(dc, mark);
-    MoveToEx(dc, left + size / 2, bottom - 14, nullptr);
-    LineTo(dc, left + size / 2, bottom - 7);
-    MoveToEx(dc, left + size / 2, bottom - 3, nullptr);
-    LineTo(dc, left + size / 2, bottom - 2);
+    MoveToEx(dc, left + size / 2, bottom - px(14), nullptr);
+    LineTo(dc, left + size / 2, bottom - px(7));
+    MoveToEx(dc, left + size / 2, bottom - px(3), nullptr);
+    LineTo(dc, left + size / 2, bottom - px(2));
     SelectObject(dc, oldPen);
     SelectObject(dc, oldBrush);
     DeleteObject(mark);
@@ -139,18 +142,20 @@ void CThumbnailSlots::DrawWarning(HDC dc)
 
 void CThumbnailSlots::DrawTick(HDC dc)
 {
-    // A green disc with a white edge and a white tick, 22 pixels across.
-    const int size = 22;
-    const int left = m_box - size - 1;
-    const int top = m_box - size - 1;
+    // A green disc with a white edge and a white tick, 22 pixels across at
+    // 96 dots per inch.
+    const auto px = [this](int pixels) { return dpi::Scale(pixels, m_dpi); };
+    const int size = px(22);
+    const int left = m_box - size - px(1);
+    const int top = m_box - size - px(1);
     HBRUSH green = CreateSolidBrush(RGB(0, 160, 0));
-    HPEN edge = CreatePen(PS_SOLID, 2, RGB(255, 255, 255));
+    HPEN edge = CreatePen(PS_SOLID, px(2), RGB(255, 255, 255));
     HGDIOBJ oldBrush = SelectObject(dc, green);
     HGDIOBJ oldPen = SelectObject(dc, edge);
     Ellipse(dc, left, top, left + size, top + size);
-    HPEN tickPen = CreatePen(PS_SOLID, 3, RGB(255, 255, 255));
+    HPEN tickPen = CreatePen(PS_SOLID, px(3), RGB(255, 255, 255));
     SelectObject(dc, tickPen);
-    const POINT tick[] = {{left + 5, top + 11}, {left + 9, top + 15}, {left + 16, top + 6}};
+    const POINT tick[] = {{left + px(5), top + px(11)}, {left + px(9), top + px(15)}, {left + px(16), top + px(6)}};
     Polyline(dc, tick, 3);
     SelectObject(dc, oldPen);
     SelectObject(dc, oldBrush);

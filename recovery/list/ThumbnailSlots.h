@@ -21,8 +21,9 @@ public:
     CThumbnailSlots& operator=(const CThumbnailSlots&) = delete;
 
     // Makes the image list with this many box x box slots (64 x 64 unless
-    // told); made again at another size, every slot is empty.
-    bool Create(int slots, int box = kThumbSize);
+    // told), box a multiple of 4; made again at another size, every slot is
+    // empty. The marks are drawn for a screen of dpi dots per inch.
+    bool Create(int slots, int box = kThumbSize, UINT dpi = 96);
     void Destroy();
     int Box() const { return m_box; }
     HIMAGELIST Handle() const { return m_images; }
@@ -54,5 +55,6 @@ private:
     std::vector<unsigned> m_slotMarks;  // the marks the slot's image has
     std::vector<int> m_slotSides;       // the side of the thumbnail it was filled from
     int m_box = kThumbSize;
+    UINT m_dpi = 96;
     int m_nextSlot = 0;
 };

@@ -26,7 +26,8 @@ const LONGLONG kLargeFile = 512 * 1024;
 std::mutex g_largeDecode;
 
 // Draws the picture fitted on white into pixels; false when there was
-// nothing to draw.
+// nothing to draw or GDI+ could not draw it (the pixels are then white, and
+// the caller shows its placeholder instead).
 bool Draw(const DecodedPicture& whole, ThumbnailPixels& pixels, int box)
 {
     // A picture many times the thumbnail's size is first box-reduced to
@@ -54,10 +55,9 @@ bool Draw(const DecodedPicture& whole, ThumbnailPixels& pixels, int box)
         // A zero size would make the fit divide by zero.
         if (picture && picture.width > 0 && picture.height > 0) {
             const ThumbnailRect rc = FitThumbnailIn(picture.width, picture.height, box);
-            GdipDrawImageRectRectI(graphics, picture.image.Get(), rc.x, rc.y, rc.width, rc.height, picture.srcX,
-                                   picture.srcY, picture.srcWidth, picture.srcHeight, UnitPixel, nullptr, nullptr,
-                                   nullptr);
-            drawn = true;
+            drawn = GdipDrawImageRectRectI(graphics, picture.image.Get(), rc.x, rc.y, rc.width, rc.height,
+                                           picture.srcX, picture.srcY, picture.srcWidth, picture.srcHeight, UnitPixel,
+                                           nullptr, nullptr, nullptr) == Ok;
         }
         GdipDeleteGraphics(graphics);
     }
@@ -71,6 +71,9 @@ bool Draw(const DecodedPicture& whole, ThumbnailPixels& pixels, int box)
                 pixels[static_cast<size_t>(row * box + col)] = line[col] & 0xFFFFFF;
         }
         GdipBitmapUnlockBits(thumb.Get(), &data);
+    } else {
+        // Drawn, but not to be had: the pixels stay white.
+        drawn = false;
     }
     return drawn;
 }

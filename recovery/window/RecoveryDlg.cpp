@@ -209,6 +209,7 @@ LRESULT CRecoveryDlg::OnDpiChanged(WPARAM dpi, LPARAM suggested)
     // then the window takes the place Windows suggests, which lays it out.
     m_view.Rescale(LOWORD(dpi));
     m_searchView.Rescale(LOWORD(dpi));
+    m_list.SetDpi(LOWORD(dpi));
     if (const RECT* to = reinterpret_cast<const RECT*>(suggested)) {
         SetWindowPos(nullptr, to->left, to->top, Width(*to), Height(*to), SWP_NOZORDER | SWP_NOACTIVATE);
     }

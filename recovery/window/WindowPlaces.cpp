@@ -158,12 +158,12 @@ void CWindowPlaces::Init(HWND dialog, int filterBarHeight, int selectAllWidth)
 
     // The copy of the disk: a row under Next, its folder up to a Browse
     // under the save folder's.
-    const int copyTop = next.bottom + 6;
-    m_places[CopyCheck] = Sized(next.left, copyTop, 290, Height(save) + 2);
+    const int copyTop = next.bottom + px(6);
+    m_places[CopyCheck] = Sized(next.left, copyTop, px(290), Height(save) + px(2));
     m_places[CopyBrowse] = Sized(browse.left, copyTop, Width(browse), Height(browse));
-    m_places[CopyPlace] = {next.left + 296, copyTop + 1, browse.left - 8, copyTop + 1 + Height(save)};
+    m_places[CopyPlace] = {next.left + px(296), copyTop + px(1), browse.left - px(8), copyTop + px(1) + Height(save)};
     const RECT reload = ItemRect(dialog, IDC_RELOAD);
-    m_places[OpenCopy] = Sized(reload.right + 10, reload.top, Width(reload) + 40, Height(reload));
+    m_places[OpenCopy] = Sized(reload.right + px(10), reload.top, Width(reload) + px(40), Height(reload));
 }
 
 void CWindowPlaces::Rescale(UINT to)

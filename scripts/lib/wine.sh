@@ -23,17 +23,29 @@ install_packages() {
 }
 
 # Starts a virtual X display on a free number and exports DISPLAY.
+# The first free display from $1 (default 97). Two runs starting at once may
+# both find the same number free: the one whose Xvfb loses it (its server
+# quits, or the lock names another) takes the next.
 start_virtual_display() {
-  local n=${1:-97}
-  while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
-  Xvfb :$n -screen 0 "${QUORVANE_SCREEN:-1280x1024}x24" -nolisten tcp >/dev/null 2>&1 &
-  QUORVANE_XVFB_PID=$!
-  export DISPLAY=:$n
-  for _ in $(seq 50); do
-    [ -e /tmp/.X11-unix/X$n ] && return 0
-    sleep 0.1
+  local n=${1:-97} tries
+  for tries in $(seq 20); do
+    while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
+    Xvfb :$n -screen 0 "${QUORVANE_SCREEN:-1280x1024}x24" -nolisten tcp >/dev/null 2>&1 &
+    QUORVANE_XVFB_PID=$!
+    for _ in $(seq 50); do
+      kill -0 "$QUORVANE_XVFB_PID" 2>/dev/null || break
+      if [ -e /tmp/.X11-unix/X$n ] &&
+        [ "$(tr -d ' \n' </tmp/.X$n-lock 2>/dev/null)" = "$QUORVANE_XVFB_PID" ]; then
+        export DISPLAY=:$n
+        return 0
+      fi
+      sleep 0.1
+    done
+    kill "$QUORVANE_XVFB_PID" 2>/dev/null || true
+    n=$((n + 1))
   done
-  echo "Xvfb did not start on :$n" >&2
+  QUORVANE_XVFB_PID=
+  echo "Xvfb did not start" >&2
   return 1
 }
 

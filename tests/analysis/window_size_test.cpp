@@ -328,6 +328,13 @@ void ExpectTextsFit(HWND dialog, const char* view)
     }
 }
 
+int ThumbnailSide(HWND list)
+{
+    int cx = 0, cy = 0;
+    ImageList_GetIconSize(ListView_GetImageList(list, LVSIL_NORMAL), &cx, &cy);
+    return cx == cy ? cx : -1;
+}
+
 LONG FontHeight(HWND label)
 {
     const auto* link = dynamic_cast<const CLinkLabel*>(CWnd::FromHandlePermanent(label));
@@ -347,6 +354,8 @@ TEST_F(WindowSizeTest, OnAScreenOf144DotsPerInchEveryViewFitsAndEveryTextShows)
     GetClientRect(m_hwnd, &client);
     const LONG linkHeight = FontHeight(Ctl(IDC_SETTINGS_LINK));
     ASSERT_GT(linkHeight, 0);
+    const HWND pictures = Ctl(IDC_PICTURE_LIST);
+    EXPECT_EQ(ThumbnailSide(pictures), 64);
 
     const UINT dpi = 96 * 3 / 2;
     RECT suggested = opened;
@@ -388,7 +397,28 @@ TEST_F(WindowSizeTest, OnAScreenOf144DotsPerInchEveryViewFitsAndEveryTextShows)
     Pump(300);
     ExpectLaidOut(m_hwnd, "analysed at 144");
     Dlg().RunOnUi([&] { ExpectTextsFit(m_hwnd, "analysed at 144"); });
+    // The thumbnails' boxes half as large again, and the pictures laid out
+    // in cells that hold them; Ctrl + wheel's medium box likewise.
+    const auto expectBoxes = [&](int side, const char* size) {
+        EXPECT_EQ(ThumbnailSide(pictures), side) << size;
+        RECT first = {LVIR_ICON, 0, 0, 0}, second = {LVIR_ICON, 0, 0, 0};
+        ASSERT_TRUE(SendMessageA(pictures, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first))) << size;
+        ASSERT_TRUE(SendMessageA(pictures, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&second))) << size;
+        EXPECT_GE(first.right - first.left, side) << size;
+        EXPECT_TRUE(second.left - first.left >= side || second.top - first.top >= side)
+            << size << ": " << first.left << "," << first.top << " " << second.left << "," << second.top;
+        const DWORD spacing = static_cast<DWORD>(SendMessageA(pictures, LVM_GETITEMSPACING, FALSE, 0));
+        EXPECT_GE(static_cast<int>(LOWORD(spacing)), side) << size;
+        EXPECT_LT(static_cast<int>(LOWORD(spacing)), 2 * side) << size;
+    };
+    expectBoxes(96, "small at 144");
+    PostMessageA(pictures, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, WHEEL_DELTA), MAKELPARAM(50, 50));
+    EXPECT_TRUE(WaitUntil([&] { return ThumbnailSide(pictures) == 192; }));
+    Pump(200);
+    expectBoxes(192, "medium at 144");
     Look();
+    PostMessageA(pictures, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, static_cast<WORD>(-WHEEL_DELTA)), MAKELPARAM(50, 50));
+    EXPECT_TRUE(WaitUntil([&] { return ThumbnailSide(pictures) == 96; }));
 }
 
 }  // namespace

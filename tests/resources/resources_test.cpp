@@ -534,4 +534,85 @@ TEST(HelpFile, IsACompiledHelpFile) {
     EXPECT_GT(size.QuadPart, 4096);
 }
 
+std::string ReadHelpSource(const std::string& name) {
+    std::string text;
+    HANDLE f = CreateFileA((std::string(QUORVANE_HELP_SOURCES) + "\\" + name).c_str(), GENERIC_READ,
+                           FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        text.append(buffer, got);
+    CloseHandle(f);
+    return text;
+}
+
+// Every value of the attribute (as `attribute="`) in text.
+std::vector<std::string> AttributeValues(const std::string& text, const std::string& attribute) {
+    std::vector<std::string> values;
+    for (size_t at = text.find(attribute); at != std::string::npos; at = text.find(attribute, at + 1)) {
+        const size_t start = at + attribute.size();
+        const size_t end = text.find('"', start);
+        if (end == std::string::npos)
+            break;
+        values.push_back(text.substr(start, end - start));
+    }
+    return values;
+}
+
+// The index's and the contents' entries, and the links between the pages,
+// each lead to a page compiled into the help file and to an anchor that page
+// has: a keyword never opens a missing page or the top of the wrong one.
+TEST(HelpFile, EveryIndexEntryAndLinkLeadsToAPageAndAnchor) {
+    const std::string project = ReadHelpSource("help.hhp");
+    ASSERT_NE(project.find("[FILES]"), std::string::npos);
+    std::set<std::string> compiled;
+    for (size_t at = project.find("[FILES]"); (at = project.find('\n', at)) != std::string::npos;) {
+        ++at;
+        std::string line = project.substr(at, project.find_first_of("\r\n", at) - at);
+        if (!line.empty())
+            compiled.insert(line);
+    }
+
+    struct Target {
+        std::string from, page, anchor;
+    };
+    std::vector<Target> targets;
+    const auto add = [&](const std::string& from, const std::string& local) {
+        const size_t hash = local.find('#');
+        targets.push_back({from, local.substr(0, hash), hash == std::string::npos ? "" : local.substr(hash + 1)});
+    };
+    for (const char* list : {"help.hhk", "help.hhc"}) {
+        const std::string text = ReadHelpSource(list);
+        ASSERT_FALSE(text.empty()) << list;
+        const auto names = AttributeValues(text, "<param name=\"Name\" value=\"");
+        const auto locals = AttributeValues(text, "<param name=\"Local\" value=\"");
+        EXPECT_GE(locals.size(), 9u) << list;
+        if (std::string(list) == "help.hhk") {
+            EXPECT_EQ(names.size(), locals.size()) << "an index keyword without its page";
+        }
+        for (const std::string& local : locals)
+            add(list, local);
+    }
+    for (const std::string& page : compiled) {
+        if (page.size() < 4 || page.compare(page.size() - 4, 4, ".htm") != 0)
+            continue;
+        for (const std::string& href : AttributeValues(ReadHelpSource(page), "href=\"")) {
+            if (href.find(':') == std::string::npos && href.find(".css") == std::string::npos)
+                add(page, href.front() == '#' ? page + href : href);
+        }
+    }
+    for (const Target& target : targets) {
+        EXPECT_EQ(compiled.count(target.page), 1u) << target.from << " leads to " << target.page
+                                                   << ", which is not compiled into the help file";
+        const std::string page = ReadHelpSource(target.page);
+        ASSERT_FALSE(page.empty()) << target.from << " leads to " << target.page << ", which is not there";
+        if (!target.anchor.empty()) {
+            EXPECT_NE(page.find("name=\"" + target.anchor + "\""), std::string::npos)
+                << target.from << " leads to " << target.page << "#" << target.anchor << ", which has no such anchor";
+        }
+    }
+}
+
 }  // namespace

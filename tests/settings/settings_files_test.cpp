@@ -108,11 +108,11 @@ TEST_F(SettingsFiles, WritesExactlyOneCrLfLine)
     EXPECT_EQ(ReadEngineFormats(), "");
 }
 
-TEST_F(SettingsFiles, WriteReplacesTheWholeFileAndTakesTheValueLiterally)
+TEST_F(SettingsFiles, SaveFolderGoesFirstTakenLiterallyAndOtherLinesStay)
 {
     Put(g_strSettingsFile, "other=1\r\nsavedir=C:\\Old\r\nmore lines\r\n");
     WriteSaveFolder("C:\\100%s %d %n done");
-    EXPECT_EQ(Get(g_strSettingsFile), "savedir=C:\\100%s %d %n done\r\n");
+    EXPECT_EQ(Get(g_strSettingsFile), "savedir=C:\\100%s %d %n done\r\nother=1\r\nmore lines\r\n");
     EXPECT_EQ(ReadSaveFolder(), "C:\\100%s %d %n done");
 }
 
@@ -132,7 +132,9 @@ TEST_F(SettingsFiles, ArrangementAndSaveFolderKeepEachOther)
 }
 
 // The window's place and the save folder share the file: writing either
-// keeps the other; the place's own lines, however many, become one.
+// keeps the other; the place's own lines, however many, become one. Writing
+// the save folder or the arrangement keeps every other line in its order,
+// one it does not know too (a later version's).
 TEST_F(SettingsFiles, WindowPlaceAndSaveFolderKeepEachOther)
 {
     EXPECT_EQ(ReadWindowPlace(), "");
@@ -145,10 +147,15 @@ TEST_F(SettingsFiles, WindowPlaceAndSaveFolderKeepEachOther)
     EXPECT_EQ(ReadSaveFolder(), "C:\\Old");
 
     WriteSaveFolder("D:\\Pics");
-    EXPECT_EQ(Get(g_strSettingsFile), "savedir=D:\\Pics\r\nwindow=1,2,803,602,1\r\n");
+    EXPECT_EQ(Get(g_strSettingsFile), "savedir=D:\\Pics\r\nwindow=1,2,803,602,1\r\nother=x\r\n");
     EXPECT_EQ(ReadWindowPlace(), "1,2,803,602,1");
     WriteArrangement("One folder");
-    EXPECT_EQ(Get(g_strSettingsFile), "savedir=D:\\Pics\r\narrange=One folder\r\nwindow=1,2,803,602,1\r\n");
+    EXPECT_EQ(Get(g_strSettingsFile),
+              "savedir=D:\\Pics\r\narrange=One folder\r\nwindow=1,2,803,602,1\r\nother=x\r\n");
+
+    Put(g_strSettingsFile, "zoom=3\r\narrange=Old\r\nsavedir=C:\\A\r\n; kept as written\r\nsavedir=C:\\B\r\nlater=on|1");
+    WriteSaveFolder("E:\\New");
+    EXPECT_EQ(Get(g_strSettingsFile), "savedir=E:\\New\r\narrange=Old\r\nzoom=3\r\n; kept as written\r\nlater=on|1\r\n");
 }
 
 // The list's view has a line of its own, kept when the others are written.
