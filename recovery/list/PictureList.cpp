@@ -225,10 +225,12 @@ int CPictureList::AddFind(const NewFind& find)
     // once) the intake waits for it, so that memory stays bounded.
     if (!DrawsSmallThumbnails() && m_cache.IsOpen()) {
         m_cache.WriteLater(item, m_pictures.Thumbnail(item), kThumbSize);
-        if (m_cache.Waiting() > kMostWaitingSmall) {
-            m_cache.WaitUntilWaiting(kMostWaitingSmall / 2);
+        if (m_cache.Waiting() > kMostWaitingSmall)
+            m_cache.WaitUntilWaiting(kMostWaitingSmall);
+        // Now and then as well as when the cache tells: while finds are
+        // taken in, its messages wait.
+        if (item % 1024 == 1023)
             DropCachedSmallThumbnails();
-        }
     }
     if (find.record)
         ApplyRecord(m_pictures, item, *find.record);

@@ -8,6 +8,8 @@ const uint32_t kRecordMark = 0x31545651;  // "QVT1"
 // Posted to the window after this many written, as well as when none wait:
 // memory can be given back while a long row of them is written.
 const size_t kTellEvery = 1024;
+// Written together at most (768 KB of small thumbnails).
+const size_t kBatch = 64;
 
 struct RecordHead {
     uint32_t mark;
@@ -21,15 +23,19 @@ size_t PixelBytes(int side)
     return static_cast<size_t>(side) * static_cast<size_t>(side) * 3;
 }
 
-// FNV-1a over the pixels, with the item and side in front: a record moved,
-// cut short or overwritten does not check out.
+// FNV-1a over the pixels, four bytes a step, with the item and side in
+// front: a record moved, cut short or overwritten does not check out.
 uint32_t Check(int item, int side, const uint8_t* pixels, size_t bytes)
 {
     uint32_t hash = 2166136261u ^ static_cast<uint32_t>(item) * 16777619u ^ static_cast<uint32_t>(side);
-    for (size_t i = 0; i < bytes; ++i) {
-        hash ^= pixels[i];
-        hash *= 16777619u;
+    size_t i = 0;
+    for (; i + 4 <= bytes; i += 4) {
+        uint32_t word;
+        std::memcpy(&word, pixels + i, 4);
+        hash = (hash ^ word) * 16777619u;
     }
+    for (; i < bytes; ++i)
+        hash = (hash ^ pixels[i]) * 16777619u;
     return hash;
 }
 
@@ -103,7 +109,7 @@ void CThumbnailCache::StopWorker(std::unique_lock<std::mutex>& lock)
     m_worker.join();
     lock.lock();
     m_stopping = false;
-    m_writing = false;
+    m_inWrite = 0;
     m_drained.notify_all();
 }
 
@@ -176,60 +182,68 @@ void CThumbnailCache::WriteLater(int item, const uint8_t* pixels, int side)
 size_t CThumbnailCache::Waiting() const
 {
     std::lock_guard<std::mutex> lock(m_lock);
-    return m_waiting.size() + (m_writing ? 1 : 0);
+    return m_waiting.size() + m_inWrite;
 }
 
 void CThumbnailCache::WaitUntilWaiting(size_t count)
 {
     std::unique_lock<std::mutex> lock(m_lock);
-    m_drained.wait(lock, [&] { return m_waiting.size() + (m_writing ? 1 : 0) <= count || !m_worker.joinable(); });
+    m_drained.wait(lock, [&] { return m_waiting.size() + m_inWrite <= count || !m_worker.joinable(); });
 }
 
 bool CThumbnailCache::Write(int item, const uint8_t* pixels, int side, unsigned generation)
 {
     if (item < 0 || !pixels || side <= 0)
         return false;
-    const std::vector<uint8_t> record = Record(item, pixels, side);
+    std::vector<uint8_t> record;
+    AddRecord(record, item, pixels, side);
     std::lock_guard<std::mutex> lock(m_lock);
-    return generation == m_generation && WriteLocked(item, side, record);
+    if (generation != m_generation)
+        return false;
+    return HasLocked(item, side) || WriteLocked({Placed{item, side}}, record);
 }
 
-std::vector<uint8_t> CThumbnailCache::Record(int item, const uint8_t* pixels, int side)
+void CThumbnailCache::AddRecord(std::vector<uint8_t>& records, int item, const uint8_t* pixels, int side)
 {
     const size_t bytes = PixelBytes(side);
-    std::vector<uint8_t> record(sizeof(RecordHead) + bytes);
+    const size_t at = records.size();
+    records.resize(at + sizeof(RecordHead) + bytes);
     const RecordHead head = {kRecordMark, item, side, Check(item, side, pixels, bytes)};
-    std::memcpy(record.data(), &head, sizeof head);
-    std::memcpy(record.data() + sizeof head, pixels, bytes);
-    return record;
+    std::memcpy(records.data() + at, &head, sizeof head);
+    std::memcpy(records.data() + at + sizeof head, pixels, bytes);
 }
 
-bool CThumbnailCache::WriteLocked(int item, int side, const std::vector<uint8_t>& record)
+bool CThumbnailCache::WriteLocked(const std::vector<Placed>& placed, const std::vector<uint8_t>& records)
 {
-    if (m_file == INVALID_HANDLE_VALUE || m_failed)
+    if (m_file == INVALID_HANDLE_VALUE || m_failed || placed.empty())
         return false;
-    std::vector<int64_t>& places = *PlacesOf(side);
-    if (static_cast<size_t>(item) < places.size() && places[static_cast<size_t>(item)] >= 0)
-        return true;
-    if (side > 64 && m_end + record.size() > kLargestFile)
+    bool larger = false;
+    for (const Placed& one : placed)
+        larger = larger || one.side > 64;
+    if (larger && m_end + records.size() > kLargestFile)
         return false;
-    // One write a record, so that a full disk leaves no record half written
-    // among whole ones.
+    // One write for the lot, so that a full disk leaves none of them
+    // half written among whole ones.
     OVERLAPPED place = {};
     place.Offset = static_cast<DWORD>(m_end);
     place.OffsetHigh = static_cast<DWORD>(m_end >> 32);
     DWORD written = 0;
-    if (!WriteFile(m_file, record.data(), static_cast<DWORD>(record.size()), &written, &place) ||
-        written != record.size()) {
+    if (!WriteFile(m_file, records.data(), static_cast<DWORD>(records.size()), &written, &place) ||
+        written != records.size()) {
         // A full or read-only disk: nothing more is written; what is there
         // is still read back.
         m_failed = true;
         return false;
     }
-    if (static_cast<size_t>(item) >= places.size())
-        places.resize(static_cast<size_t>(item) + 1, -1);
-    places[static_cast<size_t>(item)] = static_cast<int64_t>(m_end);
-    m_end += record.size();
+    uint64_t at = m_end;
+    for (const Placed& one : placed) {
+        std::vector<int64_t>& places = *PlacesOf(one.side);
+        if (static_cast<size_t>(one.item) >= places.size())
+            places.resize(static_cast<size_t>(one.item) + 1, -1);
+        places[static_cast<size_t>(one.item)] = static_cast<int64_t>(at);
+        at += sizeof(RecordHead) + PixelBytes(one.side);
+    }
+    m_end = at;
     return true;
 }
 
@@ -281,25 +295,38 @@ void CThumbnailCache::Work()
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
     std::unique_lock<std::mutex> lock(m_lock);
     size_t sinceTold = 0;
+    std::vector<Waiter> batch;
+    std::vector<Placed> placed;
+    std::vector<uint8_t> records;
     for (;;) {
         m_wake.wait(lock, [this] { return m_stopping || !m_waiting.empty(); });
         if (m_stopping)
             break;
-        const Waiter next = m_waiting.front();
-        m_waiting.pop_front();
-        m_writing = true;
-        if (!m_failed && !HasLocked(next.item, next.side)) {
+        // Those waiting written together, a few at a time: one write each.
+        batch.clear();
+        while (!m_waiting.empty() && batch.size() < kBatch) {
+            if (!HasLocked(m_waiting.front().item, m_waiting.front().side))
+                batch.push_back(m_waiting.front());
+            m_waiting.pop_front();
+        }
+        m_inWrite = batch.size();
+        if (!batch.empty() && !m_failed) {
             // The pixels stay until written (see WriteLater) or the worker
             // is stopped, which waits for this.
             lock.unlock();
-            const std::vector<uint8_t> record = Record(next.item, next.pixels, next.side);
+            placed.clear();
+            records.clear();
+            for (const Waiter& one : batch) {
+                AddRecord(records, one.item, one.pixels, one.side);
+                placed.push_back(Placed{one.item, one.side});
+            }
             lock.lock();
-            WriteLocked(next.item, next.side, record);
+            WriteLocked(placed, records);
         }
-        m_writing = false;
+        m_inWrite = 0;
         if (m_failed)
             m_waiting.clear();
-        ++sinceTold;
+        sinceTold += batch.size();
         if ((m_waiting.empty() || sinceTold >= kTellEvery) && m_window) {
             PostMessageA(m_window, m_message, 0, 0);
             sinceTold = 0;

@@ -84,8 +84,14 @@ private:
     // Where each item's record of a side lies in the file.
     std::vector<int64_t>* PlacesOf(int side);
     const std::vector<int64_t>* PlacesOf(int side) const;
-    static std::vector<uint8_t> Record(int item, const uint8_t* pixels, int side);
-    bool WriteLocked(int item, int side, const std::vector<uint8_t>& record);
+    struct Placed {
+        int item;
+        int side;
+    };
+    // Adds the item's record to records.
+    static void AddRecord(std::vector<uint8_t>& records, int item, const uint8_t* pixels, int side);
+    // Writes records (of placed, in order) at the file's end.
+    bool WriteLocked(const std::vector<Placed>& placed, const std::vector<uint8_t>& records);
     bool HasLocked(int item, int side) const;
     void Work();
     void StopWorker(std::unique_lock<std::mutex>& lock);
@@ -100,7 +106,7 @@ private:
     unsigned m_generation = 0;
     std::unordered_map<int, std::vector<int64_t>> m_places;  // by side
     std::deque<Waiter> m_waiting;
-    bool m_writing = false;
+    size_t m_inWrite = 0;  // taken from m_waiting, being written
     bool m_stopping = false;
     size_t m_readBack = 0;
     HWND m_window = nullptr;
