@@ -40,8 +40,10 @@ void CPictureItems::Add(const CString& path, const ThumbnailPixels& pixels, cons
                         bool decodes)
 {
     const int item = Count();
-    if (item % kBlockItems == 0)
+    if (item % kBlockItems == 0) {
         m_blocks.emplace_back(new uint8_t[kThumbBytes * kBlockItems]);
+        m_heldInBlock.push_back(0);
+    }
     Item entry = {};
     entry.path = path.str();
     entry.bytes = details.bytes;
@@ -61,6 +63,12 @@ void CPictureItems::Add(const CString& path, const ThumbnailPixels& pixels, cons
     m_items.push_back(std::move(entry));
     ++m_typeCounts[m_items.back().type];
 
+    // A block let go while it was being filled is had again.
+    const auto block = static_cast<size_t>(item / kBlockItems);
+    if (!m_blocks[block])
+        m_blocks[block].reset(new uint8_t[kThumbBytes * kBlockItems]);
+    m_heldInBlock[block] |= uint64_t(1) << (item % kBlockItems);
+    ++m_heldThumbnails;
     // 0x00RRGGBB in memory is blue, green, red, 0: the first three bytes.
     uint8_t* out = Slot(item);
     const size_t count = static_cast<size_t>(kThumbSize) * kThumbSize;
@@ -78,6 +86,9 @@ void CPictureItems::Clear()
     m_items.shrink_to_fit();
     m_blocks.clear();
     m_blocks.shrink_to_fit();
+    m_heldInBlock.clear();
+    m_heldInBlock.shrink_to_fit();
+    m_heldThumbnails = 0;
     m_cameras.assign(1, std::string());
     m_lenses.assign(1, std::string());
     std::fill(std::begin(m_typeCounts), std::end(m_typeCounts), 0);
@@ -104,9 +115,48 @@ void CPictureItems::SetTicked(int item, bool ticked)
 
 const uint8_t* CPictureItems::Thumbnail(int item) const
 {
-    if (item < 0 || item >= Count())
+    if (item < 0 || item >= Count() ||
+        !(m_heldInBlock[static_cast<size_t>(item / kBlockItems)] >> (item % kBlockItems) & 1))
         return nullptr;
     return Slot(item);
+}
+
+void CPictureItems::PutThumbnail(int item, const uint8_t* pixels)
+{
+    if (item < 0 || item >= Count() || !pixels)
+        return;
+    const auto block = static_cast<size_t>(item / kBlockItems);
+    if (!m_blocks[block])
+        m_blocks[block].reset(new uint8_t[kThumbBytes * kBlockItems]);
+    std::memcpy(Slot(item), pixels, kThumbBytes);
+    const uint64_t bit = uint64_t(1) << (item % kBlockItems);
+    if (!(m_heldInBlock[block] & bit))
+        ++m_heldThumbnails;
+    m_heldInBlock[block] |= bit;
+}
+
+int CPictureItems::DropThumbnails(const std::vector<bool>& kept)
+{
+    int dropped = 0;
+    for (size_t block = 0; block < m_blocks.size(); ++block) {
+        const uint64_t held = m_heldInBlock[block];
+        if (!m_blocks[block] || !held)
+            continue;
+        bool allKept = true;
+        for (int at = 0; at < kBlockItems && allKept; ++at) {
+            const size_t item = block * kBlockItems + static_cast<size_t>(at);
+            if (held >> at & 1)
+                allKept = item < kept.size() && kept[item];
+        }
+        if (!allKept)
+            continue;
+        for (uint64_t bits = held; bits; bits &= bits - 1)
+            ++dropped;
+        m_blocks[block].reset();
+        m_heldInBlock[block] = 0;
+    }
+    m_heldThumbnails -= dropped;
+    return dropped;
 }
 
 uint8_t* CPictureItems::Slot(int item) const

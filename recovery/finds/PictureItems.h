@@ -34,8 +34,15 @@ public:
     CString Path(int item) const;
     bool Ticked(int item) const;
     void SetTicked(int item, bool ticked);
-    // The item's thumbnail (kThumbBytes).
+    // The item's thumbnail (kThumbBytes), or null when it was let go.
     const uint8_t* Thumbnail(int item) const;
+    // Holds the item's thumbnail (kThumbBytes) again.
+    void PutThumbnail(int item, const uint8_t* pixels);
+    // Lets go of the thumbnails of every block of items whose held ones are
+    // all kept elsewhere (kept, by item); answers how many went.
+    int DropThumbnails(const std::vector<bool>& kept);
+    // Thumbnails held now.
+    int HeldThumbnails() const { return m_heldThumbnails; }
 
     // What is known of an item (item must be in range).
     std::string Name(int item) const;
@@ -104,7 +111,10 @@ private:
     static uint16_t NameIndex(std::vector<std::string>& names, const std::string& name);
 
     std::vector<Item> m_items;
-    std::vector<std::unique_ptr<uint8_t[]>> m_blocks;
+    std::vector<std::unique_ptr<uint8_t[]>> m_blocks;  // null: let go
+    // By block, a bit for each of its items whose thumbnail is held.
+    std::vector<uint64_t> m_heldInBlock;
+    int m_heldThumbnails = 0;
     // Cameras and lenses are few: each name is kept once.
     std::vector<std::string> m_cameras{std::string()};
     std::vector<std::string> m_lenses{std::string()};

@@ -38,8 +38,16 @@ void CBoxThumbnails::SetBox(int box, HWND window, UINT message)
 const uint8_t* CBoxThumbnails::Get(int item)
 {
     auto held = m_held.find(item);
-    if (held == m_held.end())
-        return nullptr;
+    if (held == m_held.end()) {
+        // Scrolled back to: a fraction of a millisecond from the cache.
+        if (!m_box || !m_cache || !m_cache->Has(item, m_box))
+            return nullptr;
+        std::vector<uint8_t> pixels(static_cast<size_t>(m_box) * static_cast<size_t>(m_box) * 3);
+        if (!m_cache->Read(item, m_box, pixels.data()))
+            return nullptr;
+        Hold(item, std::move(pixels));
+        held = m_held.find(item);
+    }
     m_ages.splice(m_ages.begin(), m_ages, held->second.age);
     return held->second.pixels.data();
 }
@@ -153,17 +161,27 @@ void CBoxThumbnails::Work()
         m_asked.pop_back();
         const unsigned generation = m_generation;
         const int box = m_workBox;
+        CThumbnailCache* cache = m_cache;
         lock.unlock();
 
-        ThumbnailPixels pixels;
         std::vector<uint8_t> rows;
-        if (box > 0 && RenderThumbnail(path, pixels, nullptr, box)) {
+        // Read back when the window had no time to, else made and kept.
+        const unsigned cached = cache ? cache->Generation() : 0;
+        if (box > 0 && cache && cache->Has(item, box)) {
+            rows.resize(static_cast<size_t>(box) * static_cast<size_t>(box) * 3);
+            if (!cache->Read(item, box, rows.data()))
+                rows.clear();
+        }
+        ThumbnailPixels pixels;
+        if (box > 0 && rows.empty() && RenderThumbnail(path, pixels, nullptr, box)) {
             rows.resize(pixels.size() * 3);
             for (size_t i = 0; i < pixels.size(); ++i) {
                 rows[i * 3] = static_cast<uint8_t>(pixels[i]);
                 rows[i * 3 + 1] = static_cast<uint8_t>(pixels[i] >> 8);
                 rows[i * 3 + 2] = static_cast<uint8_t>(pixels[i] >> 16);
             }
+            if (cache)
+                cache->Write(item, rows.data(), box, cached);
         }
 
         lock.lock();

@@ -4,8 +4,9 @@
 // drawn last, which are the ones on screen and a margin of some screens
 // around them. One asked for and not held is made on a worker thread, the
 // newest asked first (what is on screen now before what was scrolled past),
-// by decoding the file again; the window is told by a posted message when
-// some are done and takes them with TakeMade.
+// by reading it back from the cache file, or else by decoding the file
+// again (and then it is written to the cache); the window is told by a
+// posted message when some are done and takes them with TakeMade.
 #pragma once
 
 #include <windows.h>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "Framework.h"
+#include "ThumbnailCache.h"
 
 class CBoxThumbnails {
 public:
@@ -39,8 +41,12 @@ public:
     // How many thumbnails of box x box are held at most.
     size_t Capacity(int box) const;
 
+    // Thumbnails made are kept in cache and read back from it (the cache
+    // must outlive this).
+    void UseCache(CThumbnailCache* cache) { m_cache = cache; }
+
     // The item's thumbnail (box rows from the top of box pixels, each blue,
-    // green, red), or null when it is not held.
+    // green, red), held or read back from the cache now; null when neither.
     const uint8_t* Get(int item);
     // Asks for the item's thumbnail to be made from its file, unless it is
     // asked for already (or gave no picture at this size).
@@ -69,6 +75,7 @@ private:
 
     size_t m_budget;
     int m_box = 0;
+    CThumbnailCache* m_cache = nullptr;
     // Held thumbnails; m_ages has the items, last drawn first.
     std::unordered_map<int, Entry> m_held;
     std::list<int> m_ages;

@@ -32,6 +32,10 @@ bool IsThumbnailSize(int box)
     return false;
 }
 
+// Small thumbnails handed to the cache and not written yet, at most: the
+// intake waits for the cache past this (12 KB each).
+const size_t kMostWaitingSmall = 2048;
+
 const char kRecoveredLine[] = "\r\nAlready recovered into the save folder";
 
 // Copies text into a control's buffer of the A or W kind, cut to fit.
@@ -70,6 +74,9 @@ bool CPictureList::Attach(HWND list, IPictureListHost& host)
     Send(LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, LVS_EX_CHECKBOXES);
     Send(LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK);
     Send(LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(m_slots.Handle()));
+    m_cachedMessage = RegisterWindowMessageA("QuorvaneThumbnailsCached");
+    m_boxes.UseCache(&m_cache);
+    m_cache.NotifyWhenWritten(list, m_cachedMessage);
 
     if (!m_tip.Handle())
         m_tip.Create(list);
@@ -156,6 +163,11 @@ bool CPictureList::PreTranslate(const MSG& msg)
         OnThumbnailsMade();
         return true;
     }
+    if (msg.message == m_cachedMessage && m_cachedMessage) {
+        if (!DrawsSmallThumbnails())
+            DropCachedSmallThumbnails();
+        return true;
+    }
     // Ctrl + wheel: larger thumbnails away from the user, smaller towards.
     if (msg.message == WM_MOUSEWHEEL && (GET_KEYSTATE_WPARAM(msg.wParam) & MK_CONTROL)) {
         // From the rows, away from the user: the thumbnails again.
@@ -212,6 +224,18 @@ int CPictureList::AddFind(const NewFind& find)
 {
     m_pictures.Add(find.path, find.pixels, find.details, find.decodes);
     const int item = m_pictures.Count() - 1;
+    // Larger thumbnails shown: the small one goes to the cache, and is let
+    // go once written. Faster than the cache can write (50,000 taken in at
+    // once) the intake waits for it, so that memory stays bounded.
+    if (!DrawsSmallThumbnails() && m_cache.IsOpen()) {
+        m_cache.WriteLater(item, m_pictures.Thumbnail(item), kThumbSize);
+        if (m_cache.Waiting() > kMostWaitingSmall)
+            m_cache.WaitUntilWaiting(kMostWaitingSmall);
+        // Now and then as well as when the cache tells: while finds are
+        // taken in, its messages wait.
+        if (item % 1024 == 1023)
+            DropCachedSmallThumbnails();
+    }
     if (find.record)
         ApplyRecord(m_pictures, item, *find.record);
     const int position = m_view.Add(m_pictures, item);
@@ -334,6 +358,7 @@ void CPictureList::ChangeView(const std::function<void()>& change)
     ::InvalidateRect(m_hList, nullptr, TRUE);
     if (place >= 0)
         Send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(place), FALSE);
+    OnViewChanged();
 }
 
 void CPictureList::ShowDetails(bool details)
@@ -479,6 +504,8 @@ void CPictureList::Clear()
 {
     Send(LVM_SETITEMCOUNT, 0, 0);
     m_boxes.Clear();
+    // Before the pictures: the cache's thread reads their thumbnails.
+    m_cache.Close();
     m_bReordered = false;
     m_followed = -1;
     m_pictures.Clear();
@@ -622,8 +649,13 @@ void CPictureList::OnDispInfo(NMHDR* header)
             if (!large)
                 m_boxes.Ask(picture, m_pictures.Path(picture));
         }
-        item.iImage = large ? m_slots.SlotFor(picture, large, marks, m_slots.Box())
-                            : m_slots.SlotFor(picture, m_pictures.Thumbnail(picture), marks);
+        if (large) {
+            item.iImage = m_slots.SlotFor(picture, large, marks, m_slots.Box());
+        } else {
+            // The small one is read back only when the slot lacks it.
+            const int shown = m_slots.Showing(picture, marks, kThumbSize);
+            item.iImage = shown >= 0 ? shown : m_slots.SlotFor(picture, SmallThumbnail(picture), marks);
+        }
     }
     if (item.mask & LVIF_STATE)
         item.state =
@@ -760,4 +792,69 @@ void CPictureList::OnPreviewStep(int item)
     SetState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     SetState(position, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     Send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(position), FALSE);
+}
+
+bool CPictureList::DrawsSmallThumbnails() const
+{
+    return !m_details && m_slots.Box() <= kThumbSize;
+}
+
+void CPictureList::KeepThumbnailsIn(const CString& folder)
+{
+    m_cache.Open(folder);
+    OnViewChanged();
+}
+
+void CPictureList::LetGoOfThumbnailCache()
+{
+    // What was let go comes back from the files as it is drawn.
+    m_boxes.Clear();
+    m_cache.Close();
+}
+
+void CPictureList::OnViewChanged()
+{
+    // Back to small ones: they come back from the cache as they are drawn
+    // (all of them at once would take seconds at 50,000).
+    if (DrawsSmallThumbnails() || !m_cache.IsOpen())
+        return;
+    // Those not written yet are handed to the cache; written, they are let
+    // go (when it tells).
+    const std::vector<bool> kept = m_cache.Kept(kThumbSize);
+    for (int item = 0; item < m_pictures.Count(); ++item) {
+        const uint8_t* pixels = m_pictures.Thumbnail(item);
+        if (pixels && !(static_cast<size_t>(item) < kept.size() && kept[static_cast<size_t>(item)]))
+            m_cache.WriteLater(item, pixels, kThumbSize);
+    }
+    DropCachedSmallThumbnails();
+}
+
+void CPictureList::DropCachedSmallThumbnails()
+{
+    m_pictures.DropThumbnails(m_cache.Kept(kThumbSize));
+}
+
+const uint8_t* CPictureList::SmallThumbnail(int item)
+{
+    if (const uint8_t* held = m_pictures.Thumbnail(item))
+        return held;
+    m_smallRead.resize(CPictureItems::kThumbBytes);
+    if (!m_cache.Read(item, kThumbSize, m_smallRead.data())) {
+        // The record did not check out (or the file went): made again
+        // from the picture, as when it was found.
+        ThumbnailPixels pixels;
+        RenderThumbnail(m_pictures.Path(item), pixels);
+        for (size_t i = 0; i < CPictureItems::kThumbBytes / 3; ++i) {
+            const uint32_t p = i < pixels.size() ? pixels[i] : 0xFFFFFF;
+            m_smallRead[i * 3] = static_cast<uint8_t>(p);
+            m_smallRead[i * 3 + 1] = static_cast<uint8_t>(p >> 8);
+            m_smallRead[i * 3 + 2] = static_cast<uint8_t>(p >> 16);
+        }
+        if (!DrawsSmallThumbnails())
+            m_cache.Write(item, m_smallRead.data(), kThumbSize, m_cache.Generation());
+    }
+    if (!DrawsSmallThumbnails())
+        return m_smallRead.data();
+    m_pictures.PutThumbnail(item, m_smallRead.data());
+    return m_pictures.Thumbnail(item);
 }

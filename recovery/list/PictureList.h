@@ -29,6 +29,7 @@
 #include "PictureTip.h"
 #include "PictureView.h"
 #include "RecoveredPictures.h"
+#include "ThumbnailCache.h"
 #include "ThumbnailSlots.h"
 
 class IPictureListHost {
@@ -113,7 +114,18 @@ public:
     bool ShowsDetails() const { return m_details; }
     // The medium and large thumbnails held now (made as they are shown).
     const CBoxThumbnails& BoxThumbnails() const { return m_boxes; }
-    // Empties the list and forgets what was recovered.
+    // Small thumbnails held in memory now. While the list shows other than
+    // small ones, those kept in the cache file are let go, and they come
+    // back from it as they are drawn again.
+    int HeldSmallThumbnails() const { return m_pictures.HeldThumbnails(); }
+    // The thumbnails made for this list are kept in a file in folder (the
+    // search's work folder) from now on, until the list is emptied; without
+    // one (a full or read-only disk) they are held in memory as before.
+    void KeepThumbnailsIn(const CString& folder);
+    // Closes and deletes the cache file, so that its folder can go.
+    void LetGoOfThumbnailCache();
+    const CThumbnailCache& ThumbnailCache() const { return m_cache; }
+    // Empties the list and forgets what was recovered; the cache file goes.
     void Clear();
 
     // What is shown: the view is set again; the focused picture stays
@@ -169,6 +181,17 @@ private:
     // The image list made again with slots for the box of this size (64,
     // 128 or 256) at the list's resolution.
     bool MakeSlots(int box);
+    // Whether the small thumbnails are what the list draws now (else they
+    // are only stand-ins, and are given to the cache and let go).
+    bool DrawsSmallThumbnails() const;
+    // The view changed: the small thumbnails are written to the cache and
+    // let go, or come back as they are drawn.
+    void OnViewChanged();
+    // Lets go of the small thumbnails the cache has written.
+    void DropCachedSmallThumbnails();
+    // The item's small thumbnail, from memory or from the cache, made again
+    // when neither has it; held again when the list draws small ones.
+    const uint8_t* SmallThumbnail(int item);
     void TrackTip(const MSG& msg);
     // Whether any of the places first to last is in the list's view.
     bool InView(int first, int last) const;
@@ -184,11 +207,17 @@ private:
     CPictureView m_view;
     // The few thumbnails the control draws from.
     CThumbnailSlots m_slots;
+    // Before m_boxes: its worker writes to it.
+    CThumbnailCache m_cache;
     CBoxThumbnails m_boxes;
     int m_size = kThumbSize;
     UINT m_dpi = 96;
-    // Told to the control's window when m_boxes has thumbnails made.
+    // A small thumbnail read back while larger ones are shown.
+    std::vector<uint8_t> m_smallRead;
+    // Told to the control's window when m_boxes has thumbnails made, and
+    // when the cache has written the small ones handed to it.
     UINT m_madeMessage = 0;
+    UINT m_cachedMessage = 0;
     bool m_details = false;
     bool m_columnsMade = false;
     // Recovered in this session.

@@ -78,6 +78,16 @@ int CThumbnailSlots::SlotFor(int item, const uint8_t* thumbnail, unsigned marks,
     return slot;
 }
 
+int CThumbnailSlots::Showing(int item, unsigned marks, int side) const
+{
+    if (!m_images || item < 0 || static_cast<size_t>(item) >= m_slotOfItem.size())
+        return -1;
+    const int slot = m_slotOfItem[static_cast<size_t>(item)];
+    if (slot < 0 || m_slotMarks[static_cast<size_t>(slot)] != marks || m_slotSides[static_cast<size_t>(slot)] != side)
+        return -1;
+    return slot;
+}
+
 void CThumbnailSlots::Fill(int slot, const uint8_t* thumbnail, unsigned marks, int side)
 {
     // A box of whole groups of four pixels of 3 bytes makes a row a multiple

@@ -38,6 +38,9 @@ public:
     // marks or from another side is filled again. -1 when there is no image
     // list.
     int SlotFor(int item, const uint8_t* thumbnail, unsigned marks = 0, int side = kThumbSize);
+    // The slot showing the item with these marks from a thumbnail of this
+    // side, or -1 when SlotFor would have to fill one.
+    int Showing(int item, unsigned marks, int side) const;
     // No item has a slot any more (the list was emptied).
     void Forget();
 

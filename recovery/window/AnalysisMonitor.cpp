@@ -59,6 +59,8 @@ void CAnalysisMonitor::Enter()
     m_intake.Restart();
     m_preview.Close();
     ClearList();
+    // Thumbnails let go of come back from a file in the work folder.
+    m_list.KeepThumbnailsIn(m_workFolders.Folder());
     m_finds.ResetFilters();
     m_finds.ShowCountLine(true);
     ShowClearing();

@@ -77,6 +77,7 @@ BOOL CRecoveryDlg::OnInitDialog()
     m_workFolders.OnPutAside([this] {
         m_preview.Close();
         m_intake.Stop();
+        m_list.LetGoOfThumbnailCache();
     });
     m_workFolders.NotifyWhenCleared(m_hWnd, WM_WORK_FOLDER_CLEARED);
 

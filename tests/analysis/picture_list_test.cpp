@@ -769,6 +769,82 @@ TEST_F(ThumbnailTest, LargeThumbnailsStayWithinTheirBudgetAndComeBack)
     EXPECT_LE(boxes.Held(), 8u);
 }
 
+// At the large size the small thumbnails go to the cache file and are let
+// go; scrolling through every find holds none of them again. The large ones
+// made once come back from the cache after the pictures' files are gone,
+// and so do the small ones when the user switches back to small.
+TEST_F(PictureListTest, ThumbnailsLetGoComeBackFromTheCache)
+{
+    const uint32_t colours[] = {0xC02020, 0x20A020, 0x2040C0};
+    std::vector<std::string> paths;
+    std::vector<ThumbnailPixels> smalls(3);
+    for (int i = 0; i < 3; ++i) {
+        paths.push_back(m_files.Join("c" + std::to_string(i) + ".png"));
+        ASSERT_TRUE(SavePicture(paths.back(), 300, 300, colours[i], L"image/png"));
+        ASSERT_TRUE(RenderThumbnail(paths.back().c_str(), smalls[static_cast<size_t>(i)]));
+    }
+    TempFolder work("work");
+    const HWND list = Ctl(IDC_PICTURE_LIST);
+    const int count = 300;
+    int held = -1;
+    Dlg().RunOnUi([&] {
+        Dlg().List().Clear();
+        Dlg().List().KeepThumbnailsIn(work.Path().c_str());
+        for (int i = 0; i < count; ++i)
+            Dlg().AddThumbnail(smalls[static_cast<size_t>(i % 3)], paths[static_cast<size_t>(i % 3)]);
+        Dlg().List().ShowCount();
+        held = Dlg().List().HeldSmallThumbnails();
+    });
+    EXPECT_EQ(held, count);
+    EXPECT_NE(GetFileAttributesA(work.Join("thumbnails.cache").c_str()), INVALID_FILE_ATTRIBUTES);
+    auto smallHeld = [&] {
+        Dlg().RunOnUi([&] { held = Dlg().List().HeldSmallThumbnails(); });
+        return held;
+    };
+
+    Dlg().RunOnUi([&] { Dlg().List().SetThumbnailSize(256); });
+    ASSERT_TRUE(WaitUntil([&] { return smallHeld() == 0; }));
+    // The first ones made from their files at 256 (the stand-in, the small
+    // one in the middle, leaves x = 20 white).
+    for (int item = 0; item < 3; ++item)
+        EXPECT_TRUE(WaitUntil([&] { return Near(ImagePixelAt(list, Dlg().Images(), item, 20, 128), colours[item]); }))
+            << item;
+    for (const std::string& path : paths)
+        DeleteFileA(path.c_str());
+    // Through every find to the bottom: their small ones are read back as
+    // stand-ins, none held again.
+    for (int item = 0; item < count; item += 7) {
+        Dlg().RunOnUi([&] { SendMessageA(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(item), FALSE); });
+        UpdateWindow(list);
+        EXPECT_TRUE(Near(ImagePixelAt(list, Dlg().Images(), item, 128, 128), colours[item % 3])) << item;
+        EXPECT_EQ(smallHeld(), 0) << item;
+    }
+
+    // Medium and back: the large ones are gone from memory, and come back
+    // from the cache, the files being gone.
+    size_t readBefore = 0, readAfter = 0;
+    Dlg().RunOnUi([&] {
+        Dlg().List().SetThumbnailSize(128);
+        Dlg().List().SetThumbnailSize(256);
+        readBefore = Dlg().List().ThumbnailCache().ReadBack();
+        SendMessageA(list, LVM_ENSUREVISIBLE, 0, FALSE);
+    });
+    for (int item = 0; item < 3; ++item)
+        EXPECT_TRUE(Near(ImagePixelAt(list, Dlg().Images(), item, 20, 128), colours[item])) << item;
+    Dlg().RunOnUi([&] { readAfter = Dlg().List().ThumbnailCache().ReadBack(); });
+    EXPECT_GE(readAfter, readBefore + 3);
+
+    // Small again: the ones drawn come back from the cache and are held.
+    Dlg().RunOnUi([&] { Dlg().List().SetThumbnailSize(64); });
+    for (int item = 0; item < 6; ++item)
+        EXPECT_TRUE(Near(ImagePixelAt(list, Dlg().Images(), item, 32, 32), colours[item % 3])) << item;
+    EXPECT_GE(smallHeld(), 6);
+    EXPECT_LT(held, count);
+
+    Dlg().RunOnUi([&] { Dlg().List().Clear(); });
+    EXPECT_EQ(GetFileAttributesA(work.Join("thumbnails.cache").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 // Clicks the details view's column header as a user does.
 void ClickHeader(HWND list, int column)
 {

@@ -96,9 +96,24 @@ TEST_F(FilterBench, Changes)
     SetWindowPos(list, nullptr, 0, 0, 760, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     ShowWindow(Dlg().FilterBar(), SW_SHOW);
 
+    // The view (BENCH_THUMBS) chosen before the finds come, as a user who
+    // chose it at an earlier start would have it (BENCH_VIEW_FIRST=1).
+    const char* thumbs = std::getenv("QV_BENCH_THUMBS");
+    const char* first = std::getenv("QV_BENCH_VIEW_FIRST");
+    const bool viewFirst = thumbs && *thumbs && first && *first == '1';
+    // The thumbnails' cache in a work folder of the bench's own.
+    char temp[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, temp);
+    const std::string work = std::string(temp) + "quorvane-bench-work";
+    CreateDirectoryA(work.c_str(), nullptr);
     double before = 0, after = 0, took = 0;
     Dlg().RunOnUi([&] {
         Dlg().List().Clear();
+        Dlg().List().KeepThumbnailsIn(work.c_str());
+        if (viewFirst && std::string(thumbs) == "details")
+            Dlg().List().ShowDetails(true);
+        else if (viewFirst)
+            Dlg().List().SetThumbnailSize(std::atoi(thumbs));
         before = PrivateMB();
         const double start = Now();
         std::mt19937 rng(7);
@@ -149,6 +164,8 @@ TEST_F(FilterBench, Changes)
     std::printf("taken in (no decoding):              %8.3f s\n", took);
     std::printf("memory for them:                     %8.1f MB (%.0f bytes a find, of which %u the thumbnail)\n",
                 after - before, (after - before) * 1024 * 1024 / n, static_cast<unsigned>(CPictureItems::kThumbBytes));
+    if (viewFirst)
+        std::printf("taken in at the view asked for:      %s\n", thumbs);
 
     HWND bar = Dlg().FilterBar();
     // The lists by an entry of theirs, as the user knows them.
@@ -191,7 +208,6 @@ TEST_F(FilterBench, Changes)
     // The view (BENCH_THUMBS: 64, 128, 256 or "details") maximised: the
     // time to switch to it and back, the longest answer while scrolling from
     // the top to the bottom, the large thumbnails held, the peak memory.
-    const char* thumbs = std::getenv("QV_BENCH_THUMBS");
     if (!thumbs || !*thumbs)
         return;
     const bool details = std::string(thumbs) == "details";
@@ -213,6 +229,8 @@ TEST_F(FilterBench, Changes)
     switchTo(3, "switch to the details:");
     switchTo(1, "switch to medium thumbnails:");
     switchTo(entry, "switch back to the view asked for:");
+    switchTo(0, "switch to small thumbnails:");
+    switchTo(entry, "and back to the view asked for:");
     Pump(3000);
     RECT client = {};
     GetClientRect(list, &client);
@@ -265,6 +283,12 @@ TEST_F(FilterBench, Changes)
     std::printf("large thumbnails held at most:       %u (of at most %u)\n", static_cast<unsigned>(mostHeld),
                 static_cast<unsigned>(Dlg().List().BoxThumbnails().Capacity(box)));
     std::printf("peak memory:                         %8.1f MB (now %.1f MB)\n", PeakMB(), PrivateMB());
+    int smallHeld = 0;
+    Dlg().RunOnUi([&] { smallHeld = Dlg().List().HeldSmallThumbnails(); });
+    WIN32_FILE_ATTRIBUTE_DATA cacheFile = {};
+    GetFileAttributesExA((work + "\\thumbnails.cache").c_str(), GetFileExInfoStandard, &cacheFile);
+    std::printf("small thumbnails held:               %d of %d; cache file %.1f MB\n", smallHeld, n,
+                (static_cast<double>(cacheFile.nFileSizeHigh) * 4294967296.0 + cacheFile.nFileSizeLow) / 1048576.0);
     if (details) {
         // Sorted by date from the header, newest first.
         HWND header = ListView_GetHeader(list);
