@@ -349,8 +349,8 @@ TEST_F(PictureListTest, ItemsCarryTheirOwnPathsTickedInOrder)
         SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&lv));
         EXPECT_STREQ(text, names[i]);
     }
-    EXPECT_TRUE(Near(ItemPixels(list, Dlg().Images(), 1)[32 * 64 + 32], 0xFF0000));
-    EXPECT_TRUE(Near(ItemPixels(list, Dlg().Images(), 2)[32 * 64 + 32], 0x0000FF));
+    EXPECT_TRUE(Near(ItemPixels(list, 1)[32 * 64 + 32], 0xFF0000));
+    EXPECT_TRUE(Near(ItemPixels(list, 2)[32 * 64 + 32], 0x0000FF));
 
     // A second click ticks again; a click beside the box changes nothing; a
     // double click is two clicks, as in any list with tick boxes.
@@ -463,7 +463,7 @@ TEST_F(PictureListTest, ThumbnailsStayWithTheirItemsWhenSlotsAreReused)
     // Twice through: the second pass finds every slot taken by others.
     for (int pass = 0; pass < 2; ++pass) {
         for (int i = 0; i < count; ++i)
-            ASSERT_TRUE(Near(ItemPixels(list, Dlg().Images(), i)[32 * 64 + 32], colours[i % 3], 8)) << i;
+            ASSERT_TRUE(Near(ItemPixels(list, i)[32 * 64 + 32], colours[i % 3], 8)) << i;
     }
     EXPECT_EQ(PicturePath(299), "C:\\p299.jpg");
 
@@ -474,8 +474,8 @@ TEST_F(PictureListTest, ThumbnailsStayWithTheirItemsWhenSlotsAreReused)
         Dlg().List().ShowCount();
     });
     ASSERT_EQ(ItemCount(list), 2);
-    EXPECT_TRUE(Near(ItemPixels(list, Dlg().Images(), 0)[32 * 64 + 32], 0xFFFF00, 8));
-    EXPECT_TRUE(Near(ItemPixels(list, Dlg().Images(), 1)[32 * 64 + 32], 0x00FFFF, 8));
+    EXPECT_TRUE(Near(ItemPixels(list, 0)[32 * 64 + 32], 0xFFFF00, 8));
+    EXPECT_TRUE(Near(ItemPixels(list, 1)[32 * 64 + 32], 0x00FFFF, 8));
     Dlg().RunOnUi([&] { Dlg().List().Clear(); });
 }
 
