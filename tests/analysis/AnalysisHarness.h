@@ -23,6 +23,7 @@
 
 #include "DiskLayout.h"
 #include "FileUtils.h"
+#include "MainWindowControls.h"
 #include "RecoveryDlg.h"
 #include "TestPictures.h"
 #include "UiTest.h"
@@ -79,8 +80,8 @@ const char kNoFormats[] =
 // reads of its controls.
 class TestDlg : public RunsOnUi<CRecoveryDlg> {
 public:
-    HWND FilterBar() const { return Item(m_hWnd, IDC_FILTER_BAR); }
-    std::string CountText() const { return Text(Item(m_hWnd, IDC_PICTURE_COUNT)); }
+    HWND FilterBar() const { return uitest::FilterBar(m_hWnd); }
+    std::string CountText() const { return Text(CountLine(m_hWnd)); }
 
     // Typed into the save folder's box (the window's only edit box).
     void SetSaveFolder(const std::string& folder) { ::SetWindowTextA(NthChild(m_hWnd, "Edit", 0), folder.c_str()); }

@@ -59,14 +59,14 @@ protected:
     // user's choice does; false when there is no such choice.
     bool ShowDeletedOnly()
     {
-        for (HWND child = FindWindowExA(Ctl(IDC_FILTER_BAR), nullptr, "ComboBox", nullptr); child;
-             child = FindWindowExA(Ctl(IDC_FILTER_BAR), child, "ComboBox", nullptr)) {
+        for (HWND child = FindWindowExA(FilterBar(m_hwnd), nullptr, "ComboBox", nullptr); child;
+             child = FindWindowExA(FilterBar(m_hwnd), child, "ComboBox", nullptr)) {
             const LRESULT at = SendMessageA(child, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                             reinterpret_cast<LPARAM>("Deleted only"));
             if (at == CB_ERR)
                 continue;
             SendMessageA(child, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
-            SendMessageA(Ctl(IDC_FILTER_BAR), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(child), CBN_SELCHANGE),
+            SendMessageA(FilterBar(m_hwnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(child), CBN_SELCHANGE),
                          reinterpret_cast<LPARAM>(child));
             return true;
         }

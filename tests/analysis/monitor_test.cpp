@@ -240,12 +240,13 @@ TEST_F(MonitorTest, StatusLineStepsOncePerIntakeTick)
 // (hidden) progress bar and shows the save folder under a shorter list.
 TEST_F(MonitorTest, AnalysingAndAnalysedViewsPlaceTheirControls)
 {
-    auto rect = [&](int id) {
+    auto rectOf = [&](HWND control) {
         RECT rc;
-        GetWindowRect(Ctl(id), &rc);
+        GetWindowRect(control, &rc);
         MapWindowPoints(nullptr, m_hwnd, reinterpret_cast<POINT*>(&rc), 2);
         return rc;
     };
+    auto rect = [&](int id) { return rectOf(Ctl(id)); };
     const RECT drives = rect(IDC_DRIVE_LIST);
     const RECT status = rect(IDC_STATUS);
     const RECT selectAll = rect(IDC_SELECT_ALL);
@@ -272,13 +273,13 @@ TEST_F(MonitorTest, AnalysingAndAnalysedViewsPlaceTheirControls)
 
     // The filter bar over the list's width, the list under it; the count
     // line after the select-all label, before the Settings link.
-    const RECT bar = rect(IDC_FILTER_BAR);
-    EXPECT_TRUE(Visible(Ctl(IDC_FILTER_BAR)));
+    const RECT bar = rectOf(FilterBar(m_hwnd));
+    EXPECT_TRUE(Visible(FilterBar(m_hwnd)));
     EXPECT_EQ(bar.left, drives.left);
     EXPECT_EQ(bar.right, drives.right);
     EXPECT_EQ(bar.top, status.bottom + selectAllHeight + 5);
-    const RECT count = rect(IDC_PICTURE_COUNT);
-    EXPECT_TRUE(Visible(Ctl(IDC_PICTURE_COUNT)));
+    const RECT count = rectOf(CountLine(m_hwnd));
+    EXPECT_TRUE(Visible(CountLine(m_hwnd)));
     EXPECT_GT(count.left, label.right);
     EXPECT_LT(count.right, rect(IDC_SETTINGS_LINK).left);
     const RECT list = rect(IDC_PICTURE_LIST);

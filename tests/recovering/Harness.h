@@ -21,6 +21,7 @@
 #include "AnalysisHarness.h"
 #include "DiskLayout.h"
 #include "FileUtils.h"
+#include "MainWindowControls.h"
 #include "RecoveryDlg.h"
 #include "UiTest.h"
 #include "WindowTest.h"

@@ -46,7 +46,7 @@ protected:
     }
 
     HWND List() { return Item(m_dlg, IDC_PICTURE_LIST); }
-    std::string CountLine() { return Text(Item(m_dlg, IDC_PICTURE_COUNT)); }
+    std::string CountLine() { return Text(uitest::CountLine(m_dlg)); }
     // The lower right corner of the item's thumbnail as the list draws it,
     // where a recovered picture has its mark.
     uint32_t MarkCorner(int item)
@@ -233,7 +233,7 @@ TEST_F(RecoveringTest, WithAFilterOnlyTheShownTickedPicturesAreCopied)
     ASSERT_TRUE(SetTicked(List(), 3, false));
 
     // The GIF type unticked in the filter bar, as a click does.
-    HWND bar = Item(m_dlg, IDC_FILTER_BAR);
+    HWND bar = FilterBar(m_dlg);
     HWND gif = ChildWithText(bar, "Button", "GIF");
     ASSERT_EQ(Text(gif), "GIF (2)");
     SendMessageA(gif, BM_CLICK, 0, 0);
@@ -440,11 +440,10 @@ TEST_F(RecoveringTest, BothKindsOfFailureInOneSentence)
 
     // None of these has a date: "By date taken" puts them into Undated,
     // which is a file here.
-    HWND arrangement = Item(m_dlg, IDC_ARRANGEMENT);
+    HWND arrangement = ArrangementBox(m_dlg);
     ASSERT_TRUE(Visible(arrangement));
     EXPECT_EQ(Text(arrangement), "Original folders");
-    SendMessageA(arrangement, CB_SETCURSEL, 1, 0);
-    SendMessageA(m_dlg, WM_COMMAND, MAKEWPARAM(IDC_ARRANGEMENT, CBN_SELCHANGE), reinterpret_cast<LPARAM>(arrangement));
+    ChooseEntry(arrangement, 1);
     EXPECT_EQ(Text(arrangement), "By date taken");
     WriteFileBytes(RecoveryFolder() + "\\Undated", "not a folder");
     ASSERT_TRUE(SetTicked(List(), 1, true));
@@ -635,8 +634,10 @@ TEST_F(RecoveringTest, RecoverThenRecoverMoreThenNewSearch)
 
     PostCommand(m_dlg, IDC_NEW_SEARCH);
     ASSERT_TRUE(WaitUntil([&] { return InReadyView(m_dlg); }));
-    EXPECT_FALSE(Visible(Item(m_dlg, IDC_FILTER_BAR)));
-    EXPECT_FALSE(Visible(Item(m_dlg, IDC_PICTURE_COUNT)));
+    ASSERT_NE(FilterBar(m_dlg), nullptr);
+    EXPECT_FALSE(Visible(FilterBar(m_dlg)));
+    ASSERT_NE(uitest::CountLine(m_dlg), nullptr);
+    EXPECT_FALSE(Visible(uitest::CountLine(m_dlg)));
 }
 
 // A long copy says how long it has left, after its count.
