@@ -327,7 +327,17 @@ public:
     }
     void Remove(const char* relative) { RemoveTree(EngineFolder() + "\\" + relative); }
     std::string ArgsPath() const { return EngineFolder() + "\\args.txt"; }
-    bool Started() const { return Exists(ArgsPath()); }
+    // The engine has written its arguments and they can be read: on a
+    // loaded machine the file may be seen a moment before it opens.
+    bool Started() const
+    {
+        HANDLE file = CreateFileA(ArgsPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                  nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return false;
+        CloseHandle(file);
+        return true;
+    }
     std::string Args() const { return ReadFileBytes(ArgsPath()); }
     void ForgetArgs() { DeleteFileA(ArgsPath().c_str()); }
 };
