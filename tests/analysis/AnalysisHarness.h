@@ -23,6 +23,7 @@
 
 #include "DiskLayout.h"
 #include "FileUtils.h"
+#include "MainWindowControls.h"
 #include "RecoveryDlg.h"
 #include "TestPictures.h"
 #include "UiTest.h"
@@ -75,29 +76,13 @@ const char kLaunchFailed[] =
 const char kNoFormats[] =
     "No file formats enabled.\n\nPlease go to 'Settings' to enable the type of file you wish to recover.";
 
-// The main window, with its picture list and a few reads for the tests.
+// The main window with the platform's answers a test gives, and a few
+// reads of its controls.
 class TestDlg : public RunsOnUi<CRecoveryDlg> {
 public:
-    // The finds shown as the analysis shows them at its end, through the
-    // monitor's own step.
-    void ShowAnalysed() { m_monitor.EnterAnalysed(); }
+    HWND FilterBar() const { return uitest::FilterBar(m_hWnd); }
+    std::string CountText() const { return Text(CountLine(m_hWnd)); }
 
-    // The picture list, filled through its own interface (on the window's
-    // thread) as the intake fills it.
-    CPictureList& List() { return m_list; }
-    const CPictureItems& Items() const { return m_list.Items(); }
-    void AddPicture(const std::string& source, const std::string& itemPath) { ListPicture(m_list, source, itemPath); }
-
-    CPicturePreview& Preview() { return m_preview; }
-    HWND FilterBar() const { return Item(m_hWnd, IDC_FILTER_BAR); }
-    std::string CountText() const { return Text(Item(m_hWnd, IDC_PICTURE_COUNT)); }
-
-    size_t Waiting() const { return m_intake.Waiting(); }
-    HIMAGELIST Images() const { return m_list.Images(); }
-    // The drives the window lists, from the disks it is given.
-    std::vector<DriveEntry> Drives() { return EnumerateDrives(DriveSystem()); }
-    CString TempDir() const { return m_workFolders.OutFolder(); }
-    CString DataDir() const { return m_workFolders.Folder(); }
     // Typed into the save folder's box (the window's only edit box).
     void SetSaveFolder(const std::string& folder) { ::SetWindowTextA(NthChild(m_hWnd, "Edit", 0), folder.c_str()); }
 
@@ -233,11 +218,41 @@ inline int ImageIndex(HWND list, int item)
     return lv.iImage;
 }
 
+// The thumbnails' image list the list draws from.
+inline HIMAGELIST ListImages(HWND list)
+{
+    return reinterpret_cast<HIMAGELIST>(SendMessageA(list, LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
+}
+
 // The thumbnail the list draws for the item: its image, asked for as the
 // list asks when it draws.
-inline Pixels ItemPixels(HWND list, HIMAGELIST images, int item)
+inline Pixels ItemPixels(HWND list, int item)
 {
-    return ImagePixels(images, ImageIndex(list, item));
+    return ImagePixels(ListImages(list), ImageIndex(list, item));
+}
+
+// The text the list shows for the item in a column (0: the name under the
+// thumbnail; the others are the details view's columns), asked for as the
+// list asks when it draws.
+inline std::string CellText(HWND list, int item, int column = 0)
+{
+    char text[512] = "";
+    LVITEMA lv = {};
+    lv.iSubItem = column;
+    lv.pszText = text;
+    lv.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMTEXTA, item, reinterpret_cast<LPARAM>(&lv));
+    return text;
+}
+
+// The names the list shows, in its order.
+inline std::vector<std::string> ShownNames(HWND list)
+{
+    std::vector<std::string> names;
+    const int count = ItemCount(list);
+    for (int i = 0; i < count; ++i)
+        names.push_back(CellText(list, i));
+    return names;
 }
 
 inline void SelectRow(HWND list, int row)
@@ -312,7 +327,17 @@ public:
     }
     void Remove(const char* relative) { RemoveTree(EngineFolder() + "\\" + relative); }
     std::string ArgsPath() const { return EngineFolder() + "\\args.txt"; }
-    bool Started() const { return Exists(ArgsPath()); }
+    // The engine has written its arguments and they can be read: on a
+    // loaded machine the file may be seen a moment before it opens.
+    bool Started() const
+    {
+        HANDLE file = CreateFileA(ArgsPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                  nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return false;
+        CloseHandle(file);
+        return true;
+    }
     std::string Args() const { return ReadFileBytes(ArgsPath()); }
     void ForgetArgs() { DeleteFileA(ArgsPath().c_str()); }
 };
@@ -329,10 +354,11 @@ protected:
     void TearDown() override { CloseWindow(); }
 
     // Opens the main window and waits for its drive list.
+    template <class Window = TestDlg>
     void Open()
     {
         m_ui = std::make_unique<UiThread>([this] {
-            TestDlg dlg;
+            Window dlg;
             dlg.disks = &m_disks;
             m_dlg = &dlg;
             dlg.DoModal();
@@ -375,13 +401,8 @@ protected:
     // Escape, as the user presses it in the main window.
     void PressEscape() { SendMessageA(m_hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0); }
 
-    std::string FirstDevice()
-    {
-        std::string device;
-        TestDlg* dlg = m_dlg;
-        dlg->RunOnUi([&] { device = dlg->Drives().front().strDevice.GetString(); });
-        return device;
-    }
+    // The device of the first drive the window lists for these disks.
+    std::string FirstDevice() { return EnumerateDrives(m_disks).front().strDevice.GetString(); }
 
     bool Analysed() const
     {
@@ -393,13 +414,8 @@ protected:
         return WaitUntil([&] { return Analysed(); }, ms);
     }
 
-    std::string PicturePath(int item)
-    {
-        std::string path;
-        TestDlg* dlg = m_dlg;
-        dlg->RunOnUi([&] { path = dlg->List().PathAt(item).GetString(); });
-        return path;
-    }
+    // The name the picture list shows at this place.
+    std::string ShownName(int item) { return CellText(Ctl(IDC_PICTURE_LIST), item); }
 
     DiskLayout m_disks;
     std::unique_ptr<UiThread> m_ui;

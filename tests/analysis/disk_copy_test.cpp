@@ -67,9 +67,9 @@ TEST_F(DiskCopyTest, TheCopyGoesToItsFolderAndIsRefusedOnTheSearchedDisk)
     m_disks.PutOnDisk(kMappedDrive, 1);
     WriteFileBytes(Settings(), "savedir=K:\\Recovered\r\ndiskcopy=on|" + m_copies + "\r\n");
     Open();
-    EXPECT_EQ(SendMessageA(Ctl(IDC_COPY_DISK), BM_GETCHECK, 0, 0), BST_CHECKED);
-    EXPECT_EQ(Text(Ctl(IDC_COPY_PLACE)), m_copies);
-    EXPECT_TRUE(Visible(Ctl(IDC_COPY_BROWSE)));
+    EXPECT_EQ(SendMessageA(CopyCheck(m_hwnd), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(Text(CopyPlace(m_hwnd)), m_copies);
+    EXPECT_TRUE(Visible(CopyBrowse(m_hwnd)));
     SelectDrive("B:");
     PostCommand(m_hwnd, IDC_NEXT);
     ASSERT_TRUE(m_boxes.WaitForCount(1));
@@ -153,10 +153,10 @@ TEST_F(DiskCopyTest, ACopyPickedByHandIsListedSelectedAndSearched)
     Open();
     HWND list = Ctl(IDC_DRIVE_LIST);
     const int drives = ItemCount(list);
-    ASSERT_TRUE(Visible(Ctl(IDC_OPEN_COPY)));
+    ASSERT_TRUE(Visible(OpenCopy(m_hwnd)));
     Dlg().diskCopyPick = picked;
     for (int i = 0; i < 2; ++i) {
-        PostCommand(m_hwnd, IDC_OPEN_COPY);
+        PostMessageA(OpenCopy(m_hwnd), BM_CLICK, 0, 0);
         ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == drives + 1; }));
         Pump(200);
     }

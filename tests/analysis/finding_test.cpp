@@ -227,47 +227,81 @@ class FindingTest : public WindowFixture {
 protected:
     void SetUp() override
     {
+        SetFormats(nullptr);
         Open();
         m_list = Ctl(IDC_PICTURE_LIST);
         SetWindowPos(m_list, nullptr, 0, 0, 600, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     }
-    // Lists n pictures named p0.png ... as the intake does.
-    void List(int first, int n, int side = 40)
+    // The engine's lines that write pictures p<first>.png ... (side x side),
+    // each once the one before it is listed, so that the list's order is
+    // the order written (see Listed).
+    std::vector<std::string> Writes(int first, int n, int side)
+    {
+        std::vector<std::string> lines;
+        for (int i = first; i < first + n; ++i) {
+            const std::string name = "p" + std::to_string(i) + ".png";
+            EXPECT_TRUE(SavePicture(m_files.Join(name), side, side, 0x102030u * static_cast<uint32_t>(i + 1),
+                                    L"image/png"));
+            if (i > first)
+                lines.push_back("waitfor|" + Marker(i - 1));
+            lines.push_back("copy|" + m_files.Join(name) + "|" + name);
+        }
+        return lines;
+    }
+    // Next, as the user presses it, with the engine following these lines.
+    void Search(const std::vector<std::string>& lines)
+    {
+        m_engine.SetScript(lines);
+        SelectFirstDrive();
+        PostCommand(m_hwnd, IDC_NEXT);
+    }
+    // Waits for pictures p<first>... to be listed one by one, letting the
+    // engine write each next one.
+    bool Listed(int first, int n)
     {
         for (int i = first; i < first + n; ++i) {
-            const std::string path = m_files.Join("p" + std::to_string(i) + ".png");
-            ASSERT_TRUE(SavePicture(path, side, side, 0x102030u * static_cast<uint32_t>(i + 1), L"image/png"));
-            Dlg().RunOnUi([&] {
-                Dlg().AddPicture(path.c_str(), path.c_str());
-            });
+            if (!WaitUntil([&] { return ItemCount(m_list) > i; }, 15000))
+                return false;
+            WriteFileBytes(Marker(i), "");
         }
+        return true;
     }
-    std::string ShownName(int position)
+    std::string Marker(int i) const { return m_files.Join("listed" + std::to_string(i)); }
+    // The picture the preview shows, by the name in its caption; empty when
+    // it is not open.
+    std::string PreviewShows()
     {
-        char text[64] = "";
-        LVITEMA lv = {};
-        lv.pszText = text;
-        lv.cchTextMax = sizeof text;
-        SendMessageA(m_list, LVM_GETITEMTEXTA, position, reinterpret_cast<LPARAM>(&lv));
-        return text;
+        HWND preview = FindWindowA(CPicturePreview::kClassName, nullptr);
+        if (!preview || !IsWindowVisible(preview))
+            return std::string();
+        const std::string caption = Text(preview);
+        const std::string lead = "Preview - ";
+        return caption.compare(0, lead.size(), lead) == 0 ? caption.substr(lead.size()) : std::string();
     }
 
+    EngineInstall m_engine;
     TempFolder m_files{"finding"};
     HWND m_list = nullptr;
 };
 
 TEST_F(FindingTest, FilterBarChoosesWhatIsShownAndSelectAllActsOnIt)
 {
-    Dlg().RunOnUi([&] {
-        Dlg().List().Clear();
-    });
-    List(0, 3, 40);
-    List(3, 2, 300);
-    Dlg().RunOnUi([&] { Dlg().ShowAnalysed(); });
+    // Five pictures, then a sixth once the test lets the engine go on.
+    const std::string release = m_files.Join("release");
+    std::vector<std::string> lines = Writes(0, 3, 40);
+    const std::vector<std::string> large = Writes(3, 2, 300);
+    lines.push_back("waitfor|" + Marker(2));
+    lines.insert(lines.end(), large.begin(), large.end());
+    lines.push_back("waitfor|" + release);
+    const std::vector<std::string> late = Writes(5, 1, 40);
+    lines.insert(lines.end(), late.begin(), late.end());
+    Search(lines);
+    ASSERT_TRUE(Listed(0, 5));
     const uint64_t bytes = ReadFileBytes(m_files.Join("p0.png")).size() + ReadFileBytes(m_files.Join("p1.png")).size() +
                            ReadFileBytes(m_files.Join("p2.png")).size() + ReadFileBytes(m_files.Join("p3.png")).size() +
                            ReadFileBytes(m_files.Join("p4.png")).size();
-    EXPECT_EQ(Dlg().CountText(), std::string(CountLine(5, 5, 5, bytes).GetString()));
+    ASSERT_TRUE(WaitUntil([&] { return Dlg().CountText() == std::string(CountLine(5, 5, 5, bytes).GetString()); }))
+        << Dlg().CountText();
 
     // "Hide pictures smaller than 200 x 200", chosen as the user does.
     HWND sizes = ComboWithEntry(Dlg().FilterBar(), "Hide pictures smaller than 200 x 200");
@@ -275,21 +309,35 @@ TEST_F(FindingTest, FilterBarChoosesWhatIsShownAndSelectAllActsOnIt)
     ChooseEntry(sizes, 2);
     ASSERT_TRUE(WaitUntil([&] { return ItemCount(m_list) == 2; }));
     EXPECT_EQ(ShownName(0), "p3.png");
-    EXPECT_EQ(PicturePath(1), m_files.Join("p4.png"));
+    EXPECT_EQ(ShownName(1), "p4.png");
     EXPECT_EQ(Dlg().CountText().substr(0, 34), "2 of 5 pictures shown - 2 ticked (");
+
+    // Typing in the find box narrows the list at once.
+    HWND find = NthChild(Dlg().FilterBar(), "Edit", 0);
+    SetWindowTextA(find, "P4");
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(m_list) == 1; }));
+    EXPECT_EQ(ShownName(0), "p4.png");
+    // A new find that the filter hides is counted, not shown.
+    WriteFileBytes(release, "");
+    ASSERT_TRUE(WaitAnalysed());
+    ASSERT_TRUE(WaitUntil([&] { return Dlg().CountText().substr(0, 21) == "1 of 6 pictures shown"; }))
+        << Dlg().CountText();
+    EXPECT_EQ(ItemCount(m_list), 1);
+    SetWindowTextA(find, "");
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(m_list) == 2; }));
 
     // Untick All unticks what is shown; the hidden small ones keep theirs.
     PostCommand(Dlg().m_hWnd, IDC_SELECT_ALL, STN_CLICKED);
     ASSERT_TRUE(WaitUntil([&] { return !Ticked(m_list, 0) && !Ticked(m_list, 1); }));
-    EXPECT_EQ(Dlg().CountText().substr(0, 33), "2 of 5 pictures shown - 0 ticked ");
+    EXPECT_EQ(Dlg().CountText().substr(0, 33), "2 of 6 pictures shown - 0 ticked ");
 
-    // Sorted by name, newest... and back to everything in the order found,
-    // the hidden ones ticked as they were.
+    // Sorted by name, and back to every picture, the hidden ones ticked as
+    // they were.
     HWND sort = ComboWithEntry(Dlg().FilterBar(), "Name, A to Z");
     ASSERT_NE(sort, nullptr);
     ChooseEntry(sort, 4);
     ChooseEntry(sizes, 0);
-    ASSERT_TRUE(WaitUntil([&] { return ItemCount(m_list) == 5; }));
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(m_list) == 6; }));
     // The pictures that came back have places of their own.
     RECT first = {LVIR_BOUNDS, 0, 0, 0};
     RECT last = {LVIR_BOUNDS, 0, 0, 0};
@@ -297,22 +345,47 @@ TEST_F(FindingTest, FilterBarChoosesWhatIsShownAndSelectAllActsOnIt)
     ASSERT_TRUE(SendMessageA(m_list, LVM_GETITEMRECT, 4, reinterpret_cast<LPARAM>(&last)));
     EXPECT_FALSE(EqualRect(&first, &last));
     EXPECT_GT(last.left, first.left);
-    const char* const byName[] = {"p0.png", "p1.png", "p2.png", "p3.png", "p4.png"};
-    for (int i = 0; i < 5; ++i) {
+    const char* const byName[] = {"p0.png", "p1.png", "p2.png", "p3.png", "p4.png", "p5.png"};
+    for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(ShownName(i), byName[i]);
-        EXPECT_EQ(Ticked(m_list, i), i < 3) << i;
+        EXPECT_EQ(Ticked(m_list, i), i < 3 || i == 5) << i;
     }
+}
 
-    // Typing in the find box narrows the list at once.
-    SetWindowTextA(NthChild(Dlg().FilterBar(), "Edit", 0), "P4");
-    ASSERT_TRUE(WaitUntil([&] { return ItemCount(m_list) == 1; }));
-    EXPECT_EQ(ShownName(0), "p4.png");
-    // New finds that the filter hides are counted, not shown.
-    List(5, 1, 40);
-    Dlg().RunOnUi([&] { Dlg().List().ShowCount(); });
-    EXPECT_EQ(ItemCount(m_list), 1);
-    Dlg().RunOnUi([&] { Dlg().ShowAnalysed(); });
-    EXPECT_EQ(Dlg().CountText().substr(0, 21), "1 of 6 pictures shown");
+// The label says what its click does to the pictures shown: it offers to
+// untick them at first (they come ticked), then to tick them, and so on; a
+// tick changed by hand in between leaves its offer as it was.
+TEST_F(FindingTest, SelectAllTicksAndUnticksEveryPicture)
+{
+    Search(Writes(0, 4, 40));
+    ASSERT_TRUE(Listed(0, 4));
+    ASSERT_TRUE(WaitAnalysed());
+    HWND label = Ctl(IDC_SELECT_ALL);
+    const DWORD ex = static_cast<DWORD>(SendMessageA(m_list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+    ASSERT_TRUE(ex & LVS_EX_CHECKBOXES);
+    // Unticked by hand: a click on the item's tick box.
+    auto untick = [&](int item) {
+        return ClickTickBox(m_list, item) && WaitUntil([&] { return !Ticked(m_list, item); });
+    };
+    ASSERT_TRUE(untick(1));
+    EXPECT_EQ(Text(label), "Unselect All Photos");
+
+    PostCommand(m_hwnd, IDC_SELECT_ALL, STN_CLICKED);
+    ASSERT_TRUE(WaitUntil([&] { return Text(label) == "Select All Photos"; }));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FALSE(Ticked(m_list, i)) << i;
+
+    PostCommand(m_hwnd, IDC_SELECT_ALL, STN_CLICKED);
+    ASSERT_TRUE(WaitUntil([&] { return Text(label) == "Unselect All Photos"; }));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(Ticked(m_list, i)) << i;
+
+    // Unticked by hand: the label still offers to untick, and does it to all.
+    ASSERT_TRUE(untick(2));
+    PostCommand(m_hwnd, IDC_SELECT_ALL, STN_CLICKED);
+    ASSERT_TRUE(WaitUntil([&] { return Text(label) == "Select All Photos"; }));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FALSE(Ticked(m_list, i)) << i;
 }
 
 // The View box beside the filters switches the list to the details and to
@@ -324,12 +397,14 @@ TEST_F(FindingTest, ViewBoxAndHeaderSortKeepStepWithTheSortBox)
     const std::string settings = std::string(GetModuleFolder().GetString()) + "settings.ini";
     const bool hadSettings = GetFileAttributesA(settings.c_str()) != INVALID_FILE_ATTRIBUTES;
     const std::string before = hadSettings ? ReadFileBytes(settings) : std::string();
-    Dlg().RunOnUi([&] { Dlg().List().Clear(); });
-    List(0, 3, 40);
-    List(3, 2, 300);
-    Dlg().RunOnUi([&] { Dlg().ShowAnalysed(); });
+    std::vector<std::string> lines = Writes(0, 3, 40);
+    const std::vector<std::string> large = Writes(3, 2, 300);
+    lines.push_back("waitfor|" + Marker(2));
+    lines.insert(lines.end(), large.begin(), large.end());
+    Search(lines);
+    ASSERT_TRUE(Listed(0, 5));
+    ASSERT_TRUE(WaitAnalysed());
     SetWindowPos(m_list, nullptr, 0, 0, 1000, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-
     HWND view = ComboWithEntry(Dlg().FilterBar(), "Large thumbnails");
     ASSERT_NE(view, nullptr);
     ChooseEntry(view, 2);
@@ -386,17 +461,16 @@ TEST_F(FindingTest, ViewBoxAndHeaderSortKeepStepWithTheSortBox)
 
 TEST_F(FindingTest, TooltipTellsTheDetails)
 {
-    Dlg().RunOnUi([&] {
-        Dlg().List().Clear();
-    });
-    List(0, 2, 120);
+    Search(Writes(0, 2, 120));
+    ASSERT_TRUE(Listed(0, 2));
+    ASSERT_TRUE(WaitAnalysed());
     // The pointer comes to rest on the second picture; the tip then asks
     // the window for its text.
     RECT icon = {LVIR_ICON, 0, 0, 0};
     ASSERT_TRUE(SendMessageA(m_list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&icon)));
     PostMessageA(m_list, WM_MOUSEMOVE, 0, MAKELPARAM((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2));
     Pump(200);
-    HWND tip = Dlg().List().Tip();
+    HWND tip = ToolTipFor(m_list);
     ASSERT_NE(tip, nullptr);
     NMTTDISPINFOA info = {};
     info.hdr.hwndFrom = tip;
@@ -417,84 +491,17 @@ TEST_F(FindingTest, TooltipTellsTheDetails)
     EXPECT_STREQ(info.lpszText, "");
 }
 
-// The tip of a deleted picture whose first letter was lost has a long line:
-// the tip is made as wide as its widest line, no wider than the screen, so
-// that it never breaks a line itself (a line it broke could run past its
-// right edge), and every word of the text is still there.
-TEST_F(FindingTest, LongTipLinesFitTheTipsWidth)
-{
-    Dlg().RunOnUi([&] { Dlg().List().Clear(); });
-    const std::string path = m_files.Join("_MG_0412.jpg");
-    ASSERT_TRUE(SavePicture(path, 40, 40, 0x3060A0, L"image/jpeg"));
-    Dlg().RunOnUi([&] {
-        FindRecord record;
-        record.folder = "\\DCIM\\100CANON\\A folder with a long name that goes on\\and_a_part_without_any_space_in_it_at_all_x";
-        record.deleted = true;
-        NewFind find;
-        find.path = path.c_str();
-        find.pixels.assign(static_cast<size_t>(kThumbSize * kThumbSize), 0x3060A0);
-        find.decodes = true;
-        find.record = &record;
-        Dlg().List().AddFind(find);
-        Dlg().List().ShowCount();
-    });
-    ASSERT_EQ(ItemCount(m_list), 1);
-    RECT icon = {LVIR_ICON, 0, 0, 0};
-    ASSERT_TRUE(SendMessageA(m_list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&icon)));
-    PostMessageA(m_list, WM_MOUSEMOVE, 0, MAKELPARAM((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2));
-    Pump(200);
-    const HWND tip = Dlg().List().Tip();
-    ASSERT_NE(tip, nullptr);
-    NMTTDISPINFOA info = {};
-    info.hdr.hwndFrom = tip;
-    info.hdr.idFrom = reinterpret_cast<UINT_PTR>(m_list);
-    info.hdr.code = TTN_GETDISPINFOA;
-    SendMessageA(Dlg().m_hWnd, WM_NOTIFY, info.hdr.idFrom, reinterpret_cast<LPARAM>(&info));
-    ASSERT_NE(info.lpszText, nullptr);
-    const std::string all = info.lpszText;
-    std::string expected;
-    Dlg().RunOnUi([&] { expected = Dlg().List().PictureDetails(0).GetString(); });
-    ASSERT_NE(expected.find("The first letter of its name was lost"), std::string::npos) << expected;
-
-    const int widest = static_cast<int>(SendMessageA(tip, TTM_GETMAXTIPWIDTH, 0, 0));
-    MONITORINFO monitor = {};
-    monitor.cbSize = sizeof monitor;
-    GetMonitorInfoA(MonitorFromWindow(m_list, MONITOR_DEFAULTTONEAREST), &monitor);
-    EXPECT_GT(widest, 0);
-    EXPECT_LT(widest, monitor.rcWork.right - monitor.rcWork.left);
-    HDC dc = GetDC(tip);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(tip, WM_GETFONT, 0, 0)));
-    std::string words;  // the text with its line breaks as spaces
-    for (size_t start = 0; start < all.size();) {
-        size_t end = all.find("\r\n", start);
-        if (end == std::string::npos)
-            end = all.size();
-        SIZE size = {};
-        GetTextExtentPoint32A(dc, all.c_str() + start, static_cast<int>(end - start), &size);
-        EXPECT_LE(size.cx, widest) << all.substr(start, end - start);
-        words += all.substr(start, end - start) + " ";
-        start = end + 2;
-    }
-    SelectObject(dc, old);
-    ReleaseDC(tip, dc);
-    // Nothing lost: the same words in the same order.
-    std::string expectedWords;
-    for (char c : expected)
-        expectedWords += c == '\r' ? ' ' : c == '\n' ? '\0' : c;
-    expectedWords.erase(std::remove(expectedWords.begin(), expectedWords.end(), '\0'), expectedWords.end());
-    const auto squeeze = [](std::string text) {
-        text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
-        return text;
-    };
-    EXPECT_EQ(squeeze(words), squeeze(expectedWords));
-}
-
 TEST_F(FindingTest, PreviewOpensOnTheDoubleClickedPictureAndStepsInTheListsOrder)
 {
-    Dlg().RunOnUi([&] {
-        Dlg().List().Clear();
-    });
-    List(0, 3, 40);
+    // Three pictures while the search goes on; a fourth once the test lets
+    // the engine go on.
+    const std::string release = m_files.Join("release");
+    std::vector<std::string> lines = Writes(0, 3, 40);
+    lines.push_back("waitfor|" + release);
+    const std::vector<std::string> late = Writes(3, 1, 300);
+    lines.insert(lines.end(), late.begin(), late.end());
+    Search(lines);
+    ASSERT_TRUE(Listed(0, 3));
     RECT icon = {LVIR_ICON, 0, 0, 0};
     ASSERT_TRUE(SendMessageA(m_list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&icon)));
     const LPARAM middle = MAKELPARAM((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2);
@@ -502,63 +509,51 @@ TEST_F(FindingTest, PreviewOpensOnTheDoubleClickedPictureAndStepsInTheListsOrder
     PostMessageA(m_list, WM_LBUTTONUP, 0, middle);
     PostMessageA(m_list, WM_LBUTTONDBLCLK, MK_LBUTTON, middle);
     PostMessageA(m_list, WM_LBUTTONUP, 0, middle);
-    int shown = -1;
-    ASSERT_TRUE(WaitUntil([&] {
-        Dlg().RunOnUi([&] { shown = Dlg().Preview().Item(); });
-        return shown >= 0;
-    }));
-    EXPECT_EQ(shown, 1);
+    ASSERT_TRUE(WaitUntil([&] { return !PreviewShows().empty(); }));
+    EXPECT_EQ(PreviewShows(), "p1.png");
     // A double click beside the box changes no tick.
     EXPECT_TRUE(Ticked(m_list, 1));
     HWND preview = FindWindowA(CPicturePreview::kClassName, nullptr);
     ASSERT_NE(preview, nullptr);
-    EXPECT_EQ(Text(preview), "Preview - p1.png");
 
     // Sorted by size, the largest first: a new larger find goes first and
     // the preview steps to it in the list's order.
-    List(3, 1, 300);
+    WriteFileBytes(release, "");
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(m_list) == 4; }, 15000));
     ChooseEntry(ComboWithEntry(Dlg().FilterBar(), "Size, largest first"), 3);
-    bool stepped = false;
-    Dlg().RunOnUi([&] {
-        stepped = Dlg().Preview().Step(-1);
-        shown = Dlg().Preview().Item();
-    });
-    // 300 x 300 first, then the 40 x 40 ones in the order found: 1 is at
-    // place 2, the one before it is item 0.
-    EXPECT_TRUE(stepped);
-    EXPECT_EQ(shown, 0);
-    Dlg().RunOnUi([&] {
-        stepped = Dlg().Preview().Step(-1);
-        shown = Dlg().Preview().Item();
-    });
-    EXPECT_EQ(shown, 3);
-    Dlg().RunOnUi([&] { stepped = Dlg().Preview().Step(-1); });
-    EXPECT_FALSE(stepped);
+    // 300 x 300 first, then the 40 x 40 ones in the order found: p1 is at
+    // place 2, the one before it is p0.
+    PressKey(preview, VK_LEFT);
+    EXPECT_TRUE(WaitUntil([&] { return PreviewShows() == "p0.png"; })) << PreviewShows();
+    PressKey(preview, VK_LEFT);
+    EXPECT_TRUE(WaitUntil([&] { return PreviewShows() == "p3.png"; })) << PreviewShows();
+    // At the first picture there is no step back.
+    PressKey(preview, VK_LEFT);
+    Pump(300);
+    EXPECT_EQ(PreviewShows(), "p3.png");
     // The list follows the preview.
     EXPECT_EQ(SendMessageA(m_list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED), 0);
 
     // Enter on the selected picture opens it as well.
-    Dlg().RunOnUi([&] { Dlg().Preview().Close(); });
+    PressKey(preview, VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] { return PreviewShows().empty(); }));
     ListView_SetItemState(m_list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_SetItemState(m_list, 2, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     Dlg().RunOnUi([&] { ::SetFocus(m_list); });
     PressKey(m_list, VK_RETURN);
-    ASSERT_TRUE(WaitUntil([&] {
-        Dlg().RunOnUi([&] { shown = Dlg().Preview().Item(); });
-        return shown >= 0;
-    }));
-    EXPECT_EQ(shown, 1);
+    ASSERT_TRUE(WaitUntil([&] { return !PreviewShows().empty(); }));
+    EXPECT_EQ(PreviewShows(), "p1.png");
     // The window itself is still there: Enter did not end it.
     EXPECT_TRUE(IsWindow(Dlg().m_hWnd));
-    Dlg().RunOnUi([&] { Dlg().Preview().Close(); });
+    PressKey(preview, VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] { return PreviewShows().empty(); }));
 }
 
 // A photo the engine wrote damaged: unticked, marked on its thumbnail,
 // counted, and hidden by the filter bar's box that comes with it.
 TEST_F(FindingTest, DamagedFindsAreMarkedUntickedCountedAndCanBeHidden)
 {
-    EngineInstall engine;
-    SetFormats(nullptr);
+    EngineInstall& engine = m_engine;
     const std::string picture = m_files.Join("blue.png");
     ASSERT_TRUE(SavePicture(picture, 40, 40, 0x0000FF, L"image/png"));
     WriteFileBytes(m_files.Join("finds.txt"),
@@ -583,23 +578,23 @@ TEST_F(FindingTest, DamagedFindsAreMarkedUntickedCountedAndCanBeHidden)
     PostCommand(m_hwnd, IDC_NEXT);
     ASSERT_TRUE(WaitAnalysed());
     ASSERT_EQ(ItemCount(m_list), 2);
-    const std::string whole = DataFolder() + "\\temp\\d0001\\Whole.png";
-    const int wholeAt = PicturePath(0) == whole ? 0 : 1;
+    const std::string whole = "Whole.png";
+    const int wholeAt = ShownName(0) == whole ? 0 : 1;
     const int halfAt = 1 - wholeAt;
-    EXPECT_EQ(PicturePath(wholeAt), whole);
+    EXPECT_EQ(ShownName(wholeAt), whole);
     EXPECT_TRUE(Ticked(m_list, wholeAt));
     EXPECT_FALSE(Ticked(m_list, halfAt));
     EXPECT_NE(Dlg().CountText().find(" - 1 damaged"), std::string::npos) << Dlg().CountText();
     EXPECT_TRUE(shown());
     // The mark: orange in the lower left corner of the damaged one only.
-    const Pixels marked = ItemPixels(m_list, Dlg().Images(), halfAt);
-    const Pixels plain = ItemPixels(m_list, Dlg().Images(), wholeAt);
+    const Pixels marked = ItemPixels(m_list, halfAt);
+    const Pixels plain = ItemPixels(m_list, wholeAt);
     EXPECT_TRUE(Near(marked[57 * 64 + 11], 0xFFB000, 40));
     EXPECT_FALSE(Near(plain[57 * 64 + 11], 0xFFB000, 40));
 
     SendMessageA(hide, BM_CLICK, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return ItemCount(m_list) == 1; }));
-    EXPECT_EQ(PicturePath(0), whole);
+    EXPECT_EQ(ShownName(0), whole);
     SendMessageA(hide, BM_CLICK, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return ItemCount(m_list) == 2; }));
     DeleteFileA((DataFolder() + ".finds").c_str());

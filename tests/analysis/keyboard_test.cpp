@@ -53,10 +53,10 @@ protected:
     // Tab pressed from the first control until the focus comes back to it:
     // the window's controls in the order Tab reaches them, one entry for all
     // the stops inside the filter bar.
-    std::vector<int> TabRound(HWND first)
+    std::vector<HWND> TabRound(HWND first)
     {
         FocusOn(first);
-        std::vector<int> round = {GetDlgCtrlID(first)};
+        std::vector<HWND> round = {first};
         for (int presses = 0; presses < 60; ++presses) {
             const HWND before = Focus();
             PressKey(m_hwnd, VK_TAB);
@@ -65,23 +65,22 @@ protected:
             const HWND now = FocusedControl();
             if (now == first)
                 return round;
-            const int id = GetDlgCtrlID(now);
-            if (round.back() != id)
-                round.push_back(id);
+            if (round.back() != now)
+                round.push_back(now);
         }
         ADD_FAILURE() << "Tab never came back to the first control";
         return round;
     }
 
     // Every shown, enabled tab stop of the window (the filter bar as one).
-    std::vector<int> TabStops()
+    std::vector<HWND> TabStops()
     {
-        std::vector<int> stops;
+        std::vector<HWND> stops;
         for (HWND child = GetWindow(m_hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             const LONG style = GetWindowLongA(child, GWL_STYLE);
             const bool container = (GetWindowLongA(child, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) != 0;
             if ((style & WS_VISIBLE) && !(style & WS_DISABLED) && ((style & WS_TABSTOP) || container))
-                stops.push_back(GetDlgCtrlID(child));
+                stops.push_back(child);
         }
         std::sort(stops.begin(), stops.end());
         return stops;
@@ -129,10 +128,10 @@ protected:
     TempFolder m_files{"keyboard"};
 };
 
-std::vector<int> Sorted(std::vector<int> ids)
+std::vector<HWND> Sorted(std::vector<HWND> controls)
 {
-    std::sort(ids.begin(), ids.end());
-    return ids;
+    std::sort(controls.begin(), controls.end());
+    return controls;
 }
 
 TEST_F(KeyboardTest, TabReachesEveryCommandInLayoutOrder)
@@ -140,25 +139,25 @@ TEST_F(KeyboardTest, TabReachesEveryCommandInLayoutOrder)
     Open();
     // The drive selection: the top row, the drives, the save folder's row
     // and Next (the save folder's box is greyed: only Browse changes it).
-    std::vector<int> expected = {IDC_RELOAD,    IDC_OPEN_COPY, IDC_SETTINGS_LINK, IDC_HELP_LINK,
-                                 IDC_DRIVE_LIST, IDC_BROWSE,    IDC_NEXT};
+    std::vector<HWND> expected = {Ctl(IDC_RELOAD),     OpenCopy(m_hwnd), Ctl(IDC_SETTINGS_LINK), Ctl(IDC_HELP_LINK),
+                                  Ctl(IDC_DRIVE_LIST), Ctl(IDC_BROWSE),  Ctl(IDC_NEXT)};
     // The last search's link, after Next in its row, when an earlier test
     // left a search to show; then the copy of the disk's row below.
     if (Visible(Ctl(IDC_LAST_SEARCH)))
-        expected.push_back(IDC_LAST_SEARCH);
-    expected.push_back(IDC_COPY_DISK);
-    expected.push_back(IDC_COPY_BROWSE);
-    const std::vector<int> ready = TabRound(Ctl(IDC_RELOAD));
+        expected.push_back(Ctl(IDC_LAST_SEARCH));
+    expected.push_back(CopyCheck(m_hwnd));
+    expected.push_back(CopyBrowse(m_hwnd));
+    const std::vector<HWND> ready = TabRound(Ctl(IDC_RELOAD));
     EXPECT_EQ(ready, expected);
     EXPECT_EQ(Sorted(ready), TabStops());
 
     SearchSixPictures();
     // The found pictures: the links at the top, select all, the filter
     // bar, the pictures, the save folder's row, then the buttons' row.
-    const std::vector<int> analysed = TabRound(Ctl(IDC_SETTINGS_LINK));
-    EXPECT_EQ(analysed, (std::vector<int>{IDC_SETTINGS_LINK, IDC_HELP_LINK, IDC_SELECT_ALL, IDC_FILTER_BAR,
-                                          IDC_PICTURE_LIST, IDC_BROWSE, IDC_RECOVER, IDC_NEW_SEARCH,
-                                          IDC_ARRANGEMENT}));
+    const std::vector<HWND> analysed = TabRound(Ctl(IDC_SETTINGS_LINK));
+    EXPECT_EQ(analysed, (std::vector<HWND>{Ctl(IDC_SETTINGS_LINK), Ctl(IDC_HELP_LINK), Ctl(IDC_SELECT_ALL),
+                                           FilterBar(m_hwnd), Ctl(IDC_PICTURE_LIST), Ctl(IDC_BROWSE),
+                                           Ctl(IDC_RECOVER), Ctl(IDC_NEW_SEARCH), ArrangementBox(m_hwnd)}));
     EXPECT_EQ(Sorted(analysed), TabStops());
 }
 

@@ -4,6 +4,7 @@
 // them; a damaged work folder shows what is left and a new search goes on.
 #include "AnalysisHarness.h"
 
+#include "PictureColumns.h"
 #include "finds_file.h"
 
 using namespace analysis;
@@ -50,26 +51,22 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return Text(Ctl(IDC_RECOVER)) == "Cancel"; }));
     }
 
-    std::vector<std::string> ListedPaths()
-    {
-        std::vector<std::string> paths;
-        for (int i = 0; i < ItemCount(Ctl(IDC_PICTURE_LIST)); ++i)
-            paths.push_back(PicturePath(i));
-        return paths;
-    }
+    // The names listed: each test's file names are its own, so a name
+    // stands for the file the engine wrote.
+    std::vector<std::string> ListedNames() { return ShownNames(Ctl(IDC_PICTURE_LIST)); }
 
     // Chooses "Deleted only" in the filter bar's list of states, as the
     // user's choice does; false when there is no such choice.
     bool ShowDeletedOnly()
     {
-        for (HWND child = FindWindowExA(Ctl(IDC_FILTER_BAR), nullptr, "ComboBox", nullptr); child;
-             child = FindWindowExA(Ctl(IDC_FILTER_BAR), child, "ComboBox", nullptr)) {
+        for (HWND child = FindWindowExA(FilterBar(m_hwnd), nullptr, "ComboBox", nullptr); child;
+             child = FindWindowExA(FilterBar(m_hwnd), child, "ComboBox", nullptr)) {
             const LRESULT at = SendMessageA(child, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                             reinterpret_cast<LPARAM>("Deleted only"));
             if (at == CB_ERR)
                 continue;
             SendMessageA(child, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
-            SendMessageA(Ctl(IDC_FILTER_BAR), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(child), CBN_SELCHANGE),
+            SendMessageA(FilterBar(m_hwnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(child), CBN_SELCHANGE),
                          reinterpret_cast<LPARAM>(child));
             return true;
         }
@@ -100,7 +97,7 @@ TEST_F(LastSearchTest, ASearchThatEndedComesBackAtTheNextStart)
     EXPECT_FALSE(Visible(Ctl(IDC_LAST_SEARCH)));
     Next();
     ASSERT_TRUE(WaitAnalysed());
-    const std::vector<std::string> listed = ListedPaths();
+    const std::vector<std::string> listed = ListedNames();
     ASSERT_EQ(listed.size(), 3u);
     EXPECT_TRUE(Visible(Ctl(IDC_NEW_SEARCH)));
     EXPECT_TRUE(Exists(DataFolder() + "\\lastsearch.ini"));
@@ -119,7 +116,7 @@ TEST_F(LastSearchTest, ASearchThatEndedComesBackAtTheNextStart)
 
     PostCommand(m_hwnd, IDC_LAST_SEARCH, STN_CLICKED);
     ASSERT_TRUE(WaitAnalysed());
-    EXPECT_EQ(ListedPaths(), listed);
+    EXPECT_EQ(ListedNames(), listed);
     EXPECT_FALSE(Visible(Ctl(IDC_LAST_SEARCH)));
     EXPECT_TRUE(Visible(Ctl(IDC_NEW_SEARCH)));
     EXPECT_EQ(Dlg().CountText().substr(0, 34), "3 of 3 pictures shown - 3 ticked (");
@@ -127,7 +124,7 @@ TEST_F(LastSearchTest, ASearchThatEndedComesBackAtTheNextStart)
     // deleted one and the one found by its contents.
     ASSERT_TRUE(ShowDeletedOnly());
     ASSERT_TRUE(WaitUntil([&] { return ItemCount(Ctl(IDC_PICTURE_LIST)) == 2; }));
-    EXPECT_EQ(ListedPaths(), (std::vector<std::string>{Out("d0001\\Beach.png"), Out("f3.png")}));
+    EXPECT_EQ(ListedNames(), (std::vector<std::string>{"Beach.png", "f3.png"}));
     EXPECT_TRUE(Exists(FindsPath()));
 
     // New search goes back to the drives, still offering them.
@@ -159,15 +156,15 @@ TEST_F(LastSearchTest, ADamagedWorkFolderShowsWhatItCanAndANewSearchGoesOn)
     EXPECT_EQ(Text(Ctl(IDC_LAST_SEARCH)), "Show the 3 pictures found on E: on 9 December 2026");
     PostCommand(m_hwnd, IDC_LAST_SEARCH, STN_CLICKED);
     ASSERT_TRUE(WaitAnalysed());
-    std::vector<std::string> listed = ListedPaths();
+    std::vector<std::string> listed = ListedNames();
     std::sort(listed.begin(), listed.end());
-    EXPECT_EQ(listed, (std::vector<std::string>{Out("broken.jpg"), Out("d0001\\Beach.png")}));
-    int beach = PicturePath(0) == Out("d0001\\Beach.png") ? 0 : 1;
-    Dlg().RunOnUi([&] {
-        EXPECT_EQ(Dlg().Items().State(beach), FindState::Deleted);
-        EXPECT_EQ(Dlg().Items().Folder(beach), "\\DCIM\\Holiday");
-        EXPECT_EQ(Dlg().Items().State(1 - beach), FindState::Found);
-    });
+    EXPECT_EQ(listed, (std::vector<std::string>{"Beach.png", "broken.jpg"}));
+    // The records as the details view's columns show them.
+    const HWND list = Ctl(IDC_PICTURE_LIST);
+    const int beach = ShownName(0) == "Beach.png" ? 0 : 1;
+    EXPECT_EQ(CellText(list, beach, kColumnState), "deleted");
+    EXPECT_EQ(CellText(list, beach, kColumnFolder), "\\DCIM\\Holiday");
+    EXPECT_EQ(CellText(list, 1 - beach, kColumnState), "found by contents");
     EXPECT_EQ(m_boxes.Count(), 0u);
 
     // A new search empties the folder and records itself.
@@ -177,7 +174,7 @@ TEST_F(LastSearchTest, ADamagedWorkFolderShowsWhatItCanAndANewSearchGoesOn)
     ASSERT_TRUE(WaitUntil([&] { return Visible(Ctl(IDC_NEXT)); }));
     Next();
     ASSERT_TRUE(WaitAnalysed());
-    EXPECT_EQ(ListedPaths(), std::vector<std::string>{Out("fresh.png")});
+    EXPECT_EQ(ListedNames(), std::vector<std::string>{"fresh.png"});
     EXPECT_FALSE(Exists(Out("broken.jpg")));
     const std::string record = ReadFileBytes(DataFolder() + "\\lastsearch.ini");
     EXPECT_NE(record.find("Pictures=1\r\n"), std::string::npos) << record;

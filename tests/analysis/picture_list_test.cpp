@@ -349,8 +349,8 @@ TEST_F(PictureListTest, ItemsCarryTheirOwnPathsTickedInOrder)
         SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&lv));
         EXPECT_STREQ(text, names[i]);
     }
-    EXPECT_TRUE(Near(ItemPixels(list, Dlg().Images(), 1)[32 * 64 + 32], 0xFF0000));
-    EXPECT_TRUE(Near(ItemPixels(list, Dlg().Images(), 2)[32 * 64 + 32], 0x0000FF));
+    EXPECT_TRUE(Near(ItemPixels(list, 1)[32 * 64 + 32], 0xFF0000));
+    EXPECT_TRUE(Near(ItemPixels(list, 2)[32 * 64 + 32], 0x0000FF));
 
     // A second click ticks again; a click beside the box changes nothing; a
     // double click is two clicks, as in any list with tick boxes.
@@ -463,7 +463,7 @@ TEST_F(PictureListTest, ThumbnailsStayWithTheirItemsWhenSlotsAreReused)
     // Twice through: the second pass finds every slot taken by others.
     for (int pass = 0; pass < 2; ++pass) {
         for (int i = 0; i < count; ++i)
-            ASSERT_TRUE(Near(ItemPixels(list, Dlg().Images(), i)[32 * 64 + 32], colours[i % 3], 8)) << i;
+            ASSERT_TRUE(Near(ItemPixels(list, i)[32 * 64 + 32], colours[i % 3], 8)) << i;
     }
     EXPECT_EQ(PicturePath(299), "C:\\p299.jpg");
 
@@ -474,8 +474,8 @@ TEST_F(PictureListTest, ThumbnailsStayWithTheirItemsWhenSlotsAreReused)
         Dlg().List().ShowCount();
     });
     ASSERT_EQ(ItemCount(list), 2);
-    EXPECT_TRUE(Near(ItemPixels(list, Dlg().Images(), 0)[32 * 64 + 32], 0xFFFF00, 8));
-    EXPECT_TRUE(Near(ItemPixels(list, Dlg().Images(), 1)[32 * 64 + 32], 0x00FFFF, 8));
+    EXPECT_TRUE(Near(ItemPixels(list, 0)[32 * 64 + 32], 0xFFFF00, 8));
+    EXPECT_TRUE(Near(ItemPixels(list, 1)[32 * 64 + 32], 0x00FFFF, 8));
     Dlg().RunOnUi([&] { Dlg().List().Clear(); });
 }
 
@@ -952,6 +952,78 @@ TEST_F(PictureListTest, DetailsViewSortsByHeaderAsTheSortBoxDoes)
         Dlg().List().Clear();
     });
     SetWindowPos(list, nullptr, 0, 0, 600, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The tip of a deleted picture whose first letter was lost has a long line:
+// the tip is made as wide as its widest line, no wider than the screen, so
+// that it never breaks a line itself (a line it broke could run past its
+// right edge), and every word of the text is still there.
+TEST_F(PictureListTest, LongTipLinesFitTheTipsWidth)
+{
+    const HWND list = Ctl(IDC_PICTURE_LIST);
+    const std::string path = m_files.Join("_MG_0412.jpg");
+    ASSERT_TRUE(SavePicture(path, 40, 40, 0x3060A0, L"image/jpeg"));
+    Dlg().RunOnUi([&] {
+        FindRecord record;
+        record.folder = "\\DCIM\\100CANON\\A folder with a long name that goes on\\and_a_part_without_any_space_in_it_at_all_x";
+        record.deleted = true;
+        NewFind find;
+        find.path = path.c_str();
+        find.pixels.assign(static_cast<size_t>(kThumbSize * kThumbSize), 0x3060A0);
+        find.decodes = true;
+        find.record = &record;
+        Dlg().List().AddFind(find);
+        Dlg().List().ShowCount();
+    });
+    ASSERT_EQ(ItemCount(list), 1);
+    RECT icon = {LVIR_ICON, 0, 0, 0};
+    ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&icon)));
+    PostMessageA(list, WM_MOUSEMOVE, 0, MAKELPARAM((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2));
+    Pump(200);
+    const HWND tip = Dlg().List().Tip();
+    ASSERT_NE(tip, nullptr);
+    NMTTDISPINFOA info = {};
+    info.hdr.hwndFrom = tip;
+    info.hdr.idFrom = reinterpret_cast<UINT_PTR>(list);
+    info.hdr.code = TTN_GETDISPINFOA;
+    SendMessageA(GetParent(list), WM_NOTIFY, info.hdr.idFrom, reinterpret_cast<LPARAM>(&info));
+    ASSERT_NE(info.lpszText, nullptr);
+    const std::string all = info.lpszText;
+    std::string expected;
+    Dlg().RunOnUi([&] { expected = Dlg().List().PictureDetails(0).GetString(); });
+    ASSERT_NE(expected.find("The first letter of its name was lost"), std::string::npos) << expected;
+
+    const int widest = static_cast<int>(SendMessageA(tip, TTM_GETMAXTIPWIDTH, 0, 0));
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoA(MonitorFromWindow(list, MONITOR_DEFAULTTONEAREST), &monitor);
+    EXPECT_GT(widest, 0);
+    EXPECT_LT(widest, monitor.rcWork.right - monitor.rcWork.left);
+    HDC dc = GetDC(tip);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(tip, WM_GETFONT, 0, 0)));
+    std::string words;  // the text with its line breaks as spaces
+    for (size_t start = 0; start < all.size();) {
+        size_t end = all.find("\r\n", start);
+        if (end == std::string::npos)
+            end = all.size();
+        SIZE size = {};
+        GetTextExtentPoint32A(dc, all.c_str() + start, static_cast<int>(end - start), &size);
+        EXPECT_LE(size.cx, widest) << all.substr(start, end - start);
+        words += all.substr(start, end - start) + " ";
+        start = end + 2;
+    }
+    SelectObject(dc, old);
+    ReleaseDC(tip, dc);
+    // Nothing lost: the same words in the same order.
+    std::string expectedWords;
+    for (char c : expected)
+        expectedWords += c == '\r' ? ' ' : c == '\n' ? '\0' : c;
+    expectedWords.erase(std::remove(expectedWords.begin(), expectedWords.end(), '\0'), expectedWords.end());
+    const auto squeeze = [](std::string text) {
+        text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+        return text;
+    };
+    EXPECT_EQ(squeeze(words), squeeze(expectedWords));
 }
 
 }  // namespace

@@ -55,7 +55,7 @@ protected:
         return rects;
     }
 
-    bool ProgressShown() { return Visible(Ctl(IDC_PROGRESS)) || Visible(Ctl(IDC_SEARCH_PROGRESS)); }
+    bool ProgressShown() { return Visible(Ctl(IDC_PROGRESS)) || Visible(SearchLine(m_hwnd)); }
 
     int BarPos() { return static_cast<int>(SendMessageA(Ctl(IDC_PROGRESS), PBM_GETPOS, 0, 0)); }
 
@@ -124,17 +124,17 @@ TEST_F(SearchProgressViewTest, BarAndLineFollowTheEngineAndGoAtTheEnd)
 
     ASSERT_TRUE(WaitUntil([&] { return Exists(step(2)) && ProgressShown(); }, 10000));
     // Nothing searched yet: the engine reads the card's records first.
-    EXPECT_TRUE(WaitUntil([&] { return Text(Ctl(IDC_SEARCH_PROGRESS)) == "Reading the card's file records..."; }));
+    EXPECT_TRUE(WaitUntil([&] { return Text(SearchLine(m_hwnd)) == "Reading the card's file records..."; }));
     EXPECT_EQ(BarPos(), 0);
     WriteFileBytes(step(2) + ".seen", "");
 
     ASSERT_TRUE(WaitUntil([&] { return Exists(step(3)) && BarPos() == 370; }, 10000)) << BarPos();
     EXPECT_EQ(SendMessageA(Ctl(IDC_PROGRESS), PBM_GETRANGE, FALSE, 0), 1000);
     EXPECT_TRUE(WaitUntil([&] {
-        return Text(Ctl(IDC_SEARCH_PROGRESS)) == "37% searched - 412 pictures found - 12 unreadable sectors skipped";
-    })) << Text(Ctl(IDC_SEARCH_PROGRESS));
+        return Text(SearchLine(m_hwnd)) == "37% searched - 412 pictures found - 12 unreadable sectors skipped";
+    })) << Text(SearchLine(m_hwnd));
     EXPECT_TRUE(Visible(Ctl(IDC_PROGRESS)));
-    EXPECT_TRUE(Visible(Ctl(IDC_SEARCH_PROGRESS)));
+    EXPECT_TRUE(Visible(SearchLine(m_hwnd)));
     // Everything else where it was, shown as before, and nothing covered.
     const std::vector<RECT> with = Others();
     for (size_t i = 0; i < with.size(); ++i)
@@ -144,12 +144,12 @@ TEST_F(SearchProgressViewTest, BarAndLineFollowTheEngineAndGoAtTheEnd)
     EXPECT_TRUE(Visible(Ctl(IDC_PICTURE_LIST)));
     RECT client;
     GetClientRect(m_hwnd, &client);
-    for (int id : {IDC_PROGRESS, IDC_SEARCH_PROGRESS}) {
-        const RECT mine = ClientRectOf(m_hwnd, Ctl(id));
+    for (HWND control : {Ctl(IDC_PROGRESS), SearchLine(m_hwnd)}) {
+        const RECT mine = ClientRectOf(m_hwnd, control);
         RECT overlap;
         for (const RECT& other : with)
-            EXPECT_FALSE(IntersectRect(&overlap, &mine, &other)) << id;
-        EXPECT_LE(mine.bottom, client.bottom) << id;
+            EXPECT_FALSE(IntersectRect(&overlap, &mine, &other)) << Text(control);
+        EXPECT_LE(mine.bottom, client.bottom) << Text(control);
     }
     WriteFileBytes(step(3) + ".seen", "");
 
@@ -204,7 +204,7 @@ TEST_F(SearchProgressViewTest, TheWholeLineShowsAtTheLeastSize)
     };
     for (int n = 1; n <= 2; ++n) {
         ASSERT_TRUE(WaitUntil([&] { return Exists(step(n)); }, 10000)) << n;
-        HWND line = Ctl(IDC_SEARCH_PROGRESS);
+        HWND line = SearchLine(m_hwnd);
         ASSERT_TRUE(WaitUntil([&] { return Text(line) == expected[n - 1]; })) << Text(line);
         // A time left may come too: the longest there is.
         bool fits = false, fitsWithTime = false;

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "FileUtils.h"
+#include "MainWindowControls.h"
 #include "UiTest.h"
 #include "resource.h"
 
@@ -322,7 +323,7 @@ int main()
     // timed until the list has drawn the result; then back to everything in
     // the order found, so that Recover copies every find.
     {
-        HWND bar = GetDlgItem(main, IDC_FILTER_BAR);
+        HWND bar = FilterBar(main);
         HWND list = GetDlgItem(main, IDC_PICTURE_LIST);
         // The lists by an entry of theirs, as the user knows them.
         HWND sorts = ComboWithEntry(bar, "Order found");

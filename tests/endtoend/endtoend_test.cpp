@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "FileUtils.h"
+#include "MainWindowControls.h"
 #include "ProgramWindows.h"
 #include "UiTest.h"
 #include "resource.h"
@@ -220,8 +221,8 @@ TEST_F(EndToEndTest, DeletedPicturesComeBackByteForByte)
             unticked.push_back(ListItemText(pictures, item));
     }
     EXPECT_EQ(unticked, std::vector<std::string>{"_edding.jpg"});
-    EXPECT_NE(Text(GetDlgItem(main, IDC_PICTURE_COUNT)).find(" - 1 damaged"), std::string::npos)
-        << Text(GetDlgItem(main, IDC_PICTURE_COUNT));
+    EXPECT_NE(Text(CountLine(main)).find(" - 1 damaged"), std::string::npos)
+        << Text(CountLine(main));
 
     // Each deleted picture is listed under its name from the card's records
     // (FAT keeps all but the first letter of a deleted short name).
@@ -243,7 +244,7 @@ TEST_F(EndToEndTest, DeletedPicturesComeBackByteForByte)
         EXPECT_TRUE(listed) << name << " is not among" << all;
     }
     std::vector<std::string> typeBoxes;
-    for (HWND child = GetWindow(GetDlgItem(main, IDC_FILTER_BAR), GW_CHILD); child;
+    for (HWND child = GetWindow(FilterBar(main), GW_CHILD); child;
          child = GetWindow(child, GW_HWNDNEXT)) {
         if (IsWindowVisible(child) && Text(child).find(" (") != std::string::npos)
             typeBoxes.push_back(Text(child));
@@ -292,7 +293,7 @@ TEST_F(EndToEndTest, DeletedPicturesComeBackByteForByte)
 
     // "Hide pictures smaller than 100 x 100" in the filter bar hides the
     // logo and the small PNG; the first entry shows everything again.
-    HWND bar = GetDlgItem(main, IDC_FILTER_BAR);
+    HWND bar = FilterBar(main);
     HWND sizes = ComboWithEntry(bar, "Hide pictures smaller than 100 x 100");
     ASSERT_NE(sizes, nullptr);
     ChooseEntry(sizes, 1);
@@ -316,9 +317,9 @@ TEST_F(EndToEndTest, DeletedPicturesComeBackByteForByte)
     // The results stay, every picture recovered; New search goes back.
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(GetDlgItem(main, IDC_NEW_SEARCH)) != FALSE; }, 10000));
     EXPECT_EQ(SendMessageA(pictures, LVM_GETITEMCOUNT, 0, 0), found);
-    EXPECT_NE(Text(GetDlgItem(main, IDC_PICTURE_COUNT)).find(" - " + std::to_string(ticked) + " recovered"),
+    EXPECT_NE(Text(CountLine(main)).find(" - " + std::to_string(ticked) + " recovered"),
               std::string::npos)
-        << Text(GetDlgItem(main, IDC_PICTURE_COUNT));
+        << Text(CountLine(main));
     Shot("6-results-kept");
     PostCommand(main, IDC_NEW_SEARCH);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(GetDlgItem(main, IDC_NEXT)) != FALSE; }, 10000));

@@ -1,5 +1,6 @@
 // A main window run on its own thread, with a way to run code on that
-// thread, tiny pictures to take in, and the views' controls.
+// thread, tiny pictures that the stand-in engine writes as a search of a
+// memory card finds them, and the views' controls.
 #pragma once
 
 #include <windows.h>
@@ -9,13 +10,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "AnalysisHarness.h"
+#include "DiskLayout.h"
 #include "FileUtils.h"
+#include "MainWindowControls.h"
 #include "RecoveryDlg.h"
 #include "UiTest.h"
 #include "WindowTest.h"
@@ -30,25 +36,12 @@ const int kDriveSelection[] = {IDC_BROWSE,     IDC_NEXT,           IDC_RELOAD,  
 
 class TestDlg : public RunsOnUi<CRecoveryDlg> {
 public:
-    // Takes the pictures of folder in as an analysis whose engine has
-    // already ended would: the monitor's own rescan and intake do the work.
-    void AnalyseFolder(const std::string& folder)
-    {
-        RunOnUi([&] {
-            m_workFolders.UseListed(folder.c_str(), "");
-            m_monitor.Enter();
-        });
-    }
+    TestDlg() { m_card.AddCard("B:", 1, 2000000000ull); }
+
     void SetSaveFolder(const std::string& folder)
     {
         // The save folder's box: the window's only edit box.
         ::SetWindowTextA(NthChild(m_hWnd, "Edit", 0), folder.c_str());
-    }
-    std::string ListedPath(int item)
-    {
-        std::string path;
-        RunOnUi([&] { path = m_list.PathAt(item).GetString(); });
-        return path;
     }
     // The folder the next Browse picks, as if the user chose it.
     void QueuePick(const std::string& folder)
@@ -64,6 +57,9 @@ public:
 
 protected:
     BOOL IsAdministrator() override { return TRUE; }
+    // The machine's drives with a memory card B: on disk 1, listed first:
+    // the per-user work folder is on another disk, so Next asks nothing.
+    IDriveSystem& DriveSystem() override { return m_card; }
     void OpenSaveFolder(const CString& folder) override { m_opened.push_back(folder.GetString()); }
     bool PickFolder(CString& path) override
     {
@@ -83,6 +79,7 @@ protected:
     }
 
 private:
+    DiskLayout m_card;
     std::vector<std::string> m_opened;
     std::vector<std::string> m_picks;
 };
@@ -198,6 +195,40 @@ protected:
         return m_dlg;
     }
 
+    // Searches the card as the user does (the first drive, Next) with the
+    // stand-in engine writing every file of folder and its sub-folders
+    // into its work folder, in the same places; with hold, the engine then
+    // runs on until it is stopped.
+    void SearchWriting(const std::string& folder, bool hold = false)
+    {
+        std::vector<std::string> files = FilesBelow(folder);
+        std::sort(files.begin(), files.end());
+        std::vector<std::string> script;
+        for (const std::string& relative : files) {
+            script.push_back("copy|" + folder + "\\" + relative + "|" + relative);
+            m_written[relative.substr(relative.rfind('\\') + 1)] = relative;
+        }
+        if (hold)
+            script.push_back("forever");
+        analysis::SetFormats(nullptr);
+        m_engine.SetScript(script);
+        m_engine.ForgetArgs();
+        analysis::SelectRow(Item(m_dlg, IDC_DRIVE_LIST), 0);
+        PostCommand(m_dlg, IDC_NEXT);
+    }
+    // Where the engine wrote the picture the list shows at this place:
+    // the work folder it was given and the place of the file of that name.
+    std::string ListedPath(int item)
+    {
+        const std::string args = m_engine.Args();
+        const size_t open = args.find('"');
+        const size_t close = args.find('"', open + 1);
+        if (open == std::string::npos || close == std::string::npos)
+            return "<engine not started>";
+        const std::string name = analysis::CellText(Item(m_dlg, IDC_PICTURE_LIST), item);
+        return args.substr(open + 1, close - open - 1) + "\\" + m_written[name];
+    }
+
     // Closes the window with WM_CLOSE and waits for its thread to end.
     bool CloseAndWait(DWORD timeoutMs = 20000)
     {
@@ -208,6 +239,9 @@ protected:
         return finished;
     }
 
+    analysis::EngineInstall m_engine;
+    // The engine's files by name, as written below its work folder.
+    std::map<std::string, std::string> m_written;
     std::unique_ptr<UiThread> m_ui;
     HWND m_dlg = nullptr;
     TestDlg* volatile m_object = nullptr;

@@ -457,10 +457,11 @@ TEST_F(CancelExitTest, SettingsLinkStoresAnEmptyListThatTheNextAnalysisRefuses)
     }));
     // (Its owner is the application's main window, which a test program
     // does not have, so the main window stays enabled here.)
-    for (int id : {IDC_FORMAT_JPG, IDC_FORMAT_GIF, IDC_FORMAT_PNG, IDC_FORMAT_BMP, IDC_FORMAT_TIF, IDC_FORMAT_RAW,
-                   IDC_FORMAT_HEIC, IDC_FORMAT_AVIF, IDC_FORMAT_WEBP}) {
-        if (SendMessageA(Item(settings, id), BM_GETCHECK, 0, 0) == BST_CHECKED)
-            SendMessageA(Item(settings, id), BM_CLICK, 0, 0);
+    // Every format's tick box, as the user unticks them.
+    for (HWND box = GetWindow(settings, GW_CHILD); box; box = GetWindow(box, GW_HWNDNEXT)) {
+        if ((GetWindowLongA(box, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX &&
+            SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED)
+            SendMessageA(box, BM_CLICK, 0, 0);
     }
     PostCommand(settings, IDOK);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(settings); }));

@@ -38,7 +38,7 @@ protected:
     }
 
     // The Find box of the filter bar.
-    HWND FindBox() const { return FindWindowExA(Ctl(IDC_FILTER_BAR), nullptr, "Edit", nullptr); }
+    HWND FindBox() const { return FindWindowExA(FilterBar(m_hwnd), nullptr, "Edit", nullptr); }
 
     // The key, pressed with the keyboard's focus on the control.
     void PressOn(HWND control, WORD key)

@@ -1,5 +1,6 @@
 // Recovering the ticked pictures: progress, summary, save folder, failures.
 #include "Harness.h"
+#include "PictureColumns.h"
 
 #include <algorithm>
 
@@ -25,7 +26,7 @@ protected:
         m_out.reset();
     }
 
-    // n pictures in the data folder, one of them in a sub-folder, taken in
+    // n pictures found on the card, one of them in a sub-folder, taken in
     // and shown in the analysed view.
     void Analysed(int n)
     {
@@ -38,13 +39,14 @@ protected:
         }
         OpenReady();
         m_object->SetSaveFolder(m_out->Path());
-        m_object->AnalyseFolder(m_data->Path());
-        ASSERT_TRUE(WaitUntil([&] { return InAnalysedView(m_dlg); }, 5000 + 400 * static_cast<DWORD>(n)));
+        SearchWriting(m_data->Path());
+        ASSERT_TRUE(WaitUntil([&] { return InAnalysedView(m_dlg) && ItemCount(List()) == n; },
+                              10000 + 400 * static_cast<DWORD>(n)));
         ASSERT_EQ(ItemCount(List()), n);
     }
 
     HWND List() { return Item(m_dlg, IDC_PICTURE_LIST); }
-    std::string CountLine() { return Text(Item(m_dlg, IDC_PICTURE_COUNT)); }
+    std::string CountLine() { return Text(uitest::CountLine(m_dlg)); }
     // The lower right corner of the item's thumbnail as the list draws it,
     // where a recovered picture has its mark.
     uint32_t MarkCorner(int item)
@@ -72,12 +74,8 @@ protected:
         return GetGValue(pixel) > 120 && GetRValue(pixel) < 60 && GetBValue(pixel) < 60;
     }
     std::string Progress() { return Text(Item(m_dlg, IDC_PROGRESS_TEXT)); }
-    std::string NameOf(int item)
-    {
-        const std::string path = m_object->ListedPath(item);
-        return path.substr(path.rfind('\\') + 1);
-    }
-    std::string OriginalOf(int item) { return ReadFileBytes(m_object->ListedPath(item)); }
+    std::string NameOf(int item) { return analysis::CellText(List(), item); }
+    std::string OriginalOf(int item) { return ReadFileBytes(ListedPath(item)); }
 
     // Presses Recover and waits for the summary question; every progress
     // text seen on the way is collected.
@@ -214,7 +212,7 @@ TEST_F(RecoveringTest, ThreeTickedPicturesProgressThenSummaryThenResultsKept)
         }
     }
     // The data folder is only read.
-    EXPECT_TRUE(Exists(m_object->ListedPath(0)));
+    EXPECT_TRUE(Exists(ListedPath(0)));
 }
 
 // A filter hides pictures from Recover without changing them: what is
@@ -229,13 +227,13 @@ TEST_F(RecoveringTest, WithAFilterOnlyTheShownTickedPicturesAreCopied)
         WriteFileBytes(m_data->Join(std::string("temp\\") + names[i]), MakeBmp(8 + i, 6, i + 1));
     OpenReady();
     m_object->SetSaveFolder(m_out->Path());
-    m_object->AnalyseFolder(m_data->Path());
-    ASSERT_TRUE(WaitUntil([&] { return InAnalysedView(m_dlg) && ItemCount(List()) == 4; }, 8000));
+    SearchWriting(m_data->Path());
+    ASSERT_TRUE(WaitUntil([&] { return InAnalysedView(m_dlg) && ItemCount(List()) == 4; }, 10000));
     ASSERT_TRUE(SetTicked(List(), 0, false));
     ASSERT_TRUE(SetTicked(List(), 3, false));
 
     // The GIF type unticked in the filter bar, as a click does.
-    HWND bar = Item(m_dlg, IDC_FILTER_BAR);
+    HWND bar = FilterBar(m_dlg);
     HWND gif = ChildWithText(bar, "Button", "GIF");
     ASSERT_EQ(Text(gif), "GIF (2)");
     SendMessageA(gif, BM_CLICK, 0, 0);
@@ -298,7 +296,7 @@ TEST_F(RecoveringTest, PictureDeletedMeanwhileIsNotCountedAsRecovered)
 {
     MessageBoxWatcher boxes;
     Analysed(3);
-    const std::string gone = m_object->ListedPath(1);
+    const std::string gone = ListedPath(1);
     ASSERT_TRUE(DeleteFileA(gone.c_str()));
     m_lastCount = 3;
 
@@ -364,7 +362,8 @@ TEST_F(RecoveringTest, ARecoveryFolderNameTakenGetsANumberAndTheFolderThereIsLef
     SYSTEMTIME today;
     GetLocalTime(&today);
     char name[64];
-    wsprintfA(name, "Quorvane recovery %04u-%02u-%02u", today.wYear, today.wMonth, today.wDay);
+    // The name of the day and of the card searched, B:.
+    wsprintfA(name, "Quorvane recovery %04u-%02u-%02u B", today.wYear, today.wMonth, today.wDay);
     const std::string taken = m_out->Join(name);
     ASSERT_TRUE(CreateDirectoryA(taken.c_str(), nullptr));
     WriteFileBytes(taken + "\\" + NameOf(0), "the user's own file");
@@ -379,26 +378,39 @@ TEST_F(RecoveringTest, ARecoveryFolderNameTakenGetsANumberAndTheFolderThereIsLef
     EXPECT_TRUE(FilesIn(m_out->Path()).empty());
 }
 
-// A second search of a card (or of another card) finds pictures under the
-// names of the first one's: recovered into the same folder, nothing of the
-// first is replaced, and a picture that is already there is not copied again.
+// Pictures found under the names of ones already recovered: recovering
+// more of the results adds to the same folder, nothing recovered before is
+// replaced, and a picture that is already there is not copied again. (A new
+// search recovers into a folder of its own: see the test above.)
 TEST_F(RecoveringTest, RecoveringTwiceIntoOneFolderKeepsEveryDifferentPicture)
 {
     MessageBoxWatcher boxes;
-    Analysed(2);
-    const std::string first = m_data->Join("f100.bmp");
-    const std::string same = m_data->Join("temp\\f101.bmp");
-    const std::string firstBytes = ReadFileBytes(first);
-    const std::string sameBytes = ReadFileBytes(same);
+    // Two finds of one name, in two of the engine's folders, and another.
+    CreateDirectoryA(m_data->Join("temp").c_str(), nullptr);
+    const std::string firstBytes = MakeBmp(8, 6, 1);
+    const std::string secondBytes = MakeBmp(12, 7, 40);
+    const std::string sameBytes = MakeBmp(9, 6, 2);
+    WriteFileBytes(m_data->Join("f100.bmp"), firstBytes);
+    WriteFileBytes(m_data->Join("temp\\f100.bmp"), secondBytes);
+    WriteFileBytes(m_data->Join("temp\\f101.bmp"), sameBytes);
+    OpenReady();
+    m_object->SetSaveFolder(m_out->Path());
+    SearchWriting(m_data->Path());
+    ASSERT_TRUE(WaitUntil([&] { return InAnalysedView(m_dlg) && ItemCount(List()) == 3; }, 10000));
+    // Told apart by their sizes, as the details view shows them.
+    int first = -1, second = -1, same = -1;
+    for (int item = 0; item < 3; ++item) {
+        const std::string size = analysis::CellText(List(), item, kColumnDimensions);
+        (size == "8 x 6" ? first : size == "12 x 7" ? second : same) = item;
+    }
+    ASSERT_TRUE(first >= 0 && second >= 0 && same >= 0);
+
+    ASSERT_TRUE(SetTicked(List(), second, false));
     EXPECT_EQ(RecoverAndWaitForSummary(boxes).text, std::string("2 files recovered.") + kSummaryQuestion);
     ASSERT_TRUE(WaitUntil([&] { return InResultsView(m_dlg); }));
-    PostCommand(m_dlg, IDC_NEW_SEARCH);
-    ASSERT_TRUE(WaitUntil([&] { return InReadyView(m_dlg); }));
-
-    const std::string secondBytes = MakeBmp(12, 7, 40);
-    WriteFileBytes(first, secondBytes);
-    m_object->AnalyseFolder(m_data->Path());
-    ASSERT_TRUE(WaitUntil([&] { return InAnalysedView(m_dlg) && ItemCount(List()) == 2; }, 10000));
+    // The other f100.bmp, and f101.bmp once more.
+    ASSERT_TRUE(SetTicked(List(), second, true));
+    ASSERT_TRUE(SetTicked(List(), same, true));
     EXPECT_EQ(RecoverAndWaitForSummary(boxes).text, std::string("2 files recovered.") + kSummaryQuestion);
 
     std::vector<std::string> files = FilesIn(Copies());
@@ -428,16 +440,15 @@ TEST_F(RecoveringTest, BothKindsOfFailureInOneSentence)
 
     // None of these has a date: "By date taken" puts them into Undated,
     // which is a file here.
-    HWND arrangement = Item(m_dlg, IDC_ARRANGEMENT);
+    HWND arrangement = ArrangementBox(m_dlg);
     ASSERT_TRUE(Visible(arrangement));
     EXPECT_EQ(Text(arrangement), "Original folders");
-    SendMessageA(arrangement, CB_SETCURSEL, 1, 0);
-    SendMessageA(m_dlg, WM_COMMAND, MAKEWPARAM(IDC_ARRANGEMENT, CBN_SELCHANGE), reinterpret_cast<LPARAM>(arrangement));
+    ChooseEntry(arrangement, 1);
     EXPECT_EQ(Text(arrangement), "By date taken");
     WriteFileBytes(RecoveryFolder() + "\\Undated", "not a folder");
     ASSERT_TRUE(SetTicked(List(), 1, true));
     ASSERT_TRUE(SetTicked(List(), 2, true));
-    ASSERT_TRUE(DeleteFileA(m_object->ListedPath(1).c_str()));
+    ASSERT_TRUE(DeleteFileA(ListedPath(1).c_str()));
 
     m_lastCount = 2;
     const SeenBox summary = RecoverAndWaitForSummary(boxes);
@@ -623,8 +634,10 @@ TEST_F(RecoveringTest, RecoverThenRecoverMoreThenNewSearch)
 
     PostCommand(m_dlg, IDC_NEW_SEARCH);
     ASSERT_TRUE(WaitUntil([&] { return InReadyView(m_dlg); }));
-    EXPECT_FALSE(Visible(Item(m_dlg, IDC_FILTER_BAR)));
-    EXPECT_FALSE(Visible(Item(m_dlg, IDC_PICTURE_COUNT)));
+    ASSERT_NE(FilterBar(m_dlg), nullptr);
+    EXPECT_FALSE(Visible(FilterBar(m_dlg)));
+    ASSERT_NE(uitest::CountLine(m_dlg), nullptr);
+    EXPECT_FALSE(Visible(uitest::CountLine(m_dlg)));
 }
 
 // A long copy says how long it has left, after its count.
@@ -658,9 +671,11 @@ TEST_F(RecoveringTest, RecoverWaitsForAPendingRescan)
         WriteFileBytes(m_data->Join("f" + std::to_string(100 + i) + ".bmp"), MakeBmp(8 + i, 6, i + 1));
     OpenReady();
     m_object->SetSaveFolder(m_out->Path());
-    m_object->AnalyseFolder(m_data->Path());
+    SearchWriting(m_data->Path(), true);
+    ASSERT_TRUE(WaitUntil([&] { return Text(Item(m_dlg, IDC_RECOVER)) == "Cancel" && ItemCount(List()) == 2; },
+                          10000));
     // Cancel, answered Yes, and Recover at once, before the pass that takes
-    // in the last files has come.
+    // in the last files after the engine's stop has come.
     boxes.Answer(IDYES);
     const HWND dlg = m_dlg;
     const HWND button = Item(dlg, IDC_RECOVER);

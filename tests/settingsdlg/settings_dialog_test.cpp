@@ -16,8 +16,8 @@ using namespace uitest;
 
 namespace {
 
-const int kBoxes[] = {IDC_FORMAT_JPG, IDC_FORMAT_GIF,  IDC_FORMAT_PNG,  IDC_FORMAT_BMP, IDC_FORMAT_TIF,
-                      IDC_FORMAT_RAW, IDC_FORMAT_HEIC, IDC_FORMAT_AVIF, IDC_FORMAT_WEBP};
+// The formats' tick boxes by their texts, in the order of the tokens.
+const char* const kBoxes[] = {".jpg", ".gif", ".png", ".bmp", ".tif", "Camera RAW", ".heic", ".avif", ".webp"};
 const char* const kTokens[] = {"jpg", "gif", "png", "bmp", "tif", "raw", "heic", "avif", "webp"};
 const char kAllTicked[] = "jpg gif png bmp tif raw heic avif webp";
 
@@ -81,13 +81,23 @@ protected:
     {
         std::string ticked;
         for (size_t i = 0; i < 9; ++i) {
-            if (SendMessageA(Item(m_dlg, kBoxes[i]), BM_GETCHECK, 0, 0) == BST_CHECKED)
+            if (SendMessageA(Box(kBoxes[i]), BM_GETCHECK, 0, 0) == BST_CHECKED)
                 ticked += std::string(ticked.empty() ? "" : " ") + kTokens[i];
         }
         return ticked;
     }
 
+    // The tick box of this text (the group's frame is a button too).
+    HWND Box(const char* text)
+    {
+        for (HWND child = GetWindow(m_dlg, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            if ((GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX && Text(child) == text)
+                return child;
+        }
+        return nullptr;
+    }
     void Click(int id) { SendMessageA(Item(m_dlg, id), BM_CLICK, 0, 0); }
+    void Click(const char* text) { SendMessageA(Box(text), BM_CLICK, 0, 0); }
 
     INT_PTR Close(int id)
     {
@@ -106,19 +116,19 @@ TEST_F(SettingsDialogTest, TemplateHasTheSpecifiedControlsAndTabStops)
 {
     Open();
     struct Expect {
-        int id;
+        int id;  // 0: one of the later formats' boxes, found by its text
         const char* text;
         bool tabStop;
     };
     const Expect expected[] = {
-        {IDC_DEFAULT, "Default", true},      {IDC_FORMAT_JPG, ".jpg", true},    {IDC_FORMAT_GIF, ".gif", true},
-        {IDC_FORMAT_PNG, ".png", true},      {IDC_FORMAT_BMP, ".bmp", true},    {IDC_FORMAT_TIF, ".tif", true},
-        {IDC_FORMAT_RAW, "Camera RAW", true}, {IDC_FORMAT_HEIC, ".heic", true}, {IDC_FORMAT_AVIF, ".avif", true},
-        {IDC_FORMAT_WEBP, ".webp", true},    {IDOK, "OK", true},                {IDCANCEL, "Cancel", true},
+        {IDC_DEFAULT, "Default", true}, {IDC_FORMAT_JPG, ".jpg", true}, {IDC_FORMAT_GIF, ".gif", true},
+        {IDC_FORMAT_PNG, ".png", true}, {IDC_FORMAT_BMP, ".bmp", true}, {IDC_FORMAT_TIF, ".tif", true},
+        {0, "Camera RAW", true},        {0, ".heic", true},             {0, ".avif", true},
+        {0, ".webp", true},             {IDOK, "OK", true},             {IDCANCEL, "Cancel", true},
     };
     for (const Expect& e : expected) {
-        HWND item = Item(m_dlg, e.id);
-        ASSERT_NE(item, nullptr) << e.id;
+        HWND item = e.id ? Item(m_dlg, e.id) : Box(e.text);
+        ASSERT_NE(item, nullptr) << e.text;
         EXPECT_EQ(Text(item), e.text);
         EXPECT_EQ((GetWindowLongA(item, GWL_STYLE) & WS_TABSTOP) != 0, e.tabStop) << e.text;
     }
@@ -165,11 +175,11 @@ TEST_F(SettingsDialogTest, EveryBoxIsReachedWithTabAndTickedWithSpace)
     ASSERT_TRUE(WaitUntil([&] { return focus() == Item(m_dlg, IDC_DEFAULT); }, 5000));
     for (size_t i = 0; i < 9; ++i) {
         PressKey(m_dlg, VK_TAB);
-        ASSERT_TRUE(WaitUntil([&] { return focus() == Item(m_dlg, kBoxes[i]); }, 5000)) << kTokens[i];
+        ASSERT_TRUE(WaitUntil([&] { return focus() == Box(kBoxes[i]); }, 5000)) << kTokens[i];
         if (i % 2 == 0) {
             PressKey(m_dlg, VK_SPACE);
             ASSERT_TRUE(WaitUntil([&] {
-                return SendMessageA(Item(m_dlg, kBoxes[i]), BM_GETCHECK, 0, 0) == BST_CHECKED;
+                return SendMessageA(Box(kBoxes[i]), BM_GETCHECK, 0, 0) == BST_CHECKED;
             }, 5000)) << kTokens[i];
         }
     }
@@ -219,10 +229,10 @@ TEST_F(SettingsDialogTest, OkWritesTheTickedTokensInFixedOrder)
     // The file held other lines before: OK replaces it whole.
     WriteFileBytes(FormatsFile(), "savedir=x\r\nformats=bmp\r\nversion=2\r\n");
     Open();
-    Click(IDC_FORMAT_WEBP);
+    Click(".webp");
     Click(IDC_FORMAT_BMP);
     Click(IDC_FORMAT_PNG);
-    Click(IDC_FORMAT_RAW);
+    Click("Camera RAW");
     Click(IDC_FORMAT_JPG);
     EXPECT_EQ(Ticked(), "jpg png raw webp");
     EXPECT_EQ(Close(IDOK), IDOK);
@@ -232,8 +242,8 @@ TEST_F(SettingsDialogTest, OkWritesTheTickedTokensInFixedOrder)
     Open();
     Click(IDC_FORMAT_JPG);
     Click(IDC_FORMAT_PNG);
-    Click(IDC_FORMAT_RAW);
-    Click(IDC_FORMAT_WEBP);
+    Click("Camera RAW");
+    Click(".webp");
     EXPECT_EQ(Ticked(), "");
     PostMessageA(Item(m_dlg, IDOK), WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_TRUE(m_ui->WaitFinished());

@@ -296,6 +296,34 @@ void PostCommand(HWND dialog, int id, int code)
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
+HWND ToolTipFor(HWND control)
+{
+    struct Search {
+        HWND control;
+        HWND found;
+    } search = {control, nullptr};
+    const DWORD thread = GetWindowThreadProcessId(control, nullptr);
+    EnumThreadWindows(thread, [](HWND hwnd, LPARAM lParam) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(lParam);
+        char cls[64] = "";
+        GetClassNameA(hwnd, cls, sizeof cls);
+        if (lstrcmpiA(cls, TOOLTIPS_CLASSA) != 0)
+            return TRUE;
+        const int tools = static_cast<int>(SendMessageA(hwnd, TTM_GETTOOLCOUNT, 0, 0));
+        for (int i = 0; i < tools; ++i) {
+            TOOLINFOA tool = {};
+            tool.cbSize = sizeof tool;
+            if (SendMessageA(hwnd, TTM_ENUMTOOLSA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&tool)) &&
+                (tool.uFlags & TTF_IDISHWND) && reinterpret_cast<HWND>(tool.uId) == s->control) {
+                s->found = hwnd;
+                return FALSE;
+            }
+        }
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 void PressKey(HWND window, WORD key)
 {
     SetForegroundWindow(window);

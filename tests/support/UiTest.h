@@ -90,6 +90,9 @@ bool Visible(HWND hwnd);
 HWND ChildWithText(HWND parent, const char* cls, const std::string& text);
 HWND NthChild(HWND parent, const char* cls, int n);
 HWND ComboWithEntry(HWND parent, const std::string& entry);
+// The tooltip that has this control as one of its tools (a tool that is
+// the whole window), or nullptr.
+HWND ToolTipFor(HWND control);
 // Chooses an entry of a drop-down list as a user does: the list selects it
 // and tells its parent (CBN_SELCHANGE, sent).
 void ChooseEntry(HWND combo, int entry);
