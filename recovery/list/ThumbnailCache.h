@@ -1,5 +1,5 @@
-// The thumbnails the list has made, kept in a file in the search's work
-// folder ("thumbnails.cache") so that the ones let go from memory come back
+// The thumbnails the list has made, kept in a file on the search's work
+// folder's disk ("thumbnails.cache", in the folder the list is given) so that the ones let go from memory come back
 // from the disk in a fraction of a millisecond rather than by decoding their
 // pictures again. Each record is one item's thumbnail at one side (rows from
 // the top, each pixel blue, green, red), with a check of its pixels; where

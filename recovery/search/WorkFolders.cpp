@@ -41,6 +41,13 @@ CString CWorkFolders::DeviceImage(const CString& device) { return FindDeviceImag
 
 CString CWorkFolders::DefaultFolder() { return JoinPath(EngineFolder(), "data"); }
 
+CString CWorkFolders::CacheFolder() const
+{
+    if (lstrcmpiA(m_folder, DefaultFolder()) == 0)
+        return EngineFolder();
+    return m_folder;
+}
+
 std::vector<CString> CWorkFolders::KeptFolders()
 {
     std::vector<CString> folders;

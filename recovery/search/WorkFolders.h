@@ -61,6 +61,10 @@ public:
     // The search's work folder, and the folder inside it the engine writes to.
     const CString& Folder() const { return m_folder; }
     const CString& OutFolder() const { return m_outFolder; }
+    // Where the search's thumbnail cache goes: beside the per-user work
+    // folder, which holds nothing but the engine's finds, and inside a
+    // moved one, which is hidden in the save folder and all the program's.
+    CString CacheFolder() const;
 
     // An earlier search's folder is still being deleted.
     bool Clearing() const { return m_remover.Busy(); }

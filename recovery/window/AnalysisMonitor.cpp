@@ -59,8 +59,8 @@ void CAnalysisMonitor::Enter()
     m_intake.Restart();
     m_preview.Close();
     ClearList();
-    // Thumbnails let go of come back from a file in the work folder.
-    m_list.KeepThumbnailsIn(m_workFolders.Folder());
+    // Thumbnails let go of come back from a file on the work folder's disk.
+    m_list.KeepThumbnailsIn(m_workFolders.CacheFolder());
     m_finds.ResetFilters();
     m_finds.ShowCountLine(true);
     ShowClearing();
