@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "HevcDecoder.h"
 #include "JpegLayout.h"
 
 using namespace Gdiplus::DllExports;
@@ -91,7 +92,8 @@ private:
     static const HeifLibrary* Load()
     {
         static HeifLibrary library;
-        CFunctions find(LoadBesideProgram("libheif.dll"));
+        const HMODULE module = LoadBesideProgram("libheif.dll");
+        CFunctions find(module);
         find(library.contextAlloc, "heif_context_alloc");
         find(library.contextFree, "heif_context_free");
         find(library.readFromReader, "heif_context_read_from_reader");
@@ -110,7 +112,12 @@ private:
         find(library.metadataIds, "heif_image_handle_get_list_of_metadata_block_IDs");
         find(library.metadataSize, "heif_image_handle_get_metadata_size");
         find(library.metadata, "heif_image_handle_get_metadata");
-        return find.Complete() ? &library : nullptr;
+        if (!find.Complete())
+            return nullptr;
+        // HEVC decoded on the caller's thread (libheif's own decoder stays
+        // where libde265 lacks a function).
+        RegisterHevcDecoder(module, LoadBesideProgram("libde265.dll"));
+        return &library;
     }
 };
 
