@@ -13,9 +13,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "HevcDecoder.h"
 #include "JpegLayout.h"
 
 using namespace Gdiplus::DllExports;
@@ -91,7 +93,8 @@ private:
     static const HeifLibrary* Load()
     {
         static HeifLibrary library;
-        CFunctions find(LoadBesideProgram("libheif.dll"));
+        const HMODULE module = LoadBesideProgram("libheif.dll");
+        CFunctions find(module);
         find(library.contextAlloc, "heif_context_alloc");
         find(library.contextFree, "heif_context_free");
         find(library.readFromReader, "heif_context_read_from_reader");
@@ -110,7 +113,12 @@ private:
         find(library.metadataIds, "heif_image_handle_get_list_of_metadata_block_IDs");
         find(library.metadataSize, "heif_image_handle_get_metadata_size");
         find(library.metadata, "heif_image_handle_get_metadata");
-        return find.Complete() ? &library : nullptr;
+        if (!find.Complete())
+            return nullptr;
+        // HEVC decoded on the caller's thread (libheif's own decoder stays
+        // where libde265 lacks a function).
+        RegisterHevcDecoder(module, LoadBesideProgram("libde265.dll"));
+        return &library;
     }
 };
 
@@ -220,6 +228,10 @@ CGdiBitmap BitmapFromRows(const uint8_t* rows, int width, int height, size_t str
 
 // The file as libheif reads it: only the boxes and the items it asks for
 // (a thumbnail's or the Exif item's bytes), never the whole file at once.
+// libheif reads its boxes a few bytes at a time, thousands of reads for a
+// phone's photo: those come from a block of the file held in memory (at
+// first the file's first bytes, already read for the details), the large
+// ones (an item's data) straight from the file.
 class CHeifFileReader {
 public:
     ~CHeifFileReader()
@@ -228,7 +240,7 @@ public:
             CloseHandle(m_file);
     }
 
-    bool Open(const CString& path)
+    bool Open(const CString& path, const std::string& head)
     {
         m_file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                              nullptr);
@@ -237,6 +249,8 @@ public:
             static_cast<uint64_t>(size.QuadPart) > kLibraryFileLimit)
             return false;
         m_size = size.QuadPart;
+        // The first bytes as read a moment ago; never more than the file has now.
+        m_block.assign(head, 0, static_cast<size_t>(std::min<int64_t>(m_size, static_cast<int64_t>(head.size()))));
         return true;
     }
 
@@ -247,25 +261,33 @@ public:
     }
 
 private:
+    static const size_t kBlock = 64 * 1024;
+
     static int64_t Position(void* self) { return static_cast<CHeifFileReader*>(self)->m_position; }
 
     static int Read(void* data, size_t size, void* self)
     {
         auto* reader = static_cast<CHeifFileReader*>(self);
-        if (static_cast<uint64_t>(reader->m_position) + size > static_cast<uint64_t>(reader->m_size))
-            return 1;
-        LARGE_INTEGER at = {};
-        at.QuadPart = reader->m_position;
-        if (!SetFilePointerEx(reader->m_file, at, nullptr, FILE_BEGIN))
+        const int64_t at = reader->m_position;
+        if (static_cast<uint64_t>(at) + size > static_cast<uint64_t>(reader->m_size))
             return 1;
         auto* to = static_cast<uint8_t*>(data);
-        for (size_t done = 0; done < size;) {
-            DWORD got = 0;
-            const DWORD want = static_cast<DWORD>(std::min<size_t>(size - done, 16u << 20));
-            if (!ReadFile(reader->m_file, to + done, want, &got, nullptr) || got == 0)
+        if (!reader->InBlock(at, size)) {
+            if (size >= kBlock) {
+                if (!reader->ReadFileAt(at, to, size))
+                    return 1;
+                reader->m_position += static_cast<int64_t>(size);
+                return 0;
+            }
+            const size_t fill = static_cast<size_t>(std::min<int64_t>(reader->m_size - at, kBlock));
+            reader->m_block.resize(fill);
+            reader->m_blockAt = at;
+            if (!reader->ReadFileAt(at, reinterpret_cast<uint8_t*>(&reader->m_block[0]), fill)) {
+                reader->m_block.clear();
                 return 1;
-            done += got;
+            }
         }
+        std::memcpy(to, reader->m_block.data() + (at - reader->m_blockAt), size);
         reader->m_position += static_cast<int64_t>(size);
         return 0;
     }
@@ -285,9 +307,33 @@ private:
                                                                      : heif_reader_grow_status_size_beyond_eof;
     }
 
+    bool InBlock(int64_t at, size_t size) const
+    {
+        return at >= m_blockAt && static_cast<uint64_t>(at - m_blockAt) + size <= m_block.size();
+    }
+
+    // size bytes at offset at, all of them.
+    bool ReadFileAt(int64_t at, uint8_t* to, size_t size)
+    {
+        LARGE_INTEGER where = {};
+        where.QuadPart = at;
+        if (!SetFilePointerEx(m_file, where, nullptr, FILE_BEGIN))
+            return false;
+        for (size_t done = 0; done < size;) {
+            DWORD got = 0;
+            const DWORD want = static_cast<DWORD>(std::min<size_t>(size - done, 16u << 20));
+            if (!ReadFile(m_file, to + done, want, &got, nullptr) || got == 0)
+                return false;
+            done += got;
+        }
+        return true;
+    }
+
     HANDLE m_file = INVALID_HANDLE_VALUE;
     int64_t m_size = 0;
     int64_t m_position = 0;
+    std::string m_block;  // the file's bytes from m_blockAt
+    int64_t m_blockAt = 0;
 };
 
 // libheif's objects of one file, released in turn.
@@ -304,10 +350,11 @@ public:
     CHeifFile(const CHeifFile&) = delete;
     CHeifFile& operator=(const CHeifFile&) = delete;
 
-    // Reads the file's boxes and finds its primary picture.
-    bool Open(const CString& path)
+    // Reads the file's boxes and finds its primary picture; head is the
+    // file's first bytes where they were read already (or empty).
+    bool Open(const CString& path, const std::string& head)
     {
-        if (!m_context || !m_reader.Open(path))
+        if (!m_context || !m_reader.Open(path, head))
             return false;
         // Pictures wider than this are refused before anything is decoded.
         m_heif.setSizeLimit(m_context, 32768);
@@ -404,54 +451,60 @@ private:
 class CHeifDecoder : public CPictureDecoder {
 public:
     bool Draws() const override { return HeifLibrary::Get() != nullptr; }
-    HeadUse ReadsHead() const override { return HeadUse::Details; }
+    // Read before drawing: the file is opened there once, and its
+    // thumbnail and its details come from that one reading of its boxes.
+    HeadUse ReadsHead() const override { return HeadUse::Drawing; }
 
     // The date taken, camera and lens from the Exif item; the boxes only,
     // nothing decoded. Its orientation is not taken: the file's own turn
     // and mirror (irot, imir), which libheif applies, are the ones that
-    // count, and the Exif's repeats them.
+    // count, and the Exif's repeats them. The opened file stays in the head.
     void ReadHead(const CString& path, const std::string& bytes, PictureHead& head) const override
     {
-        (void)bytes;
         const HeifLibrary* heif = HeifLibrary::Get();
         if (!heif)
             return;
-        CHeifFile file(*heif);
-        if (!file.Open(path))
+        auto file = std::make_shared<CHeifFile>(*heif);
+        if (!file->Open(path, bytes))
             return;
-        const std::string tiff = file.ExifTiff();
+        const std::string tiff = file->ExifTiff();
         JpegLayout tags;
         ReadTiffTags(reinterpret_cast<const unsigned char*>(tiff.data()), tiff.size(), tags);
         head.taken = tags.taken;
         head.camera = CameraName(tags.make, tags.model);
         head.lens = tags.lens;
+        head.held = std::move(file);
     }
 
     // The file's own thumbnail item: no decode of the whole photo.
     DecodedPicture Reduced(const CString& path, const PictureHead& head, unsigned minWidth,
                            unsigned minHeight) const override
     {
-        (void)head;
-        const HeifLibrary* heif = HeifLibrary::Get();
-        if (!heif)
+        std::shared_ptr<const CHeifFile> file = Opened(path, head);
+        if (!file)
             return DecodedPicture();
-        CHeifFile file(*heif);
-        if (!file.Open(path))
-            return DecodedPicture();
-        return DecodedPicture::Whole(file.Thumbnail(minWidth, minHeight), file.Width(), file.Height());
+        return DecodedPicture::Whole(file->Thumbnail(minWidth, minHeight), file->Width(), file->Height());
     }
 
     // The primary picture, its grid's tiles joined.
     DecodedPicture Whole(const CString& path, const PictureHead& head) const override
     {
-        (void)head;
+        std::shared_ptr<const CHeifFile> file = Opened(path, head);
+        return file ? DecodedPicture::Whole(file->Primary()) : DecodedPicture();
+    }
+
+private:
+    // The file as the head holds it opened, else opened now; null when
+    // libheif refuses it (or is not there).
+    static std::shared_ptr<const CHeifFile> Opened(const CString& path, const PictureHead& head)
+    {
+        if (head.held)
+            return std::static_pointer_cast<const CHeifFile>(head.held);
         const HeifLibrary* heif = HeifLibrary::Get();
         if (!heif)
-            return DecodedPicture();
-        CHeifFile file(*heif);
-        if (!file.Open(path))
-            return DecodedPicture();
-        return DecodedPicture::Whole(file.Primary());
+            return nullptr;
+        auto file = std::make_shared<CHeifFile>(*heif);
+        return file->Open(path, std::string()) ? file : nullptr;
     }
 };
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,9 @@ struct PictureHead {
     // thumbnail), as a range of those bytes; length 0 when none.
     size_t copyOffset = 0;
     size_t copyLength = 0;
+    // What the decoder keeps of the file from its reading of the head to
+    // its pictures (libheif's reading of a HEIC's boxes); or nothing.
+    std::shared_ptr<const void> held;
 };
 
 class CPictureDecoder {

@@ -109,6 +109,10 @@ CString DescribePicture(const CPictureItems& items, int item)
         text += "\r\nThis picture cannot be shown: its data is damaged or incomplete.";
     if (items.Date(item))
         text += "\r\nDate: " + LocalDateText(items.Date(item));
+    // The date above is the file system's where it kept one: the moment the
+    // camera wrote into the photo is told as well.
+    if (items.Taken(item) && items.Taken(item) != items.Date(item))
+        text += "\r\nTaken: " + LocalDateText(items.Taken(item));
     if (!items.Camera(item).empty())
         text += "\r\nCamera: " + CString(items.Camera(item).c_str());
     if (!items.Lens(item).empty())

@@ -14,7 +14,8 @@ CString LocalDateText(uint64_t localTime);
 // 38512 as "38,512".
 CString GroupedNumber(uint64_t number);
 // Several lines ("\r\n" between them): name, folder, state, type and size,
-// date, camera, lens; only what is known.
+// date (the record's, else the date taken), the date taken where the record
+// gave another, camera, lens; only what is known.
 CString DescribePicture(const CPictureItems& items, int item);
 // A deleted short name whose first letter the file system replaced:
 // "_MG_0123.jpg", "_00CANON"; an 8.3 shape starting with '_'.

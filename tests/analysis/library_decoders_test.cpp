@@ -5,6 +5,7 @@
 // short refused without harm.
 #include "AnalysisHarness.h"
 
+#include "PictureDescription.h"
 #include "PictureSource.h"
 #include "Thumbnail.h"
 
@@ -137,6 +138,34 @@ TEST_F(LibraryDecoders, PhoneDetailsComeFromTheExifItemButNotItsTurn)
     EXPECT_TRUE(plain.Details().camera.empty());
     EXPECT_TRUE(plain.Details().lens.empty());
     EXPECT_TRUE(plain.Whole());
+}
+
+TEST_F(LibraryDecoders, TheDateTakenIsToldBesideTheRecordsDate)
+{
+    // A deleted phone photo: the file system's date first, the moment its
+    // Exif item says it was taken after it.
+    ThumbnailPixels pixels;
+    PictureDetails details;
+    ASSERT_TRUE(RenderThumbnail(Sample("exif.heic").c_str(), pixels, &details));
+    CPictureItems items;
+    items.Add(Sample("exif.heic").c_str(), pixels, details, true);
+    items.SetRecord(0, "\\DCIM\\100APPLE", true);
+    SYSTEMTIME st = {2024, 7, 0, 14, 15, 32, 8, 0};
+    FILETIME taken;
+    ASSERT_TRUE(SystemTimeToFileTime(&st, &taken));
+    ASSERT_EQ(items.Taken(0), static_cast<uint64_t>(taken.dwHighDateTime) << 32 | taken.dwLowDateTime);
+    ASSERT_NE(items.Date(0), items.Taken(0));
+    const std::string told = DescribePicture(items, 0).GetString();
+    EXPECT_NE(told.find("\r\nDate: " + std::string(LocalDateText(items.Date(0)).GetString()) + "\r\nTaken: " +
+                        LocalDateText(items.Taken(0)).GetString() + "\r\nCamera: Quorvane Test Phone 1"),
+              std::string::npos)
+        << told;
+    // Found by its contents, the date taken is the date: told once.
+    CPictureItems found;
+    found.Add(Sample("exif.heic").c_str(), pixels, details, true);
+    const std::string once = DescribePicture(found, 0).GetString();
+    EXPECT_NE(once.find("\r\nDate: " + std::string(LocalDateText(items.Taken(0)).GetString())), std::string::npos);
+    EXPECT_EQ(once.find("Taken: "), std::string::npos) << once;
 }
 
 TEST_F(LibraryDecoders, APhonesPortraitIsTurnedOnceEverywhere)

@@ -176,8 +176,13 @@ TEST_F(RawPictureTest, DngWithoutJpegIsDrawnFromItsPlainRgbCopies)
     EXPECT_EQ(details.camera, kModel);
     CPictureItems items;
     items.Add(path.c_str(), pixels, details, true);
+    // Deleted with a record: its date taken is told beside the record's.
+    items.SetRecord(0, "\\DCIM", true);
     const std::string told = DescribePicture(items, 0).GetString();
     EXPECT_EQ(told.find("carries no preview"), std::string::npos) << told;
+    ASSERT_NE(items.Taken(0), 0u);
+    EXPECT_NE(told.find("\r\nTaken: " + std::string(LocalDateText(items.Taken(0)).GetString())), std::string::npos)
+        << told;
 
     CPictureSource source(path.c_str());
     const DecodedPicture reduced = source.Reduced(64, 43);

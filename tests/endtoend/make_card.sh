@@ -22,10 +22,21 @@ python3 "$here/../engine/make_raw_samples.py" "$out/raw" >/dev/null
 python3 "$here/../engine/make_raw_samples.py" "$out/raw-small" small >/dev/null
 cp "$out/raw/canon.cr2" IMG_0001.CR2
 cp "$out/raw-small/nikon.nef" DSC_0002.NEF
-# The phone's photo as phones write it: a grid of tiles with a thumbnail.
+# The phone's photo as phones write it: a grid of tiles with a thumbnail
+# and an Exif item (camera and date taken).
 convert holiday.jpg -resize '256x192!' PNG24:"$out/phone.png"
-"$here/../analysis/make_grid_heic.py" phone.heic "$out/phone.png" 2 2 96
-rm "$out/phone.png"
+python3 - "$here/../engine" "$out/phone.tiff" <<'PY'
+import sys
+sys.path.insert(0, sys.argv[1])
+from make_raw_samples import Tiff, Ref, ascii, exif_ifd
+t = Tiff(False)
+t.ifd([(0x010F, Tiff.ASCII, ascii("Quorvane")), (0x0110, Tiff.ASCII, ascii("Quorvane Test Phone 1")),
+       (0x8769, Tiff.LONG, [Ref("exif")])], "ifd0")
+exif_ifd(t)
+open(sys.argv[2], 'wb').write(t.done())
+PY
+"$here/../analysis/make_grid_heic.py" phone.heic "$out/phone.png" 2 2 96 "$out/phone.tiff"
+rm "$out/phone.png" "$out/phone.tiff"
 # A DNG from a camera that writes no JPEG: IFD0 holds its thumbnail as plain
 # 8-bit RGB (256 x 171), a SubIFD the raw data.
 convert holiday.jpg -resize '256x171!' -depth 8 "rgb:$out/thumb.rgb"
