@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "BmpSampled.h"
+#include "TiffSampled.h"
 #include "jpeg_dc_picture.h"
 
 using namespace Gdiplus;
@@ -176,6 +177,17 @@ DecodedPicture DecodeBmpSampled(const CString& path, unsigned minWidth, unsigned
     CFileBytes file(path, none);
     SampledPicture picture;
     if (!SampleBmp(file, minWidth, minHeight, picture))
+        return DecodedPicture();
+    return DecodedPicture::Whole(BitmapOf(picture.width, picture.height, picture.bgr.data(), false),
+                                 picture.fullWidth, picture.fullHeight);
+}
+
+DecodedPicture DecodeTiffSampled(const CString& path, unsigned minWidth, unsigned minHeight)
+{
+    const std::string none;
+    CFileBytes file(path, none);
+    SampledPicture picture;
+    if (!SampleTiff(file, minWidth, minHeight, picture))
         return DecodedPicture();
     return DecodedPicture::Whole(BitmapOf(picture.width, picture.height, picture.bgr.data(), false),
                                  picture.fullWidth, picture.fullHeight);

@@ -32,6 +32,8 @@ CGdiBitmap DecodeJpegEighthRange(const CString& path, uint64_t offset, uint64_t 
 // for the whole picture. Empty for any other file, or one too small to be
 // worth it.
 DecodedPicture DecodeBmpSampled(const CString& path, unsigned minWidth, unsigned minHeight);
+// The same of a large uncompressed RGB TIFF, from the rows of its strips.
+DecodedPicture DecodeTiffSampled(const CString& path, unsigned minWidth, unsigned minHeight);
 
 // A small copy of a picture held in its file's first bytes (a camera's
 // Exif thumbnail, at offset, length bytes), standing for the picture of

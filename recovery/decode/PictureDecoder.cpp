@@ -50,6 +50,15 @@ public:
         ReadTiffTags(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), tags);
         TakeTags(tags, head);
     }
+
+    // A large uncompressed one gives a small copy from the rows a box
+    // filter samples alone.
+    DecodedPicture Reduced(const CString& path, const PictureHead& head, unsigned minWidth,
+                           unsigned minHeight) const override
+    {
+        (void)head;
+        return DecodeTiffSampled(path, minWidth, minHeight);
+    }
 };
 
 // A GDI+ bitmap of the RGB copy's rows; empty when they cannot be read.

@@ -291,6 +291,50 @@ std::string BmpBytes(int width, int height, int bits, bool topDown)
     return file;
 }
 
+// An uncompressed RGB TIFF of the same picture as BmpBytes, little-endian,
+// in strips of rowsPerStrip rows placed after its directory.
+std::string TiffBytes(int width, int height, uint32_t rowsPerStrip)
+{
+    const uint32_t strips = (static_cast<uint32_t>(height) + rowsPerStrip - 1) / rowsPerStrip;
+    const uint32_t stride = static_cast<uint32_t>(width) * 3;
+    const uint32_t entries = 10;
+    const uint32_t bitsAt = 8 + 2 + 12 * entries + 4;
+    const uint32_t offsetsAt = bitsAt + 6, countsAt = offsetsAt + 4 * strips, dataAt = countsAt + 4 * strips;
+    std::string file = "II*";
+    file += '\0';
+    Put32(file, 8);
+    Put16(file, entries);
+    auto entry = [&file](unsigned tag, unsigned type, uint32_t count, uint32_t value) {
+        Put16(file, tag), Put16(file, type), Put32(file, count), Put32(file, value);
+    };
+    entry(256, 4, 1, static_cast<uint32_t>(width));
+    entry(257, 4, 1, static_cast<uint32_t>(height));
+    entry(258, 3, 3, bitsAt);
+    entry(259, 3, 1, 1);
+    entry(262, 3, 1, 2);
+    entry(273, 4, strips, offsetsAt);
+    entry(277, 3, 1, 3);
+    entry(278, 4, 1, rowsPerStrip);
+    entry(279, 4, strips, countsAt);
+    entry(284, 3, 1, 1);
+    Put32(file, 0);
+    Put16(file, 8), Put16(file, 8), Put16(file, 8);
+    for (uint32_t s = 0; s < strips; ++s)
+        Put32(file, dataAt + s * rowsPerStrip * stride);
+    for (uint32_t s = 0; s < strips; ++s)
+        Put32(file, std::min<uint32_t>(rowsPerStrip, static_cast<uint32_t>(height) - s * rowsPerStrip) * stride);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int dx = x - width / 2, dy = y - height / 2;
+            const bool disc = dx * dx + dy * dy < height * height / 9;
+            file += static_cast<char>(disc ? 230 : 255 * x / width);  // red
+            file += static_cast<char>(disc ? 200 : 128);              // green
+            file += static_cast<char>(disc ? 40 : 255 * y / height);  // blue
+        }
+    }
+    return file;
+}
+
 // The mean difference of the pixels' channels.
 double MeanDifference(const ThumbnailPixels& a, const ThumbnailPixels& b)
 {
@@ -346,4 +390,42 @@ TEST_F(PictureSourceTest, LargeBmpIsSampledNotDecodedWhole)
     CPictureSource small(Save("small.bmp", BmpBytes(200, 150, 24, false)).c_str());
     EXPECT_FALSE(small.Reduced(64, 64));
     EXPECT_EQ(small.Whole().width, 200u);
+}
+
+// A large uncompressed TIFF is sampled from its strips like a BMP, close to
+// the whole decode's thumbnail; cut short, or compressed, it is decoded
+// whole.
+TEST_F(PictureSourceTest, LargeUncompressedTiffIsSampledFromItsStrips)
+{
+    const std::string bytes = TiffBytes(1800, 1200, 16);
+    const std::string path = Save("scan.tif", bytes);
+    CPictureSource source(path.c_str());
+    const DecodedPicture reduced = source.Reduced(64, 64);
+    ASSERT_TRUE(reduced);
+    EXPECT_EQ(reduced.width, 1800u);
+    EXPECT_EQ(reduced.height, 1200u);
+    EXPECT_LT(reduced.image.Width(), 1800u / 4);
+    EXPECT_GE(reduced.image.Height(), 128u);
+    ThumbnailPixels sampled, whole;
+    ASSERT_TRUE(RenderThumbnail(path.c_str(), sampled));
+    ASSERT_TRUE(RenderThumbnail(Save("scan.dat", bytes).c_str(), whole));
+    EXPECT_LT(MeanDifference(sampled, whole), 5.0);
+
+    const std::string cut = bytes.substr(0, bytes.size() / 2);
+    const std::string cutPath = Save("cut.tif", cut);
+    EXPECT_FALSE(CPictureSource(cutPath.c_str()).Reduced(64, 64));
+    ThumbnailPixels cutSampled, cutWhole;
+    EXPECT_EQ(RenderThumbnail(cutPath.c_str(), cutSampled), RenderThumbnail(Save("cut.dat", cut).c_str(), cutWhole));
+    EXPECT_EQ(cutSampled, cutWhole);
+
+    // A width beyond the file's bytes (a damaged directory): not sampled,
+    // and nothing of that size is held.
+    std::string wide = bytes;
+    wide.replace(8 + 2 + 8, 4, std::string("\xff\xff\xff\x7f", 4));
+    EXPECT_FALSE(CPictureSource(Save("wide.tif", wide).c_str()).Reduced(64, 64));
+
+    // LZW (compression 5): not sampled.
+    std::string lzw = bytes;
+    lzw[8 + 2 + 12 * 3 + 8] = 5;
+    EXPECT_FALSE(CPictureSource(Save("lzw.tif", lzw).c_str()).Reduced(64, 64));
 }
