@@ -4,28 +4,12 @@
 #include <libheif/heif.h>
 #include <libheif/heif_plugin.h>
 
+#include "DllFunctions.h"
+
 #include <cstdint>
 #include <cstring>
 
 namespace {
-
-// Looks up each function by its name; false when one is missing.
-class CLookup {
-public:
-    explicit CLookup(HMODULE module) : m_module(module) {}
-    template <typename F>
-    void operator()(F& function, const char* name)
-    {
-        FARPROC found = m_module ? GetProcAddress(m_module, name) : nullptr;
-        function = reinterpret_cast<F>(reinterpret_cast<void*>(found));
-        m_complete = m_complete && found != nullptr;
-    }
-    bool Complete() const { return m_module && m_complete; }
-
-private:
-    HMODULE m_module;
-    bool m_complete = true;
-};
 
 struct Functions {
     decltype(&de265_init) init;
@@ -200,7 +184,7 @@ const heif_decoder_plugin kPlugin = {
 
 bool RegisterHevcDecoder(HMODULE libheif, HMODULE libde265)
 {
-    CLookup de265(libde265);
+    CDllFunctions de265(libde265);
     de265(g_f.init, "de265_init");
     de265(g_f.release, "de265_free");
     de265(g_f.newDecoder, "de265_new_decoder");
@@ -219,7 +203,7 @@ bool RegisterHevcDecoder(HMODULE libheif, HMODULE libde265)
     de265(g_f.primaries, "de265_get_image_colour_primaries");
     de265(g_f.transfer, "de265_get_image_transfer_characteristics");
     de265(g_f.matrix, "de265_get_image_matrix_coefficients");
-    CLookup heif(libheif);
+    CDllFunctions heif(libheif);
     heif(g_f.imageCreate, "heif_image_create");
     heif(g_f.addPlane, "heif_image_add_plane");
     heif(g_f.imagePlane, "heif_image_get_plane");

@@ -2,6 +2,7 @@
 // 560 lines): the loading, libheif's file reader and the two decoders share
 // the file limits and the pixel copying, and nothing outside uses them.
 #include "LibraryDecoders.h"
+#include "DllFunctions.h"
 
 #include <windows.h>
 #include <objidl.h>
@@ -44,24 +45,6 @@ HMODULE LoadBesideProgram(const char* name)
     return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
-// Looks up each function by its name; false when one is missing.
-class CFunctions {
-public:
-    explicit CFunctions(HMODULE module) : m_module(module) {}
-    template <typename F>
-    void operator()(F& function, const char* name)
-    {
-        FARPROC found = m_module ? GetProcAddress(m_module, name) : nullptr;
-        function = reinterpret_cast<F>(reinterpret_cast<void*>(found));
-        m_complete = m_complete && found != nullptr;
-    }
-    bool Complete() const { return m_module && m_complete; }
-
-private:
-    HMODULE m_module;
-    bool m_complete = true;
-};
-
 struct HeifLibrary {
     decltype(&heif_context_alloc) contextAlloc;
     decltype(&heif_context_free) contextFree;
@@ -94,7 +77,7 @@ private:
     {
         static HeifLibrary library;
         const HMODULE module = LoadBesideProgram("libheif.dll");
-        CFunctions find(module);
+        CDllFunctions find(module);
         find(library.contextAlloc, "heif_context_alloc");
         find(library.contextFree, "heif_context_free");
         find(library.readFromReader, "heif_context_read_from_reader");
@@ -143,14 +126,14 @@ private:
     static const WebpLibrary* Load()
     {
         static WebpLibrary library;
-        CFunctions find(LoadBesideProgram("libwebp.dll"));
+        CDllFunctions find(LoadBesideProgram("libwebp.dll"));
         find(library.getInfo, "WebPGetInfo");
         find(library.initConfig, "WebPInitDecoderConfigInternal");
         find(library.decode, "WebPDecode");
         find(library.freeBuffer, "WebPFreeDecBuffer");
         if (!find.Complete())
             return nullptr;
-        CFunctions demux(LoadBesideProgram("libwebpdemux.dll"));
+        CDllFunctions demux(LoadBesideProgram("libwebpdemux.dll"));
         demux(library.demux, "WebPDemuxInternal");
         demux(library.getFrame, "WebPDemuxGetFrame");
         demux(library.releaseIterator, "WebPDemuxReleaseIterator");
