@@ -41,10 +41,22 @@ bool SampleBmp(ByteSource& file, unsigned minWidth, unsigned minHeight, SampledP
     if (dataOffset < 14 + infoSize || dataOffset > file.Size() || ht > (file.Size() - dataOffset) / stride)
         return false;
 
+    const unsigned step = bits / 8;
+    return SampleRows(w, ht, factor, static_cast<size_t>(stride), step, true,
+                      [&](uint64_t y, unsigned char* row) {
+                          const uint64_t stored = topDown ? y : ht - 1 - y;
+                          return file.Read(dataOffset + stored * stride, static_cast<size_t>(stride), row);
+                      },
+                      out);
+}
+
+bool SampleRows(uint64_t w, uint64_t ht, uint64_t factor, size_t rowBytes, unsigned step, bool bgr,
+                const std::function<bool(uint64_t y, unsigned char* row)>& readRow, SampledPicture& out)
+{
     const unsigned outW = static_cast<unsigned>((w + factor - 1) / factor);
     const unsigned outH = static_cast<unsigned>((ht + factor - 1) / factor);
-    const unsigned step = bits / 8;
-    std::vector<unsigned char> row(static_cast<size_t>(stride));
+    const int blue = bgr ? 0 : 2, red = bgr ? 2 : 0;
+    std::vector<unsigned char> row(rowBytes);
     std::vector<uint32_t> sums(size_t(outW) * 3);
     std::vector<uint32_t> counts(outW);
     out.bgr.assign(size_t(outW) * outH * 3, 0);
@@ -56,15 +68,14 @@ bool SampleBmp(ByteSource& file, unsigned minWidth, unsigned minHeight, SampledP
         for (uint64_t k = 0; k < rows; ++k) {
             // Spread evenly over the box, each in the middle of its share.
             const uint64_t y = top + ((2 * k + 1) * (bottom - top)) / (2 * rows);
-            const uint64_t stored = topDown ? y : ht - 1 - y;
-            if (!file.Read(dataOffset + stored * stride, row.size(), row.data()))
+            if (!readRow(y, row.data()))
                 return false;
             const unsigned char* p = row.data();
             for (uint64_t x = 0; x < w; ++x, p += step) {
                 const size_t ox = static_cast<size_t>(x / factor);
-                sums[3 * ox] += p[0];
+                sums[3 * ox] += p[blue];
                 sums[3 * ox + 1] += p[1];
-                sums[3 * ox + 2] += p[2];
+                sums[3 * ox + 2] += p[red];
                 ++counts[ox];
             }
         }

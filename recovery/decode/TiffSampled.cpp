@@ -5,8 +5,6 @@
 
 namespace {
 
-// Rows of a box read for its mean, as for a BMP.
-const unsigned kRowsPerBox = 4;
 // More strips than any sound file has.
 const uint32_t kMostStrips = 1u << 20;
 
@@ -130,43 +128,15 @@ bool SampleTiff(ByteSource& file, unsigned minWidth, unsigned minHeight, Sampled
     if (factor < 2)
         return false;
     const uint64_t stride = w * 3;
-    const unsigned outW = static_cast<unsigned>((w + factor - 1) / factor);
-    const unsigned outH = static_cast<unsigned>((ht + factor - 1) / factor);
-    std::vector<unsigned char> row(static_cast<size_t>(stride));
-    std::vector<uint32_t> sums(size_t(outW) * 3);
-    std::vector<uint32_t> counts(outW);
-    out.bgr.assign(size_t(outW) * outH * 3, 0);
-    for (unsigned oy = 0; oy < outH; ++oy) {
-        const uint64_t top = oy * factor, bottom = std::min(ht, top + factor);
-        const uint64_t rows = std::min<uint64_t>(kRowsPerBox, bottom - top);
-        std::fill(sums.begin(), sums.end(), 0);
-        std::fill(counts.begin(), counts.end(), 0);
-        for (uint64_t k = 0; k < rows; ++k) {
-            const uint64_t y = top + ((2 * k + 1) * (bottom - top)) / (2 * rows);
-            const uint32_t strip = static_cast<uint32_t>(y / rowsPerStrip);
-            const uint64_t within = (y % rowsPerStrip) * stride;
-            uint32_t offset = 0, length = 0;
-            // The row lies wholly inside its strip as the strip says.
-            if (!ValueOf(tiff, found[kOffsets], strip, offset) || !ValueOf(tiff, found[kCounts], strip, length) ||
-                within + stride > length || !file.Read(offset + within, row.size(), row.data()))
-                return false;
-            const unsigned char* p = row.data();
-            for (uint64_t x = 0; x < w; ++x, p += 3) {
-                const size_t ox = static_cast<size_t>(x / factor);
-                sums[3 * ox] += p[2];
-                sums[3 * ox + 1] += p[1];
-                sums[3 * ox + 2] += p[0];
-                ++counts[ox];
-            }
-        }
-        uint8_t* to = out.bgr.data() + size_t(oy) * outW * 3;
-        for (unsigned ox = 0; ox < outW; ++ox)
-            for (int c = 0; c < 3; ++c)
-                to[3 * ox + c] = static_cast<uint8_t>((sums[3 * ox + c] + counts[ox] / 2) / counts[ox]);
-    }
-    out.width = outW;
-    out.height = outH;
-    out.fullWidth = width;
-    out.fullHeight = height;
-    return true;
+    return SampleRows(w, ht, factor, static_cast<size_t>(stride), 3, false,
+                      [&](uint64_t y, unsigned char* row) {
+                          const uint32_t strip = static_cast<uint32_t>(y / rowsPerStrip);
+                          const uint64_t within = (y % rowsPerStrip) * stride;
+                          uint32_t offset = 0, length = 0;
+                          // The row lies wholly inside its strip as the strip says.
+                          return ValueOf(tiff, found[kOffsets], strip, offset) &&
+                                 ValueOf(tiff, found[kCounts], strip, length) && within + stride <= length &&
+                                 file.Read(offset + within, static_cast<size_t>(stride), row);
+                      },
+                      out);
 }
