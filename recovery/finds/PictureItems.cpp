@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -41,7 +42,7 @@ void CPictureItems::Add(const CString& path, const ThumbnailPixels& pixels, cons
 {
     const int item = Count();
     if (item % kBlockItems == 0) {
-        m_blocks.emplace_back(new uint8_t[kThumbBytes * kBlockItems]);
+        m_blocks.push_back(NewBlock());
         m_heldInBlock.push_back(0);
     }
     Item entry = {};
@@ -66,7 +67,7 @@ void CPictureItems::Add(const CString& path, const ThumbnailPixels& pixels, cons
     // A block let go while it was being filled is had again.
     const auto block = static_cast<size_t>(item / kBlockItems);
     if (!m_blocks[block])
-        m_blocks[block].reset(new uint8_t[kThumbBytes * kBlockItems]);
+        m_blocks[block] = NewBlock();
     m_heldInBlock[block] |= uint64_t(1) << (item % kBlockItems);
     ++m_heldThumbnails;
     // 0x00RRGGBB in memory is blue, green, red, 0: the first three bytes.
@@ -127,7 +128,7 @@ void CPictureItems::PutThumbnail(int item, const uint8_t* pixels)
         return;
     const auto block = static_cast<size_t>(item / kBlockItems);
     if (!m_blocks[block])
-        m_blocks[block].reset(new uint8_t[kThumbBytes * kBlockItems]);
+        m_blocks[block] = NewBlock();
     std::memcpy(Slot(item), pixels, kThumbBytes);
     const uint64_t bit = uint64_t(1) << (item % kBlockItems);
     if (!(m_heldInBlock[block] & bit))
@@ -157,6 +158,19 @@ int CPictureItems::DropThumbnails(const std::vector<bool>& kept)
     }
     m_heldThumbnails -= dropped;
     return dropped;
+}
+
+CPictureItems::Block CPictureItems::NewBlock()
+{
+    void* pages = VirtualAlloc(nullptr, kThumbBytes * kBlockItems, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!pages)
+        throw std::bad_alloc();
+    return Block(static_cast<uint8_t*>(pages));
+}
+
+void CPictureItems::GiveBack::operator()(uint8_t* block) const
+{
+    VirtualFree(block, 0, MEM_RELEASE);
 }
 
 uint8_t* CPictureItems::Slot(int item) const

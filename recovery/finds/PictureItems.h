@@ -100,8 +100,17 @@ private:
         bool damaged;
         int8_t share;
     };
-    // Thumbnails per block: growing adds a block and copies none.
+    // Thumbnails per block: growing adds a block and copies none. A block
+    // (768 KB, twelve 64 KB allocation units) is had from the system and
+    // given back to it whole when let go: freed to the C library's heap it
+    // would stay with the program, and the memory the cache file saves
+    // would not be saved.
     static const int kBlockItems = 64;
+    struct GiveBack {
+        void operator()(uint8_t* block) const;
+    };
+    using Block = std::unique_ptr<uint8_t[], GiveBack>;
+    static Block NewBlock();
 
     const Item& At(int item) const { return m_items[static_cast<size_t>(item)]; }
     uint8_t* Slot(int item) const;
@@ -111,7 +120,7 @@ private:
     static uint16_t NameIndex(std::vector<std::string>& names, const std::string& name);
 
     std::vector<Item> m_items;
-    std::vector<std::unique_ptr<uint8_t[]>> m_blocks;  // null: let go
+    std::vector<Block> m_blocks;  // null: let go
     // By block, a bit for each of its items whose thumbnail is held.
     std::vector<uint64_t> m_heldInBlock;
     int m_heldThumbnails = 0;

@@ -3,6 +3,11 @@
 // means no thumbnail from it (made again by the caller), never a wrong one.
 #include "AnalysisHarness.h"
 
+#include <psapi.h>
+
+#include <cstring>
+
+#include "PictureItems.h"
 #include "ThumbnailCache.h"
 
 using namespace analysis;
@@ -86,6 +91,40 @@ TEST(ThumbnailCache, ReadsBackWhatItWroteAndNothingThatDoesNotCheckOut)
     cache.Close();
     EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_FALSE(cache.Read(1, 64, read.data()));
+}
+
+// Small thumbnails let go (kept in the cache file) are memory the program
+// gives back, not memory it keeps for later: what makes the large view's
+// bound hold after the user started at the small one.
+TEST(ThumbnailCache, ThumbnailsLetGoAreGivenBackToTheSystem)
+{
+    const auto committedMB = [] {
+        PROCESS_MEMORY_COUNTERS counters = {};
+        counters.cb = sizeof counters;
+        GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+        return static_cast<double>(counters.PagefileUsage) / (1024.0 * 1024.0);
+    };
+    const int count = 64 * 80;  // 60 MB of thumbnails
+    ThumbnailPixels grey(static_cast<size_t>(kThumbSize) * kThumbSize, 0x808080);
+    CPictureItems items;
+    for (int item = 0; item < count; ++item)
+        items.Add(("p" + std::to_string(item) + ".jpg").c_str(), grey);
+    const double held = committedMB();
+    // Every block but the one holding the first item is kept elsewhere.
+    std::vector<bool> kept(static_cast<size_t>(count), true);
+    kept[0] = false;
+    EXPECT_EQ(items.DropThumbnails(kept), count - 64);
+    EXPECT_EQ(items.HeldThumbnails(), 64);
+    EXPECT_LT(committedMB(), held - 50.0);
+    EXPECT_EQ(items.Thumbnail(64), nullptr);
+    ASSERT_NE(items.Thumbnail(63), nullptr);
+    // One put back is held again, its block had anew.
+    std::vector<uint8_t> pixels(CPictureItems::kThumbBytes, 0x33);
+    items.PutThumbnail(200, pixels.data());
+    ASSERT_NE(items.Thumbnail(200), nullptr);
+    EXPECT_EQ(std::memcmp(items.Thumbnail(200), pixels.data(), pixels.size()), 0);
+    EXPECT_EQ(items.Thumbnail(201), nullptr);
+    EXPECT_EQ(items.Thumbnail(63)[0], 0x80);
 }
 
 }  // namespace
