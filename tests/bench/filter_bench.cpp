@@ -124,6 +124,7 @@ TEST_F(FilterBench, Changes)
     const std::string work = std::string(temp) + "quorvane-bench-work";
     CreateDirectoryA(work.c_str(), nullptr);
     double before = 0, after = 0, took = 0;
+    int heldAfter = 0;
     Dlg().RunOnUi([&] {
         Bench().List().Clear();
         Bench().List().KeepThumbnailsIn(work.c_str());
@@ -131,6 +132,11 @@ TEST_F(FilterBench, Changes)
             Bench().List().ShowDetails(true);
         else if (viewFirst)
             Bench().List().SetThumbnailSize(std::atoi(thumbs));
+        else {
+            // As a first start: the view an earlier run left is not kept.
+            Bench().List().ShowDetails(false);
+            Bench().List().SetThumbnailSize(kThumbSize);
+        }
         before = PrivateMB();
         const double start = Now();
         std::mt19937 rng(7);
@@ -176,11 +182,13 @@ TEST_F(FilterBench, Changes)
         Bench().ShowCount();
         took = Now() - start;
         after = PrivateMB();
+        heldAfter = Bench().List().HeldSmallThumbnails();
     });
     std::printf("finds:                               %d\n", n);
     std::printf("taken in (no decoding):              %8.3f s\n", took);
     std::printf("memory for them:                     %8.1f MB (%.0f bytes a find, of which %u the thumbnail)\n",
                 after - before, (after - before) * 1024 * 1024 / n, static_cast<unsigned>(CPictureItems::kThumbBytes));
+    std::printf("small thumbnails held then:          %d\n", heldAfter);
     if (viewFirst)
         std::printf("taken in at the view asked for:      %s\n", thumbs);
 
