@@ -73,8 +73,14 @@ bool CThumbnailCache::Open(const CString& folder)
                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
+    // Reads through a handle of their own: the system queues the reads and
+    // writes of one handle behind each other, and the window's reads must
+    // not wait for a worker's write.
+    HANDLE reader = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     std::lock_guard<std::mutex> lock(m_lock);
     m_file = file;
+    m_reader = reader;
     m_path = path;
     m_end = 0;
     m_failed = false;
@@ -86,11 +92,18 @@ void CThumbnailCache::Close()
 {
     std::unique_lock<std::mutex> lock(m_lock);
     StopWorker(lock);
-    if (m_file != INVALID_HANDLE_VALUE) {
-        CloseHandle(m_file);
+    // No read or write starts now; those under way end first.
+    const HANDLE file = m_file;
+    const HANDLE reader = m_reader;
+    m_file = INVALID_HANDLE_VALUE;
+    m_reader = INVALID_HANDLE_VALUE;
+    m_drained.wait(lock, [this] { return m_using == 0; });
+    if (reader != INVALID_HANDLE_VALUE)
+        CloseHandle(reader);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
         DeleteFileA(m_path);
     }
-    m_file = INVALID_HANDLE_VALUE;
     m_path = "";
     m_end = 0;
     m_places.clear();
@@ -197,10 +210,10 @@ bool CThumbnailCache::Write(int item, const uint8_t* pixels, int side, unsigned 
         return false;
     std::vector<uint8_t> record;
     AddRecord(record, item, pixels, side);
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
     if (generation != m_generation)
         return false;
-    return HasLocked(item, side) || WriteLocked({Placed{item, side}}, record);
+    return HasLocked(item, side) || WriteRecords(lock, {Placed{item, side}}, record);
 }
 
 void CThumbnailCache::AddRecord(std::vector<uint8_t>& records, int item, const uint8_t* pixels, int side)
@@ -213,7 +226,8 @@ void CThumbnailCache::AddRecord(std::vector<uint8_t>& records, int item, const u
     std::memcpy(records.data() + at + sizeof head, pixels, bytes);
 }
 
-bool CThumbnailCache::WriteLocked(const std::vector<Placed>& placed, const std::vector<uint8_t>& records)
+bool CThumbnailCache::WriteRecords(std::unique_lock<std::mutex>& lock, const std::vector<Placed>& placed,
+                                   const std::vector<uint8_t>& records)
 {
     if (m_file == INVALID_HANDLE_VALUE || m_failed || placed.empty())
         return false;
@@ -222,20 +236,31 @@ bool CThumbnailCache::WriteLocked(const std::vector<Placed>& placed, const std::
         larger = larger || one.side > 64;
     if (larger && m_end + records.size() > kLargestFile)
         return false;
-    // One write for the lot, so that a full disk leaves none of them
-    // half written among whole ones.
+    // Their place is taken now and written outside the lock, so that a
+    // slow write (a disk flushing) never holds up the window's reads; the
+    // records are found only once they are written. One write for the lot,
+    // so that a full disk leaves none of them half written among whole ones.
+    const uint64_t start = m_end;
+    m_end += records.size();
+    const HANDLE file = m_file;
+    ++m_using;
+    lock.unlock();
     OVERLAPPED place = {};
-    place.Offset = static_cast<DWORD>(m_end);
-    place.OffsetHigh = static_cast<DWORD>(m_end >> 32);
+    place.Offset = static_cast<DWORD>(start);
+    place.OffsetHigh = static_cast<DWORD>(start >> 32);
     DWORD written = 0;
-    if (!WriteFile(m_file, records.data(), static_cast<DWORD>(records.size()), &written, &place) ||
-        written != records.size()) {
+    const bool whole = WriteFile(file, records.data(), static_cast<DWORD>(records.size()), &written, &place) &&
+                       written == records.size();
+    lock.lock();
+    --m_using;
+    m_drained.notify_all();
+    if (!whole) {
         // A full or read-only disk: nothing more is written; what is there
         // is still read back.
         m_failed = true;
         return false;
     }
-    uint64_t at = m_end;
+    uint64_t at = start;
     for (const Placed& one : placed) {
         std::vector<int64_t>& places = *PlacesOf(one.side);
         if (static_cast<size_t>(one.item) >= places.size())
@@ -243,7 +268,6 @@ bool CThumbnailCache::WriteLocked(const std::vector<Placed>& placed, const std::
         places[static_cast<size_t>(one.item)] = static_cast<int64_t>(at);
         at += sizeof(RecordHead) + PixelBytes(one.side);
     }
-    m_end = at;
     return true;
 }
 
@@ -254,29 +278,30 @@ bool CThumbnailCache::Read(int item, int side, uint8_t* pixels)
     const size_t bytes = PixelBytes(side);
     RecordHead head = {};
     int64_t at = -1;
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        const std::vector<int64_t>* places = PlacesOf(side);
-        if (m_file == INVALID_HANDLE_VALUE || !places || static_cast<size_t>(item) >= places->size())
-            return false;
-        at = (*places)[static_cast<size_t>(item)];
-        if (at < 0)
-            return false;
-        if (ReadAt(m_file, static_cast<uint64_t>(at), &head, sizeof head) &&
-            ReadAt(m_file, static_cast<uint64_t>(at) + sizeof head, pixels, static_cast<DWORD>(bytes)) &&
-            head.mark == kRecordMark && head.item == item && head.side == side) {
-            // Checked below, outside the lock.
-        } else {
-            head.mark = 0;
-        }
-    }
-    if (head.mark == kRecordMark && head.check == Check(item, side, pixels, bytes)) {
-        std::lock_guard<std::mutex> lock(m_lock);
+    HANDLE file = INVALID_HANDLE_VALUE;
+    std::unique_lock<std::mutex> lock(m_lock);
+    const std::vector<int64_t>* found = PlacesOf(side);
+    if (m_file == INVALID_HANDLE_VALUE || !found || static_cast<size_t>(item) >= found->size())
+        return false;
+    at = (*found)[static_cast<size_t>(item)];
+    if (at < 0)
+        return false;
+    file = m_reader != INVALID_HANDLE_VALUE ? m_reader : m_file;
+    // Read and checked outside the lock: Close waits for it.
+    ++m_using;
+    lock.unlock();
+    const bool whole = ReadAt(file, static_cast<uint64_t>(at), &head, sizeof head) &&
+                       ReadAt(file, static_cast<uint64_t>(at) + sizeof head, pixels, static_cast<DWORD>(bytes)) &&
+                       head.mark == kRecordMark && head.item == item && head.side == side &&
+                       head.check == Check(item, side, pixels, bytes);
+    lock.lock();
+    --m_using;
+    m_drained.notify_all();
+    if (whole) {
         ++m_readBack;
         return true;
     }
     // Made again by whoever asked, and written again then.
-    std::lock_guard<std::mutex> lock(m_lock);
     std::vector<int64_t>* places = PlacesOf(side);
     if (static_cast<size_t>(item) < places->size() && (*places)[static_cast<size_t>(item)] == at)
         (*places)[static_cast<size_t>(item)] = -1;
@@ -321,7 +346,7 @@ void CThumbnailCache::Work()
                 placed.push_back(Placed{one.item, one.side});
             }
             lock.lock();
-            WriteLocked(placed, records);
+            WriteRecords(lock, placed, records);
         }
         m_inWrite = 0;
         if (m_failed)

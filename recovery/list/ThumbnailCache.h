@@ -11,7 +11,8 @@
 // record that fails its check, a file cut short) is decoded again.
 //
 // Thumbnails handed to WriteLater are written by the cache's own thread;
-// Write and Read may be called on any thread.
+// Write and Read may be called on any thread; a read never waits for a write
+// under way to reach the disk.
 #pragma once
 
 #include <windows.h>
@@ -90,8 +91,10 @@ private:
     };
     // Adds the item's record to records.
     static void AddRecord(std::vector<uint8_t>& records, int item, const uint8_t* pixels, int side);
-    // Writes records (of placed, in order) at the file's end.
-    bool WriteLocked(const std::vector<Placed>& placed, const std::vector<uint8_t>& records);
+    // Writes records (of placed, in order) at the file's end; called and
+    // returns with lock held, which it lets go while it writes.
+    bool WriteRecords(std::unique_lock<std::mutex>& lock, const std::vector<Placed>& placed,
+                      const std::vector<uint8_t>& records);
     bool HasLocked(int item, int side) const;
     void Work();
     void StopWorker(std::unique_lock<std::mutex>& lock);
@@ -100,6 +103,8 @@ private:
     std::condition_variable m_wake;
     std::condition_variable m_drained;
     HANDLE m_file = INVALID_HANDLE_VALUE;
+    HANDLE m_reader = INVALID_HANDLE_VALUE;  // the same file, for reads
+    int m_using = 0;                         // reads and writes under way outside the lock
     CString m_path;
     uint64_t m_end = 0;
     bool m_failed = false;  // a write failed: no more are tried

@@ -285,6 +285,8 @@ TEST_F(FilterBench, Changes)
         SendMessageA(list, LVM_SCROLL, 0, step);
         UpdateWindow(list);
         const double took = Now() - start;
+        if (took > 0.1)
+            std::printf("  slow step %d: scroll and draw %.3f s\n", steps, took);
         longest = std::max(longest, took);
         slow += took > 0.1 ? 1 : 0;
         ++steps;
@@ -292,6 +294,8 @@ TEST_F(FilterBench, Changes)
         size_t held = 0;
         const double answer = Now();
         Dlg().RunOnUi([&] { held = Bench().BoxThumbnails().Held(); });
+        if (Now() - answer > 0.1)
+            std::printf("  slow step %d: answer %.3f s\n", steps, Now() - answer);
         longest = std::max(longest, Now() - answer);
         slow += Now() - answer > 0.1 ? 1 : 0;
         mostHeld = std::max(mostHeld, held);
