@@ -114,6 +114,8 @@ public:
     HWND PictureListControl() const { return m_listPictures.m_hWnd; }
 
 private:
+    // The keyboard to this control, when it shows.
+    void FocusOn(HWND control);
     // The shown, enabled command whose access key (Alt+key) this is; null
     // when none is.
     HWND AccessKeyTarget(char key) const;

@@ -44,9 +44,18 @@ void CMainView::MakeKeyboardReachable()
 
 void CMainView::FocusDrives()
 {
-    // The window gives the first tab stop the focus as it opens.
-    if (::GetFocus() == m_btnReload.m_hWnd)
-        ::SetFocus(m_listDrives.m_hWnd);
+    // The window gives its first tab stop the focus as it opens: Reload,
+    // or the Settings link while the loading text hides Reload.
+    const HWND focus = ::GetFocus();
+    if (focus && (focus == m_dialog || focus == m_btnReload.m_hWnd || focus == m_lblSettings.m_hWnd))
+        FocusOn(m_listDrives.m_hWnd);
+}
+
+void CMainView::FocusOn(HWND control)
+{
+    // As the dialog itself moves it: the default button follows.
+    if (control && ::IsWindowVisible(control))
+        ::SendMessageA(m_dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
 }
 
 HWND CMainView::AccessKeyTarget(char key) const
