@@ -3,6 +3,7 @@
 // next run, on a screen that is still there.
 #include "AnalysisHarness.h"
 #include "FolderPicker.h"
+#include "PictureColumns.h"
 
 #include <atomic>
 #include <cstdio>
@@ -419,6 +420,16 @@ TEST_F(WindowSizeTest, OnAScreenOf144DotsPerInchEveryViewFitsAndEveryTextShows)
     Look();
     PostMessageA(pictures, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, static_cast<WORD>(-WHEEL_DELTA)), MAKELPARAM(50, 50));
     EXPECT_TRUE(WaitUntil([&] { return ThumbnailSide(pictures) == 96; }));
+
+    // The details' columns half as wide again, as their texts are.
+    HWND views = ComboWithEntry(FilterBar(m_hwnd), "Details");
+    ASSERT_NE(views, nullptr);
+    ChooseEntry(views, static_cast<int>(SendMessageA(views, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                                     reinterpret_cast<LPARAM>("Details"))));
+    ASSERT_TRUE(WaitUntil([&] { return (GetWindowLongA(pictures, GWL_STYLE) & LVS_TYPEMASK) == LVS_REPORT; }));
+    for (int column : {kColumnName, kColumnDate})
+        EXPECT_EQ(ListView_GetColumnWidth(pictures, column), ColumnWidth(column) * 3 / 2) << ColumnTitle(column);
+    Look();
 }
 
 // On a screen too small for the window's least size at its resolution
