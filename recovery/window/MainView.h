@@ -120,6 +120,8 @@ private:
     // when none is.
     HWND AccessKeyTarget(char key) const;
     void StyleControls();
+    // The drive list's label as wide as its text, Reload after it.
+    void FitSelectDriveLabel(UINT screen);
     void PlaceHidden();
     void MakeResultsControls();
     void MakeFilterBar(CWnd& dialog);
