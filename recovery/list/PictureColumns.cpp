@@ -23,7 +23,7 @@ const Column kColumns[kPictureColumns] = {
     {"Dimensions", 90, PictureSort::LargestFirst, PictureSort::SmallestFirst, false},
     {"Size", 70, PictureSort::BytesLargestFirst, PictureSort::BytesSmallestFirst, false},
     {"Date", 140, PictureSort::NewestFirst, PictureSort::OldestFirst, false},
-    {"Camera", 120, PictureSort::CameraAtoZ, PictureSort::CameraZtoA, true},
+    {"Camera", 150, PictureSort::CameraAtoZ, PictureSort::CameraZtoA, true},
 };
 
 bool IsColumn(int column)
