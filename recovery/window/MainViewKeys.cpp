@@ -53,9 +53,8 @@ void CMainView::FocusDrives()
 
 void CMainView::FocusOn(HWND control)
 {
-    // As the dialog itself moves it: the default button follows.
     if (control && ::IsWindowVisible(control))
-        ::SendMessageA(m_dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+        ::SetFocus(control);
 }
 
 HWND CMainView::AccessKeyTarget(char key) const
