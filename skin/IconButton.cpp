@@ -216,6 +216,13 @@ void CIconButton::CopyParentBackground(HDC hdc)
         if (m_dcParentCopy && m_bmpParentCopy) {
             m_hOldParentCopyBitmap = ::SelectObject(m_dcParentCopy, m_bmpParentCopy);
             ::BitBlt(m_dcParentCopy, 0, 0, width, height, hdcParent, rcWindow.left, rcWindow.top, SRCCOPY);
+            // What the parent draws behind the button, rather than what the
+            // screen shows there now: a window shown before its background
+            // was drawn (opened maximised) would leave the copy black.
+            POINT origin;
+            ::SetViewportOrgEx(m_dcParentCopy, -rcWindow.left, -rcWindow.top, &origin);
+            ::SendMessageA(hParent, WM_ERASEBKGND, reinterpret_cast<WPARAM>(m_dcParentCopy), 0);
+            ::SetViewportOrgEx(m_dcParentCopy, origin.x, origin.y, nullptr);
         }
         ::ReleaseDC(hParent, hdcParent);
         if (!m_hOldParentCopyBitmap)

@@ -177,8 +177,8 @@ bool CFilterBar::Create(CWnd& parent, const RECT& rc, int id)
         row3.Next(Px(160), Px(20), 0, Px(1)), IDC_HIDE_DAMAGED);
     m_hideDamaged.ShowWindow(SW_HIDE);
     // How the list shows the pictures; kept when the filters are reset.
-    Add("STATIC", "View:", SS_LEFT, row3.Next(32, 16, 2, 4), -1);
-    Add(m_view, "COMBOBOX", "", list, row3.Next(132, 200), IDC_VIEW);
+    Add("STATIC", "View:", SS_LEFT, row3.Next(Px(32), Px(16), Px(2), Px(4)), -1);
+    Add(m_view, "COMBOBOX", "", list, row3.Next(Px(132), Px(200)), IDC_VIEW);
     for (const Choice& view : kViews)
         m_view.AddString(view.text);
     m_view.SetCurSel(0);
@@ -227,7 +227,7 @@ void CFilterBar::Rescale(UINT dpi)
         ::DeleteObject(m_ownFont);
     m_ownFont = font;
     m_dpi = dpi;
-    for (CComboBox* combo : {&m_deleted, &m_minSide, &m_minBytes, &m_sort})
+    for (CComboBox* combo : {&m_deleted, &m_minSide, &m_minBytes, &m_sort, &m_view})
         FitDroppedWidth(*combo);
     LayOutTypes();
     RECT bar;

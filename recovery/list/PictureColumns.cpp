@@ -22,8 +22,8 @@ const Column kColumns[kPictureColumns] = {
     {"Type", 50, PictureSort::TypeAtoZ, PictureSort::TypeZtoA, true},
     {"Dimensions", 90, PictureSort::LargestFirst, PictureSort::SmallestFirst, false},
     {"Size", 70, PictureSort::BytesLargestFirst, PictureSort::BytesSmallestFirst, false},
-    {"Date", 120, PictureSort::NewestFirst, PictureSort::OldestFirst, false},
-    {"Camera", 120, PictureSort::CameraAtoZ, PictureSort::CameraZtoA, true},
+    {"Date", 140, PictureSort::NewestFirst, PictureSort::OldestFirst, false},
+    {"Camera", 150, PictureSort::CameraAtoZ, PictureSort::CameraZtoA, true},
 };
 
 bool IsColumn(int column)

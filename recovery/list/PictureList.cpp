@@ -372,7 +372,7 @@ void CPictureList::ShowDetails(bool details)
                 LVCOLUMNA lvc = {};
                 lvc.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM | LVCF_FMT;
                 lvc.fmt = column == kColumnSize ? LVCFMT_RIGHT : LVCFMT_LEFT;
-                lvc.cx = ColumnWidth(column);
+                lvc.cx = dpi::Scale(ColumnWidth(column), m_dpi);
                 lvc.pszText = const_cast<char*>(ColumnTitle(column));
                 lvc.iSubItem = column;
                 Send(LVM_INSERTCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&lvc));
@@ -437,6 +437,11 @@ void CPictureList::SetDpi(UINT dpi)
 {
     if (!dpi || dpi == m_dpi)
         return;
+    // The details' columns keep their share, as the user left them.
+    for (int column = 0; m_hList && m_columnsMade && column < kPictureColumns; ++column) {
+        const int width = static_cast<int>(Send(LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column)));
+        Send(LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), dpi::Rescale(width, m_dpi, dpi));
+    }
     m_dpi = dpi;
     if (m_hList && m_slots.Handle())
         ChangeView([&] { MakeSlots(m_size); });

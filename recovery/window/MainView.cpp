@@ -117,6 +117,16 @@ void CMainView::Show(const CWindowState& state, const Facts& facts)
         // The bar is the copy's, or the search's once it tells its progress.
         {&m_progress, view == WindowView::Recovering || (view == WindowView::Analysing && facts.searchBarShown)},
     };
+    // The keyboard is in a control that goes (the drive list as Next is
+    // pressed there): it goes on to the list that takes its place, rather
+    // than back to the window's first tab stop.
+    const HWND focus = ::GetFocus();
+    bool focusGoes = false;
+    for (const auto& control : controls) {
+        const HWND hwnd = control.first->m_hWnd;
+        if (!control.second && focus && hwnd && ::IsWindowVisible(hwnd) && (focus == hwnd || ::IsChild(hwnd, focus)))
+            focusGoes = true;
+    }
     // What goes, goes before anything comes: no moment shows two views.
     // Only a change is made: the views are shown again at every step of
     // the status line, and a control shown again would be drawn again.
@@ -129,6 +139,8 @@ void CMainView::Show(const CWindowState& state, const Facts& facts)
                 control.first->ShowWindow(show ? SW_SHOW : SW_HIDE);
         }
     }
+    if (focusGoes)
+        FocusOn(finds ? m_listPictures.m_hWnd : ready ? m_listDrives.m_hWnd : nullptr);
     // One button, three jobs: Recover, the search's Cancel and the copy's.
     // Its caption changes last, once the view it belongs to is in place.
     if (m_btnRecover.GetWindowText() != state.RecoverCaption()) {

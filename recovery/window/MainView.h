@@ -114,10 +114,14 @@ public:
     HWND PictureListControl() const { return m_listPictures.m_hWnd; }
 
 private:
+    // The keyboard to this control, when it shows.
+    void FocusOn(HWND control);
     // The shown, enabled command whose access key (Alt+key) this is; null
     // when none is.
     HWND AccessKeyTarget(char key) const;
     void StyleControls();
+    // The drive list's label as wide as its text, Reload after it.
+    void FitSelectDriveLabel(UINT screen);
     void PlaceHidden();
     void MakeResultsControls();
     void MakeFilterBar(CWnd& dialog);

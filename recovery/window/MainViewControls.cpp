@@ -86,6 +86,7 @@ void CMainView::Create(CWnd& dialog, CSearchProgressView& searchView)
     m_listDrives.InsertColumn(2, "Capacity", LVCFMT_LEFT, dpi::Scale(120, screen));
     m_listDrives.InsertColumn(3, "Information", LVCFMT_LEFT, dpi::Scale(180, screen));
     StyleControls();
+    FitSelectDriveLabel(screen);
 
     // The other views' places follow from the template's Ready view.
     m_places.Init(m_dialog, CFilterBar::Height(screen), dpi::Scale(kSelectAllWidth, screen));
@@ -163,6 +164,41 @@ void CMainView::StyleControls()
     StyleLabel(m_lblLoading, {14, true, true, false, 0xFF69FF, false});
     StyleLabel(m_lblSelectAll, {9, false, false, true, 0xB40000, true});
     StyleLabel(m_lblProgress, {9, false, false, false, 0xFFFFFF, false});
+}
+
+void CMainView::FitSelectDriveLabel(UINT screen)
+{
+    // The template's box is made for the dialog's font, the label is drawn
+    // in its own: at some resolutions its text is the wider, and its last
+    // word would be cut off. It then takes the room it needs, and Reload
+    // (and the copy's button, placed after it) moves along.
+    const CString text = m_lblSelectDrive.GetWindowText();
+    HFONT font = m_lblSelectDrive.GetLabelFont();
+    HDC dc = ::GetDC(m_lblSelectDrive.m_hWnd);
+    if (!dc || !font) {
+        if (dc)
+            ::ReleaseDC(m_lblSelectDrive.m_hWnd, dc);
+        return;
+    }
+    const HGDIOBJ old = ::SelectObject(dc, font);
+    SIZE size = {0, 0};
+    const BOOL measured = ::GetTextExtentPoint32A(dc, text.GetString(), text.GetLength(), &size);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(m_lblSelectDrive.m_hWnd, dc);
+    RECT label;
+    ::GetWindowRect(m_lblSelectDrive.m_hWnd, &label);
+    ::MapWindowPoints(nullptr, m_dialog, reinterpret_cast<POINT*>(&label), 2);
+    const int more = size.cx + dpi::Scale(2, screen) - (label.right - label.left);
+    if (!measured || more <= 0)
+        return;
+    ::MoveWindow(m_lblSelectDrive.m_hWnd, label.left, label.top, label.right - label.left + more,
+                 label.bottom - label.top, FALSE);
+    RECT reload;
+    ::GetWindowRect(m_btnReload.m_hWnd, &reload);
+    ::MapWindowPoints(nullptr, m_dialog, reinterpret_cast<POINT*>(&reload), 2);
+    if (reload.left < label.right + more)
+        ::MoveWindow(m_btnReload.m_hWnd, reload.left + more, reload.top, reload.right - reload.left,
+                     reload.bottom - reload.top, FALSE);
 }
 
 void CMainView::PlaceHidden()

@@ -44,9 +44,17 @@ void CMainView::MakeKeyboardReachable()
 
 void CMainView::FocusDrives()
 {
-    // The window gives the first tab stop the focus as it opens.
-    if (::GetFocus() == m_btnReload.m_hWnd)
-        ::SetFocus(m_listDrives.m_hWnd);
+    // The window gives its first tab stop the focus as it opens: Reload,
+    // or the Settings link while the loading text hides Reload.
+    const HWND focus = ::GetFocus();
+    if (focus && (focus == m_dialog || focus == m_btnReload.m_hWnd || focus == m_lblSettings.m_hWnd))
+        FocusOn(m_listDrives.m_hWnd);
+}
+
+void CMainView::FocusOn(HWND control)
+{
+    if (control && ::IsWindowVisible(control))
+        ::SetFocus(control);
 }
 
 HWND CMainView::AccessKeyTarget(char key) const

@@ -213,6 +213,11 @@ void CWindowPlaces::LimitSize(MINMAXINFO* info) const
     // Asked before the places are known too: then Windows' own limits stand.
     if (!info || m_least.cx <= 0 || m_least.cy <= 0)
         return;
-    info->ptMinTrackSize.x = m_least.cx;
-    info->ptMinTrackSize.y = m_least.cy;
+    // Never more than the screen holds: a least size beyond it (a small
+    // screen at a high resolution) would make the maximised window larger
+    // than the screen, its bottom rows out of sight.
+    const LONG wide = info->ptMaxSize.x > 0 ? info->ptMaxSize.x : m_least.cx;
+    const LONG high = info->ptMaxSize.y > 0 ? info->ptMaxSize.y : m_least.cy;
+    info->ptMinTrackSize.x = m_least.cx < wide ? m_least.cx : wide;
+    info->ptMinTrackSize.y = m_least.cy < high ? m_least.cy : high;
 }

@@ -57,7 +57,8 @@ public:
     UINT Dpi() const { return m_dpi; }
     // The window's least size: the template's, at which every view fits.
     SIZE LeastSize() const { return m_least; }
-    // WM_GETMINMAXINFO: the window is never made smaller than its least size.
+    // WM_GETMINMAXINFO: the window is never made smaller than its least
+    // size, nor is that more than the maximised window's size.
     void LimitSize(MINMAXINFO* info) const;
 
 private:

@@ -198,4 +198,31 @@ TEST_F(KeyboardTest, AltLetterSpaceAndCtrlAWorkTheCommands)
     EXPECT_TRUE(Analysed());
 }
 
+// The keyboard starts at the drives. Next pressed there, by its letter,
+// takes the drive list away: the keyboard goes on to the pictures that
+// take its place, not back to the first link of the window.
+TEST_F(KeyboardTest, TheKeyboardStartsAtTheDrivesAndGoesOnToThePictures)
+{
+    Open();
+    SetForegroundWindow(m_hwnd);
+    WaitUntil([&] { return GetForegroundWindow() == m_hwnd; }, 2000);
+    EXPECT_TRUE(WaitUntil([&] { return FocusedControl() == Ctl(IDC_DRIVE_LIST); }))
+        << "the keyboard starts at control " << GetDlgCtrlID(FocusedControl());
+
+    const std::string picture = m_files.Join("p.jpg");
+    ASSERT_TRUE(SavePicture(picture, 160, 120, 0x3060D0, L"image/jpeg"));
+    const std::string release = m_files.Join("release");
+    m_engine.SetScript({"copy|" + picture + "|f0.jpg", "waitfor|" + release});
+    FocusOn(Ctl(IDC_DRIVE_LIST));
+    PressKey(m_hwnd, VK_HOME);
+    ASSERT_TRUE(WaitUntil([&] { return ListView_GetNextItem(Ctl(IDC_DRIVE_LIST), -1, LVNI_SELECTED) == 0; }));
+    PressWith(VK_MENU, 'N');
+    ASSERT_TRUE(WaitUntil([&] { return Text(Ctl(IDC_RECOVER)) == "Cancel"; }));
+    Pump(300);
+    EXPECT_EQ(FocusedControl(), Ctl(IDC_PICTURE_LIST)) << "the keyboard is at control " << GetDlgCtrlID(FocusedControl());
+    WriteFileBytes(release, "");
+    ASSERT_TRUE(WaitAnalysed());
+    EXPECT_EQ(FocusedControl(), Ctl(IDC_PICTURE_LIST));
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 // next run, on a screen that is still there.
 #include "AnalysisHarness.h"
 #include "FolderPicker.h"
+#include "PictureColumns.h"
 
 #include <atomic>
 #include <cstdio>
@@ -419,6 +420,48 @@ TEST_F(WindowSizeTest, OnAScreenOf144DotsPerInchEveryViewFitsAndEveryTextShows)
     Look();
     PostMessageA(pictures, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, static_cast<WORD>(-WHEEL_DELTA)), MAKELPARAM(50, 50));
     EXPECT_TRUE(WaitUntil([&] { return ThumbnailSide(pictures) == 96; }));
+
+    // The details' columns half as wide again, as their texts are.
+    HWND views = ComboWithEntry(FilterBar(m_hwnd), "Details");
+    ASSERT_NE(views, nullptr);
+    ChooseEntry(views, static_cast<int>(SendMessageA(views, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                                     reinterpret_cast<LPARAM>("Details"))));
+    ASSERT_TRUE(WaitUntil([&] { return (GetWindowLongA(pictures, GWL_STYLE) & LVS_TYPEMASK) == LVS_REPORT; }));
+    for (int column : {kColumnName, kColumnDate})
+        EXPECT_EQ(ListView_GetColumnWidth(pictures, column), ColumnWidth(column) * 3 / 2) << ColumnTitle(column);
+    Look();
+}
+
+// On a screen too small for the window's least size at its resolution
+// (four times the template's at 384 dots per inch), maximised it takes the
+// screen and no more: the bottom row, Next and the save folder, is on it.
+TEST_F(WindowSizeTest, MaximisedOnAScreenSmallerThanTheLeastSizeTheBottomRowShows)
+{
+    Open();
+    const RECT opened = WindowRectOf(m_hwnd);
+    const UINT dpi = 96 * 4;
+    RECT suggested = opened;
+    suggested.right = opened.left + SizeOf(opened).cx * 4;
+    suggested.bottom = opened.top + SizeOf(opened).cy * 4;
+    SendMessageA(m_hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    Pump(200);
+    Show(SC_MAXIMIZE);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    ASSERT_TRUE(GetMonitorInfoA(MonitorFromWindow(m_hwnd, MONITOR_DEFAULTTONEAREST), &monitor));
+    const RECT& screen = monitor.rcMonitor;
+    RECT client;
+    GetClientRect(m_hwnd, &client);
+    MapWindowPoints(m_hwnd, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    EXPECT_LE(client.right, screen.right);
+    EXPECT_LE(client.bottom, screen.bottom);
+    for (int id : {IDC_NEXT, IDC_BROWSE, IDC_SAVE_DIR}) {
+        RECT rc;
+        GetWindowRect(Ctl(id), &rc);
+        EXPECT_LE(rc.bottom, screen.bottom) << "control " << id;
+        EXPECT_LE(rc.bottom, client.bottom) << "control " << id;
+    }
+    Look();
 }
 
 }  // namespace
