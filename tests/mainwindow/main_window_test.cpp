@@ -191,7 +191,12 @@ protected:
 
     bool WaitReady()
     {
-        return WaitUntil([&] { return Visible(Item(m_dlg, IDC_NEXT)) && !Visible(Item(m_dlg, IDC_LOADING)); });
+        // Next shows before the rest of the view, in the same message: the
+        // round trip after it waits for that message's end.
+        const bool ready =
+            WaitUntil([&] { return Visible(Item(m_dlg, IDC_NEXT)) && !Visible(Item(m_dlg, IDC_LOADING)); });
+        SendMessageA(m_dlg, WM_NULL, 0, 0);
+        return ready;
     }
 
     HWND Ready(DlgOptions options = DlgOptions())
