@@ -9,23 +9,11 @@ namespace uitest {
 
 namespace {
 
-std::vector<HWND> Children(HWND parent, const char* cls)
-{
-    std::vector<HWND> found;
-    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        char name[64] = "";
-        GetClassNameA(child, name, sizeof name);
-        if (lstrcmpiA(name, cls) == 0)
-            found.push_back(child);
-    }
-    return found;
-}
-
 // The text lines with nothing inside them, in the order of the controls.
 std::vector<HWND> PlainStatics(HWND main)
 {
     std::vector<HWND> plain;
-    for (HWND child : Children(main, "Static")) {
+    for (HWND child : ChildrenOfClass(main, "Static")) {
         if (!GetWindow(child, GW_CHILD))
             plain.push_back(child);
     }
@@ -36,7 +24,7 @@ std::vector<HWND> PlainStatics(HWND main)
 
 HWND FilterBar(HWND main)
 {
-    for (HWND child : Children(main, "Static")) {
+    for (HWND child : ChildrenOfClass(main, "Static")) {
         if (FindWindowExA(child, nullptr, "ComboBox", nullptr))
             return child;
     }
@@ -74,7 +62,7 @@ HWND CopyBrowse(HWND main)
 {
     HWND last = nullptr;
     int seen = 0;
-    for (HWND button : Children(main, "Button")) {
+    for (HWND button : ChildrenOfClass(main, "Button")) {
         if (Text(button) == "Browse" && ++seen == 2)
             last = button;
     }

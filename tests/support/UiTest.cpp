@@ -236,9 +236,6 @@ HWND Item(HWND dialog, int id)
     return GetDlgItem(dialog, id);
 }
 
-namespace {
-
-// The children of parent of class cls, in the order of the controls.
 std::vector<HWND> ChildrenOfClass(HWND parent, const char* cls)
 {
     std::vector<HWND> found;
@@ -250,8 +247,6 @@ std::vector<HWND> ChildrenOfClass(HWND parent, const char* cls)
     }
     return found;
 }
-
-}  // namespace
 
 HWND ChildWithText(HWND parent, const char* cls, const std::string& text)
 {

@@ -90,6 +90,9 @@ bool Visible(HWND hwnd);
 HWND ChildWithText(HWND parent, const char* cls, const std::string& text);
 HWND NthChild(HWND parent, const char* cls, int n);
 HWND ComboWithEntry(HWND parent, const std::string& entry);
+// The children of parent of a window class (case ignored), in the order of
+// the controls.
+std::vector<HWND> ChildrenOfClass(HWND parent, const char* cls);
 // The tooltip that has this control as one of its tools (a tool that is
 // the whole window), or nullptr.
 HWND ToolTipFor(HWND control);
