@@ -85,13 +85,16 @@ protected:
         PostCommand(m_dlg, IDC_RECOVER);
         std::vector<std::string> seen;
         WaitUntil([&] {
+            // The box first: the copy's last step stays in view while it is
+            // open, so the text read after it is the last one.
+            const bool asked = boxes.Count() > before;
             const std::string text = Progress();
             if (Visible(Item(m_dlg, IDC_PROGRESS_TEXT)) && (seen.empty() || seen.back() != text))
                 seen.push_back(text);
             if (text == "Recovering photo " + std::to_string(m_lastCount) + " of " + std::to_string(m_lastCount) &&
                 m_lastBar < 0)
                 m_lastBar = ProgressPos(m_dlg);
-            return boxes.Count() > before;
+            return asked;
         }, 20000);
         if (texts)
             *texts = seen;
