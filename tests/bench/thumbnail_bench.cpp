@@ -48,6 +48,52 @@ const char* HavePicture(const char* path)
     return source.Salvage() ? "salvage" : "none";
 }
 
+// QV_BENCH_SUM (a file listing one path a line, for more files than a
+// command line holds): each file's thumbnail made once, as the window makes it,
+// and the times summed by the kind of file and where its picture comes
+// from: where a whole search's thumbnail time goes.
+int SumByKind(const char* listPath)
+{
+    std::vector<std::string> paths;
+    if (FILE* list = std::fopen(listPath, "r")) {
+        char line[MAX_PATH + 2];
+        while (std::fgets(line, sizeof line, list)) {
+            line[std::strcspn(line, "\r\n")] = '\0';
+            if (*line)
+                paths.push_back(line);
+        }
+        std::fclose(list);
+    }
+    const int count = static_cast<int>(paths.size());
+    struct Kind {
+        int files = 0;
+        double total = 0, longest = 0;
+    };
+    std::vector<std::pair<std::string, Kind>> kinds;
+    double all = 0;
+    for (int i = 0; i < count; ++i) {
+        const char* dot = std::strrchr(paths[i].c_str(), '.');
+        const std::string key = std::string(dot ? dot + 1 : "?") + ", " + HavePicture(paths[i].c_str());
+        const auto start = std::chrono::steady_clock::now();
+        ThumbnailPixels pixels;
+        RenderThumbnail(paths[i].c_str(), pixels);
+        const double ms = Ms(start);
+        auto kind = std::find_if(kinds.begin(), kinds.end(), [&](const auto& k) { return k.first == key; });
+        if (kind == kinds.end())
+            kind = kinds.insert(kinds.end(), {key, Kind{}});
+        ++kind->second.files;
+        kind->second.total += ms;
+        kind->second.longest = std::max(kind->second.longest, ms);
+        all += ms;
+    }
+    std::printf("%-22s %6s %10s %8s %8s %6s\n", "kind, from", "files", "total ms", "mean", "longest", "share");
+    for (const auto& k : kinds)
+        std::printf("%-22s %6d %10.0f %8.1f %8.1f %5.0f%%\n", k.first.c_str(), k.second.files, k.second.total,
+                    k.second.total / k.second.files, k.second.longest, all > 0 ? 100 * k.second.total / all : 0.0);
+    std::printf("%-22s %6d %10.0f\n", "all", count, all);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -55,6 +101,11 @@ int main(int argc, char** argv)
     Gdiplus::GdiplusStartupInput input;
     ULONG_PTR token = 0;
     Gdiplus::GdiplusStartup(&token, &input, nullptr);
+    if (const char* list = std::getenv("QV_BENCH_SUM")) {
+        const int result = SumByKind(list);
+        Gdiplus::GdiplusShutdown(token);
+        return result;
+    }
     const int kRounds = 3;
     // QV_BENCH_BOX (128 or 256): also the thumbnail at that size, and
     // reading it back from a cache file of its pixels instead.
