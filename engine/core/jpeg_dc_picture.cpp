@@ -46,10 +46,17 @@ class Planes {
     p.means[size_t(y) * p.width + x] = clamp255(((dc + 4) >> 3) + 128);
   }
 
-  // The mean at a pixel of the eighth-sized picture.
-  uint8_t at(size_t comp, uint32_t x, uint32_t y) const {
+  // The means of the eighth-sized picture's row y, pixel by pixel: the
+  // plane's row under it, and the place in that row under each pixel
+  // (columns(), made once for a picture `width` pixels wide).
+  const uint8_t* row(size_t comp, uint32_t y) const {
     const Plane& p = planes_[comp];
-    return p.means[size_t(y * uint32_t(p.v) / vmax_) * p.width + x * uint32_t(p.h) / hmax_];
+    return p.means.data() + size_t(y * uint32_t(p.v) / vmax_) * p.width;
+  }
+  std::vector<uint32_t> columns(size_t comp, uint32_t width) const {
+    std::vector<uint32_t> x(width);
+    for (uint32_t i = 0; i < width; ++i) x[i] = i * uint32_t(planes_[comp].h) / hmax_;
+    return x;
   }
 
  private:
@@ -63,42 +70,54 @@ class Planes {
 };
 
 // A baseline scan's blocks, MCU by MCU, onto the planes.
+// The stream tells each MCU's blocks in order, component by component, so
+// the MCU's place moves on by one when the first component's first block
+// comes (no division a block: a photo has hundreds of thousands).
 class McuBlocks : public JpegDcBlocks {
  public:
-  McuBlocks(const JpegStream& stream, Planes& planes) : stream_(stream), planes_(planes) {
-    for (const JpegStream::Component& c : stream.components()) perMcu_ += across(stream, c) * down(stream, c);
+  McuBlocks(const JpegStream& stream, Planes& planes) : planes_(planes), perRow_(stream.mcusPerRow()) {
+    for (const JpegStream::Component& c : stream.components()) shape_.push_back({across(stream, c), down(stream, c)});
   }
   void onBlock(int comp, int block, int dc) override {
-    const JpegStream::Component& c = stream_.components()[size_t(comp)];
-    const int h = across(stream_, c), v = down(stream_, c);
-    const uint32_t mcu = uint32_t(seen_++ / uint64_t(perMcu_)), perRow = stream_.mcusPerRow();
-    planes_.set(size_t(comp), mcu % perRow * uint32_t(h) + uint32_t(block % h),
-                mcu / perRow * uint32_t(v) + uint32_t(block / h), dc);
+    if (comp == 0 && block == 0 && started_ && ++mx_ == perRow_) mx_ = 0, ++my_;
+    started_ = true;
+    const Shape& c = shape_[size_t(comp)];
+    const int down = block >= c.h ? block / c.h : 0;
+    planes_.set(size_t(comp), mx_ * uint32_t(c.h) + uint32_t(block - down * c.h), my_ * uint32_t(c.v) + uint32_t(down),
+                dc);
   }
 
  private:
-  const JpegStream& stream_;
+  struct Shape {
+    int h, v;
+  };
   Planes& planes_;
-  int perMcu_ = 0;
-  uint64_t seen_ = 0;
+  const uint32_t perRow_;
+  std::vector<Shape> shape_;
+  uint32_t mx_ = 0, my_ = 0;  // the MCU's place
+  bool started_ = false;
 };
 
 // The eighth-sized picture from the planes: rows from goodRows on grey.
 // rgb: three components that are red, green and blue rather than YCbCr.
 void paint(const Planes& planes, size_t comps, bool rgb, uint32_t goodRows, DcPicture& out) {
   uint8_t* p = out.rgb.data();
-  for (uint32_t y = 0; y < out.height; ++y)
+  std::vector<uint32_t> cols[3];
+  for (size_t k = 0; k < comps; ++k) cols[k] = planes.columns(k, out.width);
+  for (uint32_t y = 0; y < out.height; ++y) {
+    const uint8_t* rows[3] = {planes.row(0, y), nullptr, nullptr};
+    for (size_t k = 1; k < comps; ++k) rows[k] = planes.row(k, y);
     for (uint32_t x = 0; x < out.width; ++x, p += 3) {
       if (y >= goodRows) {
         p[0] = p[1] = p[2] = 128;
         continue;
       }
-      const int a = planes.at(0, x, y);
+      const int a = rows[0][cols[0][x]];
       if (comps == 1) {
         p[0] = p[1] = p[2] = uint8_t(a);
         continue;
       }
-      const int b = planes.at(1, x, y), c = planes.at(2, x, y);
+      const int b = rows[1][cols[1][x]], c = rows[2][cols[2][x]];
       if (rgb) {
         p[0] = uint8_t(a), p[1] = uint8_t(b), p[2] = uint8_t(c);
         continue;
@@ -109,6 +128,7 @@ void paint(const Planes& planes, size_t comps, bool rgb, uint32_t goodRows, DcPi
       p[1] = clamp255(a + ((-22554 * cb - 46802 * cr + 32768) >> 16));
       p[2] = clamp255(a + ((116130 * cb + 32768) >> 16));
     }
+  }
 }
 
 // Samples of three components are RGB with an Adobe segment saying no
@@ -126,12 +146,18 @@ bool isRgb(size_t comps, int adobeTransform, const int* ids) {
 // those first scans alone, which lie at the start of the data: the rest of
 // the file, the AC coefficients and refinements, is never read.
 
-// A DC table's canonical codes, decoded a bit at a time: a DC scan holds one
-// short code a block, so no look-up tables are worth building.
+// A DC table's canonical codes. A DC scan holds one short code a block;
+// codes of up to kFastBits bits are found by one look-up, longer ones by
+// walking the lengths.
 struct DcCodes {
+  static constexpr int kFastBits = 9;
+  struct Fast {
+    uint8_t length, value;  // length 0: longer than kFastBits, or no code
+  };
   bool present = false;
   int mincode[17], maxcode[17], valptr[17];
   uint8_t values[256];
+  Fast fast[1 << kFastBits];
 
   bool build(const uint8_t* bits, const uint8_t* vals, int count) {
     int code = 0, k = 0;
@@ -146,59 +172,56 @@ struct DcCodes {
     }
     if (k != count || k > 256) return false;
     std::copy(vals, vals + count, values);
+    std::fill(std::begin(fast), std::end(fast), Fast{0, 0});
+    for (int l = 1, n = 0, c = 0; l <= kFastBits; ++l, c <<= 1)
+      for (int i = 0; i < bits[l - 1]; ++i, ++n, ++c)
+        for (int low = 0; low < (1 << (kFastBits - l)); ++low)
+          fast[c << (kFastBits - l) | low] = Fast{uint8_t(l), vals[n]};
     present = true;
     return true;
+  }
+
+  // The code at the head of 16 bits: its length (0: none) and value.
+  Fast at(uint32_t next16) const {
+    const Fast f = fast[next16 >> (16 - kFastBits)];
+    if (f.length) return f;
+    for (int l = kFastBits + 1; l <= 16; ++l) {
+      const int c = int(next16 >> (16 - l));
+      if (c <= maxcode[l]) return Fast{uint8_t(l), values[valptr[l] + c - mincode[l]]};
+    }
+    return Fast{0, 0};
   }
 };
 
 // The entropy-coded bits from a position on, byte stuffing undone. A
 // marker or the end of the first `length` bytes ends them: reading on
-// there fails.
+// there fails. Bytes are fetched ahead into a 64-bit word (never past a
+// marker), the bits taken from its top.
 class ScanBits {
  public:
   ScanBits(View& v, uint64_t length, uint64_t pos) : v_(v), length_(length), pos_(pos) {}
 
-  // The next bit, or -1 where the data ends.
-  int bit() {
-    if (!held_) {
-      const int c = byteAt(pos_);
-      if (c < 0) return -1;
-      if (c == 0xFF) {
-        if (byteAt(pos_ + 1) != 0x00) return -1;  // a marker
-        pos_ += 2;
-      } else {
-        pos_ += 1;
-      }
-      byte_ = c, held_ = 8;
-    }
-    return byte_ >> --held_ & 1;
-  }
   // The next n bits (0 to 16) as a number, or -1.
   int bits(int n) {
-    int x = 0;
-    for (int i = 0; i < n; ++i) {
-      const int b = bit();
-      if (b < 0) return -1;
-      x = x << 1 | b;
-    }
+    if (held_ < n) fill();
+    if (held_ < n) return -1;
+    const int x = n ? int(acc_ >> (64 - n)) : 0;
+    take(n);
     return x;
   }
   // The code at the head of the bits, or -1.
   int code(const DcCodes& t) {
-    int c = 0;
-    for (int l = 1; l <= 16; ++l) {
-      const int b = bit();
-      if (b < 0) return -1;
-      c = c << 1 | b;
-      if (c <= t.maxcode[l]) return t.values[t.valptr[l] + c - t.mincode[l]];
-    }
-    return -1;
+    if (held_ < 16) fill();
+    const DcCodes::Fast c = t.at(uint32_t(acc_ >> 48));
+    if (!c.length || c.length > held_) return -1;
+    take(c.length);
+    return c.value;
   }
   // Before a marker, the last byte's unused bits pad it with 1s. Drops
-  // them; false if they are not 1s.
+  // them; false if they are not 1s, or if whole bytes are left.
   bool dropPadding() {
-    const bool ones = (byte_ & ((1 << held_) - 1)) == (1 << held_) - 1;
-    held_ = 0;
+    const bool ones = held_ < 8 && (held_ == 0 || acc_ >> (64 - held_) == (1u << held_) - 1);
+    acc_ = 0, held_ = 0;
     return ones;
   }
   // The marker that follows (its second byte), or -1 if none does.
@@ -207,6 +230,25 @@ class ScanBits {
   void skip(uint64_t n) { pos_ += n; }
 
  private:
+  void take(int n) {
+    acc_ <<= n;
+    held_ -= n;
+  }
+  // Tops the bits up to 57 or more; fewer only before a marker or the end.
+  void fill() {
+    while (held_ <= 56) {
+      const int c = byteAt(pos_);
+      if (c < 0) return;
+      if (c == 0xFF) {
+        if (byteAt(pos_ + 1) != 0x00) return;  // a marker
+        pos_ += 2;
+      } else {
+        pos_ += 1;
+      }
+      acc_ |= uint64_t(c) << (56 - held_);
+      held_ += 8;
+    }
+  }
   int byteAt(uint64_t pos) {
     if (pos >= length_) return -1;
     if (pos - start_ >= size_) {
@@ -220,8 +262,9 @@ class ScanBits {
 
   View& v_;
   const uint64_t length_;
-  uint64_t pos_;
-  int byte_ = 0, held_ = 0;
+  uint64_t pos_;     // next byte to fetch
+  uint64_t acc_ = 0;  // bits fetched, from the top bit down; the rest 0
+  int held_ = 0;
   const uint8_t* p_ = nullptr;
   uint64_t start_ = 0, size_ = 0;  // pos - start_ >= size_ (unsigned) for every pos outside
 };
@@ -424,8 +467,9 @@ class ProgressiveDc {
     int pred[4] = {0, 0, 0, 0};
     int expectRst = 0;
     uint64_t mcu = 0;  // decoded whole
+    uint32_t mx = 0, my = 0;  // its place, moved on with it (no division an MCU)
     bool fits = true;
-    for (; mcu < mcus && fits; mcu += fits) {
+    for (; mcu < mcus && fits; mcu += fits, mx = mx + 1 == across ? 0 : mx + 1, my += mx == 0) {
       if (restart_ && mcu && mcu % restart_ == 0) {
         if (!bits.dropPadding() || bits.marker() != 0xD0 + expectRst) {
           fits = false;
@@ -435,7 +479,6 @@ class ProgressiveDc {
         expectRst = (expectRst + 1) & 7;
         for (int& p : pred) p = 0;
       }
-      const uint32_t mx = uint32_t(mcu % across), my = uint32_t(mcu / across);
       for (size_t k = 0; k < parts_.size() && fits; ++k) {
         const size_t ci = parts_[k].comp;
         const Comp& c = comps_[ci];
