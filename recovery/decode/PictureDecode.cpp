@@ -4,6 +4,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 #include <shlwapi.h>
+#include <wincodec.h>
 
 #include <algorithm>
 #include <cstring>
@@ -77,12 +78,84 @@ private:
     uint64_t start_ = 0, held_ = 0;
 };
 
-// None unless GDI+ reads a picture with pixels from the bytes.
+// Releases a COM interface when it goes.
+template <class T>
+struct ComPtr {
+    T* p = nullptr;
+    ~ComPtr()
+    {
+        if (p)
+            p->Release();
+    }
+    T** operator&() { return &p; }
+    T* operator->() const { return p; }
+};
+
+// A JPEG's pixels from the system's own JPEG decoder, made directly. GDI+
+// finds the decoder for a stream by asking each one registered, which
+// under Wine is about a hundred registry requests a picture to the
+// server, more than the decoding of a camera's small copy itself. None
+// where the decoder is not at hand (COM not started on the thread) or
+// hands out other pixels than 24-bit colour or 8-bit grey: GDI+ then
+// reads the bytes as before.
+CGdiBitmap DecodeJpegDirect(IStream* stream)
+{
+    ComPtr<IWICBitmapDecoder> decoder;
+    ComPtr<IWICBitmapFrameDecode> frame;
+    UINT width = 0, height = 0;
+    WICPixelFormatGUID format = {};
+    if (FAILED(CoCreateInstance(CLSID_WICJpegDecoder, nullptr, CLSCTX_INPROC_SERVER, IID_IWICBitmapDecoder,
+                                reinterpret_cast<void**>(&decoder))) ||
+        FAILED(decoder->Initialize(stream, WICDecodeMetadataCacheOnDemand)) ||
+        FAILED(decoder->GetFrame(0, &frame)) || FAILED(frame->GetSize(&width, &height)) ||
+        FAILED(frame->GetPixelFormat(&format)) || width == 0 || height == 0 || width > 0xFFFF || height > 0xFFFF)
+        return CGdiBitmap();
+    const bool grey = IsEqualGUID(format, GUID_WICPixelFormat8bppGray);
+    if (!grey && !IsEqualGUID(format, GUID_WICPixelFormat24bppBGR))
+        return CGdiBitmap();
+    GpBitmap* made = nullptr;
+    GdipCreateBitmapFromScan0(static_cast<INT>(width), static_cast<INT>(height), 0, PixelFormat24bppRGB, nullptr,
+                              &made);
+    CGdiBitmap image(made);
+    GpRect all = {0, 0, static_cast<INT>(width), static_cast<INT>(height)};
+    BitmapData data = {};
+    if (!image || GdipBitmapLockBits(image.Get(), &all, ImageLockModeWrite, PixelFormat24bppRGB, &data) != Ok)
+        return CGdiBitmap();
+    HRESULT copied = E_FAIL;
+    if (!grey && data.Stride > 0) {
+        // GDI+ keeps 24-bit pixels as blue, green, red: as the decoder gives them.
+        const UINT stride = static_cast<UINT>(data.Stride);
+        copied = frame->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(data.Scan0));
+    } else if (grey) {
+        std::vector<BYTE> levels(static_cast<size_t>(width) * height);
+        copied = frame->CopyPixels(nullptr, width, static_cast<UINT>(levels.size()), levels.data());
+        for (UINT row = 0; SUCCEEDED(copied) && row < height; ++row) {
+            const BYTE* from = levels.data() + static_cast<size_t>(row) * width;
+            auto* to = static_cast<BYTE*>(data.Scan0) + static_cast<ptrdiff_t>(row) * data.Stride;
+            for (UINT col = 0; col < width; ++col, to += 3)
+                to[0] = to[1] = to[2] = from[col];
+        }
+    }
+    GdipBitmapUnlockBits(image.Get(), &data);
+    return SUCCEEDED(copied) ? std::move(image) : CGdiBitmap();
+}
+
+// None unless GDI+ (or, for a JPEG, the system's JPEG decoder) reads a
+// picture with pixels from the bytes.
 CGdiBitmap DecodePictureBytes(const unsigned char* bytes, size_t size)
 {
     IStream* stream = SHCreateMemStream(bytes, static_cast<UINT>(size));
     if (!stream)
         return CGdiBitmap();
+    if (size > 2 && bytes[0] == 0xFF && bytes[1] == 0xD8) {
+        CGdiBitmap direct = DecodeJpegDirect(stream);
+        if (direct) {
+            stream->Release();
+            return direct;
+        }
+        const LARGE_INTEGER start = {};
+        stream->Seek(start, STREAM_SEEK_SET, nullptr);
+    }
     GpBitmap* image = nullptr;
     if (GdipCreateBitmapFromStream(stream, &image) != Ok)
         image = nullptr;

@@ -17,6 +17,15 @@ using namespace Gdiplus::DllExports;
 
 class ExifThumbnailTest : public ::testing::Test {
 protected:
+    // As on the window's thumbnail workers, whose COM lets a JPEG copy go
+    // straight to the system's JPEG decoder.
+    void SetUp() override { m_com = CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
+    void TearDown() override
+    {
+        if (SUCCEEDED(m_com))
+            CoUninitialize();
+    }
+    HRESULT m_com = E_FAIL;
     ThumbnailPixels Render(const std::string& bytes, bool* picture = nullptr)
     {
         const std::string path = m_files.Join("photo.jpg");
@@ -132,6 +141,28 @@ TEST_F(ExifThumbnailTest, LargePhotoWithoutAThumbnailIsDrawnFromItsEighth)
 
     // Not a JPEG of that kind: nothing.
     EXPECT_FALSE(DecodeJpegEighth(m_files.Join("none.jpg").c_str()));
+}
+
+// Cameras that shoot black and white may keep a one-component (grey)
+// thumbnail: it is drawn in its own grey level, not taken for a failure.
+TEST_F(ExifThumbnailTest, GreyThumbnailIsDrawnGrey)
+{
+    // A 96 x 96 grey JPEG of level 96 (ImageMagick: xc:gray(96), -colorspace Gray).
+    const char* hex =
+        "ffd8ffe000104a46494600010100000100010000ffdb0043000302020302020303030304030304050805050404050a07"
+        "0706080c0a0c0c0b0a0b0b0d0e12100d0e110e0b0b1016101113141515150c0f171816141812141514ffc0000b080060"
+        "006001011100ffc4001500010100000000000000000000000000000007ffc40014100100000000000000000000000000"
+        "000000ffda0008010100003f009500000000000000000000000000000000000000000000000000000000000000000000"
+        "0000ffd9";
+    std::string thumb;
+    for (const char* h = hex; h[0] && h[1]; h += 2)
+        thumb += static_cast<char>(std::stoi(std::string(h, 2), nullptr, 16));
+    const std::string photo = JpegBytes(m_files, "main.jpg", 300, 300, 0xFF0000);
+    bool picture = false;
+    const ThumbnailPixels pixels = Render(WithExifThumbnail(photo, thumb), &picture);
+    EXPECT_TRUE(picture);
+    EXPECT_TRUE(Near(pixels[32 * 64 + 32], 0x606060, 3)) << std::hex << pixels[32 * 64 + 32];
+    EXPECT_TRUE(Near(pixels[2 * 64 + 2], 0x606060, 3)) << std::hex << pixels[2 * 64 + 2];
 }
 
 TEST_F(ExifThumbnailTest, DamagedThumbnailFallsBackToThePictureItself)

@@ -98,6 +98,8 @@ int SumByKind(const char* listPath)
 
 int main(int argc, char** argv)
 {
+    // As the window's thumbnail workers run.
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     Gdiplus::GdiplusStartupInput input;
     ULONG_PTR token = 0;
     Gdiplus::GdiplusStartup(&token, &input, nullptr);
