@@ -91,6 +91,9 @@ struct ComPtr {
     T* operator->() const { return p; }
 };
 
+// The JPEG decoder's maker held by this thread's CJpegDecoderAtHand, if any.
+thread_local IClassFactory* t_jpegDecoders = nullptr;
+
 // A JPEG's pixels from the system's own JPEG decoder, made directly. GDI+
 // finds the decoder for a stream by asking each one registered, which
 // under Wine is about a hundred registry requests a picture to the
@@ -104,9 +107,13 @@ CGdiBitmap DecodeJpegDirect(IStream* stream)
     ComPtr<IWICBitmapFrameDecode> frame;
     UINT width = 0, height = 0;
     WICPixelFormatGUID format = {};
-    if (FAILED(CoCreateInstance(CLSID_WICJpegDecoder, nullptr, CLSCTX_INPROC_SERVER, IID_IWICBitmapDecoder,
-                                reinterpret_cast<void**>(&decoder))) ||
-        FAILED(decoder->Initialize(stream, WICDecodeMetadataCacheOnDemand)) ||
+    HRESULT created = E_FAIL;
+    if (t_jpegDecoders)
+        created = t_jpegDecoders->CreateInstance(nullptr, IID_IWICBitmapDecoder, reinterpret_cast<void**>(&decoder));
+    else
+        created = CoCreateInstance(CLSID_WICJpegDecoder, nullptr, CLSCTX_INPROC_SERVER, IID_IWICBitmapDecoder,
+                                   reinterpret_cast<void**>(&decoder));
+    if (FAILED(created) || FAILED(decoder->Initialize(stream, WICDecodeMetadataCacheOnDemand)) ||
         FAILED(decoder->GetFrame(0, &frame)) || FAILED(frame->GetSize(&width, &height)) ||
         FAILED(frame->GetPixelFormat(&format)) || width == 0 || height == 0 || width > 0xFFFF || height > 0xFFFF)
         return CGdiBitmap();
@@ -318,6 +325,23 @@ CGdiBitmap DecodeFileRange(const CString& path, uint64_t offset, uint64_t length
     if (!file.Read(offset, bytes.size(), bytes.data()))
         return CGdiBitmap();
     return DecodePictureBytes(bytes.data(), bytes.size());
+}
+
+CJpegDecoderAtHand::CJpegDecoderAtHand()
+{
+    // One held on the thread already stays the thread's.
+    m_holds = !t_jpegDecoders &&
+              SUCCEEDED(CoGetClassObject(CLSID_WICJpegDecoder, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                                         reinterpret_cast<void**>(&t_jpegDecoders))) &&
+              t_jpegDecoders;
+}
+
+CJpegDecoderAtHand::~CJpegDecoderAtHand()
+{
+    if (!m_holds)
+        return;
+    t_jpegDecoders->Release();
+    t_jpegDecoders = nullptr;
 }
 
 CFileBytes::CFileBytes(const CString& path, const std::string& head)

@@ -53,6 +53,22 @@ DecodedPicture InShapeOf(CGdiBitmap image, unsigned width, unsigned height);
 // within the file or does not decode.
 CGdiBitmap DecodeFileRange(const CString& path, uint64_t offset, uint64_t length);
 
+// Holds the system's JPEG decoder maker on a thread that decodes one
+// picture after another (a thumbnail worker), from after the thread starts
+// COM until before it ends it: each JPEG copy is then decoded without
+// looking the decoder up in the registry again (about sixteen requests to
+// the Wine server a picture). Threads without one look it up each time.
+class CJpegDecoderAtHand {
+public:
+    CJpegDecoderAtHand();
+    ~CJpegDecoderAtHand();
+    CJpegDecoderAtHand(const CJpegDecoderAtHand&) = delete;
+    CJpegDecoderAtHand& operator=(const CJpegDecoderAtHand&) = delete;
+
+private:
+    bool m_holds = false;
+};
+
 // A file's bytes for the portable readers: the first bytes already read
 // (head) are served from memory, the rest read where asked.
 class CFileBytes : public ByteSource {

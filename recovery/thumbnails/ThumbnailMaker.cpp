@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
+
+#include "PictureDecode.h"
 
 namespace {
 
@@ -110,6 +113,9 @@ void CThumbnailMaker::Work()
 {
     // GDI+ reads files through COM objects.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    // Let go before COM ends on the thread.
+    std::optional<CJpegDecoderAtHand> jpegDecoder;
+    jpegDecoder.emplace();
     std::unique_lock<std::mutex> lock(m_lock);
     for (;;) {
         // Started or done but not taken back: the results this worker would
@@ -143,6 +149,7 @@ void CThumbnailMaker::Work()
         m_wake.notify_one();
     }
     lock.unlock();
+    jpegDecoder.reset();
     if (SUCCEEDED(com))
         CoUninitialize();
 }

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "PictureDecode.h"
 #include "PictureSource.h"
 #include "Thumbnail.h"
 
@@ -100,6 +101,7 @@ int main(int argc, char** argv)
 {
     // As the window's thumbnail workers run.
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    CJpegDecoderAtHand jpegDecoder;
     Gdiplus::GdiplusStartupInput input;
     ULONG_PTR token = 0;
     Gdiplus::GdiplusStartup(&token, &input, nullptr);
