@@ -5,6 +5,8 @@
 // points outside the bytes it was given.
 #include "AnalysisHarness.h"
 
+#include <optional>
+
 #include "JpegLayout.h"
 #include "PictureDecode.h"
 #include "Thumbnail.h"
@@ -18,14 +20,20 @@ using namespace Gdiplus::DllExports;
 class ExifThumbnailTest : public ::testing::Test {
 protected:
     // As on the window's thumbnail workers, whose COM lets a JPEG copy go
-    // straight to the system's JPEG decoder.
-    void SetUp() override { m_com = CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
+    // straight to the system's JPEG decoder, held while they run.
+    void SetUp() override
+    {
+        m_com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        m_jpegDecoder.emplace();
+    }
     void TearDown() override
     {
+        m_jpegDecoder.reset();
         if (SUCCEEDED(m_com))
             CoUninitialize();
     }
     HRESULT m_com = E_FAIL;
+    std::optional<CJpegDecoderAtHand> m_jpegDecoder;
     ThumbnailPixels Render(const std::string& bytes, bool* picture = nullptr)
     {
         const std::string path = m_files.Join("photo.jpg");
