@@ -2,11 +2,27 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
+#include <unordered_map>
 
 #include "WinApp.h"
 
 namespace {
-const char kObjectProp[] = "Quorvane.CWnd";
+
+// Each bound window's object, by handle. Looked up for every message a
+// window gets: kept here rather than in a window property, which some
+// systems (Wine) answer only through their window server. Never destroyed:
+// windows may still get messages while the program's statics go.
+struct BoundObjects {
+    std::mutex lock;
+    std::unordered_map<HWND, CWnd*> objects;
+};
+
+BoundObjects& Bound()
+{
+    static BoundObjects* const bound = new BoundObjects;
+    return *bound;
+}
 
 bool IsControlColorMessage(UINT message)
 {
@@ -24,7 +40,12 @@ CWnd::~CWnd()
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd)
 {
-    return hWnd ? static_cast<CWnd*>(::GetPropA(hWnd, kObjectProp)) : nullptr;
+    if (!hWnd)
+        return nullptr;
+    BoundObjects& bound = Bound();
+    std::lock_guard<std::mutex> guard(bound.lock);
+    const auto found = bound.objects.find(hWnd);
+    return found == bound.objects.end() ? nullptr : found->second;
 }
 
 CWnd* CWnd::FromHandle(HWND hWnd)
@@ -45,10 +66,14 @@ CWnd* CWnd::FromHandle(HWND hWnd)
 
 BOOL CWnd::SubclassWindow(HWND hWnd)
 {
-    if (!hWnd || m_hWnd || FromHandlePermanent(hWnd))
+    if (!hWnd || m_hWnd || !::IsWindow(hWnd))
         return FALSE;
-    if (!::SetPropA(hWnd, kObjectProp, this))
-        return FALSE;
+    {
+        BoundObjects& bound = Bound();
+        std::lock_guard<std::mutex> guard(bound.lock);
+        if (!bound.objects.emplace(hWnd, this).second)
+            return FALSE;
+    }
     m_hWnd = hWnd;
     m_pfnSuper = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::StaticWindowProc)));
@@ -74,8 +99,13 @@ HWND CWnd::UnsubclassWindow()
 
 void CWnd::Detach()
 {
-    if (m_hWnd)
-        ::RemovePropA(m_hWnd, kObjectProp);
+    if (m_hWnd) {
+        BoundObjects& bound = Bound();
+        std::lock_guard<std::mutex> guard(bound.lock);
+        const auto found = bound.objects.find(m_hWnd);
+        if (found != bound.objects.end() && found->second == this)
+            bound.objects.erase(found);
+    }
     m_hWnd = nullptr;
     m_pfnSuper = nullptr;
 }

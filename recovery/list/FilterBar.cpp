@@ -186,7 +186,7 @@ bool CFilterBar::Create(CWnd& parent, const RECT& rc, int id)
     for (CComboBox* combo : {&m_deleted, &m_minSide, &m_minBytes, &m_sort, &m_view})
         FitDroppedWidth(*combo);
     Reset();
-    LayOutTypes();
+    LayOutTypes(true);
     return true;
 }
 
@@ -229,7 +229,7 @@ void CFilterBar::Rescale(UINT dpi)
     m_dpi = dpi;
     for (CComboBox* combo : {&m_deleted, &m_minSide, &m_minBytes, &m_sort, &m_view})
         FitDroppedWidth(*combo);
-    LayOutTypes();
+    LayOutTypes(true);
     RECT bar;
     GetClientRect(&bar);
     FitSecondRow(bar.right);
@@ -240,7 +240,7 @@ bool CFilterBar::AlwaysShown(int type)
     return CanDrawPictureType(static_cast<PictureType>(type));
 }
 
-void CFilterBar::LayOutTypes()
+void CFilterBar::LayOutTypes(bool redrawAll)
 {
     // Each box as wide as its text needs, so that all nine fit in the row.
     HDC dc = GetDC();
@@ -249,7 +249,8 @@ void CFilterBar::LayOutTypes()
     int widths[kPictureTypes] = {};
     for (int type = 0; type < kPictureTypes; ++type) {
         if (!AlwaysShown(type) && m_counts[type] <= 0) {
-            m_types[type].ShowWindow(SW_HIDE);
+            if (::GetWindowLongA(m_types[type].m_hWnd, GWL_STYLE) & WS_VISIBLE)
+                m_types[type].ShowWindow(SW_HIDE);
             continue;
         }
         const CString text = m_types[type].GetWindowText();
@@ -260,24 +261,44 @@ void CFilterBar::LayOutTypes()
     ::SelectObject(dc, old);
     ReleaseDC(dc);
 
+    // Only the boxes whose place changed move; a box whose count changed
+    // and kept its width has drawn itself anew with its text. The bar's
+    // other controls did not change and are not drawn again.
     CRow row(Px(kTypesLeft), Px(kMargin + 2));
+    RECT moved = {};
     for (int type = 0; type < kPictureTypes; ++type) {
         if (!widths[type])
             continue;
         const RECT rc = row.Next(widths[type], Px(20), Px(kTypeGap));
+        HWND box = m_types[type].m_hWnd;
+        RECT was = {};
+        ::GetWindowRect(box, &was);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&was), 2);
+        const bool shown = (::GetWindowLongA(box, GWL_STYLE) & WS_VISIBLE) != 0;
+        if (shown && ::EqualRect(&was, &rc))
+            continue;
         m_types[type].SetWindowPos(nullptr, rc.left, rc.top, widths[type], Px(20),
                                    SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_SHOWWINDOW);
+        if (shown)
+            ::UnionRect(&moved, &moved, &was);
+        ::UnionRect(&moved, &moved, &rc);
     }
-    m_hideDamaged.ShowWindow(m_damaged > 0 ? SW_SHOW : SW_HIDE);
-    // Boxes that moved leave their old places behind: the row is drawn anew.
-    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    const bool damagedShown = (::GetWindowLongA(m_hideDamaged.m_hWnd, GWL_STYLE) & WS_VISIBLE) != 0;
+    if (damagedShown != (m_damaged > 0))
+        m_hideDamaged.ShowWindow(m_damaged > 0 ? SW_SHOW : SW_HIDE);
+    // Boxes that moved leave their old places behind: that part of the row
+    // is drawn anew. A new size or resolution draws the whole bar anew.
+    if (redrawAll)
+        ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    else if (!::IsRectEmpty(&moved))
+        ::RedrawWindow(m_hWnd, &moved, nullptr, RDW_INVALIDATE | RDW_ERASE);
 }
 
 void CFilterBar::OnSize(UINT type, int cx, int cy)
 {
     (void)type;
     (void)cy;
-    LayOutTypes();
+    LayOutTypes(true);
     FitSecondRow(cx);
 }
 
@@ -393,7 +414,7 @@ void CFilterBar::SetTypeCounts(const CPictureItems& items)
         m_damaged = items.DamagedCount();
     }
     if (changed)
-        LayOutTypes();
+        LayOutTypes(false);
 }
 
 BOOL CFilterBar::OnEraseBkgnd(HDC hdc)

@@ -54,8 +54,9 @@ private:
     void Notify();
     // Whether a type's box shows before any find of it.
     static bool AlwaysShown(int type);
-    // Places the shown type boxes and the deleted choice after them.
-    void LayOutTypes();
+    // Places the shown type boxes and the deleted choice after them;
+    // redrawAll draws the whole bar anew, else only what moved is.
+    void LayOutTypes(bool redrawAll);
     // Places the second row's lists and Find box, narrowed to the bar's
     // width when they would not fit it.
     void FitSecondRow(int width);

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Framework.h"
@@ -268,6 +269,52 @@ TEST_F(FrameworkTest, NestedDialogDisablesItsOwnerAndClosingTheMainWindowEndsRun
     EXPECT_NEAR((outerRect.top + outerRect.bottom) / 2, (work.top + work.bottom) / 2, 1);
     EXPECT_NEAR((innerRect.left + innerRect.right) / 2, (outerRect.left + outerRect.right) / 2, 1);
     EXPECT_NEAR((innerRect.top + innerRect.bottom) / 2, (outerRect.top + outerRect.bottom) / 2, 1);
+}
+
+// A window's object is found from its handle while bound, on any thread, and
+// forgotten when its window ends or the object lets go of it; a window
+// bound once cannot be bound to a second object.
+TEST(WndBinding, ObjectsAreFoundWhileBoundAndForgottenAfter)
+{
+    auto makeWindow = [] {
+        return ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                 ::GetModuleHandleA(nullptr), nullptr);
+    };
+    HWND first = makeWindow();
+    ASSERT_TRUE(first);
+    CWnd object;
+    ASSERT_TRUE(object.SubclassWindow(first));
+    EXPECT_EQ(CWnd::FromHandlePermanent(first), &object);
+    CWnd* seenElsewhere = nullptr;
+    std::thread([&] { seenElsewhere = CWnd::FromHandlePermanent(first); }).join();
+    EXPECT_EQ(seenElsewhere, &object);
+    CWnd second;
+    EXPECT_FALSE(second.SubclassWindow(first));
+    EXPECT_EQ(CWnd::FromHandlePermanent(first), &object);
+
+    // The window ends: the object is free and may be bound again.
+    ::DestroyWindow(first);
+    EXPECT_EQ(object.m_hWnd, nullptr);
+    EXPECT_EQ(CWnd::FromHandlePermanent(first), nullptr);
+    HWND again = makeWindow();
+    ASSERT_TRUE(object.SubclassWindow(again));
+    EXPECT_EQ(CWnd::FromHandlePermanent(again), &object);
+
+    // The object ends first: the window goes on with its own procedure.
+    HWND outliving = makeWindow();
+    {
+        CWnd shortLived;
+        ASSERT_TRUE(shortLived.SubclassWindow(outliving));
+        EXPECT_EQ(CWnd::FromHandlePermanent(outliving), &shortLived);
+    }
+    EXPECT_EQ(CWnd::FromHandlePermanent(outliving), nullptr);
+    ::SetWindowTextA(outliving, "still answers");
+    char text[32] = "";
+    ::GetWindowTextA(outliving, text, sizeof text);
+    EXPECT_STREQ(text, "still answers");
+    ::DestroyWindow(outliving);
+    ::DestroyWindow(again);
+    EXPECT_EQ(CWnd::FromHandlePermanent(again), nullptr);
 }
 
 TEST(Lock, GuardHoldsTheSectionForItsScope)
