@@ -96,8 +96,8 @@ thread_local IClassFactory* t_jpegDecoders = nullptr;
 
 // A JPEG's pixels from the system's own JPEG decoder, made directly. GDI+
 // finds the decoder for a stream by asking each one registered, which
-// under Wine is about a hundred registry requests a picture to the
-// server, more than the decoding of a camera's small copy itself. None
+// under Wine is about twenty registry requests a picture to the server:
+// they took longer than decoding a camera's small copy itself. None
 // where the decoder is not at hand (COM not started on the thread) or
 // hands out other pixels than 24-bit colour or 8-bit grey: GDI+ then
 // reads the bytes as before.

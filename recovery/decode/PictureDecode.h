@@ -56,7 +56,7 @@ CGdiBitmap DecodeFileRange(const CString& path, uint64_t offset, uint64_t length
 // Holds the system's JPEG decoder maker on a thread that decodes one
 // picture after another (a thumbnail worker), from after the thread starts
 // COM until before it ends it: each JPEG copy is then decoded without
-// looking the decoder up in the registry again (about sixteen requests to
+// looking the decoder up in the registry again (about eight requests to
 // the Wine server a picture). Threads without one look it up each time.
 class CJpegDecoderAtHand {
 public:
