@@ -11,7 +11,7 @@ BackgroundSink::BackgroundSink(FindSink& inner, size_t maxPending)
 
 BackgroundSink::~BackgroundSink() {
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<Mutex> lock(mu_);
     stop_ = true;
   }
   cv_.notify_all();
@@ -21,7 +21,7 @@ BackgroundSink::~BackgroundSink() {
 void BackgroundSink::onFind(const Find& find, View& data) {
   if (find.length > maxPending_) {
     // Too big to copy: wait until the writer is idle, then write directly.
-    std::unique_lock<std::mutex> lock(mu_);
+    std::unique_lock<Mutex> lock(mu_);
     cv_.wait(lock, [this] { return jobs_.empty() && !busy_; });
     lock.unlock();
     inner_.onFind(find, data);
@@ -30,19 +30,19 @@ void BackgroundSink::onFind(const Find& find, View& data) {
   const size_t n = static_cast<size_t>(find.length);
   Job job{find, {}};
   {
-    std::unique_lock<std::mutex> lock(mu_);
+    std::unique_lock<Mutex> lock(mu_);
     cv_.wait(lock, [&] { return pending_ + n <= maxPending_; });
     pending_ += n;
     job.buffer = bufferFor(n);
   }
   if (!data.read(0, job.buffer.bytes.get(), n)) {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<Mutex> lock(mu_);
     pending_ -= n;
     keep(std::move(job.buffer));
     cv_.notify_all();
     return;
   }
-  std::lock_guard<std::mutex> lock(mu_);
+  std::lock_guard<Mutex> lock(mu_);
   jobs_.push_back(std::move(job));
   cv_.notify_all();
 }
@@ -84,7 +84,7 @@ void BackgroundSink::run() {
   for (;;) {
     Job job;
     {
-      std::unique_lock<std::mutex> lock(mu_);
+      std::unique_lock<Mutex> lock(mu_);
       cv_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
       if (jobs_.empty()) return;
       job = std::move(jobs_.front());
@@ -95,7 +95,7 @@ void BackgroundSink::run() {
     MemoryView view(job.buffer.bytes.get(), n);
     inner_.onFind(job.find, view);
     {
-      std::lock_guard<std::mutex> lock(mu_);
+      std::lock_guard<Mutex> lock(mu_);
       pending_ -= n;
       busy_ = false;
       keep(std::move(job.buffer));

@@ -3,7 +3,6 @@
 // scanner's blocks are reused); big finds and a full queue make the scanner
 // wait instead of holding more memory.
 #pragma once
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -11,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "lock.h"
 #include "scanner.h"
 
 namespace qv {
@@ -42,8 +42,8 @@ class BackgroundSink : public FindSink {
 
   FindSink& inner_;
   const size_t maxPending_;
-  std::mutex mu_;
-  std::condition_variable cv_;
+  Mutex mu_;
+  CondVar cv_;
   std::deque<Job> jobs_;
   std::vector<Buffer> spare_;  // fresh memory costs page faults
   size_t spareBytes_ = 0;

@@ -7,7 +7,7 @@ namespace qv {
 
 uint64_t BadSectors::add(uint64_t first, uint64_t end) {
   if (first >= end) return 0;
-  std::lock_guard<std::mutex> lock(mu_);
+  std::lock_guard<Mutex> lock(mu_);
   auto it = runs_.upper_bound(first);
   if (it != runs_.begin() && std::prev(it)->second >= first) --it;
   uint64_t from = first, to = end, known = 0;
@@ -25,7 +25,7 @@ uint64_t BadSectors::add(uint64_t first, uint64_t end) {
 
 uint64_t BadSectors::remove(uint64_t first, uint64_t end) {
   if (first >= end) return 0;
-  std::lock_guard<std::mutex> lock(mu_);
+  std::lock_guard<Mutex> lock(mu_);
   auto it = runs_.upper_bound(first);
   if (it != runs_.begin() && std::prev(it)->second > first) --it;
   uint64_t removed = 0;
@@ -41,12 +41,12 @@ uint64_t BadSectors::remove(uint64_t first, uint64_t end) {
 }
 
 std::vector<std::pair<uint64_t, uint64_t>> BadSectors::runs() const {
-  std::lock_guard<std::mutex> lock(mu_);
+  std::lock_guard<Mutex> lock(mu_);
   return std::vector<std::pair<uint64_t, uint64_t>>(runs_.begin(), runs_.end());
 }
 
 uint64_t BadSectors::runEnd(uint64_t sector) const {
-  std::lock_guard<std::mutex> lock(mu_);
+  std::lock_guard<Mutex> lock(mu_);
   auto it = runs_.upper_bound(sector);
   if (it == runs_.begin()) return sector;
   --it;
@@ -54,14 +54,14 @@ uint64_t BadSectors::runEnd(uint64_t sector) const {
 }
 
 uint64_t BadSectors::nextBad(uint64_t sector) const {
-  std::lock_guard<std::mutex> lock(mu_);
+  std::lock_guard<Mutex> lock(mu_);
   auto it = runs_.upper_bound(sector);
   if (it != runs_.begin() && std::prev(it)->second > sector) return sector;
   return it == runs_.end() ? ~uint64_t(0) : it->first;
 }
 
 bool BadSectors::touches(uint64_t first, uint64_t end) const {
-  std::lock_guard<std::mutex> lock(mu_);
+  std::lock_guard<Mutex> lock(mu_);
   auto it = runs_.lower_bound(end);
   if (it == runs_.begin()) return false;
   --it;

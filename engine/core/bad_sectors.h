@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "lock.h"
+
 namespace qv {
 
 class BadSectors {
@@ -29,7 +31,7 @@ class BadSectors {
   uint64_t count() const { return count_.load(); }
 
  private:
-  mutable std::mutex mu_;
+  mutable Mutex mu_;
   std::map<uint64_t, uint64_t> runs_;  // first sector -> end, disjoint
   std::atomic<uint64_t> count_{0};
 };

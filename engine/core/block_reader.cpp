@@ -9,7 +9,7 @@ BlockReader::BlockReader(ByteSource& src, size_t blockSize, size_t ahead)
 
 BlockReader::~BlockReader() {
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<Mutex> lock(mu_);
     stop_ = true;
   }
   cv_.notify_all();
@@ -21,7 +21,7 @@ void BlockReader::run() {
   for (uint64_t off = 0; off < total;) {
     Block* b;
     {
-      std::unique_lock<std::mutex> lock(mu_);
+      std::unique_lock<Mutex> lock(mu_);
       cv_.wait(lock, [this] { return stop_ || ready_.size() < ahead_; });
       if (stop_) return;
       if (free_.empty()) {
@@ -37,18 +37,18 @@ void BlockReader::run() {
     src_.readAt(off, b->data.data(), b->size);
     off += b->size;
     {
-      std::lock_guard<std::mutex> lock(mu_);
+      std::lock_guard<Mutex> lock(mu_);
       ready_.push_back(b);
     }
     cv_.notify_all();
   }
-  std::lock_guard<std::mutex> lock(mu_);
+  std::lock_guard<Mutex> lock(mu_);
   done_ = true;
   cv_.notify_all();
 }
 
 Block* BlockReader::next() {
-  std::unique_lock<std::mutex> lock(mu_);
+  std::unique_lock<Mutex> lock(mu_);
   cv_.wait(lock, [this] { return !ready_.empty() || done_; });
   if (ready_.empty()) return nullptr;
   Block* b = ready_.front();
@@ -59,7 +59,7 @@ Block* BlockReader::next() {
 
 void BlockReader::recycle(Block* b) {
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<Mutex> lock(mu_);
     free_.push_back(b);
   }
   cv_.notify_all();

@@ -1,7 +1,6 @@
 // Reads a source front to back in large aligned blocks on a thread of its
 // own, a few blocks ahead of the scanner, so reading and scanning overlap.
 #pragma once
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -9,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "lock.h"
 #include "source.h"
 
 namespace qv {
@@ -39,8 +39,8 @@ class BlockReader {
   ByteSource& src_;
   const size_t blockSize_;
   const size_t ahead_;
-  std::mutex mu_;
-  std::condition_variable cv_;
+  Mutex mu_;
+  CondVar cv_;
   std::deque<Block*> ready_;
   std::vector<std::unique_ptr<Block>> all_;
   std::vector<Block*> free_;

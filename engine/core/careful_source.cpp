@@ -9,7 +9,7 @@ void CarefulSource::readAt(uint64_t offset, uint8_t* buf, size_t n) {
   if (!n) return;
   unsigned failures = 0;
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<Mutex> lock(mu_);
     if (offset / kSector == stretchEnd_ && offset % kSector == 0) failures = stretchFailures_;
   }
   carefully(offset, buf, offset, offset + n, failures);
@@ -104,7 +104,7 @@ void CarefulSource::carefully(uint64_t offset, uint8_t* buf, uint64_t pos, const
     zero(bad + 1);
     failures = 1;
   }
-  std::lock_guard<std::mutex> lock(mu_);
+  std::lock_guard<Mutex> lock(mu_);
   if (failures && stop % kSector == 0) {
     stretchEnd_ = stop / kSector;
     stretchFailures_ = failures;

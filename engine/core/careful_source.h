@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "bad_sectors.h"
+#include "lock.h"
 #include "medium.h"
 #include "source.h"
 
@@ -72,7 +73,7 @@ class CarefulSource : public ByteSource {
   BadSectors givenUpRuns_;
   // Where the last bad stretch ended and how many failures in a row led up
   // to it: a read that goes on from there keeps the pace.
-  std::mutex mu_;
+  Mutex mu_;
   uint64_t stretchEnd_ = ~uint64_t(0);
   unsigned stretchFailures_ = 0;
 };

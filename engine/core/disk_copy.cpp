@@ -125,7 +125,7 @@ CopyingMedium::CopyingMedium(Medium& disk, CopyTarget& target, std::chrono::mill
     : disk_(disk), target_(target), mapEvery_(mapEvery) {}
 
 void CopyingMedium::setSettled(Settled settled) {
-  std::lock_guard<std::mutex> lock(mu_);
+  std::lock_guard<Mutex> lock(mu_);
   settled_ = std::move(settled);
 }
 
@@ -141,7 +141,7 @@ size_t CopyingMedium::readSome(uint64_t offset, uint8_t* buf, size_t n, bool& ga
 }
 
 void CopyingMedium::copy(uint64_t offset, const uint8_t* buf, size_t got) {
-  std::unique_lock<std::mutex> lock(mu_);
+  std::unique_lock<Mutex> lock(mu_);
   if (failed_) return;
   // Only whole sectors count as copied (and the disk's last, short one).
   const uint64_t end = offset + got;
@@ -163,7 +163,7 @@ void CopyingMedium::copy(uint64_t offset, const uint8_t* buf, size_t got) {
   if (std::chrono::steady_clock::now() - lastMap_ >= mapEvery_) writeMap(lock);
 }
 
-bool CopyingMedium::writeMap(std::unique_lock<std::mutex>&) {
+bool CopyingMedium::writeMap(std::unique_lock<Mutex>&) {
   CopyMap map;
   map.size = size();
   map.copied = copied_.runs();
@@ -181,12 +181,12 @@ bool CopyingMedium::writeMap(std::unique_lock<std::mutex>&) {
 }
 
 bool CopyingMedium::finish() {
-  std::unique_lock<std::mutex> lock(mu_);
+  std::unique_lock<Mutex> lock(mu_);
   return writeMap(lock) && !failed_;
 }
 
 bool CopyingMedium::failed() const {
-  std::lock_guard<std::mutex> lock(mu_);
+  std::lock_guard<Mutex> lock(mu_);
   return failed_;
 }
 

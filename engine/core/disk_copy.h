@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "bad_sectors.h"
+#include "lock.h"
 #include "medium.h"
 
 namespace qv {
@@ -88,14 +89,14 @@ class CopyingMedium : public Medium {
 
  private:
   void copy(uint64_t offset, const uint8_t* buf, size_t got);
-  bool writeMap(std::unique_lock<std::mutex>& lock);
+  bool writeMap(std::unique_lock<Mutex>& lock);
 
   Medium& disk_;
   CopyTarget& target_;
   const std::chrono::milliseconds mapEvery_;
   Settled settled_;
   BadSectors copied_;
-  mutable std::mutex mu_;  // the target and the map's timing
+  mutable Mutex mu_;  // the target and the map's timing
   std::chrono::steady_clock::time_point lastMap_{};
   bool failed_ = false;
 };

@@ -11,7 +11,7 @@ ProgressReporter::~ProgressReporter() { stop(); }
 
 void ProgressReporter::stop() {
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<Mutex> lock(mu_);
     stop_ = true;
   }
   cv_.notify_all();
@@ -19,7 +19,7 @@ void ProgressReporter::stop() {
 }
 
 void ProgressReporter::run() {
-  std::unique_lock<std::mutex> lock(mu_);
+  std::unique_lock<Mutex> lock(mu_);
   for (;;) {
     // A write that fails (the reader holds the file) is simply made again
     // at the next turn with newer figures.

@@ -2,13 +2,13 @@
 // once more with the final figures when the search is over.
 #pragma once
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "lock.h"
 #include "progress_file.h"
 
 namespace qv {
@@ -35,8 +35,8 @@ class ProgressReporter {
   Sample sample_;
   Write write_;
   const std::chrono::milliseconds every_;
-  std::mutex mu_;
-  std::condition_variable cv_;
+  Mutex mu_;
+  CondVar cv_;
   bool stop_ = false;
   std::thread thread_;
 };

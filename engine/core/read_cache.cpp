@@ -9,7 +9,7 @@ ReadCache::ReadCache(ByteSource& disk, const std::atomic<uint64_t>& searched, ui
     : disk_(disk), size_(disk.size()), searched_(searched), budget_(budget) {}
 
 size_t ReadCache::keptChunks() const {
-  std::lock_guard<std::mutex> lock(mu_);
+  std::lock_guard<Mutex> lock(mu_);
   return chunks_.size();
 }
 
@@ -30,7 +30,7 @@ void ReadCache::readAt(uint64_t offset, uint8_t* buf, size_t n) {
   // What is kept, and the runs of chunks that are not.
   std::vector<Chunk> have(size_t(last - first + 1));
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<Mutex> lock(mu_);
     forgetPassed();
     for (auto it = chunks_.lower_bound(first); it != chunks_.end() && it->first <= last; ++it)
       have[size_t(it->first - first)] = it->second;
@@ -53,7 +53,7 @@ void ReadCache::readAt(uint64_t offset, uint8_t* buf, size_t n) {
     const uint64_t from = c * kChunk, to = std::min(runEnd * kChunk, size_);
     std::vector<uint8_t> bytes(size_t(to - from));
     disk_.readAt(from, bytes.data(), bytes.size());
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<Mutex> lock(mu_);
     const uint64_t searched = searched_.load(std::memory_order_relaxed);
     for (uint64_t k = c; k < runEnd; ++k) {
       const size_t at = size_t((k - c) * kChunk), count = std::min<size_t>(kChunk, bytes.size() - at);

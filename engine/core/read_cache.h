@@ -12,6 +12,7 @@
 #include <mutex>
 #include <vector>
 
+#include "lock.h"
 #include "source.h"
 
 namespace qv {
@@ -41,7 +42,7 @@ class ReadCache : public ByteSource {
   const uint64_t size_;
   const std::atomic<uint64_t>& searched_;
   const uint64_t budget_;
-  mutable std::mutex mu_;
+  mutable Mutex mu_;
   std::map<uint64_t, Chunk> chunks_;  // by chunk number
   uint64_t keptBytes_ = 0;
   std::atomic<uint64_t> served_{0};

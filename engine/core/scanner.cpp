@@ -1,7 +1,6 @@
 #include "scanner.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -14,6 +13,7 @@
 #include "iso_media.h"
 #include "jpeg_followers.h"
 #include "jpeg_fragments.h"
+#include "lock.h"
 #include "png_fragments.h"
 #include "jpeg_stream.h"
 #include "recognizers.h"
@@ -94,7 +94,7 @@ class Searchers {
   }
   ~Searchers() {
     {
-      std::lock_guard<std::mutex> lock(mu_);
+      std::lock_guard<Mutex> lock(mu_);
       stop_ = true;
     }
     wake_.notify_all();
@@ -105,14 +105,14 @@ class Searchers {
 
   void submit(Job* j) {
     {
-      std::lock_guard<std::mutex> lock(mu_);
+      std::lock_guard<Mutex> lock(mu_);
       queue_.push_back(j);
     }
     wake_.notify_one();
   }
 
   void wait(Job* j) {
-    std::unique_lock<std::mutex> lock(mu_);
+    std::unique_lock<Mutex> lock(mu_);
     while (!j->done) {
       if (queue_.empty()) {
         done_.wait(lock);
@@ -134,13 +134,13 @@ class Searchers {
   void work(Job* k) {
     searchBlock(k->work, finder_, types_);
     {
-      std::lock_guard<std::mutex> lock(mu_);
+      std::lock_guard<Mutex> lock(mu_);
       k->done = true;
     }
     done_.notify_all();
   }
   void run() {
-    std::unique_lock<std::mutex> lock(mu_);
+    std::unique_lock<Mutex> lock(mu_);
     for (;;) {
       wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
       if (stop_) return;
@@ -153,8 +153,8 @@ class Searchers {
 
   const StartFinder finder_;
   const unsigned types_;
-  std::mutex mu_;
-  std::condition_variable wake_, done_;
+  Mutex mu_;
+  CondVar wake_, done_;
   std::deque<Job*> queue_;
   bool stop_ = false;
   std::vector<std::thread> threads_;

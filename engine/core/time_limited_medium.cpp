@@ -1,15 +1,15 @@
 #include "time_limited_medium.h"
+#include "lock.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
 #include <thread>
 
 namespace qv {
 
 struct TimeLimitedMedium::Reader {
-  std::mutex mu;
-  std::condition_variable cv;
+  Mutex mu;
+  CondVar cv;
   bool asked = false, back = false, quit = false, leftBehind = false;
   uint64_t offset = 0;
   std::vector<uint8_t> buf;
@@ -17,7 +17,7 @@ struct TimeLimitedMedium::Reader {
   bool gaveUp = false;
 
   static void run(std::shared_ptr<Reader> r, Medium* disk) {
-    std::unique_lock<std::mutex> lock(r->mu);
+    std::unique_lock<Mutex> lock(r->mu);
     for (;;) {
       r->cv.wait(lock, [&] { return r->asked || r->quit; });
       if (r->quit) return;
@@ -39,9 +39,9 @@ struct TimeLimitedMedium::Reader {
 TimeLimitedMedium::TimeLimitedMedium(Medium& inner, std::chrono::milliseconds limit) : inner_(inner), limit_(limit) {}
 
 TimeLimitedMedium::~TimeLimitedMedium() {
-  std::lock_guard<std::mutex> lock(mu_);
+  std::lock_guard<Mutex> lock(mu_);
   for (auto& r : idle_) {
-    std::lock_guard<std::mutex> rl(r->mu);
+    std::lock_guard<Mutex> rl(r->mu);
     r->quit = true;
     r->cv.notify_all();
   }
@@ -49,7 +49,7 @@ TimeLimitedMedium::~TimeLimitedMedium() {
 
 std::shared_ptr<TimeLimitedMedium::Reader> TimeLimitedMedium::idleReader() {
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<Mutex> lock(mu_);
     if (!idle_.empty()) {
       auto r = idle_.back();
       idle_.pop_back();
@@ -64,7 +64,7 @@ std::shared_ptr<TimeLimitedMedium::Reader> TimeLimitedMedium::idleReader() {
 size_t TimeLimitedMedium::readSome(uint64_t offset, uint8_t* buf, size_t n, bool& gaveUp) {
   gaveUp = false;
   auto r = idleReader();
-  std::unique_lock<std::mutex> lock(r->mu);
+  std::unique_lock<Mutex> lock(r->mu);
   r->offset = offset;
   r->buf.resize(n);
   r->back = false;
@@ -76,7 +76,7 @@ size_t TimeLimitedMedium::readSome(uint64_t offset, uint8_t* buf, size_t n, bool
     gaveUp = true;
     ++givenUpReads_;
     givenUpBytes_ += n;
-    std::lock_guard<std::mutex> l(mu_);
+    std::lock_guard<Mutex> l(mu_);
     abandoned_.push_back(r);
     return 0;
   }
@@ -84,16 +84,16 @@ size_t TimeLimitedMedium::readSome(uint64_t offset, uint8_t* buf, size_t n, bool
   std::memcpy(buf, r->buf.data(), got);
   gaveUp = r->gaveUp;
   lock.unlock();
-  std::lock_guard<std::mutex> l(mu_);
+  std::lock_guard<Mutex> l(mu_);
   idle_.push_back(std::move(r));
   return got;
 }
 
 uint64_t TimeLimitedMedium::abandonedReads() const {
-  std::lock_guard<std::mutex> lock(const_cast<std::mutex&>(mu_));
+  std::lock_guard<Mutex> lock(const_cast<Mutex&>(mu_));
   uint64_t n = 0;
   for (const auto& r : abandoned_) {
-    std::lock_guard<std::mutex> rl(r->mu);
+    std::lock_guard<Mutex> rl(r->mu);
     n += !r->back;
   }
   return n;

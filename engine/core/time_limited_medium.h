@@ -12,6 +12,7 @@
 #include <mutex>
 #include <vector>
 
+#include "lock.h"
 #include "medium.h"
 
 namespace qv {
@@ -45,7 +46,7 @@ class TimeLimitedMedium : public Medium {
 
   Medium& inner_;
   const std::chrono::milliseconds limit_;
-  std::mutex mu_;
+  Mutex mu_;
   std::vector<std::shared_ptr<Reader>> idle_;
   std::vector<std::shared_ptr<Reader>> abandoned_;
   std::atomic<uint64_t> givenUpReads_{0}, givenUpBytes_{0};

@@ -5,16 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "disk_copy.h"
 #include "finds_file.h"
+#include "lock.h"
 #include "progress_file.h"
 
 namespace {
@@ -224,6 +227,51 @@ class EngineTest : public ::testing::Test {
 };
 
 }  // namespace
+
+// The engine's threads hand blocks and finds to each other through the
+// system's slim lock and condition variable; the time limit is our own.
+TEST(EngineLock, HandsOffBetweenThreadsAndKeepsToTheTimeLimit) {
+  using namespace std::chrono;
+  qv::Mutex mu;
+  qv::CondVar cv;
+  const int kRounds = 5000;
+  int turn = 0;
+  std::thread other([&] {
+    for (int i = 0; i < kRounds; ++i) {
+      std::unique_lock<qv::Mutex> lock(mu);
+      cv.wait(lock, [&] { return turn % 2 == 1; });
+      ++turn;
+      cv.notify_all();
+    }
+  });
+  for (int i = 0; i < kRounds; ++i) {
+    std::unique_lock<qv::Mutex> lock(mu);
+    cv.wait(lock, [&] { return turn % 2 == 0; });
+    ++turn;
+    cv.notify_one();
+  }
+  other.join();
+  EXPECT_EQ(turn, 2 * kRounds);
+
+  std::unique_lock<qv::Mutex> lock(mu);
+  const auto start = steady_clock::now();
+  EXPECT_FALSE(cv.wait_for(lock, milliseconds(120), [] { return false; }));
+  EXPECT_GE(steady_clock::now() - start, milliseconds(120));
+  EXPECT_TRUE(lock.owns_lock());
+
+  bool ready = false;
+  std::thread setter([&] {
+    Sleep(20);
+    std::lock_guard<qv::Mutex> hold(mu);
+    ready = true;
+    cv.notify_one();
+  });
+  EXPECT_TRUE(cv.wait_for(lock, seconds(30), [&] { return ready; }));
+  lock.unlock();
+  setter.join();
+  EXPECT_TRUE(mu.try_lock());
+  mu.unlock();
+}
 
 TEST_F(EngineTest, RecoversEveryPictureOfADeletedCardThroughTheDeviceTable) {
   ASSERT_FALSE(exists(out_));
