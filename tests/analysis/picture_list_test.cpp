@@ -668,7 +668,12 @@ TEST_F(PictureListTest, ThumbnailSizeChangeKeepsTicksSelectionAndPlace)
     });
     ASSERT_EQ(ItemCount(list), count);
     SelectRow(list, 40);
-    ListView_EnsureVisible(list, 40, FALSE);
+    // On a busy machine Wine's list may take a moment to give itself the
+    // scroll bar the new items need; until then nothing scrolls.
+    ASSERT_TRUE(WaitUntil([&] {
+        ListView_EnsureVisible(list, 40, FALSE);
+        return InView(list, 40);
+    }));
 
     bool set = false, refused = true;
     Dlg().RunOnUi([&] {
