@@ -1,12 +1,13 @@
-// A mutex and a condition variable for the engine's hand-offs between its
-// threads (blocks read ahead, blocks searched, finds written).
+// A mutex and a condition variable for hand-offs between threads that
+// happen at every block or find: the engine's blocks read ahead, searched
+// and written out, and the window's thumbnails.
 //
 // On Windows they are the system's slim reader/writer lock and condition
 // variable. The C++ library's own there (over winpthreads) wait on kernel
 // events and semaphores: each hand-off that wakes a thread is a system call,
-// and under Wine a request to its server, which the window's thumbnail
-// workers and its user interface also queue at during a search. The slim
-// lock waits within the process (under Wine on Linux, on a futex).
+// and under Wine a request to its server, which the engine, the window's
+// thumbnail workers and its user interface all queue at during a search.
+// The slim lock waits within the process (under Wine on Linux, on a futex).
 // Elsewhere they are the standard ones.
 //
 // Both are used as the standard ones are: with std::lock_guard and

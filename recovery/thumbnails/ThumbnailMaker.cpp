@@ -49,7 +49,7 @@ void CThumbnailMaker::Add(const CString& path)
 {
     auto job = std::make_shared<Job>();
     job->result.path = path;
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::lock_guard<qv::Mutex> lock(m_lock);
     m_order.push_back(job);
     m_todo.push_back(job);
     if (m_workers.empty()) {
@@ -63,7 +63,7 @@ void CThumbnailMaker::Add(const CString& path)
 
 bool CThumbnailMaker::TakeNext(Result& result)
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::lock_guard<qv::Mutex> lock(m_lock);
     if (m_order.empty() || !m_order.front()->done)
         return false;
     result = std::move(m_order.front()->result);
@@ -74,13 +74,13 @@ bool CThumbnailMaker::TakeNext(Result& result)
 
 size_t CThumbnailMaker::Waiting() const
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::lock_guard<qv::Mutex> lock(m_lock);
     return m_order.size();
 }
 
 void CThumbnailMaker::Clear()
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::lock_guard<qv::Mutex> lock(m_lock);
     m_order.clear();
     m_todo.clear();
     m_wake.notify_all();
@@ -89,7 +89,7 @@ void CThumbnailMaker::Clear()
 void CThumbnailMaker::Stop()
 {
     {
-        std::lock_guard<std::mutex> lock(m_lock);
+        std::lock_guard<qv::Mutex> lock(m_lock);
         m_stopping = true;
         m_order.clear();
         m_todo.clear();
@@ -102,7 +102,7 @@ void CThumbnailMaker::Stop()
 
 void CThumbnailMaker::SetSearching(bool searching)
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::lock_guard<qv::Mutex> lock(m_lock);
     if (m_searching == searching)
         return;
     m_searching = searching;
@@ -116,7 +116,8 @@ void CThumbnailMaker::Work()
     // Let go before COM ends on the thread.
     std::optional<CJpegDecoderAtHand> jpegDecoder;
     jpegDecoder.emplace();
-    std::unique_lock<std::mutex> lock(m_lock);
+    int ownPriority = THREAD_PRIORITY_NORMAL;
+    std::unique_lock<qv::Mutex> lock(m_lock);
     for (;;) {
         // Started or done but not taken back: the results this worker would
         // add to.
@@ -134,7 +135,9 @@ void CThumbnailMaker::Work()
         // core: fewer workers run while it does.
         const int priority = m_searching ? THREAD_PRIORITY_LOWEST : THREAD_PRIORITY_BELOW_NORMAL;
         lock.unlock();
-        SetThreadPriority(GetCurrentThread(), priority);
+        // Set when it changes only: each time is a call into the system.
+        if (priority != ownPriority && SetThreadPriority(GetCurrentThread(), priority))
+            ownPriority = priority;
 
         ThumbnailPixels pixels;
         PictureDetails details;

@@ -4,7 +4,6 @@
 // worker finishes first.
 #pragma once
 
-#include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -13,6 +12,7 @@
 
 #include "Framework.h"
 #include "Thumbnail.h"
+#include "lock.h"
 #include "WorkerShare.h"
 
 class CThumbnailMaker {
@@ -59,8 +59,10 @@ private:
 
     void Work();
 
-    mutable std::mutex m_lock;
-    std::condition_variable m_wake;
+    // Taken at every hand-off of a file, by the window and the workers: a
+    // lock that waits within the process (lock.h).
+    mutable qv::Mutex m_lock;
+    qv::CondVar m_wake;
     std::deque<std::shared_ptr<Job>> m_order;  // not taken back, in the order added
     std::deque<std::shared_ptr<Job>> m_todo;   // not started
     std::vector<std::thread> m_workers;
