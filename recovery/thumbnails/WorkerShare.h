@@ -1,6 +1,8 @@
 // How many thumbnail workers run at once. The search comes first: while it
 // runs the workers leave it a core (and run at a low priority, which Wine
-// ignores); after its end every core works. Resting the workers after each
+// ignores: it does not pass thread priorities on to Linux, and Linux shares
+// the processors evenly between sessions, the engine, started without a
+// window, having one of its own); after its end every core works. Resting the workers after each
 // file on two cores was tried and measured: it held the listed finds back
 // (about 300 of 1,045 listed at the search's end instead of 1,000) and made
 // the analysed view later, for no steady gain in the search's time.
