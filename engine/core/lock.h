@@ -23,51 +23,48 @@ namespace qv {
 #ifdef _WIN32
 
 class Mutex {
-public:
+ public:
   Mutex() = default;
-  Mutex(const Mutex &) = delete;
-  Mutex &operator=(const Mutex &) = delete;
+  Mutex(const Mutex&) = delete;
+  Mutex& operator=(const Mutex&) = delete;
   void lock();
   void unlock();
   bool try_lock();
 
-private:
+ private:
   friend class CondVar;
-  void *srw_ = nullptr; // SRWLOCK_INIT
+  void* srw_ = nullptr;  // SRWLOCK_INIT
 };
 
 class CondVar {
-public:
+ public:
   CondVar() = default;
-  CondVar(const CondVar &) = delete;
-  CondVar &operator=(const CondVar &) = delete;
+  CondVar(const CondVar&) = delete;
+  CondVar& operator=(const CondVar&) = delete;
   void notify_one();
   void notify_all();
   // May also return without a notify, as the standard one may.
-  void wait(std::unique_lock<Mutex> &lock);
-  template <class Pred> void wait(std::unique_lock<Mutex> &lock, Pred ready) {
-    while (!ready())
-      wait(lock);
+  void wait(std::unique_lock<Mutex>& lock);
+  template <class Pred>
+  void wait(std::unique_lock<Mutex>& lock, Pred ready) {
+    while (!ready()) wait(lock);
   }
   // What ready() says at the end: true when it came true in time.
   template <class Rep, class Period, class Pred>
-  bool wait_for(std::unique_lock<Mutex> &lock,
-                const std::chrono::duration<Rep, Period> &time, Pred ready) {
+  bool wait_for(std::unique_lock<Mutex>& lock, const std::chrono::duration<Rep, Period>& time, Pred ready) {
     using namespace std::chrono;
     const auto until = steady_clock::now() + ceil<milliseconds>(time);
     while (!ready()) {
       const auto left = ceil<milliseconds>(until - steady_clock::now()).count();
-      if (left <= 0)
-        return ready();
-      waitMs(lock,
-             static_cast<unsigned long>(std::min<long long>(left, 0x7fffffff)));
+      if (left <= 0) return ready();
+      waitMs(lock, static_cast<unsigned long>(std::min<long long>(left, 0x7fffffff)));
     }
     return true;
   }
 
-private:
-  void waitMs(std::unique_lock<Mutex> &lock, unsigned long ms);
-  void *cv_ = nullptr; // CONDITION_VARIABLE_INIT
+ private:
+  void waitMs(std::unique_lock<Mutex>& lock, unsigned long ms);
+  void* cv_ = nullptr;  // CONDITION_VARIABLE_INIT
 };
 
 #else
@@ -77,4 +74,4 @@ using CondVar = std::condition_variable;
 
 #endif
 
-} // namespace qv
+}  // namespace qv
